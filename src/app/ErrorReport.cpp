@@ -1,0 +1,67 @@
+#include "app/ErrorReport.h"
+
+#include "app/Messages.h"
+
+#include <exception>
+
+#ifndef TABULORY_SUPPORT_ADDRESS
+#define TABULORY_SUPPORT_ADDRESS "support@carvenel.example"
+#endif
+
+namespace tabulory {
+
+QString SupportAddress() { return QStringLiteral(TABULORY_SUPPORT_ADDRESS); }
+
+QString ProcedureErrorText(const QString& location, int statement, const QString& description) {
+  return description + QStringLiteral("\r\n") + location + QStringLiteral("at line ") +
+         QString::number(statement) + QStringLiteral("\r\r") +
+         QStringLiteral("Please email screenshot of this message to ") + SupportAddress();
+}
+
+void ReportProcedureError(Messages& messages, const QString& location, int statement,
+                          const QString& description) {
+  // The report must never fail in a way the user sees.
+  try {
+    messages.Show(ProcedureErrorText(location, statement, description),
+                  QStringLiteral("Application Error"), MessageIcon::Warning, MessageButtons::Ok);
+  } catch (...) {
+  }
+}
+
+QString CurrentExceptionDescription() {
+  try {
+    throw;
+  } catch (const std::bad_alloc&) {
+    return QStringLiteral("Out of memory");
+  } catch (const std::exception& e) {
+    return QString::fromUtf8(e.what());
+  } catch (...) {
+    return QStringLiteral("Unknown failure");
+  }
+}
+
+GuardedProcedure::GuardedProcedure(Messages& messages, QString location)
+    : messages_(messages), location_(std::move(location)) {}
+
+bool GuardedProcedure::Do(int statement, const std::function<void()>& body) {
+  try {
+    body();
+    return true;
+  } catch (...) {
+    Report(statement, CurrentExceptionDescription());
+    return false;
+  }
+}
+
+bool GuardedProcedure::If(int statement, const std::function<bool()>& test) {
+  bool result = true;  // a failing test runs the then-branch
+  Do(statement, [&] { result = test(); });
+  return result;
+}
+
+void GuardedProcedure::Report(int statement, const QString& description) {
+  ++failures_;
+  ReportProcedureError(messages_, location_, statement, description);
+}
+
+}  // namespace tabulory

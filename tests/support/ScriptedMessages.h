@@ -1,0 +1,55 @@
+#pragma once
+// Messages for tests: records every box and prompt shown and answers from a
+// queue (Yes for questions and OK for boxes when the queue is empty).
+
+#include "app/Messages.h"
+
+#include <QStringList>
+#include <deque>
+#include <vector>
+
+namespace tabulory::testing {
+
+struct ShownMessage {
+  QString text;
+  QString caption;  // as shown: the short title when the box named none
+  MessageIcon icon;
+  MessageButtons buttons;
+};
+
+class ScriptedMessages : public Messages {
+ public:
+  MessageAnswer Show(const QString& text, const QString& caption, MessageIcon icon,
+                     MessageButtons buttons) override {
+    shown.push_back({text, CaptionOrShortTitle(caption), icon, buttons});
+    if (buttons == MessageButtons::Ok) return MessageAnswer::Ok;
+    if (answers.empty()) return MessageAnswer::Yes;
+    const MessageAnswer a = answers.front();
+    answers.pop_front();
+    return a;
+  }
+
+  QString Prompt(const QString& text, const QString& caption, const QString& proposed) override {
+    prompts.push_back({text, CaptionOrShortTitle(caption), MessageIcon::None, MessageButtons::Ok});
+    proposals.push_back(proposed);
+    if (promptAnswers.empty()) return proposed;
+    const QString a = promptAnswers.front();
+    promptAnswers.pop_front();
+    return a;
+  }
+
+  // Texts of every box shown, in order.
+  QStringList Texts() const {
+    QStringList list;
+    for (const auto& m : shown) list << m.text;
+    return list;
+  }
+
+  std::vector<ShownMessage> shown;
+  std::vector<ShownMessage> prompts;
+  QStringList proposals;
+  std::deque<MessageAnswer> answers;   // for Yes/No boxes
+  std::deque<QString> promptAnswers;   // for prompts; "" = cancel
+};
+
+}  // namespace tabulory::testing
