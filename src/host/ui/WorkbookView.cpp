@@ -1,0 +1,94 @@
+#include "host/ui/WorkbookView.h"
+
+#include "host/Workbook.h"
+#include "host/Worksheet.h"
+#include "host/ui/BlockReference.h"
+#include "host/ui/SheetModel.h"
+
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QTabWidget>
+#include <QTableView>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace host::ui {
+
+WorkbookView::WorkbookView(host::Workbook& workbook, QWidget* parent)
+    : QWidget(parent), workbook_(&workbook), tabs_(new QTabWidget(this)) {
+  setObjectName(QStringLiteral("workbookView"));
+  tabs_->setObjectName(QStringLiteral("sheetTabs"));
+  tabs_->setTabPosition(QTabWidget::South);
+  tabs_->setDocumentMode(true);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(tabs_);
+
+  sheets_ = workbook.Worksheets();
+  try {
+    activeSheet_ = &workbook.ActiveSheet();
+  } catch (...) {
+    activeSheet_ = nullptr;  // the active tab is a chart sheet
+  }
+  if (!activeSheet_ && !sheets_.empty()) activeSheet_ = sheets_.front();
+
+  for (host::Worksheet* sheet : sheets_)
+    tabs_->addTab(MakeGrid(*sheet), QString::fromStdString(sheet->Name()));
+  const auto active = std::find(sheets_.begin(), sheets_.end(), activeSheet_);
+  if (active != sheets_.end()) tabs_->setCurrentIndex(static_cast<int>(active - sheets_.begin()));
+}
+
+QTableView* WorkbookView::Grid(int tab) const {
+  return qobject_cast<QTableView*>(tabs_->widget(tab));
+}
+
+QTableView* WorkbookView::MakeGrid(host::Worksheet& sheet) {
+  auto* grid = new QTableView;
+  grid->setObjectName(QStringLiteral("sheetGrid"));
+  grid->setModel(new SheetModel(sheet, grid));
+  grid->setSelectionMode(QAbstractItemView::ContiguousSelection);
+  grid->setSelectionBehavior(QAbstractItemView::SelectItems);
+  grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  grid->setWordWrap(false);
+  grid->horizontalHeader()->setDefaultSectionSize(80);
+  grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+  grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 6);
+  grid->verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
+
+  // Hidden rows only occur within the extent the sheet holds.
+  const int lastRow = std::min(sheet.MaxRow(), SheetModel::kRowCount);
+  for (int row = 1; row <= lastRow; ++row)
+    if (sheet.RowHidden(row)) grid->setRowHidden(row - 1, true);
+
+  connect(grid->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this, grid] {
+    const int tab = tabs_->indexOf(grid);
+    const QString reference = BlockOf(tab);
+    if (!reference.isEmpty()) emit BlockHighlighted(reference);
+  });
+  return grid;
+}
+
+QString WorkbookView::BlockOf(int tab) const {
+  const QTableView* grid = Grid(tab);
+  if (!grid) return {};
+  const QItemSelection selection = grid->selectionModel()->selection();
+  if (selection.isEmpty()) return {};
+  // Hidden rows split a highlighted block into pieces; the block covers them all.
+  int top = SheetModel::kRowCount, left = SheetModel::kColumnCount, bottom = -1, right = -1;
+  for (const QItemSelectionRange& piece : selection) {
+    top = std::min(top, piece.top());
+    left = std::min(left, piece.left());
+    bottom = std::max(bottom, piece.bottom());
+    right = std::max(right, piece.right());
+  }
+  if (bottom < 0 || right < 0) return {};
+  host::Worksheet& sheet = Sheet(tab);
+  const QString qualifier =
+      &sheet == activeSheet_ ? QString() : QString::fromStdString(sheet.Name());
+  return BlockReference(qualifier, top + 1, left + 1, bottom + 1, right + 1);
+}
+
+QString WorkbookView::HighlightedBlock() const { return BlockOf(tabs_->currentIndex()); }
+
+}  // namespace host::ui
