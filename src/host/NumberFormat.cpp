@@ -632,9 +632,10 @@ std::unique_ptr<Format> ParseFormat(std::string_view code) {
     if (count >= 4) {
         f->numeric = 3;
         f->textSection = 3;
-    } else if (count == 1 && f->sections[0].hasText) {
-        f->numeric = 0;
-        f->textSection = 0;
+    } else if (f->sections[count - 1].hasText) {
+        // a last section holding "@" is for text only
+        f->numeric = count - 1;
+        f->textSection = count - 1;
     } else {
         f->numeric = count;
     }
@@ -1144,16 +1145,22 @@ std::string FormatNumber(double value, std::string_view formatCode, bool date190
         if (value < 0) return RenderSection(s[1], value, false, date1904);
         return RenderSection(s[2], value, false, date1904);
     }
-    // With conditions: the first section whose condition holds (the first
-    // defaults to >= 0, the second to < 0), else the third. A section after
-    // the first shows no minus sign of its own.
+    // With conditions: the first section whose condition holds. Without its
+    // own condition the first section takes values >= 0; the second takes the
+    // rest when there are two sections and values < 0 when there are three;
+    // the third takes what is left. As without conditions, only the first
+    // section shows a minus sign of its own.
+    const bool explicit1 = n >= 2 && s[1].op != CondOp::None;
     const CondOp op0 = s[0].op != CondOp::None ? s[0].op : CondOp::Ge;
-    const double v0 = s[0].op != CondOp::None ? s[0].operand : 0;
-    if (Matches(op0, v0, value)) return RenderSection(s[0], value, true, date1904);
+    if (Matches(op0, s[0].operand, value)) return RenderSection(s[0], value, true, date1904);
     if (n >= 2) {
-        const CondOp op1 = s[1].op != CondOp::None ? s[1].op : CondOp::Lt;
-        const double v1 = s[1].op != CondOp::None ? s[1].operand : 0;
-        if (Matches(op1, v1, value)) return RenderSection(s[1], value, false, date1904);
+        if (explicit1) {
+            if (Matches(s[1].op, s[1].operand, value)) return RenderSection(s[1], value, false, date1904);
+        } else if (n == 2) {
+            return RenderSection(s[1], value, false, date1904);
+        } else if (value < 0) {
+            return RenderSection(s[1], value, false, date1904);
+        }
     }
     if (n >= 3) return RenderSection(s[2], value, false, date1904);
     return kDateOverflow;  // no section takes the value
