@@ -830,53 +830,91 @@ std::string RenderScientific(const Section& sec, double a, bool negative) {
 // Rounds half away from zero to an integer.
 double RoundHalfAway(double x) { return x < 0 ? -std::floor(-x + 0.5) : std::floor(x + 0.5); }
 
-std::string RenderFraction(const Section& sec, double a, bool negative) {
-    double whole = 0;
-    double f = a;
-    if (sec.intPlaces > 0) {
-        whole = std::floor(a);
-        f = a - whole;
+// The closest fraction to x >= 0 with a denominator up to maxDen: the last
+// continued-fraction convergent within the bound or the largest admissible
+// semiconvergent, whichever is nearer (the smaller denominator on a tie).
+void BestFraction(double x, long long maxDen, long long& num, long long& den) {
+    long long h0 = 0, h1 = 1, k0 = 1, k1 = 0;
+    double r = x;
+    for (int iter = 0; iter < 64; ++iter) {
+        const double a = std::floor(r);
+        if (a > 1e15) break;
+        const auto ai = static_cast<long long>(a);
+        const long long h2 = ai * h1 + h0;
+        const long long k2 = ai * k1 + k0;
+        if (k2 > maxDen) {
+            const long long m = (maxDen - k0) / k1;
+            const long long hs = m * h1 + h0;
+            const long long ks = m * k1 + k0;
+            if (m > 0) {
+                const double errConv = std::fabs(x - static_cast<double>(h1) / static_cast<double>(k1));
+                const double errSemi = std::fabs(x - static_cast<double>(hs) / static_cast<double>(ks));
+                if (errSemi < errConv) {
+                    num = hs;
+                    den = ks;
+                    return;
+                }
+            }
+            break;
+        }
+        h0 = h1; h1 = h2;
+        k0 = k1; k1 = k2;
+        const double frac = r - a;
+        if (frac < 1e-12) break;
+        r = 1 / frac;
     }
+    num = h1;
+    den = k1;
+}
+
+std::string RenderFraction(const Section& sec, double a, bool negative) {
+    long long maxDen = sec.fixedDen;
+    if (maxDen == 0) {
+        maxDen = 1;
+        for (int i = 0; i < sec.denPlaces && maxDen < 1000000; ++i) maxDen *= 10;
+        maxDen = maxDen > 1 ? maxDen - 1 : 1;
+    }
+    std::string wholeText;  // digits of the whole part ("" for none)
+    std::string numText;
     long long num = 0;
     long long den = 1;
-    if (sec.fixedDen > 0) {
-        den = sec.fixedDen;
-        num = static_cast<long long>(RoundHalfAway(f * den));
+    if (a * static_cast<double>(maxDen) >= 1e15) {
+        // Too large for a fraction part to show: the value rounded to a whole.
+        Decimal d = ToDecimal(sec.intPlaces > 0 || sec.fixedDen == 0 ? a : a * static_cast<double>(maxDen));
+        RoundTo(d, 0);
+        if (sec.intPlaces > 0) wholeText = IntDigits(d);
+        else numText = IntDigits(d);
+        if (sec.fixedDen > 0) den = sec.fixedDen;
     } else {
-        long long maxDen = 1;
-        for (int i = 0; i < sec.denPlaces && maxDen < 100000000; ++i) maxDen *= 10;
-        maxDen -= 1;
-        if (maxDen < 1) maxDen = 1;
-        double bestErr = 2;
-        for (long long q = 1; q <= maxDen; ++q) {
-            const double p = RoundHalfAway(f * static_cast<double>(q));
-            const double err = std::fabs(f - p / static_cast<double>(q));
-            if (err < bestErr - 1e-12) {
-                bestErr = err;
-                num = static_cast<long long>(p);
-                den = q;
-                if (err == 0) break;
-            }
+        double whole = 0;
+        double f = a;
+        if (sec.intPlaces > 0) {
+            whole = std::floor(a);
+            f = a - whole;
         }
+        if (sec.fixedDen > 0) {
+            den = sec.fixedDen;
+            num = static_cast<long long>(RoundHalfAway(f * static_cast<double>(den)));
+        } else {
+            BestFraction(f, maxDen, num, den);
+        }
+        if (sec.intPlaces > 0 && num >= den) {  // the fraction rounded up to a whole
+            whole += static_cast<double>(num / den);
+            num %= den;
+        }
+        if (whole > 0) wholeText = std::to_string(static_cast<long long>(whole));
+        if (num > 0 || sec.intPlaces == 0) numText = std::to_string(num);
     }
-    if (sec.intPlaces > 0 && num >= den) {  // the fraction rounded up to a whole
-        whole += static_cast<double>(num / den);
-        num %= den;
-    }
-    const bool blankFraction = num == 0 && sec.intPlaces > 0;
+    const bool blankFraction = numText.empty() && sec.intPlaces > 0;
     if (num == 0 && sec.fixedDen == 0) den = 1;
 
     IntFiller ints;
-    {
-        char buf[32];
-        auto r = std::to_chars(buf, buf + sizeof buf, static_cast<long long>(whole));
-        ints.digits = whole > 0 ? std::string(buf, r.ptr) : std::string();
-        if (blankFraction && whole == 0) ints.digits = "0";
-    }
+    ints.digits = wholeText;
+    if (blankFraction && wholeText.empty()) ints.digits = "0";
     ints.grouping = sec.grouping;
     PreparePads(sec, Role::Int, ints);
     IntFiller nums;
-    nums.digits = num > 0 || sec.intPlaces == 0 ? std::to_string(num) : std::string();
+    nums.digits = numText;
     PreparePads(sec, Role::Num, nums);
     const std::string denText = std::to_string(den);
     int denSeen = 0;

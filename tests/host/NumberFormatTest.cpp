@@ -214,6 +214,10 @@ TEST(NumberFormatCustom, Fractions) {
         {3.14159, "# ?\?\?/?\?\?", "3  16/113"},
         {0.5, "0 ?/?", "0 1/2"},
         {2.75, "# ?/100", "2 75/100"},
+        {3.14159265, "?/?\?\?", "355/113"},
+        {3.14159265, "?/?\?\?\?", "355/113 "},
+        {0.333, "# ?\?\?/?\?\?", " 332/997"},
+        {1e20, "?/8", "800000000000000000000/8"},
     });
 }
 
@@ -312,6 +316,10 @@ TEST(NumberFormatDetect, DateCodes) {
         {"#,##0 ;(#,##0)", false},
     };
     for (const auto& [code, expected] : cases) EXPECT_EQ(host::IsDateFormat(code), expected) << code;
+    for (int id = 0; id <= 49; ++id) {
+        const bool date = (id >= 14 && id <= 22) || (id >= 45 && id <= 47);
+        EXPECT_EQ(host::IsDateFormat(host::BuiltinFormatCode(id)), date) << "id " << id;
+    }
 }
 
 TEST(NumberFormatCache, ManyCodesAndThreadsAgree) {
