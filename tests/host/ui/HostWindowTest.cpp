@@ -182,24 +182,29 @@ TEST_F(HostWindowTest, BlockAcrossAHiddenRowCoversIt) {
   EXPECT_EQ(*answer, SheetNamed(wb, "Sheet1").GetRange("B3:C8"));
 }
 
-TEST_F(HostWindowTest, MouseClickOnTheGridWorksWhileTheDialogWaits) {
+TEST_F(HostWindowTest, GridTakesTheMouseWhileTheDialogWaitsAndOtherWindowsDoNot) {
   Open();
   app_->SetVisible(true);
   QString field;
-  bool otherWindowClicked = false;
-  QPushButton other("elsewhere");  // a window of the driving program
-  QObject::connect(&other, &QPushButton::clicked, [&] { otherWindowClicked = true; });
+  QWidget other;  // a window of the driving program
   other.show();
+  bool dialogModal = true, gridWindowIsTheModalOne = false, dialogBelongsToIt = false;
   auto answer = AskWith([&](CellBlockDialog& dialog, WorkbookView* view) {
+    // The host's window (and what belongs to it) is all that takes input:
+    // the driving program's windows wait, the grid and the dialog do not.
+    dialogModal = dialog.isModal();
+    gridWindowIsTheModalOne = QGuiApplication::modalWindow() == view->window()->windowHandle();
+    dialogBelongsToIt = dialog.windowHandle()->transientParent() == view->window()->windowHandle();
     QTableView* grid = view->Grid(0);
     const QRect cell = grid->visualRect(grid->model()->index(3, 2));
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
     field = dialog.ReferenceField()->text();
-    QTest::mouseClick(&other, Qt::LeftButton);  // blocked while the host asks
     PressOk(dialog);
   });
+  EXPECT_FALSE(dialogModal);
+  EXPECT_TRUE(gridWindowIsTheModalOne);
+  EXPECT_TRUE(dialogBelongsToIt);
   EXPECT_EQ(field, "$C$4");
-  EXPECT_FALSE(otherWindowClicked);
   ASSERT_TRUE(answer.has_value());
   EXPECT_EQ(answer->Address(), "$C$4");
 }
