@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
     tabulory::testing::HighlightBlock(*view, 0, 3, 2, 12, 5);
     dialog.adjustSize();
     dialog.move(window->x() + window->width() - dialog.width() - 40, window->y() + 90);
-    QTimer::singleShot(700, [&] {
+    QTimer::singleShot(700, [&saved, &picture, &dialog, window] {
       const QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0).copy(
           0, 0, window->width() + 20, window->height() + 20);
       saved = shot.save(picture);
