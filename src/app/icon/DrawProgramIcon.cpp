@@ -29,11 +29,11 @@ void Draw(QPainter& p) {
 
   // Rows: bars that grow from top to bottom, as after an ascending sort.
   p.setPen(Qt::NoPen);
-  const double widths[] = {52, 84, 116, 148};
+  const double widths[] = {44, 76, 108, 140};
   for (int i = 0; i < 4; ++i) {
     const double y = 84 + i * 34;
     p.setBrush(line);
-    p.drawRoundedRect(QRectF(40, y, 152, 22), 6, 6);
+    p.drawRoundedRect(QRectF(40, y, 140, 22), 6, 6);
     p.setBrush(green);
     p.drawRoundedRect(QRectF(40, y, widths[i], 22), 6, 6);
   }
