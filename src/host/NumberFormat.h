@@ -1,6 +1,6 @@
 #pragma once
 // Cell values shown as text the way a spreadsheet displays them under a number
-// format code (ECMA-376 Part 1, 18.8.31). Pure functions, no state.
+// format code. Pure functions; parsed codes are cached per thread.
 
 #include <string>
 #include <string_view>

@@ -1,0 +1,53 @@
+#pragma once
+// One host instance. Instances share nothing, so two may work on two files
+// at once on two threads.
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "host/HostWindow.h"
+#include "host/Range.h"
+#include "host/Workbooks.h"
+
+namespace host {
+
+class Application {
+ public:
+  Application();
+  ~Application();
+  Application(const Application&) = delete;
+  Application& operator=(const Application&) = delete;
+
+  // The open workbooks. HostError after Quit.
+  host::Workbooks& Workbooks();
+  // The application's name, "Tabulory Host".
+  std::string Name() const;
+
+  // True while the instance's window shows.
+  bool Visible() const;
+  // Shows the window (made by the registered factory) or hides it.
+  // HostError("this host has no window") when no factory is registered.
+  void SetVisible(bool visible);
+
+  // Asks the user, through the window, for a block of cells (type 8).
+  // nullopt when cancelled or when the instance has no window.
+  std::optional<Range> InputBox(std::string_view prompt, int type);
+
+  // Ends the instance: closes every workbook without saving, closes the
+  // window and frees everything. Every later call fails with HostError.
+  void Quit();
+  // True once Quit has run.
+  bool HasQuit() const { return quit_; }
+
+ private:
+  void CheckAlive() const;
+
+  std::unique_ptr<host::Workbooks> workbooks_;
+  std::unique_ptr<HostWindow> window_;
+  bool visible_ = false;
+  bool quit_ = false;
+};
+
+}  // namespace host

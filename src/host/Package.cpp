@@ -1,0 +1,278 @@
+#include "host/Package.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zip.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "host/HostError.h"
+
+namespace host {
+
+namespace {
+
+std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
+
+std::string ZipErrorText(int code) {
+  zip_error_t error;
+  zip_error_init_with_code(&error, code);
+  std::string text = zip_error_strerror(&error);
+  zip_error_fini(&error);
+  return text;
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x += 32;
+    if (y >= 'A' && y <= 'Z') y += 32;
+    if (x != y) return false;
+  }
+  return true;
+}
+
+// Feeds a part written anew to libzip piece by piece.
+struct ProducerSource {
+  PartProducer produce;
+  std::string_view pending;
+  bool done = false;
+  time_t mtime = 0;
+  zip_error_t error;
+};
+
+zip_int64_t ProducerCallback(void* state, void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
+  auto* s = static_cast<ProducerSource*>(state);
+  switch (cmd) {
+    case ZIP_SOURCE_OPEN:
+      return 0;
+    case ZIP_SOURCE_READ: {
+      char* out = static_cast<char*>(data);
+      zip_uint64_t n = 0;
+      try {
+        while (n < len) {
+          if (s->pending.empty()) {
+            if (s->done) break;
+            s->pending = s->produce();
+            if (s->pending.empty()) {
+              s->done = true;
+              break;
+            }
+          }
+          size_t take = std::min<zip_uint64_t>(len - n, s->pending.size());
+          std::memcpy(out + n, s->pending.data(), take);
+          s->pending.remove_prefix(take);
+          n += take;
+        }
+      } catch (...) {
+        zip_error_set(&s->error, ZIP_ER_INTERNAL, 0);
+        return -1;
+      }
+      return static_cast<zip_int64_t>(n);
+    }
+    case ZIP_SOURCE_CLOSE:
+      return 0;
+    case ZIP_SOURCE_STAT: {
+      auto* st = static_cast<zip_stat_t*>(data);
+      zip_stat_init(st);
+      st->mtime = s->mtime;
+      st->valid |= ZIP_STAT_MTIME;
+      return sizeof(*st);
+    }
+    case ZIP_SOURCE_ERROR:
+      return zip_error_to_data(&s->error, data, len);
+    case ZIP_SOURCE_FREE:
+      zip_error_fini(&s->error);
+      delete s;
+      return 0;
+    case ZIP_SOURCE_SUPPORTS:
+      return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE,
+                                            ZIP_SOURCE_STAT, ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, -1);
+    default:
+      zip_error_set(&s->error, ZIP_ER_OPNOTSUPP, 0);
+      return -1;
+  }
+}
+
+}  // namespace
+
+Package::Package(const std::string& path) : path_(path) {
+  int code = 0;
+  archive_ = zip_open(path.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &code);
+  if (!archive_) {
+    switch (code) {
+      case ZIP_ER_NOENT: Fail("the file does not exist");
+      case ZIP_ER_OPEN:
+      case ZIP_ER_READ: Fail("the file cannot be read (" + std::string(std::strerror(errno)) + ")");
+      case ZIP_ER_NOZIP: Fail("the file is not a zip package");
+      case ZIP_ER_INCONS: Fail("the zip package is damaged or truncated");
+      default: Fail("the zip package cannot be read (" + ZipErrorText(code) + ")");
+    }
+  }
+}
+
+Package::~Package() {
+  if (archive_) zip_discard(archive_);
+}
+
+void Package::Fail(const std::string& what) const {
+  throw HostError("Cannot open " + Quoted(path_) + ": " + what + ".");
+}
+
+int64_t Package::Locate(std::string_view name) const {
+  std::string n(name);
+  zip_int64_t index = zip_name_locate(archive_, n.c_str(), ZIP_FL_ENC_RAW);
+  if (index < 0) index = zip_name_locate(archive_, n.c_str(), ZIP_FL_NOCASE | ZIP_FL_ENC_RAW);
+  if (index < 0) {
+    // Some writers store part names with a leading slash.
+    std::string slashed = "/" + n;
+    index = zip_name_locate(archive_, slashed.c_str(), ZIP_FL_NOCASE | ZIP_FL_ENC_RAW);
+  }
+  return index;
+}
+
+bool Package::Has(std::string_view name) const { return Locate(name) >= 0; }
+
+std::string Package::StoredName(std::string_view name) const {
+  int64_t index = Locate(name);
+  if (index < 0) return {};
+  const char* stored = zip_get_name(archive_, index, ZIP_FL_ENC_RAW);
+  return stored ? stored : "";
+}
+
+std::string Package::Read(std::string_view name) {
+  int64_t index = Locate(name);
+  std::string part(name);
+  if (index < 0) Fail("the part " + part + " is missing");
+  zip_stat_t st;
+  if (zip_stat_index(archive_, index, 0, &st) != 0 || !(st.valid & ZIP_STAT_SIZE))
+    Fail("the part " + part + " cannot be read");
+  if (st.size > kMaxPartSize)
+    Fail("the part " + part + " declares an absurd size (" + std::to_string(st.size) + " bytes)");
+  if (st.size >= kRatioCheckFrom && (st.valid & ZIP_STAT_COMP_SIZE) &&
+      st.size / std::max<uint64_t>(st.comp_size, 1) > kMaxRatio)
+    Fail("the part " + part + " is compressed beyond any plausible ratio (a zip bomb?)");
+  if (totalRead_ + st.size > kMaxTotalSize) Fail("the package is too large to open");
+  std::string data;
+  data.resize(st.size);
+  zip_file_t* file = zip_fopen_index(archive_, index, 0);
+  if (!file) Fail("the part " + part + " cannot be read (" + zip_strerror(archive_) + ")");
+  uint64_t got = 0;
+  while (got < st.size) {
+    zip_int64_t n = zip_fread(file, data.data() + got, st.size - got);
+    if (n < 0) {
+      std::string why = zip_file_strerror(file);
+      zip_fclose(file);
+      Fail("the part " + part + " is damaged (" + why + ")");
+    }
+    if (n == 0) break;
+    got += static_cast<uint64_t>(n);
+  }
+  char extra;
+  zip_int64_t more = got == st.size ? zip_fread(file, &extra, 1) : 0;
+  int closed = zip_fclose(file);
+  if (got != st.size) Fail("the part " + part + " is shorter than declared (damaged or truncated)");
+  if (more > 0) Fail("the part " + part + " is longer than declared (damaged or a zip bomb)");
+  if (more < 0 || closed != 0) Fail("the part " + part + " is damaged (checksum or data error)");
+  totalRead_ += st.size;
+  return data;
+}
+
+void Package::Save(const std::map<std::string, PartProducer>& changed) {
+  auto failSave = [this](const std::string& what) -> void {
+    throw HostError("Cannot save " + Quoted(path_) + ": " + what + ".");
+  };
+  struct stat original;
+  if (::stat(path_.c_str(), &original) != 0) failSave("the file is no longer there");
+  if (!(original.st_mode & S_IWUSR) || ::access(path_.c_str(), W_OK) != 0) failSave("the file is read-only");
+
+  size_t slash = path_.rfind('/');
+  std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path_.substr(0, slash));
+  std::string base = slash == std::string::npos ? path_ : path_.substr(slash + 1);
+  std::string temp = dir + "/." + base + ".saving-XXXXXX";
+  std::vector<char> tempName(temp.begin(), temp.end());
+  tempName.push_back('\0');
+  int fd = ::mkstemp(tempName.data());
+  if (fd < 0) failSave("no file can be made in its folder (" + std::string(std::strerror(errno)) + ")");
+  ::close(fd);
+  temp = tempName.data();
+
+  zip_t* out = nullptr;
+  try {
+    int code = 0;
+    out = zip_open(temp.c_str(), ZIP_TRUNCATE, &code);
+    if (!out) failSave("the new file cannot be written (" + ZipErrorText(code) + ")");
+    zip_int64_t count = zip_get_num_entries(archive_, 0);
+    for (zip_int64_t i = 0; i < count; ++i) {
+      const char* rawName = zip_get_name(archive_, i, ZIP_FL_ENC_RAW);
+      if (!rawName) failSave("an entry of the package cannot be read");
+      std::string name = rawName;
+      zip_stat_t st;
+      zip_stat_index(archive_, i, 0, &st);
+      const PartProducer* producer = nullptr;
+      for (const auto& [part, produce] : changed)
+        if (EqualNoCase(part, name) || (name.size() == part.size() + 1 && name[0] == '/' &&
+                                        EqualNoCase(part, std::string_view(name).substr(1))))
+          producer = &produce;
+      zip_source_t* source = nullptr;
+      if (producer) {
+        if (!*producer) continue;  // the part is dropped
+        auto* state = new ProducerSource{*producer, {}, false, time(nullptr), {}};
+        zip_error_init(&state->error);
+        source = zip_source_function(out, ProducerCallback, state);
+        if (!source) {
+          zip_error_fini(&state->error);
+          delete state;
+        }
+      } else {
+        // Whole entry: libzip copies the compressed bytes without inflating.
+        source = zip_source_zip(out, archive_, i, 0, 0, -1);
+      }
+      if (!source) failSave("the entry " + name + " cannot be copied (" + zip_strerror(out) + ")");
+      zip_int64_t index = zip_file_add(out, name.c_str(), source, ZIP_FL_ENC_RAW);
+      if (index < 0) {
+        zip_source_free(source);
+        failSave("the entry " + name + " cannot be added (" + zip_strerror(out) + ")");
+      }
+      if (producer) zip_set_file_compression(out, index, ZIP_CM_DEFLATE, 6);
+      if (!producer && (st.valid & ZIP_STAT_MTIME)) zip_file_set_mtime(out, index, st.mtime, 0);
+      zip_uint8_t opsys;
+      zip_uint32_t attributes;
+      if (zip_file_get_external_attributes(archive_, i, 0, &opsys, &attributes) == 0)
+        zip_file_set_external_attributes(out, index, 0, opsys, attributes);
+    }
+    int commentLength = 0;
+    const char* comment = zip_get_archive_comment(archive_, &commentLength, ZIP_FL_ENC_RAW);
+    if (comment && commentLength > 0) zip_set_archive_comment(out, comment, commentLength);
+    if (zip_close(out) != 0) {
+      std::string why = zip_strerror(out);
+      failSave("the new file cannot be written (" + why + ")");
+    }
+    out = nullptr;
+    int tfd = ::open(temp.c_str(), O_RDONLY);
+    if (tfd < 0 || ::fsync(tfd) != 0) {
+      if (tfd >= 0) ::close(tfd);
+      failSave("the new file cannot be flushed to disk (" + std::string(std::strerror(errno)) + ")");
+    }
+    ::close(tfd);
+    ::chmod(temp.c_str(), original.st_mode & 07777);
+    if (::rename(temp.c_str(), path_.c_str()) != 0)
+      failSave("the file cannot be replaced (" + std::string(std::strerror(errno)) + ")");
+  } catch (...) {
+    if (out) zip_discard(out);
+    ::unlink(temp.c_str());
+    throw;
+  }
+  int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
+  if (dfd >= 0) {
+    ::fsync(dfd);
+    ::close(dfd);
+  }
+}
+
+}  // namespace host

@@ -1,0 +1,61 @@
+#pragma once
+// The zip package of a workbook: reading parts with caps against deflate
+// bombs, and writing a new package in which unchanged entries are copied
+// as compressed bytes, replaced atomically over the original file.
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <string_view>
+
+struct zip;
+
+namespace host {
+
+// Produces the bytes of a part written anew, piece by piece: each call returns
+// the next piece (valid until the next call); an empty piece ends the part.
+using PartProducer = std::function<std::string_view()>;
+
+class Package {
+ public:
+  // Largest uncompressed part accepted, and the largest compression ratio
+  // accepted for parts above kRatioCheckFrom bytes.
+  static constexpr uint64_t kMaxPartSize = uint64_t(2) << 30;
+  static constexpr uint64_t kMaxTotalSize = uint64_t(8) << 30;
+  static constexpr uint64_t kRatioCheckFrom = uint64_t(1) << 20;
+  static constexpr uint64_t kMaxRatio = 300;
+
+  // Opens the zip file at path for reading; HostError (naming the file) when
+  // it is no zip package, damaged or truncated.
+  explicit Package(const std::string& path);
+  ~Package();
+  Package(const Package&) = delete;
+  Package& operator=(const Package&) = delete;
+
+  // True when the package holds the part (names without a leading "/";
+  // compared without regard to case, as part names are).
+  bool Has(std::string_view name) const;
+  // The part's bytes; HostError when missing, oversized or damaged.
+  std::string Read(std::string_view name);
+  // The entry name as stored, for a part name in any case ("" when missing).
+  std::string StoredName(std::string_view name) const;
+
+  // Writes the package back to its file: parts in `changed` are written anew
+  // (deflated), every other entry is copied with its compressed bytes.
+  // The new file is made beside the old, flushed, given the old file's mode
+  // and renamed over it. HostError and the old file unchanged on failure.
+  void Save(const std::map<std::string, PartProducer>& changed);
+
+  const std::string& Path() const { return path_; }
+
+ private:
+  [[noreturn]] void Fail(const std::string& what) const;
+  int64_t Locate(std::string_view name) const;
+
+  std::string path_;
+  zip* archive_ = nullptr;
+  uint64_t totalRead_ = 0;
+};
+
+}  // namespace host

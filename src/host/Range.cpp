@@ -1,0 +1,57 @@
+#include "host/Range.h"
+
+#include <stdexcept>
+
+#include "host/CellAddress.h"
+#include "host/HostError.h"
+#include "host/SheetData.h"
+#include "host/Workbook.h"
+#include "host/WorkbookFile.h"
+#include "host/Worksheet.h"
+
+namespace host {
+
+Range::Range(host::Worksheet& sheet, int firstRow, int firstColumn, int lastRow, int lastColumn)
+    : sheet_(&sheet), firstRow_(firstRow), firstColumn_(firstColumn), lastRow_(lastRow), lastColumn_(lastColumn) {
+  if (firstRow < 1 || lastRow > kMaxRows || firstColumn < 1 || lastColumn > kMaxColumns || firstRow > lastRow ||
+      firstColumn > lastColumn)
+    throw HostError("The range lies outside the sheet (A1 to XFD1048576).");
+}
+
+RowRef Range::RowsCollection::operator()(int n) const {
+  if (n < 1 || n > count)
+    throw HostError("Row " + std::to_string(n) + " of the range does not exist (it has " + std::to_string(count) + ").");
+  return RowRef(*sheet, firstRow + n - 1);
+}
+
+ColumnRef Range::ColumnsCollection::operator()(int n) const {
+  if (n < 1 || n > count)
+    throw HostError("Column " + std::to_string(n) + " of the range does not exist (it has " + std::to_string(count) +
+                    ").");
+  return ColumnRef(firstColumn + n - 1);
+}
+
+Range::RowsCollection Range::Rows() const { return RowsCollection{sheet_, firstRow_, lastRow_ - firstRow_ + 1}; }
+
+Range::ColumnsCollection Range::Columns() const { return ColumnsCollection{firstColumn_, lastColumn_ - firstColumn_ + 1}; }
+
+std::string Range::Address() const { return AbsoluteAddress(CellArea{firstRow_, firstColumn_, lastRow_, lastColumn_}); }
+
+void Range::Sort(CellRef key1, int order1) {
+  Workbook& book = sheet_->Parent();
+  auto fail = [&](const std::string& why) {
+    throw HostError("Cannot sort " + Address() + " on sheet \"" + sheet_->Name() + "\" of \"" + book.FullName() +
+                    "\": " + why + ".");
+  };
+  if (order1 != 1 && order1 != 2) fail("the order must be 1 (ascending) or 2 (descending)");
+  if (key1.column < 1 || key1.column > kMaxColumns) fail("the key cell lies outside the sheet");
+  try {
+    bool formulaMoved = sheet_->Data().Sort(CellArea{firstRow_, firstColumn_, lastRow_, lastColumn_}, key1.column,
+                                            order1 == 2, book.File().Strings());
+    if (formulaMoved) book.File().RequestFullRecalculation();
+  } catch (const std::invalid_argument& refused) {
+    fail(refused.what());
+  }
+}
+
+}  // namespace host

@@ -1,0 +1,321 @@
+// Sorting the rows of an area of a worksheet: the keys are read once from
+// the cell records, ordered stably, and the cell records rebuilt with the
+// moved cells in their new rows. Formulas of moved cells shift as a copy
+// would shift them.
+
+#include <algorithm>
+#include <stdexcept>
+#include <unordered_set>
+
+#include "host/FormulaShift.h"
+#include "host/SharedStrings.h"
+#include "host/SheetData.h"
+
+namespace host {
+
+namespace {
+
+// Key classes in ascending order; empty cells always go last.
+enum KeyClass : uint8_t { kNumberKey = 0, kTextKey = 1, kBoolKey = 2, kErrorKey = 3, kEmptyKey = 4 };
+
+struct SortKey {
+  uint32_t rowIndex;  // index into rows_
+  KeyClass cls;
+  double number;
+  std::string_view text;
+};
+
+inline unsigned char Fold(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + 32 : c; }
+
+int CompareNoCase(std::string_view a, std::string_view b) {
+  size_t n = std::min(a.size(), b.size());
+  for (size_t i = 0; i < n; ++i) {
+    unsigned char x = Fold(static_cast<unsigned char>(a[i])), y = Fold(static_cast<unsigned char>(b[i]));
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+// <0, 0, >0 for non-empty keys of any class, in ascending order.
+int CompareKeys(const SortKey& a, const SortKey& b) {
+  if (a.cls != b.cls) return a.cls < b.cls ? -1 : 1;
+  switch (a.cls) {
+    case kNumberKey:
+    case kBoolKey:
+      return a.number < b.number ? -1 : (a.number > b.number ? 1 : 0);
+    case kTextKey:
+      return CompareNoCase(a.text, b.text);
+    default:
+      return 0;
+  }
+}
+
+std::string AreaText(const CellArea& a) { return AbsoluteAddress(a); }
+
+}  // namespace
+
+void SheetData::MergeCreatedRows() {
+  if (createdRows_.empty()) return;
+  std::vector<RowRecord> merged;
+  merged.reserve(rows_.size() + createdRows_.size());
+  auto it = createdRows_.begin();
+  auto makeRow = [this](int row, bool hidden) {
+    RowRecord r{};
+    r.row = row;
+    r.hiddenSet = hidden ? 1 : -1;
+    r.created = 1;
+    r.firstCell = static_cast<uint32_t>(cells_.size());
+    return r;
+  };
+  for (const RowRecord& r : rows_) {
+    while (it != createdRows_.end() && it->first < r.row) {
+      merged.push_back(makeRow(it->first, it->second));
+      ++it;
+    }
+    merged.push_back(r);
+  }
+  for (; it != createdRows_.end(); ++it) merged.push_back(makeRow(it->first, it->second));
+  // Created rows hold no cells: give them an empty slice at the right place.
+  uint32_t next = 0;
+  for (RowRecord& r : merged) {
+    if (r.created && r.cellCount == 0) r.firstCell = next;
+    next = r.firstCell + r.cellCount;
+  }
+  rows_.swap(merged);
+  createdRows_.clear();
+}
+
+void SheetData::ExpandSharedFormulas(const CellArea& area) {
+  // Which shared groups have a member inside the area?
+  auto siOf = [this](const CellRecord& cell) -> int64_t {
+    std::string_view element = Span(cell.begin, cell.length);
+    size_t pos = element.find("si=");
+    while (pos != std::string_view::npos) {
+      char quote = pos + 3 < element.size() ? element[pos + 3] : 0;
+      if ((quote == '"' || quote == '\'') && (pos == 0 || element[pos - 1] == ' ' || element[pos - 1] == '\t' ||
+                                              element[pos - 1] == '\n' || element[pos - 1] == '\r')) {
+        return std::strtoll(element.data() + pos + 4, nullptr, 10);
+      }
+      pos = element.find("si=", pos + 3);
+    }
+    return -1;
+  };
+  std::unordered_set<int64_t> groups;
+  for (const RowRecord& r : rows_) {
+    if (r.row < area.firstRow || r.row > area.lastRow) continue;
+    for (uint32_t i = r.firstCell; i < r.firstCell + r.cellCount; ++i) {
+      const CellRecord& c = cells_[i];
+      if ((c.flags & kSharedFormula) && !(c.flags & kFormulaChanged) && c.column >= area.firstColumn &&
+          c.column <= area.lastColumn)
+        groups.insert(siOf(c));
+    }
+  }
+  if (groups.empty()) return;
+  for (const RowRecord& r : rows_) {
+    for (uint32_t i = r.firstCell; i < r.firstCell + r.cellCount; ++i) {
+      CellRecord& c = cells_[i];
+      if (!(c.flags & kSharedFormula) || (c.flags & kFormulaChanged) || !groups.count(siOf(c))) continue;
+      formulas_[c.begin] = CurrentFormula(c, r.row);
+      c.flags |= kFormulaChanged;
+    }
+  }
+  for (RowRecord& r : rows_) {
+    for (uint32_t i = r.firstCell; i < r.firstCell + r.cellCount; ++i)
+      if ((cells_[i].flags & kSharedFormula) && (cells_[i].flags & kFormulaChanged)) r.dirty = 1;
+  }
+  modified_ = true;
+}
+
+bool SheetData::Sort(const CellArea& area, int keyColumn, bool descending, const SharedStrings& strings) {
+  if (keyColumn < area.firstColumn || keyColumn > area.lastColumn)
+    throw std::invalid_argument("the sort key column " + ColumnLetters(keyColumn) + " lies outside the range " +
+                                AreaText(area));
+  for (const CellArea& m : merged_)
+    if (m.Intersects(area))
+      throw std::invalid_argument("the range " + AreaText(area) + " cuts through the merged cells " + AreaText(m));
+  for (const CellArea& a : arrays_)
+    if (a.Intersects(area))
+      throw std::invalid_argument("the range " + AreaText(area) + " cuts through the array formula " + AreaText(a));
+
+  // Rows of the area that hold cells within its columns.
+  auto firstRow = std::lower_bound(rows_.begin(), rows_.end(), area.firstRow,
+                                   [](const RowRecord& r, int v) { return r.row < v; });
+  auto lastRow = std::upper_bound(firstRow, rows_.end(), area.lastRow,
+                                  [](int v, const RowRecord& r) { return v < r.row; });
+  auto rangeCells = [&](const RowRecord& r) {
+    const CellRecord* b = cells_.data() + r.firstCell;
+    const CellRecord* e = b + r.cellCount;
+    const CellRecord* lo = std::lower_bound(b, e, area.firstColumn, [](const CellRecord& c, int v) { return c.column < v; });
+    const CellRecord* hi = std::upper_bound(lo, e, area.lastColumn, [](int v, const CellRecord& c) { return v < c.column; });
+    return std::pair<const CellRecord*, const CellRecord*>(lo, hi);
+  };
+
+  std::vector<SortKey> keys;
+  std::vector<std::string> decoded;  // texts that needed decoding
+  std::vector<std::pair<size_t, size_t>> decodedRefs;  // key index -> decoded index
+  for (auto it = firstRow; it != lastRow; ++it) {
+    auto [lo, hi] = rangeCells(*it);
+    if (lo == hi) continue;
+    SortKey key{static_cast<uint32_t>(it - rows_.begin()), kEmptyKey, 0, {}};
+    const CellRecord* cell = std::lower_bound(lo, hi, keyColumn, [](const CellRecord& c, int v) { return c.column < v; });
+    if (cell != hi && cell->column == keyColumn) {
+      switch (cell->kind) {
+        case ValueKind::Number:
+          key.cls = kNumberKey;
+          key.number = cell->value.number;
+          break;
+        case ValueKind::IsoDate: {
+          double serial = 0;
+          std::string_view raw = Span(cell->value.span.offset, cell->value.span.size);
+          if (IsoDateToSerial(raw, false, serial)) {
+            key.cls = kNumberKey;
+            key.number = serial;
+          } else {
+            key.cls = kTextKey;
+            key.text = raw;
+          }
+          break;
+        }
+        case ValueKind::Shared:
+          key.cls = kTextKey;
+          key.text = strings.Get(cell->value.index);
+          break;
+        case ValueKind::String:
+        case ValueKind::Inline: {
+          key.cls = kTextKey;
+          std::string text = cell->kind == ValueKind::Inline
+                                 ? InlineText(*cell)
+                                 : DecodeXml(Span(cell->value.span.offset, cell->value.span.size));
+          if (cell->kind == ValueKind::String && HasOoxmlEscape(text)) text = DecodeOoxmlEscapes(text);
+          decodedRefs.emplace_back(keys.size(), decoded.size());
+          decoded.push_back(std::move(text));
+          break;
+        }
+        case ValueKind::Boolean:
+          key.cls = kBoolKey;
+          key.number = cell->value.number;
+          break;
+        case ValueKind::Error:
+          key.cls = kErrorKey;
+          break;
+        case ValueKind::Blank:
+          break;
+      }
+    }
+    keys.push_back(key);
+  }
+  for (auto [k, d] : decodedRefs) keys[k].text = decoded[d];
+
+  std::vector<SortKey> sorted = keys;
+  std::stable_sort(sorted.begin(), sorted.end(), [descending](const SortKey& a, const SortKey& b) {
+    bool ea = a.cls == kEmptyKey, eb = b.cls == kEmptyKey;
+    if (ea || eb) return !ea && eb;
+    int c = CompareKeys(a, b);
+    return descending ? c > 0 : c < 0;
+  });
+
+  // Target rows: keyed rows fill the area from its top in sorted order; the
+  // empty-key positions follow in their old order.
+  size_t keyed = 0;
+  while (keyed < sorted.size() && sorted[keyed].cls != kEmptyKey) ++keyed;
+  std::vector<int> keyedRows;  // old row numbers of keyed rows, ascending
+  for (const SortKey& k : keys)
+    if (k.cls != kEmptyKey) keyedRows.push_back(rows_[k.rowIndex].row);
+  // incoming[target - firstRow] = old row number whose cells land there (0: none)
+  size_t height = static_cast<size_t>(area.lastRow - area.firstRow + 1);
+  std::vector<int32_t> incoming(height, 0);
+  bool changed = false;
+  for (size_t i = 0; i < keyed; ++i) {
+    int target = area.firstRow + static_cast<int>(i);
+    incoming[target - area.firstRow] = rows_[sorted[i].rowIndex].row;
+    if (rows_[sorted[i].rowIndex].row != target) changed = true;
+  }
+  for (size_t i = keyed; i < sorted.size(); ++i) {
+    int p = rows_[sorted[i].rowIndex].row;
+    size_t before = std::lower_bound(keyedRows.begin(), keyedRows.end(), p) - keyedRows.begin();
+    int target = area.firstRow + static_cast<int>(keyed) + (p - area.firstRow) - static_cast<int>(before);
+    incoming[target - area.firstRow] = p;
+    if (p != target) changed = true;
+  }
+  keys.clear();
+  keys.shrink_to_fit();
+  sorted.clear();
+  sorted.shrink_to_fit();
+  decoded.clear();
+  if (!changed) return false;
+
+  MergeCreatedRows();
+  ExpandSharedFormulas(area);
+
+  // Rows that receive cells but have no element yet are made.
+  std::vector<RowRecord> newRows;
+  newRows.reserve(rows_.size() + 16);
+  {
+    size_t oi = 0;
+    for (size_t t = 0; t < height; ++t) {
+      if (incoming[t] == 0) continue;
+      int target = area.firstRow + static_cast<int>(t);
+      while (oi < rows_.size() && rows_[oi].row < target) newRows.push_back(rows_[oi++]);
+      if (oi < rows_.size() && rows_[oi].row == target) continue;
+      RowRecord r{};
+      r.row = target;
+      r.hiddenSet = -1;
+      r.created = 1;
+      r.dirty = 1;
+      r.firstCell = UINT32_MAX;  // no cells of its own
+      newRows.push_back(r);
+    }
+    while (oi < rows_.size()) newRows.push_back(rows_[oi++]);
+  }
+
+  auto oldRow = [this](int number) -> const RowRecord* { return FindRow(number); };
+  std::vector<CellRecord> newCells;
+  newCells.reserve(cells_.size());
+  bool formulaMoved = false;
+  for (RowRecord& r : newRows) {
+    bool own = r.firstCell != UINT32_MAX;
+    const CellRecord* b = own ? cells_.data() + r.firstCell : nullptr;
+    const CellRecord* e = own ? b + r.cellCount : nullptr;
+    uint32_t first = static_cast<uint32_t>(newCells.size());
+    if (r.row < area.firstRow || r.row > area.lastRow) {
+      newCells.insert(newCells.end(), b, e);
+    } else {
+      const CellRecord* c = b;
+      for (; c != e && c->column < area.firstColumn; ++c) newCells.push_back(*c);
+      bool hadInRange = c != e && c->column <= area.lastColumn;
+      while (c != e && c->column <= area.lastColumn) ++c;
+      int source = incoming[r.row - area.firstRow];
+      if (source != 0) {
+        const RowRecord* src = oldRow(source);
+        const CellRecord* sb = cells_.data() + src->firstCell;
+        const CellRecord* se = sb + src->cellCount;
+        for (const CellRecord* s = sb; s != se; ++s) {
+          if (s->column < area.firstColumn || s->column > area.lastColumn) continue;
+          CellRecord moved = *s;
+          if (source != r.row) {
+            moved.flags |= kMoved;
+            if (moved.flags & kFormula) {
+              std::string formula = CurrentFormula(*s, source);
+              formulas_[moved.begin] = ShiftFormula(formula, r.row - source, 0);
+              moved.flags |= kFormulaChanged;
+              formulaMoved = true;
+            }
+          }
+          newCells.push_back(moved);
+        }
+      }
+      if (source != r.row && (source != 0 || hadInRange)) r.dirty = 1;
+      for (; c != e; ++c) newCells.push_back(*c);
+    }
+    r.firstCell = first;
+    r.cellCount = static_cast<uint32_t>(newCells.size() - first);
+  }
+  // FindRow above read the old rows; now the new ones take over.
+  rows_.swap(newRows);
+  cells_.swap(newCells);
+  modified_ = true;
+  usedValid_ = false;
+  return formulaMoved;
+}
+
+}  // namespace host

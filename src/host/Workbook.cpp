@@ -1,0 +1,88 @@
+#include "host/Workbook.h"
+
+#include "host/HostError.h"
+#include "host/SheetData.h"
+#include "host/WorkbookFile.h"
+#include "host/Worksheet.h"
+#include "host/XmlScanner.h"
+
+namespace host {
+
+Workbook::Workbook(Application& app, const std::string& path)
+    : app_(&app), path_(path), file_(std::make_unique<WorkbookFile>(path)) {
+  const auto& sheets = file_->Sheets();
+  worksheets_.resize(sheets.size());
+  for (size_t i = 0; i < sheets.size(); ++i) {
+    if (sheets[i].kind != WorkbookFile::SheetKind::Worksheet) continue;
+    worksheets_[i] = std::make_unique<Worksheet>(*this, sheets[i].name, static_cast<int>(i + 1), sheets[i].part,
+                                                 file_->TakeSheetData(i));
+  }
+}
+
+Workbook::~Workbook() = default;
+
+std::vector<Worksheet*> Workbook::Worksheets() {
+  std::vector<Worksheet*> out;
+  for (auto& sheet : worksheets_)
+    if (sheet) out.push_back(sheet.get());
+  return out;
+}
+
+Worksheet& Workbook::ActiveSheet() {
+  size_t tab = file_->ActiveTab();
+  if (!worksheets_[tab])
+    throw HostError("The active sheet \"" + file_->Sheets()[tab].name + "\" of \"" + path_ +
+                    "\" is not a worksheet (a chart or dialog sheet).");
+  return *worksheets_[tab];
+}
+
+void Workbook::Save() {
+  std::vector<std::pair<std::string, const SheetData*>> sheets;
+  for (auto& sheet : worksheets_)
+    if (sheet) sheets.emplace_back(sheet->PartName(), &sheet->Data());
+  file_->Save(sheets);
+}
+
+std::string Workbook::Name() const {
+  size_t slash = path_.rfind('/');
+  return slash == std::string::npos ? path_ : path_.substr(slash + 1);
+}
+
+bool Workbook::Date1904() const { return file_->Date1904(); }
+
+int Workbook::SheetCount() const { return static_cast<int>(file_->Sheets().size()); }
+
+Worksheet* Workbook::FindWorksheet(std::string_view name) {
+  auto lower = [](std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+      if (c >= 'A' && c <= 'Z') c += 32;
+    return out;
+  };
+  for (auto& sheet : worksheets_)
+    if (sheet && lower(sheet->Name()) == lower(name)) return sheet.get();
+  return nullptr;
+}
+
+Range Workbook::ResolveRange(std::string_view reference, Worksheet& defaultSheet) {
+  Worksheet* sheet = &defaultSheet;
+  size_t bang = reference.rfind('!');
+  if (bang != std::string_view::npos) {
+    std::string_view name = reference.substr(0, bang);
+    std::string unquoted;
+    if (name.size() >= 2 && name.front() == '\'' && name.back() == '\'') {
+      for (size_t i = 1; i + 1 < name.size(); ++i) {
+        unquoted += name[i];
+        if (name[i] == '\'' && i + 2 < name.size() && name[i + 1] == '\'') ++i;
+      }
+    } else {
+      unquoted = std::string(name);
+    }
+    sheet = FindWorksheet(unquoted);
+    if (!sheet) throw HostError("\"" + path_ + "\" has no worksheet \"" + unquoted + "\".");
+    reference = reference.substr(bang + 1);
+  }
+  return sheet->GetRange(reference);
+}
+
+}  // namespace host

@@ -1,0 +1,287 @@
+#include "host/WorkbookFile.h"
+
+#include <pugixml.hpp>
+
+#include <algorithm>
+#include <map>
+#include <sstream>
+
+#include "host/HostError.h"
+#include "host/SheetData.h"
+#include "host/XmlScanner.h"
+
+namespace host {
+
+namespace {
+
+std::string Lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c += 32;
+  return out;
+}
+
+bool EndsWith(std::string_view s, std::string_view suffix) {
+  return s.size() >= suffix.size() && s.substr(s.size() - suffix.size()) == suffix;
+}
+
+std::string Directory(const std::string& part) {
+  size_t slash = part.rfind('/');
+  return slash == std::string::npos ? std::string() : part.substr(0, slash + 1);
+}
+
+// The part a relationship target names, relative to the source part.
+std::string ResolveTarget(const std::string& sourcePart, std::string_view target) {
+  std::string joined = !target.empty() && target[0] == '/' ? std::string(target.substr(1))
+                                                           : Directory(sourcePart) + std::string(target);
+  std::vector<std::string> segments;
+  std::stringstream in(joined);
+  std::string segment;
+  while (std::getline(in, segment, '/')) {
+    if (segment.empty() || segment == ".") continue;
+    if (segment == "..") {
+      if (!segments.empty()) segments.pop_back();
+      continue;
+    }
+    segments.push_back(segment);
+  }
+  std::string out;
+  for (size_t i = 0; i < segments.size(); ++i) {
+    if (i) out += '/';
+    out += segments[i];
+  }
+  return out;
+}
+
+std::string RelationshipsPartOf(const std::string& part) {
+  size_t slash = part.rfind('/');
+  std::string dir = slash == std::string::npos ? "" : part.substr(0, slash + 1);
+  std::string file = slash == std::string::npos ? part : part.substr(slash + 1);
+  return dir + "_rels/" + file + ".rels";
+}
+
+pugi::xml_node Child(pugi::xml_node parent, std::string_view local) {
+  for (pugi::xml_node child : parent.children())
+    if (LocalName(child.name()) == local) return child;
+  return {};
+}
+
+struct Relationship {
+  std::string type;
+  std::string target;
+  bool external = false;
+};
+
+const char* const kMainContentTypes[] = {
+    "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml",
+    "application/vnd.ms-excel.sheet.macroEnabled.main+xml",
+    "application/vnd.openxmlformats-officedocument.spreadsheetml.template.main+xml",
+    "application/vnd.ms-excel.template.macroEnabled.main+xml",
+};
+
+}  // namespace
+
+WorkbookFile::~WorkbookFile() = default;
+
+void WorkbookFile::Fail(const std::string& what) const {
+  throw HostError("Cannot open \"" + path_ + "\": " + what + ".");
+}
+
+std::string WorkbookFile::ReadXmlPart(const std::string& part) {
+  std::string xml = package_->Read(part);
+  try {
+    RejectDocumentType(xml);
+  } catch (const XmlFault& fault) {
+    Fail("the part " + part + " is not acceptable XML: " + fault.message);
+  }
+  return xml;
+}
+
+WorkbookFile::WorkbookFile(const std::string& path) : path_(path) {
+  std::string ext = Lower(path.substr(path.rfind('.') == std::string::npos ? path.size() : path.rfind('.')));
+  if (ext != ".xlsx" && ext != ".xlsm" && ext != ".xltx" && ext != ".xltm")
+    throw HostError("\"" + path + "\" is not a format this host can open (only .xlsx, .xlsm, .xltx and .xltm workbooks).");
+  package_ = std::make_unique<Package>(path);
+
+  auto parse = [this](pugi::xml_document& doc, std::string& xml, const std::string& part) {
+    pugi::xml_parse_result result = doc.load_buffer_inplace(xml.data(), xml.size(), pugi::parse_default, pugi::encoding_auto);
+    if (!result)
+      Fail("the part " + part + " is not valid XML (" + result.description() + " at byte " +
+           std::to_string(result.offset) + ")");
+  };
+
+  // The package's content types and its main part.
+  if (!package_->Has("[Content_Types].xml"))
+    throw HostError("\"" + path + "\" is not a format this host can open (it is a zip package, but no workbook).");
+  std::string typesXml = ReadXmlPart("[Content_Types].xml");
+  pugi::xml_document types;
+  parse(types, typesXml, "[Content_Types].xml");
+  if (!package_->Has("_rels/.rels")) Fail("the package has no relationships, so no workbook part");
+  std::string rootRelsXml = ReadXmlPart("_rels/.rels");
+  pugi::xml_document rootRels;
+  parse(rootRels, rootRelsXml, "_rels/.rels");
+  for (pugi::xml_node rel : rootRels.document_element().children()) {
+    if (LocalName(rel.name()) != "Relationship") continue;
+    if (EndsWith(rel.attribute("Type").value(), "/officeDocument")) {
+      workbookPart_ = ResolveTarget("", rel.attribute("Target").value());
+      break;
+    }
+  }
+  if (workbookPart_.empty()) Fail("the package has no workbook part");
+  if (!package_->Has(workbookPart_)) Fail("the workbook part " + workbookPart_ + " is missing");
+  std::string contentType;
+  std::string partExt = Lower(workbookPart_.substr(workbookPart_.rfind('.') + 1));
+  for (pugi::xml_node node : types.document_element().children()) {
+    std::string_view local = LocalName(node.name());
+    if (local == "Override" && Lower(node.attribute("PartName").value()) == "/" + Lower(workbookPart_)) {
+      contentType = node.attribute("ContentType").value();
+      break;
+    }
+    if (local == "Default" && Lower(node.attribute("Extension").value()) == partExt && contentType.empty())
+      contentType = node.attribute("ContentType").value();
+  }
+  if (std::none_of(std::begin(kMainContentTypes), std::end(kMainContentTypes),
+                   [&](const char* t) { return contentType == t; }))
+    throw HostError("\"" + path + "\" is not a format this host can open (its main part is \"" + contentType + "\").");
+
+  // The workbook part: sheets, date system, active tab.
+  workbookXml_ = ReadXmlPart(workbookPart_);
+  std::string workbookCopy = workbookXml_;
+  pugi::xml_document workbook;
+  parse(workbook, workbookCopy, workbookPart_);
+  pugi::xml_node root = workbook.document_element();
+  if (LocalName(root.name()) != "workbook") Fail("the workbook part has no <workbook> element");
+  pugi::xml_node workbookPr = Child(root, "workbookPr");
+  std::string_view d1904 = workbookPr.attribute("date1904").value();
+  date1904_ = d1904 == "1" || d1904 == "true";
+  pugi::xml_node view = Child(Child(root, "bookViews"), "workbookView");
+  activeTab_ = static_cast<size_t>(std::max(0, view.attribute("activeTab").as_int(0)));
+
+  std::map<std::string, Relationship> rels;
+  std::string relsPart = RelationshipsPartOf(workbookPart_);
+  if (package_->Has(relsPart)) {
+    std::string relsXml = ReadXmlPart(relsPart);
+    pugi::xml_document relsDoc;
+    parse(relsDoc, relsXml, relsPart);
+    for (pugi::xml_node rel : relsDoc.document_element().children()) {
+      if (LocalName(rel.name()) != "Relationship") continue;
+      Relationship r;
+      r.type = rel.attribute("Type").value();
+      r.external = std::string_view(rel.attribute("TargetMode").value()) == "External";
+      r.target = r.external ? rel.attribute("Target").value() : ResolveTarget(workbookPart_, rel.attribute("Target").value());
+      rels[rel.attribute("Id").value()] = r;
+    }
+  }
+  std::string stringsPart, stylesPart;
+  for (const auto& [id, r] : rels) {
+    if (r.external) continue;
+    if (EndsWith(r.type, "/sharedStrings")) stringsPart = r.target;
+    else if (EndsWith(r.type, "/styles")) stylesPart = r.target;
+  }
+
+  for (pugi::xml_node sheet : Child(root, "sheets").children()) {
+    if (LocalName(sheet.name()) != "sheet") continue;
+    SheetEntry entry;
+    entry.name = sheet.attribute("name").value();
+    std::string id;
+    for (pugi::xml_attribute attr : sheet.attributes())
+      if (LocalName(attr.name()) == "id" && std::string_view(attr.name()) != "id") id = attr.value();
+    auto rel = rels.find(id);
+    if (id.empty() || rel == rels.end() || rel->second.external)
+      Fail("sheet \"" + entry.name + "\" has no part in the package");
+    const std::string& type = rel->second.type;
+    entry.kind = EndsWith(type, "/worksheet")    ? SheetKind::Worksheet
+                 : EndsWith(type, "/chartsheet") ? SheetKind::Chartsheet
+                 : EndsWith(type, "/dialogsheet") ? SheetKind::Dialogsheet
+                                                  : SheetKind::Other;
+    entry.part = rel->second.target;
+    if (!package_->Has(entry.part)) Fail("the part " + entry.part + " of sheet \"" + entry.name + "\" is missing");
+    sheets_.push_back(entry);
+  }
+  if (sheets_.empty()) Fail("the workbook has no sheets");
+  if (activeTab_ >= sheets_.size()) activeTab_ = 0;
+  workbook.reset();
+  workbookCopy.clear();
+  workbookCopy.shrink_to_fit();
+
+  try {
+    if (!stylesPart.empty()) {
+      if (!package_->Has(stylesPart)) Fail("the style part " + stylesPart + " is missing");
+      styles_ = Styles(ReadXmlPart(stylesPart));
+    }
+  } catch (const XmlFault& fault) {
+    Fail("the style part " + stylesPart + " is not valid XML: " + fault.message);
+  }
+  try {
+    if (!stringsPart.empty()) {
+      if (!package_->Has(stringsPart)) Fail("the shared string part " + stringsPart + " is missing");
+      strings_ = SharedStrings(ReadXmlPart(stringsPart));
+    }
+  } catch (const XmlFault& fault) {
+    Fail("the shared string part " + stringsPart + " is not valid XML: " + fault.message);
+  }
+
+  data_.resize(sheets_.size());
+  for (size_t i = 0; i < sheets_.size(); ++i) {
+    if (sheets_[i].kind != SheetKind::Worksheet) continue;
+    std::string xml = package_->Read(sheets_[i].part);
+    try {
+      data_[i] = std::make_unique<SheetData>(std::move(xml), strings_.Count(), styles_.Count());
+    } catch (const XmlFault& fault) {
+      Fail("sheet \"" + sheets_[i].name + "\" (" + sheets_[i].part + ") is damaged: " + fault.message);
+    }
+  }
+}
+
+std::unique_ptr<SheetData> WorkbookFile::TakeSheetData(size_t index) { return std::move(data_[index]); }
+
+std::string WorkbookFile::WorkbookWithFullCalc() const {
+  std::string xml = workbookXml_;
+  pugi::xml_document doc;
+  unsigned flags = pugi::parse_full & ~pugi::parse_doctype;
+  if (!doc.load_buffer(xml.data(), xml.size(), flags, pugi::encoding_auto))
+    throw HostError("Cannot save \"" + path_ + "\": the workbook part cannot be read again.");
+  pugi::xml_node root = doc.document_element();
+  std::string_view rootName = root.name();
+  std::string prefix(rootName.substr(0, rootName.size() - LocalName(rootName).size()));
+  pugi::xml_node calcPr = Child(root, "calcPr");
+  if (!calcPr) {
+    // calcPr follows these elements in the workbook's element order.
+    static const char* const before[] = {"fileVersion", "fileSharing", "workbookPr", "workbookProtection",
+                                         "bookViews",   "sheets",      "functionGroups", "externalReferences",
+                                         "definedNames"};
+    pugi::xml_node after;
+    for (pugi::xml_node child : root.children()) {
+      if (child.type() != pugi::node_element) continue;
+      std::string_view local = LocalName(child.name());
+      if (std::any_of(std::begin(before), std::end(before), [&](const char* n) { return local == n; })) after = child;
+    }
+    calcPr = after ? root.insert_child_after((prefix + "calcPr").c_str(), after)
+                   : root.prepend_child((prefix + "calcPr").c_str());
+  }
+  pugi::xml_attribute full = calcPr.attribute("fullCalcOnLoad");
+  if (!full) full = calcPr.append_attribute("fullCalcOnLoad");
+  full.set_value("1");
+  std::ostringstream out;
+  doc.save(out, "", pugi::format_raw | (doc.first_child().type() == pugi::node_declaration ? 0 : pugi::format_no_declaration),
+           pugi::encoding_utf8);
+  return out.str();
+}
+
+void WorkbookFile::Save(const std::vector<std::pair<std::string, const SheetData*>>& sheets) {
+  std::map<std::string, PartProducer> changed;
+  for (const auto& [part, data] : sheets)
+    if (data && data->Modified()) changed[package_->StoredName(part)] = data->Writer();
+  if (fullCalc_) {
+    auto text = std::make_shared<std::string>(WorkbookWithFullCalc());
+    auto done = std::make_shared<bool>(false);
+    changed[package_->StoredName(workbookPart_)] = [text, done]() -> std::string_view {
+      if (*done) return {};
+      *done = true;
+      return *text;
+    };
+  }
+  package_->Save(changed);
+}
+
+}  // namespace host

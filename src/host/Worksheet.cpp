@@ -1,0 +1,55 @@
+#include "host/Worksheet.h"
+
+#include "host/CellAddress.h"
+#include "host/HostError.h"
+#include "host/SheetData.h"
+#include "host/Workbook.h"
+
+namespace host {
+
+Worksheet::Worksheet(Workbook& workbook, std::string name, int index, std::string partName,
+                     std::unique_ptr<SheetData> data)
+    : workbook_(&workbook), name_(std::move(name)), index_(index), partName_(std::move(partName)), data_(std::move(data)) {}
+
+Worksheet::~Worksheet() = default;
+
+Range Worksheet::UsedRange() {
+  CellArea area;
+  if (!data_->UsedArea(area)) return Range(*this, 1, 1, 1, 1);
+  return Range(*this, area.firstRow, area.firstColumn, area.lastRow, area.lastColumn);
+}
+
+Cell Worksheet::Cells(int row, int column) {
+  if (row < 1 || row > kMaxRows || column < 1 || column > kMaxColumns)
+    throw HostError("Cells(" + std::to_string(row) + ", " + std::to_string(column) + ") lies outside sheet \"" + name_ +
+                    "\" (A1 to XFD1048576).");
+  return Cell(*this, row, column);
+}
+
+RowRef Worksheet::Rows(int row) {
+  if (row < 1 || row > kMaxRows)
+    throw HostError("Row " + std::to_string(row) + " lies outside sheet \"" + name_ + "\" (rows 1 to 1048576).");
+  return RowRef(*this, row);
+}
+
+Range Worksheet::GetRange(std::string_view a1) {
+  CellArea area;
+  if (!ParseAreaReference(a1, area))
+    throw HostError("\"" + std::string(a1) + "\" is not a cell reference on sheet \"" + name_ +
+                    "\" (expected something like B2:D9 within A1:XFD1048576).");
+  return Range(*this, area.firstRow, area.firstColumn, area.lastRow, area.lastColumn);
+}
+
+int Worksheet::MaxRow() const {
+  CellArea area;
+  return data_->UsedArea(area) ? area.lastRow : 1;
+}
+
+int Worksheet::MaxColumn() const {
+  CellArea area;
+  return data_->UsedArea(area) ? area.lastColumn : 1;
+}
+
+bool Worksheet::RowHidden(int row) const { return data_->RowHidden(row); }
+
+}  // namespace host

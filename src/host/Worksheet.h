@@ -1,0 +1,64 @@
+#pragma once
+// One worksheet of an open workbook: its cells, rows and used range.
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "host/Cell.h"
+#include "host/Range.h"
+#include "host/RowRef.h"
+
+namespace host {
+
+class Workbook;
+class SheetData;
+
+class Worksheet {
+ public:
+  Worksheet(Workbook& workbook, std::string name, int index, std::string partName,
+            std::unique_ptr<SheetData> data);
+  ~Worksheet();
+  Worksheet(const Worksheet&) = delete;
+  Worksheet& operator=(const Worksheet&) = delete;
+
+  // The sheet's name as its tab shows it.
+  std::string Name() const { return name_; }
+  // 1-based position among all sheets of the workbook (chart sheets counted).
+  int Index() const { return index_; }
+
+  // The bounding box of every cell the sheet holds (with a value or only a
+  // style); A1 for an empty sheet.
+  Range UsedRange();
+  // The cell at (row, column); HostError outside A1:XFD1048576.
+  Cell Cells(int row, int column);
+  // Row n of the sheet; HostError outside 1..1048576.
+  RowRef Rows(int row);
+  // The range of an A1 reference: "B2:D9", "$B$2:$D$9", "B5" (also "C:C" and
+  // "3:3"). HostError when malformed or beyond XFD1048576.
+  Range GetRange(std::string_view a1);
+
+  Workbook& Parent() { return *workbook_; }
+  const Workbook& Parent() const { return *workbook_; }
+
+  // The extent a viewer shows: the last row and column of the used range.
+  int MaxRow() const;
+  int MaxColumn() const;
+  // True when the row is hidden.
+  bool RowHidden(int row) const;
+
+  // The engine's cell store (for the classes of the engine).
+  SheetData& Data() { return *data_; }
+  const SheetData& Data() const { return *data_; }
+  // The package part that holds the sheet, e.g. "xl/worksheets/sheet1.xml".
+  const std::string& PartName() const { return partName_; }
+
+ private:
+  Workbook* workbook_;
+  std::string name_;
+  int index_;
+  std::string partName_;
+  std::unique_ptr<SheetData> data_;
+};
+
+}  // namespace host
