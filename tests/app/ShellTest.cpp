@@ -88,7 +88,11 @@ TEST(SettingsStore, GarbageOrUnreadableFileGivesDefaults) {
   auto store = settings.Reopen();
   EXPECT_EQ(store->Read("Option", "1"), "1");
   EXPECT_EQ(store->Read("Column", "A"), "A");
-  IniSettingsStore missing(QStringLiteral("/nonexistent-folder/Carvenel.ini"));
+  // A store whose folder cannot exist (its parent is a plain file).
+  QFile blocker(settings.filePath() + ".blocker");
+  ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+  blocker.close();
+  IniSettingsStore missing(blocker.fileName() + "/Carvenel.ini");
   EXPECT_EQ(missing.Read("Type", "1"), "1");
   missing.Write("Type", "2");  // cannot be written: no crash
 }

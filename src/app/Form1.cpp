@@ -1,0 +1,452 @@
+#include "app/Form1.h"
+
+#include "app/CursorFile.h"
+#include "app/ErrorReport.h"
+#include "app/Messages.h"
+#include "app/ReportListModel.h"
+#include "app/SettingsStore.h"
+#include "app/ShortTitle.h"
+#include "app/StyleSheetSkin.h"
+#include "batch/IsInstalled.h"
+#include "options/ColumnReference.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalBlocker>
+#include <QTreeView>
+
+namespace tabulory {
+
+namespace {
+
+// Positions are kept in twips as the layout names them; 15 twips are one
+// pixel at 96 dots per inch.
+int Px(int twips) { return qRound(twips / 15.0); }
+
+void Place(QWidget* widget, int left, int top, int width, int height) {
+  widget->setGeometry(Px(left), Px(top), Px(width), Px(height));
+}
+
+QFont ArialBold(double points) {
+  QFont font(QStringLiteral("Arial"));
+  font.setPointSizeF(points);
+  font.setBold(true);
+  return font;
+}
+
+void PaintBackground(QWidget* widget, const QColor& colour) {
+  QPalette palette = widget->palette();
+  palette.setColor(QPalette::Window, colour);
+  widget->setPalette(palette);
+  widget->setAutoFillBackground(true);
+}
+
+QTreeView* MakeReportList(QWidget* parent, ReportListModel* model) {
+  auto* view = new QTreeView(parent);
+  view->setModel(model);
+  view->setRootIsDecorated(false);
+  view->setItemsExpandable(false);
+  view->setUniformRowHeights(true);  // keeps long lists quick
+  view->setAllColumnsShowFocus(true);
+  view->setSelectionMode(QAbstractItemView::SingleSelection);
+  view->setSelectionBehavior(QAbstractItemView::SelectRows);
+  view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  view->header()->setStretchLastSection(false);
+  view->header()->setSectionsMovable(false);
+  return view;
+}
+
+// The program icon, embedded in the sizes it was drawn in.
+QIcon ProgramIcon() {
+  QIcon icon;
+  for (int size : {16, 24, 32, 48, 64, 128, 256})
+    icon.addFile(QStringLiteral(":/tabulory/tabulory-%1.png").arg(size), QSize(size, size));
+  return icon;
+}
+
+bool PathHasDate(const QString& path) {
+  const QFileInfo info(path);
+  return info.exists() && info.lastModified().isValid();
+}
+
+}  // namespace
+
+Form1::Form1(Messages& messages, SettingsStore& store, HostFactory& hosts, QString programFolder,
+             QWidget* parent)
+    : QWidget(parent),
+      messages_(messages),
+      store_(store),
+      hosts_(hosts),
+      programFolder_(std::move(programFolder)),
+      panel_(store) {
+  hooks_.pathExists = PathHasDate;
+  hooks_.endProgram = [] { QCoreApplication::exit(0); };
+  CreateControls();
+  SetTabOrder();
+  WatchMouseMoves();
+}
+
+Form1::~Form1() = default;
+
+void Form1::CreateControls() {
+  setObjectName(QStringLiteral("Form1"));
+  setFixedSize(Px(8040), Px(7350));
+  setFont(ArialBold(9));
+  PaintBackground(this, Qt::white);
+
+  listModel1_ = new ReportListModel(this);
+  listView1_ = MakeReportList(this, listModel1_);
+  listView1_->setObjectName(QStringLiteral("ListView1"));
+  Place(listView1_, 120, 120, 7800, 2535);
+  listView1_->setToolTip(QStringLiteral(
+      "Drag and drop files here. Double-click item to remove it. Move | line to right and out "
+      "of window to reveal full names."));
+
+  auto button = [this](QPushButton*& slot, const char* name, const QString& caption, int left,
+                       int top, int width, int height) {
+    slot = new QPushButton(caption, this);
+    slot->setObjectName(QString::fromLatin1(name));
+    slot->setFont(ArialBold(11.25));
+    Place(slot, left, top, width, height);
+  };
+  button(pushButton1_, "PushButton1", QStringLiteral("Add Excel Files"), 120, 2750, 3840, 405);
+  button(pushButton5_, "PushButton5", QStringLiteral("Add All Excel Files In Folder"), 4080, 2750,
+         3840, 405);
+  button(pushButton7_, "PushButton7", QStringLiteral("Clear List"), 120, 3260, 3840, 405);
+  button(pushButton3_, "PushButton3", QStringLiteral("Load Sample/Example Files"), 4080, 3260,
+         3840, 405);
+
+  auto frame = [this](QGroupBox*& slot, const char* name, const QString& caption, int left,
+                      int top, int width, int height) {
+    slot = new QGroupBox(caption, this);
+    slot->setObjectName(QString::fromLatin1(name));
+    Place(slot, left, top, width, height);
+  };
+  auto option = [](QRadioButton*& slot, QWidget* frame, const char* name, const QString& caption,
+                   int left, int top, int width, int height) {
+    slot = new QRadioButton(caption, frame);
+    slot->setObjectName(QString::fromLatin1(name));
+    Place(slot, left, top, width, height);
+  };
+
+  frame(frame1_, "Frame1", QStringLiteral("Options"), 120, 3720, 7800, 735);
+  option(option1_, frame1_, "Option1", QStringLiteral("Filter"), 240, 300, 930, 255);
+  option(option2_, frame1_, "Option2", QStringLiteral("Sort"), 1320, 300, 795, 255);
+
+  frame(frame4_, "Frame4", QStringLiteral("Filter"), 120, 4515, 7800, 1410);
+  label1_ = new QLabel(QStringLiteral("Column:"), frame4_);
+  label1_->setObjectName(QStringLiteral("Label1"));
+  Place(label1_, 240, 360, 690, 225);
+  text2_ = new QLineEdit(frame4_);
+  text2_->setObjectName(QStringLiteral("Text2"));
+  Place(text2_, 1065, 315, 2145, 375);
+  combo2_ = new QComboBox(frame4_);
+  combo2_->setObjectName(QStringLiteral("Combo2"));
+  combo2_->setEditable(false);  // a drop-down list: only its entries can be chosen
+  Place(combo2_, 3375, 315, 4200, 345);
+  text1_ = new QLineEdit(frame4_);
+  text1_->setObjectName(QStringLiteral("Text1"));
+  Place(text1_, 240, 840, 7340, 375);
+
+  listModel2_ = new ReportListModel(this);
+  listView2_ = MakeReportList(this, listModel2_);
+  listView2_->setObjectName(QStringLiteral("ListView2"));
+  Place(listView2_, 120, 4560, 7800, 1365);
+
+  frame(frame2_, "Frame2", QStringLiteral("Apply Changes To"), 120, 5985, 7800, 735);
+  option(option5_, frame2_, "Option5", QStringLiteral("Block of specific cells"), 240, 300, 2175,
+         255);
+  option(option4_, frame2_, "Option4", QStringLiteral("Active sheet"), 2640, 300, 1545, 255);
+  option(option3_, frame2_, "Option3", QStringLiteral("Entire workbook"), 4320, 300, 1860, 255);
+  option5_->setChecked(true);  // the designer's choice, kept when no stored scope applies
+
+  button(pushButton2_, "PushButton2", QStringLiteral("Start Sorting/Filtering"), 120, 6840, 7800,
+         405);
+
+  // Frames and option buttons share the window's white.
+  for (QWidget* w : std::initializer_list<QWidget*>{frame1_, frame2_, frame4_, option1_, option2_,
+                                                    option3_, option4_, option5_, label1_})
+    PaintBackground(w, Qt::white);
+
+  // A selected option button reports its click, as when the user picks it.
+  auto onSelect = [this](QRadioButton* option, void (Form1::*procedure)()) {
+    connect(option, &QRadioButton::toggled, this, [this, procedure](bool checked) {
+      if (checked) (this->*procedure)();
+    });
+  };
+  onSelect(option1_, &Form1::Option1_Click);
+  onSelect(option2_, &Form1::Option2_Click);
+  onSelect(option3_, &Form1::Option3_Click);
+  onSelect(option4_, &Form1::Option4_Click);
+  onSelect(option5_, &Form1::Option5_Click);
+  connect(combo2_, &QComboBox::currentIndexChanged, this, [this](int index) {
+    if (index >= 0) Combo2_Click();
+  });
+  connect(text1_, &QLineEdit::textChanged, this, &Form1::Text1_Change);
+  connect(text2_, &QLineEdit::textChanged, this, &Form1::Text2_Change);
+  text2_->installEventFilter(this);
+
+  connect(pushButton1_, &QPushButton::clicked, this, &Form1::PushButton1_Click);
+  connect(pushButton2_, &QPushButton::clicked, this, &Form1::PushButton2_Click);
+  connect(pushButton3_, &QPushButton::clicked, this, &Form1::PushButton3_Click);
+  connect(pushButton5_, &QPushButton::clicked, this, &Form1::PushButton5_Click);
+  connect(pushButton7_, &QPushButton::clicked, this, &Form1::PushButton7_Click);
+}
+
+void Form1::SetTabOrder() {
+  // Tab indexes 0 to 18; frames and the label take no focus themselves.
+  const QWidget* order[] = {listView1_, option2_,     option1_,     option3_,     option4_,
+                            option5_,   combo2_,      text1_,       text2_,       pushButton1_,
+                            pushButton5_, pushButton7_, pushButton2_, pushButton3_, listView2_};
+  for (std::size_t i = 0; i + 1 < std::size(order); ++i)
+    QWidget::setTabOrder(const_cast<QWidget*>(order[i]), const_cast<QWidget*>(order[i + 1]));
+}
+
+void Form1::WatchMouseMoves() {
+  // Controls with a mouse-move procedure get moves without a button pressed.
+  // No control passes a move on to the frame or window behind it, so the
+  // background rule applies only over the background itself.
+  setMouseTracking(true);
+  for (QWidget* w : findChildren<QWidget*>()) w->setAttribute(Qt::WA_NoMousePropagation);
+  for (QWidget* w : std::initializer_list<QWidget*>{
+           pushButton1_, pushButton2_, pushButton3_, pushButton5_, pushButton7_, frame1_, frame2_,
+           frame4_, option1_, option2_, option3_, option4_, option5_, listView2_,
+           listView2_->viewport(), listView2_->header(), listView2_->header()->viewport()}) {
+    w->setMouseTracking(true);
+    w->installEventFilter(this);
+  }
+}
+
+QString Form1::ProgramFile(const QString& relative) const {
+  return programFolder_ + QDir::separator() + QDir::toNativeSeparators(relative);
+}
+
+// ---------------------------------------------------------------------------
+// Start-up
+
+void Form1::Form_Load() {
+  GuardedProcedure p(messages_, kFormLoadLocation);
+
+  p.Do(100, [&] { ApplySkin(); });
+  if (p.If(102, [&] { return hooks_.pathExists(ProgramFile(QStringLiteral("HAND-M.CUR"))); }))
+    p.Do(104, [&] { handCursor_ = LoadCursorFile(ProgramFile(QStringLiteral("HAND-M.CUR"))); });
+
+  const auto noSampleRecord = [&] { return store_.Read(QStringLiteral("Snapshot")).isEmpty(); };
+  const auto recordSamples = [&] {
+    if (hooks_.recordSampleFiles) hooks_.recordSampleFiles();
+  };
+  if (p.If(106, noSampleRecord)) p.Do(106, recordSamples);
+  if (p.If(122, noSampleRecord)) p.Do(122, recordSamples);
+
+  p.Do(124, [&] {
+    setWindowTitle(kDisplayTitle);
+    setWindowIcon(ProgramIcon());
+    messages_.SetShortTitle(SetShortTitle(kDisplayTitle));
+  });
+
+  p.Do(126, [&] { listModel1_->AddColumn(QStringLiteral("Excel File(s)")); });
+  p.Do(128, [&] { listView1_->header()->resizeSection(0, Px(7000)); });
+  p.Do(130, [&] { listModel2_->AddColumn(QStringLiteral("Sort")); });
+  p.Do(132, [&] { listView2_->header()->resizeSection(0, Px(6500)); });
+
+  if (p.If(134, [&] { return panel_.StoredOperationIsFilter(); })) {
+    p.Do(136, [&] { option1_->setChecked(true); });
+    p.Do(138, [&] { frame4_->setVisible(true); });
+    p.Do(140, [&] { listView2_->setVisible(false); });
+  } else {
+    p.Do(142, [&] { option2_->setChecked(true); });
+    p.Do(144, [&] { frame4_->setVisible(false); });
+    p.Do(146, [&] { listView2_->setVisible(true); });
+  }
+
+  if (p.If(148, [&] { return panel_.StoredScopeIs(Scope::EntireWorkbook); }))
+    p.Do(150, [&] { option3_->setChecked(true); });
+  else if (p.If(152, [&] { return panel_.StoredScopeIs(Scope::ActiveSheet); }))
+    p.Do(154, [&] { option4_->setChecked(true); });
+  else if (p.If(156, [&] { return panel_.StoredScopeIs(Scope::BlockOfCells); }))
+    p.Do(158, [&] { option5_->setChecked(true); });
+
+  p.Do(160, [&] { AddCriterion(CriterionTexts()[kEquals]); });
+  p.Do(162, [&] { AddCriterion(CriterionTexts()[kContains]); });
+  p.Do(164, [&] { AddCriterion(CriterionTexts()[kIsNotBlank]); });
+  p.Do(166, [&] { AddCriterion(CriterionTexts()[kIsBlank]); });
+  p.Do(168, [&] { combo2_->setCurrentIndex(panel_.StoredCriterionIndex()); });
+
+  p.Do(170, [&] { text2_->setText(panel_.StoredColumn()); });
+  p.Do(172, [&] { text1_->setText(panel_.StoredValue()); });
+  p.Do(174, [&] { FillSortColumnList(); });
+  p.Do(176, [&] {
+    if (!CheckHostAvailable(hosts_, messages_)) Form_Unload();
+  });
+}
+
+void Form1::AddCriterion(const QString& text) {
+  // Adding entries chooses nothing: Qt would pick the first one added, which
+  // would also be stored as a choice.
+  const QSignalBlocker quiet(combo2_);
+  const int chosen = combo2_->currentIndex();
+  combo2_->addItem(text);
+  combo2_->setCurrentIndex(chosen);
+}
+
+void Form1::ApplySkin() {
+  const auto sheet = ReadSkinFile(ProgramFile(QStringLiteral("x/o.cjs")));
+  if (!sheet) return;  // no usable skin: the white design stays
+  const QColor buttonFace = QApplication::palette().color(QPalette::Button);
+  PaintBackground(this, buttonFace);
+  for (QWidget* w : findChildren<QWidget*>()) {
+    if (qobject_cast<QRadioButton*>(w) || qobject_cast<QGroupBox*>(w) || qobject_cast<QLabel*>(w) ||
+        w->inherits("QCheckBox"))
+      PaintBackground(w, buttonFace);
+  }
+  setStyleSheet(*sheet);
+  skinApplied_ = true;
+}
+
+void Form1::FillSortColumnList() {
+  QStringList letters;
+  letters.reserve(ColumnLimit);
+  for (int n = 1; n <= ColumnLimit; ++n) letters << ColumnLettersFromNumber(n, messages_);
+  listModel2_->Append(letters);
+  if (!listView2_->currentIndex().isValid() && listModel2_->Count() > 0)
+    listView2_->setCurrentIndex(listModel2_->index(0, 0));
+}
+
+// ---------------------------------------------------------------------------
+// End
+
+void Form1::Form_Unload() {
+  if (ended_) return;
+  ended_ = true;
+  if (hooks_.endProgram) hooks_.endProgram();
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+  event->accept();
+  Form_Unload();
+}
+
+// ---------------------------------------------------------------------------
+// Options panel
+
+void Form1::ShowPanelFor(Operation operation) {
+  const PanelVisibility v = VisibilityFor(operation);
+  frame4_->setVisible(v.filterFrame);
+  listView2_->setVisible(v.sortColumnList);
+}
+
+void Form1::Option1_Click() {
+  panel_.OperationChosen(Operation::Filter);
+  ShowPanelFor(Operation::Filter);
+}
+
+void Form1::Option2_Click() {
+  panel_.OperationChosen(Operation::Sort);
+  ShowPanelFor(Operation::Sort);
+}
+
+void Form1::Option3_Click() { panel_.ScopeChosen(Scope::EntireWorkbook); }
+void Form1::Option4_Click() { panel_.ScopeChosen(Scope::ActiveSheet); }
+void Form1::Option5_Click() { panel_.ScopeChosen(Scope::BlockOfCells); }
+
+void Form1::Combo2_Click() { panel_.CriterionChosen(combo2_->currentIndex()); }
+void Form1::Text1_Change() { panel_.ValueTextChanged(text1_->text()); }
+void Form1::Text2_Change() { panel_.ColumnTextChanged(text2_->text()); }
+
+void Form1::Text2_LostFocus() {
+  const ColumnCheck check = CheckColumnEntry(text2_->text(), messages_);
+  if (check.replaced) {
+    text2_->setText(check.text);
+    Text2_Change();  // a replacement is stored even when the text looks the same
+  }
+  if (check.refocus) text2_->setFocus(Qt::OtherFocusReason);
+}
+
+Operation Form1::ChosenOperation() const {
+  return option2_->isChecked() ? Operation::Sort : Operation::Filter;
+}
+
+Scope Form1::ChosenScope() const {
+  if (option3_->isChecked()) return Scope::EntireWorkbook;
+  if (option4_->isChecked()) return Scope::ActiveSheet;
+  return Scope::BlockOfCells;
+}
+
+int Form1::SortColumn() const {
+  const QModelIndex current = listView2_->currentIndex();
+  if (!current.isValid() || !listView2_->selectionModel()->isSelected(current)) return 0;
+  return ColumnNumberFromLetters(listModel2_->Text(current.row()));
+}
+
+QString Form1::FilterColumn() const { return text2_->text(); }
+int Form1::ChosenCriterion() const { return combo2_->currentIndex(); }
+QString Form1::FilterValue() const { return text1_->text(); }
+
+// ---------------------------------------------------------------------------
+// Pointer
+
+void Form1::SetPointer(MousePointer pointer) {
+  pointer_ = pointer;
+  switch (pointer) {
+    case MousePointer::Default: unsetCursor(); break;
+    case MousePointer::Hourglass: setCursor(Qt::WaitCursor); break;
+    case MousePointer::Custom:
+      // Without the cursor file the custom pointer has no picture: the arrow.
+      if (handCursor_) setCursor(*handCursor_);
+      else unsetCursor();
+      break;
+  }
+}
+
+void Form1::PushButton_MouseMove() {
+  const MousePointer next = PointerAfterHover(pointer_, HoverPlace::PushButton);
+  if (next != pointer_) SetPointer(next);
+}
+
+void Form1::Background_MouseMove() {
+  const MousePointer next = PointerAfterHover(pointer_, HoverPlace::Background);
+  if (next != pointer_) SetPointer(next);
+}
+
+void Form1::mouseMoveEvent(QMouseEvent* event) {
+  Background_MouseMove();
+  QWidget::mouseMoveEvent(event);
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::MouseMove) {
+    if (watched == pushButton1_ || watched == pushButton2_ || watched == pushButton3_ ||
+        watched == pushButton5_ || watched == pushButton7_)
+      PushButton_MouseMove();
+    else if (watched != text2_)  // the column box has no mouse-move procedure
+      Background_MouseMove();
+  } else if (event->type() == QEvent::FocusOut && watched == text2_) {
+    // Only a move of the focus to another place counts; a message box or
+    // another window taking over leaves the box's focus where it is.
+    const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+    if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+      Text2_LostFocus();
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------------------
+// Push buttons: the file-list and batch-run procedures are wired in here.
+
+void Form1::PushButton1_Click() {}  // to be filled: the add-files dialog
+void Form1::PushButton2_Click() {}  // to be filled: the batch run
+void Form1::PushButton3_Click() {}  // to be filled: loading the sample files
+void Form1::PushButton5_Click() {}  // to be filled: the folder scan
+void Form1::PushButton7_Click() {}  // to be filled: clearing the file list
+
+}  // namespace tabulory

@@ -1,0 +1,178 @@
+#pragma once
+// The main window: every control of the program, the start-up sequence, the
+// hover pointer and the options panel's event procedures. The window reads and
+// writes through injected collaborators, so tests build it without a display.
+
+#include "app/MousePointer.h"
+#include "options/OptionsPanel.h"
+#include "options/OptionsSource.h"
+
+#include <QCursor>
+#include <QWidget>
+#include <functional>
+#include <optional>
+
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QTreeView;
+
+namespace tabulory {
+
+class HostFactory;
+class Messages;
+class ReportListModel;
+class SettingsStore;
+
+// The display title; the window caption and the source of the short title.
+inline const QString kDisplayTitle = QStringLiteral("Tabulory");
+// The location text of the start-up sequence in error reports.
+inline const QString kFormLoadLocation = QStringLiteral("in Tabulorix2021/08/31.Form1.Form_Load ");
+
+class Form1 : public QWidget, public OptionsSource, public PointerState {
+  Q_OBJECT
+
+ public:
+  // Calls out of the window that other parts of the program provide.
+  struct Hooks {
+    // Whether a path exists (its modification date can be read).
+    std::function<bool(const QString& path)> pathExists;
+    // Writes the record of the sample files (called while none is stored).
+    std::function<void()> recordSampleFiles;
+    // Ends the program at once. The default quits the event loop.
+    std::function<void()> endProgram;
+  };
+
+  // programFolder: where the optional files HAND-M.CUR and x/o.cjs are looked up.
+  Form1(Messages& messages, SettingsStore& store, HostFactory& hosts, QString programFolder,
+        QWidget* parent = nullptr);
+  ~Form1() override;
+
+  Hooks& hooks() { return hooks_; }
+
+  // The start-up sequence, statements 100 to 176. Call once, before show().
+  void Form_Load();
+  // Ends the program (closing the window does this).
+  void Form_Unload();
+  // True once the program was ended (for example by the failed host check).
+  bool ProgramEnded() const { return ended_; }
+
+  // Load steps of their own.
+  void ApplySkin();
+  void FillSortColumnList();
+  // True when the skin file was found valid and applied.
+  bool SkinApplied() const { return skinApplied_; }
+  // True when HAND-M.CUR gave the custom pointer a picture.
+  bool HasCustomPointerPicture() const { return handCursor_.has_value(); }
+
+  // Controls, by their designer names.
+  QTreeView* ListView1() const { return listView1_; }
+  ReportListModel* ListView1Model() const { return listModel1_; }
+  QTreeView* ListView2() const { return listView2_; }
+  ReportListModel* ListView2Model() const { return listModel2_; }
+  QPushButton* PushButton1() const { return pushButton1_; }
+  QPushButton* PushButton2() const { return pushButton2_; }
+  QPushButton* PushButton3() const { return pushButton3_; }
+  QPushButton* PushButton5() const { return pushButton5_; }
+  QPushButton* PushButton7() const { return pushButton7_; }
+  QGroupBox* Frame1() const { return frame1_; }
+  QGroupBox* Frame2() const { return frame2_; }
+  QGroupBox* Frame4() const { return frame4_; }
+  QRadioButton* Option1() const { return option1_; }
+  QRadioButton* Option2() const { return option2_; }
+  QRadioButton* Option3() const { return option3_; }
+  QRadioButton* Option4() const { return option4_; }
+  QRadioButton* Option5() const { return option5_; }
+  QLabel* Label1() const { return label1_; }
+  QLineEdit* Text1() const { return text1_; }
+  QLineEdit* Text2() const { return text2_; }
+  QComboBox* Combo2() const { return combo2_; }
+
+  // The choices as a batch run reads them.
+  Operation ChosenOperation() const override;
+  Scope ChosenScope() const override;
+  int SortColumn() const override;
+  QString FilterColumn() const override;
+  int ChosenCriterion() const override;
+  QString FilterValue() const override;
+
+  // The window's pointer: 0 arrow, 11 hourglass, 99 the hand.
+  MousePointer Pointer() const override { return pointer_; }
+  void SetPointer(MousePointer pointer) override;
+
+ public slots:
+  // Options panel.
+  void Option1_Click();
+  void Option2_Click();
+  void Option3_Click();
+  void Option4_Click();
+  void Option5_Click();
+  void Combo2_Click();
+  void Text1_Change();
+  void Text2_Change();
+  void Text2_LostFocus();
+
+  // Hover pointer: over a push button, and over the window background, a
+  // frame, the sort-column list or an option button.
+  void PushButton_MouseMove();
+  void Background_MouseMove();
+
+  // Push buttons. Their procedures come with the file list and the batch run.
+  void PushButton1_Click();  // "Add Excel Files"
+  void PushButton2_Click();  // "Start Sorting/Filtering"
+  void PushButton3_Click();  // "Load Sample/Example Files"
+  void PushButton5_Click();  // "Add All Excel Files In Folder"
+  void PushButton7_Click();  // "Clear List"
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void CreateControls();
+  void SetTabOrder();
+  void WatchMouseMoves();
+  void ShowPanelFor(Operation operation);
+  void AddCriterion(const QString& text);
+  QString ProgramFile(const QString& relative) const;
+
+  Messages& messages_;
+  SettingsStore& store_;
+  HostFactory& hosts_;
+  QString programFolder_;
+  OptionsPanel panel_;
+  Hooks hooks_;
+
+  MousePointer pointer_ = MousePointer::Default;
+  std::optional<QCursor> handCursor_;
+  bool skinApplied_ = false;
+  bool ended_ = false;
+
+  QTreeView* listView1_ = nullptr;
+  ReportListModel* listModel1_ = nullptr;
+  QTreeView* listView2_ = nullptr;
+  ReportListModel* listModel2_ = nullptr;
+  QPushButton* pushButton1_ = nullptr;
+  QPushButton* pushButton2_ = nullptr;
+  QPushButton* pushButton3_ = nullptr;
+  QPushButton* pushButton5_ = nullptr;
+  QPushButton* pushButton7_ = nullptr;
+  QGroupBox* frame1_ = nullptr;
+  QGroupBox* frame2_ = nullptr;
+  QGroupBox* frame4_ = nullptr;
+  QRadioButton* option1_ = nullptr;
+  QRadioButton* option2_ = nullptr;
+  QRadioButton* option3_ = nullptr;
+  QRadioButton* option4_ = nullptr;
+  QRadioButton* option5_ = nullptr;
+  QLabel* label1_ = nullptr;
+  QLineEdit* text1_ = nullptr;
+  QLineEdit* text2_ = nullptr;
+  QComboBox* combo2_ = nullptr;
+};
+
+}  // namespace tabulory

@@ -1,0 +1,246 @@
+#include "Fixtures.h"
+
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <xlsxwriter.h>
+#include <zip.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace fixtures {
+
+TempDir::TempDir() {
+  const char* base = std::getenv("TMPDIR");
+  std::string pattern = std::string(base && *base ? base : "/tmp") + "/tabulory-host-XXXXXX";
+  std::vector<char> name(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  if (!mkdtemp(name.data())) throw std::runtime_error("mkdtemp failed");
+  path_ = name.data();
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  // Read-only files made by the tests must not stop the clean-up.
+  for (auto& entry : std::filesystem::recursive_directory_iterator(path_, ec))
+    std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
+  std::filesystem::remove_all(path_, ec);
+}
+
+namespace {
+
+std::map<std::string, std::string> ReadEntries(const std::string& path, zip_flags_t flags) {
+  int error = 0;
+  zip_t* archive = zip_open(path.c_str(), ZIP_RDONLY, &error);
+  if (!archive) throw std::runtime_error("cannot open zip " + path);
+  std::map<std::string, std::string> out;
+  zip_int64_t count = zip_get_num_entries(archive, 0);
+  for (zip_int64_t i = 0; i < count; ++i) {
+    zip_stat_t st;
+    zip_stat_index(archive, i, 0, &st);
+    zip_file_t* file = zip_fopen_index(archive, i, flags);
+    std::string data;
+    char buffer[65536];
+    zip_int64_t n;
+    while (file && (n = zip_fread(file, buffer, sizeof buffer)) > 0) data.append(buffer, n);
+    if (file) zip_fclose(file);
+    out[st.name] = data;
+  }
+  zip_discard(archive);
+  return out;
+}
+
+}  // namespace
+
+std::map<std::string, std::string> ReadZip(const std::string& path) { return ReadEntries(path, 0); }
+std::map<std::string, std::string> ReadZipRaw(const std::string& path) { return ReadEntries(path, ZIP_FL_COMPRESSED); }
+
+void WriteZip(const std::string& path, const std::vector<std::pair<std::string, std::string>>& entries) {
+  int error = 0;
+  zip_t* archive = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+  if (!archive) throw std::runtime_error("cannot create zip " + path);
+  for (const auto& [name, data] : entries) {
+    void* copy = malloc(data.size() ? data.size() : 1);
+    memcpy(copy, data.data(), data.size());
+    zip_source_t* source = zip_source_buffer(archive, copy, data.size(), 1);
+    zip_file_add(archive, name.c_str(), source, ZIP_FL_ENC_UTF_8);
+  }
+  if (zip_close(archive) != 0) throw std::runtime_error("cannot write zip " + path);
+}
+
+std::string SheetXml(const std::string& sheetData, const std::string& afterSheetData) {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+         "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
+         "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">"
+         "<sheetData>" + sheetData + "</sheetData>" + afterSheetData + "</worksheet>";
+}
+
+std::vector<std::pair<std::string, std::string>> MinimalWorkbook(const std::string& sheetData,
+                                                                 const std::string& sharedStrings,
+                                                                 const std::string& styles) {
+  std::string types =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+      "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+      "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
+      "<Override PartName=\"/xl/workbook.xml\" "
+      "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/>"
+      "<Override PartName=\"/xl/worksheets/sheet1.xml\" "
+      "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml\"/>";
+  if (!sharedStrings.empty())
+    types += "<Override PartName=\"/xl/sharedStrings.xml\" "
+             "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sharedStrings+xml\"/>";
+  if (!styles.empty())
+    types += "<Override PartName=\"/xl/styles.xml\" "
+             "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml\"/>";
+  types += "</Types>";
+  std::string rootRels =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+      "<Relationship Id=\"rId1\" "
+      "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument\" "
+      "Target=\"xl/workbook.xml\"/></Relationships>";
+  std::string workbook =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      "<workbook xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
+      "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">"
+      "<sheets><sheet name=\"Sheet1\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>";
+  std::string rels =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+      "<Relationship Id=\"rId1\" "
+      "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet\" "
+      "Target=\"worksheets/sheet1.xml\"/>";
+  if (!sharedStrings.empty())
+    rels += "<Relationship Id=\"rId2\" "
+            "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/sharedStrings\" "
+            "Target=\"sharedStrings.xml\"/>";
+  if (!styles.empty())
+    rels += "<Relationship Id=\"rId3\" "
+            "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/styles\" "
+            "Target=\"styles.xml\"/>";
+  rels += "</Relationships>";
+  std::vector<std::pair<std::string, std::string>> parts = {
+      {"[Content_Types].xml", types},
+      {"_rels/.rels", rootRels},
+      {"xl/workbook.xml", workbook},
+      {"xl/_rels/workbook.xml.rels", rels},
+      {"xl/worksheets/sheet1.xml", SheetXml(sheetData)},
+  };
+  if (!sharedStrings.empty()) parts.emplace_back("xl/sharedStrings.xml", sharedStrings);
+  if (!styles.empty()) parts.emplace_back("xl/styles.xml", styles);
+  return parts;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream buffer;
+  buffer << in.rdbuf();
+  return buffer.str();
+}
+
+void WriteFile(const std::string& path, const std::string& data) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << data;
+}
+
+std::string TinyPng() {
+  static const unsigned char png[] = {
+      0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0x00, 0x00, 0x00, 0x0D, 0x49, 0x48, 0x44, 0x52,
+      0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01, 0x08, 0x06, 0x00, 0x00, 0x00, 0x1F, 0x15, 0xC4,
+      0x89, 0x00, 0x00, 0x00, 0x0D, 0x49, 0x44, 0x41, 0x54, 0x78, 0x9C, 0x63, 0xF8, 0xCF, 0xC0, 0xF0,
+      0x1F, 0x00, 0x05, 0x00, 0x01, 0xFF, 0x89, 0x99, 0x3D, 0x1D, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45,
+      0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82};
+  return std::string(reinterpret_cast<const char*>(png), sizeof png);
+}
+
+std::string WriteMixedWorkbook(const TempDir& dir, const std::string& name) {
+  std::string path = dir.File(name);
+  lxw_workbook* wb = workbook_new(path.c_str());
+  lxw_worksheet* data = workbook_add_worksheet(wb, "Data");
+  lxw_format* twoPlaces = workbook_add_format(wb);
+  format_set_num_format(twoPlaces, "#,##0.00");
+  lxw_format* date = workbook_add_format(wb);
+  format_set_num_format(date, "yyyy-mm-dd");
+  lxw_format* percent = workbook_add_format(wb);
+  format_set_num_format_index(percent, 10);  // 0.00%
+  lxw_format* bold = workbook_add_format(wb);
+  format_set_bold(bold);
+
+  worksheet_write_string(data, 0, 0, "Name", bold);
+  worksheet_write_string(data, 0, 1, "Amount", bold);
+  worksheet_write_string(data, 0, 2, "Date", bold);
+  worksheet_write_string(data, 0, 3, "Share", bold);
+  const char* names[] = {"pear", "Apple", "fig", "banana", "apple"};
+  double amounts[] = {1234.5, 7, 0.125, 100000, -3};
+  for (int i = 0; i < 5; ++i) {
+    worksheet_write_string(data, i + 1, 0, names[i], nullptr);
+    worksheet_write_number(data, i + 1, 1, amounts[i], twoPlaces);
+    lxw_datetime when = {2024, 1 + i, 10 + i, 0, 0, 0};
+    worksheet_write_datetime(data, i + 1, 2, &when, date);
+    worksheet_write_number(data, i + 1, 3, 0.1 * (i + 1), percent);
+  }
+  worksheet_write_formula_num(data, 6, 1, "=SUM(B2:B6)", twoPlaces, 101238.625);
+  worksheet_write_boolean(data, 6, 0, 1, nullptr);
+  worksheet_write_blank(data, 8, 5, bold);  // style only: F9
+  lxw_chartsheet* chartSheet = workbook_add_chartsheet(wb, "Chart");
+  lxw_chart* chart = workbook_add_chart(wb, LXW_CHART_COLUMN);
+  chart_add_series(chart, nullptr, "=Data!$B$2:$B$6");
+  chartsheet_set_chart(chartSheet, chart);
+  lxw_worksheet* second = workbook_add_worksheet(wb, "Second");
+  for (int i = 0; i < 3; ++i) worksheet_write_number(second, i, 0, 3 - i, nullptr);
+  worksheet_activate(data);
+  if (workbook_close(wb) != LXW_NO_ERROR) throw std::runtime_error("libxlsxwriter failed");
+  return path;
+}
+
+std::string WriteKeyColumn(const TempDir& dir, const std::string& name, const std::vector<std::string>& keys) {
+  std::string path = dir.File(name);
+  lxw_workbook* wb = workbook_new(path.c_str());
+  lxw_worksheet* ws = workbook_add_worksheet(wb, "Keys");
+  for (size_t i = 0; i < keys.size(); ++i) {
+    const std::string& key = keys[i];
+    lxw_row_t row = static_cast<lxw_row_t>(i);
+    char* end = nullptr;
+    double number = std::strtod(key.c_str(), &end);
+    if (key.empty()) {
+    } else if (key == "TRUE" || key == "FALSE") {
+      worksheet_write_boolean(ws, row, 0, key == "TRUE", nullptr);
+    } else if (key[0] == '#') {
+      worksheet_write_formula_str(ws, row, 0, "=1/0", nullptr, key.c_str());
+    } else if (end && *end == '\0') {
+      worksheet_write_number(ws, row, 0, number, nullptr);
+    } else {
+      worksheet_write_string(ws, row, 0, key.c_str(), nullptr);
+    }
+    worksheet_write_number(ws, row, 1, static_cast<double>(i + 1), nullptr);
+  }
+  if (workbook_close(wb) != LXW_NO_ERROR) throw std::runtime_error("libxlsxwriter failed");
+  return path;
+}
+
+bool HaveSoffice() { return std::system("command -v soffice >/dev/null 2>&1") == 0; }
+
+std::vector<std::string> SofficeCsv(const std::string& workbook, const TempDir& work) {
+  std::string profile = "file://" + work.Path() + "/profile";
+  std::string command = "cd '" + work.Path() + "' && timeout 180 soffice -env:UserInstallation=" + profile +
+                        " --headless --convert-to csv --outdir '" + work.Path() + "/csv' '" + workbook +
+                        "' >/dev/null 2>&1";
+  if (std::system(command.c_str()) != 0) return {};
+  std::string base = workbook.substr(workbook.rfind('/') + 1);
+  base = base.substr(0, base.rfind('.'));
+  std::ifstream in(work.Path() + "/csv/" + base + ".csv");
+  std::vector<std::string> lines;
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+}  // namespace fixtures
