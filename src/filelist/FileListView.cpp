@@ -38,6 +38,7 @@ FileListView::FileListView(FileListModel& model, PointerState& pointer, Messages
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setDragEnabled(false);  // rows are never dragged out as data
   setAcceptDrops(true);
+  viewport()->setAcceptDrops(true);
   setDropIndicatorShown(false);
   setMouseTracking(true);
   setToolTip(ToolTipText());
