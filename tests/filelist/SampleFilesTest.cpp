@@ -141,3 +141,26 @@ TEST_F(SampleFilesTest, StartUpRecordsOnlyWhenNoneIsStored) {
   EXPECT_EQ(settings.store().Read("Snapshot"), first);
   EXPECT_TRUE(messages.shown.empty());
 }
+
+TEST(ShippedSamples, BuildTreeHoldsThreeToFiveWorkbooksThatAreRecorded) {
+  const QByteArray binary = qgetenv("TABULORY_TEST_BINARY_DIR");
+  if (binary.isEmpty()) GTEST_SKIP() << "run through ctest to know the build folder";
+  const QString program = QString::fromLocal8Bit(binary) + "/bin";
+  SetProgramFolder(program);
+  TempSettings settings;
+  RecordSampleFiles(settings.store());
+  SetProgramFolder(QString());
+  const auto plain = UnscrambleSnapshot(settings.store().Read("Snapshot"));
+  ASSERT_TRUE(plain.has_value());
+  const QStringList paths = plain->split('|');
+  EXPECT_GE(paths.size(), 3);
+  EXPECT_LE(paths.size(), 5);
+  for (const QString& path : paths) {
+    EXPECT_TRUE(path.startsWith(program + "/Samples/")) << path.toStdString();
+    EXPECT_TRUE(path.endsWith(".xlsx")) << path.toStdString();
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.read(2), "PK");  // a zip package
+    EXPECT_GT(file.size(), 1000);
+  }
+}
