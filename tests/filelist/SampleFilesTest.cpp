@@ -143,9 +143,7 @@ TEST_F(SampleFilesTest, StartUpRecordsOnlyWhenNoneIsStored) {
 }
 
 TEST(ShippedSamples, BuildTreeHoldsThreeToFiveWorkbooksThatAreRecorded) {
-  const QByteArray binary = qgetenv("TABULORY_TEST_BINARY_DIR");
-  if (binary.isEmpty()) GTEST_SKIP() << "run through ctest to know the build folder";
-  const QString program = QString::fromLocal8Bit(binary) + "/bin";
+  const QString program = QStringLiteral(TABULORY_PROGRAM_BUILD_DIR);
   SetProgramFolder(program);
   TempSettings settings;
   RecordSampleFiles(settings.store());
