@@ -1,0 +1,54 @@
+#include "filelist/Wildcard.h"
+
+namespace tabulory {
+
+namespace {
+
+bool IsAllPattern(const QString& folded) {
+  if (folded.isEmpty()) return false;
+  // "*", "*.*", "**" and the like: only stars and at most one dot after a star.
+  bool sawDot = false;
+  for (QChar c : folded) {
+    if (c == u'*') continue;
+    if (c == u'.' && !sawDot) { sawDot = true; continue; }
+    return false;
+  }
+  return folded.startsWith(u'*') && (!sawDot || folded.endsWith(u'*'));
+}
+
+// Greedy match with one backtrack point for the last star.
+bool MatchFolded(QStringView pattern, QStringView name) {
+  qsizetype p = 0, n = 0, starP = -1, starN = 0;
+  while (n < name.size()) {
+    if (p < pattern.size() && (pattern[p] == u'?' || pattern[p] == name[n])) {
+      ++p;
+      ++n;
+    } else if (p < pattern.size() && pattern[p] == u'*') {
+      starP = p++;
+      starN = n;
+    } else if (starP >= 0) {
+      p = starP + 1;
+      n = ++starN;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == u'*') ++p;
+  return p == pattern.size();
+}
+
+}  // namespace
+
+WildcardPattern::WildcardPattern(const QString& pattern)
+    : folded_(pattern.toCaseFolded()), all_(IsAllPattern(folded_)) {}
+
+bool WildcardPattern::Matches(const QString& name) const {
+  if (all_) return true;
+  return MatchFolded(folded_, name.toCaseFolded());
+}
+
+bool WildcardMatch(const QString& pattern, const QString& name) {
+  return WildcardPattern(pattern).Matches(name);
+}
+
+}  // namespace tabulory

@@ -1,0 +1,202 @@
+// The folder walk and the adding of a folder list's files.
+#include "FileListFixtures.h"
+#include "filelist/FileListModel.h"
+#include "filelist/FolderWalk.h"
+#include "support/ScriptedMessages.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+using namespace tabulory;
+using namespace tabulory::testing;
+
+namespace {
+
+// The walk of one chosen folder, as paths relative to the tree's root.
+QStringList Walk(const TempTree& t, const QString& start, ScriptedMessages& messages,
+                 const EventPump& pump = [] {}) {
+  QStringList folders{t.Path(start) + "/"};
+  GetSubDirectories2016(folders, true, messages, pump);
+  QStringList relative;
+  for (const QString& f : folders) relative << f.mid(t.Root().size() + 1);
+  return relative;
+}
+
+QStringList Relative(const TempTree& t, const QStringList& paths) {
+  QStringList relative;
+  for (const QString& p : paths) relative << p.mid(t.Root().size() + 1);
+  return relative;
+}
+
+}  // namespace
+
+TEST(FolderWalk, ListsFoldersBreadthFirstGroupedByParent) {
+  TempTree t;
+  for (const char* f : {"R/A/A1/X", "R/A/A2", "R/B/B1"}) t.Folder(f);
+  ScriptedMessages messages;
+  EXPECT_EQ(Walk(t, "R", messages),
+            QStringList({"R/", "R/A/", "R/B/", "R/A/A1/", "R/A/A2/", "R/B/B1/", "R/A/A1/X/"}));
+  EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST(FolderWalk, WithoutRecursionOnlyDirectSubFolders) {
+  TempTree t;
+  t.Folder("R/A/A1");
+  t.Folder("R/B");
+  ScriptedMessages messages;
+  QStringList folders{t.Path("R") + "/"};
+  GetSubDirectories2016(folders, false, messages, [] {});
+  EXPECT_EQ(Relative(t, folders), QStringList({"R/", "R/A/", "R/B/"}));
+}
+
+TEST(FolderWalk, SkipsOddNamesButWalksNamesInOtherScripts) {
+  TempTree t;
+  t.Folder("R/Отчёты/Σχέδια");
+  t.Folder("R/報告");
+  t.Folder(QString("R/tab") + QChar(9) + "name");
+  t.Folder(QString("R/c1") + QChar(0x85) + "x");
+  t.Folder("R/what?");
+  ASSERT_EQ(::mkdir((QFile::encodeName(t.Path("R")) + "/bad\xff").constData(), 0755), 0);
+  ScriptedMessages messages;
+  EXPECT_EQ(Walk(t, "R", messages),
+            QStringList({"R/", "R/Отчёты/", "R/報告/", "R/Отчёты/Σχέδια/"}));
+}
+
+TEST(FolderWalk, SameFolderTwiceIsWalkedTwice) {
+  TempTree t;
+  t.Folder("R/A");
+  ScriptedMessages messages;
+  QStringList folders{t.Path("R") + "/", t.Path("R") + "/"};
+  GetSubDirectories2016(folders, true, messages, [] {});
+  EXPECT_EQ(Relative(t, folders), QStringList({"R/", "R/", "R/A/", "R/A/"}));
+}
+
+TEST(FolderWalk, PermissionDeniedFolderIsLeftOutWithItsSubtree) {
+  if (RunningAsRoot())
+    GTEST_SKIP() << "running as root, where a folder without permissions can still be read; "
+                    "the vanished-folder test covers the same path";
+  TempTree t;
+  t.Folder("R/A/A1");
+  t.Folder("R/B/B1");
+  t.File("R/A/a.xlsx");
+  t.File("R/B/b.xlsx");
+  ::chmod(QFile::encodeName(t.Path("R/A")).constData(), 0);
+  ScriptedMessages messages;
+  const QStringList walked = Walk(t, "R", messages);
+  ::chmod(QFile::encodeName(t.Path("R/A")).constData(), 0755);
+  EXPECT_EQ(walked, QStringList({"R/", "R/B/", "R/B/B1/"}));
+  EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST(FolderWalk, UnlistableChosenFolderLeavesNothing) {
+  if (RunningAsRoot()) GTEST_SKIP() << "running as root: permissions do not deny listing";
+  TempTree t;
+  t.File("R/a.xlsx");
+  ::chmod(QFile::encodeName(t.Path("R")).constData(), 0);
+  ScriptedMessages messages;
+  const QStringList walked = Walk(t, "R", messages);
+  ::chmod(QFile::encodeName(t.Path("R")).constData(), 0755);
+  EXPECT_TRUE(walked.isEmpty());
+  EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST(FolderWalk, FolderThatVanishesBeforeItsListingIsLeftOutSilently) {
+  TempTree t;
+  t.Folder("R/A/A1");
+  t.Folder("R/B/B1");
+  t.File("R/A/a.xlsx");
+  t.File("R/B/b.xlsx");
+  // Pending events are processed before R's listing (1), before each of its
+  // sub-folders (2, 3) and then before A's listing (4): the folder goes there,
+  // after it was found to be a folder but before its sub-folders are read.
+  int calls = 0;
+  ScriptedMessages messages;
+  const QStringList walked = Walk(t, "R", messages, [&] {
+    if (++calls == 4) QDir(t.Path("R/A")).removeRecursively();
+  });
+  EXPECT_EQ(walked, QStringList({"R/", "R/B/", "R/B/B1/"}));
+  EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST(FolderWalk, LinkedFoldersAreWalkedButLinksBackUpAreNot) {
+  TempTree t;
+  t.Folder("R/A");
+  t.Folder("Other/O1");
+  ::symlink("..", QFile::encodeName(t.Path("R/A/up")).constData());
+  ::symlink(".", QFile::encodeName(t.Path("R/A/self")).constData());
+  ::symlink(QFile::encodeName(t.Path("Other")).constData(),
+            QFile::encodeName(t.Path("R/other")).constData());
+  ::symlink("nowhere", QFile::encodeName(t.Path("R/broken")).constData());
+  ScriptedMessages messages;
+  EXPECT_EQ(Walk(t, "R", messages), QStringList({"R/", "R/A/", "R/other/", "R/other/O1/"}));
+}
+
+TEST(FolderWalk, PathsOfTheLengthLimitAreNotWalkedButTheirFilesAreListed) {
+  TempTree t;
+  // Build a chain of folders until the path passes the limit.
+  QString rel = "R";
+  while (t.Path(rel).size() + 1 < kPathLimit) rel += "/" + QString(40, 'd');
+  t.Folder(rel + "/below");
+  t.File(rel + "/deep.xlsx");
+  ScriptedMessages messages;
+  const QStringList walked = Walk(t, "R", messages);
+  EXPECT_TRUE(walked.contains(rel + "/"));
+  EXPECT_FALSE(walked.contains(rel + "/below/"));
+  FileListModel list;
+  QStringList folders;
+  for (const QString& f : walked) folders << t.Root() + "/" + f;
+  AddFolderTreeFiles(list, folders, "*.*");
+  EXPECT_EQ(list.Texts(), QStringList({t.Path(rel + "/deep.xlsx")}));
+  EXPECT_GE(list.EntryText(1).size(), kPathLimit);
+}
+
+TEST(FolderWalk, WalkProcessesPendingEvents) {
+  TempTree t;
+  t.Folder("R/A");
+  t.Folder("R/B");
+  int calls = 0;
+  ScriptedMessages messages;
+  Walk(t, "R", messages, [&] { ++calls; });
+  // Before R's listing, for A and B, before A's and B's listings, and for A
+  // and B copied up into the list.
+  EXPECT_EQ(calls, 7);
+}
+
+TEST(AddFolderTreeFiles, SkipRulesAndOrder) {
+  TempTree t;
+  t.File("R/b.xlsx");
+  t.File("R/a.xls");
+  t.File("R/~$a.xlsx");              // owner file of an open workbook
+  t.File("R/.hidden.xlsx");          // hidden + archive: 34
+  t.File("R/.~lock.a.xlsx#");        // another program's lock file, also 34
+  t.File("R/.readonly.xlsm");        // hidden, read-only: 35, listed
+  ::chmod(QFile::encodeName(t.Path("R/.readonly.xlsm")).constData(), 0444);
+  t.File("R/notes.txt");
+  t.File("R/sub/c.XLSX");
+  ::symlink("b.xlsx", QFile::encodeName(t.Path("R/link.xlsx")).constData());
+  ::symlink("gone.xlsx", QFile::encodeName(t.Path("R/broken.xlsx")).constData());
+  FileListModel list;
+  AddFolderTreeFiles(list, {t.Path("R") + "/", t.Path("R/sub") + "/"}, "*.xl*");
+  EXPECT_EQ(Relative(t, list.Texts()),
+            QStringList({"R/.readonly.xlsm", "R/a.xls", "R/b.xlsx", "R/link.xlsx", "R/sub/c.XLSX"}));
+}
+
+TEST(AddFolderTreeFiles, AllPatternTakesNamesWithoutExtensionAndDoubledSeparatorsAreCleaned) {
+  TempTree t;
+  t.File("R/README");
+  t.File("R/data.csv");
+  FileListModel list;
+  AddFolderTreeFiles(list, {t.Path("R") + "//"}, "*.*");  // a root-like entry ending in two
+  EXPECT_EQ(Relative(t, list.Texts()), QStringList({"R/data.csv", "R/README"}));
+}
+
+TEST(AddFolderTreeFiles, KeepsRowsAlreadyListedAndAddsDuplicates) {
+  TempTree t;
+  const QString a = t.File("R/a.xlsx");
+  FileListModel list;
+  list.AddEntry("/earlier/row.xlsx");
+  list.AddEntry(a);
+  AddFolderTreeFiles(list, {t.Path("R") + "/"}, "*.xlsx");
+  EXPECT_EQ(list.Texts(), QStringList({"/earlier/row.xlsx", a, a}));
+}
