@@ -43,6 +43,7 @@ struct ProducerSource {
   std::string_view pending;
   bool done = false;
   time_t mtime = 0;
+  uint64_t size = 0;
   zip_error_t error;
 };
 
@@ -81,7 +82,8 @@ zip_int64_t ProducerCallback(void* state, void* data, zip_uint64_t len, zip_sour
       auto* st = static_cast<zip_stat_t*>(data);
       zip_stat_init(st);
       st->mtime = s->mtime;
-      st->valid |= ZIP_STAT_MTIME;
+      st->size = s->size;
+      st->valid |= ZIP_STAT_MTIME | ZIP_STAT_SIZE;
       return sizeof(*st);
     }
     case ZIP_SOURCE_ERROR:
@@ -183,7 +185,7 @@ std::string Package::Read(std::string_view name) {
   return data;
 }
 
-void Package::Save(const std::map<std::string, PartProducer>& changed) {
+void Package::Save(const std::map<std::string, NewPart>& changed) {
   auto failSave = [this](const std::string& what) -> void {
     throw HostError("Cannot save " + Quoted(path_) + ": " + what + ".");
   };
@@ -214,15 +216,15 @@ void Package::Save(const std::map<std::string, PartProducer>& changed) {
       std::string name = rawName;
       zip_stat_t st;
       zip_stat_index(archive_, i, 0, &st);
-      const PartProducer* producer = nullptr;
+      const NewPart* producer = nullptr;
       for (const auto& [part, produce] : changed)
         if (EqualNoCase(part, name) || (name.size() == part.size() + 1 && name[0] == '/' &&
                                         EqualNoCase(part, std::string_view(name).substr(1))))
           producer = &produce;
       zip_source_t* source = nullptr;
       if (producer) {
-        if (!*producer) continue;  // the part is dropped
-        auto* state = new ProducerSource{*producer, {}, false, time(nullptr), {}};
+        if (!producer->produce) continue;  // the part is dropped
+        auto* state = new ProducerSource{producer->produce, {}, false, time(nullptr), producer->size, {}};
         zip_error_init(&state->error);
         source = zip_source_function(out, ProducerCallback, state);
         if (!source) {

@@ -17,6 +17,14 @@ namespace host {
 // the next piece (valid until the next call); an empty piece ends the part.
 using PartProducer = std::function<std::string_view()>;
 
+// A part written anew: its producer and the exact number of bytes it yields
+// (known sizes keep the entries free of Zip64 records). An empty producer
+// drops the part.
+struct NewPart {
+  PartProducer produce;
+  uint64_t size = 0;
+};
+
 class Package {
  public:
   // Largest uncompressed part accepted, and the largest compression ratio
@@ -45,7 +53,7 @@ class Package {
   // (deflated), every other entry is copied with its compressed bytes.
   // The new file is made beside the old, flushed, given the old file's mode
   // and renamed over it. HostError and the old file unchanged on failure.
-  void Save(const std::map<std::string, PartProducer>& changed);
+  void Save(const std::map<std::string, NewPart>& changed);
 
   const std::string& Path() const { return path_; }
 
