@@ -1,0 +1,129 @@
+#pragma once
+// The batch run: every workbook of the file list in turn, each in a host
+// instance of its own: open, apply the chosen operation in the chosen scope,
+// save, quit. Runs as numbered statements; a failing statement is reported
+// and the run goes on with the next one. The window's start button and the
+// command line share the per-file routine.
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "host/Range.h"
+
+namespace host {
+class Application;
+class Workbook;
+}  // namespace host
+
+namespace tabulory {
+
+class GuardedProcedure;
+class HostFactory;
+class Messages;
+class OptionsSource;
+class PointerState;
+
+// The location text of the batch run in error reports.
+QString BatchRunLocation();
+// The messages of the run.
+QString NoFilesText();           // "No files added."
+QString NoBlockSelectedText();   // "You did not select a range. Please try again."
+QString DoneText();              // "Done."
+
+// The workbooks to process: entry i (1-based) gives a path as its text.
+class FileListSource {
+ public:
+  virtual ~FileListSource() = default;
+  virtual int Count() const = 0;
+  virtual QString EntryText(int i) const = 0;
+};
+
+// A file list held in memory.
+class PathList : public FileListSource {
+ public:
+  explicit PathList(QStringList paths = {}) : paths(std::move(paths)) {}
+  int Count() const override { return static_cast<int>(paths.size()); }
+  QString EntryText(int i) const override { return paths.at(i - 1); }
+  QStringList paths;
+};
+
+// Where the block of cells comes from in block scope.
+class BlockChooser {
+ public:
+  virtual ~BlockChooser() = default;
+  // Makes the host's window visible before the block is asked for; throws
+  // when it cannot.
+  virtual void ShowHost(host::Application& app) = 0;
+  // The block for the file open in `app` (null when there is no instance), or
+  // nothing when none was chosen. Never throws.
+  virtual std::optional<host::Range> SelectBlock(host::Application* app) = 0;
+};
+
+// The user highlights the block in the host's own window.
+class HostWindowBlockChooser : public BlockChooser {
+ public:
+  void ShowHost(host::Application& app) override;
+  std::optional<host::Range> SelectBlock(host::Application* app) override;
+};
+
+// What a run keeps from file to file. Nothing is cleared between files: a file
+// that cannot be opened leaves the previous file's instance and workbook in
+// place, and the steps that use them fail in turn.
+struct RunState {
+  std::shared_ptr<host::Application> application;
+  host::Workbook* workbook = nullptr;
+  std::shared_ptr<host::Application> workbookHost;  // the instance holding `workbook`
+  std::optional<host::Range> block;
+  bool selectionCancelled = false;
+};
+
+// How the block question of one file ended.
+enum class BlockSelection { NotAsked, Made, Cancelled };
+
+// What happened to one file.
+struct FileOutcome {
+  QStringList failures;  // descriptions of the failed statements, in order
+  BlockSelection selection = BlockSelection::NotAsked;
+  bool Succeeded() const { return failures.isEmpty() && selection != BlockSelection::Cancelled; }
+};
+
+// The collaborators of a run.
+struct BatchContext {
+  const OptionsSource& options;  // read again for every file and range
+  Messages& messages;
+  PointerState& pointer;
+  HostFactory& hosts;
+  BlockChooser& blocks;
+};
+
+// Statements 112 to 170 for the file at `path`: open it in a new instance,
+// run the operation chosen now for the scope chosen now, save, quit.
+// Failures are reported through `procedure` and recorded in the outcome.
+FileOutcome ProcessFile(GuardedProcedure& procedure, const QString& path, RunState& state,
+                        const BatchContext& context);
+
+// The whole run as the start button does it, statements 100 to 186.
+class BatchRun {
+ public:
+  // Called before each file: its number (1-based), the file count, its path.
+  using Progress = std::function<void(int index, int count, const QString& path)>;
+  // True when the run must stop before the first file (another spreadsheet
+  // program runs and the user declined).
+  using AskStop = std::function<bool()>;
+
+  BatchRun(const FileListSource& files, BatchContext context, AskStop askStop,
+           Progress progress = {});
+
+  void Run();
+
+ private:
+  const FileListSource& files_;
+  BatchContext context_;
+  AskStop askStop_;
+  Progress progress_;
+};
+
+}  // namespace tabulory
