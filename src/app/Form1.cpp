@@ -7,6 +7,8 @@
 #include "app/SettingsStore.h"
 #include "app/ShortTitle.h"
 #include "app/StyleSheetSkin.h"
+#include "batch/BatchRun.h"
+#include "batch/HostRunning.h"
 #include "batch/IsInstalled.h"
 #include "options/ColumnReference.h"
 
@@ -91,6 +93,7 @@ Form1::Form1(Messages& messages, SettingsStore& store, HostFactory& hosts, QStri
       panel_(store) {
   hooks_.pathExists = PathHasDate;
   hooks_.endProgram = [] { QCoreApplication::exit(0); };
+  hooks_.askStopIfHostRunning = [](Messages& messages) { return AskStopIfHostRunning(messages); };
   CreateControls();
   SetTabOrder();
   WatchMouseMoves();
@@ -170,8 +173,7 @@ void Form1::CreateControls() {
   option(option3_, frame2_, "Option3", QStringLiteral("Entire workbook"), 4320, 300, 1860, 255);
   option5_->setChecked(true);  // the designer's choice, kept when no stored scope applies
 
-  button(pushButton2_, "PushButton2", QStringLiteral("Start Sorting/Filtering"), 120, 6840, 7800,
-         405);
+  button(pushButton2_, "PushButton2", StartCaption(), 120, 6840, 7800, 405);
 
   // Frames and option buttons share the window's white.
   for (QWidget* w : std::initializer_list<QWidget*>{frame1_, frame2_, frame4_, option1_, option2_,
@@ -444,7 +446,51 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 // Push buttons: the file-list and batch-run procedures are wired in here.
 
 void Form1::PushButton1_Click() {}  // to be filled: the add-files dialog
-void Form1::PushButton2_Click() {}  // to be filled: the batch run
+namespace {
+
+// The rows of the file list as the batch run reads them.
+class ListRows : public FileListSource {
+ public:
+  explicit ListRows(const ReportListModel& model) : model_(model) {}
+  int Count() const override { return model_.Count(); }
+  QString EntryText(int i) const override { return model_.Text(i - 1); }
+
+ private:
+  const ReportListModel& model_;
+};
+
+}  // namespace
+
+QString Form1::ProgressCaption(int index, int count, const QString& path) {
+  return QStringLiteral("Processing %1 of %2: %3")
+      .arg(index)
+      .arg(count)
+      .arg(QFileInfo(path).fileName());
+}
+
+void Form1::PushButton2_Click() {
+  // The run handles no input events of its own; a dialog of the host's window
+  // must not start a second run underneath.
+  if (batchRunning_) return;
+  batchRunning_ = true;
+
+  ListRows files(*listModel1_);
+  HostWindowBlockChooser blocks;
+  const BatchContext context{*this, messages_, *this, hosts_, blocks};
+  const auto askStop = [this] {
+    return hooks_.askStopIfHostRunning && hooks_.askStopIfHostRunning(messages_);
+  };
+  // Progress shows on the start button: repainted at once, no events handled.
+  const auto progress = [this](int index, int count, const QString& path) {
+    pushButton2_->setText(ProgressCaption(index, count, path));
+    pushButton2_->repaint();
+  };
+  BatchRun(files, context, askStop, progress).Run();
+
+  pushButton2_->setText(StartCaption());
+  pushButton2_->repaint();
+  batchRunning_ = false;
+}
 void Form1::PushButton3_Click() {}  // to be filled: loading the sample files
 void Form1::PushButton5_Click() {}  // to be filled: the folder scan
 void Form1::PushButton7_Click() {}  // to be filled: clearing the file list

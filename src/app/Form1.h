@@ -44,6 +44,9 @@ class Form1 : public QWidget, public OptionsSource, public PointerState {
     std::function<void()> recordSampleFiles;
     // Ends the program at once. The default quits the event loop.
     std::function<void()> endProgram;
+    // Asks, when another spreadsheet program runs, whether the batch run may
+    // go on; true stops the run. The default probes this user's processes.
+    std::function<bool(Messages&)> askStopIfHostRunning;
   };
 
   // programFolder: where the optional files HAND-M.CUR and x/o.cjs are looked up.
@@ -99,6 +102,11 @@ class Form1 : public QWidget, public OptionsSource, public PointerState {
   int ChosenCriterion() const override;
   QString FilterValue() const override;
 
+  // The start button's caption while idle.
+  static QString StartCaption() { return QStringLiteral("Start Sorting/Filtering"); }
+  // Its caption while file `index` of `count` is processed.
+  static QString ProgressCaption(int index, int count, const QString& path);
+
   // The window's pointer: 0 arrow, 11 hourglass, 99 the hand.
   MousePointer Pointer() const override { return pointer_; }
   void SetPointer(MousePointer pointer) override;
@@ -151,6 +159,7 @@ class Form1 : public QWidget, public OptionsSource, public PointerState {
   std::optional<QCursor> handCursor_;
   bool skinApplied_ = false;
   bool ended_ = false;
+  bool batchRunning_ = false;
 
   QTreeView* listView1_ = nullptr;
   ReportListModel* listModel1_ = nullptr;

@@ -1,0 +1,297 @@
+// The start button end to end: the window offscreen with scripted messages,
+// real workbooks on disk and real host instances.
+#include "app/Form1.h"
+#include "app/MousePointer.h"
+#include "app/ReportListModel.h"
+#include "batch/HostRunning.h"
+#include "batch/WorkbookFixtures.h"
+#include "host/HostWindow.h"
+#include "host/ui/QtHostWindow.h"
+#include "support/DialogDriver.h"
+#include "support/HostFactories.h"
+#include "support/ScriptedMessages.h"
+#include "support/TempSettings.h"
+#include "support/WidgetApp.h"
+
+#include <QComboBox>
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeView>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+using namespace tabulory;
+using namespace tabulory::testing;
+using Rows = std::vector<int>;
+
+namespace {
+
+// Remembers what the window showed each time a host instance was started, and
+// whether a queued event got through while the run went on.
+class WatchingHostFactory : public HostFactory {
+ public:
+  std::shared_ptr<host::Application> Create() override {
+    if (form) {
+      captions << form->PushButton2()->text();
+      pointers.push_back(form->Pointer());
+      cursors.push_back(form->cursor().shape());
+      QTimer::singleShot(0, [this] { ++eventsHandled; });
+      eventsSeenAtCreate.push_back(eventsHandled);
+    }
+    ++calls;
+    return std::make_shared<host::Application>();
+  }
+  Form1* form = nullptr;
+  QStringList captions;
+  std::vector<MousePointer> pointers;
+  std::vector<Qt::CursorShape> cursors;
+  std::vector<int> eventsSeenAtCreate;
+  int eventsHandled = 0;
+  int calls = 0;
+};
+
+// Acts on each reference dialog the host shows, in turn: a block to highlight
+// on the active tab and confirm, or cancel when none is given.
+class DialogSequence {
+ public:
+  struct Block { int firstRow, firstColumn, lastRow, lastColumn; };
+  explicit DialogSequence(std::deque<std::optional<Block>> actions) : actions_(std::move(actions)) {
+    timer_.setInterval(5);
+    QObject::connect(&timer_, &QTimer::timeout, [this] { Tick(); });
+    timer_.start();
+  }
+  int Handled() const { return handled_; }
+
+ private:
+  void Tick() {
+    host::ui::CellBlockDialog* dialog = ShownCellBlockDialog();
+    if (!dialog || dialog == last_.data()) return;
+    last_ = dialog;
+    ++handled_;
+    const std::optional<Block> block = actions_.empty() ? std::nullopt : actions_.front();
+    if (!actions_.empty()) actions_.pop_front();
+    auto* window = qobject_cast<host::ui::HostMainWindow*>(dialog->parentWidget());
+    if (block && window) {
+      HighlightBlock(*window->View(), window->View()->Tabs()->currentIndex(), block->firstRow,
+                     block->firstColumn, block->lastRow, block->lastColumn);
+      PressOk(*dialog);
+    } else {
+      PressCancel(*dialog);
+    }
+  }
+  std::deque<std::optional<Block>> actions_;
+  QPointer<host::ui::CellBlockDialog> last_;
+  QTimer timer_;
+  int handled_ = 0;
+};
+
+std::vector<int> ReportedStatements(const ScriptedMessages& messages) {
+  static const QRegularExpression kLine(
+      QStringLiteral("in Tabulorix2021/08/31\\.Form1\\.PushButton2_Click at line (\\d+)\\r"));
+  std::vector<int> numbers;
+  for (const auto& m : messages.shown)
+    if (const auto match = kLine.match(m.text); match.hasMatch())
+      numbers.push_back(match.captured(1).toInt());
+  return numbers;
+}
+
+QStringList PlainMessages(const ScriptedMessages& messages) {
+  QStringList texts;
+  for (const auto& m : messages.shown)
+    if (m.caption != QStringLiteral("Application Error")) texts << m.text;
+  return texts;
+}
+
+class WindowBatchTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    EnsureApplication();
+    ASSERT_TRUE(dir.isValid());
+    form = std::make_unique<Form1>(messages, settings.store(), hosts, dir.filePath("program"));
+    form->hooks().endProgram = [] {};
+    form->hooks().askStopIfHostRunning = [](Messages&) { return false; };
+    form->Form_Load();
+    messages.shown.clear();
+    hosts.calls = 0;
+    hosts.form = form.get();
+  }
+  void TearDown() override { host::SetHostWindowFactory({}); }
+
+  QString Workbook(const QString& name) {
+    const QString path = dir.filePath(name);
+    WriteColumn(path.toStdString(), {"drop", "keep", "drop", "keep"});
+    QFile f(path);
+    f.open(QIODevice::ReadWrite);
+    f.setFileTime(QDateTime::currentDateTime().addDays(-1), QFileDevice::FileModificationTime);
+    return path;
+  }
+  static bool Saved(const QString& path) {
+    return QFileInfo(path).lastModified() > QDateTime::currentDateTime().addSecs(-3600);
+  }
+  static Rows Hidden(const QString& path) {
+    OpenedWorkbook book(path.toStdString());
+    return book.HiddenRows("Sheet1", 4);
+  }
+  void Add(const QStringList& paths) {
+    for (const QString& p : paths) form->ListView1Model()->Append(p);
+  }
+  // Filter column A "equals" keep.
+  void ChooseFilterKeep() {
+    form->Option1()->setChecked(true);
+    form->Text2()->setText("A");
+    form->Combo2()->setCurrentIndex(0);
+    form->Text1()->setText("keep");
+  }
+
+  QTemporaryDir dir;
+  TempSettings settings;
+  ScriptedMessages messages;
+  WatchingHostFactory hosts;
+  std::unique_ptr<Form1> form;
+};
+
+}  // namespace
+
+TEST_F(WindowBatchTest, SortColumnListStartsOnItsFirstEntry) {
+  EXPECT_EQ(form->SortColumn(), 1);
+  form->ListView2()->setCurrentIndex(form->ListView2Model()->index(27, 0));
+  EXPECT_EQ(form->SortColumn(), 28);  // AB
+  form->ListView2()->setCurrentIndex(form->ListView2Model()->index(255, 0));
+  EXPECT_EQ(form->SortColumn(), 256);  // IV
+}
+
+TEST_F(WindowBatchTest, EmptyListSaysSo) {
+  form->SetPointer(MousePointer::Custom);
+  form->PushButton2()->click();
+  EXPECT_EQ(messages.Texts(), QStringList{"No files added."});
+  EXPECT_EQ(hosts.calls, 0);
+  EXPECT_EQ(form->Pointer(), MousePointer::Custom);
+}
+
+TEST_F(WindowBatchTest, DecliningTheQuestionTouchesNothing) {
+  // A process table with a spreadsheet program of this user in it.
+  QTemporaryDir proc;
+  const std::filesystem::path pid = std::filesystem::path(proc.path().toStdString()) / "4242";
+  std::filesystem::create_directories(pid);
+  std::ofstream(pid / "status") << "Name:\tgnumeric\nState:\tS (sleeping)\nUid:\t" << getuid()
+                                << '\t' << getuid() << '\t' << getuid() << '\t' << getuid() << '\n';
+  std::ofstream(pid / "comm") << "gnumeric\n";
+  std::ofstream(pid / "cmdline", std::ios::binary) << "gnumeric" << '\0';
+  const ProcessTable table{proc.path().toStdString(), getuid()};
+  form->hooks().askStopIfHostRunning = [&](Messages& m) { return AskStopIfHostRunning(m, table); };
+
+  const QString a = Workbook("a.xlsx");
+  const QByteArray before = FileBytes(a);
+  Add({a});
+  messages.answers = {MessageAnswer::No};
+  form->PushButton2()->click();
+  EXPECT_EQ(messages.Texts(), QStringList{HostRunningQuestion()});
+  EXPECT_EQ(hosts.calls, 0);
+  EXPECT_EQ(FileBytes(a), before);
+  EXPECT_EQ(form->Pointer(), MousePointer::Default);
+}
+
+TEST_F(WindowBatchTest, ThreeFilesFilteredThroughTheWholeWorkbook) {
+  const QStringList files{Workbook("a.xlsx"), Workbook("b.xlsx"), Workbook("c.xlsx")};
+  Add(files);
+  ChooseFilterKeep();
+  form->Option3()->setChecked(true);
+  form->PushButton2()->click();
+
+  EXPECT_EQ(hosts.calls, 3);
+  for (const QString& f : files) {
+    EXPECT_TRUE(Saved(f));
+    EXPECT_EQ(Hidden(f), (Rows{1, 3}));
+  }
+  EXPECT_EQ(messages.Texts(), QStringList{"Done."});
+  // During the run: progress on the start button, the hourglass, no events.
+  EXPECT_EQ(hosts.captions, (QStringList{"Processing 1 of 3: a.xlsx", "Processing 2 of 3: b.xlsx",
+                                         "Processing 3 of 3: c.xlsx"}));
+  for (MousePointer p : hosts.pointers) EXPECT_EQ(p, MousePointer::Hourglass);
+  for (Qt::CursorShape c : hosts.cursors) EXPECT_EQ(c, Qt::WaitCursor);
+  EXPECT_EQ(hosts.eventsSeenAtCreate, (std::vector{0, 0, 0}));
+  // After it: the caption and the arrow are back.
+  EXPECT_EQ(form->PushButton2()->text(), "Start Sorting/Filtering");
+  EXPECT_EQ(form->Pointer(), MousePointer::Default);
+  EXPECT_EQ(form->cursor().shape(), Qt::ArrowCursor);
+}
+
+TEST_F(WindowBatchTest, SortByTheChosenColumnOfTheList) {
+  const QString path = dir.filePath("wide.xlsx");
+  SheetSpec wide{"Sheet1", {{"b"}, {"c"}, {"a"}}};
+  const char* keys[] = {"#2", "#3", "#1"};
+  for (int r = 0; r < 3; ++r) {
+    wide.rows[r].resize(28);
+    wide.rows[r][27] = keys[r];
+  }
+  WriteWorkbook(path.toStdString(), {wide});
+  Add({path});
+  form->Option2()->setChecked(true);
+  form->Option4()->setChecked(true);
+  form->ListView2()->setCurrentIndex(form->ListView2Model()->index(27, 0));  // AB
+  form->PushButton2()->click();
+  EXPECT_EQ(messages.Texts(), QStringList{"Done."});
+  OpenedWorkbook book(path.toStdString());
+  EXPECT_EQ(book.Column("Sheet1", 1, 1, 3), (std::vector<std::string>{"a", "b", "c"}));
+}
+
+TEST_F(WindowBatchTest, BlockScopeCancelledOnTheFirstFile) {
+  host::ui::InstallHostWindow();
+  const QString a = Workbook("a.xlsx");
+  const QString b = Workbook("b.xlsx");
+  Add({a, b});
+  ChooseFilterKeep();
+  form->Option5()->setChecked(true);
+  DialogSequence dialogs({std::nullopt, DialogSequence::Block{2, 1, 3, 1}});
+  form->PushButton2()->click();
+  EXPECT_EQ(dialogs.Handled(), 2);
+  EXPECT_EQ(messages.Texts(),
+            (QStringList{"You did not select a range. Please try again.", "Done."}));
+  EXPECT_TRUE(Saved(a));
+  EXPECT_TRUE(Saved(b));
+  EXPECT_EQ(Hidden(a), Rows{});
+  EXPECT_EQ(Hidden(b), (Rows{3}));  // only rows 2 and 3 were examined
+}
+
+TEST_F(WindowBatchTest, BlockScopeCancelledOnTheLastFile) {
+  host::ui::InstallHostWindow();
+  const QString a = Workbook("a.xlsx");
+  const QString b = Workbook("b.xlsx");
+  Add({a, b});
+  ChooseFilterKeep();
+  form->Option5()->setChecked(true);
+  DialogSequence dialogs({DialogSequence::Block{1, 1, 4, 1}, std::nullopt});
+  form->PushButton2()->click();
+  EXPECT_EQ(dialogs.Handled(), 2);
+  EXPECT_EQ(messages.Texts(), QStringList{"You did not select a range. Please try again."});
+  EXPECT_EQ(Hidden(a), (Rows{1, 3}));
+  EXPECT_TRUE(Saved(b));
+  EXPECT_EQ(form->Pointer(), MousePointer::Default);
+  EXPECT_EQ(form->PushButton2()->text(), "Start Sorting/Filtering");
+}
+
+TEST_F(WindowBatchTest, MissingFileIsReportedStepByStepAndTheNextOneProcessed) {
+  const QString b = Workbook("b.xlsx");
+  Add({dir.filePath("gone.xlsx"), b});
+  ChooseFilterKeep();
+  form->Option4()->setChecked(true);
+  form->PushButton2()->click();
+  EXPECT_EQ(ReportedStatements(messages), (std::vector{114, 118, 138, 168, 170}));
+  for (const auto& m : messages.shown)
+    if (m.caption == "Application Error") {
+      EXPECT_EQ(m.icon, MessageIcon::Warning);
+    }
+  EXPECT_EQ(PlainMessages(messages), QStringList{"Done."});
+  EXPECT_EQ(Hidden(b), (Rows{1, 3}));
+}
