@@ -1,7 +1,9 @@
 // Draws the main window as a user sees it after adding a few workbooks, and
 // saves the picture (for the README). Uses a settings store of its own, so
 // the user's settings are neither read nor changed.
-//   tabulory_window_shot <output.png>
+//   tabulory_window_shot <output.png> [settings.ini]
+// With a settings file, the window starts from a copy of it and no rows or
+// choices are added.
 #include "app/Form1.h"
 #include "app/ProgramFolder.h"
 #include "app/QtMessages.h"
@@ -11,6 +13,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QTemporaryDir>
@@ -18,11 +21,17 @@
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: tabulory_window_shot <output.png>\n");
+  if (argc != 2 && argc != 3) {
+    std::fprintf(stderr, "usage: tabulory_window_shot <output.png> [settings.ini]\n");
     return 2;
   }
   QTemporaryDir settingsFolder;
+  const bool givenSettings = argc == 3;
+  if (givenSettings &&
+      !QFile::copy(QString::fromLocal8Bit(argv[2]), settingsFolder.filePath(QStringLiteral("Carvenel.ini")))) {
+    std::fprintf(stderr, "cannot read %s\n", argv[2]);
+    return 1;
+  }
   tabulory::IniSettingsStore store(settingsFolder.filePath(QStringLiteral("Carvenel.ini")));
   tabulory::QtMessages messages;
   tabulory::EmbeddedHostFactory hosts;
@@ -31,15 +40,17 @@ int main(int argc, char** argv) {
   form.Form_Load();
   if (form.ProgramEnded()) return 1;
 
-  const QString folder = QStringLiteral("/home/user/Reports/2026/");
-  form.ListView1Model()->Append({folder + QStringLiteral("sales-north.xlsx"),
-                                 folder + QStringLiteral("sales-south.xlsx"),
-                                 folder + QStringLiteral("sales-east.xlsx"),
-                                 folder + QStringLiteral("stock/warehouse-a.xlsx"),
-                                 folder + QStringLiteral("stock/warehouse-b.xlsx")});
-  form.Text2()->setText(QStringLiteral("C"));
-  form.Combo2()->setCurrentIndex(tabulory::kContains);
-  form.Text1()->setText(QStringLiteral("2026"));
+  if (!givenSettings) {
+    const QString folder = QStringLiteral("/home/user/Reports/2026/");
+    form.ListView1Model()->Append({folder + QStringLiteral("sales-north.xlsx"),
+                                   folder + QStringLiteral("sales-south.xlsx"),
+                                   folder + QStringLiteral("sales-east.xlsx"),
+                                   folder + QStringLiteral("stock/warehouse-a.xlsx"),
+                                   folder + QStringLiteral("stock/warehouse-b.xlsx")});
+    form.Text2()->setText(QStringLiteral("C"));
+    form.Combo2()->setCurrentIndex(tabulory::kContains);
+    form.Text1()->setText(QStringLiteral("2026"));
+  }
   form.show();
   QApplication::processEvents();
   const QPixmap picture = form.grab();
