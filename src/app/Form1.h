@@ -56,6 +56,13 @@ class Form1 : public QWidget, public OptionsSource, public PointerState {
 
   Hooks& hooks() { return hooks_; }
 
+  // The collaborators the window was built with, for the procedures wired in
+  // later (file list, batch run).
+  Messages& messages() const { return messages_; }
+  SettingsStore& settings() const { return store_; }
+  HostFactory& hosts() const { return hosts_; }
+  const QString& programFolder() const { return programFolder_; }
+
   // The start-up sequence, statements 100 to 176. Call once, before show().
   void Form_Load();
   // Ends the program (closing the window does this).

@@ -3,13 +3,9 @@
 // throws, and one that gives an instance of the embedded host.
 
 #include "batch/HostFactory.h"
+#include "host/Application.h"
 
 #include <stdexcept>
-
-#if __has_include("host/Application.h")
-#include "host/Application.h"
-#define TABULORY_TEST_HAS_HOST 1
-#endif
 
 namespace tabulory::testing {
 
@@ -31,20 +27,12 @@ class ThrowingHostFactory : public HostFactory {
   int calls = 0;
 };
 
-// Gives a real instance of the embedded host when the engine is built in;
-// otherwise a non-null handle that stands for one (the start-up check only
-// tests for an instance and releases it).
+// Gives a real instance of the embedded host.
 class WorkingHostFactory : public HostFactory {
  public:
   std::shared_ptr<host::Application> Create() override {
     ++calls;
-#ifdef TABULORY_TEST_HAS_HOST
     return std::make_shared<host::Application>();
-#else
-    static int token;
-    return std::shared_ptr<host::Application>(std::shared_ptr<int>(),
-                                              reinterpret_cast<host::Application*>(&token));
-#endif
   }
   int calls = 0;
 };
