@@ -269,17 +269,24 @@ std::string WorkbookFile::WorkbookWithFullCalc() const {
 }
 
 void WorkbookFile::Save(const std::vector<std::pair<std::string, const SheetData*>>& sheets) {
-  std::map<std::string, PartProducer> changed;
-  for (const auto& [part, data] : sheets)
-    if (data && data->Modified()) changed[package_->StoredName(part)] = data->Writer();
+  std::map<std::string, NewPart> changed;
+  for (const auto& [part, data] : sheets) {
+    if (!data || !data->Modified()) continue;
+    // A first pass counts the bytes, so that the entry's size is known.
+    uint64_t size = 0;
+    PartProducer count = data->Writer();
+    for (std::string_view piece = count(); !piece.empty(); piece = count()) size += piece.size();
+    changed[package_->StoredName(part)] = NewPart{data->Writer(), size};
+  }
   if (fullCalc_) {
     auto text = std::make_shared<std::string>(WorkbookWithFullCalc());
     auto done = std::make_shared<bool>(false);
-    changed[package_->StoredName(workbookPart_)] = [text, done]() -> std::string_view {
-      if (*done) return {};
-      *done = true;
-      return *text;
-    };
+    changed[package_->StoredName(workbookPart_)] = NewPart{[text, done]() -> std::string_view {
+                                                             if (*done) return {};
+                                                             *done = true;
+                                                             return *text;
+                                                           },
+                                                           text->size()};
   }
   package_->Save(changed);
 }
