@@ -7,11 +7,11 @@
 
 namespace tabulory {
 
-std::unique_ptr<host::Application> OpenWorkbookInNewHost(const QString& path,
+std::shared_ptr<host::Application> OpenWorkbookInNewHost(const QString& path,
                                                          HostFactory& factory) {
-  std::unique_ptr<host::Application> app = factory.CreateApplication();
+  std::shared_ptr<host::Application> app = factory.Create();
   if (!app) throw host::HostError("The spreadsheet host could not be started.");
-  // A failing Open leaves the unique_ptr to release the instance on the way out.
+  // A failing Open releases the instance on the way out, without Quit.
   app->Workbooks().Open(path.toStdString());
   return app;
 }

@@ -17,7 +17,7 @@ class HostFactory;
 // the instance's Workbooks and ends the instance with Quit. When no instance
 // can be created or the workbook cannot be opened, throws with the host's
 // description; an instance already created is released without Quit.
-std::unique_ptr<host::Application> OpenWorkbookInNewHost(const QString& path,
+std::shared_ptr<host::Application> OpenWorkbookInNewHost(const QString& path,
                                                          HostFactory& factory);
 
 }  // namespace tabulory

@@ -241,7 +241,9 @@ void Package::Save(const std::map<std::string, NewPart>& changed) {
         zip_source_free(source);
         failSave("the entry " + name + " cannot be added (" + zip_strerror(out) + ")");
       }
-      if (producer) zip_set_file_compression(out, index, ZIP_CM_DEFLATE, 6);
+      // Level 4 deflates about twice as fast as 6 for a few percent more bytes;
+      // written parts are large sheets, so the speed matters more.
+      if (producer) zip_set_file_compression(out, index, ZIP_CM_DEFLATE, kWriteLevel);
       if (!producer && (st.valid & ZIP_STAT_MTIME)) zip_file_set_mtime(out, index, st.mtime, 0);
       zip_uint8_t opsys;
       zip_uint32_t attributes;

@@ -33,6 +33,8 @@ class Package {
   static constexpr uint64_t kMaxTotalSize = uint64_t(8) << 30;
   static constexpr uint64_t kRatioCheckFrom = uint64_t(1) << 20;
   static constexpr uint64_t kMaxRatio = 300;
+  // Deflate level of the parts written anew.
+  static constexpr uint32_t kWriteLevel = 4;
 
   // Opens the zip file at path for reading; HostError (naming the file) when
   // it is no zip package, damaged or truncated.

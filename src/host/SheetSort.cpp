@@ -137,6 +137,7 @@ bool SheetData::Sort(const CellArea& area, int keyColumn, bool descending, const
     if (a.Intersects(area))
       throw std::invalid_argument("the range " + AreaText(area) + " cuts through the array formula " + AreaText(a));
 
+  MergeCreatedRows();
   // Rows of the area that hold cells within its columns.
   auto firstRow = std::lower_bound(rows_.begin(), rows_.end(), area.firstRow,
                                    [](const RowRecord& r, int v) { return r.row < v; });
@@ -221,20 +222,20 @@ bool SheetData::Sort(const CellArea& area, int keyColumn, bool descending, const
   std::vector<int> keyedRows;  // old row numbers of keyed rows, ascending
   for (const SortKey& k : keys)
     if (k.cls != kEmptyKey) keyedRows.push_back(rows_[k.rowIndex].row);
-  // incoming[target - firstRow] = old row number whose cells land there (0: none)
+  // incoming[target - firstRow] = index of the row whose cells land there (-1: none)
   size_t height = static_cast<size_t>(area.lastRow - area.firstRow + 1);
-  std::vector<int32_t> incoming(height, 0);
+  std::vector<int32_t> incoming(height, -1);
   bool changed = false;
   for (size_t i = 0; i < keyed; ++i) {
     int target = area.firstRow + static_cast<int>(i);
-    incoming[target - area.firstRow] = rows_[sorted[i].rowIndex].row;
+    incoming[target - area.firstRow] = static_cast<int32_t>(sorted[i].rowIndex);
     if (rows_[sorted[i].rowIndex].row != target) changed = true;
   }
   for (size_t i = keyed; i < sorted.size(); ++i) {
     int p = rows_[sorted[i].rowIndex].row;
     size_t before = std::lower_bound(keyedRows.begin(), keyedRows.end(), p) - keyedRows.begin();
     int target = area.firstRow + static_cast<int>(keyed) + (p - area.firstRow) - static_cast<int>(before);
-    incoming[target - area.firstRow] = p;
+    incoming[target - area.firstRow] = static_cast<int32_t>(sorted[i].rowIndex);
     if (p != target) changed = true;
   }
   keys.clear();
@@ -244,7 +245,6 @@ bool SheetData::Sort(const CellArea& area, int keyColumn, bool descending, const
   decoded.clear();
   if (!changed) return false;
 
-  MergeCreatedRows();
   ExpandSharedFormulas(area);
 
   // Rows that receive cells but have no element yet are made.
@@ -253,7 +253,7 @@ bool SheetData::Sort(const CellArea& area, int keyColumn, bool descending, const
   {
     size_t oi = 0;
     for (size_t t = 0; t < height; ++t) {
-      if (incoming[t] == 0) continue;
+      if (incoming[t] < 0) continue;
       int target = area.firstRow + static_cast<int>(t);
       while (oi < rows_.size() && rows_[oi].row < target) newRows.push_back(rows_[oi++]);
       if (oi < rows_.size() && rows_[oi].row == target) continue;
@@ -268,7 +268,6 @@ bool SheetData::Sort(const CellArea& area, int keyColumn, bool descending, const
     while (oi < rows_.size()) newRows.push_back(rows_[oi++]);
   }
 
-  auto oldRow = [this](int number) -> const RowRecord* { return FindRow(number); };
   std::vector<CellRecord> newCells;
   newCells.reserve(cells_.size());
   bool formulaMoved = false;
@@ -284,9 +283,10 @@ bool SheetData::Sort(const CellArea& area, int keyColumn, bool descending, const
       for (; c != e && c->column < area.firstColumn; ++c) newCells.push_back(*c);
       bool hadInRange = c != e && c->column <= area.lastColumn;
       while (c != e && c->column <= area.lastColumn) ++c;
-      int source = incoming[r.row - area.firstRow];
-      if (source != 0) {
-        const RowRecord* src = oldRow(source);
+      int32_t sourceIndex = incoming[r.row - area.firstRow];
+      int source = sourceIndex >= 0 ? rows_[sourceIndex].row : 0;
+      if (sourceIndex >= 0) {
+        const RowRecord* src = &rows_[sourceIndex];
         const CellRecord* sb = cells_.data() + src->firstCell;
         const CellRecord* se = sb + src->cellCount;
         for (const CellRecord* s = sb; s != se; ++s) {
@@ -310,7 +310,6 @@ bool SheetData::Sort(const CellArea& area, int keyColumn, bool descending, const
     r.firstCell = first;
     r.cellCount = static_cast<uint32_t>(newCells.size() - first);
   }
-  // FindRow above read the old rows; now the new ones take over.
   rows_.swap(newRows);
   cells_.swap(newCells);
   modified_ = true;

@@ -10,7 +10,7 @@
 #include "support/BlockWorkbook.h"
 #include "support/DialogDriver.h"
 #include "support/ScriptedMessages.h"
-#include "support/TestApplication.h"
+#include "support/WidgetApp.h"
 
 #include <QLabel>
 #include <QTemporaryDir>
@@ -24,7 +24,7 @@ namespace {
 class CellBlockTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    TestApplication();
+    EnsureApplication();
     host::ui::InstallHostWindow();
     ASSERT_TRUE(dir_.isValid());
     const std::string path = dir_.filePath("block.xlsx").toStdString();

@@ -1,5 +1,6 @@
 // A new host instance per file: invisible, the workbook open in it, a new one
 // on every call, failures passed on with the host's description.
+#include "batch/EmbeddedHostFactory.h"
 #include "batch/HostFactory.h"
 #include "batch/HostRunning.h"
 #include "batch/NewHost.h"
@@ -8,7 +9,10 @@
 #include "host/Workbook.h"
 #include "host/Workbooks.h"
 #include "support/BlockWorkbook.h"
+#include "support/DialogDriver.h"
+#include "support/HostFactories.h"
 #include "support/ScriptedMessages.h"
+#include "support/WidgetApp.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -24,31 +28,18 @@ using tabulory::testing::WriteBlockWorkbook;
 
 namespace {
 
-// Makes real instances and remembers them, so a test can look back at each.
-// Every instance it made must stay alive (kept by the test) while it is used.
+// Makes real instances and keeps an eye on each without keeping it alive.
 class RecordingFactory : public HostFactory {
  public:
-  std::unique_ptr<host::Application> CreateApplication() override {
-    for (host::Application* earlier : made)
-      if (!earlier->HasQuit()) ++overlaps;
-    auto app = std::make_unique<host::Application>();
-    made.push_back(app.get());
+  std::shared_ptr<host::Application> Create() override {
+    for (const auto& earlier : made)
+      if (auto app = earlier.lock(); app && !app->HasQuit()) ++overlaps;
+    auto app = std::make_shared<host::Application>();
+    made.push_back(app);
     return app;
   }
-  std::vector<host::Application*> made;
-  int overlaps = 0;  // creations while an earlier instance had not quit
-};
-
-class NoHostFactory : public HostFactory {
- public:
-  std::unique_ptr<host::Application> CreateApplication() override { return nullptr; }
-};
-
-class FailingHostFactory : public HostFactory {
- public:
-  std::unique_ptr<host::Application> CreateApplication() override {
-    throw host::HostError("the host's own reason");
-  }
+  std::vector<std::weak_ptr<host::Application>> made;
+  int overlaps = 0;  // creations while an earlier instance was still running
 };
 
 class NewHostTest : public ::testing::Test {
@@ -76,7 +67,7 @@ TEST_F(NewHostTest, OpensTheWorkbookInAnInvisibleInstance) {
   auto app = OpenWorkbookInNewHost(path, factory);
   ASSERT_NE(app, nullptr);
   EXPECT_EQ(factory.made.size(), 1u);
-  EXPECT_EQ(factory.made[0], app.get());
+  EXPECT_EQ(factory.made[0].lock(), app);
   EXPECT_FALSE(app->Visible());
   ASSERT_EQ(app->Workbooks().Count(), 1);
   EXPECT_EQ(app->Workbooks()(app->Workbooks().Count()).FullName(), path.toStdString());
@@ -99,18 +90,22 @@ TEST_F(NewHostTest, EveryCallGetsAnInstanceOfItsOwnEvenWhileAnotherRuns) {
 TEST_F(NewHostTest, TwoFilesOfARunUseTwoInstancesOneAfterTheOther) {
   const QStringList files = {Workbook("a.xlsx"), Workbook("b.xlsx")};
   RecordingFactory factory;
-  std::vector<std::unique_ptr<host::Application>> done;  // kept for the factory's look back
   for (const QString& path : files) {
     auto app = OpenWorkbookInNewHost(path, factory);
     host::Workbook& wb = app->Workbooks()(app->Workbooks().Count());
     EXPECT_EQ(wb.FullName(), path.toStdString());
     wb.Save();
     app->Quit();
-    done.push_back(std::move(app));
   }
   EXPECT_EQ(factory.made.size(), 2u);
-  EXPECT_NE(factory.made[0], factory.made[1]);
   EXPECT_EQ(factory.overlaps, 0);
+  EXPECT_TRUE(factory.made[0].expired());
+  EXPECT_TRUE(factory.made[1].expired());
+
+  // Leaving an instance running while the next file opens is what the count sees.
+  auto running = OpenWorkbookInNewHost(files[0], factory);
+  auto next = OpenWorkbookInNewHost(files[1], factory);
+  EXPECT_EQ(factory.overlaps, 1);
 }
 
 TEST_F(NewHostTest, FailuresPassToTheCallerWithTheHostsDescription) {
@@ -122,7 +117,8 @@ TEST_F(NewHostTest, FailuresPassToTheCallerWithTheHostsDescription) {
   } catch (const host::HostError& e) {
     EXPECT_NE(std::string(e.what()).find("missing.xlsx"), std::string::npos) << e.what();
   }
-  EXPECT_EQ(factory.made.size(), 1u);  // the instance was made, then released
+  ASSERT_EQ(factory.made.size(), 1u);
+  EXPECT_TRUE(factory.made[0].expired());  // the instance made for the call was released
 
   const QString notAWorkbook = dir_.filePath("notes.xlsx");
   std::ofstream(notAWorkbook.toStdString()) << "just text";
@@ -133,19 +129,19 @@ TEST_F(NewHostTest, FailuresPassToTheCallerWithTheHostsDescription) {
 
 TEST_F(NewHostTest, NoInstanceIsAFailureWithADescription) {
   const QString path = Workbook("one.xlsx");
-  NoHostFactory none;
+  tabulory::testing::FailingHostFactory none;  // gives no instance
   try {
     OpenWorkbookInNewHost(path, none);
     FAIL() << "a missing host went unnoticed";
-  } catch (const std::exception& e) {
-    EXPECT_FALSE(std::string(e.what()).empty());
+  } catch (const host::HostError& e) {
+    EXPECT_STREQ(e.what(), "The spreadsheet host could not be started.");
   }
-  FailingHostFactory failing;
+  tabulory::testing::ThrowingHostFactory failing;
   try {
     OpenWorkbookInNewHost(path, failing);
     FAIL() << "a failing host went unnoticed";
-  } catch (const host::HostError& e) {
-    EXPECT_STREQ(e.what(), "the host's own reason");
+  } catch (const std::exception& e) {
+    EXPECT_STREQ(e.what(), "cannot start the host");  // the host's own words
   }
 }
 
@@ -174,4 +170,19 @@ TEST_F(NewHostTest, DecliningTheQuestionTouchesNoFile) {
   EXPECT_TRUE(factory.made.empty());
   EXPECT_EQ(Fingerprint(files[0]), before0);
   EXPECT_EQ(Fingerprint(files[1]), before1);
+}
+
+TEST_F(NewHostTest, ProgramsHostShowsItsOwnWindowWhenMadeVisible) {
+  tabulory::testing::EnsureApplication();
+  host::SetHostWindowFactory({});
+  EmbeddedHostFactory hosts;
+  auto app = OpenWorkbookInNewHost(Workbook("shown.xlsx"), hosts);
+  EXPECT_EQ(tabulory::testing::ShownHostWindow(), nullptr);
+  app->SetVisible(true);
+  host::ui::HostMainWindow* window = tabulory::testing::ShownHostWindow();
+  ASSERT_NE(window, nullptr);
+  EXPECT_TRUE(window->windowTitle().startsWith("shown.xlsx"));
+  app->Quit();
+  EXPECT_EQ(tabulory::testing::ShownHostWindow(), nullptr);
+  host::SetHostWindowFactory({});
 }

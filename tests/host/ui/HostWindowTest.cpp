@@ -12,7 +12,7 @@
 #include "host/ui/WorkbookView.h"
 #include "support/BlockWorkbook.h"
 #include "support/DialogDriver.h"
-#include "support/TestApplication.h"
+#include "support/WidgetApp.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -34,7 +34,7 @@ namespace {
 class HostWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    TestApplication();
+    EnsureApplication();
     host::ui::InstallHostWindow();
     ASSERT_TRUE(dir_.isValid());
   }
