@@ -1,0 +1,258 @@
+#include "cli/CommandLine.h"
+
+#include "app/Messages.h"
+#include "options/ColumnReference.h"
+#include "options/OptionsPanel.h"
+
+#include <QRegularExpression>
+#include <optional>
+
+#ifndef TABULORY_VERSION
+#define TABULORY_VERSION "0.0.0"
+#endif
+
+namespace tabulory::cli {
+
+namespace {
+
+// Keeps the last message instead of showing it.
+class KeptMessage : public Messages {
+ public:
+  MessageAnswer Show(const QString& text, const QString&, MessageIcon, MessageButtons) override {
+    last = text;
+    return MessageAnswer::Ok;
+  }
+  QString Prompt(const QString&, const QString&, const QString&) override { return {}; }
+  QString last;
+};
+
+struct OptionSpec {
+  const char* name;
+  bool takesValue;
+};
+
+constexpr OptionSpec kOptions[] = {
+    {"column", true}, {"criterion", true}, {"value", true}, {"scope", true}, {"block", true},
+    {"jobs", true},   {"yes", false},      {"help", false}, {"version", false},
+};
+
+QString Quoted(const QString& text) { return QLatin1Char('\'') + text + QLatin1Char('\''); }
+
+// The full name of a long option given as `name` (exact, or a prefix of
+// exactly one option).
+const OptionSpec& FindOption(const QString& name) {
+  std::optional<const OptionSpec*> found;
+  int matches = 0;
+  for (const OptionSpec& o : kOptions) {
+    const QString full = QString::fromLatin1(o.name);
+    if (full == name) return o;
+    if (!name.isEmpty() && full.startsWith(name)) {
+      found = &o;
+      ++matches;
+    }
+  }
+  if (matches == 1) return **found;
+  if (matches > 1) throw UsageError(QStringLiteral("option '--%1' is ambiguous").arg(name));
+  throw UsageError(QStringLiteral("unrecognized option '--%1'").arg(name));
+}
+
+// The values given, by option; absent when the option was not given.
+struct GivenOptions {
+  std::optional<QString> column, criterion, value, scope, block, jobs;
+  bool yes = false;
+  bool help = false;
+  bool version = false;
+};
+
+void Store(GivenOptions& given, const QString& name, const QString& value) {
+  if (name == "column") given.column = value;
+  else if (name == "criterion") given.criterion = value;
+  else if (name == "value") given.value = value;
+  else if (name == "scope") given.scope = value;
+  else if (name == "block") given.block = value;
+  else if (name == "jobs") given.jobs = value;
+}
+
+Scope ScopeFromArgument(const QString& word) {
+  if (word == "workbook") return Scope::EntireWorkbook;
+  if (word == "active") return Scope::ActiveSheet;
+  if (word == "block") return Scope::BlockOfCells;
+  throw UsageError(QStringLiteral("invalid --scope %1: use workbook, active or block").arg(Quoted(word)));
+}
+
+int JobsFromArgument(const QString& text) {
+  bool ok = false;
+  const int jobs = text.toInt(&ok);
+  if (!ok || jobs < 1 || jobs > kMaxJobs)
+    throw UsageError(QStringLiteral("invalid --jobs %1: a whole number from 1 to %2")
+                         .arg(Quoted(text))
+                         .arg(kMaxJobs));
+  return jobs;
+}
+
+// A block reference: A1 or A1:B2 (with optional $), optionally after a sheet
+// name and "!" (quoted when it holds blanks or other signs).
+bool LooksLikeBlock(const QString& text) {
+  static const QRegularExpression kBlock(QStringLiteral(
+      R"(^(?:(?:'(?:[^']|'')+'|[^'!:\s]+)!)?\$?[A-Za-z]{1,3}\$?[0-9]+(?::\$?[A-Za-z]{1,3}\$?[0-9]+)?$)"));
+  return kBlock.match(text).hasMatch();
+}
+
+}  // namespace
+
+QString ProgramName() { return QStringLiteral("tabulory-batch"); }
+
+QString ColumnFromArgument(const QString& text) {
+  KeptMessage message;
+  const ColumnCheck check = CheckColumnEntry(text.trimmed(), message);
+  if (check.refocus || check.text.isEmpty()) {
+    const QString why = message.last.isEmpty() ? QStringLiteral("Invalid column entry.") : message.last;
+    throw UsageError(QStringLiteral("invalid --column %1: %2").arg(Quoted(text), why));
+  }
+  return check.text;
+}
+
+int CriterionFromArgument(const QString& word) {
+  if (word == "equals") return kEquals;
+  if (word == "contains") return kContains;
+  if (word == "not-blank") return kIsNotBlank;
+  if (word == "blank") return kIsBlank;
+  throw UsageError(QStringLiteral("invalid --criterion %1: use equals, contains, not-blank or blank")
+                       .arg(Quoted(word)));
+}
+
+ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
+  GivenOptions given;
+  QStringList words;  // the operation and the files
+  bool optionsEnded = false;
+  for (int i = 0; i < arguments.size(); ++i) {
+    const QString& arg = arguments[i];
+    if (optionsEnded || arg == "-" || !arg.startsWith('-')) {
+      words << arg;
+      continue;
+    }
+    if (arg == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    if (arg == "-h") {
+      given.help = true;
+      continue;
+    }
+    if (!arg.startsWith("--")) throw UsageError(QStringLiteral("invalid option %1").arg(Quoted(arg)));
+
+    const qsizetype equals = arg.indexOf('=');
+    const QString name = arg.mid(2, equals < 0 ? -1 : equals - 2);
+    const OptionSpec& option = FindOption(name);
+    const QString full = QString::fromLatin1(option.name);
+    if (!option.takesValue) {
+      if (equals >= 0)
+        throw UsageError(QStringLiteral("option '--%1' doesn't allow an argument").arg(full));
+      if (full == "yes") given.yes = true;
+      else if (full == "help") given.help = true;
+      else if (full == "version") given.version = true;
+      continue;
+    }
+    QString value;
+    if (equals >= 0) {
+      value = arg.mid(equals + 1);
+    } else if (i + 1 < arguments.size()) {
+      value = arguments[++i];
+    } else {
+      throw UsageError(QStringLiteral("option '--%1' requires an argument").arg(full));
+    }
+    Store(given, full, value);
+  }
+
+  ParsedCommandLine parsed;
+  if (given.help) {
+    parsed.request = Request::Help;
+    return parsed;
+  }
+  if (given.version) {
+    parsed.request = Request::Version;
+    return parsed;
+  }
+
+  if (words.isEmpty()) throw UsageError(QStringLiteral("missing operation: sort or filter"));
+  const QString operation = words.takeFirst();
+  BatchCommand& c = parsed.command;
+  if (operation == "sort") c.options.operation = Operation::Sort;
+  else if (operation == "filter") c.options.operation = Operation::Filter;
+  else throw UsageError(QStringLiteral("unknown operation %1: use sort or filter").arg(Quoted(operation)));
+  const bool filter = c.options.operation == Operation::Filter;
+
+  if (!given.column) throw UsageError(QStringLiteral("--column is required"));
+  const QString letters = ColumnFromArgument(*given.column);
+  c.options.filterColumn = letters;
+  c.options.sortColumn = ColumnNumberFromLetters(letters);
+
+  if (filter) {
+    if (!given.criterion) throw UsageError(QStringLiteral("filter needs --criterion"));
+    c.options.criterion = CriterionFromArgument(*given.criterion);
+    c.options.value = given.value.value_or(QString());
+  } else {
+    if (given.criterion) throw UsageError(QStringLiteral("--criterion applies to filter only"));
+    if (given.value) throw UsageError(QStringLiteral("--value applies to filter only"));
+  }
+
+  c.options.scope = given.scope ? ScopeFromArgument(*given.scope) : Scope::EntireWorkbook;
+  if (c.options.scope == Scope::BlockOfCells) {
+    if (!given.block) throw UsageError(QStringLiteral("--scope block needs --block"));
+    if (!LooksLikeBlock(*given.block))
+      throw UsageError(QStringLiteral("invalid --block %1: a reference like B2:D9 or 'Sheet 2'!B2:D9")
+                           .arg(Quoted(*given.block)));
+    c.block = *given.block;
+  } else if (given.block) {
+    throw UsageError(QStringLiteral("--block needs --scope block"));
+  }
+
+  c.yes = given.yes;
+  if (given.jobs) c.jobs = JobsFromArgument(*given.jobs);
+  c.files = words;
+  if (c.files.isEmpty()) throw UsageError(QStringLiteral("no files given"));
+  return parsed;
+}
+
+QString VersionText() {
+  return ProgramName() + QStringLiteral(" ") + QStringLiteral(TABULORY_VERSION) + QLatin1Char('\n');
+}
+
+QString HelpText() {
+  return QStringLiteral(
+      "Usage: tabulory-batch sort   --column C [--scope workbook|active|block] [--block REF]\n"
+      "                             [--yes] [--jobs N] FILE...\n"
+      "  or:  tabulory-batch filter --column D --criterion equals|contains|not-blank|blank\n"
+      "                             [--value TEXT] [--scope workbook|active|block] [--block REF]\n"
+      "                             [--yes] [--jobs N] FILE...\n"
+      "\n"
+      "Sorts the used rows of each workbook ascending by one column, or hides every row\n"
+      "whose cell in one column fails a criterion, and saves each workbook over itself.\n"
+      "\n"
+      "  --column C        the column, as letters A to IV or as its number 1 to 256\n"
+      "  --criterion WORD  filter only: a row stays when its cell text\n"
+      "                      equals     is exactly the value (case-sensitive)\n"
+      "                      contains   holds the value (case-sensitive)\n"
+      "                      not-blank  is not empty\n"
+      "                      blank      is empty\n"
+      "  --value TEXT      filter only: the value for equals and contains (default empty)\n"
+      "  --scope SCOPE     workbook: every worksheet (default); active: the active sheet;\n"
+      "                    block: the cells of --block\n"
+      "  --block REF       the block for --scope block in every file, e.g. B2:D9 or\n"
+      "                    'Sheet 2'!B2:D9 (without a sheet name: the active sheet)\n"
+      "  --yes             go on when another spreadsheet program is running\n"
+      "  --jobs N          process N files at a time (default 1); output keeps the order\n"
+      "  -h, --help        show this help and exit\n"
+      "      --version     show the version and exit\n"
+      "\n"
+      "Each file gets a line on standard output, \"ok FILE\" or \"failed FILE: reason\",\n"
+      "and \"Done.\" follows the last one unless the block of the last block-scope file\n"
+      "was not found. Error reports go to standard error. When another spreadsheet\n"
+      "program is running, the command asks whether to go on if it has a terminal, and\n"
+      "otherwise stops with the question on standard error (unless --yes).\n"
+      "\n"
+      "Exit status: 0 when every file succeeded, 1 when any failed or the run was\n"
+      "stopped, 2 on a usage error.\n");
+}
+
+}  // namespace tabulory::cli

@@ -1,0 +1,57 @@
+#pragma once
+// The command line of tabulory-batch: GNU-style long options (also written
+// --name=value, and abbreviated while unambiguous), the operation word and the
+// files, checked into one record.
+
+#include "options/ProcessingOptions.h"
+
+#include <QString>
+#include <QStringList>
+#include <stdexcept>
+
+namespace tabulory::cli {
+
+// The most worker threads --jobs accepts.
+inline constexpr int kMaxJobs = 64;
+
+// What one invocation asks for.
+struct BatchCommand {
+  ProcessingOptions options;  // operation, scope, column, criterion, value
+  QString block;              // the --block reference; empty unless block scope
+  bool yes = false;           // go on even when another spreadsheet program runs
+  int jobs = 1;               // worker threads
+  QStringList files;          // in processing order
+};
+
+enum class Request { Run, Help, Version };
+
+struct ParsedCommandLine {
+  Request request = Request::Run;
+  BatchCommand command;
+};
+
+// A usage error; what() is its one-line reason.
+class UsageError : public std::runtime_error {
+ public:
+  explicit UsageError(const QString& reason) : std::runtime_error(reason.toStdString()) {}
+};
+
+// Parses the arguments after the program name. Throws UsageError.
+ParsedCommandLine ParseCommandLine(const QStringList& arguments);
+
+// The column given to --column as letters "A" to "IV": letters in any case,
+// or a number, rounded halves to even, as the window's column box takes them.
+// Throws UsageError with the box's own message when it names no column.
+QString ColumnFromArgument(const QString& text);
+
+// The criterion index of a --criterion word (equals, contains, not-blank,
+// blank); throws UsageError for any other.
+int CriterionFromArgument(const QString& word);
+
+// The program's name in messages.
+QString ProgramName();
+// The text of --help, and of --version.
+QString HelpText();
+QString VersionText();
+
+}  // namespace tabulory::cli

@@ -1,0 +1,41 @@
+// tabulory-batch: sorts or filters many workbooks from the command line, with
+// the same batch engine as the window. Needs no display.
+#include "cli/BatchCommand.h"
+#include "cli/HeadlessHostFactory.h"
+#include "batch/HostRunning.h"
+
+#include <QCoreApplication>
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+void Write(std::FILE* stream, const QString& text) {
+  const QByteArray bytes = text.toUtf8();
+  std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
+  std::fflush(stream);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  QCoreApplication::setApplicationName(QStringLiteral("tabulory-batch"));
+
+  tabulory::cli::HeadlessHostFactory hosts;
+  tabulory::cli::CommandIO io;
+  io.out = [](const QString& text) { Write(stdout, text); };
+  io.err = [](const QString& text) { Write(stderr, text); };
+  io.inIsTerminal = isatty(STDIN_FILENO) == 1;
+  io.errIsTerminal = isatty(STDERR_FILENO) == 1;
+  io.readLine = [] {
+    std::string line;
+    std::getline(std::cin, line);
+    return QString::fromStdString(line);
+  };
+  io.hostRunning = [] { return tabulory::IsHostRunning(); };
+  io.hosts = &hosts;
+  return tabulory::cli::RunBatchCommand(QCoreApplication::arguments().mid(1), io);
+}

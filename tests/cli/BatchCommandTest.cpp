@@ -1,0 +1,285 @@
+// tabulory-batch end to end on real workbooks: output lines, reports, exit
+// statuses, the question, block scope, threads and the progress bar.
+#include "app/MousePointer.h"
+#include "batch/HostRunning.h"
+#include "batch/WorkbookFixtures.h"
+#include "cli/BatchCommand.h"
+#include "cli/HeadlessHostFactory.h"
+#include "cli/OrderedRun.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+#include <atomic>
+#include <chrono>
+#include <gtest/gtest.h>
+#include <map>
+#include <mutex>
+#include <thread>
+
+using namespace tabulory;
+using namespace tabulory::cli;
+using namespace tabulory::testing;
+using Rows = std::vector<int>;
+
+namespace {
+
+class BatchCommandTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir.isValid());
+    io.out = [this](const QString& t) { out += t; };
+    io.err = [this](const QString& t) { err += t; };
+    io.hostRunning = [this] { return hostRunning; };
+    io.readLine = [this] {
+      ++questionsRead;
+      return answer;
+    };
+    io.hosts = &hosts;
+  }
+
+  QString Workbook(const QString& name) {
+    const QString path = dir.filePath(name);
+    WriteColumn(path.toStdString(), {"drop", "keep", "drop", "keep"});
+    return path;
+  }
+  static Rows Hidden(const QString& path) {
+    OpenedWorkbook book(path.toStdString());
+    return book.HiddenRows("Sheet1", 4);
+  }
+  int Run(QStringList args) { return RunBatchCommand(args, io); }
+  static QStringList FilterKeep(const QStringList& files) {
+    return QStringList{"filter", "--column", "A", "--criterion", "equals", "--value", "keep"} + files;
+  }
+
+  QTemporaryDir dir;
+  HeadlessHostFactory hosts;
+  CommandIO io;
+  QString out, err;
+  bool hostRunning = false;
+  QString answer;
+  int questionsRead = 0;
+};
+
+}  // namespace
+
+TEST_F(BatchCommandTest, EveryFileOkThenDone) {
+  const QString a = Workbook("a.xlsx"), b = Workbook("b.xlsx");
+  EXPECT_EQ(Run(FilterKeep({a, b})), kExitSuccess);
+  EXPECT_EQ(out, "ok " + a + "\nok " + b + "\nDone.\n");
+  EXPECT_EQ(err, "");
+  EXPECT_EQ(Hidden(a), (Rows{1, 3}));
+  EXPECT_EQ(Hidden(b), (Rows{1, 3}));
+}
+
+TEST_F(BatchCommandTest, SortByColumnNumber) {
+  const QString s = dir.filePath("s.xlsx");
+  WriteColumn(s.toStdString(), {"c", "a", "b"});
+  EXPECT_EQ(Run({"sort", "--column", "1", "--scope", "active", s}), kExitSuccess);
+  OpenedWorkbook book(s.toStdString());
+  EXPECT_EQ(book.Column("Sheet1", 1, 1, 3), (std::vector<std::string>{"a", "b", "c"}));
+}
+
+TEST_F(BatchCommandTest, MissingFileFailsWithTheWindowsReportsAndTheRestGoesOn) {
+  const QString gone = dir.filePath("gone.xlsx");
+  const QString b = Workbook("b.xlsx");
+  EXPECT_EQ(Run(FilterKeep({gone, b})), kExitFailure);
+  const QStringList lines = out.split('\n', Qt::SkipEmptyParts);
+  ASSERT_EQ(lines.size(), 3);
+  EXPECT_TRUE(lines[0].startsWith("failed " + gone + ": ")) << lines[0].toStdString();
+  EXPECT_TRUE(lines[0].contains("gone.xlsx"));
+  EXPECT_EQ(lines[1], "ok " + b);
+  EXPECT_EQ(lines[2], "Done.");
+  for (int statement : {114, 118, 126, 168, 170})
+    EXPECT_TRUE(err.contains(QStringLiteral("in Tabulorix2021/08/31.Form1.PushButton2_Click at line %1\n")
+                                 .arg(statement)))
+        << statement;
+  EXPECT_FALSE(err.contains('\r'));
+  EXPECT_EQ(Hidden(b), (Rows{1, 3}));
+}
+
+TEST_F(BatchCommandTest, UsageErrorIsOneLineAndStatusTwo) {
+  EXPECT_EQ(Run({"sort", "--jobs", "0", "--column", "A", "f"}), kExitUsage);
+  EXPECT_EQ(err, "tabulory-batch: invalid --jobs '0': a whole number from 1 to 64 (see --help)\n");
+  EXPECT_EQ(out, "");
+}
+
+TEST_F(BatchCommandTest, HelpAndVersionGoToStandardOutput) {
+  EXPECT_EQ(Run({"--help"}), kExitSuccess);
+  EXPECT_TRUE(out.contains("--criterion"));
+  out.clear();
+  EXPECT_EQ(Run({"--version"}), kExitSuccess);
+  EXPECT_TRUE(out.startsWith("tabulory-batch "));
+  EXPECT_EQ(err, "");
+}
+
+TEST_F(BatchCommandTest, RunningSpreadsheetProgramWithoutTerminalStops) {
+  hostRunning = true;
+  const QString a = Workbook("a.xlsx");
+  const QByteArray before = FileBytes(a);
+  EXPECT_EQ(Run(FilterKeep({a})), kExitFailure);
+  EXPECT_EQ(err,
+            "Excel may be open. It is recommended that you close Excel first.\n"
+            "Use Ctrl+Alt+Del > Task Manager > EXCEL.EXE if necessary.\n\n"
+            "Would you like to proceed anyway?\n");
+  EXPECT_EQ(out, "");
+  EXPECT_EQ(questionsRead, 0);
+  EXPECT_EQ(FileBytes(a), before);
+
+  err.clear();
+  EXPECT_EQ(Run(FilterKeep({"--yes", a})), kExitSuccess);
+  EXPECT_EQ(err, "");
+  EXPECT_EQ(Hidden(a), (Rows{1, 3}));
+}
+
+TEST_F(BatchCommandTest, RunningSpreadsheetProgramOnATerminalAsks) {
+  hostRunning = true;
+  io.inIsTerminal = io.errIsTerminal = true;
+  const QString a = Workbook("a.xlsx");
+  const QByteArray before = FileBytes(a);
+  answer = "n";
+  EXPECT_EQ(Run(FilterKeep({a})), kExitFailure);
+  EXPECT_EQ(questionsRead, 1);
+  EXPECT_TRUE(err.endsWith("Would you like to proceed anyway?\n[y/N] "));
+  EXPECT_EQ(FileBytes(a), before);
+
+  answer = "Yes";
+  EXPECT_EQ(Run(FilterKeep({a})), kExitSuccess);
+  EXPECT_EQ(questionsRead, 2);
+  EXPECT_EQ(Hidden(a), (Rows{1, 3}));
+}
+
+TEST_F(BatchCommandTest, BlockScopeNamedBlockInEveryFile) {
+  const QString a = Workbook("a.xlsx"), b = Workbook("b.xlsx");
+  EXPECT_EQ(Run(FilterKeep({"--scope", "block", "--block", "Sheet1!A2:A3", a, b})), kExitSuccess);
+  EXPECT_EQ(out, "ok " + a + "\nok " + b + "\nDone.\n");
+  EXPECT_EQ(Hidden(a), (Rows{3}));
+  EXPECT_EQ(Hidden(b), (Rows{3}));
+}
+
+TEST_F(BatchCommandTest, BlockMissingFromTheLastFileFailsItAndSuppressesDone) {
+  const QString a = Workbook("a.xlsx");
+  const QString other = dir.filePath("other.xlsx");
+  WriteColumn(other.toStdString(), {"x", "keep"}, "Data");
+  EXPECT_EQ(Run(FilterKeep({"--scope", "block", "--block", "Sheet1!A1:A4", a, other})), kExitFailure);
+  EXPECT_EQ(out, "ok " + a + "\nfailed " + other + ": block Sheet1!A1:A4 not found: \"" + other +
+                     "\" has no worksheet \"Sheet1\".\n");
+  EXPECT_EQ(err, "You did not select a range. Please try again.\n");
+  EXPECT_EQ(Hidden(a), (Rows{1, 3}));
+}
+
+TEST_F(BatchCommandTest, TwoJobsGiveTheSameFilesByteForByteAndTheSameOutput) {
+  QDir(dir.path()).mkpath("one");
+  QDir(dir.path()).mkpath("two");
+  QStringList one, two;
+  for (int i = 0; i < 7; ++i) {
+    SheetSpec spec{"Sheet1"};
+    for (int r = 0; r < 60; ++r)
+      spec.rows.push_back({std::to_string((r * 37 + i) % 23), "#" + std::to_string(r), r % 3 ? "x" : ""});
+    const QString name = QStringLiteral("/f%1.xlsx").arg(i);
+    WriteWorkbook((dir.path() + "/one" + name).toStdString(), {spec, SheetSpec{"Second", spec.rows}});
+    QFile::copy(dir.path() + "/one" + name, dir.path() + "/two" + name);
+    one << dir.path() + "/one" + name;
+    two << dir.path() + "/two" + name;
+  }
+  one << dir.path() + "/one/missing.xlsx";
+  two << dir.path() + "/two/missing.xlsx";
+  ASSERT_EQ(Run(QStringList{"sort", "--column", "A", "--jobs", "1"} + one), kExitFailure);
+  const QString outOne = out, errOne = err;
+  out.clear();
+  err.clear();
+  ASSERT_EQ(Run(QStringList{"sort", "--column", "A", "--jobs", "2"} + two), kExitFailure);
+  for (int i = 0; i < 7; ++i) {
+    const QByteArray sorted = FileBytes(one[i]);
+    EXPECT_FALSE(sorted.isEmpty());
+    EXPECT_EQ(sorted, FileBytes(two[i])) << i;
+  }
+  QString outTwo = out;
+  EXPECT_EQ(outTwo.replace("/two/", "/one/"), outOne);
+  QString errTwo = err;
+  EXPECT_EQ(errTwo.replace("/two/", "/one/").count("at line"), errOne.count("at line"));
+}
+
+TEST_F(BatchCommandTest, ProgressBarOnlyOnATerminal) {
+  const QString a = Workbook("a.xlsx"), b = Workbook("b.xlsx");
+  EXPECT_EQ(Run(FilterKeep({a, b})), kExitSuccess);
+  EXPECT_FALSE(err.contains("\x1b[K"));
+  io.errIsTerminal = true;
+  EXPECT_EQ(Run(FilterKeep({"--jobs", "2", a, b})), kExitSuccess);
+  EXPECT_TRUE(err.contains("] 2/2 ")) << err.toStdString();
+  EXPECT_TRUE(err.endsWith("\r\x1b[K"));  // the bar is gone at the end
+}
+
+TEST(OrderedRun, SameFileNeverTwiceAtOnceAndResultsInListOrder) {
+  QTemporaryDir dir;
+  const QString x = dir.filePath("x.xlsx"), y = dir.filePath("y.xlsx");
+  // The same file also under another spelling.
+  const QStringList files{x, y, x, dir.path() + "/./x.xlsx", y, x};
+  std::mutex mutex;
+  std::map<QString, int> running;
+  std::vector<int> order;
+  std::atomic<int> overlaps = 0, maxAtOnce = 0, atOnce = 0;
+  RunInListOrder(
+      files, 4,
+      [&](int index, const QString& path, RunState&) {
+        const QString key = SameFileKey(path);
+        {
+          std::lock_guard lock(mutex);
+          if (running[key]++ > 0) ++overlaps;
+          order.push_back(index);
+        }
+        maxAtOnce = std::max(maxAtOnce.load(), ++atOnce);
+        std::this_thread::sleep_for(std::chrono::milliseconds(index == 1 ? 60 : 15));
+        --atOnce;
+        std::lock_guard lock(mutex);
+        --running[key];
+        FileResult r;
+        r.index = index;
+        r.path = path;
+        return r;
+      },
+      [&](const FileResult& r) {
+        static int expected = 1;
+        EXPECT_EQ(r.index, expected++);
+      });
+  EXPECT_EQ(overlaps, 0);
+  EXPECT_GE(maxAtOnce, 2);  // y ran beside x
+  // Entries of x started in list order.
+  std::vector<int> xs;
+  for (int i : order)
+    if (i != 2 && i != 5) xs.push_back(i);
+  EXPECT_EQ(xs, (std::vector{1, 3, 4, 6}));
+}
+
+TEST(Executable, RunsWithoutADisplay) {
+  const QString binary = qEnvironmentVariable("TABULORY_TEST_BINARY_DIR") + "/bin/tabulory-batch";
+  ASSERT_TRUE(QFile::exists(binary)) << binary.toStdString();
+  QTemporaryDir dir;
+  const QString a = dir.filePath("a.xlsx");
+  WriteColumn(a.toStdString(), {"drop", "keep"});
+
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
+  auto run = [&](const QStringList& args, QByteArray* out, QByteArray* err) {
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(binary, args);
+    EXPECT_TRUE(p.waitForFinished(60000));
+    *out = p.readAllStandardOutput();
+    *err = p.readAllStandardError();
+    return p.exitCode();
+  };
+  QByteArray out, err;
+  EXPECT_EQ(run({"--version"}, &out, &err), 0);
+  EXPECT_TRUE(out.startsWith("tabulory-batch "));
+  EXPECT_EQ(run({"sort"}, &out, &err), 2);
+  EXPECT_EQ(err, "tabulory-batch: --column is required (see --help)\n");
+  EXPECT_EQ(run({"filter", "--column", "A", "--criterion", "equals", "--value", "keep", "--yes", a},
+                &out, &err),
+            0);
+  EXPECT_EQ(out, "ok " + a.toUtf8() + "\nDone.\n");
+  OpenedWorkbook book(a.toStdString());
+  EXPECT_EQ(book.HiddenRows("Sheet1", 2), (Rows{1}));
+}
