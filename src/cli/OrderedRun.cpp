@@ -70,8 +70,8 @@ class Scheduler {
       std::vector<FileResult> ready;
       while (delivered < total && results_[delivered]) ready.push_back(std::move(*results_[delivered++]));
       lock.unlock();
-      if (progress) progress(done, total, current);
       for (const FileResult& r : ready) deliver(r);
+      if (progress) progress(done, total, current);
       lock.lock();
     }
   }

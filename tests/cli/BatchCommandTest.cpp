@@ -254,7 +254,7 @@ TEST(OrderedRun, SameFileNeverTwiceAtOnceAndResultsInListOrder) {
 }
 
 TEST(Executable, RunsWithoutADisplay) {
-  const QString binary = qEnvironmentVariable("TABULORY_TEST_BINARY_DIR") + "/bin/tabulory-batch";
+  const QString binary = QStringLiteral(TABULORY_BATCH_COMMAND);
   ASSERT_TRUE(QFile::exists(binary)) << binary.toStdString();
   QTemporaryDir dir;
   const QString a = dir.filePath("a.xlsx");
