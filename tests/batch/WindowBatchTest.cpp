@@ -295,3 +295,16 @@ TEST_F(WindowBatchTest, MissingFileIsReportedStepByStepAndTheNextOneProcessed) {
   EXPECT_EQ(PlainMessages(messages), QStringList{"Done."});
   EXPECT_EQ(Hidden(b), (Rows{1, 3}));
 }
+
+TEST_F(WindowBatchTest, SortWithNoColumnChosenIsReportedAndTheFileStillSaved) {
+  const QString path = Workbook("a.xlsx");
+  Add({path});
+  form->Option2()->setChecked(true);
+  form->Option3()->setChecked(true);
+  form->ListView2()->selectionModel()->clearSelection();
+  form->PushButton2()->click();
+  EXPECT_EQ(ReportedStatements(messages), std::vector{130});
+  EXPECT_TRUE(messages.shown.front().text.startsWith("No sort column is selected.\r\n"));
+  EXPECT_EQ(PlainMessages(messages), QStringList{"Done."});
+  EXPECT_TRUE(Saved(path));
+}
