@@ -10,6 +10,8 @@ namespace tabulory {
 
 namespace {
 
+constexpr int kFolderDialogPathLimit = 260;
+
 // "Excel Files (*.xl*)|*.xl*|" -> "Excel Files (*.xl*)"; the pattern is
 // already in the description.
 QString QtFilterFromPairs(const QString& filter) {
@@ -65,6 +67,9 @@ QString QtFileDialogs::PickFolder(const QString& prompt, const QString& startFol
   if (chosen.isEmpty()) return {};
   chosen = QDir::toNativeSeparators(chosen);
   while (chosen.size() > 1 && chosen.endsWith(kPathSeparator)) chosen.chop(1);
+  // The folder dialog hands back paths shorter than the path limit only; a
+  // longer one counts as a choice without a usable path.
+  if (chosen.size() >= kFolderDialogPathLimit) return {};
   return chosen;
 }
 
