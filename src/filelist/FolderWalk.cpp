@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QUtf8StringView>
 #include <cerrno>
 #include <climits>
 #include <optional>
@@ -108,9 +109,8 @@ bool HasOddChars(const QString& name) {
 }
 
 bool HasOddChars(const QByteArray& rawName) {
-  const QString decoded = QFile::decodeName(rawName);
-  if (QFile::encodeName(decoded) != rawName) return true;
-  return HasOddChars(decoded);
+  if (!QUtf8StringView(rawName).isValidUtf8()) return true;  // names are UTF-8 here
+  return HasOddChars(QFile::decodeName(rawName));
 }
 
 void GetSubDirectories2016(QStringList& folders, bool recurse, Messages& messages,

@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -155,6 +156,30 @@ TEST(FolderWalk, FolderThatVanishesBeforeItsListingIsLeftOutSilently) {
   });
   EXPECT_EQ(walked, QStringList({"R/", "R/B/", "R/B/B1/"}));
   EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST(FolderWalk, OtherListingFailuresAreReportedWithTheWalksOwnLocation) {
+  TempTree t;
+  t.Folder("R/A");
+  // No descriptor left: the folder is a folder, but it cannot be opened.
+  const int lowest = ::dup(0);
+  ASSERT_GE(lowest, 0);
+  ::close(lowest);
+  rlimit saved {};
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+  rlimit tight = saved;
+  tight.rlim_cur = static_cast<rlim_t>(lowest);
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+  ScriptedMessages messages;
+  QStringList folders{t.Path("R") + "/"};
+  GetSubDirectories2016(folders, true, messages, [] {});
+  ::setrlimit(RLIMIT_NOFILE, &saved);
+  EXPECT_EQ(Relative(t, folders), QStringList({"R/"}));  // kept: only quiet failures remove
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].caption, "Application Error");
+  EXPECT_TRUE(messages.shown[0].text.contains(
+      "\r\nin OrvennTitle2021/08/31.AddFolder.GetSubDirectories2016 at line 118\r\r"))
+      << messages.shown[0].text.toStdString();
 }
 
 TEST(FolderWalk, LinkedFoldersAreWalkedButLinksBackUpAreNot) {
