@@ -245,3 +245,21 @@ TEST_F(FileListViewTest, ClickedRowShowsTheDragPointerFromTheProgramFolder) {
   EXPECT_EQ(pressAndRelease(), Qt::ArrowCursor);
   SetProgramFolder(QString());
 }
+
+TEST_F(FileListViewTest, FailedDropIsToldAndEarlierRowsStay) {
+  TempTree t;
+  const QString a = t.File("a.xlsx");
+  QMimeData files;
+  files.setUrls({QUrl::fromLocalFile(a), QUrl::fromLocalFile(t.Root() + "/" + QString(300, 'n'))});
+  view->resize(400, 300);
+  view->show();
+  const QPoint at(10, 10);
+  QDragEnterEvent enter(at, Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(view->viewport(), &enter);
+  QDropEvent drop(at, Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(view->viewport(), &drop);
+  EXPECT_EQ(list.Texts(), QStringList({a}));
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_TRUE(messages.shown[0].text.startsWith("Cannot examine the dropped path "));
+  EXPECT_EQ(messages.shown[0].icon, MessageIcon::Warning);
+}
