@@ -3,6 +3,7 @@
 // the user's settings are neither read nor changed.
 //   tabulory_window_shot <output.png>
 #include "app/Form1.h"
+#include "filelist/FileListModel.h"
 #include "app/ProgramFolder.h"
 #include "app/QtMessages.h"
 #include "app/ReportListModel.h"
@@ -32,11 +33,9 @@ int main(int argc, char** argv) {
   if (form.ProgramEnded()) return 1;
 
   const QString folder = QStringLiteral("/home/user/Reports/2026/");
-  form.ListView1Model()->Append({folder + QStringLiteral("sales-north.xlsx"),
-                                 folder + QStringLiteral("sales-south.xlsx"),
-                                 folder + QStringLiteral("sales-east.xlsx"),
-                                 folder + QStringLiteral("stock/warehouse-a.xlsx"),
-                                 folder + QStringLiteral("stock/warehouse-b.xlsx")});
+  for (const char* name : {"sales-north.xlsx", "sales-south.xlsx", "sales-east.xlsx",
+                           "stock/warehouse-a.xlsx", "stock/warehouse-b.xlsx"})
+    form.ListView1Model()->AddEntry(folder + QLatin1String(name));
   form.Text2()->setText(QStringLiteral("C"));
   form.Combo2()->setCurrentIndex(tabulory::kContains);
   form.Text1()->setText(QStringLiteral("2026"));
