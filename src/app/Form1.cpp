@@ -10,6 +10,14 @@
 #include "batch/BatchRun.h"
 #include "batch/HostRunning.h"
 #include "batch/IsInstalled.h"
+#include "filelist/AddFiles.h"
+#include "filelist/FileDialogs.h"
+#include "filelist/FileListModel.h"
+#include "filelist/FileListView.h"
+#include "filelist/FileAttributes.h"
+#include "filelist/FolderScan.h"
+#include "filelist/ListEditing.h"
+#include "filelist/SampleFiles.h"
 #include "options/ColumnReference.h"
 
 #include <QApplication>
@@ -82,11 +90,6 @@ QIcon ProgramIcon() {
   return icon;
 }
 
-bool PathHasDate(const QString& path) {
-  const QFileInfo info(path);
-  return info.exists() && info.lastModified().isValid();
-}
-
 }  // namespace
 
 Form1::Form1(Messages& messages, SettingsStore& store, HostFactory& hosts, QString programFolder,
@@ -97,7 +100,12 @@ Form1::Form1(Messages& messages, SettingsStore& store, HostFactory& hosts, QStri
       hosts_(hosts),
       programFolder_(std::move(programFolder)),
       panel_(store) {
-  hooks_.pathExists = PathHasDate;
+  hooks_.pathExists = PathExists;
+  hooks_.recordSampleFiles = [this] { RecordSampleFiles(store_); };
+  qtDialogs_ = std::make_unique<QtFileDialogs>(this);
+  desktopOpener_ = std::make_unique<DesktopFolderOpener>();
+  dialogs_ = qtDialogs_.get();
+  opener_ = desktopOpener_.get();
   hooks_.endProgram = [] { QCoreApplication::exit(0); };
   hooks_.askStopIfHostRunning = [](Messages& messages) { return AskStopIfHostRunning(messages); };
   CreateControls();
@@ -113,13 +121,11 @@ void Form1::CreateControls() {
   setFont(ArialBold(9));
   PaintBackground(this, Qt::white);
 
-  listModel1_ = new ReportListModel(this);
-  listView1_ = MakeReportList(this, listModel1_);
+  listModel1_ = new FileListModel(this);
+  listView1_ = new FileListView(*listModel1_, *this, messages_, this);
   listView1_->setObjectName(QStringLiteral("ListView1"));
   Place(listView1_, 120, 120, 7800, 2535);
-  listView1_->setToolTip(QStringLiteral(
-      "Drag and drop files here. Double-click item to remove it. Move | line to right and out "
-      "of window to reveal full names."));
+  listView1_->setToolTip(FileListView::ToolTipText());
 
   auto button = [this](QPushButton*& slot, const char* name, const QString& caption, int left,
                        int top, int width, int height) {
@@ -264,7 +270,7 @@ void Form1::Form_Load() {
     messages_.SetShortTitle(SetShortTitle(kDisplayTitle));
   });
 
-  p.Do(126, [&] { listModel1_->AddColumn(QStringLiteral("Excel File(s)")); });
+  p.Do(126, [&] { listView1_->setHeaderHidden(false); });  // the model's one column
   p.Do(128, [&] { listView1_->header()->resizeSection(0, Px(7000)); });
   p.Do(130, [&] { listModel2_->AddColumn(QStringLiteral("Sort")); });
   p.Do(132, [&] { listView2_->header()->resizeSection(0, Px(6500)); });
@@ -453,18 +459,19 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 // ---------------------------------------------------------------------------
 // Push buttons: the file-list and batch-run procedures are wired in here.
 
-void Form1::PushButton1_Click() {}  // to be filled: the add-files dialog
+void Form1::PushButton1_Click() { tabulory::PushButton1_Click(*listModel1_, *dialogs_, messages_); }
+
 namespace {
 
 // The rows of the file list as the batch run reads them.
 class ListRows : public FileListSource {
  public:
-  explicit ListRows(const ReportListModel& model) : model_(model) {}
+  explicit ListRows(const FileListModel& model) : model_(model) {}
   int Count() const override { return model_.Count(); }
-  QString EntryText(int i) const override { return model_.Text(i - 1); }
+  QString EntryText(int i) const override { return model_.EntryText(i); }
 
  private:
-  const ReportListModel& model_;
+  const FileListModel& model_;
 };
 
 }  // namespace
@@ -499,8 +506,15 @@ void Form1::PushButton2_Click() {
   pushButton2_->repaint();
   batchRunning_ = false;
 }
-void Form1::PushButton3_Click() {}  // to be filled: loading the sample files
-void Form1::PushButton5_Click() {}  // to be filled: the folder scan
-void Form1::PushButton7_Click() {}  // to be filled: clearing the file list
+
+void Form1::PushButton3_Click() {
+  tabulory::PushButton3_Click(*listModel1_, store_, messages_, *opener_);
+}
+
+void Form1::PushButton5_Click() {
+  tabulory::PushButton5_Click(*listModel1_, messages_, store_, *this, *dialogs_);
+}
+
+void Form1::PushButton7_Click() { tabulory::PushButton7_Click(*listModel1_, *this, messages_); }
 
 }  // namespace tabulory

@@ -4,12 +4,15 @@
 // writes through injected collaborators, so tests build it without a display.
 
 #include "app/MousePointer.h"
+#include "filelist/FileListModel.h"
+#include "filelist/FileListView.h"
 #include "options/OptionsPanel.h"
 #include "options/OptionsSource.h"
 
 #include <QCursor>
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QComboBox;
@@ -22,6 +25,8 @@ class QTreeView;
 
 namespace tabulory {
 
+class FileDialogs;
+class FolderOpener;
 class HostFactory;
 class Messages;
 class ReportListModel;
@@ -63,6 +68,11 @@ class Form1 : public QWidget, public OptionsSource, public PointerState {
   HostFactory& hosts() const { return hosts_; }
   const QString& programFolder() const { return programFolder_; }
 
+  // The file and folder dialogs and the folder opener of the file-list
+  // buttons; the Qt ones unless replaced (tests script them).
+  void SetFileDialogs(FileDialogs* dialogs) { dialogs_ = dialogs; }
+  void SetFolderOpener(FolderOpener* opener) { opener_ = opener; }
+
   // The start-up sequence, statements 100 to 176. Call once, before show().
   void Form_Load();
   // Ends the program (closing the window does this).
@@ -79,8 +89,8 @@ class Form1 : public QWidget, public OptionsSource, public PointerState {
   bool HasCustomPointerPicture() const { return handCursor_.has_value(); }
 
   // Controls, by their designer names.
-  QTreeView* ListView1() const { return listView1_; }
-  ReportListModel* ListView1Model() const { return listModel1_; }
+  FileListView* ListView1() const { return listView1_; }
+  FileListModel* ListView1Model() const { return listModel1_; }
   QTreeView* ListView2() const { return listView2_; }
   ReportListModel* ListView2Model() const { return listModel2_; }
   QPushButton* PushButton1() const { return pushButton1_; }
@@ -160,6 +170,10 @@ class Form1 : public QWidget, public OptionsSource, public PointerState {
   HostFactory& hosts_;
   QString programFolder_;
   OptionsPanel panel_;
+  std::unique_ptr<FileDialogs> qtDialogs_;
+  std::unique_ptr<FolderOpener> desktopOpener_;
+  FileDialogs* dialogs_ = nullptr;
+  FolderOpener* opener_ = nullptr;
   Hooks hooks_;
 
   MousePointer pointer_ = MousePointer::Default;
@@ -168,8 +182,8 @@ class Form1 : public QWidget, public OptionsSource, public PointerState {
   bool ended_ = false;
   bool batchRunning_ = false;
 
-  QTreeView* listView1_ = nullptr;
-  ReportListModel* listModel1_ = nullptr;
+  FileListView* listView1_ = nullptr;
+  FileListModel* listModel1_ = nullptr;
   QTreeView* listView2_ = nullptr;
   ReportListModel* listModel2_ = nullptr;
   QPushButton* pushButton1_ = nullptr;

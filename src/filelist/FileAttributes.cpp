@@ -3,6 +3,7 @@
 #include "filelist/CleanPath.h"
 
 #include <QFile>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace tabulory {
@@ -50,23 +51,37 @@ std::optional<int> FileAttributes(const QString& path) {
   return AttributesFromMode(st.st_mode, targetIsFolder, NameIsHidden(native));
 }
 
-FileProbe ProbeFile(const QString& path) {
+namespace {
+
+// One lstat of `name` relative to `dirFd` (AT_FDCWD: a whole path), and the
+// target's stat when it is a link.
+FileProbe ProbeAt(int dirFd, const QByteArray& name) {
   FileProbe probe;
-  if (path.isEmpty()) return probe;
-  const QByteArray native = QFile::encodeName(path);
   struct stat st {};
-  if (::lstat(native.constData(), &st) != 0) return probe;
+  if (::fstatat(dirFd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) return probe;
   if (!S_ISLNK(st.st_mode)) {
     probe.exists = !S_ISDIR(st.st_mode);
-    probe.attributes = AttributesFromMode(st.st_mode, false, NameIsHidden(native));
+    probe.attributes = AttributesFromMode(st.st_mode, false, NameIsHidden(name));
     return probe;
   }
   struct stat target {};
-  const bool reachable = ::stat(native.constData(), &target) == 0;
+  const bool reachable = ::fstatat(dirFd, name.constData(), &target, 0) == 0;
   probe.exists = reachable && !S_ISDIR(target.st_mode);
   probe.attributes =
-      AttributesFromMode(st.st_mode, reachable && S_ISDIR(target.st_mode), NameIsHidden(native));
+      AttributesFromMode(st.st_mode, reachable && S_ISDIR(target.st_mode), NameIsHidden(name));
   return probe;
+}
+
+}  // namespace
+
+FileProbe ProbeFile(const QString& path) {
+  if (path.isEmpty()) return {};
+  return ProbeAt(AT_FDCWD, QFile::encodeName(path));
+}
+
+FileProbe ProbeFileAt(int folderFd, const QByteArray& name) {
+  if (name.isEmpty()) return {};
+  return ProbeAt(folderFd, name);
 }
 
 bool IsFolderPath(const QString& path) {

@@ -47,6 +47,10 @@ struct FileProbe {
 };
 FileProbe ProbeFile(const QString& path);
 
+// ProbeFile of a name looked up in an open folder (a descriptor), which
+// spares the walk down the whole path.
+FileProbe ProbeFileAt(int folderFd, const QByteArray& name);
+
 // The attribute value for an lstat result (mode of the entry itself, whether
 // a link's target is a folder, and the name's last component).
 int AttributesFromMode(unsigned mode, bool linkTargetIsFolder, bool hiddenName);

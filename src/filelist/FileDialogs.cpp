@@ -10,6 +10,8 @@ namespace tabulory {
 
 namespace {
 
+constexpr int kFolderDialogPathLimit = 260;
+
 // "Excel Files (*.xl*)|*.xl*|" -> "Excel Files (*.xl*)"; the pattern is
 // already in the description.
 QString QtFilterFromPairs(const QString& filter) {
@@ -33,18 +35,23 @@ QString FolderOf(const QString& path) {
 QString ReturnedTextFromPaths(const QStringList& paths) {
   if (paths.isEmpty()) return {};
   if (paths.size() == 1) return QDir::toNativeSeparators(paths.front());
+  QStringList absolute;
+  for (const QString& p : paths)
+    absolute << QDir::toNativeSeparators(QFileInfo(p).absoluteFilePath());
   // The dialog picks in one folder; should the paths come from several, the
   // common folder leads and the names keep the rest of their paths.
-  QString folder = FolderOf(paths.front());
-  for (const QString& p : paths) {
-    const QString native = QDir::toNativeSeparators(p);
-    while (!(native.startsWith(folder) &&
-             (folder.endsWith(kPathSeparator) || native.mid(folder.size(), 1) == kPathSeparator)))
-      folder = FolderOf(folder);
+  QString folder = FolderOf(absolute.front());
+  for (const QString& p : absolute) {
+    while (!(p.startsWith(folder) &&
+             (folder.endsWith(kPathSeparator) || p.mid(folder.size(), 1) == kPathSeparator))) {
+      const QString up = FolderOf(folder);
+      if (up == folder) break;  // the root: common to every absolute path
+      folder = up;
+    }
   }
   QString text = folder;
   const qsizetype skip = folder.endsWith(kPathSeparator) ? folder.size() : folder.size() + 1;
-  for (const QString& p : paths) text += QChar(u'\0') + QDir::toNativeSeparators(p).mid(skip);
+  for (const QString& p : absolute) text += QChar(u'\0') + p.mid(skip);
   return text;
 }
 
@@ -65,6 +72,9 @@ QString QtFileDialogs::PickFolder(const QString& prompt, const QString& startFol
   if (chosen.isEmpty()) return {};
   chosen = QDir::toNativeSeparators(chosen);
   while (chosen.size() > 1 && chosen.endsWith(kPathSeparator)) chosen.chop(1);
+  // The folder dialog hands back paths shorter than the path limit only; a
+  // longer one counts as a choice without a usable path.
+  if (chosen.size() >= kFolderDialogPathLimit) return {};
   return chosen;
 }
 

@@ -7,11 +7,23 @@ FileListModel::~FileListModel() = default;
 
 void FileListModel::AddEntry(const QString& text) {
   entries_.push_back(text);
-  ++counts_[text];
+  Remember(text);
   if (batchDepth_ == 0) Publish();
 }
 
-bool FileListModel::ListContains(const QString& text) const { return counts_.contains(text); }
+bool FileListModel::ListContains(const QString& text) const {
+  if (!counted_) {
+    counts_.clear();
+    counts_.reserve(static_cast<qsizetype>(entries_.size()));
+    for (const QString& t : entries_) ++counts_[t];
+    counted_ = true;
+  }
+  return counts_.contains(text);
+}
+
+void FileListModel::Remember(const QString& text) {
+  if (counted_) ++counts_[text];
+}
 
 void FileListModel::Publish() {
   const int total = Count();
@@ -22,6 +34,7 @@ void FileListModel::Publish() {
 }
 
 void FileListModel::Forget(const QString& text) {
+  if (!counted_) return;
   auto it = counts_.find(text);
   if (it == counts_.end()) return;
   if (--it.value() == 0) counts_.erase(it);
@@ -33,7 +46,7 @@ void FileListModel::SetEntryText(int i, const QString& text) {
   if (slot == text) return;
   Forget(slot);
   slot = text;
-  ++counts_[text];
+  Remember(text);
   const QModelIndex at = index(i - 1);
   emit dataChanged(at, at, {Qt::DisplayRole});
 }

@@ -56,10 +56,14 @@ class FileListModel : public QAbstractListModel {
 
  private:
   void Publish();  // announces rows appended but not yet shown
+  void Remember(const QString& text);
   void Forget(const QString& text);
 
   std::vector<QString> entries_;
-  QHash<QString, int> counts_;  // text -> number of rows holding it
+  // Text -> number of rows holding it; built at the first ListContains and
+  // kept up to date from then on, so that fillers that never ask pay nothing.
+  mutable QHash<QString, int> counts_;
+  mutable bool counted_ = false;
   int published_ = 0;           // rows the views know of
   int batchDepth_ = 0;
 };

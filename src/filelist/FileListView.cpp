@@ -11,6 +11,7 @@
 #include <QCursor>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFont>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMimeData>
@@ -42,6 +43,7 @@ FileListView::FileListView(FileListModel& model, PointerState& pointer, Messages
   setDropIndicatorShown(false);
   setMouseTracking(true);
   setToolTip(ToolTipText());
+  setFont(QFont(QStringLiteral("Arial"), 9, QFont::Bold));
   header()->setStretchLastSection(false);
   header()->setSectionResizeMode(QHeaderView::Interactive);
   header()->resizeSection(0, kColumnWidthPx);

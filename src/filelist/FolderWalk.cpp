@@ -8,9 +8,12 @@
 #include "filelist/ListFiles.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QUtf8StringView>
 #include <cerrno>
 #include <climits>
+#include <optional>
 #include <cstdlib>
 #include <cstring>
 
@@ -30,6 +33,8 @@ bool IsQuietListingError(int error) {
   return error == EACCES || error == EPERM || error == ENOENT || error == ENOTDIR ||
          error == ELOOP || error == ENAMETOOLONG;
 }
+
+constexpr qint64 kEventInterval_ms = 10;
 
 QByteArray RealPath(const QString& path) {
   char buffer[PATH_MAX];
@@ -52,6 +57,17 @@ bool LinkLeadsBack(const QString& folder, const QString& name) {
   }
 }
 
+// FileExists and the attributes of a file just listed in an open folder. A
+// regular file whose name does not start with "." can only have the values
+// 32 or 33, never hidden + archive, and the listing made a moment ago in this
+// same step already saw it exist; only the other names need a look-up.
+FileProbe ProbeListed(const FolderHandle& folder, const DirectoryEntry& entry, const QString& path) {
+  if (entry.regular && !entry.isLink && !entry.raw.startsWith('.'))
+    return FileProbe{true, kAttrArchive};
+  if (folder.Fd() < 0) return ProbeFile(path);
+  return ProbeFileAt(folder.Fd(), entry.raw);
+}
+
 // Runs a statement under the caller's guard, or plainly when there is none.
 template <typename F>
 void Step(GuardedProcedure* guard, int statement, F&& body) {
@@ -70,7 +86,14 @@ bool Test(GuardedProcedure* guard, int statement, F&& test) {
 }  // namespace
 
 void ProcessPendingEvents() {
-  if (QCoreApplication::instance()) QCoreApplication::processEvents();
+  // Events are handled at most every few milliseconds: the window answers and
+  // repaints as promptly as the eye can tell, and a walk over thousands of
+  // folders does not spend its time asking an empty queue.
+  static QElapsedTimer sinceLast;
+  if (!QCoreApplication::instance()) return;
+  if (sinceLast.isValid() && sinceLast.elapsed() < kEventInterval_ms) return;
+  QCoreApplication::processEvents();
+  sinceLast.start();
 }
 
 QString GetSubDirectories2016Location() {
@@ -86,9 +109,8 @@ bool HasOddChars(const QString& name) {
 }
 
 bool HasOddChars(const QByteArray& rawName) {
-  const QString decoded = QFile::decodeName(rawName);
-  if (QFile::encodeName(decoded) != rawName) return true;
-  return HasOddChars(decoded);
+  if (!QUtf8StringView(rawName).isValidUtf8()) return true;  // names are UTF-8 here
+  return HasOddChars(QFile::decodeName(rawName));
 }
 
 void GetSubDirectories2016(QStringList& folders, bool recurse, Messages& messages,
@@ -99,17 +121,19 @@ void GetSubDirectories2016(QStringList& folders, bool recurse, Messages& message
   std::vector<DirectoryEntry> entries;
   for (qsizetype i = 0; i < folders.size(); ++i) {  // 106
     const QString f = folders.at(i);
-    if (p.If(108, [&] { return !IsFolderPath(f); })) continue;
+    std::optional<int> attrs;  // read once for the folder test and the attribute test
+    if (p.If(108, [&] {
+          attrs = FileAttributes(f);
+          return !attrs || !(*attrs & kAttrDirectory);
+        }))
+      continue;
     if (f.size() >= kPathLimit) continue;  // 110
     p.Do(112, [&] { pump(); });             // 112, 114
-    if (p.If(116, [&] {
-          const auto attrs = FileAttributes(f);
-          return attrs && IsProtectedFolderValue(*attrs) && !IsDriveRoot(f);
-        }))
+    if (p.If(116, [&] { return attrs && IsProtectedFolderValue(*attrs) && !IsDriveRoot(f); }))
       continue;
     int error = 0;
     p.Do(118, [&] {
-      error = ReadDirectory(f, entries);
+      error = ReadDirectory(f, entries, /*foldersOnly=*/true);
       for (const DirectoryEntry& e : entries) {  // 118 to 136
         if (e.kind != DirectoryEntry::Kind::Folder) continue;
         pump();                                          // 120
@@ -119,7 +143,9 @@ void GetSubDirectories2016(QStringList& folders, bool recurse, Messages& message
         if (n.contains(u'?')) continue;                  // 128
         if (n == u"." || n == u"..") continue;           // 130
         if (e.isLink && LinkLeadsBack(f, n)) continue;   // a link back up would never end
-        next.append(f + n + kPathSeparator);             // 132, 134
+        QString sub;                                     // 132, 134
+        sub.reserve(f.size() + n.size() + 1);
+        next.append(sub.append(f).append(n).append(kPathSeparator));
       }
     });
     if (error != 0) {  // 138 to 148
@@ -136,12 +162,14 @@ void GetSubDirectories2016(QStringList& folders, bool recurse, Messages& message
   }
   if (recurse && !next.isEmpty()) GetSubDirectories2016(next, true, messages, pump);  // 150
   for (const QString& e : std::as_const(next)) {  // 152
-    if (!p.If(154, [&] { return IsFolderPath(e); })) continue;
-    p.Do(156, [&] { pump(); });
-    if (p.If(158, [&] {
-          const auto attrs = FileAttributes(e);
-          return !attrs || !IsProtectedFolderValue(*attrs) || IsDriveRoot(e);
+    std::optional<int> attrs;
+    if (!p.If(154, [&] {
+          attrs = FileAttributes(e);
+          return attrs && (*attrs & kAttrDirectory);
         }))
+      continue;
+    p.Do(156, [&] { pump(); });
+    if (p.If(158, [&] { return !attrs || !IsProtectedFolderValue(*attrs) || IsDriveRoot(e); }))
       p.Do(160, [&] { folders.append(e); });
   }
 }
@@ -152,15 +180,23 @@ void AddFolderTreeFiles(FileListModel& list, const QStringList& folders, const Q
   for (const QString& f : folders) {
     QString d;
     Step(guard, 118, [&] { d = f.left(f.size() - 1); });
-    FileNameArray names;
-    Step(guard, 120, [&] { names = ListFiles(d, pattern); });
-    for (int i = 1; i <= names.UpperBound(); ++i) {  // 122, 130
-      const QString& n = names.At(i);
+    // The folder is opened once: its names are listed and then looked up in it.
+    std::optional<FolderHandle> folder;
+    std::vector<DirectoryEntry> names;  // ListFiles(d, pattern), with the listing's knowledge
+    Step(guard, 120, [&] {
+      folder.emplace(d.endsWith(kPathSeparator) || d.isEmpty() ? d : d + kPathSeparator);
+      names = ListFileEntries(*folder, pattern);
+    });
+    for (const DirectoryEntry& entry : names) {  // 122, 130
+      const QString& n = entry.name;
       if (Test(guard, 124, [&] { return n.startsWith(u'~'); })) continue;
       QString path;
-      Step(guard, 126, [&] { path = d + kPathSeparator + n; });
+      Step(guard, 126, [&] {
+        path.reserve(d.size() + 1 + n.size());
+        path.append(d).append(kPathSeparator).append(n);
+      });
       Step(guard, 128, [&] {
-        const FileProbe probe = ProbeFile(path);
+        const FileProbe probe = ProbeListed(*folder, entry, path);
         if (probe.exists && probe.attributes &&
             *probe.attributes != (kAttrHidden | kAttrArchive))
           list.AddEntry(CleanPath(path));

@@ -17,7 +17,7 @@ class Messages;
 inline constexpr int kPathLimit = 260;
 
 // Lets the window answer during a long walk; the default processes pending
-// Qt events when an application object exists.
+// Qt events when an application object exists, at most every 10 ms.
 using EventPump = std::function<void()>;
 void ProcessPendingEvents();
 

@@ -1,6 +1,8 @@
 #pragma once
 // The plain files of one folder that match a wildcard pattern.
 
+#include "filelist/DirectoryReader.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -24,5 +26,9 @@ class FileNameArray {
 // (see WildcardMatch), hidden files included, folders excluded, each one
 // existing as FileExists says. A missing or unreadable folder gives no names.
 FileNameArray ListFiles(const QString& folder, const QString& pattern);
+
+// The same listing from an open folder, with what the listing knows of each
+// name (used where the names are looked up in that folder next).
+std::vector<DirectoryEntry> ListFileEntries(const FolderHandle& folder, const QString& pattern);
 
 }  // namespace tabulory

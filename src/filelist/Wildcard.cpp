@@ -16,11 +16,17 @@ bool IsAllPattern(const QString& folded) {
   return folded.startsWith(u'*') && (!sawDot || folded.endsWith(u'*'));
 }
 
-// Greedy match with one backtrack point for the last star.
+// One character of a name against one of the folded pattern.
+inline bool SameFolded(QChar folded, QChar c) {
+  return folded == c || folded == c.toCaseFolded();
+}
+
+// Greedy match with one backtrack point for the last star; the name is folded
+// a character at a time.
 bool MatchFolded(QStringView pattern, QStringView name) {
   qsizetype p = 0, n = 0, starP = -1, starN = 0;
   while (n < name.size()) {
-    if (p < pattern.size() && (pattern[p] == u'?' || pattern[p] == name[n])) {
+    if (p < pattern.size() && (pattern[p] == u'?' || SameFolded(pattern[p], name[n]))) {
       ++p;
       ++n;
     } else if (p < pattern.size() && pattern[p] == u'*') {
@@ -44,7 +50,11 @@ WildcardPattern::WildcardPattern(const QString& pattern)
 
 bool WildcardPattern::Matches(const QString& name) const {
   if (all_) return true;
-  return MatchFolded(folded_, name.toCaseFolded());
+  // Names with characters outside the basic plane are folded whole, so that
+  // pairs of code units fold together.
+  for (QChar c : name)
+    if (c.isSurrogate()) return MatchFolded(folded_, name.toCaseFolded());
+  return MatchFolded(folded_, name);
 }
 
 bool WildcardMatch(const QString& pattern, const QString& name) {

@@ -7,6 +7,7 @@
 #include "batch/IsInstalled.h"
 #include "support/CursorFiles.h"
 #include "support/HostFactories.h"
+#include "filelist/FileListFixtures.h"
 #include "support/ScriptedMessages.h"
 #include "support/TempSettings.h"
 #include "support/WidgetApp.h"
@@ -420,8 +421,9 @@ TEST_F(WindowTest, HoverPointerFollowsButtonsAndBackground) {
   EXPECT_EQ(form->Pointer(), MousePointer::Default);
   MoveMouseOver(form->PushButton1());
   EXPECT_EQ(form->Pointer(), MousePointer::Custom);
-  MoveMouseOver(form->ListView1()->viewport());  // no procedure: unchanged
-  EXPECT_EQ(form->Pointer(), MousePointer::Custom);
+  MoveMouseOver(form->ListView1()->viewport());  // the file list resets it too
+  EXPECT_EQ(form->Pointer(), MousePointer::Default);
+  MoveMouseOver(form->PushButton1());
   MoveMouseOver(form->Frame1());
   EXPECT_EQ(form->Pointer(), MousePointer::Default);
   MoveMouseOver(form->PushButton7());
@@ -610,4 +612,22 @@ TEST_F(WindowTest, LayoutFontsAndTabOrder) {
     w = w->nextInFocusChain();
   }
   EXPECT_EQ(chain, expected);
+}
+
+TEST_F(WindowTest, FileListButtonsFillAndClearTheList) {
+  auto form = Load();
+  tabulory::testing::ScriptedFileDialogs dialogs;
+  form->SetFileDialogs(&dialogs);
+  dialogs.openAnswer = QStringLiteral("/data/reports") + QChar(0) + "a.xlsx" + QChar(0) + "b.xlsx";
+  form->PushButton1()->click();
+  ASSERT_EQ(form->ListView1Model()->Count(), 2);
+  EXPECT_EQ(form->ListView1Model()->EntryText(2), "/data/reports/b.xlsx");
+
+  form->SetPointer(MousePointer::Hourglass);  // a run is going on: clearing waits
+  form->PushButton7()->click();
+  EXPECT_EQ(form->ListView1Model()->Count(), 2);
+  form->SetPointer(MousePointer::Default);
+  form->PushButton7()->click();
+  EXPECT_EQ(form->ListView1Model()->Count(), 0);
+  EXPECT_TRUE(messages.shown.empty());
 }

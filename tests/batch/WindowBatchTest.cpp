@@ -3,6 +3,7 @@
 #include "app/Form1.h"
 #include "app/MousePointer.h"
 #include "app/ReportListModel.h"
+#include "filelist/FileListModel.h"
 #include "batch/HostRunning.h"
 #include "batch/WorkbookFixtures.h"
 #include "host/HostWindow.h"
@@ -144,7 +145,7 @@ class WindowBatchTest : public ::testing::Test {
     return book.HiddenRows("Sheet1", 4);
   }
   void Add(const QStringList& paths) {
-    for (const QString& p : paths) form->ListView1Model()->Append(p);
+    for (const QString& p : paths) form->ListView1Model()->AddEntry(p);
   }
   // Filter column A "equals" keep.
   void ChooseFilterKeep() {

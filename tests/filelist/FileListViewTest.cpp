@@ -1,5 +1,6 @@
 // ListView1 and the row dragging it drives.
 #include "FileListFixtures.h"
+#include "app/ProgramFolder.h"
 #include "filelist/FileListModel.h"
 #include "filelist/FileListView.h"
 #include "filelist/RowDragger.h"
@@ -219,4 +220,46 @@ TEST_F(FileListViewTest, HundredThousandRowsAreAppendedAsOneBatch) {
   EXPECT_EQ(inserts, 1);
   EXPECT_EQ(view->model()->rowCount(), 100000);
   EXPECT_TRUE(list.ListContains("/data/99999.xlsx"));
+}
+
+TEST_F(FileListViewTest, ClickedRowShowsTheDragPointerFromTheProgramFolder) {
+  Filled(list, {"a", "b"});
+  view->resize(400, 300);
+  view->show();
+  const QPoint first = view->visualRect(list.index(0)).center();
+  auto pressAndRelease = [&] {
+    QMouseEvent press(QEvent::MouseButtonPress, first, view->viewport()->mapToGlobal(first),
+                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(view->viewport(), &press);
+    const Qt::CursorShape during = view->viewport()->cursor().shape();
+    QMouseEvent release(QEvent::MouseButtonRelease, first, view->viewport()->mapToGlobal(first),
+                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(view->viewport(), &release);
+    return during;
+  };
+  SetProgramFolder(QStringLiteral(TABULORY_PROGRAM_BUILD_DIR));  // drag.ico drawn by the build
+  EXPECT_EQ(pressAndRelease(), Qt::BitmapCursor);
+  EXPECT_EQ(view->viewport()->cursor().shape(), Qt::ArrowCursor);
+  TempTree empty;
+  SetProgramFolder(empty.Root());  // no icon file: the arrow stays
+  EXPECT_EQ(pressAndRelease(), Qt::ArrowCursor);
+  SetProgramFolder(QString());
+}
+
+TEST_F(FileListViewTest, FailedDropIsToldAndEarlierRowsStay) {
+  TempTree t;
+  const QString a = t.File("a.xlsx");
+  QMimeData files;
+  files.setUrls({QUrl::fromLocalFile(a), QUrl::fromLocalFile(t.Root() + "/" + QString(300, 'n'))});
+  view->resize(400, 300);
+  view->show();
+  const QPoint at(10, 10);
+  QDragEnterEvent enter(at, Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(view->viewport(), &enter);
+  QDropEvent drop(at, Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(view->viewport(), &drop);
+  EXPECT_EQ(list.Texts(), QStringList({a}));
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_TRUE(messages.shown[0].text.startsWith("Cannot examine the dropped path "));
+  EXPECT_EQ(messages.shown[0].icon, MessageIcon::Warning);
 }

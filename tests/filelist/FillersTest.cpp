@@ -323,3 +323,17 @@ TEST(DragDrop, EmptyFolderAndTwoFoldersEachOnce) {
   ListView1_OLEDragDrop(list, {t.Path("A"), t.Path("B")}, messages, [] {});
   EXPECT_EQ(list.Texts(), QStringList({t.Path("A/a.xlsx"), t.Path("B/b.xlsx")}));
 }
+
+TEST(DragDrop, PathThatCannotBeExaminedStopsTheDropAndKeepsEarlierRows) {
+  TempTree t;
+  const QString first = t.File("first.xlsx");
+  const QString last = t.File("last.xlsx");
+  const QString unreadable = t.Root() + "/" + QString(300, 'n') + ".xlsx";  // name too long
+  FileListModel list;
+  list.AddEntry("/already/listed.xlsx");
+  ScriptedMessages messages;
+  EXPECT_THROW(ListView1_OLEDragDrop(list, {first, unreadable, last}, messages, [] {}),
+               ProcedureError);
+  EXPECT_EQ(list.Texts(), QStringList({"/already/listed.xlsx", first}));
+  EXPECT_EQ(list.rowCount(), 2);  // announced to views although the drop failed
+}

@@ -6,7 +6,10 @@
 
 #include <QFile>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace tabulory;
 using namespace tabulory::testing;
@@ -27,6 +30,45 @@ QStringList Relative(const TempTree& t, const QStringList& paths) {
   QStringList relative;
   for (const QString& p : paths) relative << p.mid(t.Root().size() + 1);
   return relative;
+}
+
+// The walk as seen by an ordinary user. Root may read any folder, so when the
+// tests run as root the walk runs in a child process that has given up root
+// rights (user and group "nobody"); it sends the folders it found and the
+// number of messages back through a pipe. Empty when that is not possible.
+std::optional<std::pair<QStringList, int>> WalkAsOrdinaryUser(const TempTree& t,
+                                                               const QString& start) {
+  if (!RunningAsRoot()) {
+    ScriptedMessages messages;
+    QStringList walked = Walk(t, start, messages);
+    return std::make_pair(walked, static_cast<int>(messages.shown.size()));
+  }
+  ::chmod(QFile::encodeName(t.Root()).constData(), 0755);  // let the other user in
+  int fds[2];
+  if (::pipe(fds) != 0) return std::nullopt;
+  const pid_t child = ::fork();
+  if (child < 0) return std::nullopt;
+  if (child == 0) {
+    ::close(fds[0]);
+    if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(3);
+    ScriptedMessages messages;
+    const QStringList walked = Walk(t, start, messages);
+    const QByteArray out = (walked.join('\n') + "\n#" + QString::number(messages.shown.size())).toUtf8();
+    const bool written = ::write(fds[1], out.constData(), out.size()) == out.size();
+    ::_exit(written ? 0 : 4);
+  }
+  ::close(fds[1]);
+  QByteArray out;
+  char buffer[4096];
+  for (ssize_t got; (got = ::read(fds[0], buffer, sizeof buffer)) > 0;) out.append(buffer, got);
+  ::close(fds[0]);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
+  const QString text = QString::fromUtf8(out);
+  const qsizetype mark = text.lastIndexOf("\n#");
+  QStringList walked = text.left(mark).split('\n', Qt::SkipEmptyParts);
+  return std::make_pair(walked, text.mid(mark + 2).toInt());
 }
 
 }  // namespace
@@ -73,32 +115,29 @@ TEST(FolderWalk, SameFolderTwiceIsWalkedTwice) {
 }
 
 TEST(FolderWalk, PermissionDeniedFolderIsLeftOutWithItsSubtree) {
-  if (RunningAsRoot())
-    GTEST_SKIP() << "running as root, where a folder without permissions can still be read; "
-                    "the vanished-folder test covers the same path";
   TempTree t;
   t.Folder("R/A/A1");
   t.Folder("R/B/B1");
   t.File("R/A/a.xlsx");
   t.File("R/B/b.xlsx");
   ::chmod(QFile::encodeName(t.Path("R/A")).constData(), 0);
-  ScriptedMessages messages;
-  const QStringList walked = Walk(t, "R", messages);
+  const auto result = WalkAsOrdinaryUser(t, "R");
   ::chmod(QFile::encodeName(t.Path("R/A")).constData(), 0755);
-  EXPECT_EQ(walked, QStringList({"R/", "R/B/", "R/B/B1/"}));
-  EXPECT_TRUE(messages.shown.empty());
+  if (!result) GTEST_SKIP() << "cannot run the walk without root rights here";
+  EXPECT_EQ(result->first, QStringList({"R/", "R/B/", "R/B/B1/"}));
+  EXPECT_EQ(result->second, 0);  // no message
 }
 
 TEST(FolderWalk, UnlistableChosenFolderLeavesNothing) {
-  if (RunningAsRoot()) GTEST_SKIP() << "running as root: permissions do not deny listing";
   TempTree t;
   t.File("R/a.xlsx");
+  t.Folder("R/S");
   ::chmod(QFile::encodeName(t.Path("R")).constData(), 0);
-  ScriptedMessages messages;
-  const QStringList walked = Walk(t, "R", messages);
+  const auto result = WalkAsOrdinaryUser(t, "R");
   ::chmod(QFile::encodeName(t.Path("R")).constData(), 0755);
-  EXPECT_TRUE(walked.isEmpty());
-  EXPECT_TRUE(messages.shown.empty());
+  if (!result) GTEST_SKIP() << "cannot run the walk without root rights here";
+  EXPECT_TRUE(result->first.isEmpty());
+  EXPECT_EQ(result->second, 0);
 }
 
 TEST(FolderWalk, FolderThatVanishesBeforeItsListingIsLeftOutSilently) {
@@ -117,6 +156,30 @@ TEST(FolderWalk, FolderThatVanishesBeforeItsListingIsLeftOutSilently) {
   });
   EXPECT_EQ(walked, QStringList({"R/", "R/B/", "R/B/B1/"}));
   EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST(FolderWalk, OtherListingFailuresAreReportedWithTheWalksOwnLocation) {
+  TempTree t;
+  t.Folder("R/A");
+  // No descriptor left: the folder is a folder, but it cannot be opened.
+  const int lowest = ::dup(0);
+  ASSERT_GE(lowest, 0);
+  ::close(lowest);
+  rlimit saved {};
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+  rlimit tight = saved;
+  tight.rlim_cur = static_cast<rlim_t>(lowest);
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+  ScriptedMessages messages;
+  QStringList folders{t.Path("R") + "/"};
+  GetSubDirectories2016(folders, true, messages, [] {});
+  ::setrlimit(RLIMIT_NOFILE, &saved);
+  EXPECT_EQ(Relative(t, folders), QStringList({"R/"}));  // kept: only quiet failures remove
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].caption, "Application Error");
+  EXPECT_TRUE(messages.shown[0].text.contains(
+      "\r\nin OrvennTitle2021/08/31.AddFolder.GetSubDirectories2016 at line 118\r\r"))
+      << messages.shown[0].text.toStdString();
 }
 
 TEST(FolderWalk, LinkedFoldersAreWalkedButLinksBackUpAreNot) {

@@ -5,6 +5,7 @@
 // With a settings file, the window starts from a copy of it and no rows or
 // choices are added.
 #include "app/Form1.h"
+#include "filelist/FileListModel.h"
 #include "app/ProgramFolder.h"
 #include "app/QtMessages.h"
 #include "app/ReportListModel.h"
@@ -42,11 +43,9 @@ int main(int argc, char** argv) {
 
   if (!givenSettings) {
     const QString folder = QStringLiteral("/home/user/Reports/2026/");
-    form.ListView1Model()->Append({folder + QStringLiteral("sales-north.xlsx"),
-                                   folder + QStringLiteral("sales-south.xlsx"),
-                                   folder + QStringLiteral("sales-east.xlsx"),
-                                   folder + QStringLiteral("stock/warehouse-a.xlsx"),
-                                   folder + QStringLiteral("stock/warehouse-b.xlsx")});
+    for (const char* name : {"sales-north.xlsx", "sales-south.xlsx", "sales-east.xlsx",
+                             "stock/warehouse-a.xlsx", "stock/warehouse-b.xlsx"})
+      form.ListView1Model()->AddEntry(folder + QLatin1String(name));
     form.Text2()->setText(QStringLiteral("C"));
     form.Combo2()->setCurrentIndex(tabulory::kContains);
     form.Text1()->setText(QStringLiteral("2026"));
