@@ -26,12 +26,12 @@ class KeptMessage : public Messages {
   QString last;
 };
 
-struct OptionSpec {
+struct LongOption {
   const char* name;
   bool takesValue;
 };
 
-constexpr OptionSpec kOptions[] = {
+constexpr LongOption kOptions[] = {
     {"column", true}, {"criterion", true}, {"value", true}, {"scope", true}, {"block", true},
     {"jobs", true},   {"yes", false},      {"help", false}, {"version", false},
 };
@@ -40,10 +40,10 @@ QString Quoted(const QString& text) { return QLatin1Char('\'') + text + QLatin1C
 
 // The full name of a long option given as `name` (exact, or a prefix of
 // exactly one option).
-const OptionSpec& FindOption(const QString& name) {
-  std::optional<const OptionSpec*> found;
+const LongOption& FindOption(const QString& name) {
+  std::optional<const LongOption*> found;
   int matches = 0;
-  for (const OptionSpec& o : kOptions) {
+  for (const LongOption& o : kOptions) {
     const QString full = QString::fromLatin1(o.name);
     if (full == name) return o;
     if (!name.isEmpty() && full.startsWith(name)) {
@@ -143,7 +143,7 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
 
     const qsizetype equals = arg.indexOf('=');
     const QString name = arg.mid(2, equals < 0 ? -1 : equals - 2);
-    const OptionSpec& option = FindOption(name);
+    const LongOption& option = FindOption(name);
     const QString full = QString::fromLatin1(option.name);
     if (!option.takesValue) {
       if (equals >= 0)

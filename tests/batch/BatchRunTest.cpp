@@ -194,8 +194,8 @@ TEST_F(BatchRunTest, FailingOperationAbandonsItsRestAndTheFileIsStillSaved) {
   // Sorting by column C: the first sheet's used range reaches C, the second's
   // does not, so the host refuses it; the third sheet is left alone.
   WriteWorkbook(Path("f.xlsx").toStdString(),
-                {SheetSpec{"One", {{"b", "", "#2"}, {"a", "", "#1"}}}, SheetSpec{"Two", {{"d"}, {"c"}}},
-                 SheetSpec{"Three", {{"f", "", "#2"}, {"e", "", "#1"}}}});
+                {SheetContent{"One", {{"b", "", "#2"}, {"a", "", "#1"}}}, SheetContent{"Two", {{"d"}, {"c"}}},
+                 SheetContent{"Three", {{"f", "", "#2"}, {"e", "", "#1"}}}});
   options.options.operation = Operation::Sort;
   options.options.sortColumn = 3;
   Run({Path("f.xlsx")});

@@ -32,10 +32,10 @@ class FilterTest : public ::testing::Test {
   // hidden rows after a save and a fresh open.
   Rows HiddenAfter(const std::vector<std::string>& texts, const FixedOptions& options,
                    std::vector<int> hiddenBefore = {}) {
-    SheetSpec spec{"S"};
-    for (const auto& t : texts) spec.rows.push_back({t, "#1"});
-    spec.hiddenRows = std::move(hiddenBefore);
-    WriteWorkbook(Path("one.xlsx"), {spec});
+    SheetContent content{"S"};
+    for (const auto& t : texts) content.rows.push_back({t, "#1"});
+    content.hiddenRows = std::move(hiddenBefore);
+    WriteWorkbook(Path("one.xlsx"), {content});
     {
       OpenedWorkbook book(Path("one.xlsx"));
       FilterWorkbook(book.Workbook(), options, messages);
@@ -92,19 +92,19 @@ TEST_F(FilterTest, RowsHiddenBeforeStayHidden) {
 }
 
 TEST_F(FilterTest, DisplayedTextDecidesNotTheStoredValue) {
-  SheetSpec spec{"N", {{"#3.5"}, {"#3.499"}, {"#12"}}};
-  spec.numberFormat = "0.00";
-  WriteWorkbook(Path("numbers.xlsx"), {spec});
+  SheetContent content{"N", {{"#3.5"}, {"#3.499"}, {"#12"}}};
+  content.numberFormat = "0.00";
+  WriteWorkbook(Path("numbers.xlsx"), {content});
   OpenedWorkbook book(Path("numbers.xlsx"));
   FilterWorkbook(book.Workbook(), Filter("A", kEquals, "3.50"), messages);
   EXPECT_EQ(book.HiddenRows("N", 3), (Rows{3}));  // 3.499 shows as 3.50 too
 }
 
 TEST_F(FilterTest, RowsFromOneAlsoAboveTheUsedRange) {
-  SheetSpec spec{"Low"};
-  spec.firstRow = 3;
-  for (int r = 3; r <= 10; ++r) spec.rows.push_back({r == 6 ? "" : "v", "#1"});
-  WriteWorkbook(Path("low.xlsx"), {spec});
+  SheetContent content{"Low"};
+  content.firstRow = 3;
+  for (int r = 3; r <= 10; ++r) content.rows.push_back({r == 6 ? "" : "v", "#1"});
+  WriteWorkbook(Path("low.xlsx"), {content});
   OpenedWorkbook book(Path("low.xlsx"));
   FilterWorkbook(book.Workbook(), Filter("A", kIsNotBlank), messages);
   EXPECT_EQ(book.HiddenRows("Low", 12), (Rows{1, 2, 6}));
@@ -115,8 +115,8 @@ TEST_F(FilterTest, HeadingInRowOneIsTreatedLikeAnyRow) {
 }
 
 TEST_F(FilterTest, EveryWorksheetOrOnlyTheActiveOne) {
-  const std::vector<SheetSpec> sheets{SheetSpec{"One", {{"x", "#1"}, {"", "#1"}}},
-                                      SheetSpec{"Two", {{"", "#1"}, {"y", "#1"}}}};
+  const std::vector<SheetContent> sheets{SheetContent{"One", {{"x", "#1"}, {"", "#1"}}},
+                                      SheetContent{"Two", {{"", "#1"}, {"y", "#1"}}}};
   WriteWorkbook(Path("two.xlsx"), sheets, /*activeSheet=*/1);
   {
     OpenedWorkbook book(Path("two.xlsx"));
@@ -138,10 +138,10 @@ TEST_F(FilterTest, ColumnMatchingNoColumnHidesNothingAndSaysNothing) {
 }
 
 TEST_F(FilterTest, EveryColumnAbove256IsReportedAndTheLoopGoesOn) {
-  SheetSpec spec{"Wide", {{"x"}, {""}, {"x"}}};
-  spec.rows[0].resize(258);
-  spec.rows[0][257] = "far";  // column 258
-  WriteWorkbook(Path("wide.xlsx"), {spec});
+  SheetContent content{"Wide", {{"x"}, {""}, {"x"}}};
+  content.rows[0].resize(258);
+  content.rows[0][257] = "far";  // column 258
+  WriteWorkbook(Path("wide.xlsx"), {content});
   OpenedWorkbook book(Path("wide.xlsx"));
   FilterWorkbook(book.Workbook(), Filter("A", kIsNotBlank), messages);
   EXPECT_EQ(book.HiddenRows("Wide", 3), (Rows{2}));
@@ -151,12 +151,12 @@ TEST_F(FilterTest, EveryColumnAbove256IsReportedAndTheLoopGoesOn) {
 
 TEST_F(FilterTest, BlockExaminesItsOwnRowsByAnyColumnUpToItsLast) {
   // Columns A to F, rows 1 to 12; C5:E10 is the block.
-  SheetSpec spec{"Grid"};
+  SheetContent content{"Grid"};
   for (int r = 1; r <= 12; ++r) {
     const bool even = r % 2 == 0;
-    spec.rows.push_back({even ? "" : "a", "b", "c", even ? "" : "d", "e", even ? "" : "f"});
+    content.rows.push_back({even ? "" : "a", "b", "c", even ? "" : "d", "e", even ? "" : "f"});
   }
-  WriteWorkbook(Path("grid.xlsx"), {spec});
+  WriteWorkbook(Path("grid.xlsx"), {content});
   OpenedWorkbook book(Path("grid.xlsx"));
   host::Worksheet& sheet = book.Sheet("Grid");
   const host::Range block = sheet.GetRange("C5:E10");

@@ -41,13 +41,13 @@ class SortTest : public ::testing::Test {
   QTemporaryDir dir;
 };
 
-const SheetSpec kFruit{"Fruit", {{"pear", "#3"}, {"apple", "#1"}, {"fig", "#2"}}};
+const SheetContent kFruit{"Fruit", {{"pear", "#3"}, {"apple", "#1"}, {"fig", "#2"}}};
 
 }  // namespace
 
 TEST_F(SortTest, EveryUsedSheetIsSortedAndAnEmptyOneLeftAlone) {
   WriteWorkbook(Path("three.xlsx"),
-                {kFruit, SheetSpec{"Empty"}, SheetSpec{"Tools", {{"saw"}, {"axe"}, {"hammer"}}}});
+                {kFruit, SheetContent{"Empty"}, SheetContent{"Tools", {{"saw"}, {"axe"}, {"hammer"}}}});
   OpenedWorkbook book(Path("three.xlsx"));
   CountingOptions options(SortBy(1));
   SortWorkbook(book.Workbook(), options);
@@ -65,7 +65,7 @@ TEST_F(SortTest, EveryUsedSheetIsSortedAndAnEmptyOneLeftAlone) {
 TEST_F(SortTest, SheetWithDataInRowOneOnlyIsNotSorted) {
   // The key column lies outside the used range: passing the range to the host's
   // sort would fail, so getting through shows that it was not passed.
-  WriteWorkbook(Path("row1.xlsx"), {SheetSpec{"Head", {{"c", "a", "b"}}}});
+  WriteWorkbook(Path("row1.xlsx"), {SheetContent{"Head", {{"c", "a", "b"}}}});
   OpenedWorkbook book(Path("row1.xlsx"));
   EXPECT_NO_THROW(SortWorkbook(book.Workbook(), FixedOptions(SortBy(9))));
   EXPECT_NO_THROW(SortActiveSheet(book.Workbook(), FixedOptions(SortBy(9))));
@@ -74,7 +74,7 @@ TEST_F(SortTest, SheetWithDataInRowOneOnlyIsNotSorted) {
 
 TEST_F(SortTest, KeyColumnsBeyondZ) {
   // Key AB (28): column A holds labels, column AB the order.
-  SheetSpec wide{"Wide"};
+  SheetContent wide{"Wide"};
   wide.rows = {{"third"}, {"first"}, {"second"}};
   const char* order[] = {"#3", "#1", "#2"};
   for (int r = 0; r < 3; ++r) {
@@ -87,7 +87,7 @@ TEST_F(SortTest, KeyColumnsBeyondZ) {
   EXPECT_EQ(book.Column("Wide", 1, 1, 3), (Texts{"first", "second", "third"}));
 
   // Key IV (256), the last entry of the column list.
-  SheetSpec widest{"Widest"};
+  SheetContent widest{"Widest"};
   widest.rows = {{"b"}, {"c"}, {"a"}};
   const char* keys[] = {"#20", "#30", "#10"};
   for (int r = 0; r < 3; ++r) {
@@ -102,7 +102,7 @@ TEST_F(SortTest, KeyColumnsBeyondZ) {
 }
 
 TEST_F(SortTest, OnlyTheActiveSheetIsSorted) {
-  WriteWorkbook(Path("active.xlsx"), {kFruit, SheetSpec{"Tools", {{"saw"}, {"axe"}}}},
+  WriteWorkbook(Path("active.xlsx"), {kFruit, SheetContent{"Tools", {{"saw"}, {"axe"}}}},
                 /*activeSheet=*/1);
   OpenedWorkbook book(Path("active.xlsx"));
   SortActiveSheet(book.Workbook(), FixedOptions(SortBy(1)));
@@ -112,7 +112,7 @@ TEST_F(SortTest, OnlyTheActiveSheetIsSorted) {
 
 TEST_F(SortTest, BlockIsTestedOnItsLastSheetRowNotItsHeight) {
   WriteWorkbook(Path("block.xlsx"),
-                {SheetSpec{"Data", {{"z", "y", "x"}, {"c", "#3"}, {"a", "#1"}, {"b", "#2"}}}});
+                {SheetContent{"Data", {{"z", "y", "x"}, {"c", "#3"}, {"a", "#1"}, {"b", "#2"}}}});
   OpenedWorkbook book(Path("block.xlsx"));
   host::Worksheet& sheet = book.Sheet("Data");
 
@@ -142,8 +142,8 @@ TEST_F(SortTest, FailureLeavesTheLaterSheetsUnsorted) {
   // Column C is inside the first sheet's used range only; the host refuses
   // the second sheet, and the third is never reached.
   WriteWorkbook(Path("fail.xlsx"),
-                {SheetSpec{"One", {{"b", "", "#2"}, {"a", "", "#1"}}},
-                 SheetSpec{"Two", {{"d"}, {"c"}}}, SheetSpec{"Three", {{"f", "", "#2"}, {"e", "", "#1"}}}});
+                {SheetContent{"One", {{"b", "", "#2"}, {"a", "", "#1"}}},
+                 SheetContent{"Two", {{"d"}, {"c"}}}, SheetContent{"Three", {{"f", "", "#2"}, {"e", "", "#1"}}}});
   OpenedWorkbook book(Path("fail.xlsx"));
   EXPECT_THROW(SortWorkbook(book.Workbook(), FixedOptions(SortBy(3))), host::HostError);
   EXPECT_EQ(book.Column("One", 1, 1, 2), (Texts{"a", "b"}));

@@ -230,7 +230,7 @@ TEST_F(WindowBatchTest, ThreeFilesFilteredThroughTheWholeWorkbook) {
 
 TEST_F(WindowBatchTest, SortByTheChosenColumnOfTheList) {
   const QString path = dir.filePath("wide.xlsx");
-  SheetSpec wide{"Sheet1", {{"b"}, {"c"}, {"a"}}};
+  SheetContent wide{"Sheet1", {{"b"}, {"c"}, {"a"}}};
   const char* keys[] = {"#2", "#3", "#1"};
   for (int r = 0; r < 3; ++r) {
     wide.rows[r].resize(28);

@@ -23,7 +23,7 @@ namespace tabulory::testing {
 // One worksheet: rows of cells placed from (firstRow, firstColumn), 1-based.
 // An empty text writes no cell; a text starting with '#' writes the number
 // after it; `numberFormat` applies to every number written.
-struct SheetSpec {
+struct SheetContent {
   std::string name;
   std::vector<std::vector<std::string>> rows{};
   int firstRow = 1;
@@ -32,24 +32,24 @@ struct SheetSpec {
   std::string numberFormat{};
 };
 
-inline void WriteWorkbook(const std::string& path, const std::vector<SheetSpec>& sheets,
+inline void WriteWorkbook(const std::string& path, const std::vector<SheetContent>& sheets,
                           int activeSheet = 0) {
   lxw_workbook* wb = workbook_new(path.c_str());
   if (!wb) throw std::runtime_error("cannot create " + path);
   int index = 0;
-  for (const SheetSpec& spec : sheets) {
-    lxw_worksheet* ws = workbook_add_worksheet(wb, spec.name.c_str());
+  for (const SheetContent& content : sheets) {
+    lxw_worksheet* ws = workbook_add_worksheet(wb, content.name.c_str());
     lxw_format* format = nullptr;
-    if (!spec.numberFormat.empty()) {
+    if (!content.numberFormat.empty()) {
       format = workbook_add_format(wb);
-      format_set_num_format(format, spec.numberFormat.c_str());
+      format_set_num_format(format, content.numberFormat.c_str());
     }
-    for (size_t r = 0; r < spec.rows.size(); ++r) {
-      for (size_t c = 0; c < spec.rows[r].size(); ++c) {
-        const std::string& text = spec.rows[r][c];
+    for (size_t r = 0; r < content.rows.size(); ++r) {
+      for (size_t c = 0; c < content.rows[r].size(); ++c) {
+        const std::string& text = content.rows[r][c];
         if (text.empty()) continue;
-        const auto row = static_cast<lxw_row_t>(spec.firstRow - 1 + r);
-        const auto col = static_cast<lxw_col_t>(spec.firstColumn - 1 + c);
+        const auto row = static_cast<lxw_row_t>(content.firstRow - 1 + r);
+        const auto col = static_cast<lxw_col_t>(content.firstColumn - 1 + c);
         if (text[0] == '#')
           worksheet_write_number(ws, row, col, std::stod(text.substr(1)), format);
         else
@@ -58,7 +58,7 @@ inline void WriteWorkbook(const std::string& path, const std::vector<SheetSpec>&
     }
     lxw_row_col_options hidden = {};
     hidden.hidden = 1;
-    for (int row : spec.hiddenRows)
+    for (int row : content.hiddenRows)
       worksheet_set_row_opt(ws, static_cast<lxw_row_t>(row - 1), LXW_DEF_ROW_HEIGHT, nullptr, &hidden);
     if (index++ == activeSheet) worksheet_activate(ws);
   }
@@ -68,9 +68,9 @@ inline void WriteWorkbook(const std::string& path, const std::vector<SheetSpec>&
 // A one-sheet workbook with column A holding `texts` from row 1.
 inline void WriteColumn(const std::string& path, const std::vector<std::string>& texts,
                         const std::string& sheet = "Sheet1") {
-  SheetSpec spec{sheet};
-  for (const auto& t : texts) spec.rows.push_back({t});
-  WriteWorkbook(path, {spec});
+  SheetContent content{sheet};
+  for (const auto& t : texts) content.rows.push_back({t});
+  WriteWorkbook(path, {content});
 }
 
 // A workbook opened in an instance of its own, for reading back.

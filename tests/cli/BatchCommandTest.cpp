@@ -175,11 +175,11 @@ TEST_F(BatchCommandTest, TwoJobsGiveTheSameFilesByteForByteAndTheSameOutput) {
   QDir(dir.path()).mkpath("two");
   QStringList one, two;
   for (int i = 0; i < 7; ++i) {
-    SheetSpec spec{"Sheet1"};
+    SheetContent content{"Sheet1"};
     for (int r = 0; r < 60; ++r)
-      spec.rows.push_back({std::to_string((r * 37 + i) % 23), "#" + std::to_string(r), r % 3 ? "x" : ""});
+      content.rows.push_back({std::to_string((r * 37 + i) % 23), "#" + std::to_string(r), r % 3 ? "x" : ""});
     const QString name = QStringLiteral("/f%1.xlsx").arg(i);
-    WriteWorkbook((dir.path() + "/one" + name).toStdString(), {spec, SheetSpec{"Second", spec.rows}});
+    WriteWorkbook((dir.path() + "/one" + name).toStdString(), {content, SheetContent{"Second", content.rows}});
     QFile::copy(dir.path() + "/one" + name, dir.path() + "/two" + name);
     one << dir.path() + "/one" + name;
     two << dir.path() + "/two" + name;
