@@ -56,11 +56,6 @@ QTableView* WorkbookView::MakeGrid(host::Worksheet& sheet) {
   grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 6);
   grid->verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
 
-  // Hidden rows only occur within the extent the sheet holds.
-  const int lastRow = std::min(sheet.MaxRow(), SheetModel::kRowCount);
-  for (int row = 1; row <= lastRow; ++row)
-    if (sheet.RowHidden(row)) grid->setRowHidden(row - 1, true);
-
   connect(grid->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this, grid] {
     const int tab = tabs_->indexOf(grid);
     const QString reference = BlockOf(tab);
@@ -74,8 +69,8 @@ QString WorkbookView::BlockOf(int tab) const {
   if (!grid) return {};
   const QItemSelection selection = grid->selectionModel()->selection();
   if (selection.isEmpty()) return {};
-  // Hidden rows split a highlighted block into pieces; the block covers them all.
-  int top = SheetModel::kRowCount, left = SheetModel::kColumnCount, bottom = -1, right = -1;
+  // The block covers every highlighted piece, and the hidden rows between them.
+  int top = SheetModel::kSheetRows, left = SheetModel::kSheetColumns, bottom = -1, right = -1;
   for (const QItemSelectionRange& piece : selection) {
     top = std::min(top, piece.top());
     left = std::min(left, piece.left());
@@ -83,10 +78,12 @@ QString WorkbookView::BlockOf(int tab) const {
     right = std::max(right, piece.right());
   }
   if (bottom < 0 || right < 0) return {};
-  host::Worksheet& sheet = Sheet(tab);
+  const auto* model = static_cast<const SheetModel*>(grid->model());
+  host::Worksheet& sheet = model->Sheet();
   const QString qualifier =
       &sheet == activeSheet_ ? QString() : QString::fromStdString(sheet.Name());
-  return BlockReference(qualifier, top + 1, left + 1, bottom + 1, right + 1);
+  return BlockReference(qualifier, model->SheetRow(top), left + 1, model->SheetRow(bottom),
+                        right + 1);
 }
 
 QString WorkbookView::HighlightedBlock() const { return BlockOf(tabs_->currentIndex()); }
