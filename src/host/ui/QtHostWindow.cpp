@@ -1,6 +1,7 @@
 #include "host/ui/QtHostWindow.h"
 
 #include "host/Application.h"
+#include "host/HostError.h"
 #include "host/Workbook.h"
 #include "host/Workbooks.h"
 #include "host/ui/CellBlockDialog.h"
@@ -19,7 +20,16 @@ host::Workbook* QtHostWindow::LastWorkbook() const {
   return books.Count() > 0 ? &books(books.Count()) : nullptr;
 }
 
+namespace {
+// Widgets need the program's QApplication; without one there is no window.
+void CheckWindowSystem() {
+  if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
+    throw host::HostError("The host's window cannot be shown: this program has no window system.");
+}
+}  // namespace
+
 void QtHostWindow::Show() {
+  CheckWindowSystem();
   host::Workbook* workbook = LastWorkbook();
   if (!window_ || workbook != shown_) {
     window_ = std::make_unique<HostMainWindow>(QString::fromStdString(app_->Name()), workbook);
