@@ -32,14 +32,30 @@ WorkbookView::WorkbookView(host::Workbook& workbook, QWidget* parent)
   }
   if (!activeSheet_ && !sheets_.empty()) activeSheet_ = sheets_.front();
 
-  for (host::Worksheet* sheet : sheets_)
-    tabs_->addTab(MakeGrid(*sheet), QString::fromStdString(sheet->Name()));
+  // Each tab gets an empty page now and its grid when first shown: reading
+  // a sheet's hidden rows takes a moment, and most tabs are never looked at.
+  grids_.assign(sheets_.size(), nullptr);
+  for (host::Worksheet* sheet : sheets_) {
+    auto* page = new QWidget;
+    auto* pageLayout = new QVBoxLayout(page);
+    pageLayout->setContentsMargins(0, 0, 0, 0);
+    tabs_->addTab(page, QString::fromStdString(sheet->Name()));
+  }
   const auto active = std::find(sheets_.begin(), sheets_.end(), activeSheet_);
   if (active != sheets_.end()) tabs_->setCurrentIndex(static_cast<int>(active - sheets_.begin()));
+  if (!sheets_.empty()) Grid(tabs_->currentIndex());
+  connect(tabs_, &QTabWidget::currentChanged, this, [this](int tab) {
+    if (tab >= 0) Grid(tab);
+  });
 }
 
-QTableView* WorkbookView::Grid(int tab) const {
-  return qobject_cast<QTableView*>(tabs_->widget(tab));
+QTableView* WorkbookView::Grid(int tab) {
+  if (tab < 0 || tab >= SheetCount()) return nullptr;
+  if (!grids_[tab]) {
+    grids_[tab] = MakeGrid(*sheets_[tab]);
+    tabs_->widget(tab)->layout()->addWidget(grids_[tab]);
+  }
+  return grids_[tab];
 }
 
 QTableView* WorkbookView::MakeGrid(host::Worksheet& sheet) {
@@ -56,8 +72,8 @@ QTableView* WorkbookView::MakeGrid(host::Worksheet& sheet) {
   grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 6);
   grid->verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
 
-  connect(grid->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this, grid] {
-    const int tab = tabs_->indexOf(grid);
+  const int tab = static_cast<int>(std::find(sheets_.begin(), sheets_.end(), &sheet) - sheets_.begin());
+  connect(grid->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this, tab] {
     const QString reference = BlockOf(tab);
     if (!reference.isEmpty()) emit BlockHighlighted(reference);
   });
@@ -65,8 +81,8 @@ QTableView* WorkbookView::MakeGrid(host::Worksheet& sheet) {
 }
 
 QString WorkbookView::BlockOf(int tab) const {
-  const QTableView* grid = Grid(tab);
-  if (!grid) return {};
+  if (tab < 0 || tab >= SheetCount() || !grids_[tab]) return {};
+  const QTableView* grid = grids_[tab];
   const QItemSelection selection = grid->selectionModel()->selection();
   if (selection.isEmpty()) return {};
   // The block covers every highlighted piece, and the hidden rows between them.

@@ -89,6 +89,14 @@ TEST_F(HostWindowTest, VisibleShowsTheWorkbookWithATabPerSheetAndTheActiveOneSel
   EXPECT_EQ(view->Tabs()->tabText(2), "My sheet");
   EXPECT_EQ(view->Tabs()->currentIndex(), 1);
   EXPECT_EQ(view->ActiveSheet(), &SheetNamed(wb, "Sheet2"));
+  // Only the tab in view has its grid yet; another gets one when shown.
+  EXPECT_EQ(view->findChildren<QTableView*>().size(), 1);
+  view->Tabs()->setCurrentIndex(2);
+  const auto grids = view->findChildren<QTableView*>();
+  ASSERT_EQ(grids.size(), 2);
+  EXPECT_TRUE(view->Tabs()->currentWidget()->isAncestorOf(view->Grid(2)));
+  const auto* model = static_cast<const host::ui::SheetModel*>(view->Grid(2)->model());
+  EXPECT_EQ(&model->Sheet(), &SheetNamed(wb, "My sheet"));
 }
 
 TEST_F(HostWindowTest, GridShowsDisplayedTextAndHeadersAndLeavesHiddenRowsOut) {
