@@ -45,10 +45,16 @@ QFont ArialBold(double points) {
 }
 
 void PaintBackground(QWidget* widget, const QColor& colour) {
+  // Option buttons fill with their background role (the button colour), the
+  // rest with the window colour: both get the colour.
   QPalette palette = widget->palette();
   palette.setColor(QPalette::Window, colour);
+  palette.setColor(widget->backgroundRole(), colour);
   widget->setPalette(palette);
-  widget->setAutoFillBackground(true);
+  // Option buttons and labels stay see-through, so they take on the look of
+  // the frame they stand in; the window and the frames fill themselves.
+  widget->setAutoFillBackground(!qobject_cast<QRadioButton*>(widget) &&
+                                !qobject_cast<QLabel*>(widget) && !widget->inherits("QCheckBox"));
 }
 
 QTreeView* MakeReportList(QWidget* parent, ReportListModel* model) {
@@ -147,6 +153,9 @@ void Form1::CreateControls() {
   label1_ = new QLabel(QStringLiteral("Column:"), frame4_);
   label1_->setObjectName(QStringLiteral("Label1"));
   Place(label1_, 240, 360, 690, 225);
+  // Where the font runs wider than the design expects, the label grows to
+  // the right rather than cutting its text.
+  label1_->resize(std::max(label1_->width(), label1_->sizeHint().width()), label1_->height());
   text2_ = new QLineEdit(frame4_);
   text2_->setObjectName(QStringLiteral("Text2"));
   Place(text2_, 1065, 315, 2145, 375);
@@ -205,11 +214,10 @@ void Form1::CreateControls() {
 
 void Form1::SetTabOrder() {
   // Tab indexes 0 to 18; frames and the label take no focus themselves.
-  const QWidget* order[] = {listView1_, option2_,     option1_,     option3_,     option4_,
-                            option5_,   combo2_,      text1_,       text2_,       pushButton1_,
+  QWidget* const order[] = {listView1_,   option2_,     option1_,     option3_,     option4_,
+                            option5_,     combo2_,      text1_,       text2_,       pushButton1_,
                             pushButton5_, pushButton7_, pushButton2_, pushButton3_, listView2_};
-  for (std::size_t i = 0; i + 1 < std::size(order); ++i)
-    QWidget::setTabOrder(const_cast<QWidget*>(order[i]), const_cast<QWidget*>(order[i + 1]));
+  for (std::size_t i = 0; i + 1 < std::size(order); ++i) QWidget::setTabOrder(order[i], order[i + 1]);
 }
 
 void Form1::WatchMouseMoves() {
