@@ -98,6 +98,33 @@ TEST(HideAndSave, HiddenRowsSurviveAndOtherPartsKeepTheirBytes) {
   EXPECT_EQ(sheet.Cells(13, 1).Text(), "merged");
 }
 
+TEST(HideAndSave, EveryValueReadsTheSameAfterASave) {
+  TempDir dir;
+  std::string path = fixtures::WriteMixedWorkbook(dir);
+  auto snapshot = [](host::Workbook& book) {
+    std::vector<std::string> texts;
+    for (host::Worksheet* sheet : book.Worksheets())
+      for (int r = 1; r <= 10; ++r)
+        for (int c = 1; c <= 7; ++c)
+          texts.push_back(sheet->Cells(r, c).Text() + "|" + sheet->Cells(r, c).Formula() + "|" + sheet->Cells(r, c).FormatCode());
+    return texts;
+  };
+  std::vector<std::string> before;
+  {
+    host::Application app;
+    host::Workbook& book = app.Workbooks().Open(path);
+    before = snapshot(book);
+    book.Worksheets()[0]->Rows(3).SetHidden(true);
+    book.Worksheets()[1]->Rows(1).SetHidden(true);
+    book.Save();
+  }
+  host::Application app;
+  host::Workbook& book = app.Workbooks().Open(path);
+  EXPECT_EQ(snapshot(book), before);
+  EXPECT_TRUE(book.Worksheets()[1]->Rows(1).Hidden());
+  EXPECT_EQ(book.SheetCount(), 3);
+}
+
 TEST(HideAndSave, ShowingARowAgainAndHidingTwiceChangeNothingElse) {
   TempDir dir;
   std::string path = fixtures::WriteKeyColumn(dir, "k.xlsx", {"a", "b", "c"});
