@@ -269,6 +269,22 @@ TEST_F(HostWindowTest, TypedReferenceIsTakenOnOk) {
   EXPECT_EQ(*answer, SheetNamed(wb, "Sheet2").GetRange("B2:D9"));
 }
 
+TEST_F(HostWindowTest, EnterConfirmsAndEscapeCancels) {
+  host::Workbook& wb = Open();
+  app_->SetVisible(true);
+  auto confirmed = AskWith([&](CellBlockDialog& dialog, WorkbookView*) {
+    QTest::keyClicks(dialog.ReferenceField(), "$B$2:$D$9");
+    QTest::keyClick(dialog.ReferenceField(), Qt::Key_Return);
+  });
+  ASSERT_TRUE(confirmed.has_value());
+  EXPECT_EQ(*confirmed, SheetNamed(wb, "Sheet1").GetRange("B2:D9"));
+  auto cancelled = AskWith([&](CellBlockDialog& dialog, WorkbookView*) {
+    QTest::keyClicks(dialog.ReferenceField(), "B5");
+    QTest::keyClick(dialog.ReferenceField(), Qt::Key_Escape);
+  });
+  EXPECT_FALSE(cancelled.has_value());
+}
+
 TEST_F(HostWindowTest, InvalidReferenceKeepsTheDialogOpenUntilTheUserGivesUp) {
   Open();
   app_->SetVisible(true);
