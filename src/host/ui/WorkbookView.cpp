@@ -39,7 +39,8 @@ WorkbookView::WorkbookView(host::Workbook& workbook, QWidget* parent)
     auto* page = new QWidget;
     auto* pageLayout = new QVBoxLayout(page);
     pageLayout->setContentsMargins(0, 0, 0, 0);
-    tabs_->addTab(page, QString::fromStdString(sheet->Name()));
+    // "&" in a sheet name is text, not a keyboard shortcut.
+    tabs_->addTab(page, QString::fromStdString(sheet->Name()).replace(u'&', QStringLiteral("&&")));
   }
   const auto active = std::find(sheets_.begin(), sheets_.end(), activeSheet_);
   if (active != sheets_.end()) tabs_->setCurrentIndex(static_cast<int>(active - sheets_.begin()));
