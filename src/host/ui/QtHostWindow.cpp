@@ -6,6 +6,7 @@
 #include "host/Workbooks.h"
 #include "host/ui/CellBlockDialog.h"
 #include "host/ui/HostMainWindow.h"
+#include "host/ui/WorkbookView.h"
 
 #include <QApplication>
 
@@ -55,6 +56,8 @@ void QtHostWindow::Close() {
 std::optional<host::Range> QtHostWindow::InputBox(std::string_view prompt, int /*type*/) {
   // Only block answers are asked of this host, whatever the type.
   if (!window_ || !window_->isVisible()) Show();
+  // The program may have changed the workbook since the window was shown.
+  if (window_->View()) window_->View()->Reload();
   CellBlockDialog dialog(QString::fromUtf8(prompt.data(), static_cast<qsizetype>(prompt.size())),
                          window_->View(), window_.get());
   // Closing the window gives up the question.

@@ -10,8 +10,20 @@ namespace host::ui {
 
 SheetModel::SheetModel(host::Worksheet& sheet, QObject* parent)
     : QAbstractTableModel(parent), sheet_(&sheet) {
+  ReadHiddenRows();
+}
+
+void SheetModel::Reload() {
+  beginResetModel();
+  ReadHiddenRows();
+  endResetModel();
+}
+
+void SheetModel::ReadHiddenRows() {
+  hidden_.clear();
+  shift_.clear();
   for (int row = 1; row <= kSheetRows; ++row)
-    if (sheet.RowHidden(row)) hidden_.push_back(row);
+    if (sheet_->RowHidden(row)) hidden_.push_back(row);
   shift_.reserve(hidden_.size());
   for (std::size_t k = 0; k < hidden_.size(); ++k)
     shift_.push_back(hidden_[k] - static_cast<int>(k));

@@ -21,8 +21,12 @@ class SheetModel : public QAbstractTableModel {
   static constexpr int kSheetRows = 1048576;
   static constexpr int kSheetColumns = 16384;
 
-  // Reads which rows of the sheet are hidden; a later change needs a new model.
+  // Reads which rows of the sheet are hidden (again on Reload).
   explicit SheetModel(host::Worksheet& sheet, QObject* parent = nullptr);
+
+  // Reads the sheet anew after the engine changed it (rows hidden or shown,
+  // cells sorted); views forget their selection.
+  void Reload();
 
   // The sheet's shown rows and all its columns.
   int rowCount(const QModelIndex& parent = {}) const override;
@@ -45,6 +49,8 @@ class SheetModel : public QAbstractTableModel {
   host::Worksheet& Sheet() const { return *sheet_; }
 
  private:
+  void ReadHiddenRows();
+
   host::Worksheet* sheet_;
   std::vector<int> hidden_;
   // For the k-th hidden row, hidden_[k] - k: it only grows, so the hidden

@@ -59,6 +59,11 @@ QTableView* WorkbookView::Grid(int tab) {
   return grids_[tab];
 }
 
+void WorkbookView::Reload() {
+  for (QTableView* grid : grids_)
+    if (grid) static_cast<SheetModel*>(grid->model())->Reload();
+}
+
 QTableView* WorkbookView::MakeGrid(host::Worksheet& sheet) {
   auto* grid = new QTableView;
   grid->setObjectName(QStringLiteral("sheetGrid"));

@@ -34,6 +34,9 @@ class WorkbookView : public QWidget {
   QTableView* Grid(int tab);
   host::Worksheet& Sheet(int tab) const { return *sheets_.at(tab); }
 
+  // Shows the sheets as the engine holds them now (after a sort or a filter).
+  void Reload();
+
   // The block highlighted in the current tab's grid (the smallest block that
   // covers the highlighted cells), named with its sheet when that is not the
   // active sheet; empty when nothing is highlighted.

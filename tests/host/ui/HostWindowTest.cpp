@@ -160,6 +160,23 @@ TEST_F(HostWindowTest, GridRowsAndSheetRowsMapBothWaysAroundHiddenRuns) {
   EXPECT_EQ(model.GridRow(1048576), -1);
 }
 
+TEST_F(HostWindowTest, GridShowsChangesMadeWhileTheWindowShowedWhenAsking) {
+  host::Workbook& wb = Open();
+  app_->SetVisible(true);
+  host::Worksheet& sheet1 = SheetNamed(wb, "Sheet1");
+  sheet1.Rows(3).SetHidden(true);
+  sheet1.Rows(5).SetHidden(false);
+  QString row3Header, row5Text;
+  AskWith([&](CellBlockDialog& dialog, WorkbookView* view) {
+    const QAbstractItemModel* model = view->Grid(0)->model();
+    row3Header = model->headerData(2, Qt::Vertical).toString();
+    row5Text = model->data(model->index(3, 0)).toString();
+    PressCancel(dialog);
+  });
+  EXPECT_EQ(row3Header, "4");
+  EXPECT_EQ(row5Text, "a4");
+}
+
 TEST_F(HostWindowTest, HighlightedBlockFillsTheFieldAndOkReturnsIt) {
   host::Workbook& wb = Open();
   app_->SetVisible(true);
