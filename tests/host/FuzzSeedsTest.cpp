@@ -16,9 +16,7 @@ using fixtures::TempDir;
 namespace {
 
 TEST(FuzzSeeds, WriteSeedCorpus) {
-  const char* binaryDir = std::getenv("TABULORY_TEST_BINARY_DIR");
-  if (!binaryDir || !*binaryDir) GTEST_SKIP() << "TABULORY_TEST_BINARY_DIR is not set (run through ctest)";
-  std::string seeds = std::string(binaryDir) + "/fuzz-seeds";
+  std::string seeds = TABULORY_FUZZ_SEEDS;
   std::filesystem::create_directories(seeds);
   TempDir dir;
   std::vector<std::string> files = {

@@ -205,6 +205,51 @@ TEST(HideAndSave, UnchangedWorkbookSavesEveryEntryAsItWas) {
   EXPECT_EQ(fixtures::ReadZipRaw(path), rawBefore);
 }
 
+TEST(HideAndSave, MacroWorkbooksAndTemplatesKeepTheirFormat) {
+  TempDir dir;
+  struct Kind {
+    const char* name;
+    const char* contentType;
+  };
+  const Kind kinds[] = {
+      {"macros.xlsm", "application/vnd.ms-excel.sheet.macroEnabled.main+xml"},
+      {"template.xltx", "application/vnd.openxmlformats-officedocument.spreadsheetml.template.main+xml"},
+      {"macro-template.xltm", "application/vnd.ms-excel.template.macroEnabled.main+xml"},
+  };
+  std::string vba = std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + std::string(3000, '\x07');
+  for (const Kind& kind : kinds) {
+    auto parts = fixtures::MinimalWorkbook("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>");
+    for (auto& [name, xml] : parts) {
+      if (name == "[Content_Types].xml") {
+        xml.replace(xml.find("application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml"), 74, kind.contentType);
+        xml.insert(xml.find("</Types>"), "<Default Extension=\"bin\" ContentType=\"application/vnd.ms-office.vbaProject\"/>");
+      }
+      if (name == "xl/_rels/workbook.xml.rels")
+        xml.insert(xml.find("</Relationships>"),
+                   "<Relationship Id=\"rId7\" Type=\"http://schemas.microsoft.com/office/2006/relationships/vbaProject\" "
+                   "Target=\"vbaProject.bin\"/>");
+    }
+    parts.emplace_back("xl/vbaProject.bin", vba);
+    parts.emplace_back("customXml/item1.xml", "<unknown xmlns=\"urn:x\"><kept/></unknown>");
+    std::string path = dir.File(kind.name);
+    fixtures::WriteZip(path, parts);
+    auto before = fixtures::ReadZipRaw(path);
+    {
+      host::Application app;
+      host::Workbook& book = app.Workbooks().Open(path);
+      book.Worksheets()[0]->Rows(1).SetHidden(true);
+      book.Save();
+    }
+    auto after = fixtures::ReadZipRaw(path);
+    EXPECT_EQ(after["xl/vbaProject.bin"], before["xl/vbaProject.bin"]) << kind.name;
+    EXPECT_EQ(after["[Content_Types].xml"], before["[Content_Types].xml"]) << kind.name;
+    EXPECT_EQ(after["customXml/item1.xml"], before["customXml/item1.xml"]) << kind.name;
+    EXPECT_EQ(fixtures::ReadZip(path)["xl/vbaProject.bin"], vba);
+    host::Application app;
+    EXPECT_TRUE(app.Workbooks().Open(path).Worksheets()[0]->Rows(1).Hidden()) << kind.name;
+  }
+}
+
 TEST(HideAndSave, HidingInAnEmptySheetMakesSheetData) {
   TempDir dir;
   std::string path = dir.File("empty.xlsx");
