@@ -1,11 +1,15 @@
 #include "batch/EmbeddedHostFactory.h"
 
 #include "host/Application.h"
+#include "host/HostWindow.h"
+#include "host/ui/QtHostWindow.h"
 
 namespace tabulory {
 
 std::shared_ptr<host::Application> EmbeddedHostFactory::Create() {
-  // The host runs inside this process; an instance is a fresh object.
+  // The program's host instances show the host's own window when made
+  // visible, unless another window was registered.
+  if (!host::GetHostWindowFactory()) host::ui::InstallHostWindow();
   return std::make_shared<host::Application>();
 }
 

@@ -43,6 +43,7 @@ struct ProducerSource {
   std::string_view pending;
   bool done = false;
   time_t mtime = 0;
+  uint64_t size = 0;
   zip_error_t error;
 };
 
@@ -81,7 +82,8 @@ zip_int64_t ProducerCallback(void* state, void* data, zip_uint64_t len, zip_sour
       auto* st = static_cast<zip_stat_t*>(data);
       zip_stat_init(st);
       st->mtime = s->mtime;
-      st->valid |= ZIP_STAT_MTIME;
+      st->size = s->size;
+      st->valid |= ZIP_STAT_MTIME | ZIP_STAT_SIZE;
       return sizeof(*st);
     }
     case ZIP_SOURCE_ERROR:
@@ -183,7 +185,7 @@ std::string Package::Read(std::string_view name) {
   return data;
 }
 
-void Package::Save(const std::map<std::string, PartProducer>& changed) {
+void Package::Save(const std::map<std::string, NewPart>& changed) {
   auto failSave = [this](const std::string& what) -> void {
     throw HostError("Cannot save " + Quoted(path_) + ": " + what + ".");
   };
@@ -214,15 +216,15 @@ void Package::Save(const std::map<std::string, PartProducer>& changed) {
       std::string name = rawName;
       zip_stat_t st;
       zip_stat_index(archive_, i, 0, &st);
-      const PartProducer* producer = nullptr;
+      const NewPart* producer = nullptr;
       for (const auto& [part, produce] : changed)
         if (EqualNoCase(part, name) || (name.size() == part.size() + 1 && name[0] == '/' &&
                                         EqualNoCase(part, std::string_view(name).substr(1))))
           producer = &produce;
       zip_source_t* source = nullptr;
       if (producer) {
-        if (!*producer) continue;  // the part is dropped
-        auto* state = new ProducerSource{*producer, {}, false, time(nullptr), {}};
+        if (!producer->produce) continue;  // the part is dropped
+        auto* state = new ProducerSource{producer->produce, {}, false, time(nullptr), producer->size, {}};
         zip_error_init(&state->error);
         source = zip_source_function(out, ProducerCallback, state);
         if (!source) {
@@ -239,7 +241,9 @@ void Package::Save(const std::map<std::string, PartProducer>& changed) {
         zip_source_free(source);
         failSave("the entry " + name + " cannot be added (" + zip_strerror(out) + ")");
       }
-      if (producer) zip_set_file_compression(out, index, ZIP_CM_DEFLATE, 6);
+      // Level 4 deflates about twice as fast as 6 for a few percent more bytes;
+      // written parts are large sheets, so the speed matters more.
+      if (producer) zip_set_file_compression(out, index, ZIP_CM_DEFLATE, kWriteLevel);
       if (!producer && (st.valid & ZIP_STAT_MTIME)) zip_file_set_mtime(out, index, st.mtime, 0);
       zip_uint8_t opsys;
       zip_uint32_t attributes;

@@ -17,6 +17,14 @@ namespace host {
 // the next piece (valid until the next call); an empty piece ends the part.
 using PartProducer = std::function<std::string_view()>;
 
+// A part written anew: its producer and the exact number of bytes it yields
+// (known sizes keep the entries free of Zip64 records). An empty producer
+// drops the part.
+struct NewPart {
+  PartProducer produce;
+  uint64_t size = 0;
+};
+
 class Package {
  public:
   // Largest uncompressed part accepted, and the largest compression ratio
@@ -25,6 +33,8 @@ class Package {
   static constexpr uint64_t kMaxTotalSize = uint64_t(8) << 30;
   static constexpr uint64_t kRatioCheckFrom = uint64_t(1) << 20;
   static constexpr uint64_t kMaxRatio = 300;
+  // Deflate level of the parts written anew.
+  static constexpr uint32_t kWriteLevel = 4;
 
   // Opens the zip file at path for reading; HostError (naming the file) when
   // it is no zip package, damaged or truncated.
@@ -45,7 +55,7 @@ class Package {
   // (deflated), every other entry is copied with its compressed bytes.
   // The new file is made beside the old, flushed, given the old file's mode
   // and renamed over it. HostError and the old file unchanged on failure.
-  void Save(const std::map<std::string, PartProducer>& changed);
+  void Save(const std::map<std::string, NewPart>& changed);
 
   const std::string& Path() const { return path_; }
 

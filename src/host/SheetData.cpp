@@ -136,8 +136,6 @@ void SheetData::Scan(size_t sharedCount, size_t styleCount) {
   scanner.SkipMisc();
   if (!scanner.AtEnd()) scanner.Fail("content after the root element");
   if (!sawSheetData) throw XmlFault{"the sheet has no <sheetData>"};
-  rows_.shrink_to_fit();
-  cells_.shrink_to_fit();
 }
 
 void SheetData::ReadMergeCells(XmlScanner& scanner, const XmlScanner::Tag& start) {
@@ -173,10 +171,12 @@ void SheetData::ScanSheetData(XmlScanner& scanner, const XmlScanner::Tag& tag, s
     sheetDataClose_ = sheetDataEnd_ = sheetDataStartEnd_;
     return;
   }
-  // A rough guess of the number of rows and cells saves reallocations.
-  size_t guess = xml_.size() / 40;
+  // Room for as many cells as the bytes could hold at about 24 bytes each:
+  // reserved pages that are never written cost no memory, and growing the
+  // vector would copy it.
+  size_t guess = xml_.size() / 24 + 16;
   cells_.reserve(guess);
-  rows_.reserve(guess / 8 + 16);
+  rows_.reserve(xml_.size() / 64 + 16);
   int lastRow = 0;
   while (true) {
     scanner.SkipMisc();
@@ -368,6 +368,13 @@ void SheetData::ScanCell(XmlScanner& scanner, const XmlScanner::Tag& tag, int ro
     }
   }
   cell.length = static_cast<uint32_t>(scanner.Offset() - cell.begin);
+  // A value written with character references ("&#49;") is read decoded.
+  std::string decodedValue;
+  if (cell.kind != ValueKind::String && cell.kind != ValueKind::Error && cell.kind != ValueKind::IsoDate &&
+      cell.kind != ValueKind::Inline && valueText.find('&') != std::string_view::npos) {
+    decodedValue = DecodeXml(valueText);
+    valueText = decodedValue;
+  }
   auto setSpan = [&](std::string_view text) {
     cell.value.span.offset = static_cast<uint32_t>(text.data() - xml_.data());
     cell.value.span.size = static_cast<uint32_t>(text.size());

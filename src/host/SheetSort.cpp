@@ -22,10 +22,20 @@ struct SortKey {
   uint32_t rowIndex;  // index into rows_
   KeyClass cls;
   double number;
+  uint64_t prefix;  // text: its first 8 bytes, case folded, big-endian
   std::string_view text;
 };
 
 inline unsigned char Fold(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + 32 : c; }
+
+// Most comparisons of texts are decided by their first bytes; packing them
+// into a number spares the sort most visits to the strings themselves.
+uint64_t FoldedPrefix(std::string_view text) {
+  uint64_t prefix = 0;
+  for (size_t i = 0; i < 8; ++i)
+    prefix = (prefix << 8) | (i < text.size() ? Fold(static_cast<unsigned char>(text[i])) : 0);
+  return prefix;
+}
 
 int CompareNoCase(std::string_view a, std::string_view b) {
   size_t n = std::min(a.size(), b.size());
@@ -44,6 +54,7 @@ int CompareKeys(const SortKey& a, const SortKey& b) {
     case kBoolKey:
       return a.number < b.number ? -1 : (a.number > b.number ? 1 : 0);
     case kTextKey:
+      if (a.prefix != b.prefix) return a.prefix < b.prefix ? -1 : 1;
       return CompareNoCase(a.text, b.text);
     default:
       return 0;
@@ -137,6 +148,7 @@ bool SheetData::Sort(const CellArea& area, int keyColumn, bool descending, const
     if (a.Intersects(area))
       throw std::invalid_argument("the range " + AreaText(area) + " cuts through the array formula " + AreaText(a));
 
+  MergeCreatedRows();
   // Rows of the area that hold cells within its columns.
   auto firstRow = std::lower_bound(rows_.begin(), rows_.end(), area.firstRow,
                                    [](const RowRecord& r, int v) { return r.row < v; });
@@ -156,7 +168,7 @@ bool SheetData::Sort(const CellArea& area, int keyColumn, bool descending, const
   for (auto it = firstRow; it != lastRow; ++it) {
     auto [lo, hi] = rangeCells(*it);
     if (lo == hi) continue;
-    SortKey key{static_cast<uint32_t>(it - rows_.begin()), kEmptyKey, 0, {}};
+    SortKey key{static_cast<uint32_t>(it - rows_.begin()), kEmptyKey, 0, 0, {}};
     const CellRecord* cell = std::lower_bound(lo, hi, keyColumn, [](const CellRecord& c, int v) { return c.column < v; });
     if (cell != hi && cell->column == keyColumn) {
       switch (cell->kind) {
@@ -205,6 +217,8 @@ bool SheetData::Sort(const CellArea& area, int keyColumn, bool descending, const
     keys.push_back(key);
   }
   for (auto [k, d] : decodedRefs) keys[k].text = decoded[d];
+  for (SortKey& key : keys)
+    if (key.cls == kTextKey) key.prefix = FoldedPrefix(key.text);
 
   std::vector<SortKey> sorted = keys;
   std::stable_sort(sorted.begin(), sorted.end(), [descending](const SortKey& a, const SortKey& b) {
@@ -221,20 +235,20 @@ bool SheetData::Sort(const CellArea& area, int keyColumn, bool descending, const
   std::vector<int> keyedRows;  // old row numbers of keyed rows, ascending
   for (const SortKey& k : keys)
     if (k.cls != kEmptyKey) keyedRows.push_back(rows_[k.rowIndex].row);
-  // incoming[target - firstRow] = old row number whose cells land there (0: none)
+  // incoming[target - firstRow] = index of the row whose cells land there (-1: none)
   size_t height = static_cast<size_t>(area.lastRow - area.firstRow + 1);
-  std::vector<int32_t> incoming(height, 0);
+  std::vector<int32_t> incoming(height, -1);
   bool changed = false;
   for (size_t i = 0; i < keyed; ++i) {
     int target = area.firstRow + static_cast<int>(i);
-    incoming[target - area.firstRow] = rows_[sorted[i].rowIndex].row;
+    incoming[target - area.firstRow] = static_cast<int32_t>(sorted[i].rowIndex);
     if (rows_[sorted[i].rowIndex].row != target) changed = true;
   }
   for (size_t i = keyed; i < sorted.size(); ++i) {
     int p = rows_[sorted[i].rowIndex].row;
     size_t before = std::lower_bound(keyedRows.begin(), keyedRows.end(), p) - keyedRows.begin();
     int target = area.firstRow + static_cast<int>(keyed) + (p - area.firstRow) - static_cast<int>(before);
-    incoming[target - area.firstRow] = p;
+    incoming[target - area.firstRow] = static_cast<int32_t>(sorted[i].rowIndex);
     if (p != target) changed = true;
   }
   keys.clear();
@@ -244,7 +258,6 @@ bool SheetData::Sort(const CellArea& area, int keyColumn, bool descending, const
   decoded.clear();
   if (!changed) return false;
 
-  MergeCreatedRows();
   ExpandSharedFormulas(area);
 
   // Rows that receive cells but have no element yet are made.
@@ -253,7 +266,7 @@ bool SheetData::Sort(const CellArea& area, int keyColumn, bool descending, const
   {
     size_t oi = 0;
     for (size_t t = 0; t < height; ++t) {
-      if (incoming[t] == 0) continue;
+      if (incoming[t] < 0) continue;
       int target = area.firstRow + static_cast<int>(t);
       while (oi < rows_.size() && rows_[oi].row < target) newRows.push_back(rows_[oi++]);
       if (oi < rows_.size() && rows_[oi].row == target) continue;
@@ -268,7 +281,6 @@ bool SheetData::Sort(const CellArea& area, int keyColumn, bool descending, const
     while (oi < rows_.size()) newRows.push_back(rows_[oi++]);
   }
 
-  auto oldRow = [this](int number) -> const RowRecord* { return FindRow(number); };
   std::vector<CellRecord> newCells;
   newCells.reserve(cells_.size());
   bool formulaMoved = false;
@@ -284,9 +296,10 @@ bool SheetData::Sort(const CellArea& area, int keyColumn, bool descending, const
       for (; c != e && c->column < area.firstColumn; ++c) newCells.push_back(*c);
       bool hadInRange = c != e && c->column <= area.lastColumn;
       while (c != e && c->column <= area.lastColumn) ++c;
-      int source = incoming[r.row - area.firstRow];
-      if (source != 0) {
-        const RowRecord* src = oldRow(source);
+      int32_t sourceIndex = incoming[r.row - area.firstRow];
+      int source = sourceIndex >= 0 ? rows_[sourceIndex].row : 0;
+      if (sourceIndex >= 0) {
+        const RowRecord* src = &rows_[sourceIndex];
         const CellRecord* sb = cells_.data() + src->firstCell;
         const CellRecord* se = sb + src->cellCount;
         for (const CellRecord* s = sb; s != se; ++s) {
@@ -310,7 +323,6 @@ bool SheetData::Sort(const CellArea& area, int keyColumn, bool descending, const
     r.firstCell = first;
     r.cellCount = static_cast<uint32_t>(newCells.size() - first);
   }
-  // FindRow above read the old rows; now the new ones take over.
   rows_.swap(newRows);
   cells_.swap(newCells);
   modified_ = true;

@@ -1,5 +1,6 @@
 #include "host/SheetWriter.h"
 
+#include <charconv>
 #include <cstring>
 
 namespace host {
@@ -161,6 +162,26 @@ void SheetWriter::WriteRow(const SheetData::RowRecord& row) {
 
 void SheetWriter::WriteCell(const SheetData::CellRecord& cell, int row) {
   std::string_view element = xml_.substr(cell.begin, cell.length);
+  if (!(cell.flags & (SheetData::kFormulaChanged | SheetData::kImplicitRef))) {
+    // Most moved cells only need their r attribute's value replaced.
+    size_t tagEnd = element.find('>');
+    size_t at = element.find("r=", 2);
+    while (at != std::string_view::npos && at < tagEnd) {
+      char before = element[at - 1];
+      char quote = element[at + 2];
+      if ((before == ' ' || before == '\t' || before == '\n' || before == '\r') && (quote == '"' || quote == '\'')) {
+        size_t close = element.find(quote, at + 3);
+        scratch_.append(element.substr(0, at + 3));
+        AppendColumnLetters(scratch_, cell.column);
+        char digits[16];
+        auto [end, ec] = std::to_chars(digits, digits + sizeof digits, row);
+        scratch_.append(digits, end);
+        scratch_.append(element.substr(close));
+        return;
+      }
+      at = element.find("r=", at + 2);
+    }
+  }
   XmlScanner scanner(element.data(), element.size());
   XmlScanner::Tag tag = scanner.ReadTag();
   // Start tag: every attribute kept, r set to the cell's new place.

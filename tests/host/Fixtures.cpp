@@ -210,8 +210,6 @@ std::string WriteKeyColumn(const TempDir& dir, const std::string& name, const st
     if (key.empty()) {
     } else if (key == "TRUE" || key == "FALSE") {
       worksheet_write_boolean(ws, row, 0, key == "TRUE", nullptr);
-    } else if (key[0] == '#') {
-      worksheet_write_formula_str(ws, row, 0, "=1/0", nullptr, key.c_str());
     } else if (end && *end == '\0') {
       worksheet_write_number(ws, row, 0, number, nullptr);
     } else {

@@ -1,0 +1,11 @@
+#pragma once
+// Writes the benchmark's workbooks: one sheet of 10 columns (ints, text,
+// floats with a number format, dates, booleans, categories, some blanks)
+// straight as XML parts into a zip, fast enough for a million rows.
+
+#include <cstdint>
+#include <string>
+
+// Writes a workbook of `rows` data rows to path; returns the size in bytes of
+// the sheet's uncompressed XML.
+uint64_t WriteBenchWorkbook(const std::string& path, int rows);

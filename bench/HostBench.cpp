@@ -1,0 +1,179 @@
+// tabulory-bench: how fast the host engine opens, sorts or filters, and saves
+// large workbooks, and how much memory it needs, against unzipping and
+// re-zipping the same file (zip -6) as the reference.
+//
+// Usage: tabulory-bench [--repeat=N] [rows...]   (default: 10000 100000 1000000)
+// Each case runs in a child process of its own, so that its peak memory is
+// its own; every case and the reference run N times (default 3) on a fresh
+// copy and the fastest run counts, which keeps other load on the machine out
+// of the figures as far as possible. One line per case:
+// case=<name> rows=<n> open_s=... op_s=... save_s=... total_s=...
+// repack_s=... ratio=... peak_rss_mb=... sheet_xml_mb=...
+
+#include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "BenchWorkbook.h"
+#include "host/Application.h"
+#include "host/Workbook.h"
+#include "host/Worksheet.h"
+
+namespace {
+
+double Now() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+struct CaseTimes {
+  double open = 0, op = 0, save = 0;
+  int ok = 0;
+};
+
+// Runs fn in a child process; returns its peak RSS in MB and what it wrote.
+template <typename T, typename Fn>
+bool InChild(Fn fn, T& result, double& peakMb) {
+  int fds[2];
+  if (pipe(fds) != 0) return false;
+  pid_t pid = fork();
+  if (pid == 0) {
+    close(fds[0]);
+    T value{};
+    try {
+      value = fn();
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "bench: %s\n", e.what());
+      _exit(1);
+    }
+    ssize_t written = write(fds[1], &value, sizeof value);
+    _exit(written == static_cast<ssize_t>(sizeof value) ? 0 : 1);
+  }
+  close(fds[1]);
+  ssize_t got = read(fds[0], &result, sizeof result);
+  close(fds[0]);
+  int status = 0;
+  struct rusage usage;
+  wait4(pid, &status, 0, &usage);
+  peakMb = usage.ru_maxrss / 1024.0;
+  return got == static_cast<ssize_t>(sizeof result) && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+double Repack(const std::string& dir, const std::string& file) {
+  std::string unpacked = dir + "/unpacked";
+  std::string command = "rm -rf '" + unpacked + "' '" + dir + "/repacked.zip' && unzip -q '" + file + "' -d '" +
+                        unpacked + "' && cd '" + unpacked + "' && zip -q -6 -r ../repacked.zip .";
+  double start = Now();
+  int status = std::system(command.c_str());
+  double elapsed = Now() - start;
+  std::system(("rm -rf '" + unpacked + "' '" + dir + "/repacked.zip'").c_str());
+  return status == 0 ? elapsed : -1;
+}
+
+CaseTimes RunCase(const std::string& path, const std::string& name) {
+  CaseTimes t;
+  double start = Now();
+  host::Application app;
+  host::Workbook& book = app.Workbooks().Open(path);
+  host::Worksheet& sheet = *book.Worksheets()[0];
+  double opened = Now();
+  host::Range used = sheet.UsedRange();
+  if (name == "sort") {
+    // Ascending by the text column B.
+    used.Sort(host::Cells(1, 2), 1);
+  } else {
+    // Hide every row whose category (column F) does not show "beta".
+    int lastRow = used.Rows()(used.Rows().Count()).Row();
+    for (int r = 1; r <= lastRow; ++r)
+      if (sheet.Cells(r, 6).Text() != "beta") sheet.Rows(r).SetHidden(true);
+  }
+  double operated = Now();
+  book.Save();
+  double saved = Now();
+  app.Quit();
+  t.open = opened - start;
+  t.op = operated - opened;
+  t.save = saved - operated;
+  t.ok = 1;
+  return t;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<int> sizes;
+  int repeat = 3;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strncmp(argv[i], "--repeat=", 9) == 0) repeat = std::max(1, std::atoi(argv[i] + 9));
+    else sizes.push_back(std::atoi(argv[i]));
+  }
+  if (sizes.empty()) sizes = {10000, 100000, 1000000};
+  const char* tmp = std::getenv("TMPDIR");
+  std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/tabulory-bench-XXXXXX";
+  std::vector<char> dirName(pattern.begin(), pattern.end());
+  dirName.push_back('\0');
+  if (!mkdtemp(dirName.data())) {
+    std::perror("mkdtemp");
+    return 1;
+  }
+  std::string dir = dirName.data();
+  int failures = 0;
+  for (int rows : sizes) {
+    std::string base = dir + "/bench-" + std::to_string(rows) + ".xlsx";
+    uint64_t sheetBytes = 0;
+    double generatorPeak = 0;
+    if (!InChild<uint64_t>([&] { return WriteBenchWorkbook(base, rows); }, sheetBytes, generatorPeak)) {
+      std::fprintf(stderr, "bench: cannot write the %d-row workbook\n", rows);
+      return 1;
+    }
+    double repack = -1;
+    for (int i = 0; i < repeat; ++i) {
+      double t = Repack(dir, base);
+      if (t > 0 && (repack < 0 || t < repack)) repack = t;
+    }
+    for (const char* name : {"sort", "filter"}) {
+      std::string file = dir + "/" + name + "-" + std::to_string(rows) + ".xlsx";
+      CaseTimes times;
+      double peak = 0, total = -1;
+      bool failed = false;
+      for (int i = 0; i < repeat && !failed; ++i) {
+        std::filesystem::copy_file(base, file, std::filesystem::copy_options::overwrite_existing);
+        CaseTimes run;
+        double runPeak = 0;
+        if (!InChild<CaseTimes>([&] { return RunCase(file, name); }, run, runPeak)) {
+          failed = true;
+          break;
+        }
+        double runTotal = run.open + run.op + run.save;
+        if (total < 0 || runTotal < total) {
+          total = runTotal;
+          times = run;
+        }
+        peak = std::max(peak, runPeak);
+      }
+      if (failed) {
+        std::fprintf(stderr, "bench: case %s with %d rows failed\n", name, rows);
+        ++failures;
+        continue;
+      }
+      std::printf(
+          "case=%s rows=%d open_s=%.3f op_s=%.3f save_s=%.3f total_s=%.3f repack_s=%.3f ratio=%.2f "
+          "peak_rss_mb=%.1f sheet_xml_mb=%.1f\n",
+          name, rows, times.open, times.op, times.save, total, repack, repack > 0 ? total / repack : 0.0, peak,
+          sheetBytes / 1048576.0);
+      std::fflush(stdout);
+      std::filesystem::remove(file);
+    }
+    std::filesystem::remove(base);
+  }
+  std::filesystem::remove_all(dir);
+  return failures == 0 ? 0 : 1;
+}

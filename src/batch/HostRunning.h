@@ -1,0 +1,41 @@
+#pragma once
+// The check, made at the start of every batch run, whether another spreadsheet
+// program of this user is running and may hold the listed workbooks open, and
+// the question whether to go on anyway.
+
+#include <QString>
+#include <filesystem>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace tabulory {
+
+class Messages;
+
+// Where the process table is read and whose processes count. Tests point it at
+// a tree of their own.
+struct ProcessTable {
+  std::filesystem::path root = "/proc";
+  uid_t user = ProcessTable::CurrentUser();
+
+  static uid_t CurrentUser();
+};
+
+// Executable names (exact base names) of the desktop spreadsheet programs that
+// count as a running host.
+const std::vector<std::string>& KnownSpreadsheetPrograms();
+
+// True when a process of the table's user runs one of the known spreadsheet
+// programs with a window of its own (a headless converter does not count).
+// Every failure of the probe counts as not running; nothing is shown.
+bool IsHostRunning(const ProcessTable& table = {});
+
+// The question asked when a host runs (Yes and No, no caption of its own).
+QString HostRunningQuestion();
+
+// False when no host runs or the user answers Yes; true when the user answers
+// No and the run must stop before the first file.
+bool AskStopIfHostRunning(Messages& messages, const ProcessTable& table = {});
+
+}  // namespace tabulory

@@ -1,0 +1,19 @@
+#include "batch/NewHost.h"
+
+#include "batch/HostFactory.h"
+#include "host/Application.h"
+#include "host/HostError.h"
+#include "host/Workbooks.h"
+
+namespace tabulory {
+
+std::shared_ptr<host::Application> OpenWorkbookInNewHost(const QString& path,
+                                                         HostFactory& factory) {
+  std::shared_ptr<host::Application> app = factory.Create();
+  if (!app) throw host::HostError("The spreadsheet host could not be started.");
+  // A failing Open releases the instance on the way out, without Quit.
+  app->Workbooks().Open(path.toStdString());
+  return app;
+}
+
+}  // namespace tabulory

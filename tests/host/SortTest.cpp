@@ -1,0 +1,326 @@
+// Sorting ranges: the order of value kinds, stability, what moves with a row
+// and what stays, formulas, and the ranges that are refused.
+
+#include <gtest/gtest.h>
+
+#include "Fixtures.h"
+#include "host/Application.h"
+#include "host/HostError.h"
+#include "host/Workbook.h"
+#include "host/Worksheet.h"
+
+using fixtures::TempDir;
+
+namespace {
+
+std::vector<std::string> ColumnTexts(host::Worksheet& sheet, int column, int first, int last) {
+  std::vector<std::string> out;
+  for (int r = first; r <= last; ++r) out.push_back(sheet.Cells(r, column).Text());
+  return out;
+}
+
+// Rows whose column A holds each key (numbers, booleans, errors starting
+// with '#', inline text, "" for no cell) and column B the row's number.
+std::string KeyRows(const std::vector<std::string>& keys) {
+  std::string xml;
+  for (size_t i = 0; i < keys.size(); ++i) {
+    std::string r = std::to_string(i + 1);
+    const std::string& key = keys[i];
+    xml += "<row r=\"" + r + "\">";
+    char* end = nullptr;
+    std::strtod(key.c_str(), &end);
+    if (key.empty()) {
+    } else if (key == "TRUE" || key == "FALSE") {
+      xml += "<c r=\"A" + r + "\" t=\"b\"><v>" + std::string(key == "TRUE" ? "1" : "0") + "</v></c>";
+    } else if (key[0] == '#') {
+      xml += "<c r=\"A" + r + "\" t=\"e\"><f>1/0</f><v>" + key + "</v></c>";
+    } else if (*end == '\0') {
+      xml += "<c r=\"A" + r + "\"><v>" + key + "</v></c>";
+    } else {
+      xml += "<c r=\"A" + r + "\" t=\"inlineStr\"><is><t>" + key + "</t></is></c>";
+    }
+    xml += "<c r=\"B" + r + "\"><v>" + r + "</v></c></row>";
+  }
+  return xml;
+}
+
+TEST(Sort, KindsInHostOrderEmptyLastAndStable) {
+  TempDir dir;
+  std::vector<std::string> keys = {"pear", "10",    "TRUE", "",     "#DIV/0!", "Apple", "FALSE", "-2.5",
+                                   "apple", "banana", "10",  "",     "2",       "APPLE", "TRUE"};
+  std::string path = dir.File("keys.xlsx");
+  fixtures::WriteZip(path, fixtures::MinimalWorkbook(KeyRows(keys)));
+  host::Application app;
+  host::Workbook& book = app.Workbooks().Open(path);
+  host::Worksheet& sheet = *book.Worksheets()[0];
+  host::Range used = sheet.UsedRange();
+  EXPECT_EQ(used.Address(), "$A$1:$B$15");
+  used.Sort(host::Cells(1, 1), 1);
+  EXPECT_EQ(ColumnTexts(sheet, 1, 1, 15),
+            (std::vector<std::string>{"-2.5", "2", "10", "10", "Apple", "apple", "APPLE", "banana", "pear", "FALSE",
+                                      "TRUE", "TRUE", "#DIV/0!", "", ""}));
+  // Equal keys keep their order: the rows' own numbers tell.
+  EXPECT_EQ(ColumnTexts(sheet, 2, 1, 15),
+            (std::vector<std::string>{"8", "13", "2", "11", "6", "9", "14", "10", "1", "7", "3", "15", "5", "4", "12"}));
+
+  book.Save();
+  host::Application again;
+  host::Worksheet& reread = *again.Workbooks().Open(path).Worksheets()[0];
+  EXPECT_EQ(ColumnTexts(reread, 2, 1, 15), ColumnTexts(sheet, 2, 1, 15));
+  EXPECT_EQ(ColumnTexts(reread, 1, 1, 15), ColumnTexts(sheet, 1, 1, 15));
+}
+
+TEST(Sort, TextFromSharedStringsSortsWithoutRegardToCase) {
+  TempDir dir;
+  std::string path = fixtures::WriteKeyColumn(dir, "keys.xlsx", {"delta", "Bravo", "", "alpha", "charlie", "ALPHA", "3"});
+  host::Application app;
+  host::Workbook& book = app.Workbooks().Open(path);
+  host::Worksheet& sheet = *book.Worksheets()[0];
+  sheet.UsedRange().Sort(host::Cells(1, 1));
+  EXPECT_EQ(ColumnTexts(sheet, 1, 1, 7),
+            (std::vector<std::string>{"3", "alpha", "ALPHA", "Bravo", "charlie", "delta", ""}));
+  EXPECT_EQ(ColumnTexts(sheet, 2, 1, 7), (std::vector<std::string>{"7", "4", "6", "2", "5", "1", "3"}));
+}
+
+TEST(Sort, DescendingKeepsEmptyCellsLast) {
+  TempDir dir;
+  std::string path = fixtures::WriteKeyColumn(dir, "keys.xlsx", {"1", "", "3", "b", "2"});
+  host::Application app;
+  host::Worksheet& sheet = *app.Workbooks().Open(path).Worksheets()[0];
+  sheet.UsedRange().Sort(host::Cells(1, 1), 2);
+  EXPECT_EQ(ColumnTexts(sheet, 1, 1, 5), (std::vector<std::string>{"b", "3", "2", "1", ""}));
+}
+
+TEST(Sort, OnlyTheRangeColumnsMoveAndRowAttributesStay) {
+  TempDir dir;
+  std::string rows =
+      "<row r=\"1\" ht=\"30\" customHeight=\"1\"><c r=\"A1\"><v>9</v></c><c r=\"B1\" s=\"1\"><v>3</v></c>"
+      "<c r=\"C1\"><v>100</v></c><c r=\"D1\"><v>1000</v></c></row>"
+      "<row r=\"2\" hidden=\"1\"><c r=\"A2\"><v>8</v></c><c r=\"B2\"><v>1</v></c><c r=\"C2\"><v>200</v></c></row>"
+      "<row r=\"3\"><c r=\"A3\"><v>7</v></c><c r=\"B3\"><v>2</v></c><c r=\"D3\"><v>3000</v></c></row>";
+  std::string styles =
+      "<styleSheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
+      "<cellXfs count=\"2\"><xf numFmtId=\"0\"/><xf numFmtId=\"2\"/></cellXfs></styleSheet>";
+  std::string path = dir.File("cols.xlsx");
+  fixtures::WriteZip(path, fixtures::MinimalWorkbook(rows, "", styles));
+  {
+    host::Application app;
+    host::Workbook& book = app.Workbooks().Open(path);
+    host::Worksheet& sheet = *book.Worksheets()[0];
+    sheet.GetRange("B1:C3").Sort(host::Cells(1, 2));
+    EXPECT_EQ(ColumnTexts(sheet, 1, 1, 3), (std::vector<std::string>{"9", "8", "7"}));  // left of the range
+    EXPECT_EQ(ColumnTexts(sheet, 2, 1, 3), (std::vector<std::string>{"1", "2", "3.00"}));  // style moved along
+    EXPECT_EQ(ColumnTexts(sheet, 3, 1, 3), (std::vector<std::string>{"200", "", "100"}));
+    EXPECT_EQ(ColumnTexts(sheet, 4, 1, 3), (std::vector<std::string>{"1000", "", "3000"}));  // right of the range
+    EXPECT_TRUE(sheet.Rows(2).Hidden());
+    book.Save();
+  }
+  std::string xml = fixtures::ReadZip(path)["xl/worksheets/sheet1.xml"];
+  EXPECT_NE(xml.find("<row r=\"1\" ht=\"30\" customHeight=\"1\">"), std::string::npos) << xml;
+  EXPECT_NE(xml.find("<row r=\"2\" hidden=\"1\">"), std::string::npos) << xml;
+  EXPECT_NE(xml.find("<c r=\"B3\" s=\"1\"><v>3</v></c>"), std::string::npos) << xml;
+  host::Application app;
+  host::Worksheet& sheet = *app.Workbooks().Open(path).Worksheets()[0];
+  EXPECT_EQ(ColumnTexts(sheet, 3, 1, 3), (std::vector<std::string>{"200", "", "100"}));
+  EXPECT_EQ(sheet.Cells(3, 2).Text(), "3.00");
+}
+
+TEST(Sort, MovedFormulasShiftAndTheWorkbookRecalculates) {
+  TempDir dir;
+  std::string rows =
+      "<row r=\"1\"><c r=\"A1\"><v>3</v></c><c r=\"B1\"><f>A1*2+$A$1</f><v>9</v></c></row>"
+      "<row r=\"2\"><c r=\"A2\"><v>1</v></c><c r=\"B2\"><f t=\"shared\" ref=\"B2:B3\" si=\"0\">A2*10</f><v>10</v></c></row>"
+      "<row r=\"3\"><c r=\"A3\"><v>2</v></c><c r=\"B3\"><f t=\"shared\" si=\"0\"/><v>20</v></c></row>";
+  std::string path = dir.File("formulas.xlsx");
+  fixtures::WriteZip(path, fixtures::MinimalWorkbook(rows));
+  {
+    host::Application app;
+    host::Workbook& book = app.Workbooks().Open(path);
+    host::Worksheet& sheet = *book.Worksheets()[0];
+    EXPECT_EQ(sheet.Cells(3, 2).Formula(), "A3*10");
+    sheet.UsedRange().Sort(host::Cells(1, 1));
+    EXPECT_EQ(ColumnTexts(sheet, 1, 1, 3), (std::vector<std::string>{"1", "2", "3"}));
+    EXPECT_EQ(sheet.Cells(1, 2).Formula(), "A1*10");
+    EXPECT_EQ(sheet.Cells(2, 2).Formula(), "A2*10");
+    EXPECT_EQ(sheet.Cells(3, 2).Formula(), "A3*2+$A$1");
+    EXPECT_EQ(sheet.Cells(3, 2).Text(), "9");  // cached value travels with the cell
+    book.Save();
+  }
+  auto parts = fixtures::ReadZip(path);
+  EXPECT_NE(parts["xl/workbook.xml"].find("fullCalcOnLoad=\"1\""), std::string::npos) << parts["xl/workbook.xml"];
+  const std::string& xml = parts["xl/worksheets/sheet1.xml"];
+  EXPECT_EQ(xml.find("t=\"shared\""), std::string::npos) << xml;
+  EXPECT_NE(xml.find("<c r=\"B3\"><f>A3*2+$A$1</f><v>9</v></c>"), std::string::npos) << xml;
+  host::Application app;
+  host::Worksheet& sheet = *app.Workbooks().Open(path).Worksheets()[0];
+  EXPECT_EQ(sheet.Cells(1, 2).Formula(), "A1*10");
+  EXPECT_EQ(sheet.Cells(2, 2).Formula(), "A2*10");
+}
+
+TEST(Sort, MovedFormulasDropTheCalculationChain) {
+  TempDir dir;
+  std::string rows =
+      "<row r=\"1\"><c r=\"A1\"><v>2</v></c><c r=\"B1\"><f>A1+1</f><v>3</v></c></row>"
+      "<row r=\"2\"><c r=\"A2\"><v>1</v></c><c r=\"B2\"><f>A2+1</f><v>2</v></c></row>";
+  auto parts = fixtures::MinimalWorkbook(rows);
+  for (auto& [name, xml] : parts) {
+    if (name == "[Content_Types].xml")
+      xml.insert(xml.find("</Types>"), "<Override PartName=\"/xl/calcChain.xml\" "
+                                        "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.calcChain+xml\"/>");
+    if (name == "xl/_rels/workbook.xml.rels")
+      xml.insert(xml.find("</Relationships>"),
+                 "<Relationship Id=\"rId9\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/calcChain\" "
+                 "Target=\"calcChain.xml\"/>");
+  }
+  parts.emplace_back("xl/calcChain.xml", "<calcChain xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
+                                         "<c r=\"B1\" i=\"1\"/><c r=\"B2\"/></calcChain>");
+  std::string path = dir.File("chain.xlsx");
+  fixtures::WriteZip(path, parts);
+  {
+    host::Application app;
+    host::Workbook& book = app.Workbooks().Open(path);
+    book.Worksheets()[0]->UsedRange().Sort(host::Cells(1, 1));
+    book.Save();
+  }
+  auto after = fixtures::ReadZip(path);
+  EXPECT_EQ(after.count("xl/calcChain.xml"), 0u);
+  EXPECT_EQ(after["[Content_Types].xml"].find("calcChain"), std::string::npos) << after["[Content_Types].xml"];
+  EXPECT_NE(after["[Content_Types].xml"].find("/xl/worksheets/sheet1.xml"), std::string::npos);
+  EXPECT_EQ(after["xl/_rels/workbook.xml.rels"].find("calcChain"), std::string::npos);
+  EXPECT_NE(after["xl/_rels/workbook.xml.rels"].find("worksheets/sheet1.xml"), std::string::npos);
+  host::Application app;
+  host::Worksheet& sheet = *app.Workbooks().Open(path).Worksheets()[0];
+  EXPECT_EQ(sheet.Cells(1, 2).Formula(), "A1+1");
+  EXPECT_EQ(sheet.Cells(2, 2).Formula(), "A2+1");
+}
+
+TEST(Sort, SortWithoutFormulasLeavesWorkbookPartAlone) {
+  TempDir dir;
+  std::string path = fixtures::WriteKeyColumn(dir, "k.xlsx", {"c", "a", "b"});
+  auto before = fixtures::ReadZipRaw(path);
+  host::Application app;
+  host::Workbook& book = app.Workbooks().Open(path);
+  book.Worksheets()[0]->UsedRange().Sort(host::Cells(1, 1));
+  book.Save();
+  auto after = fixtures::ReadZipRaw(path);
+  EXPECT_EQ(after["xl/workbook.xml"], before["xl/workbook.xml"]);
+  EXPECT_EQ(after["xl/sharedStrings.xml"], before["xl/sharedStrings.xml"]);
+  EXPECT_NE(after["xl/worksheets/sheet1.xml"], before["xl/worksheets/sheet1.xml"]);
+}
+
+TEST(Sort, AlreadySortedRangeChangesNothing) {
+  TempDir dir;
+  std::string path = fixtures::WriteKeyColumn(dir, "k.xlsx", {"1", "2", "a", ""});
+  auto before = fixtures::ReadZipRaw(path);
+  host::Application app;
+  host::Workbook& book = app.Workbooks().Open(path);
+  book.Worksheets()[0]->UsedRange().Sort(host::Cells(1, 1));
+  book.Save();
+  EXPECT_EQ(fixtures::ReadZipRaw(path), before);
+}
+
+TEST(Sort, BlankRowsInsideTheRangeGoLastInTheirOrder) {
+  TempDir dir;
+  std::string rows =
+      "<row r=\"1\"><c r=\"A1\"><v>5</v></c></row>"
+      "<row r=\"3\"><c r=\"B3\"><v>77</v></c></row>"
+      "<row r=\"4\"><c r=\"A4\"><v>1</v></c><c r=\"B4\"><v>11</v></c></row>";
+  std::string path = dir.File("gaps.xlsx");
+  fixtures::WriteZip(path, fixtures::MinimalWorkbook(rows));
+  host::Application app;
+  host::Workbook& book = app.Workbooks().Open(path);
+  host::Worksheet& sheet = *book.Worksheets()[0];
+  sheet.GetRange("A1:B5").Sort(host::Cells(1, 1));
+  EXPECT_EQ(ColumnTexts(sheet, 1, 1, 5), (std::vector<std::string>{"1", "5", "", "", ""}));
+  // Row 2 (blank) and row 3 (empty key) follow in their old order, then row 5.
+  EXPECT_EQ(ColumnTexts(sheet, 2, 1, 5), (std::vector<std::string>{"11", "", "", "77", ""}));
+  book.Save();
+  host::Application again;
+  host::Worksheet& reread = *again.Workbooks().Open(path).Worksheets()[0];
+  EXPECT_EQ(ColumnTexts(reread, 2, 1, 5), (std::vector<std::string>{"11", "", "", "77", ""}));
+}
+
+TEST(Sort, RefusedRangesChangeNothing) {
+  TempDir dir;
+  std::string rows =
+      "<row r=\"1\"><c r=\"A1\"><v>3</v></c><c r=\"B1\"><v>1</v></c></row>"
+      "<row r=\"2\"><c r=\"A2\"><v>2</v></c><c r=\"B2\"><v>1</v></c></row>"
+      "<row r=\"3\"><c r=\"A3\"><v>1</v></c><c r=\"C3\"><f t=\"array\" ref=\"C3:C4\">A1:A2*2</f><v>6</v></c></row>"
+      "<row r=\"4\"><c r=\"C4\"><v>4</v></c></row>";
+  std::string path = dir.File("refused.xlsx");
+  auto parts = fixtures::MinimalWorkbook(rows);
+  for (auto& [name, xml] : parts)
+    if (name == "xl/worksheets/sheet1.xml")
+      xml = fixtures::SheetXml(rows, "<mergeCells count=\"1\"><mergeCell ref=\"B1:B2\"/></mergeCells>");
+  fixtures::WriteZip(path, parts);
+  std::string bytes = fixtures::ReadFile(path);
+  host::Application app;
+  host::Workbook& book = app.Workbooks().Open(path);
+  host::Worksheet& sheet = *book.Worksheets()[0];
+  try {
+    sheet.GetRange("A1:B3").Sort(host::Cells(1, 1));
+    FAIL() << "a range cutting merged cells was sorted";
+  } catch (const host::HostError& error) {
+    EXPECT_NE(std::string(error.what()).find("merged"), std::string::npos) << error.what();
+  }
+  EXPECT_THROW(sheet.GetRange("A3:C4").Sort(host::Cells(1, 1)), host::HostError);  // array formula
+  EXPECT_THROW(sheet.GetRange("A3:A4").Sort(host::Cells(1, 5)), host::HostError);  // key outside
+  EXPECT_THROW(sheet.GetRange("A3:A4").Sort(host::Cells(1, 1), 3), host::HostError);
+  EXPECT_EQ(ColumnTexts(sheet, 1, 1, 3), (std::vector<std::string>{"3", "2", "1"}));
+  book.Save();
+  auto after = fixtures::ReadZip(path);
+  auto before = [&] {
+    fixtures::WriteFile(dir.File("orig.xlsx"), bytes);
+    return fixtures::ReadZip(dir.File("orig.xlsx"));
+  }();
+  EXPECT_EQ(after, before);
+  // Outside the merged and array areas the sort works.
+  sheet.GetRange("A3:A4").Sort(host::Cells(1, 1));
+}
+
+TEST(Sort, HiddenRowsMadeBeforeASortAreKept) {
+  TempDir dir;
+  std::string path = fixtures::WriteKeyColumn(dir, "k.xlsx", {"c", "a", "b"});
+  {
+    host::Application app;
+    host::Workbook& book = app.Workbooks().Open(path);
+    host::Worksheet& sheet = *book.Worksheets()[0];
+    sheet.Rows(2).SetHidden(true);
+    sheet.Rows(6).SetHidden(true);
+    sheet.GetRange("A1:B6").Sort(host::Cells(1, 1));
+    EXPECT_TRUE(sheet.Rows(2).Hidden());
+    EXPECT_TRUE(sheet.Rows(6).Hidden());
+    book.Save();
+  }
+  host::Application app;
+  host::Worksheet& sheet = *app.Workbooks().Open(path).Worksheets()[0];
+  EXPECT_EQ(ColumnTexts(sheet, 1, 1, 3), (std::vector<std::string>{"a", "b", "c"}));
+  EXPECT_TRUE(sheet.Rows(2).Hidden());
+  EXPECT_TRUE(sheet.Rows(6).Hidden());
+  EXPECT_FALSE(sheet.Rows(1).Hidden());
+}
+
+TEST(Sort, TwoSortsInARowMoveCellsTwice) {
+  TempDir dir;
+  std::string rows =
+      "<row r=\"1\"><c r=\"A1\"><v>2</v></c><c r=\"B1\"><v>1</v></c><c r=\"C1\"><f>B1+1</f><v>2</v></c></row>"
+      "<row r=\"2\"><c r=\"A2\"><v>1</v></c><c r=\"B2\"><v>2</v></c><c r=\"C2\"><f>B2+1</f><v>3</v></c></row>";
+  std::string path = dir.File("twice.xlsx");
+  fixtures::WriteZip(path, fixtures::MinimalWorkbook(rows));
+  host::Application app;
+  host::Workbook& book = app.Workbooks().Open(path);
+  host::Worksheet& sheet = *book.Worksheets()[0];
+  sheet.UsedRange().Sort(host::Cells(1, 1));
+  EXPECT_EQ(sheet.Cells(1, 3).Formula(), "B1+1");
+  sheet.UsedRange().Sort(host::Cells(1, 2));
+  EXPECT_EQ(ColumnTexts(sheet, 2, 1, 2), (std::vector<std::string>{"1", "2"}));
+  EXPECT_EQ(sheet.Cells(1, 3).Formula(), "B1+1");
+  EXPECT_EQ(sheet.Cells(2, 3).Formula(), "B2+1");
+  book.Save();
+  host::Application again;
+  host::Worksheet& reread = *again.Workbooks().Open(path).Worksheets()[0];
+  EXPECT_EQ(ColumnTexts(reread, 1, 1, 2), (std::vector<std::string>{"2", "1"}));
+  EXPECT_EQ(reread.Cells(2, 3).Formula(), "B2+1");
+}
+
+}  // namespace
