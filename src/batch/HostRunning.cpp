@@ -123,6 +123,7 @@ const std::vector<std::string>& KnownSpreadsheetPrograms() {
       "gnumeric",        // Gnumeric
       "et",              // WPS Office spreadsheets
       "calligrasheets",  // Calligra Sheets
+      "DesktopEditors",  // ONLYOFFICE desktop editors
   };
   return kPrograms;
 }

@@ -368,6 +368,13 @@ void SheetData::ScanCell(XmlScanner& scanner, const XmlScanner::Tag& tag, int ro
     }
   }
   cell.length = static_cast<uint32_t>(scanner.Offset() - cell.begin);
+  // A value written with character references ("&#49;") is read decoded.
+  std::string decodedValue;
+  if (cell.kind != ValueKind::String && cell.kind != ValueKind::Error && cell.kind != ValueKind::IsoDate &&
+      cell.kind != ValueKind::Inline && valueText.find('&') != std::string_view::npos) {
+    decodedValue = DecodeXml(valueText);
+    valueText = decodedValue;
+  }
   auto setSpan = [&](std::string_view text) {
     cell.value.span.offset = static_cast<uint32_t>(text.data() - xml_.data());
     cell.value.span.size = static_cast<uint32_t>(text.size());

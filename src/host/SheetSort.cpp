@@ -22,10 +22,20 @@ struct SortKey {
   uint32_t rowIndex;  // index into rows_
   KeyClass cls;
   double number;
+  uint64_t prefix;  // text: its first 8 bytes, case folded, big-endian
   std::string_view text;
 };
 
 inline unsigned char Fold(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + 32 : c; }
+
+// Most comparisons of texts are decided by their first bytes; packing them
+// into a number spares the sort most visits to the strings themselves.
+uint64_t FoldedPrefix(std::string_view text) {
+  uint64_t prefix = 0;
+  for (size_t i = 0; i < 8; ++i)
+    prefix = (prefix << 8) | (i < text.size() ? Fold(static_cast<unsigned char>(text[i])) : 0);
+  return prefix;
+}
 
 int CompareNoCase(std::string_view a, std::string_view b) {
   size_t n = std::min(a.size(), b.size());
@@ -44,6 +54,7 @@ int CompareKeys(const SortKey& a, const SortKey& b) {
     case kBoolKey:
       return a.number < b.number ? -1 : (a.number > b.number ? 1 : 0);
     case kTextKey:
+      if (a.prefix != b.prefix) return a.prefix < b.prefix ? -1 : 1;
       return CompareNoCase(a.text, b.text);
     default:
       return 0;
@@ -157,7 +168,7 @@ bool SheetData::Sort(const CellArea& area, int keyColumn, bool descending, const
   for (auto it = firstRow; it != lastRow; ++it) {
     auto [lo, hi] = rangeCells(*it);
     if (lo == hi) continue;
-    SortKey key{static_cast<uint32_t>(it - rows_.begin()), kEmptyKey, 0, {}};
+    SortKey key{static_cast<uint32_t>(it - rows_.begin()), kEmptyKey, 0, 0, {}};
     const CellRecord* cell = std::lower_bound(lo, hi, keyColumn, [](const CellRecord& c, int v) { return c.column < v; });
     if (cell != hi && cell->column == keyColumn) {
       switch (cell->kind) {
@@ -206,6 +217,8 @@ bool SheetData::Sort(const CellArea& area, int keyColumn, bool descending, const
     keys.push_back(key);
   }
   for (auto [k, d] : decodedRefs) keys[k].text = decoded[d];
+  for (SortKey& key : keys)
+    if (key.cls == kTextKey) key.prefix = FoldedPrefix(key.text);
 
   std::vector<SortKey> sorted = keys;
   std::stable_sort(sorted.begin(), sorted.end(), [descending](const SortKey& a, const SortKey& b) {

@@ -159,6 +159,7 @@ WorkbookFile::WorkbookFile(const std::string& path) : path_(path) {
 
   std::map<std::string, Relationship> rels;
   std::string relsPart = RelationshipsPartOf(workbookPart_);
+  workbookRelsPart_ = relsPart;
   if (package_->Has(relsPart)) {
     std::string relsXml = ReadXmlPart(relsPart);
     pugi::xml_document relsDoc;
@@ -177,6 +178,7 @@ WorkbookFile::WorkbookFile(const std::string& path) : path_(path) {
     if (r.external) continue;
     if (EndsWith(r.type, "/sharedStrings")) stringsPart = r.target;
     else if (EndsWith(r.type, "/styles")) stylesPart = r.target;
+    else if (EndsWith(r.type, "/calcChain")) calcChainPart_ = r.target;
   }
 
   for (pugi::xml_node sheet : Child(root, "sheets").children()) {
@@ -268,6 +270,25 @@ std::string WorkbookFile::WorkbookWithFullCalc() const {
   return out.str();
 }
 
+std::string WorkbookFile::PartWithout(const std::string& part,
+                                      const std::function<bool(const pugi::xml_node&)>& drop) const {
+  std::string xml = package_->Read(part);
+  pugi::xml_document doc;
+  unsigned flags = pugi::parse_full & ~pugi::parse_doctype;
+  if (!doc.load_buffer(xml.data(), xml.size(), flags, pugi::encoding_auto))
+    throw HostError("Cannot save \"" + path_ + "\": the part " + part + " cannot be read again.");
+  pugi::xml_node root = doc.document_element();
+  for (pugi::xml_node child = root.first_child(); child;) {
+    pugi::xml_node next = child.next_sibling();
+    if (child.type() == pugi::node_element && drop(child)) root.remove_child(child);
+    child = next;
+  }
+  std::ostringstream out;
+  doc.save(out, "", pugi::format_raw | (doc.first_child().type() == pugi::node_declaration ? 0 : pugi::format_no_declaration),
+           pugi::encoding_utf8);
+  return out.str();
+}
+
 void WorkbookFile::Save(const std::vector<std::pair<std::string, const SheetData*>>& sheets) {
   std::map<std::string, NewPart> changed;
   for (const auto& [part, data] : sheets) {
@@ -287,6 +308,30 @@ void WorkbookFile::Save(const std::vector<std::pair<std::string, const SheetData
                                                              return *text;
                                                            },
                                                            text->size()};
+  }
+  if (fullCalc_ && !calcChainPart_.empty() && package_->Has(calcChainPart_)) {
+    // Moved formulas leave the calculation chain naming the wrong cells; the
+    // chain is only a cache, so it goes (with its relationship and content
+    // type) and is rebuilt by the full recalculation.
+    auto text = [](std::string xml) {
+      auto shared = std::make_shared<std::string>(std::move(xml));
+      auto done = std::make_shared<bool>(false);
+      return NewPart{[shared, done]() -> std::string_view {
+                       if (*done) return {};
+                       *done = true;
+                       return *shared;
+                     },
+                     shared->size()};
+    };
+    std::string chain = calcChainPart_;
+    changed[package_->StoredName(chain)] = NewPart{};
+    changed[package_->StoredName(workbookRelsPart_)] = text(PartWithout(workbookRelsPart_, [](const pugi::xml_node& n) {
+      return EndsWith(n.attribute("Type").value(), "/calcChain");
+    }));
+    changed[package_->StoredName("[Content_Types].xml")] =
+        text(PartWithout("[Content_Types].xml", [&chain](const pugi::xml_node& n) {
+          return LocalName(n.name()) == "Override" && Lower(n.attribute("PartName").value()) == "/" + Lower(chain);
+        }));
   }
   package_->Save(changed);
 }

@@ -3,6 +3,7 @@
 // relationships, the sheet list, shared strings and styles, and the saving
 // of what changed.
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -10,6 +11,10 @@
 #include "host/Package.h"
 #include "host/SharedStrings.h"
 #include "host/Styles.h"
+
+namespace pugi {
+class xml_node;
+}
 
 namespace host {
 
@@ -51,11 +56,15 @@ class WorkbookFile {
   [[noreturn]] void Fail(const std::string& what) const;
   std::string ReadXmlPart(const std::string& part);
   std::string WorkbookWithFullCalc() const;
+  // The XML of part without the elements for which drop(element) is true.
+  std::string PartWithout(const std::string& part, const std::function<bool(const pugi::xml_node&)>& drop) const;
 
   std::string path_;
   std::unique_ptr<Package> package_;
   std::string workbookPart_;
   std::string workbookXml_;  // kept for the recalculation flag
+  std::string workbookRelsPart_;
+  std::string calcChainPart_;  // the calculation chain, dropped when formulas move
   std::vector<SheetEntry> sheets_;
   std::vector<std::unique_ptr<SheetData>> data_;
   size_t activeTab_ = 0;

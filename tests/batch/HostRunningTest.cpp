@@ -185,7 +185,7 @@ TEST(HostRunning, RealProcessTableSeesAProgramOfThisUser) {
   QFile(fake).setPermissions(QFile::ReadOwner | QFile::ExeOwner);
   QProcess program;
   program.start(fake, {"30"});
-  ASSERT_TRUE(program.waitForStarted());
+  if (!program.waitForStarted()) GTEST_SKIP() << "programs cannot run from " << dir.path().toStdString();
   EXPECT_TRUE(IsHostRunning(ProcessTable{}));
   EXPECT_FALSE(IsHostRunning({"/proc", ProcessTable::CurrentUser() + 77777}));
   program.kill();

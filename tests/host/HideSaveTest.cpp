@@ -98,6 +98,33 @@ TEST(HideAndSave, HiddenRowsSurviveAndOtherPartsKeepTheirBytes) {
   EXPECT_EQ(sheet.Cells(13, 1).Text(), "merged");
 }
 
+TEST(HideAndSave, EveryValueReadsTheSameAfterASave) {
+  TempDir dir;
+  std::string path = fixtures::WriteMixedWorkbook(dir);
+  auto snapshot = [](host::Workbook& book) {
+    std::vector<std::string> texts;
+    for (host::Worksheet* sheet : book.Worksheets())
+      for (int r = 1; r <= 10; ++r)
+        for (int c = 1; c <= 7; ++c)
+          texts.push_back(sheet->Cells(r, c).Text() + "|" + sheet->Cells(r, c).Formula() + "|" + sheet->Cells(r, c).FormatCode());
+    return texts;
+  };
+  std::vector<std::string> before;
+  {
+    host::Application app;
+    host::Workbook& book = app.Workbooks().Open(path);
+    before = snapshot(book);
+    book.Worksheets()[0]->Rows(3).SetHidden(true);
+    book.Worksheets()[1]->Rows(1).SetHidden(true);
+    book.Save();
+  }
+  host::Application app;
+  host::Workbook& book = app.Workbooks().Open(path);
+  EXPECT_EQ(snapshot(book), before);
+  EXPECT_TRUE(book.Worksheets()[1]->Rows(1).Hidden());
+  EXPECT_EQ(book.SheetCount(), 3);
+}
+
 TEST(HideAndSave, ShowingARowAgainAndHidingTwiceChangeNothingElse) {
   TempDir dir;
   std::string path = fixtures::WriteKeyColumn(dir, "k.xlsx", {"a", "b", "c"});
@@ -176,6 +203,51 @@ TEST(HideAndSave, UnchangedWorkbookSavesEveryEntryAsItWas) {
   host::Application app;
   app.Workbooks().Open(path).Save();
   EXPECT_EQ(fixtures::ReadZipRaw(path), rawBefore);
+}
+
+TEST(HideAndSave, MacroWorkbooksAndTemplatesKeepTheirFormat) {
+  TempDir dir;
+  struct Kind {
+    const char* name;
+    const char* contentType;
+  };
+  const Kind kinds[] = {
+      {"macros.xlsm", "application/vnd.ms-excel.sheet.macroEnabled.main+xml"},
+      {"template.xltx", "application/vnd.openxmlformats-officedocument.spreadsheetml.template.main+xml"},
+      {"macro-template.xltm", "application/vnd.ms-excel.template.macroEnabled.main+xml"},
+  };
+  std::string vba = std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + std::string(3000, '\x07');
+  for (const Kind& kind : kinds) {
+    auto parts = fixtures::MinimalWorkbook("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>");
+    for (auto& [name, xml] : parts) {
+      if (name == "[Content_Types].xml") {
+        xml.replace(xml.find("application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml"), 74, kind.contentType);
+        xml.insert(xml.find("</Types>"), "<Default Extension=\"bin\" ContentType=\"application/vnd.ms-office.vbaProject\"/>");
+      }
+      if (name == "xl/_rels/workbook.xml.rels")
+        xml.insert(xml.find("</Relationships>"),
+                   "<Relationship Id=\"rId7\" Type=\"http://schemas.microsoft.com/office/2006/relationships/vbaProject\" "
+                   "Target=\"vbaProject.bin\"/>");
+    }
+    parts.emplace_back("xl/vbaProject.bin", vba);
+    parts.emplace_back("customXml/item1.xml", "<unknown xmlns=\"urn:x\"><kept/></unknown>");
+    std::string path = dir.File(kind.name);
+    fixtures::WriteZip(path, parts);
+    auto before = fixtures::ReadZipRaw(path);
+    {
+      host::Application app;
+      host::Workbook& book = app.Workbooks().Open(path);
+      book.Worksheets()[0]->Rows(1).SetHidden(true);
+      book.Save();
+    }
+    auto after = fixtures::ReadZipRaw(path);
+    EXPECT_EQ(after["xl/vbaProject.bin"], before["xl/vbaProject.bin"]) << kind.name;
+    EXPECT_EQ(after["[Content_Types].xml"], before["[Content_Types].xml"]) << kind.name;
+    EXPECT_EQ(after["customXml/item1.xml"], before["customXml/item1.xml"]) << kind.name;
+    EXPECT_EQ(fixtures::ReadZip(path)["xl/vbaProject.bin"], vba);
+    host::Application app;
+    EXPECT_TRUE(app.Workbooks().Open(path).Worksheets()[0]->Rows(1).Hidden()) << kind.name;
+  }
 }
 
 TEST(HideAndSave, HidingInAnEmptySheetMakesSheetData) {

@@ -157,6 +157,43 @@ TEST(Sort, MovedFormulasShiftAndTheWorkbookRecalculates) {
   EXPECT_EQ(sheet.Cells(2, 2).Formula(), "A2*10");
 }
 
+TEST(Sort, MovedFormulasDropTheCalculationChain) {
+  TempDir dir;
+  std::string rows =
+      "<row r=\"1\"><c r=\"A1\"><v>2</v></c><c r=\"B1\"><f>A1+1</f><v>3</v></c></row>"
+      "<row r=\"2\"><c r=\"A2\"><v>1</v></c><c r=\"B2\"><f>A2+1</f><v>2</v></c></row>";
+  auto parts = fixtures::MinimalWorkbook(rows);
+  for (auto& [name, xml] : parts) {
+    if (name == "[Content_Types].xml")
+      xml.insert(xml.find("</Types>"), "<Override PartName=\"/xl/calcChain.xml\" "
+                                        "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.calcChain+xml\"/>");
+    if (name == "xl/_rels/workbook.xml.rels")
+      xml.insert(xml.find("</Relationships>"),
+                 "<Relationship Id=\"rId9\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/calcChain\" "
+                 "Target=\"calcChain.xml\"/>");
+  }
+  parts.emplace_back("xl/calcChain.xml", "<calcChain xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
+                                         "<c r=\"B1\" i=\"1\"/><c r=\"B2\"/></calcChain>");
+  std::string path = dir.File("chain.xlsx");
+  fixtures::WriteZip(path, parts);
+  {
+    host::Application app;
+    host::Workbook& book = app.Workbooks().Open(path);
+    book.Worksheets()[0]->UsedRange().Sort(host::Cells(1, 1));
+    book.Save();
+  }
+  auto after = fixtures::ReadZip(path);
+  EXPECT_EQ(after.count("xl/calcChain.xml"), 0u);
+  EXPECT_EQ(after["[Content_Types].xml"].find("calcChain"), std::string::npos) << after["[Content_Types].xml"];
+  EXPECT_NE(after["[Content_Types].xml"].find("/xl/worksheets/sheet1.xml"), std::string::npos);
+  EXPECT_EQ(after["xl/_rels/workbook.xml.rels"].find("calcChain"), std::string::npos);
+  EXPECT_NE(after["xl/_rels/workbook.xml.rels"].find("worksheets/sheet1.xml"), std::string::npos);
+  host::Application app;
+  host::Worksheet& sheet = *app.Workbooks().Open(path).Worksheets()[0];
+  EXPECT_EQ(sheet.Cells(1, 2).Formula(), "A1+1");
+  EXPECT_EQ(sheet.Cells(2, 2).Formula(), "A2+1");
+}
+
 TEST(Sort, SortWithoutFormulasLeavesWorkbookPartAlone) {
   TempDir dir;
   std::string path = fixtures::WriteKeyColumn(dir, "k.xlsx", {"c", "a", "b"});

@@ -69,15 +69,16 @@ class DialogDriver {
   int ticks_ = 0;
 };
 
-// Highlights the block (1-based, inclusive) in a tab's grid, as a mouse drag does.
+// Highlights the block (sheet rows and columns, 1-based, inclusive) in a tab's
+// grid, as a mouse drag from its first to its last shown cell does.
 inline void HighlightBlock(host::ui::WorkbookView& view, int tab, int firstRow, int firstColumn,
                            int lastRow, int lastColumn) {
   view.Tabs()->setCurrentIndex(tab);
   QTableView* grid = view.Grid(tab);
-  const QAbstractItemModel* model = grid->model();
+  const auto* model = static_cast<const host::ui::SheetModel*>(grid->model());
   grid->selectionModel()->select(
-      QItemSelection(model->index(firstRow - 1, firstColumn - 1),
-                     model->index(lastRow - 1, lastColumn - 1)),
+      QItemSelection(model->index(model->GridRow(firstRow), firstColumn - 1),
+                     model->index(model->GridRow(lastRow), lastColumn - 1)),
       QItemSelectionModel::ClearAndSelect);
 }
 

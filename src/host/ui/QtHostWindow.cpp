@@ -1,10 +1,12 @@
 #include "host/ui/QtHostWindow.h"
 
 #include "host/Application.h"
+#include "host/HostError.h"
 #include "host/Workbook.h"
 #include "host/Workbooks.h"
 #include "host/ui/CellBlockDialog.h"
 #include "host/ui/HostMainWindow.h"
+#include "host/ui/WorkbookView.h"
 
 #include <QApplication>
 
@@ -19,7 +21,16 @@ host::Workbook* QtHostWindow::LastWorkbook() const {
   return books.Count() > 0 ? &books(books.Count()) : nullptr;
 }
 
+namespace {
+// Widgets need the program's QApplication; without one there is no window.
+void CheckWindowSystem() {
+  if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
+    throw host::HostError("The host's window cannot be shown: this program has no window system.");
+}
+}  // namespace
+
 void QtHostWindow::Show() {
+  CheckWindowSystem();
   host::Workbook* workbook = LastWorkbook();
   if (!window_ || workbook != shown_) {
     window_ = std::make_unique<HostMainWindow>(QString::fromStdString(app_->Name()), workbook);
@@ -45,6 +56,8 @@ void QtHostWindow::Close() {
 std::optional<host::Range> QtHostWindow::InputBox(std::string_view prompt, int /*type*/) {
   // Only block answers are asked of this host, whatever the type.
   if (!window_ || !window_->isVisible()) Show();
+  // The program may have changed the workbook since the window was shown.
+  if (window_->View()) window_->View()->Reload();
   CellBlockDialog dialog(QString::fromUtf8(prompt.data(), static_cast<qsizetype>(prompt.size())),
                          window_->View(), window_.get());
   // Closing the window gives up the question.

@@ -32,14 +32,36 @@ WorkbookView::WorkbookView(host::Workbook& workbook, QWidget* parent)
   }
   if (!activeSheet_ && !sheets_.empty()) activeSheet_ = sheets_.front();
 
-  for (host::Worksheet* sheet : sheets_)
-    tabs_->addTab(MakeGrid(*sheet), QString::fromStdString(sheet->Name()));
+  // Each tab gets an empty page now and its grid when first shown: reading
+  // a sheet's hidden rows takes a moment, and most tabs are never looked at.
+  grids_.assign(sheets_.size(), nullptr);
+  for (host::Worksheet* sheet : sheets_) {
+    auto* page = new QWidget;
+    auto* pageLayout = new QVBoxLayout(page);
+    pageLayout->setContentsMargins(0, 0, 0, 0);
+    // "&" in a sheet name is text, not a keyboard shortcut.
+    tabs_->addTab(page, QString::fromStdString(sheet->Name()).replace(u'&', QStringLiteral("&&")));
+  }
   const auto active = std::find(sheets_.begin(), sheets_.end(), activeSheet_);
   if (active != sheets_.end()) tabs_->setCurrentIndex(static_cast<int>(active - sheets_.begin()));
+  if (!sheets_.empty()) Grid(tabs_->currentIndex());
+  connect(tabs_, &QTabWidget::currentChanged, this, [this](int tab) {
+    if (tab >= 0) Grid(tab);
+  });
 }
 
-QTableView* WorkbookView::Grid(int tab) const {
-  return qobject_cast<QTableView*>(tabs_->widget(tab));
+QTableView* WorkbookView::Grid(int tab) {
+  if (tab < 0 || tab >= SheetCount()) return nullptr;
+  if (!grids_[tab]) {
+    grids_[tab] = MakeGrid(*sheets_[tab]);
+    tabs_->widget(tab)->layout()->addWidget(grids_[tab]);
+  }
+  return grids_[tab];
+}
+
+void WorkbookView::Reload() {
+  for (QTableView* grid : grids_)
+    if (grid) static_cast<SheetModel*>(grid->model())->Reload();
 }
 
 QTableView* WorkbookView::MakeGrid(host::Worksheet& sheet) {
@@ -56,13 +78,8 @@ QTableView* WorkbookView::MakeGrid(host::Worksheet& sheet) {
   grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 6);
   grid->verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
 
-  // Hidden rows only occur within the extent the sheet holds.
-  const int lastRow = std::min(sheet.MaxRow(), SheetModel::kRowCount);
-  for (int row = 1; row <= lastRow; ++row)
-    if (sheet.RowHidden(row)) grid->setRowHidden(row - 1, true);
-
-  connect(grid->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this, grid] {
-    const int tab = tabs_->indexOf(grid);
+  const int tab = static_cast<int>(std::find(sheets_.begin(), sheets_.end(), &sheet) - sheets_.begin());
+  connect(grid->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this, tab] {
     const QString reference = BlockOf(tab);
     if (!reference.isEmpty()) emit BlockHighlighted(reference);
   });
@@ -70,12 +87,12 @@ QTableView* WorkbookView::MakeGrid(host::Worksheet& sheet) {
 }
 
 QString WorkbookView::BlockOf(int tab) const {
-  const QTableView* grid = Grid(tab);
-  if (!grid) return {};
+  if (tab < 0 || tab >= SheetCount() || !grids_[tab]) return {};
+  const QTableView* grid = grids_[tab];
   const QItemSelection selection = grid->selectionModel()->selection();
   if (selection.isEmpty()) return {};
-  // Hidden rows split a highlighted block into pieces; the block covers them all.
-  int top = SheetModel::kRowCount, left = SheetModel::kColumnCount, bottom = -1, right = -1;
+  // The block covers every highlighted piece, and the hidden rows between them.
+  int top = SheetModel::kSheetRows, left = SheetModel::kSheetColumns, bottom = -1, right = -1;
   for (const QItemSelectionRange& piece : selection) {
     top = std::min(top, piece.top());
     left = std::min(left, piece.left());
@@ -83,10 +100,12 @@ QString WorkbookView::BlockOf(int tab) const {
     right = std::max(right, piece.right());
   }
   if (bottom < 0 || right < 0) return {};
-  host::Worksheet& sheet = Sheet(tab);
+  const auto* model = static_cast<const SheetModel*>(grid->model());
+  host::Worksheet& sheet = model->Sheet();
   const QString qualifier =
       &sheet == activeSheet_ ? QString() : QString::fromStdString(sheet.Name());
-  return BlockReference(qualifier, top + 1, left + 1, bottom + 1, right + 1);
+  return BlockReference(qualifier, model->SheetRow(top), left + 1, model->SheetRow(bottom),
+                        right + 1);
 }
 
 QString WorkbookView::HighlightedBlock() const { return BlockOf(tabs_->currentIndex()); }

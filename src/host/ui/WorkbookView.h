@@ -28,10 +28,14 @@ class WorkbookView : public QWidget {
   host::Worksheet* ActiveSheet() const { return activeSheet_; }
 
   // The tabs, in workbook order, and the grid and sheet of each (0-based).
+  // A tab's grid is made when the tab is first shown or asked for.
   QTabWidget* Tabs() const { return tabs_; }
   int SheetCount() const { return static_cast<int>(sheets_.size()); }
-  QTableView* Grid(int tab) const;
+  QTableView* Grid(int tab);
   host::Worksheet& Sheet(int tab) const { return *sheets_.at(tab); }
+
+  // Shows the sheets as the engine holds them now (after a sort or a filter).
+  void Reload();
 
   // The block highlighted in the current tab's grid (the smallest block that
   // covers the highlighted cells), named with its sheet when that is not the
@@ -49,6 +53,7 @@ class WorkbookView : public QWidget {
   host::Workbook* workbook_;
   host::Worksheet* activeSheet_ = nullptr;
   std::vector<host::Worksheet*> sheets_;
+  std::vector<QTableView*> grids_;  // nullptr until made
   QTabWidget* tabs_;
 };
 

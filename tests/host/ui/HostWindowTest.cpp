@@ -89,20 +89,30 @@ TEST_F(HostWindowTest, VisibleShowsTheWorkbookWithATabPerSheetAndTheActiveOneSel
   EXPECT_EQ(view->Tabs()->tabText(2), "My sheet");
   EXPECT_EQ(view->Tabs()->currentIndex(), 1);
   EXPECT_EQ(view->ActiveSheet(), &SheetNamed(wb, "Sheet2"));
+  // Only the tab in view has its grid yet; another gets one when shown.
+  EXPECT_EQ(view->findChildren<QTableView*>().size(), 1);
+  view->Tabs()->setCurrentIndex(2);
+  const auto grids = view->findChildren<QTableView*>();
+  ASSERT_EQ(grids.size(), 2);
+  EXPECT_TRUE(view->Tabs()->currentWidget()->isAncestorOf(view->Grid(2)));
+  const auto* model = static_cast<const host::ui::SheetModel*>(view->Grid(2)->model());
+  EXPECT_EQ(&model->Sheet(), &SheetNamed(wb, "My sheet"));
 }
 
-TEST_F(HostWindowTest, GridShowsDisplayedTextHeadersAndHiddenRows) {
+TEST_F(HostWindowTest, GridShowsDisplayedTextAndHeadersAndLeavesHiddenRowsOut) {
   Open();
   app_->SetVisible(true);
   WorkbookView* view = ShownHostWindow()->View();
   QTableView* grid = view->Grid(0);
   const QAbstractItemModel* model = grid->model();
-  EXPECT_EQ(model->rowCount(), 1048576);
+  EXPECT_EQ(model->rowCount(), 1048576 - 1);  // Sheet1 hides row 5
   EXPECT_EQ(model->columnCount(), 16384);
   EXPECT_EQ(model->data(model->index(0, 0)).toString(), "Item");
   EXPECT_EQ(model->data(model->index(1, 0)).toString(), "a1");
   EXPECT_EQ(model->data(model->index(1, 1)).toString(), "101");
-  EXPECT_EQ(model->data(model->index(12, 1)).toString(), "TRUE");
+  EXPECT_EQ(model->data(model->index(3, 0)).toString(), "a3");
+  EXPECT_EQ(model->data(model->index(4, 0)).toString(), "a5");  // a4, in row 5, is hidden
+  EXPECT_EQ(model->data(model->index(11, 1)).toString(), "TRUE");
   EXPECT_EQ(model->data(model->index(40, 40)).toString(), "");
   EXPECT_EQ(model->data(model->index(1, 1), Qt::TextAlignmentRole).value<Qt::Alignment>() &
                 Qt::AlignHorizontal_Mask,
@@ -110,22 +120,61 @@ TEST_F(HostWindowTest, GridShowsDisplayedTextHeadersAndHiddenRows) {
   EXPECT_EQ(model->headerData(0, Qt::Horizontal).toString(), "A");
   EXPECT_EQ(model->headerData(27, Qt::Horizontal).toString(), "AB");
   EXPECT_EQ(model->headerData(0, Qt::Vertical).toString(), "1");
-  EXPECT_EQ(model->headerData(1048575, Qt::Vertical).toString(), "1048576");
-  EXPECT_TRUE(grid->isRowHidden(4));
-  EXPECT_FALSE(grid->isRowHidden(3));
-  EXPECT_FALSE(grid->isRowHidden(5));
-  EXPECT_FALSE(view->Grid(1)->isRowHidden(4));  // only Sheet1 hides row 5
+  EXPECT_EQ(model->headerData(3, Qt::Vertical).toString(), "4");
+  EXPECT_EQ(model->headerData(4, Qt::Vertical).toString(), "6");
+  EXPECT_EQ(model->headerData(model->rowCount() - 1, Qt::Vertical).toString(), "1048576");
+  const QAbstractItemModel* sheet2 = view->Grid(1)->model();  // only Sheet1 hides a row
+  EXPECT_EQ(sheet2->rowCount(), 1048576);
+  EXPECT_EQ(sheet2->headerData(4, Qt::Vertical).toString(), "5");
 }
 
 TEST_F(HostWindowTest, FarRowsShowWithoutReadingTheWholeSheetIntoTheGrid) {
   Open({.farCell = true});
   app_->SetVisible(true);
   QTableView* grid = ShownHostWindow()->View()->Grid(0);
-  EXPECT_EQ(grid->model()->data(grid->model()->index(999999, 0)).toString(), "far");
-  EXPECT_TRUE(grid->isRowHidden(999997));
-  EXPECT_FALSE(grid->isRowHidden(999998));
-  grid->scrollTo(grid->model()->index(999999, 0));
+  const auto* model = static_cast<const host::ui::SheetModel*>(grid->model());
+  EXPECT_EQ(model->HiddenRows(), (std::vector<int>{5, 999998}));
+  const int far = model->GridRow(1000000);
+  EXPECT_EQ(far, 1000000 - 1 - 2);
+  EXPECT_EQ(model->data(model->index(far, 0)).toString(), "far");
+  EXPECT_EQ(model->headerData(far - 1, Qt::Vertical).toString(), "999999");
+  EXPECT_EQ(model->headerData(far - 2, Qt::Vertical).toString(), "999997");
+  grid->scrollTo(model->index(far, 0));
   EXPECT_GT(grid->verticalScrollBar()->value(), 0);
+}
+
+TEST_F(HostWindowTest, GridRowsAndSheetRowsMapBothWaysAroundHiddenRuns) {
+  host::Workbook& wb = Open();
+  host::Worksheet& sheet = SheetNamed(wb, "Sheet2");
+  for (int row : {1, 3, 4, 5, 9, 1048576}) sheet.Rows(row).SetHidden(true);
+  host::ui::SheetModel model(sheet);
+  EXPECT_EQ(model.rowCount(), 1048576 - 6);
+  const std::vector<int> shown = {2, 6, 7, 8, 10, 11};
+  for (int g = 0; g < static_cast<int>(shown.size()); ++g) {
+    EXPECT_EQ(model.SheetRow(g), shown[g]) << g;
+    EXPECT_EQ(model.GridRow(shown[g]), g) << shown[g];
+  }
+  EXPECT_EQ(model.GridRow(3), 1);  // a hidden row maps to the next shown one
+  EXPECT_EQ(model.GridRow(9), 4);
+  EXPECT_EQ(model.SheetRow(model.rowCount() - 1), 1048575);
+  EXPECT_EQ(model.GridRow(1048576), -1);
+}
+
+TEST_F(HostWindowTest, GridShowsChangesMadeWhileTheWindowShowedWhenAsking) {
+  host::Workbook& wb = Open();
+  app_->SetVisible(true);
+  host::Worksheet& sheet1 = SheetNamed(wb, "Sheet1");
+  sheet1.Rows(3).SetHidden(true);
+  sheet1.Rows(5).SetHidden(false);
+  QString row3Header, row5Text;
+  AskWith([&](CellBlockDialog& dialog, WorkbookView* view) {
+    const QAbstractItemModel* model = view->Grid(0)->model();
+    row3Header = model->headerData(2, Qt::Vertical).toString();
+    row5Text = model->data(model->index(3, 0)).toString();
+    PressCancel(dialog);
+  });
+  EXPECT_EQ(row3Header, "4");
+  EXPECT_EQ(row5Text, "a4");
 }
 
 TEST_F(HostWindowTest, HighlightedBlockFillsTheFieldAndOkReturnsIt) {
@@ -167,13 +216,8 @@ TEST_F(HostWindowTest, BlockAcrossAHiddenRowCoversIt) {
   app_->SetVisible(true);
   QString field;
   auto answer = AskWith([&](CellBlockDialog& dialog, WorkbookView* view) {
-    // A real drag over the hidden row 5: the grid splits the selection there.
-    QTableView* grid = view->Grid(0);
-    grid->setCurrentIndex(grid->model()->index(2, 1));
-    grid->selectionModel()->select(grid->model()->index(2, 1), QItemSelectionModel::ClearAndSelect);
-    grid->selectionModel()->select(
-        QItemSelection(grid->model()->index(2, 1), grid->model()->index(7, 2)),
-        QItemSelectionModel::Select);
+    // Rows 3, 4, 6, 7, 8 show; row 5 lies inside the block, hidden.
+    HighlightBlock(*view, 0, 3, 2, 8, 3);
     field = dialog.ReferenceField()->text();
     PressOk(dialog);
   });
@@ -240,6 +284,22 @@ TEST_F(HostWindowTest, TypedReferenceIsTakenOnOk) {
   });
   ASSERT_TRUE(answer.has_value());
   EXPECT_EQ(*answer, SheetNamed(wb, "Sheet2").GetRange("B2:D9"));
+}
+
+TEST_F(HostWindowTest, EnterConfirmsAndEscapeCancels) {
+  host::Workbook& wb = Open();
+  app_->SetVisible(true);
+  auto confirmed = AskWith([&](CellBlockDialog& dialog, WorkbookView*) {
+    QTest::keyClicks(dialog.ReferenceField(), "$B$2:$D$9");
+    QTest::keyClick(dialog.ReferenceField(), Qt::Key_Return);
+  });
+  ASSERT_TRUE(confirmed.has_value());
+  EXPECT_EQ(*confirmed, SheetNamed(wb, "Sheet1").GetRange("B2:D9"));
+  auto cancelled = AskWith([&](CellBlockDialog& dialog, WorkbookView*) {
+    QTest::keyClicks(dialog.ReferenceField(), "B5");
+    QTest::keyClick(dialog.ReferenceField(), Qt::Key_Escape);
+  });
+  EXPECT_FALSE(cancelled.has_value());
 }
 
 TEST_F(HostWindowTest, InvalidReferenceKeepsTheDialogOpenUntilTheUserGivesUp) {
