@@ -170,6 +170,44 @@ TEST_F(BatchCommandTest, BlockMissingFromTheLastFileFailsItAndSuppressesDone) {
   EXPECT_EQ(Hidden(a), (Rows{1, 3}));
 }
 
+TEST_F(BatchCommandTest, BlockMissingFromTheFirstFileOnlyStillEndsWithDone) {
+  const QString other = dir.filePath("other.xlsx");
+  WriteColumn(other.toStdString(), {"x", "keep"}, "Data");
+  const QString a = Workbook("a.xlsx");
+  EXPECT_EQ(Run(FilterKeep({"--scope", "block", "--block", "Sheet1!A1:A4", other, a})), kExitFailure);
+  const QStringList lines = out.split('\n', Qt::SkipEmptyParts);
+  ASSERT_EQ(lines.size(), 3);
+  EXPECT_TRUE(lines[0].startsWith("failed " + other + ": block Sheet1!A1:A4 not found"));
+  EXPECT_EQ(lines[1], "ok " + a);
+  EXPECT_EQ(lines[2], "Done.");
+}
+
+TEST_F(BatchCommandTest, ActiveSheetScopeAndOtherCriteria) {
+  const QString path = dir.filePath("two.xlsx");
+  WriteWorkbook(path.toStdString(), {SheetContent{"One", {{"ab", "#1"}, {"", "#1"}, {"cb", "#1"}}},
+                                     SheetContent{"Two", {{"ab", "#1"}, {"", "#1"}, {"xy", "#1"}}}},
+                /*activeSheet=*/1);
+  EXPECT_EQ(Run({"filter", "--column", "A", "--criterion", "contains", "--value", "b", "--scope",
+                 "active", path}),
+            kExitSuccess);
+  {
+    OpenedWorkbook book(path.toStdString());
+    EXPECT_EQ(book.HiddenRows("One", 3), Rows{});
+    EXPECT_EQ(book.HiddenRows("Two", 3), (Rows{2, 3}));
+  }
+  EXPECT_EQ(Run({"filter", "--column", "1", "--criterion", "blank", path}), kExitSuccess);
+  OpenedWorkbook book(path.toStdString());
+  EXPECT_EQ(book.HiddenRows("One", 3), (Rows{1, 3}));
+  EXPECT_EQ(book.HiddenRows("Two", 3), (Rows{1, 2, 3}));  // hidden before: stays hidden
+}
+
+TEST_F(BatchCommandTest, SameFileListedTwiceIsProcessedTwiceInTurn) {
+  const QString a = Workbook("a.xlsx");
+  EXPECT_EQ(Run(FilterKeep({"--jobs", "2", a, dir.path() + "/./a.xlsx", a})), kExitSuccess);
+  EXPECT_EQ(out.count("ok "), 3);
+  EXPECT_EQ(Hidden(a), (Rows{1, 3}));
+}
+
 TEST_F(BatchCommandTest, TwoJobsGiveTheSameFilesByteForByteAndTheSameOutput) {
   QDir(dir.path()).mkpath("one");
   QDir(dir.path()).mkpath("two");
