@@ -6,6 +6,7 @@
 #include <zip.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -111,7 +112,16 @@ Package::Package(const std::string& path) : path_(path) {
       case ZIP_ER_NOENT: Fail("the file does not exist");
       case ZIP_ER_OPEN:
       case ZIP_ER_READ: Fail("the file cannot be read (" + std::string(std::strerror(errno)) + ")");
-      case ZIP_ER_NOZIP: Fail("the file is not a zip package");
+      case ZIP_ER_NOZIP: {
+        // A zip whose end is missing still starts like one.
+        char head[4] = {};
+        if (FILE* file = std::fopen(path.c_str(), "rb")) {
+          size_t got = std::fread(head, 1, sizeof head, file);
+          std::fclose(file);
+          if (got == 4 && std::memcmp(head, "PK\x03\x04", 4) == 0) Fail("the zip package is truncated or damaged");
+        }
+        Fail("the file is not a zip package");
+      }
       case ZIP_ER_INCONS: Fail("the zip package is damaged or truncated");
       default: Fail("the zip package cannot be read (" + ZipErrorText(code) + ")");
     }

@@ -477,8 +477,10 @@ bool SheetData::RowHidden(int row) const {
 
 void SheetData::SetRowHidden(int row, bool hidden) {
   if (RowHidden(row) == hidden) return;
-  if (const RowRecord* found = FindRow(row)) {
-    auto& r = const_cast<RowRecord&>(*found);
+  auto it = std::lower_bound(rows_.begin(), rows_.end(), row,
+                             [](const RowRecord& r, int value) { return r.row < value; });
+  if (it != rows_.end() && it->row == row) {
+    RowRecord& r = *it;
     r.hiddenSet = (hidden == (r.hiddenOriginal == 1)) && !r.created ? -1 : (hidden ? 1 : 0);
   } else if (hidden) {
     createdRows_[row] = true;

@@ -85,7 +85,7 @@ TEST(BadInput, DamagedPackages) {
   std::string bytes = fixtures::ReadFile(good);
   std::string truncated = dir.File("truncated.xlsx");
   fixtures::WriteFile(truncated, bytes.substr(0, bytes.size() / 2));
-  ExpectRefused(dir, truncated, "Cannot open");
+  ExpectRefused(dir, truncated, "truncated or damaged");
   std::string cutTail = dir.File("cut-tail.xlsx");
   fixtures::WriteFile(cutTail, bytes.substr(0, bytes.size() - 10));
   ExpectRefused(dir, cutTail, "Cannot open");
