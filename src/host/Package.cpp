@@ -157,7 +157,7 @@ std::string Package::StoredName(std::string_view name) const {
   return stored ? stored : "";
 }
 
-std::string Package::Read(std::string_view name) {
+void Package::ReadInto(std::string_view name, const std::function<char*(size_t)>& allocate) {
   int64_t index = Locate(name);
   std::string part(name);
   if (index < 0) Fail("the part " + part + " is missing");
@@ -170,13 +170,12 @@ std::string Package::Read(std::string_view name) {
       st.size / std::max<uint64_t>(st.comp_size, 1) > kMaxRatio)
     Fail("the part " + part + " is compressed beyond any plausible ratio (a zip bomb?)");
   if (totalRead_ + st.size > kMaxTotalSize) Fail("the package is too large to open");
-  std::string data;
-  data.resize(st.size);
+  char* data = allocate(st.size);
   zip_file_t* file = zip_fopen_index(archive_, index, 0);
   if (!file) Fail("the part " + part + " cannot be read (" + zip_strerror(archive_) + ")");
   uint64_t got = 0;
   while (got < st.size) {
-    zip_int64_t n = zip_fread(file, data.data() + got, st.size - got);
+    zip_int64_t n = zip_fread(file, data + got, st.size - got);
     if (n < 0) {
       std::string why = zip_file_strerror(file);
       zip_fclose(file);
@@ -192,7 +191,25 @@ std::string Package::Read(std::string_view name) {
   if (more > 0) Fail("the part " + part + " is longer than declared (damaged or a zip bomb)");
   if (more < 0 || closed != 0) Fail("the part " + part + " is damaged (checksum or data error)");
   totalRead_ += st.size;
+}
+
+std::string Package::Read(std::string_view name) {
+  std::string data;
+  ReadInto(name, [&data](size_t size) {
+    data.resize(size);
+    return data.data();
+  });
   return data;
+}
+
+PartBytes Package::ReadBytes(std::string_view name) {
+  PartBytes bytes;
+  ReadInto(name, [&bytes](size_t size) {
+    bytes.data.reset(new char[size ? size : 1]);
+    bytes.size = size;
+    return bytes.data.get();
+  });
+  return bytes;
 }
 
 void Package::Save(const std::map<std::string, NewPart>& changed) {

@@ -103,7 +103,8 @@ bool SheetData::IsoDateToSerial(std::string_view text, bool date1904, double& se
   return true;
 }
 
-SheetData::SheetData(std::string xml, size_t sharedCount, size_t styleCount) : xml_(std::move(xml)) {
+SheetData::SheetData(PartBytes xml, size_t sharedCount, size_t styleCount)
+    : bytes_(std::move(xml)), xml_(bytes_.View()) {
   if (xml_.size() >= (uint64_t(1) << 32) - 1) throw XmlFault{"the sheet is too large"};
   Scan(sharedCount, styleCount);
 }

@@ -226,7 +226,7 @@ WorkbookFile::WorkbookFile(const std::string& path) : path_(path) {
   data_.resize(sheets_.size());
   for (size_t i = 0; i < sheets_.size(); ++i) {
     if (sheets_[i].kind != SheetKind::Worksheet) continue;
-    std::string xml = package_->Read(sheets_[i].part);
+    PartBytes xml = package_->ReadBytes(sheets_[i].part);
     try {
       data_[i] = std::make_unique<SheetData>(std::move(xml), strings_.Count(), styles_.Count());
     } catch (const XmlFault& fault) {
