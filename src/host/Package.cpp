@@ -119,6 +119,9 @@ Package::Package(const std::string& path) : path_(path) {
           size_t got = std::fread(head, 1, sizeof head, file);
           std::fclose(file);
           if (got == 4 && std::memcmp(head, "PK\x03\x04", 4) == 0) Fail("the zip package is truncated or damaged");
+          // Password-protected workbooks and old binary ones are compound files.
+          if (got == 4 && std::memcmp(head, "\xD0\xCF\x11\xE0", 4) == 0)
+            Fail("the file is an encrypted or old binary workbook, not a zip package");
         }
         Fail("the file is not a zip package");
       }

@@ -80,6 +80,9 @@ TEST(BadInput, DamagedPackages) {
   std::string notZip = dir.File("text.xlsx");
   fixtures::WriteFile(notZip, "this is plain text, not a workbook");
   ExpectRefused(dir, notZip, "not a zip package");
+  std::string compound = dir.File("encrypted.xlsx");
+  fixtures::WriteFile(compound, std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + std::string(1000, '\0'));
+  ExpectRefused(dir, compound, "encrypted or old binary workbook");
 
   std::string good = fixtures::WriteMixedWorkbook(dir, "good.xlsx");
   std::string bytes = fixtures::ReadFile(good);
