@@ -181,8 +181,8 @@ std::string ShiftFormula(std::string_view f, int rowDelta, int columnDelta) {
                 if (j < n && f[j] == ':') {
                     const size_t k = NameEnd(f, j + 1);
                     Coord r1, r2;
-                    if (k < n && f[k] == '(') { /* not a range */ }
-                    else if (ParseRowOnly(f.substr(i, j - i), r1) && ParseRowOnly(f.substr(j + 1, k - j - 1), r2)) {
+                    const bool call = k < n && f[k] == '(';
+                    if (!call && ParseRowOnly(f.substr(i, j - i), r1) && ParseRowOnly(f.substr(j + 1, k - j - 1), r2)) {
                         std::string ref;
                         if (ShiftRow(r1, rowDelta, ref) && (ref += ':', ShiftRow(r2, rowDelta, ref))) out += ref;
                         else out += kRefError;

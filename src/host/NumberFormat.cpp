@@ -3,7 +3,6 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -193,12 +192,10 @@ struct Section {
     double operand = 0;
     bool isDate = false;
     bool hasText = false;
-    bool hasGeneral = false;
     // number layout
     int intPlaces = 0;
     int decPlaces = 0;
     int expPlaces = 0;  // '0' placeholders of the exponent (its minimum width)
-    int numPlaces = 0;
     int denPlaces = 0;
     int fixedDen = 0;
     int percent = 0;
@@ -386,7 +383,6 @@ Section ParseSection(std::string_view s) {
         }
         if ((c == 'G' || c == 'g') && i + 7 <= n && IEquals(s.substr(i, 7), "general")) {
             AddToken(toks, Tok::General);
-            sec.hasGeneral = true;
             i += 7;
             continue;
         }
@@ -551,7 +547,7 @@ void AnalyseNumber(Section& sec) {
         for (int i = 0; i < static_cast<int>(t.size()); ++i) {
             if (!IsDigitTok(t[i])) continue;
             if (i < numStart) { t[i].role = Role::Int; ++sec.intPlaces; }
-            else if (i < slashIdx) { t[i].role = Role::Num; ++sec.numPlaces; }
+            else if (i < slashIdx) t[i].role = Role::Num;
             else { t[i].role = Role::Den; ++sec.denPlaces; }
         }
         if (slashIdx + 1 < static_cast<int>(t.size()) && t[slashIdx + 1].kind == Tok::FixedDenom)
@@ -921,7 +917,6 @@ std::string RenderFraction(const Section& sec, double a, bool negative) {
 
     std::string out;
     if (negative) out.push_back('-');
-    // literals between the numerator and the denominator belong to the fraction
     for (const auto& t : sec.tokens) {
         switch (t.kind) {
             case Tok::Literal: out += t.text; break;
@@ -1113,7 +1108,7 @@ std::string RenderText(const Section& sec, std::string_view text) {
     std::string out;
     for (const auto& t : sec.tokens) {
         switch (t.kind) {
-            case Tok::Text: out.append(text); break;
+            case Tok::Text: case Tok::General: out.append(text); break;
             case Tok::Literal: out += t.text; break;
             case Tok::Digit: out.push_back(t.ch); break;
             case Tok::Point: out.push_back('.'); break;

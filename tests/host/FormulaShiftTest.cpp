@@ -60,6 +60,9 @@ TEST(FormulaShift, SheetAndExternalPrefixes) {
         {"A1!B2", 1, 0, "A1!B3"},
         {"Sheet1:Sheet3!A1", 1, 0, "Sheet1:Sheet3!A2"},
         {"SUM(Data!$B$2:B10)", 2, 0, "SUM(Data!$B$2:B12)"},
+        {"[Book.xlsx]Sheet1!A1", 1, 1, "[Book.xlsx]Sheet1!B2"},
+        {"'C:\\x\\[B.xlsx]S'!A1", 1, 1, "'C:\\x\\[B.xlsx]S'!B2"},
+        {"Sheet1!A:A+Sheet1!3:3", 1, 1, "Sheet1!B:B+Sheet1!4:4"},
     });
 }
 
@@ -83,6 +86,10 @@ TEST(FormulaShift, LeavesNonReferencesAlone) {
         {"SUM( A1 , B2 )", 1, 0, "SUM( A2 , B3 )"},
         {"sum(a1)", 0, 0, "sum(a1)"},
         {"{1,2;3,4}", 1, 1, "{1,2;3,4}"},
+        {"_xlfn.XLOOKUP(A1,B:B,C:C)", 1, 1, "_xlfn.XLOOKUP(B2,C:C,D:D)"},
+        {"[@Col]*A1", 1, 1, "[@Col]*B2"},
+        {"SUM(A1:A3 B2:B4)", 1, 1, "SUM(B2:B4 C3:C5)"},
+        {"OFFSET(A1,1,1):B5", 1, 1, "OFFSET(B2,1,1):C6"},
         {"Données!A1&\"é\"", 1, 0, "Données!A2&\"é\""},
     });
 }

@@ -292,6 +292,7 @@ TEST(NumberFormatText, TextSection) {
     EXPECT_EQ(host::FormatText("abc", "0;0;0;\"n/a\""), "n/a");
     EXPECT_EQ(host::FormatText("abc", host::BuiltinFormatCode(44)), " abc ");
     EXPECT_EQ(host::FormatText("x", "@@"), "xx");
+    EXPECT_EQ(host::FormatText("x", "0;0;0;General"), "x");
     EXPECT_EQ(host::FormatText("abc", "0.00;@"), "abc");
     EXPECT_EQ(host::FormatNumber(5, "0.00;\"t:\"@", false), "5.00");
     EXPECT_EQ(host::FormatText("q", "0.00;\"t:\"@"), "t:q");
