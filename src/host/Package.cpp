@@ -6,6 +6,7 @@
 #include <zip.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -111,7 +112,19 @@ Package::Package(const std::string& path) : path_(path) {
       case ZIP_ER_NOENT: Fail("the file does not exist");
       case ZIP_ER_OPEN:
       case ZIP_ER_READ: Fail("the file cannot be read (" + std::string(std::strerror(errno)) + ")");
-      case ZIP_ER_NOZIP: Fail("the file is not a zip package");
+      case ZIP_ER_NOZIP: {
+        // A zip whose end is missing still starts like one.
+        char head[4] = {};
+        if (FILE* file = std::fopen(path.c_str(), "rb")) {
+          size_t got = std::fread(head, 1, sizeof head, file);
+          std::fclose(file);
+          if (got == 4 && std::memcmp(head, "PK\x03\x04", 4) == 0) Fail("the zip package is truncated or damaged");
+          // Password-protected workbooks and old binary ones are compound files.
+          if (got == 4 && std::memcmp(head, "\xD0\xCF\x11\xE0", 4) == 0)
+            Fail("the file is an encrypted or old binary workbook, not a zip package");
+        }
+        Fail("the file is not a zip package");
+      }
       case ZIP_ER_INCONS: Fail("the zip package is damaged or truncated");
       default: Fail("the zip package cannot be read (" + ZipErrorText(code) + ")");
     }
@@ -147,7 +160,7 @@ std::string Package::StoredName(std::string_view name) const {
   return stored ? stored : "";
 }
 
-std::string Package::Read(std::string_view name) {
+void Package::ReadInto(std::string_view name, const std::function<char*(size_t)>& allocate) {
   int64_t index = Locate(name);
   std::string part(name);
   if (index < 0) Fail("the part " + part + " is missing");
@@ -160,13 +173,12 @@ std::string Package::Read(std::string_view name) {
       st.size / std::max<uint64_t>(st.comp_size, 1) > kMaxRatio)
     Fail("the part " + part + " is compressed beyond any plausible ratio (a zip bomb?)");
   if (totalRead_ + st.size > kMaxTotalSize) Fail("the package is too large to open");
-  std::string data;
-  data.resize(st.size);
+  char* data = allocate(st.size);
   zip_file_t* file = zip_fopen_index(archive_, index, 0);
   if (!file) Fail("the part " + part + " cannot be read (" + zip_strerror(archive_) + ")");
   uint64_t got = 0;
   while (got < st.size) {
-    zip_int64_t n = zip_fread(file, data.data() + got, st.size - got);
+    zip_int64_t n = zip_fread(file, data + got, st.size - got);
     if (n < 0) {
       std::string why = zip_file_strerror(file);
       zip_fclose(file);
@@ -182,7 +194,25 @@ std::string Package::Read(std::string_view name) {
   if (more > 0) Fail("the part " + part + " is longer than declared (damaged or a zip bomb)");
   if (more < 0 || closed != 0) Fail("the part " + part + " is damaged (checksum or data error)");
   totalRead_ += st.size;
+}
+
+std::string Package::Read(std::string_view name) {
+  std::string data;
+  ReadInto(name, [&data](size_t size) {
+    data.resize(size);
+    return data.data();
+  });
   return data;
+}
+
+PartBytes Package::ReadBytes(std::string_view name) {
+  PartBytes bytes;
+  ReadInto(name, [&bytes](size_t size) {
+    bytes.data.reset(new char[size ? size : 1]);
+    bytes.size = size;
+    return bytes.data.get();
+  });
+  return bytes;
 }
 
 void Package::Save(const std::map<std::string, NewPart>& changed) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,13 @@ using PartProducer = std::function<std::string_view()>;
 struct NewPart {
   PartProducer produce;
   uint64_t size = 0;
+};
+
+// The bytes of a part, read without first clearing the memory they go to.
+struct PartBytes {
+  std::unique_ptr<char[]> data;
+  size_t size = 0;
+  std::string_view View() const { return std::string_view(data.get(), size); }
 };
 
 class Package {
@@ -48,6 +56,8 @@ class Package {
   bool Has(std::string_view name) const;
   // The part's bytes; HostError when missing, oversized or damaged.
   std::string Read(std::string_view name);
+  // The same, into a buffer of its own (for large parts kept as read).
+  PartBytes ReadBytes(std::string_view name);
   // The entry name as stored, for a part name in any case ("" when missing).
   std::string StoredName(std::string_view name) const;
 
@@ -62,6 +72,8 @@ class Package {
  private:
   [[noreturn]] void Fail(const std::string& what) const;
   int64_t Locate(std::string_view name) const;
+  // Checks the part's sizes, asks allocate for room and reads the part into it.
+  void ReadInto(std::string_view name, const std::function<char*(size_t)>& allocate);
 
   std::string path_;
   zip* archive_ = nullptr;

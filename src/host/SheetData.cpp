@@ -103,7 +103,8 @@ bool SheetData::IsoDateToSerial(std::string_view text, bool date1904, double& se
   return true;
 }
 
-SheetData::SheetData(std::string xml, size_t sharedCount, size_t styleCount) : xml_(std::move(xml)) {
+SheetData::SheetData(PartBytes xml, size_t sharedCount, size_t styleCount)
+    : bytes_(std::move(xml)), xml_(bytes_.View()) {
   if (xml_.size() >= (uint64_t(1) << 32) - 1) throw XmlFault{"the sheet is too large"};
   Scan(sharedCount, styleCount);
 }
@@ -477,8 +478,10 @@ bool SheetData::RowHidden(int row) const {
 
 void SheetData::SetRowHidden(int row, bool hidden) {
   if (RowHidden(row) == hidden) return;
-  if (const RowRecord* found = FindRow(row)) {
-    auto& r = const_cast<RowRecord&>(*found);
+  auto it = std::lower_bound(rows_.begin(), rows_.end(), row,
+                             [](const RowRecord& r, int value) { return r.row < value; });
+  if (it != rows_.end() && it->row == row) {
+    RowRecord& r = *it;
     r.hiddenSet = (hidden == (r.hiddenOriginal == 1)) && !r.created ? -1 : (hidden ? 1 : 0);
   } else if (hidden) {
     createdRows_[row] = true;

@@ -71,7 +71,7 @@ class SheetData {
 
   // Scans the worksheet part. sharedCount and styleCount bound the indices
   // cells may use. Throws XmlFault with what is wrong and where.
-  SheetData(std::string xml, size_t sharedCount, size_t styleCount);
+  SheetData(PartBytes xml, size_t sharedCount, size_t styleCount);
 
   // The cell at (row, column), or nullptr when the sheet holds none.
   const CellRecord* Find(int row, int column) const;
@@ -90,7 +90,7 @@ class SheetData {
 
   // Raw bytes of the part.
   std::string_view Bytes() const { return xml_; }
-  std::string_view Span(uint32_t offset, uint32_t size) const { return std::string_view(xml_).substr(offset, size); }
+  std::string_view Span(uint32_t offset, uint32_t size) const { return xml_.substr(offset, size); }
   // The decoded text of an Inline cell's <is> (runs joined, phonetic runs left out).
   std::string InlineText(const CellRecord& cell) const;
   // The formula of a cell without "=" (shared formulas expanded); "" when none.
@@ -127,7 +127,8 @@ class SheetData {
   void MergeCreatedRows();
   std::string CurrentFormula(const CellRecord& cell, int row) const;
 
-  std::string xml_;
+  PartBytes bytes_;
+  std::string_view xml_;  // the part's bytes
   std::vector<RowRecord> rows_;
   std::vector<CellRecord> cells_;
   // Rows the host made that the part has no element for: row -> hidden.

@@ -6,6 +6,18 @@
 namespace host {
 
 namespace {
+
+// Appends ` name="value"` as it stood in the source, with its own quote mark
+// (the scanner's value view ends right before the closing quote).
+void AppendAttribute(std::string& out, std::string_view name, std::string_view value) {
+  const char quote = value.data()[value.size()];
+  out += ' ';
+  out.append(name);
+  out += '=';
+  out += quote;
+  out.append(value);
+  out += quote;
+}
 constexpr size_t kPieceSize = 1 << 16;
 }
 
@@ -195,13 +207,7 @@ void SheetWriter::WriteCell(const SheetData::CellRecord& cell, int row) {
   std::string_view name, value;
   while (XmlScanner::NextAttribute(cursor, tag.end, name, value)) {
     if (name == "r") continue;
-    char quote = value.data()[value.size()];
-    scratch_ += ' ';
-    scratch_.append(name);
-    scratch_ += '=';
-    scratch_ += quote;
-    scratch_.append(value);
-    scratch_ += quote;
+    AppendAttribute(scratch_, name, value);
   }
   if (tag.selfClosing) {
     scratch_ += "/>";
@@ -236,13 +242,7 @@ void SheetWriter::WriteCell(const SheetData::CellRecord& cell, int row) {
     const char* c2 = child.attrs;
     while (XmlScanner::NextAttribute(c2, child.end, name, value)) {
       if (name == "t" || name == "ref" || name == "si") continue;
-      char quote = value.data()[value.size()];
-      scratch_ += ' ';
-      scratch_.append(name);
-      scratch_ += '=';
-      scratch_ += quote;
-      scratch_.append(value);
-      scratch_ += quote;
+      AppendAttribute(scratch_, name, value);
     }
     scratch_ += '>';
     AppendEscapedXml(scratch_, formula);

@@ -1,5 +1,7 @@
 #include "host/Workbook.h"
 
+#include <filesystem>
+
 #include "host/HostError.h"
 #include "host/SheetData.h"
 #include "host/WorkbookFile.h"
@@ -8,8 +10,19 @@
 
 namespace host {
 
+namespace {
+
+// The full path of a file named relative to the working folder.
+std::string FullPath(const std::string& path) {
+  std::error_code error;
+  std::filesystem::path full = std::filesystem::absolute(path, error);
+  return error ? path : full.lexically_normal().string();
+}
+
+}  // namespace
+
 Workbook::Workbook(Application& app, const std::string& path)
-    : app_(&app), path_(path), file_(std::make_unique<WorkbookFile>(path)) {
+    : app_(&app), path_(FullPath(path)), file_(std::make_unique<WorkbookFile>(path_)) {
   const auto& sheets = file_->Sheets();
   worksheets_.resize(sheets.size());
   for (size_t i = 0; i < sheets.size(); ++i) {

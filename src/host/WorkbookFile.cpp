@@ -79,6 +79,12 @@ const char* const kMainContentTypes[] = {
     "application/vnd.ms-excel.template.macroEnabled.main+xml",
 };
 
+// Parts edited and written back keep their comments, processing
+// instructions, white space and line ends.
+constexpr unsigned kRewriteFlags =
+    (pugi::parse_default | pugi::parse_comments | pugi::parse_pi | pugi::parse_declaration | pugi::parse_ws_pcdata) &
+    ~(pugi::parse_wconv_attribute | pugi::parse_eol);
+
 }  // namespace
 
 WorkbookFile::~WorkbookFile() = default;
@@ -226,7 +232,7 @@ WorkbookFile::WorkbookFile(const std::string& path) : path_(path) {
   data_.resize(sheets_.size());
   for (size_t i = 0; i < sheets_.size(); ++i) {
     if (sheets_[i].kind != SheetKind::Worksheet) continue;
-    std::string xml = package_->Read(sheets_[i].part);
+    PartBytes xml = package_->ReadBytes(sheets_[i].part);
     try {
       data_[i] = std::make_unique<SheetData>(std::move(xml), strings_.Count(), styles_.Count());
     } catch (const XmlFault& fault) {
@@ -240,7 +246,7 @@ std::unique_ptr<SheetData> WorkbookFile::TakeSheetData(size_t index) { return st
 std::string WorkbookFile::WorkbookWithFullCalc() const {
   std::string xml = workbookXml_;
   pugi::xml_document doc;
-  unsigned flags = pugi::parse_full & ~pugi::parse_doctype;
+  unsigned flags = kRewriteFlags;
   if (!doc.load_buffer(xml.data(), xml.size(), flags, pugi::encoding_auto))
     throw HostError("Cannot save \"" + path_ + "\": the workbook part cannot be read again.");
   pugi::xml_node root = doc.document_element();
@@ -274,7 +280,7 @@ std::string WorkbookFile::PartWithout(const std::string& part,
                                       const std::function<bool(const pugi::xml_node&)>& drop) const {
   std::string xml = package_->Read(part);
   pugi::xml_document doc;
-  unsigned flags = pugi::parse_full & ~pugi::parse_doctype;
+  unsigned flags = kRewriteFlags;
   if (!doc.load_buffer(xml.data(), xml.size(), flags, pugi::encoding_auto))
     throw HostError("Cannot save \"" + path_ + "\": the part " + part + " cannot be read again.");
   pugi::xml_node root = doc.document_element();

@@ -70,7 +70,6 @@ class WorkbookFile {
   size_t activeTab_ = 0;
   bool date1904_ = false;
   bool fullCalc_ = false;
-  bool fullCalcWritten_ = false;
   SharedStrings strings_;
   Styles styles_;
 };

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <thread>
 
 #include "Fixtures.h"
@@ -42,6 +43,7 @@ TEST(Application, WorkbooksAreCountedInOpeningOrder) {
   app.Workbooks().Open(b);
   EXPECT_EQ(app.Workbooks().Count(), 2);
   EXPECT_EQ(app.Workbooks()(app.Workbooks().Count()).Name(), "b.xlsx");
+  EXPECT_EQ(app.Workbooks()(2).FullName(), b);
   EXPECT_EQ(&app.Workbooks()(1).Parent(), &app);
   EXPECT_THROW(app.Workbooks()(3), host::HostError);
   EXPECT_THROW(app.Workbooks()(0), host::HostError);
@@ -65,6 +67,21 @@ class FakeWindow : public host::HostWindow {
   int* shows_;
   int* closes_;
 };
+
+TEST(Application, RelativePathsBecomeFullNames) {
+  TempDir dir;
+  std::string path = fixtures::WriteKeyColumn(dir, "rel.xlsx", {"1"});
+  std::filesystem::path previous = std::filesystem::current_path();
+  std::filesystem::current_path(dir.Path());
+  host::Application app;
+  host::Workbook& book = app.Workbooks().Open("./rel.xlsx");
+  std::filesystem::current_path(previous);
+  EXPECT_EQ(book.FullName(), std::filesystem::path(path).lexically_normal().string());
+  book.Worksheets()[0]->Rows(1).SetHidden(true);
+  book.Save();  // saves to the file it came from, whatever the working folder is now
+  host::Application again;
+  EXPECT_TRUE(again.Workbooks().Open(path).Worksheets()[0]->Rows(1).Hidden());
+}
 
 TEST(Application, WindowComesFromTheRegisteredFactory) {
   host::SetHostWindowFactory({});

@@ -80,12 +80,15 @@ TEST(BadInput, DamagedPackages) {
   std::string notZip = dir.File("text.xlsx");
   fixtures::WriteFile(notZip, "this is plain text, not a workbook");
   ExpectRefused(dir, notZip, "not a zip package");
+  std::string compound = dir.File("encrypted.xlsx");
+  fixtures::WriteFile(compound, std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + std::string(1000, '\0'));
+  ExpectRefused(dir, compound, "encrypted or old binary workbook");
 
   std::string good = fixtures::WriteMixedWorkbook(dir, "good.xlsx");
   std::string bytes = fixtures::ReadFile(good);
   std::string truncated = dir.File("truncated.xlsx");
   fixtures::WriteFile(truncated, bytes.substr(0, bytes.size() / 2));
-  ExpectRefused(dir, truncated, "Cannot open");
+  ExpectRefused(dir, truncated, "truncated or damaged");
   std::string cutTail = dir.File("cut-tail.xlsx");
   fixtures::WriteFile(cutTail, bytes.substr(0, bytes.size() - 10));
   ExpectRefused(dir, cutTail, "Cannot open");

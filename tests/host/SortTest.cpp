@@ -147,7 +147,11 @@ TEST(Sort, MovedFormulasShiftAndTheWorkbookRecalculates) {
     book.Save();
   }
   auto parts = fixtures::ReadZip(path);
-  EXPECT_NE(parts["xl/workbook.xml"].find("fullCalcOnLoad=\"1\""), std::string::npos) << parts["xl/workbook.xml"];
+  // calcPr goes after sheets, everything else of the workbook part stays.
+  EXPECT_NE(parts["xl/workbook.xml"].find("<sheets><sheet name=\"Sheet1\" sheetId=\"1\" r:id=\"rId1\"/></sheets>"
+                                          "<calcPr fullCalcOnLoad=\"1\"/></workbook>"),
+            std::string::npos)
+      << parts["xl/workbook.xml"];
   const std::string& xml = parts["xl/worksheets/sheet1.xml"];
   EXPECT_EQ(xml.find("t=\"shared\""), std::string::npos) << xml;
   EXPECT_NE(xml.find("<c r=\"B3\"><f>A3*2+$A$1</f><v>9</v></c>"), std::string::npos) << xml;
@@ -298,6 +302,32 @@ TEST(Sort, HiddenRowsMadeBeforeASortAreKept) {
   EXPECT_TRUE(sheet.Rows(2).Hidden());
   EXPECT_TRUE(sheet.Rows(6).Hidden());
   EXPECT_FALSE(sheet.Rows(1).Hidden());
+}
+
+TEST(Sort, CellsWithoutReferencesGetThemWhenTheirRowChanges) {
+  TempDir dir;
+  // Cells and rows may leave out their r attribute: they follow the one before.
+  std::string rows =
+      "<row><c><v>3</v></c><c t=\"inlineStr\"><is><t>c</t></is></c><c><v>30</v></c></row>"
+      "<row><c><v>1</v></c><c t=\"inlineStr\"><is><t>a</t></is></c><c><v>10</v></c></row>"
+      "<row><c><v>2</v></c><c t=\"inlineStr\"><is><t>b</t></is></c></row>";
+  std::string path = dir.File("implicit.xlsx");
+  fixtures::WriteZip(path, fixtures::MinimalWorkbook(rows));
+  {
+    host::Application app;
+    host::Workbook& book = app.Workbooks().Open(path);
+    host::Worksheet& sheet = *book.Worksheets()[0];
+    EXPECT_EQ(sheet.UsedRange().Address(), "$A$1:$C$3");
+    sheet.GetRange("B1:C3").Sort(host::Cells(1, 2), 2);
+    EXPECT_EQ(ColumnTexts(sheet, 2, 1, 3), (std::vector<std::string>{"c", "b", "a"}));
+    EXPECT_EQ(ColumnTexts(sheet, 3, 1, 3), (std::vector<std::string>{"30", "", "10"}));
+    book.Save();
+  }
+  host::Application app;
+  host::Worksheet& sheet = *app.Workbooks().Open(path).Worksheets()[0];
+  EXPECT_EQ(ColumnTexts(sheet, 1, 1, 3), (std::vector<std::string>{"3", "1", "2"}));
+  EXPECT_EQ(ColumnTexts(sheet, 2, 1, 3), (std::vector<std::string>{"c", "b", "a"}));
+  EXPECT_EQ(ColumnTexts(sheet, 3, 1, 3), (std::vector<std::string>{"30", "", "10"}));
 }
 
 TEST(Sort, TwoSortsInARowMoveCellsTwice) {
