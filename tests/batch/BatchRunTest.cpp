@@ -24,6 +24,9 @@ using Texts = std::vector<std::string>;
 
 namespace {
 
+// The procedure whose error reports the batch tests read.
+const QString kStartButton = QStringLiteral("PushButton2_Click");
+
 class RecordingPointer : public PointerState {
  public:
   MousePointer Pointer() const override { return pointer; }
@@ -57,24 +60,6 @@ class QueuedBlocks : public BlockChooser {
   std::deque<std::string> answers;
   int shown = 0;
 };
-
-// The statement numbers of the error reports shown, in order.
-std::vector<int> ReportedStatements(const ScriptedMessages& messages) {
-  static const QRegularExpression kLine(QStringLiteral("PushButton2_Click at line (\\d+)\\r"));
-  std::vector<int> numbers;
-  for (const auto& m : messages.shown) {
-    const auto match = kLine.match(m.text);
-    if (match.hasMatch()) numbers.push_back(match.captured(1).toInt());
-  }
-  return numbers;
-}
-
-QStringList PlainMessages(const ScriptedMessages& messages) {
-  QStringList texts;
-  for (const auto& m : messages.shown)
-    if (m.caption != QStringLiteral("Application Error")) texts << m.text;
-  return texts;
-}
 
 class BatchRunTest : public ::testing::Test {
  protected:
@@ -170,9 +155,9 @@ TEST_F(BatchRunTest, OptionsAreReadAgainForEveryFile) {
 TEST_F(BatchRunTest, MissingFirstFileFailsEveryStepThatNeedsIt) {
   const QString b = Workbook("b.xlsx");
   Run({Path("missing.xlsx"), b});
-  EXPECT_EQ(ReportedStatements(messages), (std::vector{114, 118, 126, 168, 170}));
+  EXPECT_EQ(messages.ReportedStatements(kStartButton), (std::vector{114, 118, 126, 168, 170}));
   EXPECT_EQ(Hidden(b), (Rows{1, 3}));  // the next file is processed normally
-  EXPECT_EQ(PlainMessages(messages), QStringList{"Done."});
+  EXPECT_EQ(messages.PlainTexts(), QStringList{"Done."});
   EXPECT_TRUE(messages.shown[1].text.startsWith("No host instance is running."));
 }
 
@@ -181,7 +166,7 @@ TEST_F(BatchRunTest, MissingFileAfterAnotherDoesNotSaveThePreviousOneAgain) {
   const QString c = Workbook("c.xlsx");
   options.options.scope = Scope::ActiveSheet;
   Run({a, Path("missing.xlsx"), c});
-  EXPECT_EQ(ReportedStatements(messages), (std::vector{114, 118, 138, 168, 170}));
+  EXPECT_EQ(messages.ReportedStatements(kStartButton), (std::vector{114, 118, 138, 168, 170}));
   // The previous file's instance has quit: its workbook is closed, not saved.
   EXPECT_TRUE(messages.shown[3].text.startsWith("The workbook is closed: its host instance has quit."));
   EXPECT_TRUE(messages.shown[4].text.startsWith("This host instance has quit"));
@@ -199,8 +184,8 @@ TEST_F(BatchRunTest, FailingOperationAbandonsItsRestAndTheFileIsStillSaved) {
   options.options.operation = Operation::Sort;
   options.options.sortColumn = 3;
   Run({Path("f.xlsx")});
-  EXPECT_EQ(ReportedStatements(messages), std::vector{130});
-  EXPECT_EQ(PlainMessages(messages), QStringList{"Done."});
+  EXPECT_EQ(messages.ReportedStatements(kStartButton), std::vector{130});
+  EXPECT_EQ(messages.PlainTexts(), QStringList{"Done."});
   OpenedWorkbook book(Path("f.xlsx").toStdString());
   EXPECT_EQ(book.Column("One", 1, 1, 2), (Texts{"a", "b"}));  // saved at 168
   EXPECT_EQ(book.Column("Three", 1, 1, 2), (Texts{"f", "e"}));
@@ -213,9 +198,9 @@ TEST_F(BatchRunTest, CancelledBlockOnTheFirstFileStillEndsWithDone) {
   MakeOld(a);
   blocks.answers = {"", "A2:A3"};
   Run({a, b});
-  EXPECT_EQ(PlainMessages(messages),
+  EXPECT_EQ(messages.PlainTexts(),
             (QStringList{"You did not select a range. Please try again.", "Done."}));
-  EXPECT_TRUE(ReportedStatements(messages).empty());
+  EXPECT_TRUE(messages.ReportedStatements(kStartButton).empty());
   EXPECT_EQ(blocks.shown, 2);
   EXPECT_EQ(Hidden(a), Rows{});
   EXPECT_TRUE(WrittenSince(a));  // saved although unchanged
@@ -228,7 +213,7 @@ TEST_F(BatchRunTest, CancelledBlockOnTheLastFileSuppressesDone) {
   const QString a = Workbook("a.xlsx");
   const QString b = Workbook("b.xlsx");
   Run({a, b});
-  EXPECT_EQ(PlainMessages(messages),
+  EXPECT_EQ(messages.PlainTexts(),
             QStringList{"You did not select a range. Please try again."});
   EXPECT_EQ(Hidden(a), (Rows{1, 3}));
   EXPECT_EQ(pointer.pointer, MousePointer::Default);
@@ -238,7 +223,7 @@ TEST_F(BatchRunTest, MissingFileInBlockScope) {
   options.options.scope = Scope::BlockOfCells;
   blocks.answers = {"A1:A4"};
   Run({Path("missing.xlsx")});
-  EXPECT_EQ(ReportedStatements(messages), (std::vector{114, 118, 148, 168, 170}));
-  EXPECT_EQ(PlainMessages(messages),
+  EXPECT_EQ(messages.ReportedStatements(kStartButton), (std::vector{114, 118, 148, 168, 170}));
+  EXPECT_EQ(messages.PlainTexts(),
             QStringList{"You did not select a range. Please try again."});
 }

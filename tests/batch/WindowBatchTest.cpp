@@ -38,6 +38,9 @@ using Rows = std::vector<int>;
 
 namespace {
 
+// The procedure whose error reports the batch tests read.
+const QString kStartButton = QStringLiteral("PushButton2_Click");
+
 // Remembers what the window showed each time a host instance was started, and
 // whether a queued event got through while the run went on.
 class WatchingHostFactory : public HostFactory {
@@ -96,23 +99,6 @@ class DialogSequence {
   QTimer timer_;
   int handled_ = 0;
 };
-
-std::vector<int> ReportedStatements(const ScriptedMessages& messages) {
-  static const QRegularExpression kLine(
-      QStringLiteral("in Tabulorix2021/08/31\\.Form1\\.PushButton2_Click at line (\\d+)\\r"));
-  std::vector<int> numbers;
-  for (const auto& m : messages.shown)
-    if (const auto match = kLine.match(m.text); match.hasMatch())
-      numbers.push_back(match.captured(1).toInt());
-  return numbers;
-}
-
-QStringList PlainMessages(const ScriptedMessages& messages) {
-  QStringList texts;
-  for (const auto& m : messages.shown)
-    if (m.caption != QStringLiteral("Application Error")) texts << m.text;
-  return texts;
-}
 
 class WindowBatchTest : public ::testing::Test {
  protected:
@@ -288,12 +274,12 @@ TEST_F(WindowBatchTest, MissingFileIsReportedStepByStepAndTheNextOneProcessed) {
   ChooseFilterKeep();
   form->Option4()->setChecked(true);
   form->PushButton2()->click();
-  EXPECT_EQ(ReportedStatements(messages), (std::vector{114, 118, 138, 168, 170}));
+  EXPECT_EQ(messages.ReportedStatements(kStartButton), (std::vector{114, 118, 138, 168, 170}));
   for (const auto& m : messages.shown)
     if (m.caption == "Application Error") {
       EXPECT_EQ(m.icon, MessageIcon::Warning);
     }
-  EXPECT_EQ(PlainMessages(messages), QStringList{"Done."});
+  EXPECT_EQ(messages.PlainTexts(), QStringList{"Done."});
   EXPECT_EQ(Hidden(b), (Rows{1, 3}));
 }
 
@@ -304,8 +290,8 @@ TEST_F(WindowBatchTest, SortWithNoColumnChosenIsReportedAndTheFileStillSaved) {
   form->Option3()->setChecked(true);
   form->ListView2()->selectionModel()->clearSelection();
   form->PushButton2()->click();
-  EXPECT_EQ(ReportedStatements(messages), std::vector{130});
+  EXPECT_EQ(messages.ReportedStatements(kStartButton), std::vector{130});
   EXPECT_TRUE(messages.shown.front().text.startsWith("No sort column is selected.\r\n"));
-  EXPECT_EQ(PlainMessages(messages), QStringList{"Done."});
+  EXPECT_EQ(messages.PlainTexts(), QStringList{"Done."});
   EXPECT_TRUE(Saved(path));
 }

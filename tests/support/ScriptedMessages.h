@@ -4,6 +4,7 @@
 
 #include "app/Messages.h"
 
+#include <QRegularExpression>
 #include <QStringList>
 #include <deque>
 #include <vector>
@@ -43,6 +44,26 @@ class ScriptedMessages : public Messages {
     QStringList list;
     for (const auto& m : shown) list << m.text;
     return list;
+  }
+
+  // The statement numbers of the error reports shown for one procedure (its
+  // name, e.g. "PushButton2_Click"), in order.
+  std::vector<int> ReportedStatements(const QString& procedure) const {
+    const QRegularExpression line(QRegularExpression::escape(procedure) +
+                                  QStringLiteral(" at line (\\d+)\\r"));
+    std::vector<int> numbers;
+    for (const auto& m : shown)
+      if (const auto match = line.match(m.text); match.hasMatch())
+        numbers.push_back(match.captured(1).toInt());
+    return numbers;
+  }
+
+  // Texts of the boxes that are not error reports, in order.
+  QStringList PlainTexts() const {
+    QStringList texts;
+    for (const auto& m : shown)
+      if (m.caption != QStringLiteral("Application Error")) texts << m.text;
+    return texts;
   }
 
   std::vector<ShownMessage> shown;
