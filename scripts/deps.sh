@@ -5,7 +5,7 @@
 set -euo pipefail
 pkgs=(build-essential cmake pkg-config qt6-base-dev libzip-dev libpugixml-dev libxlsxwriter-dev)
 if [[ "${1:-}" == "--test" ]]; then
-  pkgs+=(libgtest-dev googletest clang xvfb xauth zip unzip libreoffice-calc-nogui)
+  pkgs+=(libgtest-dev googletest clang libclang-rt-14-dev xvfb xauth zip unzip libreoffice-calc-nogui)
 fi
 missing=()
 for p in "${pkgs[@]}"; do
