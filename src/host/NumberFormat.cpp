@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -261,6 +262,17 @@ void AddToken(std::vector<Token>& toks, Tok kind, int count = 0, char ch = 0) {
     toks.push_back(std::move(t));
 }
 
+// The token a lone decimal point, comma, percent sign or "@" stands for.
+std::optional<Tok> PunctuationToken(char c) {
+    switch (c) {
+        case '.': return Tok::Point;
+        case ',': return Tok::Comma;
+        case '%': return Tok::Percent;
+        case '@': return Tok::Text;
+        default: return std::nullopt;
+    }
+}
+
 // A bracketed part: condition, elapsed time, locale/currency or colour.
 void ParseBracket(std::string_view in, Section& sec) {
     if (in.empty()) return;
@@ -300,6 +312,11 @@ Section ParseSection(std::string_view s) {
     const size_t n = s.size();
     while (i < n) {
         const char c = s[i];
+        if (const std::optional<Tok> single = PunctuationToken(c)) {
+            AddToken(toks, *single);
+            ++i;
+            continue;
+        }
         switch (c) {
             case '"': {
                 const size_t end = s.find('"', i + 1);
@@ -338,22 +355,6 @@ Section ParseSection(std::string_view s) {
             }
             case '0': case '#': case '?':
                 AddToken(toks, Tok::Digit, 0, c);
-                ++i;
-                continue;
-            case '.':
-                AddToken(toks, Tok::Point);
-                ++i;
-                continue;
-            case ',':
-                AddToken(toks, Tok::Comma);
-                ++i;
-                continue;
-            case '%':
-                AddToken(toks, Tok::Percent);
-                ++i;
-                continue;
-            case '@':
-                AddToken(toks, Tok::Text);
                 ++i;
                 continue;
             case '/': {

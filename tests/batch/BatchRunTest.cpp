@@ -7,6 +7,7 @@
 #include "host/Application.h"
 #include "options/OptionsSource.h"
 #include "support/HostFactories.h"
+#include "support/RecordingPointer.h"
 #include "support/ScriptedMessages.h"
 
 #include <QDateTime>
@@ -27,16 +28,6 @@ namespace {
 // The procedure whose error reports the batch tests read.
 const QString kStartButton = QStringLiteral("PushButton2_Click");
 
-class RecordingPointer : public PointerState {
- public:
-  MousePointer Pointer() const override { return pointer; }
-  void SetPointer(MousePointer p) override {
-    pointer = p;
-    history.push_back(p);
-  }
-  MousePointer pointer = MousePointer::Custom;
-  std::vector<MousePointer> history;
-};
 
 // Answers the block question from a queue: a reference on the active sheet of
 // the file's workbook, or "" for a cancelled selection.
@@ -100,7 +91,7 @@ class BatchRunTest : public ::testing::Test {
   FixedOptions options{ProcessingOptions{Operation::Filter, Scope::EntireWorkbook, 1,
                                          QStringLiteral("A"), kEquals, QStringLiteral("keep")}};
   ScriptedMessages messages;
-  RecordingPointer pointer;
+  RecordingPointer pointer{MousePointer::Custom};
   WorkingHostFactory hosts;
   QueuedBlocks blocks;
   QStringList progress;

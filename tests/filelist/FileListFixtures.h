@@ -4,6 +4,7 @@
 // records.
 
 #include "app/MousePointer.h"
+#include "support/RecordingPointer.h"
 #include "filelist/FileDialogs.h"
 #include "filelist/SampleFiles.h"
 
@@ -37,16 +38,7 @@ class TempTree {
 
 inline bool RunningAsRoot() { return ::geteuid() == 0; }
 
-class TestPointer : public PointerState {
- public:
-  MousePointer Pointer() const override { return pointer; }
-  void SetPointer(MousePointer p) override {
-    pointer = p;
-    history.push_back(p);
-  }
-  MousePointer pointer = MousePointer::Default;
-  std::vector<MousePointer> history;
-};
+using TestPointer = RecordingPointer;
 
 class ScriptedFileDialogs : public FileDialogs {
  public:
