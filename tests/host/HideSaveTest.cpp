@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
 #include <xlsxwriter.h>
 
 #include "Fixtures.h"
@@ -270,3 +272,22 @@ TEST(HideAndSave, HidingInAnEmptySheetMakesSheetData) {
 }
 
 }  // namespace
+
+TEST(HideAndSave, TheSameChangeGivesTheSameBytesWhenSavedLater) {
+  TempDir dir;
+  const std::string first = WriteRichWorkbook(dir);
+  const std::string second = dir.File("again.xlsx");
+  std::filesystem::copy_file(first, second);
+  auto hideAndSave = [](const std::string& path) {
+    host::Application app;
+    host::Workbook& book = app.Workbooks().Open(path);
+    book.Worksheets()[0]->Rows(3).SetHidden(true);
+    book.Save();
+    app.Quit();
+  };
+  hideAndSave(first);
+  // Zip entry times have a two-second grain: save the copy in a later slot.
+  std::this_thread::sleep_for(std::chrono::milliseconds(2100));
+  hideAndSave(second);
+  EXPECT_EQ(fixtures::ReadFile(first), fixtures::ReadFile(second));
+}
