@@ -494,7 +494,7 @@ bool SheetData::UsedArea(CellArea& area) const {
 }
 
 bool SheetData::RowHidden(int row) const {
-  if (const RowRecord* r = FindRow(row)) return r->hiddenSet >= 0 ? r->hiddenSet == 1 : r->hiddenOriginal == 1;
+  if (const RowRecord* r = FindRow(row)) return IsHidden(*r);
   auto it = createdRows_.find(row);
   return it != createdRows_.end() && it->second;
 }

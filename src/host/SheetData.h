@@ -138,6 +138,8 @@ class SheetData {
   void ExpandSharedFormulas(const CellArea& area);
   void MergeCreatedRows();
   std::string CurrentFormula(const CellRecord& cell, int row) const;
+  // The row's hidden flag as it stands now.
+  static bool IsHidden(const RowRecord& r) { return r.hiddenSet >= 0 ? r.hiddenSet == 1 : r.hiddenOriginal == 1; }
 
   PartBytes bytes_;
   std::string_view xml_;  // the part's bytes

@@ -1,7 +1,9 @@
 // Sorting the rows of an area of a worksheet: the keys are read once from
 // the cell records, ordered stably, and the cell records rebuilt with the
-// moved cells in their new rows. Formulas of moved cells shift as a copy
-// would shift them.
+// moved cells in their new rows. Which rows move and which arrangements are
+// refused is the sort plan's matter (SortPlan.h). Formulas of moved cells
+// shift as a copy would shift them; array formulas keep their area with
+// their row.
 
 #include <algorithm>
 #include <optional>
@@ -168,14 +170,13 @@ bool SheetData::Sort(const CellArea& range, int keyColumn, bool descending, cons
     const CellRecord* hi = std::upper_bound(lo, e, area.lastColumn, [](int v, const CellRecord& c) { return v < c.column; });
     return std::pair<const CellRecord*, const CellRecord*>(lo, hi);
   };
-  auto hidden = [](const RowRecord& r) { return r.hiddenSet >= 0 ? r.hiddenSet == 1 : r.hiddenOriginal == 1; };
 
   std::vector<int> hiddenRows;
   std::vector<SortKey> keys;
   std::vector<std::string> decoded;  // texts that needed decoding
   std::vector<std::pair<size_t, size_t>> decodedRefs;  // key index -> decoded index
   for (auto it = firstRow; it != lastRow; ++it) {
-    if (hidden(*it)) {
+    if (IsHidden(*it)) {
       hiddenRows.push_back(it->row);
       continue;
     }
