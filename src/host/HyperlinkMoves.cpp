@@ -6,17 +6,6 @@
 
 namespace host {
 
-namespace {
-
-std::string PlainAddress(const CellArea& a) {
-  std::string out;
-  for (char c : AbsoluteAddress(a))
-    if (c != '$') out += c;
-  return out;
-}
-
-}  // namespace
-
 std::vector<CellArea> MovedAreas(const CellArea& area, const std::vector<RowMove>& moves) {
   std::vector<CellArea> pieces{area};
   for (const RowMove& m : moves) {

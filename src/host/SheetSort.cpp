@@ -67,14 +67,6 @@ int CompareKeys(const SortKey& a, const SortKey& b) {
 
 std::string AreaText(const CellArea& a) { return AbsoluteAddress(a); }
 
-// "B2" or "B2:D2", as a formula's ref attribute names its area.
-std::string PlainAddress(const CellArea& a) {
-  std::string out;
-  for (char c : AbsoluteAddress(a))
-    if (c != '$') out += c;
-  return out;
-}
-
 }  // namespace
 
 void SheetData::MergeCreatedRows() {

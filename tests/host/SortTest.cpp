@@ -9,15 +9,10 @@
 #include "host/Workbook.h"
 #include "host/Worksheet.h"
 
+using fixtures::ColumnTexts;
 using fixtures::TempDir;
 
 namespace {
-
-std::vector<std::string> ColumnTexts(host::Worksheet& sheet, int column, int first, int last) {
-  std::vector<std::string> out;
-  for (int r = first; r <= last; ++r) out.push_back(sheet.Cells(r, column).Text());
-  return out;
-}
 
 // Rows whose column A holds each key (numbers, booleans, errors starting
 // with '#', inline text, "" for no cell) and column B the row's number.
