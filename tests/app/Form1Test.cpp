@@ -1,7 +1,7 @@
 // The main window built offscreen: start-up from the settings store, the
 // options panel's events, the hover pointer, the optional look files and the
 // start-up host check.
-#include "app/ErrorReport.h"
+#include "app/shell/ErrorReport.h"
 #include "app/Form1.h"
 #include "app/ReportListModel.h"
 #include "batch/IsInstalled.h"
