@@ -69,7 +69,7 @@ void WindowThreadCalls::Attempt(const std::shared_ptr<Pending>& pending) {
   {
     const std::lock_guard lock(shared_->mutex);
     if (shared_->abandoned) return;  // the worker sees it and gives up
-    if (pending->oneBoxAtATime && QApplication::activeModalWidget()) {
+    if (pending->oneBoxAtATime && OtherBoxOpen()) {
       QTimer::singleShot(kBoxRetryMs, this, [this, pending] { Attempt(pending); });
       return;
     }
@@ -85,6 +85,16 @@ void WindowThreadCalls::Attempt(const std::shared_ptr<Pending>& pending) {
     pending->done = true;
   }
   shared_->changed.notify_all();
+}
+
+bool WindowThreadCalls::OtherBoxOpen() const {
+  QWidget* modal = QApplication::activeModalWidget();
+  return modal && !hostWindows_.contains(QPointer<QWidget>(modal));
+}
+
+void WindowThreadCalls::AddHostWindow(QWidget* window) {
+  hostWindows_.removeAll(QPointer<QWidget>());
+  hostWindows_.append(window);
 }
 
 void WindowThreadCalls::Post(std::function<void()> call) {

@@ -3,7 +3,10 @@
 // runs there while the worker waits for it, so widgets, message boxes and the
 // host's window are only ever touched on the thread that owns them.
 
+#include <QList>
 #include <QObject>
+#include <QPointer>
+#include <QWidget>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -21,8 +24,11 @@ class WindowThreadCalls : public QObject {
   // calls were abandoned it throws ProcedureError instead.
   void Call(const std::function<void()>& call);
   // The same for a call that shows a modal box: it waits until no other modal
-  // box or dialog is open, so that boxes come one at a time.
+  // box or dialog is open, so that boxes come one at a time. The windows of
+  // the run's host instances do not count: boxes show over them.
   void CallWithBox(const std::function<void()>& call);
+  // Window's thread: `window` belongs to a host instance of the run.
+  void AddHostWindow(QWidget* window);
   // Call for a value.
   template <typename T>
   T Value(const std::function<T()>& call) {
@@ -43,8 +49,10 @@ class WindowThreadCalls : public QObject {
   struct Pending;
   void Run(const std::function<void()>& call, bool oneBoxAtATime);
   void Attempt(const std::shared_ptr<Pending>& pending);
+  bool OtherBoxOpen() const;
 
   std::shared_ptr<Shared> shared_;
+  QList<QPointer<QWidget>> hostWindows_;  // window's thread only
 };
 
 }  // namespace tabulory

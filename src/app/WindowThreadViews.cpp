@@ -94,7 +94,7 @@ class WindowThreadHostWindow : public host::HostWindow {
   bool Made() const { return inner_ != nullptr; }
 
   void Show() override {
-    calls_.Call([&] {
+    calls_.CallWithBox([&] {
       const QSet<QWidget*> before = TopLevelWidgets();
       inner_->Show();
       TakeNewWindows(before);
@@ -120,7 +120,10 @@ class WindowThreadHostWindow : public host::HostWindow {
   // The top-level windows that appeared are this instance's.
   void TakeNewWindows(const QSet<QWidget*>& before) {
     for (QWidget* w : TopLevelWidgets())
-      if (!before.contains(w)) windows_.append(QPointer<QWidget>(w));
+      if (!before.contains(w)) {
+        windows_.append(QPointer<QWidget>(w));
+        calls_.AddHostWindow(w);
+      }
   }
 
   // While the worker sorts or hides rows of the workbook, its window must not

@@ -549,6 +549,20 @@ TEST_F(WindowTest, MissingInvalidOrUnreadableSkinKeepsTheWhiteDesign) {
   EXPECT_TRUE(messages.shown.empty());
 }
 
+TEST_F(WindowTest, ALargerWindowGivesTheRoomToTheFileList) {
+  auto form = Load();
+  form->show();
+  EXPECT_EQ(form->minimumSize(), QSize(536, 490));  // never smaller than the design
+  form->resize(700, 600);                            // 164 wider, 110 taller
+  QCoreApplication::processEvents();
+  EXPECT_EQ(form->ListView1()->geometry(), QRect(8, 8, 684, 279));
+  EXPECT_EQ(form->PushButton1()->geometry(), QRect(8, 293, 338, 27));
+  EXPECT_EQ(form->PushButton5()->geometry(), QRect(354, 293, 338, 27));
+  EXPECT_EQ(form->Frame2()->geometry(), QRect(8, 509, 684, 49));
+  EXPECT_EQ(form->PushButton2()->geometry(), QRect(8, 566, 684, 27));
+  EXPECT_EQ(form->Option3()->geometry(), QRect(288, 20, 124, 17));  // inside its frame as before
+}
+
 TEST_F(WindowTest, LayoutFontsAndTabOrder) {
   auto form = Load();
   EXPECT_EQ(form->size(), QSize(536, 490));  // 8040 x 7350 twips
