@@ -11,5 +11,5 @@ cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DTABULORY_BUILD_TESTS=OF
 cmake --build build/release --parallel "$(nproc)" --target tabulory_live_run_shot
 out="$PWD/build/live-run"
 HOME="$(mktemp -d)" xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96" \
-  build/release/bin/tabulory_live_run_shot "$out" "${1:-3}" "${2:-100000}"
+  build/release/bin/tabulory_live_run_shot "$out" "${1:-5}" "${2:-100000}"
 echo "Pictures in $out"

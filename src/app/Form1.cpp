@@ -220,7 +220,7 @@ void Form1::CreateControls() {
   runProgress_ = new QProgressBar(pushButton2_);
   runProgress_->setObjectName(QStringLiteral("RunProgress"));
   runProgress_->setTextVisible(false);
-  runProgress_->setGeometry(4, pushButton2_->height() - 7, pushButton2_->width() - 8, 4);
+  runProgress_->setGeometry(4, pushButton2_->height() - 5, pushButton2_->width() - 8, 3);
   runProgress_->hide();
 
   // Frames and option buttons share the window's white.
@@ -274,7 +274,7 @@ void Form1::resizeEvent(QResizeEvent* event) {
   at(listView2_, 120, 4560, 7800, 1365, 0, dy, dx, 0);
   at(frame2_, 120, 5985, 7800, 735, 0, dy, dx, 0);
   at(pushButton2_, 120, 6840, 7800, 405, 0, dy, dx, 0);
-  runProgress_->setGeometry(4, pushButton2_->height() - 7, pushButton2_->width() - 8, 4);
+  runProgress_->setGeometry(4, pushButton2_->height() - 5, pushButton2_->width() - 8, 3);
   QWidget::resizeEvent(event);
 }
 

@@ -2,6 +2,8 @@
 // The main window: every control of the program, the start-up sequence, the
 // hover pointer and the options panel's event procedures. The window reads and
 // writes through injected collaborators, so tests build it without a display.
+// A batch run works on a worker thread (BackgroundBatchRun); the window stays
+// live meanwhile.
 
 #include "app/shell/MousePointer.h"
 #include "filelist/FileListModel.h"
@@ -54,6 +56,8 @@ class Form1 : public QWidget, public OptionsSource, public PointerState {
     std::function<void()> endProgram;
     // Asks, when another spreadsheet program runs, whether the batch run may
     // go on; true stops the run. The default probes this user's processes.
+    // Called on the run's worker thread, with messages that show on the
+    // window's thread.
     std::function<bool(Messages&)> askStopIfHostRunning;
   };
 
