@@ -125,14 +125,15 @@ const TextCollator& TextCollator::ForUserLocale() {
   static thread_local const TextCollator collator([] {
     for (const char* variable : {"LC_ALL", "LC_COLLATE", "LANG"}) {
       const char* value = std::getenv(variable);
-      if (value && *value) return CollationLocaleOf(value);
+      if (value && *value) return std::string(value);
     }
     return std::string();
   }());
   return collator;
 }
 
-TextCollator::TextCollator(std::string_view locale) : locale_(locale), collator_(OpenCollator(locale_)) {
+TextCollator::TextCollator(std::string_view locale)
+    : locale_(CollationLocaleOf(locale)), collator_(OpenCollator(locale_)) {
   BuildTable();
 }
 
