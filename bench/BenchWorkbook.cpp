@@ -12,6 +12,12 @@ namespace {
 
 const char* const kCategories[] = {"alpha", "beta", "gamma", "delta", "epsilon"};
 
+// First words of the international text column: Latin with accents,
+// Greek, Cyrillic, and a few plain ones.
+const char* const kWords[] = {"Émile",  "Ærø",    "Øster",  "Straße", "Ćevapi", "Ωmega", "Жук",   "Ölçü",
+                              "Łódź",   "Ñandú",  "Ärger",  "éclair", "Δέλτα",  "Щука",  "İzmir", "Ångström",
+                              "Zoë",    "çedille", "Ýmir",  "plain"};
+
 void AddPart(zip_t* archive, const char* name, std::string* data) {
   zip_source_t* source = zip_source_buffer(archive, data->data(), data->size(), 0);
   zip_int64_t index = zip_file_add(archive, name, source, ZIP_FL_ENC_UTF_8);
@@ -38,7 +44,7 @@ void AppendCell(std::string& out, char column, int row, const char* attrs, const
 
 }  // namespace
 
-uint64_t WriteBenchWorkbook(const std::string& path, int rows) {
+uint64_t WriteBenchWorkbook(const std::string& path, int rows, bool internationalText) {
   // Shared strings: a pool of names for the text column, then the categories.
   const int names = rows / 4 + 1;
   std::string sst;
@@ -51,9 +57,13 @@ uint64_t WriteBenchWorkbook(const std::string& path, int rows) {
   sst += "\">";
   for (int i = 0; i < names; ++i) {
     unsigned h = static_cast<unsigned>(i) * 2654435761u;
-    char buffer[64];
-    int n = std::snprintf(buffer, sizeof buffer, "<si><t>%c%c%c item %08x</t></si>", 'A' + (h >> 27) % 26,
-                          'a' + (h >> 20) % 26, 'a' + (h >> 13) % 26, h);
+    char buffer[96];
+    int n = internationalText
+                ? std::snprintf(buffer, sizeof buffer, "<si><t>%s %c%c item %08x</t></si>",
+                                kWords[(h >> 27) % (sizeof kWords / sizeof kWords[0])], 'a' + (h >> 20) % 26,
+                                'a' + (h >> 13) % 26, h)
+                : std::snprintf(buffer, sizeof buffer, "<si><t>%c%c%c item %08x</t></si>", 'A' + (h >> 27) % 26,
+                                'a' + (h >> 20) % 26, 'a' + (h >> 13) % 26, h);
     sst.append(buffer, n);
   }
   for (const char* c : kCategories) {

@@ -1,6 +1,7 @@
 #include "host/TextCollator.h"
 
 #include <unicode/ucol.h>
+#include <unicode/ucoleitr.h>
 #include <unicode/uset.h>
 #include <unicode/ustring.h>
 
@@ -82,7 +83,7 @@ UCollator* OpenCollator(const std::string& locale) {
   return collator;
 }
 
-// The ASCII characters of the strings (not single code points) in set that
+// Marks the characters of the strings (not single characters) in set that
 // consist of ASCII only, such as the contraction "ch" in Czech.
 void MarkAsciiStrings(const USet* set, bool (&marked)[128]) {
   const int32_t count = uset_getItemCount(set);
@@ -97,10 +98,7 @@ void MarkAsciiStrings(const USet* set, bool (&marked)[128]) {
       length = uset_getItem(set, i, &start, &end, buffer.data(), static_cast<int32_t>(buffer.size()), &status);
     }
     if (U_FAILURE(status)) continue;
-    if (length == 0) {  // a range of single characters
-      for (UChar32 c = start; c <= end && c < 128; ++c) marked[c] = true;
-      continue;
-    }
+    if (length == 0) continue;  // a range of single characters
     if (std::all_of(buffer.begin(), buffer.begin() + length, [](UChar c) { return c < 128; }))
       for (int32_t k = 0; k < length; ++k) marked[buffer[k]] = true;
   }
@@ -144,16 +142,26 @@ void TextCollator::BuildTable() {
   // ASCII characters. It orders texts as ICU does as long as every character
   // maps to one weight on its own (no contraction, expansion or context) and
   // all carry the same secondary weight; other characters are not simple.
+  // The root order has no contraction of ASCII characters; a language's own
+  // rules may add some ("ch" in Czech): they are among its tailored strings.
   bool excluded[128] = {};
   UErrorCode status = U_ZERO_ERROR;
-  USet* contractions = uset_openEmpty();
-  USet* expansions = uset_openEmpty();
-  ucol_getContractionsAndExpansions(collator_, contractions, expansions, true, &status);
+  USet* tailored = ucol_getTailoredSet(collator_, &status);
   if (U_FAILURE(status)) std::fill(std::begin(excluded), std::end(excluded), true);
-  MarkAsciiStrings(contractions, excluded);
-  MarkAsciiStrings(expansions, excluded);
-  uset_close(contractions);
-  uset_close(expansions);
+  if (tailored) {
+    MarkAsciiStrings(tailored, excluded);
+    uset_close(tailored);
+  }
+  for (int c = 1; c < 128; ++c) {
+    // An expansion yields more than one collation element.
+    const UChar text[1] = {static_cast<UChar>(c)};
+    status = U_ZERO_ERROR;
+    UCollationElements* elements = ucol_openElements(collator_, text, 1, &status);
+    int count = 0;
+    while (U_SUCCESS(status) && ucol_next(elements, &status) != UCOL_NULLORDER) ++count;
+    ucol_closeElements(elements);
+    if (U_FAILURE(status) || count > 1) excluded[c] = true;
+  }
 
   const std::string emptyKey = IcuSortKey(collator_, u"");
   std::string primary[128], rest[128];
@@ -208,6 +216,7 @@ bool TextCollator::SimplePrefix(std::string_view text, uint64_t& prefix) const {
 }
 
 int TextCollator::CompareSimple(std::string_view a, std::string_view b) const {
+  if (a == b) return 0;  // the common tie: the same text again
   size_t i = 0, j = 0;
   for (;;) {
     while (i < a.size() && weight_[static_cast<unsigned char>(a[i])] == 0) ++i;

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <unicode/ucol.h>
+#include <unicode/uset.h>
 
 #include <algorithm>
 #include <random>
@@ -14,6 +16,12 @@
 namespace {
 
 int Sign(int v) { return v < 0 ? -1 : (v > 0 ? 1 : 0); }
+
+// Languages whose rules touch ASCII letters in every way ICU knows, and some
+// that leave them alone.
+const char* const kLocales[] = {"",      "en_US", "de_DE", "fr_FR", "sv_SE", "da_DK", "cs_CZ", "sk_SK", "hr_HR",
+                                "tr_TR", "lt_LT", "es_ES", "hu_HU", "pl_PL", "et_EE", "ja_JP", "zh_CN", "th_TH",
+                                "ar",    "es@collation=traditional", "de@collation=phonebook"};
 
 std::vector<std::string> Sorted(const host::TextCollator& collator, std::vector<std::string> texts) {
   std::stable_sort(texts.begin(), texts.end(),
@@ -112,11 +120,9 @@ std::vector<std::string> AsciiTexts(std::mt19937& random, size_t count) {
 }
 
 TEST(TextCollator, TheFastTableAgreesWithIcuSortKeys) {
-  const char* const locales[] = {"", "en_US", "de_DE", "fr_FR", "sv_SE", "da_DK", "cs_CZ", "tr_TR",
-                                 "lt_LT", "es_ES", "hu_HU", "pl_PL", "ja_JP", "zh_CN", "th_TH", "ar"};
   std::mt19937 random(20261208);
   const std::vector<std::string> texts = AsciiTexts(random, 1200);
-  for (const char* locale : locales) {
+  for (const char* locale : kLocales) {
     const host::TextCollator collator(locale);
     std::vector<std::string> keys(texts.size());
     std::vector<uint64_t> prefixes(texts.size());
@@ -141,6 +147,38 @@ TEST(TextCollator, TheFastTableAgreesWithIcuSortKeys) {
     if (name.empty() || name == "en_US" || name == "de_DE") {
       EXPECT_EQ(simpleCount, texts.size()) << locale;
     }
+  }
+}
+
+// The table finds contractions among a language's own rules and expansions
+// by their elements; ICU's full lists of both must find nothing more.
+TEST(TextCollator, ContractionsAndExpansionsOfAsciiAreNeverSimple) {
+  for (const char* locale : kLocales) {
+    const host::TextCollator collator(locale);
+    UErrorCode status = U_ZERO_ERROR;
+    UCollator* icu = ucol_open(collator.Locale().c_str(), &status);
+    USet* contractions = uset_openEmpty();
+    USet* expansions = uset_openEmpty();
+    ucol_getContractionsAndExpansions(icu, contractions, expansions, true, &status);
+    ASSERT_TRUE(U_SUCCESS(status)) << locale;
+    for (USet* set : {contractions, expansions}) {
+      for (int32_t i = 0; i < uset_getItemCount(set); ++i) {
+        UChar32 start = 0, end = 0;
+        UChar buffer[64];
+        status = U_ZERO_ERROR;
+        const int32_t length = uset_getItem(set, i, &start, &end, buffer, 64, &status);
+        std::string text;
+        if (length == 0 && start < 128) text.assign(1, static_cast<char>(start));
+        for (int32_t k = 0; k < length && length < 64; ++k)
+          text += buffer[k] < 128 ? static_cast<char>(buffer[k]) : '\0';
+        if (text.empty() || text.find('\0') != std::string::npos) continue;
+        uint64_t prefix = 0;
+        EXPECT_FALSE(collator.SimplePrefix(text, prefix)) << "locale \"" << locale << "\": [" << text << "]";
+      }
+    }
+    uset_close(contractions);
+    uset_close(expansions);
+    ucol_close(icu);
   }
 }
 
