@@ -48,10 +48,13 @@ class Range {
 
   // Reorders the rows of the range by the cells in key1's column: order1 = 1
   // ascending, 2 descending. Stable, no header row. Numbers and dates first,
-  // then text (case-insensitive), then FALSE, TRUE, then errors; empty cells
-  // last in either order. Whole cells move, within the range's columns only.
-  // Throws HostError when the key column lies outside the range or the range
-  // cuts through merged cells or array formulas (nothing changed then).
+  // then text (in the user's language order, see TextCollator), then FALSE,
+  // TRUE, then errors; empty cells last in either order. Whole cells move,
+  // within the range's columns only; when any cell moves in a workbook that
+  // holds formulas or defined names, it is recalculated when next opened.
+  // Throws HostError when the key column lies outside the range, the range
+  // cuts through merged cells or array formulas, or a key cell holds a
+  // formula that was never calculated (nothing changed then).
   void Sort(CellRef key1, int order1 = 1);
 
   // The absolute address, "$B$2:$D$9", or "$B$5" for a single cell.

@@ -362,6 +362,8 @@ std::vector<std::string> SortedInRoot(const TempDir& dir, const std::vector<std:
   std::string path = dir.File("order.xlsx");
   fixtures::WriteZip(path, fixtures::MinimalWorkbook(KeyRows(keys)));
   std::vector<std::string> texts;
+  const char* before = std::getenv("LC_ALL");
+  const std::string saved = before ? before : "";
   setenv("LC_ALL", "C", 1);
   std::thread([&] {
     host::Application app;
@@ -369,7 +371,7 @@ std::vector<std::string> SortedInRoot(const TempDir& dir, const std::vector<std:
     sheet.UsedRange().Sort(host::Cells(1, 1));
     texts = ColumnTexts(sheet, 1, 1, static_cast<int>(keys.size()));
   }).join();
-  unsetenv("LC_ALL");
+  before ? setenv("LC_ALL", saved.c_str(), 1) : unsetenv("LC_ALL");
   return texts;
 }
 
@@ -418,20 +420,9 @@ TEST(Sort, AKeyFormulaNeverCalculatedRefusesTheSort) {
 std::vector<std::pair<std::string, std::string>> TwoSheets(const std::string& sheet2Rows, const std::string& extra) {
   auto parts = fixtures::MinimalWorkbook(
       "<row r=\"1\"><c r=\"A1\"><v>2</v></c></row><row r=\"2\"><c r=\"A2\"><v>1</v></c></row>");
-  for (auto& [name, xml] : parts) {
-    if (name == "[Content_Types].xml")
-      xml.insert(xml.find("</Types>"), "<Override PartName=\"/xl/worksheets/sheet2.xml\" "
-                                        "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml\"/>");
-    if (name == "xl/_rels/workbook.xml.rels")
-      xml.insert(xml.find("</Relationships>"),
-                 "<Relationship Id=\"rId7\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet\" "
-                 "Target=\"worksheets/sheet2.xml\"/>");
-    if (name == "xl/workbook.xml") {
-      xml.insert(xml.find("</sheets>"), "<sheet name=\"Sheet2\" sheetId=\"2\" r:id=\"rId7\"/>");
-      xml.insert(xml.find("</sheets>") + 9, extra);
-    }
-  }
-  parts.emplace_back("xl/worksheets/sheet2.xml", fixtures::SheetXml(sheet2Rows));
+  fixtures::AddWorksheet(parts, "Sheet2", sheet2Rows);
+  for (auto& [name, xml] : parts)
+    if (name == "xl/workbook.xml") xml.insert(xml.find("</sheets>") + 9, extra);
   return parts;
 }
 

@@ -10,6 +10,7 @@
 #include <unicode/uset.h>
 
 #include <algorithm>
+#include <optional>
 #include <random>
 #include <thread>
 
@@ -84,8 +85,11 @@ TEST(TextCollator, LocaleNamesFromTheEnvironment) {
       {nullptr, "sv_SE.UTF-8", "de_DE.UTF-8", "sv_SE"},
       {"C", "sv_SE.UTF-8", "de_DE.UTF-8", ""},
   };
+  auto set = [](const char* name, const char* value) { value ? setenv(name, value, 1) : unsetenv(name); };
+  std::vector<std::pair<const char*, std::optional<std::string>>> saved;
+  for (const char* name : {"LC_ALL", "LC_COLLATE", "LANG"})
+    saved.emplace_back(name, std::getenv(name) ? std::optional<std::string>(std::getenv(name)) : std::nullopt);
   for (const Env& env : envs) {
-    auto set = [](const char* name, const char* value) { value ? setenv(name, value, 1) : unsetenv(name); };
     set("LC_ALL", env.all);
     set("LC_COLLATE", env.collate);
     set("LANG", env.lang);
@@ -94,6 +98,7 @@ TEST(TextCollator, LocaleNamesFromTheEnvironment) {
     std::thread([&] { seen = host::TextCollator::ForUserLocale().Locale(); }).join();
     EXPECT_EQ(seen, env.expected);
   }
+  for (const auto& [name, value] : saved) set(name, value ? value->c_str() : nullptr);
 }
 
 // Random ASCII texts, and near copies of them that differ in case, in a
