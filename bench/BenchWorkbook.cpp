@@ -12,6 +12,13 @@
 
 namespace {
 
+// First words of the international text column: Latin with accents,
+// Greek, Cyrillic, and a few plain ones.
+const char* const kWords[] = {"Émile",  "Ærø",    "Øster",  "Straße", "Ćevapi", "Ωmega", "Жук",   "Ölçü",
+                              "Łódź",   "Ñandú",  "Ärger",  "éclair", "Δέλτα",  "Щука",  "İzmir", "Ångström",
+                              "Zoë",    "çedille", "Ýmir",  "plain"};
+
+
 const char* const kCategories[] = {"alpha", "beta", "gamma", "delta", "epsilon"};
 
 void AddPart(zip_t* archive, const char* name, std::string* data) {
@@ -40,7 +47,9 @@ void AppendCell(std::string& out, char column, int row, const char* attrs, const
 
 }  // namespace
 
-uint64_t WriteBenchWorkbook(const std::string& path, int rows, bool records) {
+uint64_t WriteBenchWorkbook(const std::string& path, int rows, BenchKind kind) {
+  const bool records = kind == BenchKind::Records;
+  const bool internationalText = kind == BenchKind::International;
   constexpr int kNotes = 1000;
   const int noteStep = std::max(1, rows / kNotes);
   auto hasNote = [&](int r) { return records && (r - 1) % noteStep == 0 && (r - 1) / noteStep < kNotes; };
@@ -56,9 +65,13 @@ uint64_t WriteBenchWorkbook(const std::string& path, int rows, bool records) {
   sst += "\">";
   for (int i = 0; i < names; ++i) {
     unsigned h = static_cast<unsigned>(i) * 2654435761u;
-    char buffer[64];
-    int n = std::snprintf(buffer, sizeof buffer, "<si><t>%c%c%c item %08x</t></si>", 'A' + (h >> 27) % 26,
-                          'a' + (h >> 20) % 26, 'a' + (h >> 13) % 26, h);
+    char buffer[96];
+    int n = internationalText
+                ? std::snprintf(buffer, sizeof buffer, "<si><t>%s %c%c item %08x</t></si>",
+                                kWords[(h >> 27) % (sizeof kWords / sizeof kWords[0])], 'a' + (h >> 20) % 26,
+                                'a' + (h >> 13) % 26, h)
+                : std::snprintf(buffer, sizeof buffer, "<si><t>%c%c%c item %08x</t></si>", 'A' + (h >> 27) % 26,
+                                'a' + (h >> 20) % 26, 'a' + (h >> 13) % 26, h);
     sst.append(buffer, n);
   }
   for (const char* c : kCategories) {

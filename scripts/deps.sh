@@ -3,7 +3,7 @@
 #   deps.sh          what building and running the program needs
 #   deps.sh --test   also what the test suite needs
 set -euo pipefail
-pkgs=(build-essential cmake pkg-config qt6-base-dev libzip-dev libpugixml-dev libxlsxwriter-dev)
+pkgs=(build-essential cmake pkg-config qt6-base-dev libzip-dev libpugixml-dev libicu-dev libxlsxwriter-dev)
 if [[ "${1:-}" == "--test" ]]; then
   pkgs+=(libgtest-dev googletest clang libclang-rt-14-dev xvfb xauth zip unzip libreoffice-calc-nogui)
 fi

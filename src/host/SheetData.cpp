@@ -392,6 +392,12 @@ void SheetData::ScanCell(XmlScanner& scanner, const XmlScanner::Tag& tag, int ro
     }
   }
   cell.length = static_cast<uint32_t>(scanner.Offset() - cell.begin);
+  if (cell.flags & kFormula) {
+    holdsFormulas_ = true;
+    // Written by a program that does not calculate: the result is unknown,
+    // which is not the same as empty.
+    if (!hasValue) cell.flags |= kUncalculated;
+  }
   // A value written with character references ("&#49;") is read decoded.
   std::string decodedValue;
   if (cell.kind != ValueKind::String && cell.kind != ValueKind::Error && cell.kind != ValueKind::IsoDate &&

@@ -37,6 +37,7 @@ class SheetData {
   static constexpr uint8_t kMoved = 16;         // stands in another row than its r says
   static constexpr uint8_t kFormulaChanged = 32;  // formula text replaced (see formulas_)
   static constexpr uint8_t kImplicitRef = 64;     // the element has no r attribute
+  static constexpr uint8_t kUncalculated = 128;   // a formula with no stored result (<f>, no <v>)
 
   struct CellRecord {
     uint32_t begin;   // '<' of the <c> element in the part
@@ -97,6 +98,9 @@ class SheetData {
   // The formula of a cell without "=" (shared formulas expanded); "" when none.
   std::string FormulaOf(const CellRecord& cell, int row) const;
 
+  // True when any cell of the sheet holds a formula.
+  bool HoldsFormulas() const { return holdsFormulas_; }
+
   // Merged areas and array formula areas, for the sort's checks.
   const std::vector<CellArea>& MergedAreas() const { return merged_; }
   // The sheet's tables as plain areas (set by the workbook, which reads the
@@ -111,9 +115,10 @@ class SheetData {
 
   // Reorders the visible rows of area within area's columns by the cells of
   // keyColumn (see Range::Sort); hidden rows keep their place, and a table's
-  // header and totals rows stay. Returns true when any formula moved.
+  // header and totals rows stay. Returns true when any cell moved.
   // Throws std::invalid_argument (SortRefused) with the reason when the key
-  // column lies outside the area or a record would be torn apart.
+  // column lies outside the area, a record would be torn apart, or a key cell
+  // holds a formula that was never calculated; nothing changes then.
   bool Sort(const CellArea& area, int keyColumn, bool descending, const SharedStrings& strings);
 
   // True when the part must be written anew.
@@ -174,6 +179,7 @@ class SheetData {
   bool sheetDataSelfClosing_ = false;
   std::string prefix_;  // namespace prefix of sheetData ("x:" or "")
   bool modified_ = false;
+  bool holdsFormulas_ = false;
   mutable bool usedValid_ = false;
   mutable bool usedAny_ = false;
   mutable CellArea used_;

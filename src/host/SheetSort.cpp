@@ -14,6 +14,7 @@
 #include "host/SharedStrings.h"
 #include "host/SheetData.h"
 #include "host/SortPlan.h"
+#include "host/TextCollator.h"
 
 namespace host {
 
@@ -26,43 +27,66 @@ struct SortKey {
   uint32_t rowIndex;  // index into rows_
   KeyClass cls;
   double number;
-  uint64_t prefix;  // text: its first 8 bytes, case folded, big-endian
-  std::string_view text;
+  uint64_t prefix;  // text: its first weights (simple texts) or sort key bytes, big-endian
+  std::string_view text;  // the text itself (simple texts) or its sort key
 };
 
-inline unsigned char Fold(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + 32 : c; }
-
-// Most comparisons of texts are decided by their first bytes; packing them
-// into a number spares the sort most visits to the strings themselves.
-uint64_t FoldedPrefix(std::string_view text) {
-  uint64_t prefix = 0;
-  for (size_t i = 0; i < 8; ++i)
-    prefix = (prefix << 8) | (i < text.size() ? Fold(static_cast<unsigned char>(text[i])) : 0);
-  return prefix;
-}
-
-int CompareNoCase(std::string_view a, std::string_view b) {
-  size_t n = std::min(a.size(), b.size());
-  for (size_t i = 0; i < n; ++i) {
-    unsigned char x = Fold(static_cast<unsigned char>(a[i])), y = Fold(static_cast<unsigned char>(b[i]));
-    if (x != y) return x < y ? -1 : 1;
+// How the texts of one sort compare: all through the collator's table when
+// every text is simple, otherwise all through their sort keys.
+struct TextComparison {
+  const TextCollator* collator;
+  bool sortKeys;
+  int operator()(const SortKey& a, const SortKey& b) const {
+    if (a.prefix != b.prefix) return a.prefix < b.prefix ? -1 : 1;
+    if (!sortKeys) return collator->CompareSimple(a.text, b.text);
+    const int c = a.text.compare(b.text);
+    return c == 0 ? 0 : (c < 0 ? -1 : 1);
   }
-  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
-}
+};
 
 // <0, 0, >0 for non-empty keys of any class, in ascending order.
-int CompareKeys(const SortKey& a, const SortKey& b) {
+int CompareKeys(const SortKey& a, const SortKey& b, const TextComparison& texts) {
   if (a.cls != b.cls) return a.cls < b.cls ? -1 : 1;
   switch (a.cls) {
     case kNumberKey:
     case kBoolKey:
       return a.number < b.number ? -1 : (a.number > b.number ? 1 : 0);
     case kTextKey:
-      if (a.prefix != b.prefix) return a.prefix < b.prefix ? -1 : 1;
-      return CompareNoCase(a.text, b.text);
+      return texts(a, b);
     default:
       return 0;
   }
+}
+
+// Gives the text keys their prefixes, and their sort keys (kept in store)
+// when a text is not simple. Most comparisons are decided by the prefixes,
+// which spares the sort most visits to the texts.
+TextComparison PrepareTextKeys(std::vector<SortKey>& keys, std::string& store) {
+  const TextCollator& collator = TextCollator::ForUserLocale();
+  bool simple = true;
+  for (SortKey& key : keys)
+    if (key.cls == kTextKey && !collator.SimplePrefix(key.text, key.prefix)) {
+      simple = false;
+      break;
+    }
+  if (simple) return TextComparison{&collator, false};
+  std::vector<size_t> ends(keys.size());
+  for (size_t i = 0; i < keys.size(); ++i) {
+    if (keys[i].cls == kTextKey) collator.AppendSortKey(keys[i].text, store);
+    ends[i] = store.size();
+  }
+  size_t begin = 0;
+  for (size_t i = 0; i < keys.size(); ++i) {
+    if (keys[i].cls == kTextKey) {
+      keys[i].text = std::string_view(store).substr(begin, ends[i] - begin);
+      uint64_t prefix = 0;
+      for (size_t k = 0; k < 8; ++k)
+        prefix = (prefix << 8) | (k < keys[i].text.size() ? static_cast<unsigned char>(keys[i].text[k]) : 0);
+      keys[i].prefix = prefix;
+    }
+    begin = ends[i];
+  }
+  return TextComparison{&collator, true};
 }
 
 std::string AreaText(const CellArea& a) { return AbsoluteAddress(a); }
@@ -176,6 +200,10 @@ bool SheetData::Sort(const CellArea& range, int keyColumn, bool descending, cons
     if (lo == hi) continue;
     SortKey key{static_cast<uint32_t>(it - rows_.begin()), kEmptyKey, 0, 0, {}};
     const CellRecord* cell = std::lower_bound(lo, hi, keyColumn, [](const CellRecord& c, int v) { return c.column < v; });
+    if (cell != hi && cell->column == keyColumn && (cell->flags & kUncalculated))
+      throw std::invalid_argument("cell " + ColumnLetters(keyColumn) + std::to_string(it->row) +
+                                  " holds a formula that has never been calculated, so it has no value to sort by "
+                                  "(open and save the workbook in a spreadsheet program first)");
     if (cell != hi && cell->column == keyColumn) {
       switch (cell->kind) {
         case ValueKind::Number:
@@ -223,14 +251,14 @@ bool SheetData::Sort(const CellArea& range, int keyColumn, bool descending, cons
     keys.push_back(key);
   }
   for (auto [k, d] : decodedRefs) keys[k].text = decoded[d];
-  for (SortKey& key : keys)
-    if (key.cls == kTextKey) key.prefix = FoldedPrefix(key.text);
+  std::string sortKeyStore;
+  const TextComparison texts = PrepareTextKeys(keys, sortKeyStore);
 
   std::vector<SortKey> sorted = keys;
-  std::stable_sort(sorted.begin(), sorted.end(), [descending](const SortKey& a, const SortKey& b) {
+  std::stable_sort(sorted.begin(), sorted.end(), [descending, &texts](const SortKey& a, const SortKey& b) {
     bool ea = a.cls == kEmptyKey, eb = b.cls == kEmptyKey;
     if (ea || eb) return !ea && eb;
-    int c = CompareKeys(a, b);
+    int c = CompareKeys(a, b, texts);
     return descending ? c > 0 : c < 0;
   });
 
@@ -269,6 +297,8 @@ bool SheetData::Sort(const CellArea& range, int keyColumn, bool descending, cons
   sorted.clear();
   sorted.shrink_to_fit();
   decoded.clear();
+  sortKeyStore.clear();
+  sortKeyStore.shrink_to_fit();
   if (!changed) return false;
 
   ExpandSharedFormulas(area);
@@ -297,7 +327,6 @@ bool SheetData::Sort(const CellArea& range, int keyColumn, bool descending, cons
   const std::vector<CellArea> arraysBefore = arrays_;
   std::vector<CellRecord> newCells;
   newCells.reserve(cells_.size());
-  bool formulaMoved = false;
   for (RowRecord& r : newRows) {
     bool own = r.firstCell != UINT32_MAX;
     const CellRecord* b = own ? cells_.data() + r.firstCell : nullptr;
@@ -334,7 +363,6 @@ bool SheetData::Sort(const CellArea& range, int keyColumn, bool descending, cons
               std::string formula = CurrentFormula(*s, source);
               formulas_[moved.begin] = ShiftFormula(formula, r.row - source, 0);
               moved.flags |= kFormulaChanged;
-              formulaMoved = true;
             }
           }
           newCells.push_back(moved);
@@ -353,7 +381,7 @@ bool SheetData::Sort(const CellArea& range, int keyColumn, bool descending, cons
   moves_.push_back(RowMove{area, std::move(targetOf)});
   modified_ = true;
   usedValid_ = false;
-  return formulaMoved;
+  return true;
 }
 
 }  // namespace host

@@ -164,6 +164,8 @@ WorkbookFile::WorkbookFile(const std::string& path) : path_(path) {
   date1904_ = d1904 == "1" || d1904 == "true";
   pugi::xml_node view = Child(Child(root, "bookViews"), "workbookView");
   activeTab_ = static_cast<size_t>(std::max(0, view.attribute("activeTab").as_int(0)));
+  for (pugi::xml_node name : Child(root, "definedNames").children())
+    if (LocalName(name.name()) == "definedName") hasDefinedNames_ = true;
 
   std::map<std::string, Relationship> rels;
   std::string relsPart = RelationshipsPartOf(workbookPart_);

@@ -50,6 +50,8 @@ class WorkbookFile {
   const SharedStrings& Strings() const { return strings_; }
   const Styles& StyleSheet() const { return styles_; }
 
+  // True when the workbook part defines names.
+  bool HasDefinedNames() const { return hasDefinedNames_; }
   // Marks the workbook for a full recalculation when next opened.
   void RequestFullRecalculation() { fullCalc_ = true; }
 
@@ -82,6 +84,7 @@ class WorkbookFile {
   size_t activeTab_ = 0;
   bool date1904_ = false;
   bool fullCalc_ = false;
+  bool hasDefinedNames_ = false;
   SharedStrings strings_;
   Styles styles_;
 };

@@ -138,6 +138,29 @@ std::vector<std::pair<std::string, std::string>> MinimalWorkbook(const std::stri
   return parts;
 }
 
+void AddWorksheet(std::vector<std::pair<std::string, std::string>>& parts, const std::string& name,
+                  const std::string& sheetData) {
+  size_t sheets = 0;
+  for (const auto& part : parts) sheets += part.first.rfind("xl/worksheets/", 0) == 0;
+  const std::string number = std::to_string(sheets + 1);
+  const std::string id = "rIdSheet" + number;
+  for (auto& [part, xml] : parts) {
+    if (part == "[Content_Types].xml")
+      xml.insert(xml.find("</Types>"), "<Override PartName=\"/xl/worksheets/sheet" + number +
+                                            ".xml\" ContentType=\"application/"
+                                            "vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml\"/>");
+    if (part == "xl/_rels/workbook.xml.rels")
+      xml.insert(xml.find("</Relationships>"),
+                 "<Relationship Id=\"" + id +
+                     "\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet\" "
+                     "Target=\"worksheets/sheet" + number + ".xml\"/>");
+    if (part == "xl/workbook.xml")
+      xml.insert(xml.find("</sheets>"),
+                 "<sheet name=\"" + name + "\" sheetId=\"" + number + "\" r:id=\"" + id + "\"/>");
+  }
+  parts.emplace_back("xl/worksheets/sheet" + number + ".xml", SheetXml(sheetData));
+}
+
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream buffer;

@@ -39,6 +39,10 @@ void WriteZip(const std::string& path, const std::vector<std::pair<std::string, 
 std::vector<std::pair<std::string, std::string>> MinimalWorkbook(const std::string& sheetData,
                                                                  const std::string& sharedStrings = "",
                                                                  const std::string& styles = "");
+// Adds a worksheet named name holding sheetData after the sheets of a
+// MinimalWorkbook's parts.
+void AddWorksheet(std::vector<std::pair<std::string, std::string>>& parts, const std::string& name,
+                  const std::string& sheetData);
 // A worksheet part whose sheetData holds the given rows.
 std::string SheetXml(const std::string& sheetData, const std::string& afterSheetData = "");
 
