@@ -322,6 +322,9 @@ void SheetData::ScanCell(XmlScanner& scanner, const XmlScanner::Tag& tag, int ro
       }
       if (child.local == "v") {
         hasValue = true;
+        // An empty value (<v/>) still points into the part: spans are kept
+        // as offsets from the part's start.
+        valueText = std::string_view(child.end, 0);
         if (!child.selfClosing) {
           valueText = scanner.ReadText();
           scanner.ExpectEnd(child);

@@ -8,6 +8,7 @@
 
 #include "host/HostError.h"
 #include "host/SheetData.h"
+#include "host/XmlProblem.h"
 #include "host/XmlScanner.h"
 
 namespace host {
@@ -93,7 +94,16 @@ void WorkbookFile::Fail(const std::string& what) const {
   throw HostError("Cannot open \"" + path_ + "\": " + what + ".");
 }
 
+WorkbookFile::WorkbookFile(const std::string& path) : path_(path) {
+  try {
+    Load();
+  } catch (...) {
+    RethrowAsHostError("Cannot open \"" + path_ + "\": " + (current_.empty() ? "the package" : "the part " + current_));
+  }
+}
+
 std::string WorkbookFile::ReadXmlPart(const std::string& part) {
+  current_ = part;
   std::string xml = package_->Read(part);
   try {
     RejectDocumentType(xml);
@@ -103,7 +113,8 @@ std::string WorkbookFile::ReadXmlPart(const std::string& part) {
   return xml;
 }
 
-WorkbookFile::WorkbookFile(const std::string& path) : path_(path) {
+void WorkbookFile::Load() {
+  const std::string& path = path_;
   std::string ext = Lower(path.substr(path.rfind('.') == std::string::npos ? path.size() : path.rfind('.')));
   if (ext != ".xlsx" && ext != ".xlsm" && ext != ".xltx" && ext != ".xltm")
     throw HostError("\"" + path + "\" is not a format this host can open (only .xlsx, .xlsm, .xltx and .xltm workbooks).");
@@ -112,8 +123,7 @@ WorkbookFile::WorkbookFile(const std::string& path) : path_(path) {
   auto parse = [this](pugi::xml_document& doc, std::string& xml, const std::string& part) {
     pugi::xml_parse_result result = doc.load_buffer_inplace(xml.data(), xml.size(), pugi::parse_default, pugi::encoding_auto);
     if (!result)
-      Fail("the part " + part + " is not valid XML (" + result.description() + " at byte " +
-           std::to_string(result.offset) + ")");
+      Fail("the part " + part + " is not valid XML: " + XmlProblem(result));
   };
 
   // The package's content types and its main part.
@@ -232,6 +242,7 @@ WorkbookFile::WorkbookFile(const std::string& path) : path_(path) {
   data_.resize(sheets_.size());
   for (size_t i = 0; i < sheets_.size(); ++i) {
     if (sheets_[i].kind != SheetKind::Worksheet) continue;
+    current_ = sheets_[i].part;
     PartBytes xml = package_->ReadBytes(sheets_[i].part);
     try {
       data_[i] = std::make_unique<SheetData>(std::move(xml), strings_.Count(), styles_.Count());
@@ -296,9 +307,19 @@ std::string WorkbookFile::PartWithout(const std::string& part,
 }
 
 void WorkbookFile::Save(const std::vector<std::pair<std::string, const SheetData*>>& sheets) {
+  current_.clear();
+  try {
+    SaveChanges(sheets);
+  } catch (...) {
+    RethrowAsHostError("Cannot save \"" + path_ + "\": " + (current_.empty() ? "the package" : "the part " + current_));
+  }
+}
+
+void WorkbookFile::SaveChanges(const std::vector<std::pair<std::string, const SheetData*>>& sheets) {
   std::map<std::string, NewPart> changed;
   for (const auto& [part, data] : sheets) {
     if (!data || !data->Modified()) continue;
+    current_ = part;
     // A first pass counts the bytes, so that the entry's size is known.
     uint64_t size = 0;
     PartProducer count = data->Writer();
@@ -306,6 +327,7 @@ void WorkbookFile::Save(const std::vector<std::pair<std::string, const SheetData
     changed[package_->StoredName(part)] = NewPart{data->Writer(), size};
   }
   if (fullCalc_) {
+    current_ = workbookPart_;
     auto text = std::make_shared<std::string>(WorkbookWithFullCalc());
     auto done = std::make_shared<bool>(false);
     changed[package_->StoredName(workbookPart_)] = NewPart{[text, done]() -> std::string_view {
@@ -329,6 +351,7 @@ void WorkbookFile::Save(const std::vector<std::pair<std::string, const SheetData
                      },
                      shared->size()};
     };
+    current_ = workbookRelsPart_;
     std::string chain = calcChainPart_;
     changed[package_->StoredName(chain)] = NewPart{};
     changed[package_->StoredName(workbookRelsPart_)] = text(PartWithout(workbookRelsPart_, [](const pugi::xml_node& n) {
@@ -339,7 +362,13 @@ void WorkbookFile::Save(const std::vector<std::pair<std::string, const SheetData
           return LocalName(n.name()) == "Override" && Lower(n.attribute("PartName").value()) == "/" + Lower(chain);
         }));
   }
-  package_->Save(changed);
+  current_.clear();
+  try {
+    package_->Save(changed);
+  } catch (...) {
+    if (!package_->FailedEntry().empty()) current_ = package_->FailedEntry();
+    throw;
+  }
 }
 
 }  // namespace host

@@ -53,6 +53,8 @@ class WorkbookFile {
   const std::string& Path() const { return path_; }
 
  private:
+  void Load();
+  void SaveChanges(const std::vector<std::pair<std::string, const SheetData*>>& sheets);
   [[noreturn]] void Fail(const std::string& what) const;
   std::string ReadXmlPart(const std::string& part);
   std::string WorkbookWithFullCalc() const;
@@ -60,6 +62,7 @@ class WorkbookFile {
   std::string PartWithout(const std::string& part, const std::function<bool(const pugi::xml_node&)>& drop) const;
 
   std::string path_;
+  std::string current_;  // the part being read or written, for messages
   std::unique_ptr<Package> package_;
   std::string workbookPart_;
   std::string workbookXml_;  // kept for the recalculation flag
