@@ -299,9 +299,6 @@ void Package::Save(const std::map<std::string, NewPart>& changed) {
   std::string temp;
   int fd = MakeTemporary(target.folder, temp);
   if (fd < 0) failSave("no file can be made in its folder (" + systemText() + ")");
-  // Owner and group stay where this process may set them; the mode is set
-  // after, since a change of owner clears some of its bits.
-  if (::fchown(fd, original.st_uid, original.st_gid) != 0) (void)!::fchown(fd, static_cast<uid_t>(-1), original.st_gid);
   ::close(fd);
 
   zip_t* out = nullptr;
@@ -369,6 +366,10 @@ void Package::Save(const std::map<std::string, NewPart>& changed) {
       failSave("the new file cannot be flushed to disk (" + systemText() + ")");
     }
     ::close(tfd);
+    // Owner and group stay where this process may set them (libzip made the
+    // file anew); the mode is set after, as a change of owner clears some bits.
+    if (::chown(temp.c_str(), original.st_uid, original.st_gid) != 0)
+      (void)!::chown(temp.c_str(), static_cast<uid_t>(-1), original.st_gid);
     ::chmod(temp.c_str(), original.st_mode & 07777);
     if (::rename(temp.c_str(), target.file.c_str()) != 0)
       failSave("the file cannot be replaced (" + systemText() + ")");

@@ -34,16 +34,25 @@ std::string Prefix() { return std::string(kMark) + HostTag() + "~"; }
 
 bool IsAlnum(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }
 
-// The process id in a temporary's name of this host ("<prefix><pid>~XXXXXX"),
-// or 0 when the name is not one.
+bool RandomPart(const std::string& name, size_t at) {
+  for (size_t i = at; i < at + kRandomLength; ++i)
+    if (i >= name.size() || !IsAlnum(name[i])) return false;
+  return true;
+}
+
+// The process id in a temporary's name of this host ("<prefix><pid>~XXXXXX",
+// or that name with libzip's ".XXXXXX" after it: libzip writes through a
+// temporary of its own beside the file it makes), or 0 when the name is not one.
 pid_t PidOf(const std::string& name, const std::string& prefix) {
   if (name.compare(0, prefix.size(), prefix) != 0) return 0;
   size_t at = prefix.size();
   size_t digits = at;
   while (digits < name.size() && name[digits] >= '0' && name[digits] <= '9') ++digits;
-  if (digits == at || digits - at > 9 || digits + 1 + kRandomLength != name.size() || name[digits] != '~') return 0;
-  for (size_t i = digits + 1; i < name.size(); ++i)
-    if (!IsAlnum(name[i])) return 0;
+  if (digits == at || digits - at > 9 || digits >= name.size() || name[digits] != '~') return 0;
+  const size_t ours = digits + 1 + kRandomLength;
+  if (!RandomPart(name, digits + 1)) return 0;
+  if (name.size() != ours && !(name.size() == ours + 1 + kRandomLength && name[ours] == '.' && RandomPart(name, ours + 1)))
+    return 0;
   return static_cast<pid_t>(std::atol(name.substr(at, digits - at).c_str()));
 }
 
