@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 
 namespace host {
@@ -148,9 +147,7 @@ std::string FirstInconsistentEntry(const std::string& path, const std::vector<Zi
     local.compressedSize = U32(h + 18);
     local.size = U32(h + 22);
     ApplyZip64(rest.data() + nameLength, extraLength, local, true, false);
-    if (local.method != e.method || std::memcmp(rest.data(), e.name.data(), std::min(nameLength, e.name.size())) != 0 ||
-        nameLength != e.name.size())
-      return e.name;
+    if (local.method != e.method || std::string(rest.begin(), rest.begin() + nameLength) != e.name) return e.name;
     if (local.flags & kDataDescriptorFlag) continue;
     if (local.crc != e.crc || local.compressedSize != e.compressedSize || local.size != e.size) return e.name;
   }
