@@ -8,6 +8,7 @@
 
 #include "host/HostError.h"
 #include "host/SheetData.h"
+#include "host/XmlEncoding.h"
 #include "host/XmlProblem.h"
 #include "host/XmlScanner.h"
 
@@ -102,9 +103,14 @@ WorkbookFile::WorkbookFile(const std::string& path) : path_(path) {
   }
 }
 
+std::string WorkbookFile::ReadPartText(const std::string& part) const {
+  std::string xml = package_->Read(part);
+  return IsUtf16(xml) ? Utf16ToUtf8(xml) : xml;
+}
+
 std::string WorkbookFile::ReadXmlPart(const std::string& part) {
   current_ = part;
-  std::string xml = package_->Read(part);
+  std::string xml = ReadPartText(part);
   try {
     RejectDocumentType(xml);
   } catch (const XmlFault& fault) {
@@ -244,6 +250,12 @@ void WorkbookFile::Load() {
     if (sheets_[i].kind != SheetKind::Worksheet) continue;
     current_ = sheets_[i].part;
     PartBytes xml = package_->ReadBytes(sheets_[i].part);
+    if (IsUtf16(xml.View())) {
+      std::string text = Utf16ToUtf8(xml.View());
+      xml.data.reset(new char[text.size() ? text.size() : 1]);
+      std::copy(text.begin(), text.end(), xml.data.get());
+      xml.size = text.size();
+    }
     try {
       data_[i] = std::make_unique<SheetData>(std::move(xml), strings_.Count(), styles_.Count());
     } catch (const XmlFault& fault) {
@@ -289,7 +301,7 @@ std::string WorkbookFile::WorkbookWithFullCalc() const {
 
 std::string WorkbookFile::PartWithout(const std::string& part,
                                       const std::function<bool(const pugi::xml_node&)>& drop) const {
-  std::string xml = package_->Read(part);
+  std::string xml = ReadPartText(part);
   pugi::xml_document doc;
   unsigned flags = kRewriteFlags;
   if (!doc.load_buffer(xml.data(), xml.size(), flags, pugi::encoding_auto))

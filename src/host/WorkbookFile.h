@@ -56,6 +56,8 @@ class WorkbookFile {
   void Load();
   void SaveChanges(const std::vector<std::pair<std::string, const SheetData*>>& sheets);
   [[noreturn]] void Fail(const std::string& what) const;
+  // The part's text, in UTF-8 whatever it was written in.
+  std::string ReadPartText(const std::string& part) const;
   std::string ReadXmlPart(const std::string& part);
   std::string WorkbookWithFullCalc() const;
   // The XML of part without the elements for which drop(element) is true.

@@ -93,4 +93,82 @@ TEST(RealWriters, FormulaReturningEmptyTextIsEmptyText) {
   }
 }
 
+TEST(RealWriters, CdataAndLineEndsInCellText) {
+  TempDir dir;
+  std::string path = dir.File("text.xlsx");
+  std::string strings =
+      "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
+      "<si><t><![CDATA[a<b & c]]></t></si>"
+      "<si><t>a\r\nb</t></si>"
+      "<si><t>a\rb</t></si>"
+      "<si><t>a&#13;\nb</t></si>"
+      "<si><r><t>x<!-- note -->y</t></r><r><t><![CDATA[\r\nz]]></t></r></si>"
+      "</sst>";
+  std::string rows =
+      "<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\" t=\"inlineStr\"><is><t><![CDATA[1 < 2]]></t></is></c></row>"
+      "<row r=\"2\"><c r=\"A2\" t=\"s\"><v>1</v></c><c r=\"B2\" t=\"str\"><f>T(\"x\")</f><v><![CDATA[<x>]]></v></c></row>"
+      "<row r=\"3\"><c r=\"A3\" t=\"s\"><v>2</v></c><c r=\"B3\"><v><![CDATA[12.5]]></v></c></row>"
+      "<row r=\"4\"><c r=\"A4\" t=\"s\"><v>3</v></c><c r=\"B4\" t=\"inlineStr\"><is><t>p\r\nq</t></is></c></row>"
+      "<row r=\"5\"><c r=\"A5\" t=\"s\"><v>4</v></c><c r=\"B5\" t=\"str\"><v>m\rn</v></c></row>";
+  fixtures::WriteZip(path, fixtures::MinimalWorkbook(rows, strings));
+  host::Application app;
+  host::Worksheet& sheet = *app.Workbooks().Open(path).Worksheets()[0];
+  const std::pair<std::pair<int, int>, const char*> expected[] = {
+      {{1, 1}, "a<b & c"}, {{1, 2}, "1 < 2"}, {{2, 1}, "a\nb"}, {{2, 2}, "<x>"},  {{3, 1}, "a\nb"},
+      {{3, 2}, "12.5"},    {{4, 1}, "a\r\nb"}, {{4, 2}, "p\nq"}, {{5, 1}, "xy\nz"}, {{5, 2}, "m\nn"},
+  };
+  for (const auto& [cell, text] : expected)
+    EXPECT_EQ(sheet.Cells(cell.first, cell.second).Text(), text) << cell.first << "," << cell.second;
+  EXPECT_EQ(sheet.Cells(3, 2).Kind(), host::CellKind::Number);
+}
+
+// UTF-16 with a byte-order mark, from UTF-8 text (BMP characters only).
+std::string Utf16(const std::string& utf8, bool littleEndian) {
+  std::string out = littleEndian ? "\xFF\xFE" : "\xFE\xFF";
+  for (size_t i = 0; i < utf8.size();) {
+    unsigned char c = utf8[i];
+    unsigned cp = c;
+    int extra = c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+    if (extra) cp = c & (extra == 2 ? 0x0F : 0x1F);
+    for (int k = 1; k <= extra; ++k) cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+    i += 1 + extra;
+    char hi = static_cast<char>(cp >> 8), lo = static_cast<char>(cp & 0xFF);
+    out += littleEndian ? std::string{lo, hi} : std::string{hi, lo};
+  }
+  return out;
+}
+
+TEST(RealWriters, Utf16PartsAreReadAndSavedAsUtf8) {
+  TempDir dir;
+  std::string path = dir.File("utf16.xlsx");
+  auto parts = fixtures::MinimalWorkbook(
+      "<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c></row><row r=\"2\"><c r=\"A2\"><v>2</v></c></row>",
+      "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><si><t>caf\xC3\xA9</t></si></sst>");
+  for (auto& [name, xml] : parts) {
+    if (name == "xl/worksheets/sheet1.xml" || name == "xl/sharedStrings.xml" || name == "xl/workbook.xml") {
+      std::string declared = xml;
+      size_t at = declared.find("encoding=\"UTF-8\"");
+      if (at != std::string::npos) declared.replace(at, 16, "encoding=\"UTF-16\"");
+      else declared = "<?xml version=\"1.0\" encoding=\"UTF-16\" standalone=\"yes\"?>\r\n" + declared;
+      xml = Utf16(declared, name != "xl/workbook.xml");
+    }
+  }
+  fixtures::WriteZip(path, parts);
+  {
+    host::Application app;
+    host::Workbook& book = app.Workbooks().Open(path);
+    host::Worksheet& sheet = *book.Worksheets()[0];
+    EXPECT_EQ(sheet.Name(), "Sheet1");
+    EXPECT_EQ(sheet.Cells(1, 1).Text(), "caf\xC3\xA9");
+    sheet.Rows(2).SetHidden(true);
+    book.Save();
+  }
+  std::string saved = fixtures::ReadZip(path)["xl/worksheets/sheet1.xml"];
+  EXPECT_EQ(saved.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>", 0), 0u) << saved.substr(0, 80);
+  host::Application again;
+  host::Worksheet& sheet = *again.Workbooks().Open(path).Worksheets()[0];
+  EXPECT_TRUE(sheet.Rows(2).Hidden());
+  EXPECT_EQ(sheet.Cells(2, 1).Text(), "2");
+}
+
 }  // namespace
