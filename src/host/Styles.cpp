@@ -4,6 +4,7 @@
 
 #include <map>
 
+#include "host/AlternateContent.h"
 #include "host/NumberFormat.h"
 #include "host/XmlProblem.h"
 #include "host/XmlScanner.h"
@@ -27,6 +28,7 @@ Styles::Styles(std::string_view xml) {
   pugi::xml_document doc;
   pugi::xml_parse_result result = doc.load_buffer(xml.data(), xml.size(), pugi::parse_default, pugi::encoding_auto);
   if (!result) throw XmlFault{XmlProblem(result)};
+  ResolveAlternateContent(doc);
   pugi::xml_node root = doc.document_element();
   if (LocalName(root.name()) != "styleSheet") throw XmlFault{"the root element is not <styleSheet>"};
   std::map<long, std::string> custom;

@@ -6,6 +6,7 @@
 #include <map>
 #include <sstream>
 
+#include "host/AlternateContent.h"
 #include "host/HostError.h"
 #include "host/SheetData.h"
 #include "host/XmlEncoding.h"
@@ -80,6 +81,12 @@ const char* const kMainContentTypes[] = {
     "application/vnd.openxmlformats-officedocument.spreadsheetml.template.main+xml",
     "application/vnd.ms-excel.template.macroEnabled.main+xml",
 };
+
+void Replace(PartBytes& bytes, const std::string& text) {
+  bytes.data.reset(new char[text.size() ? text.size() : 1]);
+  std::copy(text.begin(), text.end(), bytes.data.get());
+  bytes.size = text.size();
+}
 
 // Parts edited and written back keep their comments, processing
 // instructions, white space and line ends.
@@ -250,12 +257,11 @@ void WorkbookFile::Load() {
     if (sheets_[i].kind != SheetKind::Worksheet) continue;
     current_ = sheets_[i].part;
     PartBytes xml = package_->ReadBytes(sheets_[i].part);
-    if (IsUtf16(xml.View())) {
-      std::string text = Utf16ToUtf8(xml.View());
-      xml.data.reset(new char[text.size() ? text.size() : 1]);
-      std::copy(text.begin(), text.end(), xml.data.get());
-      xml.size = text.size();
-    }
+    if (IsUtf16(xml.View())) Replace(xml, Utf16ToUtf8(xml.View()));
+    // Alternatives among the rows and cells are read as their chosen branch;
+    // a changed sheet is written that way too, so no branch goes stale.
+    std::string resolved;
+    if (ResolveSheetDataAlternates(xml.View(), resolved)) Replace(xml, resolved);
     try {
       data_[i] = std::make_unique<SheetData>(std::move(xml), strings_.Count(), styles_.Count());
     } catch (const XmlFault& fault) {

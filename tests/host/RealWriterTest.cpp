@@ -122,6 +122,45 @@ TEST(RealWriters, CdataAndLineEndsInCellText) {
   EXPECT_EQ(sheet.Cells(3, 2).Kind(), host::CellKind::Number);
 }
 
+TEST(RealWriters, AlternateContentTakesTheBranchTheHostUnderstands) {
+  TempDir dir;
+  std::string path = dir.File("alternates.xlsx");
+  const std::string mc = "xmlns:mc=\"http://schemas.openxmlformats.org/markup-compatibility/2006\"";
+  const std::string x14 = "xmlns:x14=\"http://schemas.microsoft.com/office/spreadsheetml/2009/9/main\"";
+  std::string styles =
+      "<styleSheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" " + mc + " " + x14 +
+      " xmlns:x=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
+      "<numFmts count=\"1\"><numFmt numFmtId=\"164\" formatCode=\"0.000\"/></numFmts><cellXfs count=\"3\"><xf/>"
+      "<mc:AlternateContent><mc:Choice Requires=\"x14\"><xf numFmtId=\"14\"/></mc:Choice>"
+      "<mc:Fallback><xf numFmtId=\"164\"/></mc:Fallback></mc:AlternateContent>"
+      "<mc:AlternateContent><mc:Choice Requires=\"x\"><xf numFmtId=\"10\"/></mc:Choice>"
+      "<mc:Fallback><xf numFmtId=\"164\"/></mc:Fallback></mc:AlternateContent></cellXfs></styleSheet>";
+  std::string rows =
+      "<row r=\"1\"><c r=\"A1\"><v>3</v></c><c r=\"B1\" s=\"1\"><v>1.5</v></c><c r=\"C1\" s=\"2\"><v>1.5</v></c></row>"
+      "<mc:AlternateContent " + mc + "><mc:Choice " + x14 + " Requires=\"x14\"><row r=\"2\"><c r=\"A2\"><v>99</v></c></row>"
+      "</mc:Choice><mc:Fallback><row r=\"2\"><c r=\"A2\"><v>1</v></c></row></mc:Fallback></mc:AlternateContent>"
+      "<row r=\"3\"><mc:AlternateContent " + mc + "><mc:Choice " + x14 + " Requires=\"x14\"><c r=\"A3\"><v>98</v></c>"
+      "</mc:Choice><mc:Fallback><c r=\"A3\"><v>2</v></c></mc:Fallback></mc:AlternateContent></row>";
+  fixtures::WriteZip(path, fixtures::MinimalWorkbook(rows, "", styles));
+  {
+    host::Application app;
+    host::Workbook& book = app.Workbooks().Open(path);
+    host::Worksheet& sheet = *book.Worksheets()[0];
+    EXPECT_EQ(sheet.Cells(1, 2).Text(), "1.500");   // the Fallback: x14 is not understood
+    EXPECT_EQ(sheet.Cells(1, 3).Text(), "150.00%");  // the Choice: its namespace is understood
+    EXPECT_EQ(sheet.Cells(2, 1).Text(), "1");
+    EXPECT_EQ(sheet.Cells(3, 1).Text(), "2");
+    sheet.GetRange("A1:A3").Sort(host::Cells(1, 1));
+    book.Save();
+  }
+  std::string saved = fixtures::ReadZip(path)["xl/worksheets/sheet1.xml"];
+  EXPECT_EQ(saved.find("AlternateContent"), std::string::npos);
+  EXPECT_EQ(saved.find("99"), std::string::npos);
+  host::Application again;
+  host::Worksheet& sheet = *again.Workbooks().Open(path).Worksheets()[0];
+  for (int r = 1; r <= 3; ++r) EXPECT_EQ(sheet.Cells(r, 1).Text(), std::to_string(r));
+}
+
 // UTF-16 with a byte-order mark, from UTF-8 text (BMP characters only).
 std::string Utf16(const std::string& utf8, bool littleEndian) {
   std::string out = littleEndian ? "\xFF\xFE" : "\xFE\xFF";
