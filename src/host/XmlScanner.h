@@ -84,6 +84,8 @@ inline std::string_view LocalName(std::string_view qname) {
   return colon == std::string_view::npos ? qname : qname.substr(colon + 1);
 }
 
+// Appends the UTF-8 form of a Unicode code point.
+void AppendUtf8(std::string& out, unsigned long cp);
 // Text with the five predefined entities and character references replaced.
 std::string DecodeXml(std::string_view raw);
 // Appends raw decoded into out.

@@ -55,6 +55,16 @@ void ApplyZip64(const unsigned char* extra, size_t length, ZipEntryHeader& e, bo
   }
 }
 
+// Flags, method, checksum and sizes, which local and central headers hold in
+// the same order (at is the flags' offset).
+void ReadSharedFields(const unsigned char* at, ZipEntryHeader& e) {
+  e.flags = U16(at);
+  e.method = U16(at + 2);
+  e.crc = U32(at + 8);
+  e.compressedSize = U32(at + 12);
+  e.size = U32(at + 16);
+}
+
 }  // namespace
 
 bool ReadZipDirectory(const std::string& path, std::vector<ZipEntryHeader>& entries) {
@@ -94,11 +104,7 @@ bool ReadZipDirectory(const std::string& path, std::vector<ZipEntryHeader>& entr
     if (p + 46 > dir.size() || U32(dir.data() + p) != kCentralSignature) return false;
     const unsigned char* h = dir.data() + p;
     ZipEntryHeader e;
-    e.flags = U16(h + 8);
-    e.method = U16(h + 10);
-    e.crc = U32(h + 16);
-    e.compressedSize = U32(h + 20);
-    e.size = U32(h + 24);
+    ReadSharedFields(h + 8, e);
     const size_t nameLength = U16(h + 28), extraLength = U16(h + 30), commentLength = U16(h + 32);
     e.localOffset = U32(h + 42);
     if (p + 46 + nameLength + extraLength + commentLength > dir.size()) return false;
@@ -141,11 +147,7 @@ std::string FirstInconsistentEntry(const std::string& path, const std::vector<Zi
     std::vector<unsigned char> rest(nameLength + extraLength);
     if (!rest.empty() && !ReadAt(file.get(), e.localOffset + 30, rest.data(), rest.size())) return e.name;
     ZipEntryHeader local;
-    local.flags = U16(h + 6);
-    local.method = U16(h + 8);
-    local.crc = U32(h + 14);
-    local.compressedSize = U32(h + 18);
-    local.size = U32(h + 22);
+    ReadSharedFields(h + 6, local);
     ApplyZip64(rest.data() + nameLength, extraLength, local, true, false);
     if (local.method != e.method || std::string(rest.begin(), rest.begin() + nameLength) != e.name) return e.name;
     if (local.flags & kDataDescriptorFlag) continue;
