@@ -31,12 +31,12 @@ std::string StoredText(const SheetData& data, const SheetData::CellRecord& cell,
     case Kind::Inline:
       return data.InlineText(cell);
     case Kind::String: {
-      std::string text = DecodeXml(data.Span(cell.value.span.offset, cell.value.span.size));
+      std::string text = DecodeTextContent(data.Span(cell.value.span.offset, cell.value.span.size));
       return HasOoxmlEscape(text) ? DecodeOoxmlEscapes(text) : text;
     }
     case Kind::Error:
     case Kind::IsoDate:
-      return DecodeXml(data.Span(cell.value.span.offset, cell.value.span.size));
+      return DecodeTextContent(data.Span(cell.value.span.offset, cell.value.span.size));
     case Kind::Boolean:
       return cell.value.number != 0 ? "TRUE" : "FALSE";
     case Kind::Number:

@@ -345,8 +345,11 @@ void SheetData::ScanCell(XmlScanner& scanner, const XmlScanner::Tag& tag, int ro
       }
       if (child.local == "v") {
         hasValue = true;
+        // An empty value (<v/>) still points into the part: spans are kept
+        // as offsets from the part's start.
+        valueText = std::string_view(child.end, 0);
         if (!child.selfClosing) {
-          valueText = scanner.ReadText();
+          valueText = scanner.ReadContent();
           scanner.ExpectEnd(child);
         }
       } else if (child.local == "f") {
@@ -398,11 +401,12 @@ void SheetData::ScanCell(XmlScanner& scanner, const XmlScanner::Tag& tag, int ro
     // which is not the same as empty.
     if (!hasValue) cell.flags |= kUncalculated;
   }
-  // A value written with character references ("&#49;") is read decoded.
+  // A value written with character references ("&#49;") or in a CDATA
+  // section is read decoded.
   std::string decodedValue;
   if (cell.kind != ValueKind::String && cell.kind != ValueKind::Error && cell.kind != ValueKind::IsoDate &&
-      cell.kind != ValueKind::Inline && valueText.find('&') != std::string_view::npos) {
-    decodedValue = DecodeXml(valueText);
+      cell.kind != ValueKind::Inline && valueText.find_first_of("&<") != std::string_view::npos) {
+    decodedValue = DecodeTextContent(valueText);
     valueText = decodedValue;
   }
   auto setSpan = [&](std::string_view text) {
@@ -534,7 +538,7 @@ std::string SheetData::InlineText(const CellRecord& cell) const {
       scanner.SkipContent(tag);
       continue;
     }
-    if (tag.local == "t") AppendDecodedXml(out, scanner.ReadText());
+    if (tag.local == "t") AppendTextContent(out, scanner.ReadContent());
   }
   return HasOoxmlEscape(out) ? DecodeOoxmlEscapes(out) : out;
 }

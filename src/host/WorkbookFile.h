@@ -62,7 +62,11 @@ class WorkbookFile {
   const std::string& Path() const { return path_; }
 
  private:
+  void Load();
+  void SaveChanges(const std::vector<std::pair<std::string, const SheetData*>>& sheets);
   [[noreturn]] void Fail(const std::string& what) const;
+  // The part's text, in UTF-8 whatever it was written in.
+  std::string ReadPartText(const std::string& part) const;
   std::string ReadXmlPart(const std::string& part);
   std::string WorkbookWithFullCalc() const;
   // Reads the sheet's relationships: its note parts into entry, its tables
@@ -74,6 +78,7 @@ class WorkbookFile {
   std::string PartWithout(const std::string& part, const std::function<bool(const pugi::xml_node&)>& drop) const;
 
   std::string path_;
+  std::string current_;  // the part being read or written, for messages
   std::unique_ptr<Package> package_;
   std::string workbookPart_;
   std::string workbookXml_;  // kept for the recalculation flag

@@ -34,6 +34,14 @@ std::map<std::string, std::string> ReadZipRaw(const std::string& path);
 // Writes a zip holding the entries (deflated) in the given order.
 void WriteZip(const std::string& path, const std::vector<std::pair<std::string, std::string>>& entries);
 
+// Writes a zip as streaming writers do: each entry deflated with its
+// checksum and sizes in a data descriptor after the data (general-purpose
+// bit 3), Zip64 placeholders and an extended-time extra field in the local
+// header, the time field in the central directory, and an archive comment.
+// Names may repeat.
+void WriteStreamedZip(const std::string& path, const std::vector<std::pair<std::string, std::string>>& entries,
+                      const std::string& archiveComment);
+
 // The parts of a minimal workbook with one sheet ("Sheet1") holding
 // sheetData content; sharedStrings and styles are added when not empty.
 std::vector<std::pair<std::string, std::string>> MinimalWorkbook(const std::string& sheetData,
