@@ -155,4 +155,23 @@ std::map<std::string, OleEntry> OlefileEntries(const std::string& path, const fi
   return entries;
 }
 
+std::vector<std::string> XlrdCells(const std::string& path, const fixtures::TempDir& work) {
+  std::string script = work.File("cells.py");
+  fixtures::WriteFile(script,
+                      "import xlrd, sys\n"
+                      "book = xlrd.open_workbook(sys.argv[1])\n"
+                      "for n in range(book.nsheets):\n"
+                      "    sheet = book.sheet_by_index(n)\n"
+                      "    for r in range(sheet.nrows):\n"
+                      "        for c, cell in enumerate(sheet.row(r)):\n"
+                      "            if cell.ctype in (1, 2, 4, 5):\n"
+                      "                v = repr(cell.value) if cell.ctype == 2 else str(int(cell.value)) if cell.ctype != 1 else cell.value\n"
+                      "                sys.stdout.buffer.write(('%d %d %d %d %s\\n' % (n, r, c, cell.ctype, v)).encode('utf-8'))\n");
+  std::istringstream lines(Run("/usr/bin/python3 '" + script + "' '" + path + "' 2>/dev/null"));
+  std::vector<std::string> cells;
+  std::string line;
+  while (std::getline(lines, line)) cells.push_back(line);
+  return cells;
+}
+
 }  // namespace xlsfixtures

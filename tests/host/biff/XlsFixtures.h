@@ -54,4 +54,10 @@ struct OleEntry {
 // root itself under "". Empty when olefile cannot read the file.
 std::map<std::string, OleEntry> OlefileEntries(const std::string& path, const fixtures::TempDir& work);
 
+// The non-empty cells of every sheet as python3-xlrd reads the .xls at path,
+// one "sheet row column type value" line each (xlrd's cell types: 1 text,
+// 2 number, 4 boolean, 5 error; numbers as Python's repr). Empty when xlrd
+// cannot read the file.
+std::vector<std::string> XlrdCells(const std::string& path, const fixtures::TempDir& work);
+
 }  // namespace xlsfixtures
