@@ -60,30 +60,40 @@ std::string WriteCompoundFile(const CompoundFile& source, const std::map<int, st
   const size_t count = entries.size();
   auto isStream = [&](size_t i) { return entries[i].reached && entries[i].type == EntryType::Stream; };
 
-  std::vector<std::string> data(count);
+  // Sizes first; the bytes of an unchanged stream are read only when they
+  // are written, so that no more than one of them is held at a time.
+  std::vector<uint64_t> sizes(count, 0);
   for (size_t i = 0; i < count; ++i) {
     if (!isStream(i)) continue;
     auto replaced = replacements.find(static_cast<int>(i));
-    data[i] = replaced != replacements.end() ? replaced->second : source.ReadStream(static_cast<int>(i));
+    sizes[i] = replaced != replacements.end() ? replaced->second.size() : entries[i].size;
   }
+  auto appendStream = [&](std::string& target, size_t i, uint32_t unit) {
+    auto replaced = replacements.find(static_cast<int>(i));
+    if (replaced != replacements.end())
+      AppendPadded(target, replaced->second, unit);
+    else
+      AppendPadded(target, source.ReadStream(static_cast<int>(i)), unit);
+  };
+  auto isLarge = [&](size_t i) { return isStream(i) && sizes[i] >= CompoundFile::kMiniCutoff; };
 
   // Small streams go to the mini stream, in 64-byte mini sectors.
   std::vector<uint32_t> start(count, CompoundFile::kEndOfChain);
   std::string mini;
   std::vector<uint32_t> miniFat;
   for (size_t i = 0; i < count; ++i) {
-    if (!isStream(i) || data[i].empty() || data[i].size() >= CompoundFile::kMiniCutoff) continue;
-    uint64_t sectors = SectorsFor(data[i].size(), CompoundFile::kMiniSectorSize);
+    if (!isStream(i) || sizes[i] == 0 || isLarge(i)) continue;
+    uint64_t sectors = SectorsFor(sizes[i], CompoundFile::kMiniSectorSize);
     start[i] = static_cast<uint32_t>(miniFat.size());
     for (uint64_t s = 0; s < sectors; ++s)
       miniFat.push_back(s + 1 < sectors ? static_cast<uint32_t>(miniFat.size() + 1) : CompoundFile::kEndOfChain);
-    AppendPadded(mini, data[i], CompoundFile::kMiniSectorSize);
+    appendStream(mini, i, CompoundFile::kMiniSectorSize);
   }
 
   // Sector order: large streams, mini stream, mini FAT, directory, FAT, DIFAT.
   SectorPlan plan(sectorSize);
   for (size_t i = 0; i < count; ++i)
-    if (isStream(i) && data[i].size() >= CompoundFile::kMiniCutoff) start[i] = plan.Place(data[i].size());
+    if (isLarge(i)) start[i] = plan.Place(sizes[i]);
   uint32_t miniStreamStart = plan.Place(mini.size());
   uint32_t miniFatStart = plan.Place(miniFat.size() * 4);
   uint32_t directoryStart = plan.Place(count * kEntrySize);
@@ -115,7 +125,7 @@ std::string WriteCompoundFile(const CompoundFile& source, const std::map<int, st
 
   out.reserve(static_cast<size_t>(plan.Used() + 1) * sectorSize);
   for (size_t i = 0; i < count; ++i)
-    if (isStream(i) && data[i].size() >= CompoundFile::kMiniCutoff) AppendPadded(out, data[i], sectorSize);
+    if (isLarge(i)) appendStream(out, i, sectorSize);
   AppendPadded(out, mini, sectorSize);
   AppendTable(out, miniFat, sectorSize);
 
@@ -133,7 +143,7 @@ std::string WriteCompoundFile(const CompoundFile& source, const std::map<int, st
       size = mini.size();
       first = miniStreamStart;
     } else if (entry.type == EntryType::Stream) {
-      size = data[i].size();
+      size = sizes[i];
       first = start[i];
       Put(raw, 0x4C, CompoundFile::kNoStream, 4);  // a stream has no children
     }
