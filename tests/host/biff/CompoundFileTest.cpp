@@ -173,6 +173,73 @@ TEST(CompoundFile, WriterPlacesStreamsOfEverySize) {
   if (!olefile) GTEST_SKIP() << "python3-olefile is not installed; checked by our reader only";
 }
 
+// A version 4 file (4096-byte sectors) made by hand: "Workbook" of 5000
+// bytes in ordinary sectors, "Small" of 100 bytes in the mini stream.
+std::string Version4File(const std::string& workbook, const std::string& small) {
+  const size_t sector = 4096;
+  std::string file(7 * sector, '\0');
+  auto at = [&](size_t index) { return (index + 1) * sector; };
+  file.replace(0, 8, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1");
+  const std::pair<size_t, uint32_t> header[] = {{0x18, 0x3E},  {0x1A, 4 | 0xFFFE0000u}, {0x1E, 12 | 6u << 16},
+                                                {0x28, 1},     {0x2C, 1},              {0x30, 1},
+                                                {0x38, 4096},  {0x3C, 5},              {0x40, 1},
+                                                {0x44, CompoundFile::kEndOfChain},     {0x4C, 0}};
+  for (auto [offset, value] : header) Put32(file, offset, value);
+  for (size_t i = 1; i < 109; ++i) Put32(file, 0x4C + 4 * i, CompoundFile::kFree);
+  const uint32_t fat[] = {CompoundFile::kFatSector, CompoundFile::kEndOfChain, 3, CompoundFile::kEndOfChain,
+                          CompoundFile::kEndOfChain, CompoundFile::kEndOfChain};
+  for (size_t i = 0; i < sector / 4; ++i) Put32(file, at(0) + 4 * i, i < 6 ? fat[i] : CompoundFile::kFree);
+  for (size_t i = 0; i < sector / 4; ++i) Put32(file, at(5) + 4 * i, i == 0 ? 1 : i == 1 ? CompoundFile::kEndOfChain : CompoundFile::kFree);
+  auto entry = [&](int index, const std::string& name, int type, uint32_t left, uint32_t child, uint32_t start,
+                   uint64_t size) {
+    std::string raw(128, '\0');
+    SetName(raw, name);
+    raw[0x42] = static_cast<char>(type);
+    raw[0x43] = 1;
+    Put32(raw, 0x44, left);
+    Put32(raw, 0x48, CompoundFile::kNoStream);
+    Put32(raw, 0x4C, child);
+    Put64(raw, 0x6C, type == 5 ? 0x01D9000000000007 : 0);
+    Put32(raw, 0x74, start);
+    Put64(raw, 0x78, size);
+    file.replace(at(1) + 128 * index, 128, raw);
+  };
+  entry(0, "Root Entry", 5, CompoundFile::kNoStream, 1, 4, 128);
+  entry(1, "Workbook", 2, 2, CompoundFile::kNoStream, 2, workbook.size());
+  entry(2, "Small", 2, CompoundFile::kNoStream, CompoundFile::kNoStream, 0, small.size());
+  for (int i = 3; i < 32; ++i) entry(i, "", 0, CompoundFile::kNoStream, CompoundFile::kNoStream, 0, 0);
+  file.replace(at(2), workbook.size(), workbook);
+  file.replace(at(4), small.size(), small);
+  return file;
+}
+
+TEST(CompoundFile, ReadsAndWritesVersion4) {
+  std::string workbook(5000, 'w'), small(100, 's');
+  workbook[4999] = 'W';
+  small[0] = 'S';
+  TempDir dir;
+  std::string path = dir.File("v4.xls");
+  fixtures::WriteFile(path, Version4File(workbook, small));
+  CompoundFile file(fixtures::ReadFile(path), path);
+  EXPECT_EQ(file.MajorVersion(), 4);
+  EXPECT_EQ(file.ReadStream(file.Find("Workbook")), workbook);
+  EXPECT_EQ(file.ReadStream(file.Find("Small")), small);
+
+  std::string written = host::biff::WriteCompoundFile(file, {{file.Find("Small"), std::string(9000, 'n')}});
+  CompoundFile reread(written, "written.xls");
+  EXPECT_EQ(reread.SectorSize(), 4096u);
+  EXPECT_EQ(reread.ReadStream(reread.Find("Small")), std::string(9000, 'n'));
+  EXPECT_EQ(reread.ReadStream(reread.Find("Workbook")), workbook);
+  if (!xlsfixtures::HavePython("olefile")) GTEST_SKIP() << "python3-olefile is not installed; checked by our reader only";
+  EXPECT_EQ(xlsfixtures::OlefileEntries(path, dir)["Workbook"].data, workbook) << "the hand-made file is wrong";
+  std::string out = dir.File("written.xls");
+  fixtures::WriteFile(out, written);
+  auto entries = xlsfixtures::OlefileEntries(out, dir);
+  EXPECT_EQ(entries["Workbook"].data, workbook);
+  EXPECT_EQ(entries["Small"].data, std::string(9000, 'n'));
+  EXPECT_EQ(entries[""].modified, 0x01D9000000000007u);
+}
+
 // Damage, and the phrase the message must hold after
 // "Cannot open "damaged.xls": its compound file is damaged (".
 struct Damage {
