@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <fstream>
-#include <sstream>
 
 #include "host/HostError.h"
 #include "host/biff/BiffRecords.h"
@@ -108,11 +107,12 @@ FileFormat RecogniseFormat(std::string_view bytes) {
 }
 
 FileFormat RecogniseFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
   if (!in) return FileFormat::Unknown;
-  std::ostringstream content;
-  content << in.rdbuf();
-  return RecogniseFormat(content.str());
+  std::string content(static_cast<size_t>(in.tellg()), '\0');
+  in.seekg(0);
+  if (!in.read(content.data(), static_cast<std::streamsize>(content.size()))) return FileFormat::Unknown;
+  return RecogniseFormat(content);
 }
 
 std::string RefusalMessage(FileFormat format, const std::string& path) {

@@ -1,5 +1,6 @@
 #include "host/biff/SheetRecords.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "host/biff/BiffRecords.h"
@@ -17,6 +18,13 @@ double DecodeRk(uint32_t rk) {
     std::memcpy(&value, &bits, sizeof value);
   }
   return rk & 0x01 ? value / 100 : value;
+}
+
+std::string_view SheetRecords::Text(const CellRecord& cell, const std::vector<std::string>& sharedStrings) const {
+  if (cell.kind != CellKind::Text && !(cell.kind == CellKind::Formula && cell.result == ResultKind::Text)) return {};
+  const std::vector<std::string>& from = cell.text & kOwnText ? texts : sharedStrings;
+  uint32_t index = cell.text & ~kOwnText;
+  return index < from.size() ? std::string_view(from[index]) : std::string_view();
 }
 
 namespace {
@@ -41,12 +49,16 @@ class SheetReader {
     cell.xf = xf;
     cell.kind = kind;
     cell.recordType = record_.type;
-    cell.recordOffset = record_.offset;
+    cell.recordOffset = static_cast<uint32_t>(record_.offset);
     return cell;
   }
   CellRecord& AddSingle(CellKind kind) {
     Need(6);
     return Add(U16(record_.body, 2), U16(record_.body, 4), kind);
+  }
+  uint32_t OwnText(std::string text) {
+    sheet_.texts.push_back(std::move(text));
+    return static_cast<uint32_t>(sheet_.texts.size() - 1) | SheetRecords::kOwnText;
   }
   void ReadCell();
   void ReadMultiple();
@@ -62,6 +74,7 @@ class SheetReader {
 };
 
 SheetRecords SheetReader::Read() {
+  if (stream_.size() > UINT32_MAX) reader_.Damaged(rt::kBof, 0, "lies in a stream larger than 4 GB");
   if (!reader_.Next(record_) || record_.type != rt::kBof)
     reader_.Damaged(record_.type, record_.offset, "stands where the sheet's BOF record must be");
   int depth = 1;
@@ -99,7 +112,7 @@ void SheetReader::ReadCell() {
       if (index >= strings_.size())
         reader_.Damaged(record_.type, record_.offset,
                         "refers to shared string " + std::to_string(index) + ", which the workbook does not hold");
-      AddSingle(CellKind::Text).text = strings_[index];
+      AddSingle(CellKind::Text).text = index;
       break;
     }
     case rt::kLabel:
@@ -108,7 +121,7 @@ void SheetReader::ReadCell() {
       ContinuedData data(record_, reader_);
       data.Skip(6);
       std::string text = data.UnicodeString();  // RSTRING's formatting runs follow: not needed
-      AddSingle(CellKind::Text).text = std::move(text);
+      AddSingle(CellKind::Text).text = OwnText(std::move(text));
       break;
     }
     case rt::kBlank: AddSingle(CellKind::Blank); break;
@@ -124,7 +137,7 @@ void SheetReader::ReadCell() {
     case rt::kString: {
       if (pendingString_ < 0) break;  // a STRING with no formula before it carries nothing we show
       ContinuedData data(record_, reader_);
-      sheet_.cells[pendingString_].text = data.UnicodeString();
+      sheet_.cells[pendingString_].text = OwnText(data.UnicodeString());
       pendingString_ = -1;
       return;
     }
@@ -158,7 +171,8 @@ void SheetReader::ReadFormula() {
   uint16_t length = U16(body, 20);
   if (body.size() < 22u + length) reader_.Damaged(record_.type, record_.offset, "is shorter than its formula");
   CellRecord& cell = AddSingle(CellKind::Formula);
-  cell.formula = body.substr(22, length);
+  cell.formulaOffset = static_cast<uint32_t>(record_.offset + 4 + 22);
+  cell.formulaLength = length;
   pendingString_ = -1;
   if (U16(body, 12) != 0xFFFF) {
     cell.result = ResultKind::Number;
@@ -193,6 +207,12 @@ void SheetReader::ReadLayout() {
       sheet_.firstColumn = U16(body, 8);
       sheet_.lastColumnPlus1 = U16(body, 10);
       sheet_.dimensionsOffset = record_.offset;
+      // Room for the cells the used area may hold, within what the rest of
+      // the stream can encode (6 bytes a cell at the least in MULRK).
+      if (sheet_.lastRowPlus1 > sheet_.firstRow && sheet_.lastColumnPlus1 > sheet_.firstColumn)
+        sheet_.cells.reserve(std::min<uint64_t>(
+            uint64_t{sheet_.lastRowPlus1 - sheet_.firstRow} * (sheet_.lastColumnPlus1 - sheet_.firstColumn),
+            (stream_.size() - record_.end) / 6));
       break;
     case rt::kRow: {
       Need(16);

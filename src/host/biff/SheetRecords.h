@@ -15,16 +15,18 @@ enum class CellKind : uint8_t { Blank, Number, Text, Boolean, Error, Formula };
 enum class ResultKind : uint8_t { Number, Text, Boolean, Error, EmptyText };
 
 // One cell as its record gives it (MULRK and MULBLANK give one per column).
+// Kept small: a sheet may hold millions of them.
 struct CellRecord {
+  uint32_t recordOffset = 0;
+  uint32_t formulaOffset = 0;   // Formula: where its parsed expression (rgce) starts in the stream
+  uint32_t text = UINT32_MAX;   // Text, and a formula's text result: see SheetRecords::Text
   uint16_t row = 0, column = 0, xf = 0;  // 0-based row and column, XF index
+  uint16_t recordType = 0;
+  uint16_t formulaLength = 0;
   CellKind kind = CellKind::Blank;
   ResultKind result = ResultKind::Number;  // Formula only
-  double number = 0;                       // Number, and a formula's number result
   uint8_t code = 0;                        // Boolean 0/1 or error code, also as a formula result
-  std::string text;                        // Text, and a formula's text result (UTF-8)
-  std::string_view formula;                // Formula: its parsed expression (rgce) in the stream
-  uint16_t recordType = 0;
-  size_t recordOffset = 0;
+  double number = 0;                       // Number, and a formula's number result
 };
 
 // One ROW record.
@@ -47,6 +49,15 @@ struct SheetRecords {
   std::vector<uint32_t> indexedDbCells;         // DBCELL positions the INDEX record lists
   std::vector<size_t> dbCells;                  // offsets where DBCELL records stand
   size_t end = 0;                               // just after the substream's EOF
+  std::vector<std::string> texts;               // cell texts not in the shared strings (UTF-8)
+
+  // The text of a Text cell or of a formula's text result.
+  std::string_view Text(const CellRecord& cell, const std::vector<std::string>& sharedStrings) const;
+  // A formula cell's parsed expression (rgce), inside stream.
+  static std::string_view Formula(const CellRecord& cell, std::string_view stream) {
+    return stream.substr(cell.formulaOffset, cell.formulaLength);
+  }
+  static constexpr uint32_t kOwnText = 0x80000000;  // CellRecord::text flag: an index into texts
 };
 
 // The value an RK number stands for.
@@ -54,7 +65,7 @@ double DecodeRk(uint32_t rk);
 
 // Reads the sheet substream whose BOF is at offset; sharedStrings resolve
 // LABELSST. streamName and path name the place in messages. Throws HostError
-// for a damaged record.
+// for a damaged record, and for a stream beyond 4 GB, which BIFF8 cannot address.
 SheetRecords ReadSheet(std::string_view stream, size_t offset, const std::vector<std::string>& sharedStrings,
                        const std::string& streamName, const std::string& path);
 

@@ -39,11 +39,6 @@ std::string WorkbookStream(const std::string& xls) {
   return file.ReadStream(file.Find("Workbook"));
 }
 
-CellRecord Get(const std::map<std::pair<int, int>, CellRecord>& cells, int row, int column) {
-  auto found = cells.find({row, column});
-  return found == cells.end() ? CellRecord{} : found->second;
-}
-
 // A double as Python's repr writes it (shortest text that reads back the same).
 std::string PythonRepr(double value) {
   char text[32];
@@ -56,9 +51,25 @@ std::string PythonRepr(double value) {
   return out;
 }
 
-std::map<std::pair<int, int>, CellRecord> ByPosition(const SheetRecords& sheet) {
-  std::map<std::pair<int, int>, CellRecord> cells;
-  for (const CellRecord& cell : sheet.cells) cells[{cell.row, cell.column}] = cell;
+// A cell with its text and formula looked up.
+struct Decoded : CellRecord {
+  std::string text;
+  std::string formula;
+};
+using Cells = std::map<std::pair<int, int>, Decoded>;
+
+Decoded Get(const Cells& cells, int row, int column) {
+  auto found = cells.find({row, column});
+  return found == cells.end() ? Decoded{} : found->second;
+}
+
+Cells ByPosition(const SheetRecords& sheet, const std::vector<std::string>& sharedStrings, std::string_view stream) {
+  Cells cells;
+  for (const CellRecord& cell : sheet.cells) {
+    Decoded decoded{cell, std::string(sheet.Text(cell, sharedStrings)), std::string()};
+    if (cell.kind == CellKind::Formula) decoded.formula = SheetRecords::Formula(cell, stream);
+    cells[{cell.row, cell.column}] = decoded;
+  }
   return cells;
 }
 
@@ -73,7 +84,8 @@ TEST(BiffRecords, ReadsTheCellsLibreOfficeWrote) {
   EXPECT_FALSE(globals.date1904);
   EXPECT_EQ(globals.activeSheet, 0);
 
-  auto cells = ByPosition(ReadSheet(stream, globals.sheets[0].position, globals.sharedStrings, "Workbook", "fixture.xls"));
+  auto cells = ByPosition(ReadSheet(stream, globals.sheets[0].position, globals.sharedStrings, "Workbook", "fixture.xls"),
+                          globals.sharedStrings, stream);
   auto at = [&](int row, int column) { return Get(cells, row, column); };
   const double numbers[] = {1.5, 0, 0, 42, -0.25, 123456789.125};
   for (int row : {0, 3, 4, 5}) {
@@ -104,7 +116,7 @@ TEST(BiffRecords, CellsAgreeWithXlrd) {
   std::vector<std::string> ours;
   for (size_t n = 0; n < globals.sheets.size(); ++n) {
     SheetRecords sheet = ReadSheet(stream, globals.sheets[n].position, globals.sharedStrings, "Workbook", path);
-    for (const CellRecord& cell : ByPosition(sheet) | std::views::values) {
+    for (const Decoded& cell : ByPosition(sheet, globals.sharedStrings, stream) | std::views::values) {
       CellKind kind = cell.kind;
       if (kind == CellKind::Formula)
         kind = cell.result == ResultKind::Number    ? CellKind::Number
@@ -138,7 +150,8 @@ TEST(BiffRecords, SharedStringsSplitAcrossContinueRecords) {
   ASSERT_TRUE(reader.Next(sst));
   ASSERT_GE(sst.continues.size(), 4u) << "the fixture's strings no longer need CONTINUE records";
 
-  auto cells = ByPosition(ReadSheet(stream, globals.sheets[1].position, globals.sharedStrings, "Workbook", "fixture.xls"));
+  auto cells = ByPosition(ReadSheet(stream, globals.sheets[1].position, globals.sharedStrings, "Workbook", "fixture.xls"),
+                          globals.sharedStrings, stream);
   for (int i = 0; i < xlsfixtures::kManyStrings; ++i) ASSERT_EQ(Get(cells, i, 0).text, xlsfixtures::ManyString(i)) << i;
   EXPECT_EQ(Get(cells, 0, 1).text, xlsfixtures::LongString());
 }
@@ -198,7 +211,7 @@ TEST(BiffRecords, DecodesHandMadeCellRecords) {
       Bof(0x0020) + Rec(rt::kNumber, Cell(9, 9, 15) + Double(99)) + Eof() +  // an embedded chart
       Rec(rt::kNumber, Cell(6, 0, 15) + Double(-2.5)) + Eof();
   SheetRecords sheet = ReadSheet(stream, 0, {}, "Workbook", "hand.xls");
-  auto cells = ByPosition(sheet);
+  auto cells = ByPosition(sheet, {}, stream);
   EXPECT_EQ(sheet.cells.size(), 14u);
   EXPECT_EQ(Get(cells, 0, 0).text, "abc");
   EXPECT_EQ(Get(cells, 0, 1).text, "é€");
