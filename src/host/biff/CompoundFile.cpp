@@ -153,7 +153,7 @@ void CompoundFile::ReadTree() {
         DirectoryEntry& entry = entries_[node];
         if (entry.reached) Damaged("directory entry " + std::to_string(node) + " is reached twice in the tree");
         if (entry.type != EntryType::Storage && entry.type != EntryType::Stream)
-          Damaged("the tree reaches directory entry " + std::to_string(node) + ", which is not in use");
+          Damaged("the tree reaches directory entry " + std::to_string(node) + ", which is neither a storage nor a stream");
         entry.reached = true;
         entry.parent = storage;
         pending.push_back(node);

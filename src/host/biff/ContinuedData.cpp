@@ -31,12 +31,6 @@ uint32_t ContinuedData::Dword() {
   return low | static_cast<uint32_t>(Word()) << 16;
 }
 
-double ContinuedData::Double() {
-  std::string bytes;
-  for (int i = 0; i < 8; ++i) bytes.push_back(static_cast<char>(Byte()));
-  return F64(bytes, 0);
-}
-
 void ContinuedData::Skip(uint64_t count) {
   while (count > 0) {
     while (at_ >= data_.size()) NextSegment();

@@ -19,7 +19,6 @@ class ContinuedData {
   uint8_t Byte();
   uint16_t Word();
   uint32_t Dword();
-  double Double();
   void Skip(uint64_t count);
   // Bytes left in the record and its CONTINUE records.
   uint64_t Remaining() const;

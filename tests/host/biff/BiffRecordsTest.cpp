@@ -236,6 +236,17 @@ TEST(BiffRecords, DecodesHandMadeCellRecords) {
   EXPECT_FALSE(cells.count(std::make_pair(9, 9)));
 }
 
+// The end of a substream passes over the substreams nested in it.
+TEST(BiffRecords, SubstreamEnds) {
+  const std::string globals = Bof(0x0005) + Rec(rt::kDateMode, Le(1, 2)) + Eof();
+  const std::string sheet = Bof(0x0010) + Bof(0x0020) + Eof() + Rec(rt::kBlank, Cell(0, 0, 0)) + Eof();
+  const std::string stream = globals + sheet;
+  EXPECT_EQ(SubstreamEnd(stream, 0, "Workbook", "s.xls"), globals.size());
+  EXPECT_EQ(SubstreamEnd(stream, globals.size(), "Workbook", "s.xls"), stream.size());
+  EXPECT_THROW(SubstreamEnd(stream.substr(0, stream.size() - 4), globals.size(), "Workbook", "s.xls"), host::HostError);
+  EXPECT_THROW(SubstreamEnd(stream, 4, "Workbook", "s.xls"), host::HostError);  // not at a BOF
+}
+
 TEST(BiffRecords, DecodesRkNumbers) {
   const std::pair<uint32_t, double> cases[] = {
       {0x3FF00000, 1.0}, {0x3FF00001, 0.01}, {(42u << 2) | 2, 42}, {static_cast<uint32_t>(-5 << 2) | 2, -5},
