@@ -13,7 +13,7 @@ namespace host::biff {
 // Record types this layer and its readers know.
 namespace rt {
 constexpr uint16_t kFormula = 0x0006, kEof = 0x000A, kFilePass = 0x002F, kContinue = 0x003C, kDateMode = 0x0022,
-                   kWindow1 = 0x003D, kBoundSheet8 = 0x0085, kMulRk = 0x00BD, kMulBlank = 0x00BE,
+                   kWindow1 = 0x003D, kXf = 0x00E0, kFormat = 0x041E, kBoundSheet8 = 0x0085, kMulRk = 0x00BD, kMulBlank = 0x00BE,
                    kRString = 0x00D6, kDbCell = 0x00D7, kSst = 0x00FC, kLabelSst = 0x00FD, kExtSst = 0x00FF,
                    kDimensions = 0x0200, kBlank = 0x0201, kNumber = 0x0203, kLabel = 0x0204, kBoolErr = 0x0205,
                    kString = 0x0207, kRow = 0x0208, kIndex = 0x020B, kRk = 0x027E, kBof = 0x0809,

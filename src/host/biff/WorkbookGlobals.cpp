@@ -70,6 +70,17 @@ WorkbookGlobals ReadGlobals(std::string_view stream, const std::string& streamNa
         globals.sharedStrings = ReadSst(record, reader);
         globals.sstOffset = record.offset;
         break;
+      case rt::kFormat: {
+        need(5);
+        ContinuedData data(record, reader);
+        uint16_t id = data.Word();
+        globals.formats[id] = data.UnicodeString();
+        break;
+      }
+      case rt::kXf:
+        need(4);
+        globals.xfFormats.push_back(U16(body, 2));
+        break;
       case rt::kDateMode:
         need(2);
         globals.date1904 = U16(body, 0) == 1;

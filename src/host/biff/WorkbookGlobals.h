@@ -1,8 +1,10 @@
 #pragma once
 // The globals substream of a BIFF8 workbook stream: the sheets (BOUNDSHEET8),
-// the shared strings (SST), the date system and the active sheet.
+// the shared strings (SST), the number formats (FORMAT, XF), the date system
+// and the active sheet.
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +24,8 @@ struct WorkbookGlobals {
   std::vector<SheetInfo> sheets;
   std::vector<std::string> sharedStrings;  // UTF-8, in SST order
   size_t sstOffset = std::string_view::npos;  // of the SST record, when there is one
+  std::map<uint16_t, std::string> formats;    // FORMAT records: number format id to format string
+  std::vector<uint16_t> xfFormats;            // the number format id of each XF, in XF order
   bool date1904 = false;
   uint16_t activeSheet = 0;  // WINDOW1's selected tab, an index into sheets
   size_t end = 0;            // offset just after the globals' EOF record

@@ -236,6 +236,27 @@ TEST(BiffRecords, DecodesHandMadeCellRecords) {
   EXPECT_FALSE(cells.count(std::make_pair(9, 9)));
 }
 
+// Globals from hand-made records, including what LibreOffice leaves at defaults.
+TEST(BiffRecords, ReadsHandMadeGlobals) {
+  auto sheet = [](uint32_t position, uint8_t visibility, const std::string& name) {
+    return Rec(rt::kBoundSheet8, Le(position, 4) + Le(visibility, 1) + Le(0, 1) + Le(name.size(), 1) + Le(0, 1) + name);
+  };
+  const std::string stream = Bof(0x0005) + Rec(rt::kFormat, Le(164, 2) + Le(4, 2) + Le(0, 1) + "0.0%") +
+                             Rec(rt::kXf, Le(0, 2) + Le(0, 2) + std::string(16, '\0')) +
+                             Rec(rt::kXf, Le(0, 2) + Le(164, 2) + std::string(16, '\0')) +
+                             Rec(rt::kDateMode, Le(1, 2)) + Rec(rt::kWindow1, std::string(10, '\0') + Le(1, 2) + Le(0, 6)) +
+                             sheet(0, 0, "One") + sheet(0, 1, "Two") + Eof();
+  WorkbookGlobals globals = ReadGlobals(stream, "Workbook", "g.xls");
+  EXPECT_EQ(globals.formats, (std::map<uint16_t, std::string>{{164, "0.0%"}}));
+  EXPECT_EQ(globals.xfFormats, (std::vector<uint16_t>{0, 164}));
+  EXPECT_TRUE(globals.date1904);
+  EXPECT_EQ(globals.activeSheet, 1);
+  ASSERT_EQ(globals.sheets.size(), 2u);
+  EXPECT_EQ(globals.sheets[1].name, "Two");
+  EXPECT_EQ(globals.sheets[1].visibility, 1);
+  EXPECT_EQ(globals.end, stream.size());
+}
+
 // The end of a substream passes over the substreams nested in it.
 TEST(BiffRecords, SubstreamEnds) {
   const std::string globals = Bof(0x0005) + Rec(rt::kDateMode, Le(1, 2)) + Eof();
