@@ -1,5 +1,6 @@
 #include "host/biff/CompoundFile.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "host/HostError.h"
@@ -227,28 +228,28 @@ std::string CompoundFile::PathOf(int index) const {
   return path;
 }
 
-std::string CompoundFile::ReadStream(int index) const {
+std::string CompoundFile::ReadStream(int index, uint64_t limit) const {
   const DirectoryEntry& entry = entries_.at(index);
   std::string what = "stream \"" + PathOf(index) + "\"";
   if (entry.type != EntryType::Stream || !entry.reached || entry.size == 0) return {};
   std::string data;
   if (entry.size < kMiniCutoff) {
-    uint64_t needed = SectorsFor(entry.size, kMiniSectorSize);
+    uint64_t needed = SectorsFor(std::min(entry.size, limit), kMiniSectorSize);
     uint64_t available = miniStream_.size() / kMiniSectorSize + (miniStream_.size() % kMiniSectorSize ? 1 : 0);
     std::vector<uint32_t> chain = Chain(entry.startSector, miniFat_, needed, available, what);
     if (chain.size() < needed) Damaged("the " + what + " is shorter than its size");
     data.reserve(needed * kMiniSectorSize);
     for (uint32_t mini : chain) data.append(std::string_view(miniStream_).substr(mini * kMiniSectorSize, kMiniSectorSize));
-    if (data.size() < entry.size) Damaged("the " + what + " runs past the end of the mini stream");
+    if (data.size() < std::min(entry.size, limit)) Damaged("the " + what + " runs past the end of the mini stream");
   } else {
     if (entry.size > sectorCount_ * sectorSize_) Damaged("the " + what + " is larger than the file");
-    uint64_t needed = SectorsFor(entry.size, sectorSize_);
+    uint64_t needed = SectorsFor(std::min(entry.size, limit), sectorSize_);
     std::vector<uint32_t> chain = Chain(entry.startSector, fat_, needed, sectorCount_, what);
     if (chain.size() < needed) Damaged("the " + what + " is shorter than its size");
     data.reserve(needed * sectorSize_);
     for (uint32_t index : chain) data.append(Sector(index));
   }
-  data.resize(entry.size);
+  data.resize(std::min(entry.size, limit));
   return data;
 }
 

@@ -48,8 +48,9 @@ class CompoundFile {
   std::vector<int> Children(int storage) const;
   // The full path of an entry, for messages.
   std::string PathOf(int index) const;
-  // The bytes of a stream entry. Throws HostError when its sectors are damaged.
-  std::string ReadStream(int index) const;
+  // The bytes of a stream entry, or only its first limit bytes. Throws
+  // HostError when its sectors are damaged.
+  std::string ReadStream(int index, uint64_t limit = UINT64_MAX) const;
 
   uint16_t MajorVersion() const { return majorVersion_; }
   uint32_t SectorSize() const { return sectorSize_; }

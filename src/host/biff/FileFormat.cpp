@@ -55,7 +55,7 @@ FileFormat RecogniseCompoundFile(std::string_view bytes) {
     int workbook = file.Find("Workbook");
     if (workbook >= 0 && file.Entries()[workbook].type == EntryType::Stream) {
       // An Excel 5.0/95 writer may also name its stream "Workbook": the BOF decides.
-      std::string head = file.ReadStream(workbook).substr(0, 8);
+      std::string head = file.ReadStream(workbook, 8);
       return DetectBiffVersion(head) == BiffVersion::Biff5 ? FileFormat::Biff5Workbook : FileFormat::Biff8Workbook;
     }
     if (file.Find("Book") >= 0) return FileFormat::Biff5Workbook;

@@ -100,6 +100,8 @@ TEST(CompoundFile, ReadsEveryStreamAsOlefileDoes) {
     EXPECT_EQ(ours.ReadStream(static_cast<int>(i)), expected[name].data) << name;
   }
   EXPECT_EQ(reached + 1, expected.size());
+  EXPECT_EQ(ours.ReadStream(ours.Find("Workbook"), 8), expected["Workbook"].data.substr(0, 8));
+  EXPECT_EQ(ours.ReadStream(ours.Find("\x01Ole"), 5), expected["\x01Ole"].data.substr(0, 5));
   EXPECT_EQ(ours.Find("objs/INNER"), 7);
   EXPECT_EQ(ours.ReadStream(7), ours.ReadStream(ours.Find("\x01Ole")));
   EXPECT_EQ(ours.Find("Nothing"), -1);
