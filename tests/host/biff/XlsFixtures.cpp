@@ -1,9 +1,11 @@
 #include "XlsFixtures.h"
 
+#include <unistd.h>
 #include <xlsxwriter.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -99,10 +101,25 @@ std::string SofficeConvert(const std::string& source, const std::string& filter,
 }
 
 const std::string& LibreOfficeXls() {
+  // LibreOffice takes seconds to start, and each test runs in a process of
+  // its own: the .xls is kept in the build folder, under the hash of the
+  // workbook's parts (the package's own times change with every run).
   static const std::string bytes = [] {
     fixtures::TempDir dir;
-    std::string xls = SofficeConvert(RichXlsx(dir), "xls", dir);
-    return xls.empty() ? std::string() : fixtures::ReadFile(xls);
+    std::string xlsx = RichXlsx(dir);
+    std::string parts;
+    for (const auto& [name, data] : fixtures::ReadZip(xlsx))
+      if (name.rfind("xl/", 0) == 0) parts += name + data;
+    std::string cache = std::string(TABULORY_BIFF_FIXTURE_CACHE) + "/rich-" +
+                        std::to_string(std::hash<std::string>{}(parts)) + ".xls";
+    if (std::ifstream(cache).good()) return fixtures::ReadFile(cache);
+    std::string xls = SofficeConvert(xlsx, "xls", dir);
+    if (xls.empty()) return std::string();
+    std::string data = fixtures::ReadFile(xls);
+    std::filesystem::create_directories(TABULORY_BIFF_FIXTURE_CACHE);
+    fixtures::WriteFile(cache + ".part" + std::to_string(getpid()), data);
+    std::filesystem::rename(cache + ".part" + std::to_string(getpid()), cache);
+    return data;
   }();
   return bytes;
 }

@@ -31,7 +31,8 @@ std::string RichXlsx(const fixtures::TempDir& dir);
 // ("xls", "xls:MS Excel 95", "csv"); returns the new file's path, empty on failure.
 std::string SofficeConvert(const std::string& source, const std::string& filter, const fixtures::TempDir& work);
 
-// The bytes of RichXlsx as LibreOffice writes it as .xls (made once); empty without soffice.
+// The bytes of RichXlsx as LibreOffice writes it as .xls (made once and kept
+// in the build folder); empty without soffice.
 const std::string& LibreOfficeXls();
 
 // Edits the 128 bytes of directory entry index of a small compound file
