@@ -1,7 +1,7 @@
 #include "cli/BatchCommand.h"
 
-#include "app/ErrorReport.h"
-#include "app/MousePointer.h"
+#include "app/shell/ErrorReport.h"
+#include "app/shell/MousePointer.h"
 #include "batch/BatchRun.h"
 #include "batch/HostRunning.h"
 #include "cli/CommandLine.h"
