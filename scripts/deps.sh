@@ -5,7 +5,8 @@
 set -euo pipefail
 pkgs=(build-essential cmake pkg-config qt6-base-dev libzip-dev libpugixml-dev libicu-dev libxlsxwriter-dev)
 if [[ "${1:-}" == "--test" ]]; then
-  pkgs+=(libgtest-dev googletest clang libclang-rt-14-dev xvfb xauth zip unzip libreoffice-calc-nogui)
+  pkgs+=(libgtest-dev googletest clang libclang-rt-14-dev xvfb xauth zip unzip libreoffice-calc-nogui
+         python3-olefile python3-xlrd)
 fi
 missing=()
 for p in "${pkgs[@]}"; do
