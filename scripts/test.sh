@@ -8,6 +8,9 @@ cmake -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build/test --parallel "$(nproc)"
 ctest --test-dir build/test --output-on-failure --parallel "$(nproc)" "$@"
 
+# The Debian package from the same build: its file list and lintian.
+bash scripts/package.sh build/test
+
 # Fuzzing of the host engine's open-and-read path for about a minute, on the
 # seed corpus the tests just wrote. Needs clang; skipped without it.
 fuzz_probe=$(mktemp -d)

@@ -133,7 +133,11 @@ FileOutcome ProcessFile(GuardedProcedure& procedure, const QString& path, RunSta
     }
   }
 
-  s.Do(168, [&] { CurrentWorkbook(state).Save(); });
+  s.Do(168, [&] {
+    host::Workbook& workbook = CurrentWorkbook(state);
+    if (c.save) c.save(workbook);
+    else workbook.Save();
+  });
   s.Do(170, [&] { CurrentHost(state).Quit(); });
   return outcome;
 }

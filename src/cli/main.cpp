@@ -5,6 +5,7 @@
 #include "batch/HostRunning.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -34,6 +35,11 @@ int main(int argc, char** argv) {
     std::string line;
     std::getline(std::cin, line);
     return QString::fromStdString(line);
+  };
+  io.readInput = [] {
+    QFile in;
+    if (!in.open(stdin, QIODevice::ReadOnly)) return QByteArray();
+    return in.readAll();
   };
   io.hostRunning = [] { return tabulory::IsHostRunning(); };
   io.hosts = &hosts;

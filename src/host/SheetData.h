@@ -83,6 +83,8 @@ class SheetData {
 
   bool RowHidden(int row) const;
   void SetRowHidden(int row, bool hidden);
+  // Rows hidden now that showed when the part was read.
+  size_t RowsHiddenSinceOpen() const;
 
   // The serial number of an ISO 8601 date/time ("2024-05-01T12:00:00");
   // false when malformed.
@@ -104,6 +106,8 @@ class SheetData {
   // Throws std::invalid_argument with the reason when the key column lies
   // outside the area or the area cuts merged cells or array formulas.
   bool Sort(const CellArea& area, int keyColumn, bool descending, const SharedStrings& strings);
+  // Rows whose cells the sorts so far moved to another row.
+  size_t RowsMoved() const { return rowsMoved_; }
 
   // True when the part must be written anew.
   bool Modified() const { return modified_; }
@@ -151,6 +155,7 @@ class SheetData {
   bool sheetDataSelfClosing_ = false;
   std::string prefix_;  // namespace prefix of sheetData ("x:" or "")
   bool modified_ = false;
+  size_t rowsMoved_ = 0;
   mutable bool usedValid_ = false;
   mutable bool usedAny_ = false;
   mutable CellArea used_;

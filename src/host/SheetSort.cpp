@@ -238,25 +238,26 @@ bool SheetData::Sort(const CellArea& area, int keyColumn, bool descending, const
   // incoming[target - firstRow] = index of the row whose cells land there (-1: none)
   size_t height = static_cast<size_t>(area.lastRow - area.firstRow + 1);
   std::vector<int32_t> incoming(height, -1);
-  bool changed = false;
+  size_t movedRows = 0;
   for (size_t i = 0; i < keyed; ++i) {
     int target = area.firstRow + static_cast<int>(i);
     incoming[target - area.firstRow] = static_cast<int32_t>(sorted[i].rowIndex);
-    if (rows_[sorted[i].rowIndex].row != target) changed = true;
+    if (rows_[sorted[i].rowIndex].row != target) ++movedRows;
   }
   for (size_t i = keyed; i < sorted.size(); ++i) {
     int p = rows_[sorted[i].rowIndex].row;
     size_t before = std::lower_bound(keyedRows.begin(), keyedRows.end(), p) - keyedRows.begin();
     int target = area.firstRow + static_cast<int>(keyed) + (p - area.firstRow) - static_cast<int>(before);
     incoming[target - area.firstRow] = static_cast<int32_t>(sorted[i].rowIndex);
-    if (p != target) changed = true;
+    if (p != target) ++movedRows;
   }
   keys.clear();
   keys.shrink_to_fit();
   sorted.clear();
   sorted.shrink_to_fit();
   decoded.clear();
-  if (!changed) return false;
+  if (movedRows == 0) return false;
+  rowsMoved_ += movedRows;
 
   ExpandSharedFormulas(area);
 
