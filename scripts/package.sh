@@ -19,7 +19,7 @@ deb=$(ls "$build"/tabulory_*_amd64.deb)
 echo "Package: $deb"
 
 # The file list: paths only, without the leading "." and the folders.
-actual=$(dpkg-deb --contents "$deb" | awk '{print $6}' | sed 's|^\./|/|' | grep -v '/$' | sort)
+actual=$(dpkg-deb --contents "$deb" | sed -E 's/^([^ ]+ +){5}\.//; s/ -> .*$//' | grep -v '/$' | LC_ALL=C sort)
 if ! diff -u packaging/contents.txt <(echo "$actual"); then
   echo "The package's files differ from packaging/contents.txt (- expected, + found)" >&2
   exit 1

@@ -194,7 +194,9 @@ std::optional<std::string> LockFileHolder(const std::string& lockPath) {
       } catch (...) {
         pid = 0;
       }
-      if (pid > 0 && !ProcessLives(pid)) return std::nullopt;
+      // Instances of this one process take turns on their own; only
+      // another process's lock counts.
+      if (pid == ::getpid() || (pid > 0 && !ProcessLives(pid))) return std::nullopt;
     } else if (!LibreOfficeMayHoldIt(login, profile)) {
       return std::nullopt;
     }

@@ -12,7 +12,8 @@
 // Stale locks: a LibreOffice lock file that names this computer counts only
 // while a LibreOffice process of that user runs with the profile the lock
 // names; this host's own lock file names its process id in the profile field
-// ("tabulory-pid:N") and counts only while that process lives. A lock file
+// ("tabulory-pid:N") and counts only while that process lives and is not
+// this one (the instances of one process take turns by themselves). A lock file
 // that names another computer always counts, and so does one that cannot be
 // read.
 

@@ -144,3 +144,19 @@ TEST(Executable, ReadsANulSeparatedListFromStandardInput) {
   EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
   EXPECT_EQ(QString::fromUtf8(p.readAllStandardOutput()), "ok " + a + "\nok " + b + "\nDone.\n");
 }
+
+TEST(Executable, AWorkbookHeldByAnotherTabuloryProcessFails) {
+  QTemporaryDir dir;
+  const QString a = dir.filePath("a.xlsx");
+  WriteColumn(a.toStdString(), {"b", "a"});
+  const QByteArray original = FileBytes(a);
+  OpenedWorkbook held(a.toStdString());  // this process holds it for change
+  QProcess p;
+  p.start(QStringLiteral(TABULORY_BATCH_COMMAND), {"sort", "--column", "A", "--yes", a});
+  ASSERT_TRUE(p.waitForFinished(60000));
+  EXPECT_EQ(p.exitCode(), 1);
+  const QString out = QString::fromUtf8(p.readAllStandardOutput());
+  EXPECT_TRUE(out.startsWith("failed " + a + ": \"" + a + "\" is open in another program (Tabulory, by "))
+      << out.toStdString();
+  EXPECT_EQ(FileBytes(a), original);
+}
