@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -259,7 +260,8 @@ std::optional<std::string> OwnerFileHolder(const std::string& ownerPath) {
 
 // The holder of an advisory lock on the workbook itself, or nothing.
 std::optional<std::string> AdvisoryLockHolder(const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Without waiting: a named pipe in a workbook's place must not hang the test.
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return std::nullopt;  // opening the workbook will say what is wrong
   struct flock probe {};
   probe.l_type = F_WRLCK;
@@ -303,7 +305,35 @@ std::string OwnLockLine() {
          LockTime(std::time(nullptr)) + "," + std::string(kOwnMarker) + std::to_string(::getpid()) + ";";
 }
 
+// The lock files held, for RemoveHeldLockFiles: fixed storage that a signal
+// handler may read. A slot is free (0), being filled (1) or holds a path (2).
+constexpr int kHeldSlots = 256;
+constexpr size_t kHeldPathMax = 4096;
+std::atomic<int> heldState[kHeldSlots];
+char heldPath[kHeldSlots][kHeldPathMax];
+
+int RememberHeld(const std::string& path) {
+  if (path.size() >= kHeldPathMax) return -1;
+  for (int i = 0; i < kHeldSlots; ++i) {
+    int expected = 0;
+    if (!heldState[i].compare_exchange_strong(expected, 1)) continue;
+    std::memcpy(heldPath[i], path.c_str(), path.size() + 1);
+    heldState[i].store(2);
+    return i;
+  }
+  return -1;  // beyond the list: still removed on close, only not on a signal
+}
+
+void ForgetHeld(int slot) {
+  if (slot >= 0) heldState[slot].store(0);
+}
+
 }  // namespace
+
+void RemoveHeldLockFiles() {
+  for (int i = 0; i < kHeldSlots; ++i)
+    if (heldState[i].load() == 2) ::unlink(heldPath[i]);
+}
 
 std::string LibreOfficeLockPath(const std::string& path) { return Folder(path) + ".~lock." + FileName(path) + "#"; }
 
@@ -337,9 +367,11 @@ WorkbookLock::WorkbookLock(const std::string& path) : lockPath_(LibreOfficeLockP
     ::unlink(lockPath_.c_str());
     fail(written < 0 ? writeError : EIO);
   }
+  slot_ = RememberHeld(lockPath_);
 }
 
 WorkbookLock::~WorkbookLock() {
+  ForgetHeld(slot_);
   if (ReadSmallFile(lockPath_) == content_) ::unlink(lockPath_.c_str());
 }
 

@@ -10,7 +10,9 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace tabulory;
 using namespace tabulory::cli;
@@ -159,4 +161,22 @@ TEST(Executable, AWorkbookHeldByAnotherTabuloryProcessFails) {
   EXPECT_TRUE(out.startsWith("failed " + a + ": \"" + a + "\" is open in another program (Tabulory, by "))
       << out.toStdString();
   EXPECT_EQ(FileBytes(a), original);
+}
+
+TEST(Executable, StoppedByASignalItLeavesNoLockFile) {
+  QTemporaryDir dir;
+  // Reading a named pipe waits for a writer, so the command stays inside the
+  // open with the lock file written.
+  const QString pipe = dir.filePath("waits.xlsx");
+  ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0644), 0);
+  const QString lock = QString::fromStdString(host::LibreOfficeLockPath(pipe.toStdString()));
+  QProcess p;
+  p.start(QStringLiteral(TABULORY_BATCH_COMMAND), {"sort", "--column", "A", "--yes", pipe});
+  ASSERT_TRUE(p.waitForStarted());
+  for (int i = 0; i < 600 && !QFile::exists(lock); ++i) QThread::msleep(50);
+  ASSERT_TRUE(QFile::exists(lock));
+  p.terminate();  // SIGTERM
+  ASSERT_TRUE(p.waitForFinished(30000));
+  EXPECT_EQ(p.exitStatus(), QProcess::CrashExit);
+  EXPECT_FALSE(QFile::exists(lock));
 }
