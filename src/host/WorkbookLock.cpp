@@ -260,7 +260,7 @@ std::optional<std::string> OwnerFileHolder(const std::string& ownerPath) {
 
 // The holder of an advisory lock on the workbook itself, or nothing.
 std::optional<std::string> AdvisoryLockHolder(const std::string& path) {
-  // Without waiting: a named pipe in a workbook's place must not hang the test.
+  // Without waiting: a named pipe in a workbook's place must not hang the check.
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return std::nullopt;  // opening the workbook will say what is wrong
   struct flock probe {};

@@ -12,7 +12,6 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 using namespace tabulory;
 using namespace tabulory::cli;
@@ -165,16 +164,17 @@ TEST(Executable, AWorkbookHeldByAnotherTabuloryProcessFails) {
 
 TEST(Executable, StoppedByASignalItLeavesNoLockFile) {
   QTemporaryDir dir;
-  // Reading a named pipe waits for a writer, so the command stays inside the
-  // open with the lock file written.
-  const QString pipe = dir.filePath("waits.xlsx");
-  ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0644), 0);
-  const QString lock = QString::fromStdString(host::LibreOfficeLockPath(pipe.toStdString()));
+  // Large enough that the command holds it for a while.
+  const QString big = dir.filePath("big.xlsx");
+  SheetContent content{"Sheet1"};
+  for (int r = 0; r < 200000; ++r) content.rows.push_back({std::to_string((r * 7919) % 200003), "row"});
+  WriteWorkbook(big.toStdString(), {content});
+  const QString lock = QString::fromStdString(host::LibreOfficeLockPath(big.toStdString()));
   QProcess p;
-  p.start(QStringLiteral(TABULORY_BATCH_COMMAND), {"sort", "--column", "A", "--yes", pipe});
+  p.start(QStringLiteral(TABULORY_BATCH_COMMAND), {"sort", "--column", "A", "--yes", big});
   ASSERT_TRUE(p.waitForStarted());
-  for (int i = 0; i < 600 && !QFile::exists(lock); ++i) QThread::msleep(50);
-  ASSERT_TRUE(QFile::exists(lock));
+  while (!QFile::exists(lock) && p.state() == QProcess::Running) QThread::usleep(500);
+  ASSERT_TRUE(QFile::exists(lock)) << "the command ended before its lock file was seen";
   p.terminate();  // SIGTERM
   ASSERT_TRUE(p.waitForFinished(30000));
   EXPECT_EQ(p.exitStatus(), QProcess::CrashExit);
