@@ -255,13 +255,8 @@ QString VersionText() {
 
 QString HelpText() {
   return QStringLiteral(
-      "Usage: tabulory-batch sort   --column C [--scope workbook|active|block] [--block REF]\n"
-      "                             [--yes] [--jobs N] [--backup[=SUFFIX]] [--dry-run]\n"
-      "                             [--files-from LIST [--null]] FILE...\n"
-      "  or:  tabulory-batch filter --column D --criterion equals|contains|not-blank|blank\n"
-      "                             [--value TEXT] [--scope workbook|active|block] [--block REF]\n"
-      "                             [--yes] [--jobs N] [--backup[=SUFFIX]] [--dry-run]\n"
-      "                             [--files-from LIST [--null]] FILE...\n"
+      "Usage: tabulory-batch sort --column C [OPTION]... FILE...\n"
+      "  or:  tabulory-batch filter --column D --criterion WORD [OPTION]... FILE...\n"
       "\n"
       "Sorts the used rows of each workbook ascending by one column, or hides every row\n"
       "whose cell in one column fails a criterion, and saves each workbook over itself.\n"
