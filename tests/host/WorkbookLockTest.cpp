@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -149,6 +151,32 @@ TEST(WorkbookLock, StaleLocksOfThisComputerDoNotCount) {
     app.Quit();
     EXPECT_FALSE(std::filesystem::exists(host::LibreOfficeLockPath(path)));
   }
+}
+
+TEST(WorkbookLock, ALockOfLibreOfficeRunningHereWithThatProfileCounts) {
+  TempDir dir;
+  const std::string path = fixtures::WriteKeyColumn(dir, "book.xlsx", {"a"});
+  const std::string profile = "file://" + dir.File("profile");
+  // A stand-in process with LibreOffice's process name and profile option.
+  const std::string program = dir.File("soffice.bin");
+  fixtures::WriteFile(program, "#!/bin/sh\nsleep 60\n");
+  ASSERT_EQ(chmod(program.c_str(), 0755), 0);
+  const pid_t office = fork();
+  if (office == 0) {
+    const std::string option = "-env:UserInstallation=" + profile;
+    execl(program.c_str(), program.c_str(), option.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  const std::string login = getpwuid(getuid())->pw_name;
+  fixtures::WriteFile(host::LibreOfficeLockPath(path), "," + login + "," + HostName() + ",08.12.2026 15:01," + profile + ";");
+  const std::string comm = "/proc/" + std::to_string(office) + "/comm";
+  for (int i = 0; i < 250 && fixtures::ReadFile(comm) != "soffice.bin\n"; ++i) usleep(20000);
+  const std::string failure = OpenFailure(path);
+  kill(office, SIGKILL);
+  waitpid(office, nullptr, 0);
+  EXPECT_EQ(failure, "\"" + path + "\" is open in another program (LibreOffice, by " + login + " on " + HostName() +
+                         " since 08.12.2026 15:01).");
+  EXPECT_EQ(OpenFailure(path), "");  // and no longer once it has ended
 }
 
 TEST(WorkbookLock, HeldWorkbookHasALockInLibreOfficesFormatUntilQuit) {
