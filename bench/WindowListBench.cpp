@@ -5,8 +5,8 @@
 #include "filelist/FileListModel.h"
 #include "filelist/FileListView.h"
 #include "app/ReportListModel.h"
-#include "app/SettingsStore.h"
-#include "app/QtMessages.h"
+#include "app/shell/SettingsStore.h"
+#include "app/shell/QtMessages.h"
 #include "batch/EmbeddedHostFactory.h"
 
 #include <QApplication>

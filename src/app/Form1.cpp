@@ -1,11 +1,12 @@
 #include "app/Form1.h"
 
+#include "app/BackgroundBatchRun.h"
 #include "app/CursorFile.h"
-#include "app/ErrorReport.h"
-#include "app/Messages.h"
+#include "app/shell/ErrorReport.h"
+#include "app/shell/Messages.h"
 #include "app/ReportListModel.h"
-#include "app/SettingsStore.h"
-#include "app/ShortTitle.h"
+#include "app/shell/SettingsStore.h"
+#include "app/shell/ShortTitle.h"
 #include "app/StyleSheetSkin.h"
 #include "batch/BatchRun.h"
 #include "batch/HostRunning.h"
@@ -30,8 +31,11 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QResizeEvent>
+#include <QKeyEvent>
 #include <QSignalBlocker>
 #include <QTreeView>
 
@@ -92,6 +96,21 @@ QIcon ProgramIcon() {
 
 }  // namespace
 
+namespace {
+
+// The rows of the file list as the batch run reads them.
+class ListRows : public FileListSource {
+ public:
+  explicit ListRows(const FileListModel& model) : model_(model) {}
+  int Count() const override { return model_.Count(); }
+  QString EntryText(int i) const override { return model_.EntryText(i); }
+
+ private:
+  const FileListModel& model_;
+};
+
+}  // namespace
+
 Form1::Form1(Messages& messages, SettingsStore& store, HostFactory& hosts, QString programFolder,
              QWidget* parent)
     : QWidget(parent),
@@ -113,15 +132,23 @@ Form1::Form1(Messages& messages, SettingsStore& store, HostFactory& hosts, QStri
   WatchMouseMoves();
 }
 
-Form1::~Form1() = default;
+Form1::~Form1() {
+  // A run still going is abandoned and its worker waited for while the
+  // controls it reads still exist.
+  delete run_;
+}
 
 void Form1::CreateControls() {
   setObjectName(QStringLiteral("Form1"));
-  setFixedSize(Px(8040), Px(7350));
+  // The design size is the smallest; a larger window gives the room to the
+  // file list.
+  setMinimumSize(Px(8040), Px(7350));
+  resize(minimumSize());
   setFont(ArialBold(9));
   PaintBackground(this, Qt::white);
 
   listModel1_ = new FileListModel(this);
+  listRows_ = std::make_unique<ListRows>(*listModel1_);
   listView1_ = new FileListView(*listModel1_, *this, messages_, this);
   listView1_->setObjectName(QStringLiteral("ListView1"));
   Place(listView1_, 120, 120, 7800, 2535);
@@ -189,6 +216,12 @@ void Form1::CreateControls() {
   option5_->setChecked(true);  // the designer's choice, kept when no stored scope applies
 
   button(pushButton2_, "PushButton2", StartCaption(), 120, 6840, 7800, 405);
+  // Files done of the total, drawn along the start button's lower edge.
+  runProgress_ = new QProgressBar(pushButton2_);
+  runProgress_->setObjectName(QStringLiteral("RunProgress"));
+  runProgress_->setTextVisible(false);
+  runProgress_->setGeometry(4, pushButton2_->height() - 5, pushButton2_->width() - 8, 3);
+  runProgress_->hide();
 
   // Frames and option buttons share the window's white.
   for (QWidget* w : std::initializer_list<QWidget*>{frame1_, frame2_, frame4_, option1_, option2_,
@@ -218,6 +251,31 @@ void Form1::CreateControls() {
   connect(pushButton3_, &QPushButton::clicked, this, &Form1::PushButton3_Click);
   connect(pushButton5_, &QPushButton::clicked, this, &Form1::PushButton5_Click);
   connect(pushButton7_, &QPushButton::clicked, this, &Form1::PushButton7_Click);
+}
+
+void Form1::resizeEvent(QResizeEvent* event) {
+  // Growth beyond the design size: the file list takes it all, the controls
+  // below move down with the lower edge and the full-width ones widen.
+  const int dx = width() - Px(8040);
+  const int dy = height() - Px(7350);
+  const auto at = [&](QWidget* w, int left, int top, int width, int height, int moveX, int moveY,
+                      int growX, int growY) {
+    w->setGeometry(Px(left) + moveX, Px(top) + moveY, Px(width) + growX, Px(height) + growY);
+  };
+  const int half = dx / 2;
+  at(listView1_, 120, 120, 7800, 2535, 0, 0, dx, dy);
+  at(pushButton1_, 120, 2750, 3840, 405, 0, dy, half, 0);
+  at(pushButton5_, 4080, 2750, 3840, 405, half, dy, dx - half, 0);
+  at(pushButton7_, 120, 3260, 3840, 405, 0, dy, half, 0);
+  at(pushButton3_, 4080, 3260, 3840, 405, half, dy, dx - half, 0);
+  at(frame1_, 120, 3720, 7800, 735, 0, dy, dx, 0);
+  at(frame4_, 120, 4515, 7800, 1410, 0, dy, dx, 0);
+  at(text1_, 240, 840, 7340, 375, 0, 0, dx, 0);
+  at(listView2_, 120, 4560, 7800, 1365, 0, dy, dx, 0);
+  at(frame2_, 120, 5985, 7800, 735, 0, dy, dx, 0);
+  at(pushButton2_, 120, 6840, 7800, 405, 0, dy, dx, 0);
+  runProgress_->setGeometry(4, pushButton2_->height() - 5, pushButton2_->width() - 8, 3);
+  QWidget::resizeEvent(event);
 }
 
 void Form1::SetTabOrder() {
@@ -344,6 +402,9 @@ void Form1::FillSortColumnList() {
 void Form1::Form_Unload() {
   if (ended_) return;
   ended_ = true;
+  // A run still going ends here: the file being saved is completely saved
+  // first, and nothing more is shown or saved.
+  if (run_) run_->Abandon();
   if (hooks_.endProgram) hooks_.endProgram();
 }
 
@@ -411,9 +472,17 @@ QString Form1::FilterValue() const { return text1_->text(); }
 // ---------------------------------------------------------------------------
 // Pointer
 
+MousePointer Form1::Pointer() const {
+  return RunInProgress() ? MousePointer::Hourglass : pointer_;
+}
+
 void Form1::SetPointer(MousePointer pointer) {
   pointer_ = pointer;
-  switch (pointer) {
+  ShowPointer();
+}
+
+void Form1::ShowPointer() {
+  switch (Pointer()) {
     case MousePointer::Default: unsetCursor(); break;
     case MousePointer::Hourglass: setCursor(Qt::WaitCursor); break;
     case MousePointer::Custom:
@@ -425,13 +494,22 @@ void Form1::SetPointer(MousePointer pointer) {
 }
 
 void Form1::PushButton_MouseMove() {
-  const MousePointer next = PointerAfterHover(pointer_, HoverPlace::PushButton);
-  if (next != pointer_) SetPointer(next);
+  const MousePointer next = PointerAfterHover(Pointer(), HoverPlace::PushButton);
+  if (next != Pointer()) SetPointer(next);
 }
 
 void Form1::Background_MouseMove() {
-  const MousePointer next = PointerAfterHover(pointer_, HoverPlace::Background);
-  if (next != pointer_) SetPointer(next);
+  const MousePointer next = PointerAfterHover(Pointer(), HoverPlace::Background);
+  if (next != Pointer()) SetPointer(next);
+}
+
+void Form1::keyPressEvent(QKeyEvent* event) {
+  // Escape reaches the window from any control that has no use for it.
+  if (event->key() == Qt::Key_Escape && RunInProgress()) {
+    AskStopRun();
+    return;
+  }
+  QWidget::keyPressEvent(event);
 }
 
 void Form1::mouseMoveEvent(QMouseEvent* event) {
@@ -461,20 +539,6 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 
 void Form1::PushButton1_Click() { tabulory::PushButton1_Click(*listModel1_, *dialogs_, messages_); }
 
-namespace {
-
-// The rows of the file list as the batch run reads them.
-class ListRows : public FileListSource {
- public:
-  explicit ListRows(const FileListModel& model) : model_(model) {}
-  int Count() const override { return model_.Count(); }
-  QString EntryText(int i) const override { return model_.EntryText(i); }
-
- private:
-  const FileListModel& model_;
-};
-
-}  // namespace
 
 QString Form1::ProgressCaption(int index, int count, const QString& path) {
   return QStringLiteral("Processing %1 of %2: %3")
@@ -483,28 +547,41 @@ QString Form1::ProgressCaption(int index, int count, const QString& path) {
       .arg(QFileInfo(path).fileName());
 }
 
-void Form1::PushButton2_Click() {
-  // The run handles no input events of its own; a dialog of the host's window
-  // must not start a second run underneath.
-  if (batchRunning_) return;
-  batchRunning_ = true;
+bool Form1::RunInProgress() const { return run_ && run_->Running(); }
 
-  ListRows files(*listModel1_);
-  HostWindowBlockChooser blocks;
-  const BatchContext context{*this, messages_, *this, hosts_, blocks};
-  const auto askStop = [this] {
-    return hooks_.askStopIfHostRunning && hooks_.askStopIfHostRunning(messages_);
-  };
-  // Progress shows on the start button: repainted at once, no events handled.
+void Form1::PushButton2_Click() {
+  if (run_) {  // one run at a time: a click during a run asks to stop it
+    AskStopRun();
+    return;
+  }
+  const auto askStop = hooks_.askStopIfHostRunning;
+  // Progress shows on the start button: the caption and files done so far.
   const auto progress = [this](int index, int count, const QString& path) {
     pushButton2_->setText(ProgressCaption(index, count, path));
-    pushButton2_->repaint();
+    runProgress_->setRange(0, count);
+    runProgress_->setValue(index - 1);
+    runProgress_->show();
   };
-  BatchRun(files, context, askStop, progress).Run();
+  run_ = new BackgroundBatchRun({*listRows_, *this, messages_, *this, hosts_, askStop, progress}, this);
+  connect(run_, &BackgroundBatchRun::Finished, this, &Form1::RunFinished);
+  run_->Start();
+  ShowPointer();
+}
 
+void Form1::AskStopRun() {
+  if (!RunInProgress()) return;
+  const MessageAnswer answer =
+      messages_.Show(StopQuestion(), QString(), MessageIcon::None, MessageButtons::YesNo);
+  // The run may have ended while the question was open.
+  if (answer == MessageAnswer::Yes && RunInProgress()) run_->RequestStop();
+}
+
+void Form1::RunFinished() {
+  run_->deleteLater();  // it is the sender
+  run_ = nullptr;
+  runProgress_->hide();
   pushButton2_->setText(StartCaption());
-  pushButton2_->repaint();
-  batchRunning_ = false;
+  ShowPointer();
 }
 
 void Form1::PushButton3_Click() {

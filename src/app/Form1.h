@@ -2,8 +2,10 @@
 // The main window: every control of the program, the start-up sequence, the
 // hover pointer and the options panel's event procedures. The window reads and
 // writes through injected collaborators, so tests build it without a display.
+// A batch run works on a worker thread (BackgroundBatchRun); the window stays
+// live meanwhile.
 
-#include "app/MousePointer.h"
+#include "app/shell/MousePointer.h"
 #include "filelist/FileListModel.h"
 #include "filelist/FileListView.h"
 #include "options/OptionsPanel.h"
@@ -19,13 +21,16 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QProgressBar;
 class QPushButton;
 class QRadioButton;
 class QTreeView;
 
 namespace tabulory {
 
+class BackgroundBatchRun;
 class FileDialogs;
+class FileListSource;
 class FolderOpener;
 class HostFactory;
 class Messages;
@@ -51,6 +56,8 @@ class Form1 : public QWidget, public OptionsSource, public PointerState {
     std::function<void()> endProgram;
     // Asks, when another spreadsheet program runs, whether the batch run may
     // go on; true stops the run. The default probes this user's processes.
+    // Called on the run's worker thread, with messages that show on the
+    // window's thread.
     std::function<bool(Messages&)> askStopIfHostRunning;
   };
 
@@ -123,9 +130,17 @@ class Form1 : public QWidget, public OptionsSource, public PointerState {
   static QString StartCaption() { return QStringLiteral("Start Sorting/Filtering"); }
   // Its caption while file `index` of `count` is processed.
   static QString ProgressCaption(int index, int count, const QString& path);
+  // The question asked when the user wants to stop a run.
+  static QString StopQuestion() { return QStringLiteral("Stop after the current file?"); }
 
-  // The window's pointer: 0 arrow, 11 hourglass, 99 the hand.
-  MousePointer Pointer() const override { return pointer_; }
+  // True while a batch run works (on its worker thread).
+  bool RunInProgress() const;
+  // The files-done bar under the start button's caption, shown during a run.
+  QProgressBar* RunProgress() const { return runProgress_; }
+
+  // The window's pointer: 0 arrow, 11 hourglass, 99 the hand. It is the
+  // hourglass for as long as a batch run works.
+  MousePointer Pointer() const override;
   void SetPointer(MousePointer pointer) override;
 
  public slots:
@@ -152,8 +167,14 @@ class Form1 : public QWidget, public OptionsSource, public PointerState {
   void PushButton5_Click();  // "Add All Excel Files In Folder"
   void PushButton7_Click();  // "Clear List"
 
+  // Escape, or a click on the start button, during a run: asks whether to
+  // stop after the current file.
+  void AskStopRun();
+
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -162,6 +183,8 @@ class Form1 : public QWidget, public OptionsSource, public PointerState {
   void SetTabOrder();
   void WatchMouseMoves();
   void ShowPanelFor(Operation operation);
+  void ShowPointer();
+  void RunFinished();
   void AddCriterion(const QString& text);
   QString ProgramFile(const QString& relative) const;
 
@@ -180,7 +203,8 @@ class Form1 : public QWidget, public OptionsSource, public PointerState {
   std::optional<QCursor> handCursor_;
   bool skinApplied_ = false;
   bool ended_ = false;
-  bool batchRunning_ = false;
+  BackgroundBatchRun* run_ = nullptr;  // the run under way, if any
+  std::unique_ptr<FileListSource> listRows_;  // ListView1's rows as a run reads them
 
   FileListView* listView1_ = nullptr;
   FileListModel* listModel1_ = nullptr;
@@ -188,6 +212,7 @@ class Form1 : public QWidget, public OptionsSource, public PointerState {
   ReportListModel* listModel2_ = nullptr;
   QPushButton* pushButton1_ = nullptr;
   QPushButton* pushButton2_ = nullptr;
+  QProgressBar* runProgress_ = nullptr;
   QPushButton* pushButton3_ = nullptr;
   QPushButton* pushButton5_ = nullptr;
   QPushButton* pushButton7_ = nullptr;

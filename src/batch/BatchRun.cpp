@@ -1,11 +1,12 @@
 #include "batch/BatchRun.h"
 
-#include "app/ErrorReport.h"
-#include "app/Messages.h"
-#include "app/MousePointer.h"
+#include "app/shell/ErrorReport.h"
+#include "app/shell/Messages.h"
+#include "app/shell/MousePointer.h"
 #include "batch/CellBlock.h"
 #include "batch/FilterOperation.h"
 #include "batch/NewHost.h"
+#include "batch/RunControl.h"
 #include "batch/SortOperation.h"
 #include "host/Application.h"
 #include "host/Workbook.h"
@@ -22,6 +23,9 @@ QString NoBlockSelectedText() {
   return QStringLiteral("You did not select a range. Please try again.");
 }
 QString DoneText() { return QStringLiteral("Done."); }
+QString StoppedText(int done, int count) {
+  return QStringLiteral("Stopped after %1 of %2 files.").arg(done).arg(count);
+}
 
 void HostWindowBlockChooser::ShowHost(host::Application& app) { app.SetVisible(true); }
 
@@ -135,8 +139,12 @@ FileOutcome ProcessFile(GuardedProcedure& procedure, const QString& path, RunSta
 
   s.Do(168, [&] {
     host::Workbook& workbook = CurrentWorkbook(state);
-    if (c.save) c.save(workbook);
-    else workbook.Save();
+    const auto save = [&] {
+      if (c.save) c.save(workbook);
+      else workbook.Save();
+    };
+    if (c.control) c.control->Save(save);
+    else save();
   });
   s.Do(170, [&] { CurrentHost(state).Quit(); });
   return outcome;
@@ -164,7 +172,9 @@ void BatchRun::Run() {
   p.Do(106, [&] { state.selectionCancelled = false; });
   const int n = p.Value<int>(108, [&] { return files_.Count(); }, 0);
   QString path;
-  for (int i = 1; i <= n; ++i) {
+  const auto stopRequested = [&] { return context_.control && context_.control->StopRequested(); };
+  int done = 0;
+  for (int i = 1; i <= n && !stopRequested(); ++i) {
     p.Do(110, [&] { path = files_.EntryText(i); });
     if (progress_) {
       try {
@@ -174,9 +184,12 @@ void BatchRun::Run() {
       }
     }
     ProcessFile(p, path, state, context_);
+    done = i;
   }
 
-  if (!p.If(176, [&] { return state.selectionCancelled; }))
+  if (done < n)  // stopped: the files left were not touched
+    p.Do(182, [&] { context_.messages.Show(StoppedText(done, n)); });
+  else if (!p.If(176, [&] { return state.selectionCancelled; }))
     p.Do(182, [&] { context_.messages.Show(DoneText()); });
   p.Do(184, [&] { pointer.SetPointer(MousePointer::Default); });
 }

@@ -25,6 +25,7 @@ class HostFactory;
 class Messages;
 class OptionsSource;
 class PointerState;
+class RunControl;
 
 // The location text of the batch run in error reports.
 QString BatchRunLocation();
@@ -32,6 +33,8 @@ QString BatchRunLocation();
 QString NoFilesText();           // "No files added."
 QString NoBlockSelectedText();   // "You did not select a range. Please try again."
 QString DoneText();              // "Done."
+// "Stopped after i of n files." when a run was stopped after `done` files.
+QString StoppedText(int done, int count);
 
 // The workbooks to process: entry i (1-based) gives a path as its text.
 class FileListSource {
@@ -101,6 +104,9 @@ struct BatchContext {
   PointerState& pointer;
   HostFactory& hosts;
   BlockChooser& blocks;
+  // Lets the run's owner stop it between files and keep it from saving once
+  // the program ends; none for a run that always goes to its end.
+  RunControl* control = nullptr;
   SaveStep save = {};  // empty: the workbook's Save
 };
 

@@ -1,6 +1,6 @@
 #include "batch/HostRunning.h"
 
-#include "app/Messages.h"
+#include "app/shell/Messages.h"
 
 #include <algorithm>
 #include <fstream>

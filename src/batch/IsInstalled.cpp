@@ -1,6 +1,6 @@
 #include "batch/IsInstalled.h"
 
-#include "app/Messages.h"
+#include "app/shell/Messages.h"
 #include "batch/HostFactory.h"
 
 #include <QStringList>

@@ -1,6 +1,6 @@
 #include "batch/SortOperation.h"
 
-#include "app/ErrorReport.h"
+#include "app/shell/ErrorReport.h"
 #include "host/CellRef.h"
 #include "host/Range.h"
 #include "host/Workbook.h"

@@ -1,6 +1,6 @@
 #include "cli/Backup.h"
 
-#include "app/ErrorReport.h"
+#include "app/shell/ErrorReport.h"
 
 #include <QFile>
 

@@ -1,7 +1,7 @@
 #include "cli/BatchCommand.h"
 
-#include "app/ErrorReport.h"
-#include "app/MousePointer.h"
+#include "app/shell/ErrorReport.h"
+#include "app/shell/MousePointer.h"
 #include "batch/BatchRun.h"
 #include "batch/HostRunning.h"
 #include "batch/HostFactory.h"
@@ -74,7 +74,7 @@ FileResult ProcessOneFile(int index, const QString& path, RunState& state,
   ReferenceBlockChooser blocks(command.block);
   GuardedProcedure procedure(messages, BatchRunLocation());
   result.outcome = ProcessFile(procedure, path, state,
-                               BatchContext{options, messages, pointer, hosts, blocks, SaveFor(command, result)});
+                               BatchContext{options, messages, pointer, hosts, blocks, nullptr, SaveFor(command, result)});
   result.refusal = blocks.Refusal();
   return result;
 }

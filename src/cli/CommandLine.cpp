@@ -1,6 +1,6 @@
 #include "cli/CommandLine.h"
 
-#include "app/Messages.h"
+#include "app/shell/Messages.h"
 #include "options/ColumnReference.h"
 #include "options/OptionsPanel.h"
 

@@ -1,6 +1,6 @@
 #include "cli/OrderedRun.h"
 
-#include "app/ErrorReport.h"
+#include "app/shell/ErrorReport.h"
 
 #include <QFileInfo>
 #include <QHash>

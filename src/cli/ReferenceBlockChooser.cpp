@@ -1,6 +1,6 @@
 #include "cli/ReferenceBlockChooser.h"
 
-#include "app/ErrorReport.h"
+#include "app/shell/ErrorReport.h"
 #include "host/Application.h"
 #include "host/Workbook.h"
 #include "host/Workbooks.h"

@@ -2,7 +2,7 @@
 // Messages for a program without a window: each message box becomes its text
 // on a stream (standard error, or a buffer that is written out later).
 
-#include "app/Messages.h"
+#include "app/shell/Messages.h"
 
 #include <QString>
 #include <functional>

@@ -1,7 +1,7 @@
 #include "filelist/AddFiles.h"
 
-#include "app/ErrorReport.h"
-#include "app/Messages.h"
+#include "app/shell/ErrorReport.h"
+#include "app/shell/Messages.h"
 #include "filelist/CleanPath.h"
 #include "filelist/FileDialogs.h"
 #include "filelist/FileListModel.h"

@@ -1,6 +1,6 @@
 #include "filelist/DragDrop.h"
 
-#include "app/ErrorReport.h"
+#include "app/shell/ErrorReport.h"
 #include "filelist/CleanPath.h"
 #include "filelist/FileAttributes.h"
 #include "filelist/FileListModel.h"

@@ -1,9 +1,9 @@
 #include "filelist/FileListView.h"
 
-#include "app/ErrorReport.h"
-#include "app/Messages.h"
-#include "app/MousePointer.h"
-#include "app/ProgramFolder.h"
+#include "app/shell/ErrorReport.h"
+#include "app/shell/Messages.h"
+#include "app/shell/MousePointer.h"
+#include "app/shell/ProgramFolder.h"
 #include "filelist/DragDrop.h"
 #include "filelist/FileListModel.h"
 #include "filelist/ListEditing.h"

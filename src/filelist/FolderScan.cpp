@@ -1,9 +1,9 @@
 #include "filelist/FolderScan.h"
 
-#include "app/ErrorReport.h"
-#include "app/Messages.h"
-#include "app/MousePointer.h"
-#include "app/SettingsStore.h"
+#include "app/shell/ErrorReport.h"
+#include "app/shell/Messages.h"
+#include "app/shell/MousePointer.h"
+#include "app/shell/SettingsStore.h"
 #include "filelist/CleanPath.h"
 #include "filelist/FileDialogs.h"
 #include "filelist/FileListModel.h"

@@ -1,6 +1,6 @@
 #include "filelist/FolderWalk.h"
 
-#include "app/ErrorReport.h"
+#include "app/shell/ErrorReport.h"
 #include "filelist/CleanPath.h"
 #include "filelist/DirectoryReader.h"
 #include "filelist/FileAttributes.h"

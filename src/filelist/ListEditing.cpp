@@ -1,7 +1,7 @@
 #include "filelist/ListEditing.h"
 
-#include "app/ErrorReport.h"
-#include "app/MousePointer.h"
+#include "app/shell/ErrorReport.h"
+#include "app/shell/MousePointer.h"
 #include "filelist/FileListModel.h"
 
 namespace tabulory {

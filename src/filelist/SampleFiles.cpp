@@ -1,9 +1,9 @@
 #include "filelist/SampleFiles.h"
 
-#include "app/ErrorReport.h"
-#include "app/Messages.h"
-#include "app/ProgramFolder.h"
-#include "app/SettingsStore.h"
+#include "app/shell/ErrorReport.h"
+#include "app/shell/Messages.h"
+#include "app/shell/ProgramFolder.h"
+#include "app/shell/SettingsStore.h"
 #include "filelist/CleanPath.h"
 #include "filelist/FileAttributes.h"
 #include "filelist/FileListModel.h"

@@ -1,6 +1,6 @@
 #include "options/ColumnReference.h"
 
-#include "app/Messages.h"
+#include "app/shell/Messages.h"
 #include "options/Numbers.h"
 
 #include <cmath>

@@ -1,8 +1,8 @@
 #include "options/OptionsPanel.h"
 
-#include "app/ErrorReport.h"
-#include "app/Messages.h"
-#include "app/SettingsStore.h"
+#include "app/shell/ErrorReport.h"
+#include "app/shell/Messages.h"
+#include "app/shell/SettingsStore.h"
 #include "options/ColumnReference.h"
 #include "options/Numbers.h"
 

@@ -1,7 +1,7 @@
 // The main window built offscreen: start-up from the settings store, the
 // options panel's events, the hover pointer, the optional look files and the
 // start-up host check.
-#include "app/ErrorReport.h"
+#include "app/shell/ErrorReport.h"
 #include "app/Form1.h"
 #include "app/ReportListModel.h"
 #include "batch/IsInstalled.h"
@@ -547,6 +547,20 @@ TEST_F(WindowTest, MissingInvalidOrUnreadableSkinKeepsTheWhiteDesign) {
     expectWhite("no read permission");
   }
   EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(WindowTest, ALargerWindowGivesTheRoomToTheFileList) {
+  auto form = Load();
+  form->show();
+  EXPECT_EQ(form->minimumSize(), QSize(536, 490));  // never smaller than the design
+  form->resize(700, 600);                            // 164 wider, 110 taller
+  QCoreApplication::processEvents();
+  EXPECT_EQ(form->ListView1()->geometry(), QRect(8, 8, 684, 279));
+  EXPECT_EQ(form->PushButton1()->geometry(), QRect(8, 293, 338, 27));
+  EXPECT_EQ(form->PushButton5()->geometry(), QRect(354, 293, 338, 27));
+  EXPECT_EQ(form->Frame2()->geometry(), QRect(8, 509, 684, 49));
+  EXPECT_EQ(form->PushButton2()->geometry(), QRect(8, 566, 684, 27));
+  EXPECT_EQ(form->Option3()->geometry(), QRect(288, 20, 124, 17));  // inside its frame as before
 }
 
 TEST_F(WindowTest, LayoutFontsAndTabOrder) {

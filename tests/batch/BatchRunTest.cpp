@@ -1,8 +1,9 @@
 // The batch run without a window: the numbered statements, what a failing one
 // leaves behind, the block question and the closing message.
-#include "app/ErrorReport.h"
-#include "app/MousePointer.h"
+#include "app/shell/ErrorReport.h"
+#include "app/shell/MousePointer.h"
 #include "batch/BatchRun.h"
+#include "batch/RunControl.h"
 #include "batch/WorkbookFixtures.h"
 #include "host/Application.h"
 #include "options/OptionsSource.h"
@@ -79,10 +80,12 @@ class BatchRunTest : public ::testing::Test {
 
   void Run(const QStringList& paths, BatchRun::AskStop askStop = {}) {
     PathList files(paths);
-    BatchRun(files, BatchContext{options, messages, pointer, hosts, blocks}, std::move(askStop),
+    BatchRun(files, BatchContext{options, messages, pointer, hosts, blocks, &control},
+             std::move(askStop),
              [this](int i, int n, const QString& path) {
                progress << QStringLiteral("%1/%2 %3").arg(i).arg(n).arg(QFileInfo(path).fileName());
                pointerAtProgress.push_back(pointer.pointer);
+               if (atFile) atFile(i);
              })
         .Run();
   }
@@ -94,6 +97,8 @@ class BatchRunTest : public ::testing::Test {
   RecordingPointer pointer{MousePointer::Custom};
   WorkingHostFactory hosts;
   QueuedBlocks blocks;
+  RunControl control;
+  std::function<void(int file)> atFile;  // as each file begins
   QStringList progress;
   std::vector<MousePointer> pointerAtProgress;
 };
@@ -217,4 +222,28 @@ TEST_F(BatchRunTest, MissingFileInBlockScope) {
   EXPECT_EQ(messages.ReportedStatements(kStartButton), (std::vector{114, 118, 148, 168, 170}));
   EXPECT_EQ(messages.PlainTexts(),
             QStringList{"You did not select a range. Please try again."});
+}
+
+TEST_F(BatchRunTest, StopEndsTheRunAfterTheCurrentFile) {
+  const QStringList files{Workbook("a.xlsx"), Workbook("b.xlsx"), Workbook("c.xlsx")};
+  const QByteArray last = FileBytes(files[2]);
+  atFile = [&](int i) {
+    if (i == 2) control.RequestStop();
+  };
+  Run(files, [] { return false; });
+  EXPECT_EQ(hosts.calls, 2);
+  EXPECT_EQ(Hidden(files[1]), (Rows{1, 3}));  // the current file is finished
+  EXPECT_EQ(FileBytes(files[2]), last);
+  EXPECT_EQ(messages.Texts(), QStringList{"Stopped after 2 of 3 files."});
+  EXPECT_EQ(pointer.pointer, MousePointer::Default);
+}
+
+TEST_F(BatchRunTest, AnAbandonedRunSavesNothingMore) {
+  const QStringList files{Workbook("a.xlsx"), Workbook("b.xlsx")};
+  const QByteArray first = FileBytes(files[0]);
+  atFile = [&](int) { control.Abandon(); };
+  Run(files, [] { return false; });
+  EXPECT_EQ(hosts.calls, 1);
+  EXPECT_EQ(FileBytes(files[0]), first);
+  EXPECT_EQ(messages.ReportedStatements(kStartButton), std::vector{168});
 }

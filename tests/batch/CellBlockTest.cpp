@@ -1,6 +1,6 @@
 // The block the user highlights in the host's window, and nothing (and no
 // failure) when the user cancels or the host cannot ask.
-#include "app/ErrorReport.h"
+#include "app/shell/ErrorReport.h"
 #include "batch/CellBlock.h"
 #include "host/Application.h"
 #include "host/Workbook.h"

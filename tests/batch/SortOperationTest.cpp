@@ -1,6 +1,6 @@
 // Sorting in the three scopes: which ranges are passed to the host's sort, by
 // which key column, and what a failure leaves behind.
-#include "app/ErrorReport.h"
+#include "app/shell/ErrorReport.h"
 #include "batch/SortOperation.h"
 #include "batch/WorkbookFixtures.h"
 #include "host/HostError.h"

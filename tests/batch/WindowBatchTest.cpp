@@ -1,7 +1,7 @@
 // The start button end to end: the window offscreen with scripted messages,
 // real workbooks on disk and real host instances.
 #include "app/Form1.h"
-#include "app/MousePointer.h"
+#include "app/shell/MousePointer.h"
 #include "app/ReportListModel.h"
 #include "filelist/FileListModel.h"
 #include "batch/HostRunning.h"
@@ -13,9 +13,13 @@
 #include "support/ScriptedMessages.h"
 #include "support/TempSettings.h"
 #include "support/WidgetApp.h"
+#include "support/WindowRun.h"
 
 #include <QComboBox>
 #include <QDateTime>
+#include <QDir>
+#include <QKeyEvent>
+#include <QProgressBar>
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -26,8 +30,11 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeView>
+#include <atomic>
+#include <chrono>
 #include <deque>
 #include <filesystem>
+#include <thread>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -41,28 +48,33 @@ namespace {
 // The procedure whose error reports the batch tests read.
 const QString kStartButton = QStringLiteral("PushButton2_Click");
 
-// Remembers what the window showed each time a host instance was started, and
-// whether a queued event got through while the run went on.
+// Runs on the run's worker thread. Remembers what the window showed each
+// time a host instance was started, and does what a test asks on the
+// window's thread at the start of a chosen file, while that file waits.
 class WatchingHostFactory : public HostFactory {
  public:
   std::shared_ptr<host::Application> Create() override {
+    const int call = ++calls;
     if (form) {
-      captions << form->PushButton2()->text();
-      pointers.push_back(form->Pointer());
-      cursors.push_back(form->cursor().shape());
-      QTimer::singleShot(0, [this] { ++eventsHandled; });
-      eventsSeenAtCreate.push_back(eventsHandled);
+      QMetaObject::invokeMethod(form, [&] {
+        captions << form->PushButton2()->text();
+        pointers.push_back(form->Pointer());
+        cursors.push_back(form->cursor().shape());
+        progress.push_back(form->RunProgress()->isHidden() ? -1 : form->RunProgress()->value());
+        if (const auto action = during.find(call); action != during.end()) action->second();
+      }, Qt::BlockingQueuedConnection);
     }
-    ++calls;
+    if (slow) slow();
     return std::make_shared<host::Application>();
   }
   Form1* form = nullptr;
+  std::map<int, std::function<void()>> during;  // by file number, on the window's thread
+  std::function<void()> slow;                   // on the worker, while the file waits
   QStringList captions;
   std::vector<MousePointer> pointers;
   std::vector<Qt::CursorShape> cursors;
-  std::vector<int> eventsSeenAtCreate;
-  int eventsHandled = 0;
-  int calls = 0;
+  std::vector<int> progress;  // files done as the bar shows them; -1 when hidden
+  std::atomic<int> calls = 0;
 };
 
 // Acts on each reference dialog the host shows, in turn: a block to highlight
@@ -160,9 +172,9 @@ TEST_F(WindowBatchTest, SortColumnListStartsOnItsFirstEntry) {
 
 TEST_F(WindowBatchTest, EmptyListSaysSo) {
   form->SetPointer(MousePointer::Custom);
-  form->PushButton2()->click();
+  ASSERT_TRUE(RunFromStartButton(*form));
   EXPECT_EQ(messages.Texts(), QStringList{"No files added."});
-  EXPECT_EQ(hosts.calls, 0);
+  EXPECT_EQ(hosts.calls.load(), 0);
   EXPECT_EQ(form->Pointer(), MousePointer::Custom);
 }
 
@@ -182,9 +194,9 @@ TEST_F(WindowBatchTest, DecliningTheQuestionTouchesNothing) {
   const QByteArray before = FileBytes(a);
   Add({a});
   messages.answers = {MessageAnswer::No};
-  form->PushButton2()->click();
+  ASSERT_TRUE(RunFromStartButton(*form));
   EXPECT_EQ(messages.Texts(), QStringList{HostRunningQuestion()});
-  EXPECT_EQ(hosts.calls, 0);
+  EXPECT_EQ(hosts.calls.load(), 0);
   EXPECT_EQ(FileBytes(a), before);
   EXPECT_EQ(form->Pointer(), MousePointer::Default);
 }
@@ -194,20 +206,21 @@ TEST_F(WindowBatchTest, ThreeFilesFilteredThroughTheWholeWorkbook) {
   Add(files);
   ChooseFilterKeep();
   form->Option3()->setChecked(true);
-  form->PushButton2()->click();
+  ASSERT_TRUE(RunFromStartButton(*form));
 
-  EXPECT_EQ(hosts.calls, 3);
+  EXPECT_EQ(hosts.calls.load(), 3);
   for (const QString& f : files) {
     EXPECT_TRUE(Saved(f));
     EXPECT_EQ(Hidden(f), (Rows{1, 3}));
   }
   EXPECT_EQ(messages.Texts(), QStringList{"Done."});
-  // During the run: progress on the start button, the hourglass, no events.
+  // During the run: progress on the start button and its bar, the hourglass.
   EXPECT_EQ(hosts.captions, (QStringList{"Processing 1 of 3: a.xlsx", "Processing 2 of 3: b.xlsx",
                                          "Processing 3 of 3: c.xlsx"}));
   for (MousePointer p : hosts.pointers) EXPECT_EQ(p, MousePointer::Hourglass);
   for (Qt::CursorShape c : hosts.cursors) EXPECT_EQ(c, Qt::WaitCursor);
-  EXPECT_EQ(hosts.eventsSeenAtCreate, (std::vector{0, 0, 0}));
+  EXPECT_EQ(hosts.progress, (std::vector{0, 1, 2}));
+  EXPECT_TRUE(form->RunProgress()->isHidden());
   // After it: the caption and the arrow are back.
   EXPECT_EQ(form->PushButton2()->text(), "Start Sorting/Filtering");
   EXPECT_EQ(form->Pointer(), MousePointer::Default);
@@ -227,7 +240,7 @@ TEST_F(WindowBatchTest, SortByTheChosenColumnOfTheList) {
   form->Option2()->setChecked(true);
   form->Option4()->setChecked(true);
   form->ListView2()->setCurrentIndex(form->ListView2Model()->index(27, 0));  // AB
-  form->PushButton2()->click();
+  ASSERT_TRUE(RunFromStartButton(*form));
   EXPECT_EQ(messages.Texts(), QStringList{"Done."});
   OpenedWorkbook book(path.toStdString());
   EXPECT_EQ(book.Column("Sheet1", 1, 1, 3), (std::vector<std::string>{"a", "b", "c"}));
@@ -241,7 +254,7 @@ TEST_F(WindowBatchTest, BlockScopeCancelledOnTheFirstFile) {
   ChooseFilterKeep();
   form->Option5()->setChecked(true);
   DialogSequence dialogs({std::nullopt, DialogSequence::Block{2, 1, 3, 1}});
-  form->PushButton2()->click();
+  ASSERT_TRUE(RunFromStartButton(*form));
   EXPECT_EQ(dialogs.Handled(), 2);
   EXPECT_EQ(messages.Texts(),
             (QStringList{"You did not select a range. Please try again.", "Done."}));
@@ -259,7 +272,7 @@ TEST_F(WindowBatchTest, BlockScopeCancelledOnTheLastFile) {
   ChooseFilterKeep();
   form->Option5()->setChecked(true);
   DialogSequence dialogs({DialogSequence::Block{1, 1, 4, 1}, std::nullopt});
-  form->PushButton2()->click();
+  ASSERT_TRUE(RunFromStartButton(*form));
   EXPECT_EQ(dialogs.Handled(), 2);
   EXPECT_EQ(messages.Texts(), QStringList{"You did not select a range. Please try again."});
   EXPECT_EQ(Hidden(a), (Rows{1, 3}));
@@ -273,7 +286,7 @@ TEST_F(WindowBatchTest, MissingFileIsReportedStepByStepAndTheNextOneProcessed) {
   Add({dir.filePath("gone.xlsx"), b});
   ChooseFilterKeep();
   form->Option4()->setChecked(true);
-  form->PushButton2()->click();
+  ASSERT_TRUE(RunFromStartButton(*form));
   EXPECT_EQ(messages.ReportedStatements(kStartButton), (std::vector{114, 118, 138, 168, 170}));
   for (const auto& m : messages.shown)
     if (m.caption == "Application Error") {
@@ -289,9 +302,129 @@ TEST_F(WindowBatchTest, SortWithNoColumnChosenIsReportedAndTheFileStillSaved) {
   form->Option2()->setChecked(true);
   form->Option3()->setChecked(true);
   form->ListView2()->selectionModel()->clearSelection();
-  form->PushButton2()->click();
+  ASSERT_TRUE(RunFromStartButton(*form));
   EXPECT_EQ(messages.ReportedStatements(kStartButton), std::vector{130});
   EXPECT_TRUE(messages.shown.front().text.startsWith("No sort column is selected.\r\n"));
   EXPECT_EQ(messages.PlainTexts(), QStringList{"Done."});
   EXPECT_TRUE(Saved(path));
+}
+
+// The window while a run works.
+
+TEST_F(WindowBatchTest, TheWindowsTimerKeepsFiringWhileAFileIsProcessed) {
+  std::atomic<int> ticks = 0;
+  QTimer timer;
+  QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+  timer.start(5);
+  // The first file waits until the window's thread has handled five ticks.
+  std::atomic<bool> windowLive = false;
+  hosts.slow = [&] {
+    if (hosts.calls > 1) return;
+    const int start = ticks;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (ticks < start + 5 && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    windowLive = ticks >= start + 5;
+  };
+  const QString a = Workbook("a.xlsx");
+  Add({a});
+  ChooseFilterKeep();
+  form->Option3()->setChecked(true);
+  ASSERT_TRUE(RunFromStartButton(*form));
+  EXPECT_TRUE(windowLive);
+  EXPECT_EQ(messages.Texts(), QStringList{"Done."});
+  EXPECT_EQ(Hidden(a), (Rows{1, 3}));
+}
+
+TEST_F(WindowBatchTest, EscapeAndYesStopAfterTheCurrentFile) {
+  const QStringList files{Workbook("a.xlsx"), Workbook("b.xlsx"), Workbook("c.xlsx")};
+  const QByteArray second = FileBytes(files[1]);
+  const QByteArray third = FileBytes(files[2]);
+  Add(files);
+  ChooseFilterKeep();
+  form->Option3()->setChecked(true);
+  hosts.during[1] = [&] {
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(form->ListView1(), &escape);
+  };
+  messages.answers = {MessageAnswer::Yes};
+  ASSERT_TRUE(RunFromStartButton(*form));
+  EXPECT_EQ(messages.Texts(), (QStringList{"Stop after the current file?",
+                                           "Stopped after 1 of 3 files."}));
+  EXPECT_EQ(messages.shown.front().buttons, MessageButtons::YesNo);
+  EXPECT_EQ(hosts.calls.load(), 1);
+  EXPECT_EQ(Hidden(files[0]), (Rows{1, 3}));  // the current file was finished
+  EXPECT_EQ(FileBytes(files[1]), second);
+  EXPECT_EQ(FileBytes(files[2]), third);
+  EXPECT_EQ(form->Pointer(), MousePointer::Default);
+  EXPECT_EQ(form->PushButton2()->text(), "Start Sorting/Filtering");
+}
+
+TEST_F(WindowBatchTest, ASecondClickAsksToStopAndNoGoesOn) {
+  const QStringList files{Workbook("a.xlsx"), Workbook("b.xlsx")};
+  Add(files);
+  ChooseFilterKeep();
+  form->Option3()->setChecked(true);
+  hosts.during[1] = [&] { form->PushButton2()->click(); };
+  messages.answers = {MessageAnswer::No};
+  ASSERT_TRUE(RunFromStartButton(*form));
+  EXPECT_EQ(messages.Texts(), (QStringList{"Stop after the current file?", "Done."}));
+  EXPECT_EQ(hosts.calls.load(), 2);  // no second run
+  for (const QString& f : files) EXPECT_EQ(Hidden(f), (Rows{1, 3}));
+}
+
+TEST_F(WindowBatchTest, DuringARunRowsCanBeAddedButNotRemoved) {
+  const QStringList files{Workbook("a.xlsx"), Workbook("b.xlsx")};
+  Add(files);
+  ChooseFilterKeep();
+  form->Option3()->setChecked(true);
+  hosts.during[1] = [&] {
+    form->PushButton7()->click();  // Clear List
+    form->ListView1()->setCurrentIndex(form->ListView1Model()->index(0, 0));
+    QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier);
+    QApplication::sendEvent(form->ListView1(), &del);
+    form->ListView1Model()->AddEntry(dir.filePath("late.xlsx"));
+  };
+  ASSERT_TRUE(RunFromStartButton(*form));
+  EXPECT_EQ(form->ListView1Model()->Count(), 3);
+  EXPECT_EQ(hosts.calls.load(), 2);  // the file count was taken when the loop began
+  EXPECT_EQ(messages.Texts(), QStringList{"Done."});
+}
+
+TEST_F(WindowBatchTest, OptionsChangedDuringARunApplyFromTheNextStep) {
+  const QString a = Workbook("a.xlsx");
+  const QString b = Workbook("b.xlsx");
+  Add({a, b});
+  ChooseFilterKeep();
+  form->Option3()->setChecked(true);
+  hosts.during[2] = [&] {
+    form->Option2()->setChecked(true);  // Sort by column A from the second file on
+    form->ListView2()->setCurrentIndex(form->ListView2Model()->index(0, 0));
+  };
+  ASSERT_TRUE(RunFromStartButton(*form));
+  EXPECT_EQ(Hidden(a), (Rows{1, 3}));
+  EXPECT_EQ(Hidden(b), Rows{});
+  OpenedWorkbook book(b.toStdString());
+  EXPECT_EQ(book.Column("Sheet1", 1, 1, 4),
+            (std::vector<std::string>{"drop", "drop", "keep", "keep"}));
+}
+
+TEST_F(WindowBatchTest, ClosingTheWindowDuringARunEndsItWithTheFileUntouched) {
+  int ended = 0;
+  form->hooks().endProgram = [&] { ++ended; };
+  const QStringList files{Workbook("a.xlsx"), Workbook("b.xlsx")};
+  const QByteArray first = FileBytes(files[0]);
+  const QByteArray second = FileBytes(files[1]);
+  Add(files);
+  ChooseFilterKeep();
+  form->Option3()->setChecked(true);
+  hosts.during[1] = [&] { form->close(); };
+  ASSERT_TRUE(RunFromStartButton(*form));
+  EXPECT_EQ(ended, 1);
+  EXPECT_EQ(messages.Texts(), QStringList{});
+  EXPECT_EQ(hosts.calls.load(), 1);
+  EXPECT_EQ(FileBytes(files[0]), first);
+  EXPECT_EQ(FileBytes(files[1]), second);
+  // Nothing but the two workbooks in their folder: no temporary left.
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), (QStringList{"a.xlsx", "b.xlsx"}));
 }

@@ -1,6 +1,6 @@
 // tabulory-batch end to end on real workbooks: output lines, reports, exit
 // statuses, the question, block scope, threads and the progress bar.
-#include "app/MousePointer.h"
+#include "app/shell/MousePointer.h"
 #include "batch/HostRunning.h"
 #include "batch/WorkbookFixtures.h"
 #include "cli/BatchCommand.h"

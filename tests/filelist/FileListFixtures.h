@@ -3,7 +3,7 @@
 // pointer the tests set, scripted dialogs and a folder opener that only
 // records.
 
-#include "app/MousePointer.h"
+#include "app/shell/MousePointer.h"
 #include "support/RecordingPointer.h"
 #include "filelist/FileDialogs.h"
 #include "filelist/SampleFiles.h"

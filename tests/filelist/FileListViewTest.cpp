@@ -1,6 +1,6 @@
 // ListView1 and the row dragging it drives.
 #include "FileListFixtures.h"
-#include "app/ProgramFolder.h"
+#include "app/shell/ProgramFolder.h"
 #include "filelist/FileListModel.h"
 #include "filelist/FileListView.h"
 #include "filelist/RowDragger.h"

@@ -1,7 +1,7 @@
 // The list itself and the ways of filling and emptying it: the open dialog,
 // the folder scan, drops and the "Clear List" button.
 #include "FileListFixtures.h"
-#include "app/ErrorReport.h"
+#include "app/shell/ErrorReport.h"
 #include "filelist/AddFiles.h"
 #include "filelist/DragDrop.h"
 #include "filelist/FileListModel.h"

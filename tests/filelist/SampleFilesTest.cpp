@@ -1,7 +1,7 @@
 // The sample record and the loading of the samples.
 #include "FileListFixtures.h"
-#include "app/ErrorReport.h"
-#include "app/ProgramFolder.h"
+#include "app/shell/ErrorReport.h"
+#include "app/shell/ProgramFolder.h"
 #include "filelist/FileListModel.h"
 #include "filelist/SampleFiles.h"
 #include "support/ScriptedMessages.h"

@@ -1,6 +1,6 @@
 // The options panel's logic: the column box check and the settings it writes
 // and reads.
-#include "app/ErrorReport.h"
+#include "app/shell/ErrorReport.h"
 #include "options/OptionsPanel.h"
 #include "options/OptionsSource.h"
 #include "support/ScriptedMessages.h"

@@ -1,7 +1,7 @@
 #pragma once
 // A window pointer for tests: keeps the current value and every value set.
 
-#include "app/MousePointer.h"
+#include "app/shell/MousePointer.h"
 
 #include <vector>
 

@@ -2,7 +2,7 @@
 // Messages for tests: records every box and prompt shown and answers from a
 // queue (Yes for questions and OK for boxes when the queue is empty).
 
-#include "app/Messages.h"
+#include "app/shell/Messages.h"
 
 #include <QRegularExpression>
 #include <QStringList>

@@ -1,7 +1,7 @@
 #pragma once
 // A settings store in a temporary folder, so tests never touch the user's own.
 
-#include "app/SettingsStore.h"
+#include "app/shell/SettingsStore.h"
 
 #include <QTemporaryDir>
 #include <memory>

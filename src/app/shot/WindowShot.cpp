@@ -6,10 +6,10 @@
 // choices are added.
 #include "app/Form1.h"
 #include "filelist/FileListModel.h"
-#include "app/ProgramFolder.h"
-#include "app/QtMessages.h"
+#include "app/shell/ProgramFolder.h"
+#include "app/shell/QtMessages.h"
 #include "app/ReportListModel.h"
-#include "app/SettingsStore.h"
+#include "app/shell/SettingsStore.h"
 #include "batch/EmbeddedHostFactory.h"
 
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "app/ProgramFolder.h"
+#include "app/shell/ProgramFolder.h"
 
 #include <QCoreApplication>
 #include <QDir>

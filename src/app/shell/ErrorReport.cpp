@@ -1,6 +1,6 @@
-#include "app/ErrorReport.h"
+#include "app/shell/ErrorReport.h"
 
-#include "app/Messages.h"
+#include "app/shell/Messages.h"
 
 #include <exception>
 

@@ -1,7 +1,7 @@
 // The shell's core: error report text and continuation, settings store, short title.
-#include "app/ErrorReport.h"
-#include "app/SettingsStore.h"
-#include "app/ShortTitle.h"
+#include "app/shell/ErrorReport.h"
+#include "app/shell/SettingsStore.h"
+#include "app/shell/ShortTitle.h"
 #include "support/ScriptedMessages.h"
 #include "support/TempSettings.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 // The real message boxes and prompt: QMessageBox and QInputDialog.
 
-#include "app/Messages.h"
+#include "app/shell/Messages.h"
 
 class QWidget;
 

@@ -1,4 +1,4 @@
-#include "app/QtMessages.h"
+#include "app/shell/QtMessages.h"
 
 #include <QInputDialog>
 #include <QMessageBox>

@@ -1,4 +1,4 @@
-#include "app/SettingsStore.h"
+#include "app/shell/SettingsStore.h"
 
 #include <QSettings>
 

@@ -1,4 +1,4 @@
-#include "app/ShortTitle.h"
+#include "app/shell/ShortTitle.h"
 
 namespace tabulory {
 
