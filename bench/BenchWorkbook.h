@@ -7,5 +7,7 @@
 #include <string>
 
 // Writes a workbook of `rows` data rows to path; returns the size in bytes of
-// the sheet's uncompressed XML.
-uint64_t WriteBenchWorkbook(const std::string& path, int rows);
+// the sheet's uncompressed XML. With records, every tenth row is hidden and
+// 1,000 rows spread over the sheet carry a note (column B) and a hyperlink
+// (column A).
+uint64_t WriteBenchWorkbook(const std::string& path, int rows, bool records = false);

@@ -45,6 +45,7 @@ void Range::Sort(CellRef key1, int order1) {
   };
   if (order1 != 1 && order1 != 2) fail("the order must be 1 (ascending) or 2 (descending)");
   if (key1.column < 1 || key1.column > kMaxColumns) fail("the key cell lies outside the sheet");
+  if (sheet_->Data().SortProtected()) fail("the sheet is protected against sorting");
   try {
     bool formulaMoved = sheet_->Data().Sort(CellArea{firstRow_, firstColumn_, lastRow_, lastColumn_}, key1.column,
                                             order1 == 2, book.File().Strings());

@@ -50,8 +50,11 @@ class Range {
   // ascending, 2 descending. Stable, no header row. Numbers and dates first,
   // then text (case-insensitive), then FALSE, TRUE, then errors; empty cells
   // last in either order. Whole cells move, within the range's columns only.
-  // Throws HostError when the key column lies outside the range or the range
-  // cuts through merged cells or array formulas (nothing changed then).
+  // Hidden rows keep their place; notes, hyperlinks and cell metadata move
+  // with their cells. A range that is a table's area sorts the table's data
+  // rows. Throws HostError (nothing changed then) when the sheet is protected
+  // against sorting, the key column lies outside the range, or the range
+  // would tear apart a table, merged cells or an array formula.
   void Sort(CellRef key1, int order1 = 1);
 
   // The absolute address, "$B$2:$D$9", or "$B$5" for a single cell.

@@ -129,6 +129,13 @@ void SheetData::Scan(size_t sharedCount, size_t styleCount) {
         ScanSheetData(scanner, tag, sharedCount, styleCount);
       } else if (tag.local == "mergeCells" && !tag.selfClosing) {
         ReadMergeCells(scanner, tag);
+      } else if (tag.local == "sheetProtection") {
+        ReadProtection(tag);
+        if (!tag.selfClosing) scanner.SkipContent(tag);
+      } else if (tag.local == "hyperlinks" && sawSheetData && hyperlinksEnd_ == 0) {
+        hyperlinksBegin_ = static_cast<uint32_t>(scanner.OffsetOf(tag.begin));
+        if (!tag.selfClosing) scanner.SkipContent(tag);
+        hyperlinksEnd_ = static_cast<uint32_t>(scanner.Offset());
       } else if (!tag.selfClosing) {
         scanner.SkipContent(tag);
       }
@@ -160,6 +167,22 @@ void SheetData::ReadMergeCells(XmlScanner& scanner, const XmlScanner::Tag& start
     }
     if (!tag.selfClosing) scanner.SkipContent(tag);
   }
+}
+
+void SheetData::ReadProtection(const XmlScanner::Tag& tag) {
+  // The sheet flag turns protection on; sort and formatRows are true (the
+  // action is locked) unless written as false.
+  bool on = false, sortLocked = true, rowsLocked = true;
+  const char* cursor = tag.attrs;
+  std::string_view name, value;
+  auto truth = [](std::string_view v) { return v == "1" || v == "true"; };
+  while (XmlScanner::NextAttribute(cursor, tag.end, name, value)) {
+    if (name == "sheet") on = truth(value);
+    else if (name == "sort") sortLocked = truth(value);
+    else if (name == "formatRows") rowsLocked = truth(value);
+  }
+  sortProtected_ = on && sortLocked;
+  rowFormattingProtected_ = on && rowsLocked;
 }
 
 void SheetData::ScanSheetData(XmlScanner& scanner, const XmlScanner::Tag& tag, size_t sharedCount,
@@ -471,7 +494,7 @@ bool SheetData::UsedArea(CellArea& area) const {
 }
 
 bool SheetData::RowHidden(int row) const {
-  if (const RowRecord* r = FindRow(row)) return r->hiddenSet >= 0 ? r->hiddenSet == 1 : r->hiddenOriginal == 1;
+  if (const RowRecord* r = FindRow(row)) return IsHidden(*r);
   auto it = createdRows_.find(row);
   return it != createdRows_.end() && it->second;
 }

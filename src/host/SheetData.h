@@ -18,6 +18,7 @@
 
 #include "host/CellAddress.h"
 #include "host/Package.h"
+#include "host/SortPlan.h"
 #include "host/XmlScanner.h"
 
 namespace host {
@@ -100,11 +101,21 @@ class SheetData {
 
   // Merged areas and array formula areas, for the sort's checks.
   const std::vector<CellArea>& MergedAreas() const { return merged_; }
+  // The sheet's tables as plain areas (set by the workbook, which reads the
+  // table parts).
+  void SetTables(std::vector<TableArea> tables) { tables_ = std::move(tables); }
+  // True when the sheet is protected and sorting is not allowed on it.
+  bool SortProtected() const { return sortProtected_; }
+  // True when the sheet is protected and formatting rows is not allowed.
+  bool RowFormattingProtected() const { return rowFormattingProtected_; }
+  // Where the sorts so far moved cells, in order (for notes and links).
+  const std::vector<RowMove>& Moves() const { return moves_; }
 
-  // Reorders rows area.firstRow..lastRow within area's columns by the cells
-  // of keyColumn (see Range::Sort). Returns true when any formula moved.
-  // Throws std::invalid_argument with the reason when the key column lies
-  // outside the area or the area cuts merged cells or array formulas.
+  // Reorders the visible rows of area within area's columns by the cells of
+  // keyColumn (see Range::Sort); hidden rows keep their place, and a table's
+  // header and totals rows stay. Returns true when any formula moved.
+  // Throws std::invalid_argument (SortRefused) with the reason when the key
+  // column lies outside the area or a record would be torn apart.
   bool Sort(const CellArea& area, int keyColumn, bool descending, const SharedStrings& strings);
   // Rows whose cells the sorts so far moved to another row.
   size_t RowsMoved() const { return rowsMoved_; }
@@ -127,9 +138,12 @@ class SheetData {
   void ScanCell(XmlScanner& scanner, const XmlScanner::Tag& tag, int row, int& lastColumn,
                 size_t sharedCount, size_t styleCount);
   void ReadMergeCells(XmlScanner& scanner, const XmlScanner::Tag& tag);
+  void ReadProtection(const XmlScanner::Tag& tag);
   void ExpandSharedFormulas(const CellArea& area);
   void MergeCreatedRows();
   std::string CurrentFormula(const CellRecord& cell, int row) const;
+  // The row's hidden flag as it stands now.
+  static bool IsHidden(const RowRecord& r) { return r.hiddenSet >= 0 ? r.hiddenSet == 1 : r.hiddenOriginal == 1; }
 
   PartBytes bytes_;
   std::string_view xml_;  // the part's bytes
@@ -147,6 +161,15 @@ class SheetData {
   std::unordered_map<uint32_t, SharedMaster> sharedMasters_;
   std::vector<CellArea> merged_;
   std::vector<CellArea> arrays_;
+  // New ref of array formulas that moved, by the cell's begin offset.
+  std::unordered_map<uint32_t, std::string> arrayRefs_;
+  std::vector<TableArea> tables_;
+  std::vector<RowMove> moves_;
+  bool sortProtected_ = false;
+  bool rowFormattingProtected_ = false;
+  // The <hyperlinks> element after sheetData (begin == end when none).
+  uint32_t hyperlinksBegin_ = 0;
+  uint32_t hyperlinksEnd_ = 0;
   // Where sheetData stands in the part.
   uint32_t sheetDataBegin_ = 0;    // '<' of <sheetData>
   uint32_t sheetDataStartEnd_ = 0;  // one past its start tag

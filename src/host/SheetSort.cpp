@@ -1,15 +1,19 @@
 // Sorting the rows of an area of a worksheet: the keys are read once from
 // the cell records, ordered stably, and the cell records rebuilt with the
-// moved cells in their new rows. Formulas of moved cells shift as a copy
-// would shift them.
+// moved cells in their new rows. Which rows move and which arrangements are
+// refused is the sort plan's matter (SortPlan.h). Formulas of moved cells
+// shift as a copy would shift them; array formulas keep their area with
+// their row.
 
 #include <algorithm>
+#include <optional>
 #include <stdexcept>
 #include <unordered_set>
 
 #include "host/FormulaShift.h"
 #include "host/SharedStrings.h"
 #include "host/SheetData.h"
+#include "host/SortPlan.h"
 
 namespace host {
 
@@ -137,16 +141,13 @@ void SheetData::ExpandSharedFormulas(const CellArea& area) {
   modified_ = true;
 }
 
-bool SheetData::Sort(const CellArea& area, int keyColumn, bool descending, const SharedStrings& strings) {
-  if (keyColumn < area.firstColumn || keyColumn > area.lastColumn)
+bool SheetData::Sort(const CellArea& range, int keyColumn, bool descending, const SharedStrings& strings) {
+  if (keyColumn < range.firstColumn || keyColumn > range.lastColumn)
     throw std::invalid_argument("the sort key column " + ColumnLetters(keyColumn) + " lies outside the range " +
-                                AreaText(area));
-  for (const CellArea& m : merged_)
-    if (m.Intersects(area))
-      throw std::invalid_argument("the range " + AreaText(area) + " cuts through the merged cells " + AreaText(m));
-  for (const CellArea& a : arrays_)
-    if (a.Intersects(area))
-      throw std::invalid_argument("the range " + AreaText(area) + " cuts through the array formula " + AreaText(a));
+                                AreaText(range));
+  std::optional<CellArea> reordered = RowsToReorder(range, merged_, arrays_, tables_);
+  if (!reordered) return false;
+  const CellArea area = *reordered;
 
   MergeCreatedRows();
   // Rows of the area that hold cells within its columns.
@@ -162,10 +163,15 @@ bool SheetData::Sort(const CellArea& area, int keyColumn, bool descending, const
     return std::pair<const CellRecord*, const CellRecord*>(lo, hi);
   };
 
+  std::vector<int> hiddenRows;
   std::vector<SortKey> keys;
   std::vector<std::string> decoded;  // texts that needed decoding
   std::vector<std::pair<size_t, size_t>> decodedRefs;  // key index -> decoded index
   for (auto it = firstRow; it != lastRow; ++it) {
+    if (IsHidden(*it)) {
+      hiddenRows.push_back(it->row);
+      continue;
+    }
     auto [lo, hi] = rangeCells(*it);
     if (lo == hi) continue;
     SortKey key{static_cast<uint32_t>(it - rows_.begin()), kEmptyKey, 0, 0, {}};
@@ -228,29 +234,36 @@ bool SheetData::Sort(const CellArea& area, int keyColumn, bool descending, const
     return descending ? c > 0 : c < 0;
   });
 
-  // Target rows: keyed rows fill the area from its top in sorted order; the
-  // empty-key positions follow in their old order.
-  size_t keyed = 0;
-  while (keyed < sorted.size() && sorted[keyed].cls != kEmptyKey) ++keyed;
-  std::vector<int> keyedRows;  // old row numbers of keyed rows, ascending
-  for (const SortKey& k : keys)
-    if (k.cls != kEmptyKey) keyedRows.push_back(rows_[k.rowIndex].row);
-  // incoming[target - firstRow] = index of the row whose cells land there (-1: none)
+  // Keyed rows fill the visible rows from the top in sorted order; the other
+  // visible rows follow in their old order; hidden rows stay.
+  std::vector<int> keyedInOrder;
+  for (const SortKey& k : sorted) {
+    if (k.cls == kEmptyKey) break;
+    keyedInOrder.push_back(rows_[k.rowIndex].row);
+  }
   size_t height = static_cast<size_t>(area.lastRow - area.firstRow + 1);
+  std::vector<int> sourceOf = PlaceRows(area.firstRow, area.lastRow, hiddenRows, keyedInOrder);
+  // indexOf[row - firstRow] = index of the row's record when it holds cells of the area
+  std::vector<int32_t> indexOf(height, -1);
+  for (auto it = firstRow; it != lastRow; ++it) {
+    auto [lo, hi] = rangeCells(*it);
+    if (lo != hi) indexOf[it->row - area.firstRow] = static_cast<int32_t>(it - rows_.begin());
+  }
+  // incoming[target - firstRow] = index of the row whose cells land there (-1: none)
   std::vector<int32_t> incoming(height, -1);
+  std::vector<int> targetOf(height, 0);
   size_t movedRows = 0;
-  for (size_t i = 0; i < keyed; ++i) {
-    int target = area.firstRow + static_cast<int>(i);
-    incoming[target - area.firstRow] = static_cast<int32_t>(sorted[i].rowIndex);
-    if (rows_[sorted[i].rowIndex].row != target) ++movedRows;
+  for (size_t t = 0; t < height; ++t) {
+    int source = sourceOf[t];
+    int target = area.firstRow + static_cast<int>(t);
+    targetOf[source - area.firstRow] = target;
+    incoming[t] = indexOf[source - area.firstRow];
+    if (incoming[t] >= 0 && source != target) ++movedRows;
   }
-  for (size_t i = keyed; i < sorted.size(); ++i) {
-    int p = rows_[sorted[i].rowIndex].row;
-    size_t before = std::lower_bound(keyedRows.begin(), keyedRows.end(), p) - keyedRows.begin();
-    int target = area.firstRow + static_cast<int>(keyed) + (p - area.firstRow) - static_cast<int>(before);
-    incoming[target - area.firstRow] = static_cast<int32_t>(sorted[i].rowIndex);
-    if (p != target) ++movedRows;
-  }
+  indexOf.clear();
+  indexOf.shrink_to_fit();
+  sourceOf.clear();
+  sourceOf.shrink_to_fit();
   keys.clear();
   keys.shrink_to_fit();
   sorted.clear();
@@ -282,6 +295,7 @@ bool SheetData::Sort(const CellArea& area, int keyColumn, bool descending, const
     while (oi < rows_.size()) newRows.push_back(rows_[oi++]);
   }
 
+  const std::vector<CellArea> arraysBefore = arrays_;
   std::vector<CellRecord> newCells;
   newCells.reserve(cells_.size());
   bool formulaMoved = false;
@@ -308,6 +322,15 @@ bool SheetData::Sort(const CellArea& area, int keyColumn, bool descending, const
           CellRecord moved = *s;
           if (source != r.row) {
             moved.flags |= kMoved;
+            if (moved.flags & kArrayFormula) {
+              // The array's area moves with its row: same columns, new row.
+              for (CellArea a : arraysBefore) {
+                if (a.firstRow != source || a.firstColumn != s->column) continue;
+                a.firstRow = a.lastRow = r.row;
+                arrayRefs_[moved.begin] = PlainAddress(a);
+                break;
+              }
+            }
             if (moved.flags & kFormula) {
               std::string formula = CurrentFormula(*s, source);
               formulas_[moved.begin] = ShiftFormula(formula, r.row - source, 0);
@@ -326,6 +349,9 @@ bool SheetData::Sort(const CellArea& area, int keyColumn, bool descending, const
   }
   rows_.swap(newRows);
   cells_.swap(newCells);
+  for (CellArea& a : arrays_)
+    if (area.Contains(a)) a.firstRow = a.lastRow = targetOf[a.firstRow - area.firstRow];
+  moves_.push_back(RowMove{area, std::move(targetOf)});
   modified_ = true;
   usedValid_ = false;
   return formulaMoved;

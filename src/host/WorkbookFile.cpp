@@ -7,6 +7,8 @@
 #include <sstream>
 
 #include "host/HostError.h"
+#include "host/NoteMoves.h"
+#include "host/SortPlan.h"
 #include "host/SheetData.h"
 #include "host/XmlScanner.h"
 
@@ -238,7 +240,75 @@ WorkbookFile::WorkbookFile(const std::string& path) : path_(path) {
     } catch (const XmlFault& fault) {
       Fail("sheet \"" + sheets_[i].name + "\" (" + sheets_[i].part + ") is damaged: " + fault.message);
     }
+    std::vector<TableArea> tables;
+    ReadSheetRelations(sheets_[i], tables);
+    data_[i]->SetTables(std::move(tables));
   }
+}
+
+void WorkbookFile::ReadSheetRelations(SheetEntry& entry, std::vector<TableArea>& tables) {
+  std::string relsPart = RelationshipsPartOf(entry.part);
+  if (!package_->Has(relsPart)) return;
+  auto load = [this](pugi::xml_document& doc, std::string& xml, const std::string& part) {
+    pugi::xml_parse_result result = doc.load_buffer_inplace(xml.data(), xml.size(), pugi::parse_default, pugi::encoding_auto);
+    if (!result) Fail("the part " + part + " is not well-formed XML (fault at byte " + std::to_string(result.offset) + ")");
+  };
+  std::string relsXml = ReadXmlPart(relsPart);
+  pugi::xml_document rels;
+  load(rels, relsXml, relsPart);
+  for (pugi::xml_node rel : rels.document_element().children()) {
+    if (LocalName(rel.name()) != "Relationship" ||
+        std::string_view(rel.attribute("TargetMode").value()) == "External")
+      continue;
+    std::string_view type = rel.attribute("Type").value();
+    std::string target = ResolveTarget(entry.part, rel.attribute("Target").value());
+    if (!package_->Has(target)) continue;
+    if (EndsWith(type, "/comments")) {
+      entry.commentParts.push_back(target);
+    } else if (EndsWith(type, "/threadedComment")) {
+      entry.threadedCommentParts.push_back(target);
+    } else if (EndsWith(type, "/vmlDrawing")) {
+      entry.vmlParts.push_back(target);
+    } else if (EndsWith(type, "/table")) {
+      std::string xml = ReadXmlPart(target);
+      pugi::xml_document doc;
+      load(doc, xml, target);
+      pugi::xml_node table = doc.document_element();
+      TableArea area;
+      area.name = table.attribute("displayName").value();
+      if (area.name.empty()) area.name = table.attribute("name").value();
+      if (!ParseAreaReference(table.attribute("ref").value(), area.area))
+        Fail("the table \"" + area.name + "\" of sheet \"" + entry.name + "\" has no valid area");
+      area.headerRows = table.attribute("headerRowCount").as_int(1);
+      area.totalsRows = table.attribute("totalsRowCount").as_int(0);
+      tables.push_back(area);
+    }
+  }
+}
+
+void WorkbookFile::MoveNotes(const SheetEntry& entry, const SheetData& data, std::map<std::string, NewPart>& changed) {
+  auto rewrite = [&](const std::string& part, const std::function<bool(std::string&)>& move) {
+    auto xml = std::make_shared<std::string>(package_->Read(part));
+    try {
+      if (!move(*xml)) return;
+    } catch (const XmlFault& fault) {
+      throw HostError("Cannot save \"" + path_ + "\": the notes part " + part + " is damaged: " + fault.message + ".");
+    }
+    auto done = std::make_shared<bool>(false);
+    changed[package_->StoredName(part)] = NewPart{[xml, done]() -> std::string_view {
+                                                    if (*done) return {};
+                                                    *done = true;
+                                                    return *xml;
+                                                  },
+                                                  xml->size()};
+  };
+  const auto& moves = data.Moves();
+  for (const std::string& part : entry.commentParts)
+    rewrite(part, [&](std::string& xml) { return MoveCellRefs(xml, "comment", moves); });
+  for (const std::string& part : entry.threadedCommentParts)
+    rewrite(part, [&](std::string& xml) { return MoveCellRefs(xml, "threadedComment", moves); });
+  for (const std::string& part : entry.vmlParts)
+    rewrite(part, [&](std::string& xml) { return MoveVmlNotes(xml, moves); });
 }
 
 std::unique_ptr<SheetData> WorkbookFile::TakeSheetData(size_t index) { return std::move(data_[index]); }
@@ -304,6 +374,9 @@ void WorkbookFile::Save(const std::vector<std::pair<std::string, const SheetData
     PartProducer count = data->Writer();
     for (std::string_view piece = count(); !piece.empty(); piece = count()) size += piece.size();
     changed[package_->StoredName(part)] = NewPart{data->Writer(), size};
+    if (data->Moves().empty()) continue;
+    for (const SheetEntry& entry : sheets_)
+      if (entry.part == part) MoveNotes(entry, *data, changed);
   }
   if (fullCalc_) {
     auto text = std::make_shared<std::string>(WorkbookWithFullCalc());

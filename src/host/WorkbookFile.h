@@ -4,6 +4,7 @@
 // of what changed.
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,6 +20,7 @@ class xml_node;
 namespace host {
 
 class SheetData;
+struct TableArea;
 
 class WorkbookFile {
  public:
@@ -27,6 +29,11 @@ class WorkbookFile {
     std::string name;
     SheetKind kind;
     std::string part;  // package part name, e.g. "xl/worksheets/sheet1.xml"
+    // Parts that follow the sheet's cells: notes (comments and threaded
+    // comments) and the VML drawings that hold the notes' shapes.
+    std::vector<std::string> commentParts;
+    std::vector<std::string> threadedCommentParts;
+    std::vector<std::string> vmlParts;
   };
 
   // Opens and checks the workbook at path; HostError naming the file and the
@@ -56,6 +63,11 @@ class WorkbookFile {
   [[noreturn]] void Fail(const std::string& what) const;
   std::string ReadXmlPart(const std::string& part);
   std::string WorkbookWithFullCalc() const;
+  // Reads the sheet's relationships: its note parts into entry, its tables
+  // (as plain areas) into tables.
+  void ReadSheetRelations(SheetEntry& entry, std::vector<TableArea>& tables);
+  // Notes of sheets whose cells moved, rewritten into changed.
+  void MoveNotes(const SheetEntry& entry, const SheetData& data, std::map<std::string, NewPart>& changed);
   // The XML of part without the elements for which drop(element) is true.
   std::string PartWithout(const std::string& part, const std::function<bool(const pugi::xml_node&)>& drop) const;
 

@@ -12,6 +12,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "host/Worksheet.h"
+
 namespace fixtures {
 
 TempDir::TempDir() {
@@ -219,6 +221,12 @@ std::string WriteKeyColumn(const TempDir& dir, const std::string& name, const st
   }
   if (workbook_close(wb) != LXW_NO_ERROR) throw std::runtime_error("libxlsxwriter failed");
   return path;
+}
+
+std::vector<std::string> ColumnTexts(host::Worksheet& sheet, int column, int first, int last) {
+  std::vector<std::string> out;
+  for (int r = first; r <= last; ++r) out.push_back(sheet.Cells(r, column).Text());
+  return out;
 }
 
 bool HaveSoffice() { return std::system("command -v soffice >/dev/null 2>&1") == 0; }

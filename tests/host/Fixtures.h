@@ -7,6 +7,10 @@
 #include <utility>
 #include <vector>
 
+namespace host {
+class Worksheet;
+}
+
 namespace fixtures {
 
 // A temporary folder, removed with everything in it when destroyed.
@@ -53,6 +57,9 @@ std::string WriteMixedWorkbook(const TempDir& dir, const std::string& name = "mi
 // numbers, else text; "" leaves the cell empty) in rows 1.., and column B
 // the row number they started in.
 std::string WriteKeyColumn(const TempDir& dir, const std::string& name, const std::vector<std::string>& keys);
+
+// The texts of a column's cells in rows first..last.
+std::vector<std::string> ColumnTexts(host::Worksheet& sheet, int column, int first, int last);
 
 // True when soffice runs here.
 bool HaveSoffice();
