@@ -348,7 +348,10 @@ void CheckNotInUse(const std::string& path) {
 
 WorkbookLock::WorkbookLock(const std::string& path) : lockPath_(LibreOfficeLockPath(path)), content_(OwnLockLine()) {
   CheckNotInUse(path);
+  // Listed before the file exists, so a signal at any moment removes it.
+  slot_ = RememberHeld(lockPath_);
   auto fail = [&](int error) {
+    ForgetHeld(slot_);
     throw HostError("Cannot open \"" + path + "\" for change: its lock file " + lockPath_ +
                     " cannot be written (" + std::strerror(error) + ").");
   };
@@ -358,7 +361,14 @@ WorkbookLock::WorkbookLock(const std::string& path) : lockPath_(LibreOfficeLockP
     // claim the workbook meanwhile, its lock wins.
     ::unlink(lockPath_.c_str());
     fd = ::open(lockPath_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0 && errno == EEXIST) CheckNotInUse(path);
+    if (fd < 0 && errno == EEXIST) {
+      try {
+        CheckNotInUse(path);
+      } catch (...) {
+        ForgetHeld(slot_);  // the lock there is the other program's
+        throw;
+      }
+    }
   }
   if (fd < 0) fail(errno);
   const ssize_t written = ::write(fd, content_.data(), content_.size());
@@ -367,7 +377,6 @@ WorkbookLock::WorkbookLock(const std::string& path) : lockPath_(LibreOfficeLockP
     ::unlink(lockPath_.c_str());
     fail(written < 0 ? writeError : EIO);
   }
-  slot_ = RememberHeld(lockPath_);
 }
 
 WorkbookLock::~WorkbookLock() {
