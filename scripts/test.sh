@@ -8,6 +8,9 @@ cmake -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build/test --parallel "$(nproc)"
 ctest --test-dir build/test --output-on-failure --parallel "$(nproc)" "$@"
 
+# The Debian package from the same build: its file list and lintian.
+bash scripts/package.sh build/test
+
 # Fuzzing of the host engine's open-and-read path and of the .xls lower
 # layers for about a minute, on the seed corpora the tests just wrote. Needs
 # clang; skipped without it.

@@ -85,6 +85,8 @@ class SheetData {
 
   bool RowHidden(int row) const;
   void SetRowHidden(int row, bool hidden);
+  // Rows hidden now that showed when the part was read.
+  size_t RowsHiddenSinceOpen() const;
 
   // The serial number of an ISO 8601 date/time ("2024-05-01T12:00:00");
   // false when malformed.
@@ -120,6 +122,8 @@ class SheetData {
   // column lies outside the area, a record would be torn apart, or a key cell
   // holds a formula that was never calculated; nothing changes then.
   bool Sort(const CellArea& area, int keyColumn, bool descending, const SharedStrings& strings);
+  // Rows whose cells the sorts so far moved to another row.
+  size_t RowsMoved() const { return rowsMoved_; }
 
   // True when the part must be written anew.
   bool Modified() const { return modified_; }
@@ -180,6 +184,7 @@ class SheetData {
   std::string prefix_;  // namespace prefix of sheetData ("x:" or "")
   bool modified_ = false;
   bool holdsFormulas_ = false;
+  size_t rowsMoved_ = 0;
   mutable bool usedValid_ = false;
   mutable bool usedAny_ = false;
   mutable CellArea used_;

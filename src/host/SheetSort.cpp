@@ -280,13 +280,13 @@ bool SheetData::Sort(const CellArea& range, int keyColumn, bool descending, cons
   // incoming[target - firstRow] = index of the row whose cells land there (-1: none)
   std::vector<int32_t> incoming(height, -1);
   std::vector<int> targetOf(height, 0);
-  bool changed = false;
+  size_t movedRows = 0;
   for (size_t t = 0; t < height; ++t) {
     int source = sourceOf[t];
     int target = area.firstRow + static_cast<int>(t);
     targetOf[source - area.firstRow] = target;
     incoming[t] = indexOf[source - area.firstRow];
-    if (incoming[t] >= 0 && source != target) changed = true;
+    if (incoming[t] >= 0 && source != target) ++movedRows;
   }
   indexOf.clear();
   indexOf.shrink_to_fit();
@@ -299,7 +299,8 @@ bool SheetData::Sort(const CellArea& range, int keyColumn, bool descending, cons
   decoded.clear();
   sortKeyStore.clear();
   sortKeyStore.shrink_to_fit();
-  if (!changed) return false;
+  if (movedRows == 0) return false;
+  rowsMoved_ += movedRows;
 
   ExpandSharedFormulas(area);
 
