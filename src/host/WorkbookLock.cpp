@@ -370,6 +370,14 @@ WorkbookLock::WorkbookLock(const std::string& path) : lockPath_(LibreOfficeLockP
       }
     }
   }
+  if (fd < 0 && errno == ENAMETOOLONG) {
+    // The name leaves no room for a lock file beside it: no other program can
+    // keep one for this workbook either, so it is held without one.
+    ForgetHeld(slot_);
+    slot_ = -1;
+    lockPath_.clear();
+    return;
+  }
   if (fd < 0) fail(errno);
   const ssize_t written = ::write(fd, content_.data(), content_.size());
   const int writeError = errno;
@@ -380,6 +388,7 @@ WorkbookLock::WorkbookLock(const std::string& path) : lockPath_(LibreOfficeLockP
 }
 
 WorkbookLock::~WorkbookLock() {
+  if (lockPath_.empty()) return;
   ForgetHeld(slot_);
   if (ReadSmallFile(lockPath_) == content_) ::unlink(lockPath_.c_str());
 }

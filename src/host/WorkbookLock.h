@@ -33,7 +33,8 @@ class WorkbookLock {
   WorkbookLock(const WorkbookLock&) = delete;
   WorkbookLock& operator=(const WorkbookLock&) = delete;
 
-  // The lock file this host keeps.
+  // The lock file this host keeps; empty when the workbook's name leaves no
+  // room for one (a lock file name is 8 bytes longer).
   const std::string& LockFilePath() const { return lockPath_; }
 
  private:
