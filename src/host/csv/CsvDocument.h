@@ -4,6 +4,7 @@
 // the records' own quoting, delimiter and line endings, only in a new order.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -56,6 +57,8 @@ class CsvDocument {
  private:
   CsvDocument() = default;
   void Scan();
+  // Hands the file's bytes, records in the current order, to sink piece by piece.
+  void Emit(const std::function<void(std::string_view)>& sink) const;
   // The record's bytes without / with its line ending.
   std::string_view Content(uint32_t record) const;
   std::string_view Span(uint32_t record) const;

@@ -13,42 +13,29 @@
 
 namespace host::csv {
 
-namespace {
-
-// Hands the file's bytes to `sink` piece by piece. A record without a line
-// ending (the last one of a file without a final break) gets the file's line
-// ending when it no longer comes last; whatever record comes last keeps the
-// file's final-break state.
-void EmitRecords(std::string_view bom, size_t count, const std::function<std::string_view(size_t)>& span,
-                 bool finalBreak, std::string_view lineEnding, const std::function<void(std::string_view)>& sink) {
-  sink(bom);
-  for (size_t i = 0; i < count; ++i) {
-    std::string_view s = span(i), content = s;
-    while (!content.empty() && (content.back() == '\n' || content.back() == '\r')) {
-      bool crlf = content.size() >= 2 && content.back() == '\n' && content[content.size() - 2] == '\r';
-      content.remove_suffix(crlf ? 2 : 1);
-      break;
-    }
-    bool last = i + 1 == count;
-    if (last && !finalBreak) {
+// A record without a line ending (the last one of a file without a final
+// break) gets the file's line ending when it no longer comes last; whatever
+// record comes last keeps the file's final-break state.
+void CsvDocument::Emit(const std::function<void(std::string_view)>& sink) const {
+  sink(std::string_view(bytes_).substr(0, bomLength_));
+  for (size_t i = 0; i < order_.size(); ++i) {
+    std::string_view span = Span(order_[i]), content = Content(order_[i]);
+    bool last = i + 1 == order_.size();
+    if (last && !finalBreak_) {
       sink(content);
-    } else if (content.size() == s.size()) {
+    } else if (content.size() == span.size()) {
       sink(content);
-      sink(lineEnding);
+      sink(lineEnding_);
     } else {
-      sink(s);
+      sink(span);
     }
   }
 }
 
-}  // namespace
-
 std::string CsvDocument::Bytes() const {
   std::string out;
   out.reserve(bytes_.size() + lineEnding_.size());
-  EmitRecords(std::string_view(bytes_).substr(0, bomLength_), order_.size(),
-              [this](size_t i) { return Span(order_[i]); }, finalBreak_, lineEnding_,
-              [&out](std::string_view piece) { out.append(piece); });
+  Emit([&out](std::string_view piece) { out.append(piece); });
   return out;
 }
 
@@ -68,12 +55,10 @@ void CsvDocument::Save(const std::string& path) const {
   std::vector<char> buffer(1 << 16);
   std::setvbuf(file, buffer.data(), _IOFBF, buffer.size());
   int error = 0;
-  EmitRecords(std::string_view(bytes_).substr(0, bomLength_), order_.size(),
-              [this](size_t i) { return Span(order_[i]); }, finalBreak_, lineEnding_,
-              [&](std::string_view piece) {
-                if (!error && !piece.empty() && std::fwrite(piece.data(), 1, piece.size(), file) != piece.size())
-                  error = errno ? errno : EIO;
-              });
+  Emit([&](std::string_view piece) {
+    if (!error && !piece.empty() && std::fwrite(piece.data(), 1, piece.size(), file) != piece.size())
+      error = errno ? errno : EIO;
+  });
   if (!error && std::fflush(file) != 0) error = errno;
   if (!error && fsync(fileno(file)) != 0) error = errno;
   struct stat st {};
