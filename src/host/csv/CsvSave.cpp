@@ -15,20 +15,28 @@ namespace host::csv {
 
 // A record without a line ending (the last one of a file without a final
 // break) gets the file's line ending when it no longer comes last; whatever
-// record comes last keeps the file's final-break state.
+// record comes last keeps the file's final-break state, unless it is a blank
+// line, which would vanish without its ending. Mixed endings never merge.
 void CsvDocument::Emit(const std::function<void(std::string_view)>& sink) const {
   sink(std::string_view(bytes_).substr(0, bomLength_));
+  bool afterLoneCr = false;
   for (size_t i = 0; i < order_.size(); ++i) {
     std::string_view span = Span(order_[i]), content = Content(order_[i]);
     bool last = i + 1 == order_.size();
-    if (last && !finalBreak_) {
+    if (last && !finalBreak_ && !content.empty()) {
       sink(content);
     } else if (content.size() == span.size()) {
       sink(content);
       sink(lineEnding_);
+      span = lineEnding_;
+    } else if (afterLoneCr && span == "\n") {
+      // A blank LF line after a lone CR would join it into one CR LF ending.
+      sink("\r");
+      span = "\r";
     } else {
       sink(span);
     }
+    afterLoneCr = span.size() >= 1 && span.back() == '\r';
   }
 }
 

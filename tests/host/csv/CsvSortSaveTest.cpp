@@ -75,6 +75,8 @@ TEST(CsvSort, WritesEachRecordsOwnBytesInTheNewOrder) {
        "\"a\r\na\",2\n\"z\nz\",1\n"},
       {"rows above the range stay", "h\nc\nb\na", 1, 2, "h\na\nb\nc"},
       {"tabs", "2\t\"b\"\n1\ta\n", 2, 1, "1\ta\n2\t\"b\"\n"},
+      {"a blank line moved last keeps its ending", "x\n\ny", 1, 1, "x\ny\n\n"},
+      {"a lone CR and a blank LF line never merge", "\nb\ra\n", 1, 1, "a\nb\r\r"},
       {"Windows-1252 text", "\xE9t\xE9\nabc\n", 1, 1, "abc\n\xE9t\xE9\n"},
   };
   for (const Case& c : cases) {
