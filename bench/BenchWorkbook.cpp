@@ -2,13 +2,22 @@
 
 #include <zip.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 namespace {
+
+// First words of the international text column: Latin with accents,
+// Greek, Cyrillic, and a few plain ones.
+const char* const kWords[] = {"Émile",  "Ærø",    "Øster",  "Straße", "Ćevapi", "Ωmega", "Жук",   "Ölçü",
+                              "Łódź",   "Ñandú",  "Ärger",  "éclair", "Δέλτα",  "Щука",  "İzmir", "Ångström",
+                              "Zoë",    "çedille", "Ýmir",  "plain"};
+
 
 const char* const kCategories[] = {"alpha", "beta", "gamma", "delta", "epsilon"};
 
@@ -38,7 +47,12 @@ void AppendCell(std::string& out, char column, int row, const char* attrs, const
 
 }  // namespace
 
-uint64_t WriteBenchWorkbook(const std::string& path, int rows) {
+uint64_t WriteBenchWorkbook(const std::string& path, int rows, BenchKind kind) {
+  const bool records = kind == BenchKind::Records;
+  const bool internationalText = kind == BenchKind::International;
+  constexpr int kNotes = 1000;
+  const int noteStep = std::max(1, rows / kNotes);
+  auto hasNote = [&](int r) { return records && (r - 1) % noteStep == 0 && (r - 1) / noteStep < kNotes; };
   // Shared strings: a pool of names for the text column, then the categories.
   const int names = rows / 4 + 1;
   std::string sst;
@@ -51,9 +65,13 @@ uint64_t WriteBenchWorkbook(const std::string& path, int rows) {
   sst += "\">";
   for (int i = 0; i < names; ++i) {
     unsigned h = static_cast<unsigned>(i) * 2654435761u;
-    char buffer[64];
-    int n = std::snprintf(buffer, sizeof buffer, "<si><t>%c%c%c item %08x</t></si>", 'A' + (h >> 27) % 26,
-                          'a' + (h >> 20) % 26, 'a' + (h >> 13) % 26, h);
+    char buffer[96];
+    int n = internationalText
+                ? std::snprintf(buffer, sizeof buffer, "<si><t>%s %c%c item %08x</t></si>",
+                                kWords[(h >> 27) % (sizeof kWords / sizeof kWords[0])], 'a' + (h >> 20) % 26,
+                                'a' + (h >> 13) % 26, h)
+                : std::snprintf(buffer, sizeof buffer, "<si><t>%c%c%c item %08x</t></si>", 'A' + (h >> 27) % 26,
+                                'a' + (h >> 20) % 26, 'a' + (h >> 13) % 26, h);
     sst.append(buffer, n);
   }
   for (const char* c : kCategories) {
@@ -82,7 +100,7 @@ uint64_t WriteBenchWorkbook(const std::string& path, int rows) {
   for (int r = 1; r <= rows; ++r) {
     sheet += "<row r=\"";
     AppendInt(sheet, r);
-    sheet += "\" spans=\"1:10\">";
+    sheet += records && r % 10 == 0 ? "\" spans=\"1:10\" hidden=\"1\">" : "\" spans=\"1:10\">";
     int n = std::snprintf(value, sizeof value, "%u", next() % 1000000);
     AppendCell(sheet, 'A', r, "", value, n);
     n = std::snprintf(value, sizeof value, "%u", next() % static_cast<unsigned>(names));
@@ -108,8 +126,44 @@ uint64_t WriteBenchWorkbook(const std::string& path, int rows) {
     }
     sheet += "</row>";
   }
-  sheet += "</sheetData><pageMargins left=\"0.7\" right=\"0.7\" top=\"0.75\" bottom=\"0.75\" header=\"0.3\" footer=\"0.3\"/>"
-           "</worksheet>";
+  sheet += "</sheetData>";
+  // Notes (comments part and their shapes in a VML drawing) and links.
+  std::string comments, vml, sheetRels;
+  if (records) {
+    sheet += "<hyperlinks>";
+    comments = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+               "<comments xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><authors><author>bench</author>"
+               "</authors><commentList>";
+    vml = "<xml xmlns:v=\"urn:schemas-microsoft-com:vml\" xmlns:o=\"urn:schemas-microsoft-com:office:office\" "
+          "xmlns:x=\"urn:schemas-microsoft-com:office:excel\">\r\n";
+    sheetRels = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+                "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+                "<Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/comments\" "
+                "Target=\"../comments1.xml\"/>"
+                "<Relationship Id=\"rId2\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/vmlDrawing\" "
+                "Target=\"../drawings/vmlDrawing1.vml\"/>";
+    for (int r = 1; r <= rows; ++r) {
+      if (!hasNote(r)) continue;
+      std::string n = std::to_string(r), id = "rId" + std::to_string(r + 10);
+      sheet += "<hyperlink ref=\"A" + n + "\" r:id=\"" + id + "\"/>";
+      sheetRels += "<Relationship Id=\"" + id +
+                   "\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/hyperlink\" "
+                   "Target=\"https://example.com/record/" + n + "\" TargetMode=\"External\"/>";
+      comments += "<comment ref=\"B" + n + "\" authorId=\"0\"><text><t>record " + n + "</t></text></comment>";
+      vml += " <v:shape type=\"#_x0000_t202\" style=\"position:absolute;visibility:hidden\">\r\n"
+             "  <x:ClientData ObjectType=\"Note\">\r\n   <x:MoveWithCells/>\r\n   <x:Anchor>\r\n    2, 15, " +
+             std::to_string(r - 1) + ", 2, 4, 15, " + std::to_string(r + 3) +
+             ", 16</x:Anchor>\r\n   <x:AutoFill>False</x:AutoFill>\r\n   <x:Row>" + std::to_string(r - 1) +
+             "</x:Row>\r\n   <x:Column>1</x:Column>\r\n  </x:ClientData>\r\n </v:shape>";
+    }
+    sheet += "</hyperlinks>";
+    comments += "</commentList></comments>";
+    vml += "</xml>";
+    sheetRels += "</Relationships>";
+  }
+  sheet += "<pageMargins left=\"0.7\" right=\"0.7\" top=\"0.75\" bottom=\"0.75\" header=\"0.3\" footer=\"0.3\"/>";
+  if (records) sheet += "<legacyDrawing r:id=\"rId2\"/>";
+  sheet += "</worksheet>";
 
   std::string types =
       "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
@@ -121,6 +175,11 @@ uint64_t WriteBenchWorkbook(const std::string& path, int rows) {
       "<Override PartName=\"/xl/sharedStrings.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sharedStrings+xml\"/>"
       "<Override PartName=\"/xl/styles.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml\"/>"
       "</Types>";
+  if (records)
+    types.insert(types.size() - 8,
+                 "<Default Extension=\"vml\" ContentType=\"application/vnd.openxmlformats-officedocument.vmlDrawing\"/>"
+                 "<Override PartName=\"/xl/comments1.xml\" "
+                 "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.comments+xml\"/>");
   std::string rootRels =
       "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
       "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
@@ -163,6 +222,11 @@ uint64_t WriteBenchWorkbook(const std::string& path, int rows) {
   AddPart(archive, "xl/worksheets/sheet1.xml", &sheet);
   AddPart(archive, "xl/sharedStrings.xml", &sst);
   AddPart(archive, "xl/styles.xml", &styles);
+  if (records) {
+    AddPart(archive, "xl/worksheets/_rels/sheet1.xml.rels", &sheetRels);
+    AddPart(archive, "xl/comments1.xml", &comments);
+    AddPart(archive, "xl/drawings/vmlDrawing1.vml", &vml);
+  }
   if (zip_close(archive) != 0) throw std::runtime_error("cannot write " + path);
   return sheet.size();
 }

@@ -2,10 +2,15 @@
 # Installs the Debian packages this project needs that are missing.
 #   deps.sh          what building and running the program needs
 #   deps.sh --test   also what the test suite needs
+#   deps.sh --package  also what building the Debian package needs
 set -euo pipefail
-pkgs=(build-essential cmake pkg-config qt6-base-dev libzip-dev libpugixml-dev libxlsxwriter-dev)
+pkgs=(build-essential cmake pkg-config qt6-base-dev libzip-dev libpugixml-dev libicu-dev libxlsxwriter-dev)
+package_pkgs=(help2man dpkg-dev lintian)
 if [[ "${1:-}" == "--test" ]]; then
-  pkgs+=(libgtest-dev googletest clang libclang-rt-14-dev xvfb xauth zip unzip libreoffice-calc-nogui)
+  pkgs+=(libgtest-dev googletest clang libclang-rt-14-dev xvfb xauth zip unzip libreoffice-calc-nogui
+         python3-olefile python3-xlrd parallel "${package_pkgs[@]}")
+elif [[ "${1:-}" == "--package" ]]; then
+  pkgs+=("${package_pkgs[@]}")
 fi
 missing=()
 for p in "${pkgs[@]}"; do

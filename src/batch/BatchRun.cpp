@@ -139,8 +139,12 @@ FileOutcome ProcessFile(GuardedProcedure& procedure, const QString& path, RunSta
 
   s.Do(168, [&] {
     host::Workbook& workbook = CurrentWorkbook(state);
-    if (c.control) c.control->Save([&] { workbook.Save(); });
-    else workbook.Save();
+    const auto save = [&] {
+      if (c.save) c.save(workbook);
+      else workbook.Save();
+    };
+    if (c.control) c.control->Save(save);
+    else save();
   });
   s.Do(170, [&] { CurrentHost(state).Quit(); });
   return outcome;

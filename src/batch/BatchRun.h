@@ -93,6 +93,10 @@ struct FileOutcome {
   bool Succeeded() const { return failures.isEmpty() && selection != BlockSelection::Cancelled; }
 };
 
+// Statement 168 for one workbook when the caller wants more than the host's
+// own save (a backup first) or something else (a dry run).
+using SaveStep = std::function<void(host::Workbook& workbook)>;
+
 // The collaborators of a run.
 struct BatchContext {
   const OptionsSource& options;  // read again for every file and range
@@ -103,6 +107,7 @@ struct BatchContext {
   // Lets the run's owner stop it between files and keep it from saving once
   // the program ends; none for a run that always goes to its end.
   RunControl* control = nullptr;
+  SaveStep save = {};  // empty: the workbook's Save
 };
 
 // Statements 112 to 170 for the file at `path`: open it in a new instance,

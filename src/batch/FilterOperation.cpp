@@ -1,5 +1,7 @@
 #include "batch/FilterOperation.h"
 
+#include <vector>
+
 #include "batch/SortOperation.h"
 #include "host/Cell.h"
 #include "host/Range.h"
@@ -30,14 +32,18 @@ void ForEachChosenColumn(int lastColumn, const OptionsSource& options, Messages&
 }
 
 // Hides every row of rows firstRow..lastRow of the sheet whose cell in column c
-// fails the criterion; hide(r) hides sheet row r.
+// fails the criterion; hide(r) hides sheet row r. Every cell is read before
+// the first row is hidden, so a cell the host cannot show leaves the sheet
+// as it was.
 template <typename Hide>
 void HideFailingRows(host::Worksheet& sheet, int firstRow, int lastRow, int column,
                      const OptionsSource& options, Hide hide) {
   const int criterion = options.ChosenCriterion();
   const QString value = options.FilterValue();
+  std::vector<int> failing;
   for (int r = firstRow; r <= lastRow; ++r)
-    if (RowFails(criterion, CellText(sheet, r, column), value)) hide(r);
+    if (RowFails(criterion, CellText(sheet, r, column), value)) failing.push_back(r);
+  for (int r : failing) hide(r);
 }
 
 void FilterSheet(host::Worksheet& sheet, const OptionsSource& options, Messages& messages) {

@@ -4,11 +4,17 @@
 #include "app/shell/MousePointer.h"
 #include "batch/BatchRun.h"
 #include "batch/HostRunning.h"
+#include "batch/HostFactory.h"
+#include "cli/Backup.h"
 #include "cli/CommandLine.h"
+#include "cli/DryRunReport.h"
 #include "cli/OrderedRun.h"
+#include "cli/PathListInput.h"
 #include "cli/ProgressBar.h"
 #include "cli/ReferenceBlockChooser.h"
 #include "cli/StreamMessages.h"
+#include "host/Application.h"
+#include "host/Workbook.h"
 #include "options/OptionsSource.h"
 
 namespace tabulory::cli {
@@ -25,6 +31,36 @@ class NoPointer : public PointerState {
   MousePointer pointer_ = MousePointer::Default;
 };
 
+// Instances of another factory that open workbooks for reading only: a dry
+// run can write nothing, not even a lock file.
+class ReadOnlyHosts : public HostFactory {
+ public:
+  explicit ReadOnlyHosts(HostFactory& hosts) : hosts_(hosts) {}
+  std::shared_ptr<host::Application> Create() override {
+    std::shared_ptr<host::Application> app = hosts_.Create();
+    if (app) app->SetWorkbookAccess(host::Application::Access::ReadOnly);
+    return app;
+  }
+
+ private:
+  HostFactory& hosts_;
+};
+
+// Statement 168 as the command line asks for it: in a dry run, the report of
+// what would change instead of the save; with --backup, the backup first.
+SaveStep SaveFor(const BatchCommand& command, FileResult& result) {
+  if (command.dryRun)
+    return [&command, &result](host::Workbook& workbook) {
+      result.details += DryRunLines(result.path, workbook, command.options.operation);
+    };
+  if (command.backupSuffix)
+    return [suffix = *command.backupSuffix](host::Workbook& workbook) {
+      KeepBackup(QString::fromStdString(workbook.FullName()), suffix);
+      workbook.Save();
+    };
+  return {};
+}
+
 // The window's statements 112 to 170 for one file, with the choices of the
 // command line and the messages kept for writing out in list order.
 FileResult ProcessOneFile(int index, const QString& path, RunState& state,
@@ -37,8 +73,8 @@ FileResult ProcessOneFile(int index, const QString& path, RunState& state,
   NoPointer pointer;
   ReferenceBlockChooser blocks(command.block);
   GuardedProcedure procedure(messages, BatchRunLocation());
-  result.outcome =
-      ProcessFile(procedure, path, state, BatchContext{options, messages, pointer, hosts, blocks});
+  result.outcome = ProcessFile(procedure, path, state,
+                               BatchContext{options, messages, pointer, hosts, blocks, nullptr, SaveFor(command, result)});
   result.refusal = blocks.Refusal();
   return result;
 }
@@ -72,6 +108,11 @@ bool MayGoOn(const BatchCommand& command, CommandIO& io) {
   return answer == QStringLiteral("y") || answer == QStringLiteral("yes");
 }
 
+int UsageFailure(CommandIO& io, const UsageError& e) {
+  io.err(QStringLiteral("%1: %2 (see --help)\n").arg(ProgramName(), QString::fromStdString(e.what())));
+  return kExitUsage;
+}
+
 }  // namespace
 
 int RunBatchCommand(const QStringList& arguments, CommandIO& io) {
@@ -79,8 +120,7 @@ int RunBatchCommand(const QStringList& arguments, CommandIO& io) {
   try {
     parsed = ParseCommandLine(arguments);
   } catch (const UsageError& e) {
-    io.err(QStringLiteral("%1: %2 (see --help)\n").arg(ProgramName(), QString::fromStdString(e.what())));
-    return kExitUsage;
+    return UsageFailure(io, e);
   }
   if (parsed.request == Request::Help) {
     io.out(HelpText());
@@ -91,8 +131,19 @@ int RunBatchCommand(const QStringList& arguments, CommandIO& io) {
     return kExitSuccess;
   }
 
-  const BatchCommand& command = parsed.command;
+  BatchCommand& command = parsed.command;
+  if (command.filesFrom) {
+    // Read in full before any workbook is touched: an unreadable list is a
+    // usage error.
+    try {
+      command.files += ReadPathList(*command.filesFrom, command.nullSeparated, io.readInput);
+    } catch (const UsageError& e) {
+      return UsageFailure(io, e);
+    }
+  }
   if (!MayGoOn(command, io)) return kExitFailure;
+  ReadOnlyHosts readOnlyHosts(*io.hosts);
+  HostFactory& hosts = command.dryRun ? static_cast<HostFactory&>(readOnlyHosts) : *io.hosts;
 
   ProgressBar bar(io.err);
   const bool showProgress = io.errIsTerminal;
@@ -101,12 +152,12 @@ int RunBatchCommand(const QStringList& arguments, CommandIO& io) {
   RunInListOrder(
       command.files, command.jobs,
       [&](int index, const QString& path, RunState& state) {
-        return ProcessOneFile(index, path, state, command, *io.hosts);
+        return ProcessOneFile(index, path, state, command, hosts);
       },
       [&](const FileResult& r) {
         if (showProgress) bar.Clear();
         if (!r.reports.isEmpty()) io.err(r.reports);
-        io.out(ResultLine(r));
+        io.out(r.details + ResultLine(r));
         anyFailed = anyFailed || !r.outcome.Succeeded();
         // As in the window: only the last block question decides.
         if (r.outcome.selection == BlockSelection::Made) selectionCancelled = false;

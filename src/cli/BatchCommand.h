@@ -4,6 +4,7 @@
 // host instance of its own, on one or more threads) with the same per-file
 // routine as the window, and writes a line per file.
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -26,6 +27,7 @@ struct CommandIO {
   bool inIsTerminal = false;                // standard input is a terminal
   bool errIsTerminal = false;               // standard error is a terminal
   std::function<QString()> readLine;        // a line typed on the terminal
+  std::function<QByteArray()> readInput;    // all of standard input (--files-from -)
   std::function<bool()> hostRunning;        // another spreadsheet program runs
   HostFactory* hosts = nullptr;             // new host instances (no window)
 };

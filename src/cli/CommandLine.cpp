@@ -26,14 +26,19 @@ class KeptMessage : public Messages {
   QString last;
 };
 
+enum class Argument { None, Required, Optional };
+
 struct LongOption {
   const char* name;
-  bool takesValue;
+  Argument argument;
 };
 
 constexpr LongOption kOptions[] = {
-    {"column", true}, {"criterion", true}, {"value", true}, {"scope", true}, {"block", true},
-    {"jobs", true},   {"yes", false},      {"help", false}, {"version", false},
+    {"column", Argument::Required},     {"criterion", Argument::Required}, {"value", Argument::Required},
+    {"scope", Argument::Required},      {"block", Argument::Required},     {"jobs", Argument::Required},
+    {"yes", Argument::None},            {"help", Argument::None},          {"version", Argument::None},
+    {"backup", Argument::Optional},     {"dry-run", Argument::None},       {"files-from", Argument::Required},
+    {"null", Argument::None},
 };
 
 QString Quoted(const QString& text) { return QLatin1Char('\'') + text + QLatin1Char('\''); }
@@ -58,10 +63,12 @@ const LongOption& FindOption(const QString& name) {
 
 // The values given, by option; absent when the option was not given.
 struct GivenOptions {
-  std::optional<QString> column, criterion, value, scope, block, jobs;
+  std::optional<QString> column, criterion, value, scope, block, jobs, backup, filesFrom;
   bool yes = false;
   bool help = false;
   bool version = false;
+  bool dryRun = false;
+  bool null = false;
 };
 
 void Store(GivenOptions& given, const QString& name, const QString& value) {
@@ -71,6 +78,24 @@ void Store(GivenOptions& given, const QString& name, const QString& value) {
   else if (name == "scope") given.scope = value;
   else if (name == "block") given.block = value;
   else if (name == "jobs") given.jobs = value;
+  else if (name == "backup") given.backup = value;
+  else if (name == "files-from") given.filesFrom = value;
+}
+
+void StoreFlag(GivenOptions& given, const QString& name) {
+  if (name == "yes") given.yes = true;
+  else if (name == "help") given.help = true;
+  else if (name == "version") given.version = true;
+  else if (name == "dry-run") given.dryRun = true;
+  else if (name == "null") given.null = true;
+}
+
+// A backup suffix must name another file in the same folder.
+QString BackupSuffixFromArgument(const QString& suffix) {
+  if (suffix.isEmpty() || suffix.contains(QLatin1Char('/')) || suffix.contains(QChar(0)))
+    throw UsageError(QStringLiteral("invalid --backup suffix %1: it must be non-empty and hold no '/'")
+                         .arg(Quoted(suffix)));
+  return suffix;
 }
 
 Scope ScopeFromArgument(const QString& word) {
@@ -145,12 +170,15 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     const QString name = arg.mid(2, equals < 0 ? -1 : equals - 2);
     const LongOption& option = FindOption(name);
     const QString full = QString::fromLatin1(option.name);
-    if (!option.takesValue) {
+    if (option.argument == Argument::None) {
       if (equals >= 0)
         throw UsageError(QStringLiteral("option '--%1' doesn't allow an argument").arg(full));
-      if (full == "yes") given.yes = true;
-      else if (full == "help") given.help = true;
-      else if (full == "version") given.version = true;
+      StoreFlag(given, full);
+      continue;
+    }
+    if (option.argument == Argument::Optional) {
+      // Only --name=value gives it a value, so a file name after it stays a file.
+      Store(given, full, equals >= 0 ? arg.mid(equals + 1) : QString::fromLatin1(kDefaultBackupSuffix));
       continue;
     }
     QString value;
@@ -209,8 +237,15 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
 
   c.yes = given.yes;
   if (given.jobs) c.jobs = JobsFromArgument(*given.jobs);
+  if (given.backup) c.backupSuffix = BackupSuffixFromArgument(*given.backup);
+  c.dryRun = given.dryRun;
+  c.filesFrom = given.filesFrom;
+  if (c.filesFrom && c.filesFrom->isEmpty()) throw UsageError(QStringLiteral("--files-from needs a file name, or - for standard input"));
+  if (given.null && !given.filesFrom) throw UsageError(QStringLiteral("--null applies to --files-from only"));
+  c.nullSeparated = given.null;
   c.files = words;
-  if (c.files.isEmpty()) throw UsageError(QStringLiteral("no files given"));
+  // A list file may well be empty (find found nothing); the command line alone may not.
+  if (c.files.isEmpty() && !c.filesFrom) throw UsageError(QStringLiteral("no files given"));
   return parsed;
 }
 
@@ -220,11 +255,8 @@ QString VersionText() {
 
 QString HelpText() {
   return QStringLiteral(
-      "Usage: tabulory-batch sort   --column C [--scope workbook|active|block] [--block REF]\n"
-      "                             [--yes] [--jobs N] FILE...\n"
-      "  or:  tabulory-batch filter --column D --criterion equals|contains|not-blank|blank\n"
-      "                             [--value TEXT] [--scope workbook|active|block] [--block REF]\n"
-      "                             [--yes] [--jobs N] FILE...\n"
+      "Usage: tabulory-batch sort --column C [OPTION]... FILE...\n"
+      "  or:  tabulory-batch filter --column D --criterion WORD [OPTION]... FILE...\n"
       "\n"
       "Sorts the used rows of each workbook ascending by one column, or hides every row\n"
       "whose cell in one column fails a criterion, and saves each workbook over itself.\n"
@@ -242,12 +274,25 @@ QString HelpText() {
       "                    'Sheet 2'!B2:D9 (without a sheet name: the active sheet)\n"
       "  --yes             go on when another spreadsheet program is running\n"
       "  --jobs N          process N files at a time (default 1); output keeps the order\n"
+      "  --backup[=SUFFIX] keep the original of each file saved as FILE+SUFFIX (default\n"
+      "                    \"~\"), made before the new file replaces it\n"
+      "  --dry-run         open each file and report, per sheet, the rows that would\n"
+      "                    move (sort) or be hidden (filter); write nothing\n"
+      "  --files-from LIST also process the files LIST names, one per line (\"-\": read\n"
+      "                    the list from standard input)\n"
+      "  --null            the names in LIST end with NUL, not a new line (find -print0)\n"
       "  -h, --help        show this help and exit\n"
       "      --version     show the version and exit\n"
       "\n"
       "Each file gets a line on standard output, \"ok FILE\" or \"failed FILE: reason\",\n"
       "and \"Done.\" follows the last one unless the block of the last block-scope file\n"
-      "was not found. Error reports go to standard error. When another spreadsheet\n"
+      "was not found. A dry run puts a line per worksheet before a file's line:\n"
+      "  FILE: sheet \"NAME\": N rows would move        (sort)\n"
+      "  FILE: sheet \"NAME\": N rows would be hidden   (filter)\n"
+      "A workbook that another program has open (a lock file of LibreOffice or an\n"
+      "owner file ~$NAME beside it) fails and stays untouched; while a workbook is\n"
+      "being changed, a LibreOffice lock file beside it tells other programs so.\n"
+      "Error reports go to standard error. When another spreadsheet\n"
       "program is running, the command asks whether to go on if it has a terminal, and\n"
       "otherwise stops with the question on standard error (unless --yes).\n"
       "\n"

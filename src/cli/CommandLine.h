@@ -7,6 +7,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <stdexcept>
 
 namespace tabulory::cli {
@@ -20,7 +21,11 @@ struct BatchCommand {
   QString block;              // the --block reference; empty unless block scope
   bool yes = false;           // go on even when another spreadsheet program runs
   int jobs = 1;               // worker threads
-  QStringList files;          // in processing order
+  QStringList files;          // in processing order (the list of --files-from follows)
+  std::optional<QString> backupSuffix;  // --backup: keep each original as FILE+suffix
+  bool dryRun = false;                  // report what would change, write nothing
+  std::optional<QString> filesFrom;     // --files-from: a list file, "-" for standard input
+  bool nullSeparated = false;           // --null: the list is NUL-separated
 };
 
 enum class Request { Run, Help, Version };
@@ -47,6 +52,9 @@ QString ColumnFromArgument(const QString& text);
 // The criterion index of a --criterion word (equals, contains, not-blank,
 // blank); throws UsageError for any other.
 int CriterionFromArgument(const QString& word);
+
+// The default suffix of --backup.
+inline constexpr char kDefaultBackupSuffix[] = "~";
 
 // The program's name in messages.
 QString ProgramName();

@@ -16,6 +16,7 @@ struct FileResult {
   QString path;
   FileOutcome outcome;
   QString reports;      // the messages of the file's run, as written lines
+  QString details;      // lines for standard output before the file's line (dry run)
   QString refusal;      // why no block was found (block scope only)
 };
 

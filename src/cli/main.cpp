@@ -3,8 +3,11 @@
 #include "cli/BatchCommand.h"
 #include "cli/HeadlessHostFactory.h"
 #include "batch/HostRunning.h"
+#include "host/WorkbookLock.h"
 
 #include <QCoreApplication>
+#include <QFile>
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -18,10 +21,19 @@ void Write(std::FILE* stream, const QString& text) {
   std::fflush(stream);
 }
 
+// Ctrl+C, a closed terminal or a kill end the command at once; the lock files
+// of the workbooks it holds go first, then the signal does what it does.
+void RemoveLocksAndEnd(int signal) {
+  host::RemoveHeldLockFiles();
+  std::signal(signal, SIG_DFL);
+  std::raise(signal);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal, RemoveLocksAndEnd);
   QCoreApplication::setApplicationName(QStringLiteral("tabulory-batch"));
 
   tabulory::cli::HeadlessHostFactory hosts;
@@ -34,6 +46,11 @@ int main(int argc, char** argv) {
     std::string line;
     std::getline(std::cin, line);
     return QString::fromStdString(line);
+  };
+  io.readInput = [] {
+    QFile in;
+    if (!in.open(stdin, QIODevice::ReadOnly)) return QByteArray();
+    return in.readAll();
   };
   io.hostRunning = [] { return tabulory::IsHostRunning(); };
   io.hosts = &hosts;

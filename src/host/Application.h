@@ -15,6 +15,12 @@ namespace host {
 
 class Application {
  public:
+  // How the instance opens workbooks. For change: other programs' locks are
+  // honoured and a lock file is kept beside each open workbook (see
+  // WorkbookLock). For reading only: other programs' locks are honoured,
+  // nothing is written and Save is refused.
+  enum class Access { ForChange, ReadOnly };
+
   Application();
   ~Application();
   Application(const Application&) = delete;
@@ -40,12 +46,17 @@ class Application {
   void Quit();
   // True once Quit has run.
   bool HasQuit() const { return quit_; }
+  // How workbooks are opened in this instance (for change unless set);
+  // the setting applies to workbooks opened afterwards.
+  Access WorkbookAccess() const { return access_; }
+  void SetWorkbookAccess(Access access) { access_ = access; }
 
  private:
   void CheckAlive() const;
 
   std::unique_ptr<host::Workbooks> workbooks_;
   std::unique_ptr<HostWindow> window_;
+  Access access_ = Access::ForChange;
   bool visible_ = false;
   bool quit_ = false;
 };

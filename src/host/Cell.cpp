@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "host/CellAddress.h"
+#include "host/HostError.h"
 #include "host/NumberFormat.h"
 #include "host/SharedStrings.h"
 #include "host/SheetData.h"
@@ -29,12 +31,12 @@ std::string StoredText(const SheetData& data, const SheetData::CellRecord& cell,
     case Kind::Inline:
       return data.InlineText(cell);
     case Kind::String: {
-      std::string text = DecodeXml(data.Span(cell.value.span.offset, cell.value.span.size));
+      std::string text = DecodeTextContent(data.Span(cell.value.span.offset, cell.value.span.size));
       return HasOoxmlEscape(text) ? DecodeOoxmlEscapes(text) : text;
     }
     case Kind::Error:
     case Kind::IsoDate:
-      return DecodeXml(data.Span(cell.value.span.offset, cell.value.span.size));
+      return DecodeTextContent(data.Span(cell.value.span.offset, cell.value.span.size));
     case Kind::Boolean:
       return cell.value.number != 0 ? "TRUE" : "FALSE";
     case Kind::Number:
@@ -52,6 +54,11 @@ std::string Cell::Text() const {
   const SheetData::CellRecord* cell = data.Find(row_, column_);
   if (!cell) return {};
   const WorkbookFile& file = sheet_->Parent().File();
+  if (cell->flags & SheetData::kUncalculated)
+    throw HostError("Cell " + ColumnLetters(column_) + std::to_string(row_) + " on sheet \"" + sheet_->Name() +
+                    "\" of \"" + file.Path() +
+                    "\" holds a formula that has never been calculated, so the text it shows is unknown "
+                    "(open and save the workbook in a spreadsheet program first).");
   std::string_view code = file.StyleSheet().FormatCode(cell->style);
   switch (cell->kind) {
     case Kind::Blank:

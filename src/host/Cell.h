@@ -20,6 +20,7 @@ class Cell {
   // The displayed text: numbers and dates under the cell's number format,
   // text as stored (under a text format section), "TRUE"/"FALSE", errors as
   // stored; formulas show their cached value; empty for a blank cell.
+  // HostError for a formula that was never calculated (no cached value).
   std::string Text() const;
   // The kind of the cell's value (a formula's cached value for formulas).
   CellKind Kind() const;

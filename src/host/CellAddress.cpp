@@ -102,11 +102,13 @@ bool ParseAreaReference(std::string_view text, CellArea& area) {
   return true;
 }
 
-std::string AbsoluteAddress(const CellArea& area) {
-  auto corner = [](std::string& out, int row, int column) {
-    out.push_back('$');
+namespace {
+
+std::string AreaAddress(const CellArea& area, bool absolute) {
+  auto corner = [absolute](std::string& out, int row, int column) {
+    if (absolute) out.push_back('$');
     AppendColumnLetters(out, column);
-    out.push_back('$');
+    if (absolute) out.push_back('$');
     out += std::to_string(row);
   };
   std::string out;
@@ -117,5 +119,11 @@ std::string AbsoluteAddress(const CellArea& area) {
   }
   return out;
 }
+
+}  // namespace
+
+std::string AbsoluteAddress(const CellArea& area) { return AreaAddress(area, true); }
+
+std::string PlainAddress(const CellArea& area) { return AreaAddress(area, false); }
 
 }  // namespace host

@@ -45,5 +45,7 @@ bool ParseAreaReference(std::string_view text, CellArea& area);
 
 // "$B$2:$D$9", or "$B$5" for a single cell.
 std::string AbsoluteAddress(const CellArea& area);
+// "B2:D9", or "B5": as a part's ref attributes name an area.
+std::string PlainAddress(const CellArea& area);
 
 }  // namespace host

@@ -229,6 +229,15 @@ std::string ShiftFormula(std::string_view f, int rowDelta, int columnDelta) {
                 const std::string_view word2 = f.substr(j + 1, k - j - 1);
                 const char after = k < n ? f[k] : '\0';
                 if (after == '!' || after == '(') {
+                    if (ParseCell(word, c1, r1)) {
+                        // A1:OFFSET(A1,0,0) or Sheet1!A1:Sheet1!A5: the cell is the
+                        // range's first end; the other end follows as written.
+                        std::string ref;
+                        out += ShiftCell(word, rowDelta, columnDelta, ref) ? ref : std::string(kRefError);
+                        out += ':';
+                        i = j + 1;
+                        continue;
+                    }
                     // Sheet1:Sheet3!A1 names sheets, not cells
                     out.append(f.substr(i, k - i));
                     i = k;

@@ -12,4 +12,18 @@ class HostError : public std::runtime_error {
   explicit HostError(const std::string& description) : std::runtime_error(description) {}
 };
 
+// A failure the host did not foresee (a library or standard-library exception
+// caught where a file is opened or saved). Callers see a HostError; tests and
+// the fuzz target treat it as a defect of the host.
+class HostDefect : public HostError {
+ public:
+  explicit HostDefect(const std::string& description) : HostError(description) {}
+};
+
+// Rethrows the exception being handled as a HostError: a HostError as it is,
+// an XML fault, a lack of memory or anything else with the subject in front
+// (subject names the file and part, e.g. `Cannot open "a.xlsx": the part x`).
+// Call only inside a catch block.
+[[noreturn]] void RethrowAsHostError(const std::string& subject);
+
 }  // namespace host

@@ -1,5 +1,7 @@
 #include "host/NumberFormat.h"
 
+#include <algorithm>
+
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -1100,6 +1102,13 @@ bool Matches(CondOp op, double operand, double v) {
     return true;
 }
 
+// True when the section shows the number (a digit placeholder or General),
+// not only literals.
+bool ShowsNumber(const Section& sec) {
+    return std::any_of(sec.tokens.begin(), sec.tokens.end(),
+                       [](const Token& t) { return t.kind == Tok::Digit || t.kind == Tok::General; });
+}
+
 std::string RenderSection(const Section& sec, double value, bool showMinus, bool date1904) {
     if (sec.isDate) return RenderDate(sec, value, date1904);
     return RenderNumberSection(sec, value, showMinus);
@@ -1183,10 +1192,11 @@ std::string FormatNumber(double value, std::string_view formatCode, bool date190
     // own condition the first section takes values >= 0; the second takes the
     // rest when there are two sections and values < 0 when there are three;
     // the third takes what is left. As without conditions, only the first
-    // section shows a minus sign of its own.
+    // section shows a minus sign of its own, and only with the number: a
+    // section of literals alone ([<0]"") shows them as written.
     const bool explicit1 = n >= 2 && s[1].op != CondOp::None;
     const CondOp op0 = s[0].op != CondOp::None ? s[0].op : CondOp::Ge;
-    if (Matches(op0, s[0].operand, value)) return RenderSection(s[0], value, true, date1904);
+    if (Matches(op0, s[0].operand, value)) return RenderSection(s[0], value, ShowsNumber(s[0]), date1904);
     if (n >= 2) {
         if (explicit1) {
             if (Matches(s[1].op, s[1].operand, value)) return RenderSection(s[1], value, false, date1904);

@@ -8,10 +8,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <vector>
 
 #include "host/HostError.h"
+#include "host/SaveTarget.h"
+#include "host/ZipDirectory.h"
 
 namespace host {
 
@@ -19,12 +22,36 @@ namespace {
 
 std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
 
-std::string ZipErrorText(int code) {
-  zip_error_t error;
-  zip_error_init_with_code(&error, code);
-  std::string text = zip_error_strerror(&error);
-  zip_error_fini(&error);
-  return text;
+// What a libzip error code means, in the host's words (the library's own
+// text and numbers mean nothing to the user).
+std::string ZipProblem(int code, int systemCode = 0) {
+  switch (code) {
+    case ZIP_ER_CRC: return "its checksum does not match (the data is damaged)";
+    case ZIP_ER_ZLIB:
+    case ZIP_ER_INCONS:
+    case ZIP_ER_EOF:
+    case ZIP_ER_NOZIP: return "its data is damaged";
+    case ZIP_ER_COMPNOTSUPP: return "it is compressed with a method this host cannot read";
+    case ZIP_ER_ENCRNOTSUPP:
+    case ZIP_ER_NOPASSWD:
+    case ZIP_ER_WRONGPASSWD: return "it is encrypted";
+    case ZIP_ER_MEMORY: return "there is not enough memory";
+    case ZIP_ER_READ:
+    case ZIP_ER_SEEK:
+    case ZIP_ER_OPEN:
+    case ZIP_ER_WRITE:
+    case ZIP_ER_CLOSE:
+    case ZIP_ER_TMPOPEN:
+    case ZIP_ER_RENAME:
+    case ZIP_ER_REMOVE:
+      return systemCode ? "the system reported: " + std::string(std::strerror(systemCode)) : "the disk could not be used";
+    default: return "the zip data could not be handled";
+  }
+}
+
+std::string ZipProblem(zip_error_t* error) {
+  return ZipProblem(zip_error_code_zip(error),
+                    zip_error_system_type(error) == ZIP_ET_SYS ? zip_error_code_system(error) : 0);
 }
 
 bool EqualNoCase(std::string_view a, std::string_view b) {
@@ -39,6 +66,12 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
 }
 
 // Feeds a part written anew to libzip piece by piece.
+// What a producer threw while libzip pulled its bytes, and from which entry.
+struct ProducerFault {
+  std::exception_ptr error;
+  std::string entry;
+};
+
 struct ProducerSource {
   PartProducer produce;
   std::string_view pending;
@@ -46,6 +79,8 @@ struct ProducerSource {
   time_t mtime = 0;
   uint64_t size = 0;
   zip_error_t error;
+  std::string entry;
+  ProducerFault* fault = nullptr;
 };
 
 zip_int64_t ProducerCallback(void* state, void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
@@ -72,6 +107,7 @@ zip_int64_t ProducerCallback(void* state, void* data, zip_uint64_t len, zip_sour
           n += take;
         }
       } catch (...) {
+        if (!s->fault->error) *s->fault = ProducerFault{std::current_exception(), s->entry};
         zip_error_set(&s->error, ZIP_ER_INTERNAL, 0);
         return -1;
       }
@@ -107,6 +143,22 @@ zip_int64_t ProducerCallback(void* state, void* data, zip_uint64_t len, zip_sour
 Package::Package(const std::string& path) : path_(path) {
   int code = 0;
   archive_ = zip_open(path.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &code);
+  if (!archive_ && (code == ZIP_ER_INCONS || code == ZIP_ER_EXISTS)) {
+    // Name the entry at fault; a package whose local headers disagree with
+    // the directory only where streaming writers leave the sizes to a data
+    // descriptor is sound, and opened without libzip's consistency check
+    // (each part's checksum is still verified when it is read).
+    std::vector<ZipEntryHeader> entries;
+    if (ReadZipDirectory(path, entries)) {
+      std::vector<std::string> names;
+      for (const ZipEntryHeader& e : entries) names.push_back(e.name);
+      std::string duplicate = FirstDuplicateName(names);
+      if (!duplicate.empty()) Fail("the package holds two entries named " + duplicate);
+      std::string inconsistent = FirstInconsistentEntry(path, entries);
+      if (!inconsistent.empty()) Fail("the entry " + inconsistent + " of the zip package is damaged");
+      archive_ = zip_open(path.c_str(), ZIP_RDONLY, &code);
+    }
+  }
   if (!archive_) {
     switch (code) {
       case ZIP_ER_NOENT: Fail("the file does not exist");
@@ -125,9 +177,24 @@ Package::Package(const std::string& path) : path_(path) {
         }
         Fail("the file is not a zip package");
       }
+      case ZIP_ER_EXISTS: Fail("the package holds two entries of the same name");
       case ZIP_ER_INCONS: Fail("the zip package is damaged or truncated");
-      default: Fail("the zip package cannot be read (" + ZipErrorText(code) + ")");
+      default: Fail("the zip package cannot be read (" + ZipProblem(code) + ")");
     }
+  }
+  // Part names are compared without regard to case: "a.xml" and "A.xml" are
+  // one part twice, and which one the host read would be a guess.
+  std::vector<std::string> names;
+  zip_int64_t count = zip_get_num_entries(archive_, 0);
+  for (zip_int64_t i = 0; i < count; ++i) {
+    const char* name = zip_get_name(archive_, i, ZIP_FL_ENC_RAW);
+    names.push_back(name ? name : "");
+  }
+  std::string duplicate = FirstDuplicateName(names);
+  if (!duplicate.empty()) {
+    zip_discard(archive_);
+    archive_ = nullptr;
+    Fail("the package holds two entries named " + duplicate);
   }
 }
 
@@ -175,12 +242,12 @@ void Package::ReadInto(std::string_view name, const std::function<char*(size_t)>
   if (totalRead_ + st.size > kMaxTotalSize) Fail("the package is too large to open");
   char* data = allocate(st.size);
   zip_file_t* file = zip_fopen_index(archive_, index, 0);
-  if (!file) Fail("the part " + part + " cannot be read (" + zip_strerror(archive_) + ")");
+  if (!file) Fail("the part " + part + " cannot be read (" + ZipProblem(zip_get_error(archive_)) + ")");
   uint64_t got = 0;
   while (got < st.size) {
     zip_int64_t n = zip_fread(file, data + got, st.size - got);
     if (n < 0) {
-      std::string why = zip_file_strerror(file);
+      std::string why = ZipProblem(zip_file_get_error(file));
       zip_fclose(file);
       Fail("the part " + part + " is damaged (" + why + ")");
     }
@@ -219,26 +286,27 @@ void Package::Save(const std::map<std::string, NewPart>& changed) {
   auto failSave = [this](const std::string& what) -> void {
     throw HostError("Cannot save " + Quoted(path_) + ": " + what + ".");
   };
+  auto systemText = [] { return std::string(std::strerror(errno)); };
+  // A workbook reached through a link is saved through it: the link stays
+  // and the file it leads to is replaced, beside itself.
+  SaveTarget target;
+  if (!ResolveSaveTarget(path_, target)) failSave("the file is no longer there");
   struct stat original;
-  if (::stat(path_.c_str(), &original) != 0) failSave("the file is no longer there");
-  if (!(original.st_mode & S_IWUSR) || ::access(path_.c_str(), W_OK) != 0) failSave("the file is read-only");
+  if (::stat(target.file.c_str(), &original) != 0) failSave("the file is no longer there");
+  if (!(original.st_mode & S_IWUSR) || ::access(target.file.c_str(), W_OK) != 0) failSave("the file is read-only");
 
-  size_t slash = path_.rfind('/');
-  std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path_.substr(0, slash));
-  std::string base = slash == std::string::npos ? path_ : path_.substr(slash + 1);
-  std::string temp = dir + "/." + base + ".saving-XXXXXX";
-  std::vector<char> tempName(temp.begin(), temp.end());
-  tempName.push_back('\0');
-  int fd = ::mkstemp(tempName.data());
-  if (fd < 0) failSave("no file can be made in its folder (" + std::string(std::strerror(errno)) + ")");
+  RemoveStaleTemporaries(target.folder);
+  std::string temp;
+  int fd = MakeTemporary(target.folder, temp);
+  if (fd < 0) failSave("no file can be made in its folder (" + systemText() + ")");
   ::close(fd);
-  temp = tempName.data();
 
   zip_t* out = nullptr;
+  ProducerFault fault;
   try {
     int code = 0;
     out = zip_open(temp.c_str(), ZIP_TRUNCATE, &code);
-    if (!out) failSave("the new file cannot be written (" + ZipErrorText(code) + ")");
+    if (!out) failSave("the new file cannot be written (" + ZipProblem(code, errno) + ")");
     zip_int64_t count = zip_get_num_entries(archive_, 0);
     for (zip_int64_t i = 0; i < count; ++i) {
       const char* rawName = zip_get_name(archive_, i, ZIP_FL_ENC_RAW);
@@ -258,7 +326,7 @@ void Package::Save(const std::map<std::string, NewPart>& changed) {
         // A rewritten part keeps its entry's time, so that the saved file
         // depends only on its content (the same change gives the same bytes).
         const time_t entryTime = (st.valid & ZIP_STAT_MTIME) ? st.mtime : time(nullptr);
-        auto* state = new ProducerSource{producer->produce, {}, false, entryTime, producer->size, {}};
+        auto* state = new ProducerSource{producer->produce, {}, false, entryTime, producer->size, {}, name, &fault};
         zip_error_init(&state->error);
         source = zip_source_function(out, ProducerCallback, state);
         if (!source) {
@@ -269,48 +337,72 @@ void Package::Save(const std::map<std::string, NewPart>& changed) {
         // Whole entry: libzip copies the compressed bytes without inflating.
         source = zip_source_zip(out, archive_, i, 0, 0, -1);
       }
-      if (!source) failSave("the entry " + name + " cannot be copied (" + zip_strerror(out) + ")");
+      if (!source) failSave("the entry " + name + " cannot be copied (" + ZipProblem(zip_get_error(out)) + ")");
       zip_int64_t index = zip_file_add(out, name.c_str(), source, ZIP_FL_ENC_RAW);
       if (index < 0) {
         zip_source_free(source);
-        failSave("the entry " + name + " cannot be added (" + zip_strerror(out) + ")");
+        failSave("the entry " + name + " cannot be added (" + ZipProblem(zip_get_error(out)) + ")");
       }
       // Level 4 deflates about twice as fast as 6 for a few percent more bytes;
       // written parts are large sheets, so the speed matters more.
       if (producer) zip_set_file_compression(out, index, ZIP_CM_DEFLATE, kWriteLevel);
       if (st.valid & ZIP_STAT_MTIME) zip_file_set_mtime(out, index, st.mtime, 0);
-      zip_uint8_t opsys;
-      zip_uint32_t attributes;
-      if (zip_file_get_external_attributes(archive_, i, 0, &opsys, &attributes) == 0)
-        zip_file_set_external_attributes(out, index, 0, opsys, attributes);
+      CopyEntryHeaders(i, out, index);
     }
     int commentLength = 0;
     const char* comment = zip_get_archive_comment(archive_, &commentLength, ZIP_FL_ENC_RAW);
-    if (comment && commentLength > 0) zip_set_archive_comment(out, comment, commentLength);
+    if (comment && commentLength > 0) zip_set_archive_comment(out, comment, static_cast<zip_uint16_t>(commentLength));
     if (zip_close(out) != 0) {
-      std::string why = zip_strerror(out);
-      failSave("the new file cannot be written (" + why + ")");
+      if (fault.error) {
+        current_ = fault.entry;
+        std::rethrow_exception(fault.error);
+      }
+      failSave("the new file cannot be written (" + ZipProblem(zip_get_error(out)) + ")");
     }
     out = nullptr;
     int tfd = ::open(temp.c_str(), O_RDONLY);
     if (tfd < 0 || ::fsync(tfd) != 0) {
       if (tfd >= 0) ::close(tfd);
-      failSave("the new file cannot be flushed to disk (" + std::string(std::strerror(errno)) + ")");
+      failSave("the new file cannot be flushed to disk (" + systemText() + ")");
     }
     ::close(tfd);
+    // Owner and group stay where this process may set them (libzip made the
+    // file anew); the mode is set after, as a change of owner clears some bits.
+    if (::chown(temp.c_str(), original.st_uid, original.st_gid) != 0)
+      (void)!::chown(temp.c_str(), static_cast<uid_t>(-1), original.st_gid);
     ::chmod(temp.c_str(), original.st_mode & 07777);
-    if (::rename(temp.c_str(), path_.c_str()) != 0)
-      failSave("the file cannot be replaced (" + std::string(std::strerror(errno)) + ")");
+    if (::rename(temp.c_str(), target.file.c_str()) != 0)
+      failSave("the file cannot be replaced (" + systemText() + ")");
   } catch (...) {
     if (out) zip_discard(out);
     ::unlink(temp.c_str());
     throw;
   }
-  int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
+  int dfd = ::open(target.folder.c_str(), O_RDONLY | O_DIRECTORY);
   if (dfd >= 0) {
     ::fsync(dfd);
     ::close(dfd);
   }
+}
+
+void Package::CopyEntryHeaders(int64_t from, zip* out, int64_t to) const {
+  zip_uint8_t opsys;
+  zip_uint32_t attributes;
+  if (zip_file_get_external_attributes(archive_, from, 0, &opsys, &attributes) == 0)
+    zip_file_set_external_attributes(out, to, 0, opsys, attributes);
+  // Extra fields (times, Unix owners, alignment padding ...) and the entry's
+  // comment go with the entry, byte for byte; libzip leaves them behind.
+  for (zip_flags_t where : {zip_flags_t(ZIP_FL_LOCAL), zip_flags_t(ZIP_FL_CENTRAL)}) {
+    zip_int16_t fields = zip_file_extra_fields_count(archive_, from, where);
+    for (zip_int16_t k = 0; k < fields; ++k) {
+      zip_uint16_t id = 0, length = 0;
+      const zip_uint8_t* data = zip_file_extra_field_get(archive_, from, k, &id, &length, where);
+      if (data) zip_file_extra_field_set(out, to, id, ZIP_EXTRA_FIELD_NEW, data, length, where);
+    }
+  }
+  zip_uint32_t commentLength = 0;
+  const char* comment = zip_file_get_comment(archive_, from, &commentLength, ZIP_FL_ENC_RAW);
+  if (comment && commentLength > 0) zip_file_set_comment(out, to, comment, static_cast<zip_uint16_t>(commentLength), 0);
 }
 
 }  // namespace host

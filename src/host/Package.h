@@ -63,13 +63,19 @@ class Package {
 
   // Writes the package back to its file: parts in `changed` are written anew
   // (deflated), every other entry is copied with its compressed bytes.
-  // The new file is made beside the old, flushed, given the old file's mode
-  // and renamed over it. HostError and the old file unchanged on failure.
+  // The new file is made beside the file the path leads to (through links),
+  // flushed, given that file's owner, group and mode and renamed over it.
+  // HostError and the old file unchanged on failure; what a part's producer
+  // throws passes through (FailedEntry names that part).
   void Save(const std::map<std::string, NewPart>& changed);
 
   const std::string& Path() const { return path_; }
+  // The entry a failed Save was writing when a part's producer failed ("" otherwise).
+  const std::string& FailedEntry() const { return current_; }
 
  private:
+  // Copies an entry's attributes, extra fields and comment to entry `to` of out.
+  void CopyEntryHeaders(int64_t from, zip* out, int64_t to) const;
   [[noreturn]] void Fail(const std::string& what) const;
   int64_t Locate(std::string_view name) const;
   // Checks the part's sizes, asks allocate for room and reads the part into it.
@@ -78,6 +84,7 @@ class Package {
   std::string path_;
   zip* archive_ = nullptr;
   uint64_t totalRead_ = 0;
+  std::string current_;
 };
 
 }  // namespace host

@@ -11,6 +11,19 @@
 
 namespace host {
 
+namespace {
+
+// Cached results anywhere in the workbook may depend on cells that moved: a
+// formula on another sheet, or a defined name, refers to them by address.
+bool HoldsFormulasOrNames(Workbook& book) {
+  if (book.File().HasDefinedNames()) return true;
+  for (Worksheet* sheet : book.Worksheets())
+    if (sheet->Data().HoldsFormulas()) return true;
+  return false;
+}
+
+}  // namespace
+
 Range::Range(host::Worksheet& sheet, int firstRow, int firstColumn, int lastRow, int lastColumn)
     : sheet_(&sheet), firstRow_(firstRow), firstColumn_(firstColumn), lastRow_(lastRow), lastColumn_(lastColumn) {
   if (firstRow < 1 || lastRow > kMaxRows || firstColumn < 1 || lastColumn > kMaxColumns || firstRow > lastRow ||
@@ -45,10 +58,11 @@ void Range::Sort(CellRef key1, int order1) {
   };
   if (order1 != 1 && order1 != 2) fail("the order must be 1 (ascending) or 2 (descending)");
   if (key1.column < 1 || key1.column > kMaxColumns) fail("the key cell lies outside the sheet");
+  if (sheet_->Data().SortProtected()) fail("the sheet is protected against sorting");
   try {
-    bool formulaMoved = sheet_->Data().Sort(CellArea{firstRow_, firstColumn_, lastRow_, lastColumn_}, key1.column,
-                                            order1 == 2, book.File().Strings());
-    if (formulaMoved) book.File().RequestFullRecalculation();
+    const bool moved = sheet_->Data().Sort(CellArea{firstRow_, firstColumn_, lastRow_, lastColumn_}, key1.column,
+                                           order1 == 2, book.File().Strings());
+    if (moved && HoldsFormulasOrNames(book)) book.File().RequestFullRecalculation();
   } catch (const std::invalid_argument& refused) {
     fail(refused.what());
   }

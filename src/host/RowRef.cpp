@@ -1,12 +1,22 @@
 #include "host/RowRef.h"
 
+#include <string>
+
+#include "host/HostError.h"
 #include "host/SheetData.h"
+#include "host/Workbook.h"
 #include "host/Worksheet.h"
 
 namespace host {
 
 bool RowRef::Hidden() const { return sheet_->Data().RowHidden(row_); }
 
-void RowRef::SetHidden(bool hidden) { sheet_->Data().SetRowHidden(row_, hidden); }
+void RowRef::SetHidden(bool hidden) {
+  if (sheet_->Data().RowFormattingProtected())
+    throw HostError("Cannot " + std::string(hidden ? "hide" : "show") + " row " + std::to_string(row_) + " of sheet \"" +
+                    sheet_->Name() + "\" in \"" + sheet_->Parent().FullName() +
+                    "\": the sheet is protected against formatting rows.");
+  sheet_->Data().SetRowHidden(row_, hidden);
+}
 
 }  // namespace host

@@ -14,7 +14,8 @@ class RowRef {
   // True when the row is hidden.
   bool Hidden() const;
   // Hides or shows the row; nothing else of the row changes. A row the sheet
-  // has no element for gets one.
+  // has no element for gets one. HostError when the sheet is protected
+  // against formatting rows.
   void SetHidden(bool hidden);
 
  private:

@@ -10,9 +10,9 @@ namespace {
 // start tag) and reads its end tag.
 void ReadTextElement(XmlScanner& scanner, const XmlScanner::Tag& tag, std::string& out) {
   if (tag.selfClosing) return;
-  std::string_view raw = scanner.ReadText();
+  std::string_view raw = scanner.ReadContent();
   size_t before = out.size();
-  AppendDecodedXml(out, raw);
+  AppendTextContent(out, raw);
   if (HasOoxmlEscape(std::string_view(out).substr(before))) {
     std::string decoded = DecodeOoxmlEscapes(std::string_view(out).substr(before));
     out.resize(before);

@@ -129,6 +129,13 @@ void SheetData::Scan(size_t sharedCount, size_t styleCount) {
         ScanSheetData(scanner, tag, sharedCount, styleCount);
       } else if (tag.local == "mergeCells" && !tag.selfClosing) {
         ReadMergeCells(scanner, tag);
+      } else if (tag.local == "sheetProtection") {
+        ReadProtection(tag);
+        if (!tag.selfClosing) scanner.SkipContent(tag);
+      } else if (tag.local == "hyperlinks" && sawSheetData && hyperlinksEnd_ == 0) {
+        hyperlinksBegin_ = static_cast<uint32_t>(scanner.OffsetOf(tag.begin));
+        if (!tag.selfClosing) scanner.SkipContent(tag);
+        hyperlinksEnd_ = static_cast<uint32_t>(scanner.Offset());
       } else if (!tag.selfClosing) {
         scanner.SkipContent(tag);
       }
@@ -160,6 +167,22 @@ void SheetData::ReadMergeCells(XmlScanner& scanner, const XmlScanner::Tag& start
     }
     if (!tag.selfClosing) scanner.SkipContent(tag);
   }
+}
+
+void SheetData::ReadProtection(const XmlScanner::Tag& tag) {
+  // The sheet flag turns protection on; sort and formatRows are true (the
+  // action is locked) unless written as false.
+  bool on = false, sortLocked = true, rowsLocked = true;
+  const char* cursor = tag.attrs;
+  std::string_view name, value;
+  auto truth = [](std::string_view v) { return v == "1" || v == "true"; };
+  while (XmlScanner::NextAttribute(cursor, tag.end, name, value)) {
+    if (name == "sheet") on = truth(value);
+    else if (name == "sort") sortLocked = truth(value);
+    else if (name == "formatRows") rowsLocked = truth(value);
+  }
+  sortProtected_ = on && sortLocked;
+  rowFormattingProtected_ = on && rowsLocked;
 }
 
 void SheetData::ScanSheetData(XmlScanner& scanner, const XmlScanner::Tag& tag, size_t sharedCount,
@@ -322,8 +345,11 @@ void SheetData::ScanCell(XmlScanner& scanner, const XmlScanner::Tag& tag, int ro
       }
       if (child.local == "v") {
         hasValue = true;
+        // An empty value (<v/>) still points into the part: spans are kept
+        // as offsets from the part's start.
+        valueText = std::string_view(child.end, 0);
         if (!child.selfClosing) {
-          valueText = scanner.ReadText();
+          valueText = scanner.ReadContent();
           scanner.ExpectEnd(child);
         }
       } else if (child.local == "f") {
@@ -369,11 +395,18 @@ void SheetData::ScanCell(XmlScanner& scanner, const XmlScanner::Tag& tag, int ro
     }
   }
   cell.length = static_cast<uint32_t>(scanner.Offset() - cell.begin);
-  // A value written with character references ("&#49;") is read decoded.
+  if (cell.flags & kFormula) {
+    holdsFormulas_ = true;
+    // Written by a program that does not calculate: the result is unknown,
+    // which is not the same as empty.
+    if (!hasValue) cell.flags |= kUncalculated;
+  }
+  // A value written with character references ("&#49;") or in a CDATA
+  // section is read decoded.
   std::string decodedValue;
   if (cell.kind != ValueKind::String && cell.kind != ValueKind::Error && cell.kind != ValueKind::IsoDate &&
-      cell.kind != ValueKind::Inline && valueText.find('&') != std::string_view::npos) {
-    decodedValue = DecodeXml(valueText);
+      cell.kind != ValueKind::Inline && valueText.find_first_of("&<") != std::string_view::npos) {
+    decodedValue = DecodeTextContent(valueText);
     valueText = decodedValue;
   }
   auto setSpan = [&](std::string_view text) {
@@ -471,7 +504,7 @@ bool SheetData::UsedArea(CellArea& area) const {
 }
 
 bool SheetData::RowHidden(int row) const {
-  if (const RowRecord* r = FindRow(row)) return r->hiddenSet >= 0 ? r->hiddenSet == 1 : r->hiddenOriginal == 1;
+  if (const RowRecord* r = FindRow(row)) return IsHidden(*r);
   auto it = createdRows_.find(row);
   return it != createdRows_.end() && it->second;
 }
@@ -491,6 +524,15 @@ void SheetData::SetRowHidden(int row, bool hidden) {
   modified_ = true;
 }
 
+size_t SheetData::RowsHiddenSinceOpen() const {
+  size_t count = 0;
+  for (const RowRecord& r : rows_)
+    if (r.hiddenSet == 1 && r.hiddenOriginal == 0) ++count;
+  for (const auto& [row, hidden] : createdRows_)
+    if (hidden) ++count;
+  return count;
+}
+
 std::string SheetData::InlineText(const CellRecord& cell) const {
   std::string out;
   std::string_view content = Span(cell.value.span.offset, cell.value.span.size);
@@ -505,7 +547,7 @@ std::string SheetData::InlineText(const CellRecord& cell) const {
       scanner.SkipContent(tag);
       continue;
     }
-    if (tag.local == "t") AppendDecodedXml(out, scanner.ReadText());
+    if (tag.local == "t") AppendTextContent(out, scanner.ReadContent());
   }
   return HasOoxmlEscape(out) ? DecodeOoxmlEscapes(out) : out;
 }

@@ -18,6 +18,7 @@
 
 #include "host/CellAddress.h"
 #include "host/Package.h"
+#include "host/SortPlan.h"
 #include "host/XmlScanner.h"
 
 namespace host {
@@ -36,6 +37,7 @@ class SheetData {
   static constexpr uint8_t kMoved = 16;         // stands in another row than its r says
   static constexpr uint8_t kFormulaChanged = 32;  // formula text replaced (see formulas_)
   static constexpr uint8_t kImplicitRef = 64;     // the element has no r attribute
+  static constexpr uint8_t kUncalculated = 128;   // a formula with no stored result (<f>, no <v>)
 
   struct CellRecord {
     uint32_t begin;   // '<' of the <c> element in the part
@@ -83,6 +85,8 @@ class SheetData {
 
   bool RowHidden(int row) const;
   void SetRowHidden(int row, bool hidden);
+  // Rows hidden now that showed when the part was read.
+  size_t RowsHiddenSinceOpen() const;
 
   // The serial number of an ISO 8601 date/time ("2024-05-01T12:00:00");
   // false when malformed.
@@ -96,14 +100,30 @@ class SheetData {
   // The formula of a cell without "=" (shared formulas expanded); "" when none.
   std::string FormulaOf(const CellRecord& cell, int row) const;
 
+  // True when any cell of the sheet holds a formula.
+  bool HoldsFormulas() const { return holdsFormulas_; }
+
   // Merged areas and array formula areas, for the sort's checks.
   const std::vector<CellArea>& MergedAreas() const { return merged_; }
+  // The sheet's tables as plain areas (set by the workbook, which reads the
+  // table parts).
+  void SetTables(std::vector<TableArea> tables) { tables_ = std::move(tables); }
+  // True when the sheet is protected and sorting is not allowed on it.
+  bool SortProtected() const { return sortProtected_; }
+  // True when the sheet is protected and formatting rows is not allowed.
+  bool RowFormattingProtected() const { return rowFormattingProtected_; }
+  // Where the sorts so far moved cells, in order (for notes and links).
+  const std::vector<RowMove>& Moves() const { return moves_; }
 
-  // Reorders rows area.firstRow..lastRow within area's columns by the cells
-  // of keyColumn (see Range::Sort). Returns true when any formula moved.
-  // Throws std::invalid_argument with the reason when the key column lies
-  // outside the area or the area cuts merged cells or array formulas.
+  // Reorders the visible rows of area within area's columns by the cells of
+  // keyColumn (see Range::Sort); hidden rows keep their place, and a table's
+  // header and totals rows stay. Returns true when any cell moved.
+  // Throws std::invalid_argument (SortRefused) with the reason when the key
+  // column lies outside the area, a record would be torn apart, or a key cell
+  // holds a formula that was never calculated; nothing changes then.
   bool Sort(const CellArea& area, int keyColumn, bool descending, const SharedStrings& strings);
+  // Rows whose cells the sorts so far moved to another row.
+  size_t RowsMoved() const { return rowsMoved_; }
 
   // True when the part must be written anew.
   bool Modified() const { return modified_; }
@@ -123,9 +143,12 @@ class SheetData {
   void ScanCell(XmlScanner& scanner, const XmlScanner::Tag& tag, int row, int& lastColumn,
                 size_t sharedCount, size_t styleCount);
   void ReadMergeCells(XmlScanner& scanner, const XmlScanner::Tag& tag);
+  void ReadProtection(const XmlScanner::Tag& tag);
   void ExpandSharedFormulas(const CellArea& area);
   void MergeCreatedRows();
   std::string CurrentFormula(const CellRecord& cell, int row) const;
+  // The row's hidden flag as it stands now.
+  static bool IsHidden(const RowRecord& r) { return r.hiddenSet >= 0 ? r.hiddenSet == 1 : r.hiddenOriginal == 1; }
 
   PartBytes bytes_;
   std::string_view xml_;  // the part's bytes
@@ -143,6 +166,15 @@ class SheetData {
   std::unordered_map<uint32_t, SharedMaster> sharedMasters_;
   std::vector<CellArea> merged_;
   std::vector<CellArea> arrays_;
+  // New ref of array formulas that moved, by the cell's begin offset.
+  std::unordered_map<uint32_t, std::string> arrayRefs_;
+  std::vector<TableArea> tables_;
+  std::vector<RowMove> moves_;
+  bool sortProtected_ = false;
+  bool rowFormattingProtected_ = false;
+  // The <hyperlinks> element after sheetData (begin == end when none).
+  uint32_t hyperlinksBegin_ = 0;
+  uint32_t hyperlinksEnd_ = 0;
   // Where sheetData stands in the part.
   uint32_t sheetDataBegin_ = 0;    // '<' of <sheetData>
   uint32_t sheetDataStartEnd_ = 0;  // one past its start tag
@@ -151,6 +183,8 @@ class SheetData {
   bool sheetDataSelfClosing_ = false;
   std::string prefix_;  // namespace prefix of sheetData ("x:" or "")
   bool modified_ = false;
+  bool holdsFormulas_ = false;
+  size_t rowsMoved_ = 0;
   mutable bool usedValid_ = false;
   mutable bool usedAny_ = false;
   mutable CellArea used_;

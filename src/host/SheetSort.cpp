@@ -1,15 +1,20 @@
 // Sorting the rows of an area of a worksheet: the keys are read once from
 // the cell records, ordered stably, and the cell records rebuilt with the
-// moved cells in their new rows. Formulas of moved cells shift as a copy
-// would shift them.
+// moved cells in their new rows. Which rows move and which arrangements are
+// refused is the sort plan's matter (SortPlan.h). Formulas of moved cells
+// shift as a copy would shift them; array formulas keep their area with
+// their row.
 
 #include <algorithm>
+#include <optional>
 #include <stdexcept>
 #include <unordered_set>
 
 #include "host/FormulaShift.h"
 #include "host/SharedStrings.h"
 #include "host/SheetData.h"
+#include "host/SortPlan.h"
+#include "host/TextCollator.h"
 
 namespace host {
 
@@ -22,43 +27,66 @@ struct SortKey {
   uint32_t rowIndex;  // index into rows_
   KeyClass cls;
   double number;
-  uint64_t prefix;  // text: its first 8 bytes, case folded, big-endian
-  std::string_view text;
+  uint64_t prefix;  // text: its first weights (simple texts) or sort key bytes, big-endian
+  std::string_view text;  // the text itself (simple texts) or its sort key
 };
 
-inline unsigned char Fold(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + 32 : c; }
-
-// Most comparisons of texts are decided by their first bytes; packing them
-// into a number spares the sort most visits to the strings themselves.
-uint64_t FoldedPrefix(std::string_view text) {
-  uint64_t prefix = 0;
-  for (size_t i = 0; i < 8; ++i)
-    prefix = (prefix << 8) | (i < text.size() ? Fold(static_cast<unsigned char>(text[i])) : 0);
-  return prefix;
-}
-
-int CompareNoCase(std::string_view a, std::string_view b) {
-  size_t n = std::min(a.size(), b.size());
-  for (size_t i = 0; i < n; ++i) {
-    unsigned char x = Fold(static_cast<unsigned char>(a[i])), y = Fold(static_cast<unsigned char>(b[i]));
-    if (x != y) return x < y ? -1 : 1;
+// How the texts of one sort compare: all through the collator's table when
+// every text is simple, otherwise all through their sort keys.
+struct TextComparison {
+  const TextCollator* collator;
+  bool sortKeys;
+  int operator()(const SortKey& a, const SortKey& b) const {
+    if (a.prefix != b.prefix) return a.prefix < b.prefix ? -1 : 1;
+    if (!sortKeys) return collator->CompareSimple(a.text, b.text);
+    const int c = a.text.compare(b.text);
+    return c == 0 ? 0 : (c < 0 ? -1 : 1);
   }
-  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
-}
+};
 
 // <0, 0, >0 for non-empty keys of any class, in ascending order.
-int CompareKeys(const SortKey& a, const SortKey& b) {
+int CompareKeys(const SortKey& a, const SortKey& b, const TextComparison& texts) {
   if (a.cls != b.cls) return a.cls < b.cls ? -1 : 1;
   switch (a.cls) {
     case kNumberKey:
     case kBoolKey:
       return a.number < b.number ? -1 : (a.number > b.number ? 1 : 0);
     case kTextKey:
-      if (a.prefix != b.prefix) return a.prefix < b.prefix ? -1 : 1;
-      return CompareNoCase(a.text, b.text);
+      return texts(a, b);
     default:
       return 0;
   }
+}
+
+// Gives the text keys their prefixes, and their sort keys (kept in store)
+// when a text is not simple. Most comparisons are decided by the prefixes,
+// which spares the sort most visits to the texts.
+TextComparison PrepareTextKeys(std::vector<SortKey>& keys, std::string& store) {
+  const TextCollator& collator = TextCollator::ForUserLocale();
+  bool simple = true;
+  for (SortKey& key : keys)
+    if (key.cls == kTextKey && !collator.SimplePrefix(key.text, key.prefix)) {
+      simple = false;
+      break;
+    }
+  if (simple) return TextComparison{&collator, false};
+  std::vector<size_t> ends(keys.size());
+  for (size_t i = 0; i < keys.size(); ++i) {
+    if (keys[i].cls == kTextKey) collator.AppendSortKey(keys[i].text, store);
+    ends[i] = store.size();
+  }
+  size_t begin = 0;
+  for (size_t i = 0; i < keys.size(); ++i) {
+    if (keys[i].cls == kTextKey) {
+      keys[i].text = std::string_view(store).substr(begin, ends[i] - begin);
+      uint64_t prefix = 0;
+      for (size_t k = 0; k < 8; ++k)
+        prefix = (prefix << 8) | (k < keys[i].text.size() ? static_cast<unsigned char>(keys[i].text[k]) : 0);
+      keys[i].prefix = prefix;
+    }
+    begin = ends[i];
+  }
+  return TextComparison{&collator, true};
 }
 
 std::string AreaText(const CellArea& a) { return AbsoluteAddress(a); }
@@ -137,16 +165,13 @@ void SheetData::ExpandSharedFormulas(const CellArea& area) {
   modified_ = true;
 }
 
-bool SheetData::Sort(const CellArea& area, int keyColumn, bool descending, const SharedStrings& strings) {
-  if (keyColumn < area.firstColumn || keyColumn > area.lastColumn)
+bool SheetData::Sort(const CellArea& range, int keyColumn, bool descending, const SharedStrings& strings) {
+  if (keyColumn < range.firstColumn || keyColumn > range.lastColumn)
     throw std::invalid_argument("the sort key column " + ColumnLetters(keyColumn) + " lies outside the range " +
-                                AreaText(area));
-  for (const CellArea& m : merged_)
-    if (m.Intersects(area))
-      throw std::invalid_argument("the range " + AreaText(area) + " cuts through the merged cells " + AreaText(m));
-  for (const CellArea& a : arrays_)
-    if (a.Intersects(area))
-      throw std::invalid_argument("the range " + AreaText(area) + " cuts through the array formula " + AreaText(a));
+                                AreaText(range));
+  std::optional<CellArea> reordered = RowsToReorder(range, merged_, arrays_, tables_);
+  if (!reordered) return false;
+  const CellArea area = *reordered;
 
   MergeCreatedRows();
   // Rows of the area that hold cells within its columns.
@@ -162,14 +187,23 @@ bool SheetData::Sort(const CellArea& area, int keyColumn, bool descending, const
     return std::pair<const CellRecord*, const CellRecord*>(lo, hi);
   };
 
+  std::vector<int> hiddenRows;
   std::vector<SortKey> keys;
   std::vector<std::string> decoded;  // texts that needed decoding
   std::vector<std::pair<size_t, size_t>> decodedRefs;  // key index -> decoded index
   for (auto it = firstRow; it != lastRow; ++it) {
+    if (IsHidden(*it)) {
+      hiddenRows.push_back(it->row);
+      continue;
+    }
     auto [lo, hi] = rangeCells(*it);
     if (lo == hi) continue;
     SortKey key{static_cast<uint32_t>(it - rows_.begin()), kEmptyKey, 0, 0, {}};
     const CellRecord* cell = std::lower_bound(lo, hi, keyColumn, [](const CellRecord& c, int v) { return c.column < v; });
+    if (cell != hi && cell->column == keyColumn && (cell->flags & kUncalculated))
+      throw std::invalid_argument("cell " + ColumnLetters(keyColumn) + std::to_string(it->row) +
+                                  " holds a formula that has never been calculated, so it has no value to sort by "
+                                  "(open and save the workbook in a spreadsheet program first)");
     if (cell != hi && cell->column == keyColumn) {
       switch (cell->kind) {
         case ValueKind::Number:
@@ -217,46 +251,56 @@ bool SheetData::Sort(const CellArea& area, int keyColumn, bool descending, const
     keys.push_back(key);
   }
   for (auto [k, d] : decodedRefs) keys[k].text = decoded[d];
-  for (SortKey& key : keys)
-    if (key.cls == kTextKey) key.prefix = FoldedPrefix(key.text);
+  std::string sortKeyStore;
+  const TextComparison texts = PrepareTextKeys(keys, sortKeyStore);
 
   std::vector<SortKey> sorted = keys;
-  std::stable_sort(sorted.begin(), sorted.end(), [descending](const SortKey& a, const SortKey& b) {
+  std::stable_sort(sorted.begin(), sorted.end(), [descending, &texts](const SortKey& a, const SortKey& b) {
     bool ea = a.cls == kEmptyKey, eb = b.cls == kEmptyKey;
     if (ea || eb) return !ea && eb;
-    int c = CompareKeys(a, b);
+    int c = CompareKeys(a, b, texts);
     return descending ? c > 0 : c < 0;
   });
 
-  // Target rows: keyed rows fill the area from its top in sorted order; the
-  // empty-key positions follow in their old order.
-  size_t keyed = 0;
-  while (keyed < sorted.size() && sorted[keyed].cls != kEmptyKey) ++keyed;
-  std::vector<int> keyedRows;  // old row numbers of keyed rows, ascending
-  for (const SortKey& k : keys)
-    if (k.cls != kEmptyKey) keyedRows.push_back(rows_[k.rowIndex].row);
-  // incoming[target - firstRow] = index of the row whose cells land there (-1: none)
+  // Keyed rows fill the visible rows from the top in sorted order; the other
+  // visible rows follow in their old order; hidden rows stay.
+  std::vector<int> keyedInOrder;
+  for (const SortKey& k : sorted) {
+    if (k.cls == kEmptyKey) break;
+    keyedInOrder.push_back(rows_[k.rowIndex].row);
+  }
   size_t height = static_cast<size_t>(area.lastRow - area.firstRow + 1);
+  std::vector<int> sourceOf = PlaceRows(area.firstRow, area.lastRow, hiddenRows, keyedInOrder);
+  // indexOf[row - firstRow] = index of the row's record when it holds cells of the area
+  std::vector<int32_t> indexOf(height, -1);
+  for (auto it = firstRow; it != lastRow; ++it) {
+    auto [lo, hi] = rangeCells(*it);
+    if (lo != hi) indexOf[it->row - area.firstRow] = static_cast<int32_t>(it - rows_.begin());
+  }
+  // incoming[target - firstRow] = index of the row whose cells land there (-1: none)
   std::vector<int32_t> incoming(height, -1);
-  bool changed = false;
-  for (size_t i = 0; i < keyed; ++i) {
-    int target = area.firstRow + static_cast<int>(i);
-    incoming[target - area.firstRow] = static_cast<int32_t>(sorted[i].rowIndex);
-    if (rows_[sorted[i].rowIndex].row != target) changed = true;
+  std::vector<int> targetOf(height, 0);
+  size_t movedRows = 0;
+  for (size_t t = 0; t < height; ++t) {
+    int source = sourceOf[t];
+    int target = area.firstRow + static_cast<int>(t);
+    targetOf[source - area.firstRow] = target;
+    incoming[t] = indexOf[source - area.firstRow];
+    if (incoming[t] >= 0 && source != target) ++movedRows;
   }
-  for (size_t i = keyed; i < sorted.size(); ++i) {
-    int p = rows_[sorted[i].rowIndex].row;
-    size_t before = std::lower_bound(keyedRows.begin(), keyedRows.end(), p) - keyedRows.begin();
-    int target = area.firstRow + static_cast<int>(keyed) + (p - area.firstRow) - static_cast<int>(before);
-    incoming[target - area.firstRow] = static_cast<int32_t>(sorted[i].rowIndex);
-    if (p != target) changed = true;
-  }
+  indexOf.clear();
+  indexOf.shrink_to_fit();
+  sourceOf.clear();
+  sourceOf.shrink_to_fit();
   keys.clear();
   keys.shrink_to_fit();
   sorted.clear();
   sorted.shrink_to_fit();
   decoded.clear();
-  if (!changed) return false;
+  sortKeyStore.clear();
+  sortKeyStore.shrink_to_fit();
+  if (movedRows == 0) return false;
+  rowsMoved_ += movedRows;
 
   ExpandSharedFormulas(area);
 
@@ -281,9 +325,9 @@ bool SheetData::Sort(const CellArea& area, int keyColumn, bool descending, const
     while (oi < rows_.size()) newRows.push_back(rows_[oi++]);
   }
 
+  const std::vector<CellArea> arraysBefore = arrays_;
   std::vector<CellRecord> newCells;
   newCells.reserve(cells_.size());
-  bool formulaMoved = false;
   for (RowRecord& r : newRows) {
     bool own = r.firstCell != UINT32_MAX;
     const CellRecord* b = own ? cells_.data() + r.firstCell : nullptr;
@@ -307,11 +351,19 @@ bool SheetData::Sort(const CellArea& area, int keyColumn, bool descending, const
           CellRecord moved = *s;
           if (source != r.row) {
             moved.flags |= kMoved;
+            if (moved.flags & kArrayFormula) {
+              // The array's area moves with its row: same columns, new row.
+              for (CellArea a : arraysBefore) {
+                if (a.firstRow != source || a.firstColumn != s->column) continue;
+                a.firstRow = a.lastRow = r.row;
+                arrayRefs_[moved.begin] = PlainAddress(a);
+                break;
+              }
+            }
             if (moved.flags & kFormula) {
               std::string formula = CurrentFormula(*s, source);
               formulas_[moved.begin] = ShiftFormula(formula, r.row - source, 0);
               moved.flags |= kFormulaChanged;
-              formulaMoved = true;
             }
           }
           newCells.push_back(moved);
@@ -325,9 +377,12 @@ bool SheetData::Sort(const CellArea& area, int keyColumn, bool descending, const
   }
   rows_.swap(newRows);
   cells_.swap(newCells);
+  for (CellArea& a : arrays_)
+    if (area.Contains(a)) a.firstRow = a.lastRow = targetOf[a.firstRow - area.firstRow];
+  moves_.push_back(RowMove{area, std::move(targetOf)});
   modified_ = true;
   usedValid_ = false;
-  return formulaMoved;
+  return true;
 }
 
 }  // namespace host

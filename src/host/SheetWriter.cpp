@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cstring>
 
+#include "host/HyperlinkMoves.h"
+
 namespace host {
 
 namespace {
@@ -86,12 +88,25 @@ std::string_view SheetWriter::Next() {
     }
     case 2: {
       phase_ = 3;
+      std::string_view rest = xml_.substr(rawCursor_);
       if (openedSheetData_) {
         scratch_ = "</" + sheet_.prefix_ + "sheetData>";
-        scratch_.append(xml_.substr(sheet_.sheetDataEnd_));
+        rest = xml_.substr(sheet_.sheetDataEnd_);
+      } else {
+        scratch_.clear();
+      }
+      if (sheet_.moves_.empty() || sheet_.hyperlinksEnd_ == 0) {
+        if (scratch_.empty()) return rest;
+        scratch_.append(rest);
         return scratch_;
       }
-      return xml_.substr(rawCursor_);
+      // The links follow the cells that moved.
+      size_t at = sheet_.hyperlinksBegin_ - (rest.data() - xml_.data());
+      scratch_.append(rest.substr(0, at));
+      scratch_ += MoveHyperlinks(xml_.substr(sheet_.hyperlinksBegin_, sheet_.hyperlinksEnd_ - sheet_.hyperlinksBegin_),
+                                 sheet_.moves_);
+      scratch_.append(xml_.substr(sheet_.hyperlinksEnd_));
+      return scratch_;
     }
     default:
       return {};
@@ -220,9 +235,12 @@ void SheetWriter::WriteCell(const SheetData::CellRecord& cell, int row) {
     return;
   }
   // Replace the <f> element by one holding the new formula; the shared
-  // formula attributes go, since the formula now stands on its own.
+  // formula attributes go, since the formula now stands on its own. An
+  // array formula stays one, its ref naming its new area.
   auto it = sheet_.formulas_.find(cell.begin);
   const std::string& formula = it->second;
+  auto arrayRef = sheet_.arrayRefs_.find(cell.begin);
+  bool array = (cell.flags & SheetData::kArrayFormula) && arrayRef != sheet_.arrayRefs_.end();
   const char* copied = contentBegin;
   while (true) {
     scanner.SkipMisc(true);
@@ -241,6 +259,13 @@ void SheetWriter::WriteCell(const SheetData::CellRecord& cell, int row) {
     scratch_.append(child.qname);
     const char* c2 = child.attrs;
     while (XmlScanner::NextAttribute(c2, child.end, name, value)) {
+      if (array && name == "t") {
+        AppendAttribute(scratch_, name, value);
+      } else if (array && name == "ref") {
+        scratch_ += " ref=\"";
+        scratch_ += arrayRef->second;
+        scratch_ += '"';
+      }
       if (name == "t" || name == "ref" || name == "si") continue;
       AppendAttribute(scratch_, name, value);
     }

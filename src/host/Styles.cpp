@@ -4,7 +4,9 @@
 
 #include <map>
 
+#include "host/AlternateContent.h"
 #include "host/NumberFormat.h"
+#include "host/XmlProblem.h"
 #include "host/XmlScanner.h"
 
 namespace host {
@@ -25,7 +27,8 @@ Styles::Styles(std::string_view xml) {
   RejectDocumentType(xml);
   pugi::xml_document doc;
   pugi::xml_parse_result result = doc.load_buffer(xml.data(), xml.size(), pugi::parse_default, pugi::encoding_auto);
-  if (!result) throw XmlFault{std::string(result.description()) + " (at byte " + std::to_string(result.offset) + ")"};
+  if (!result) throw XmlFault{XmlProblem(result)};
+  ResolveAlternateContent(doc);
   pugi::xml_node root = doc.document_element();
   if (LocalName(root.name()) != "styleSheet") throw XmlFault{"the root element is not <styleSheet>"};
   std::map<long, std::string> custom;

@@ -2,9 +2,11 @@
 
 #include <filesystem>
 
+#include "host/Application.h"
 #include "host/HostError.h"
 #include "host/SheetData.h"
 #include "host/WorkbookFile.h"
+#include "host/WorkbookLock.h"
 #include "host/Worksheet.h"
 #include "host/XmlScanner.h"
 
@@ -19,10 +21,21 @@ std::string FullPath(const std::string& path) {
   return error ? path : full.lexically_normal().string();
 }
 
+// The claim on a workbook opened for change; for reading only, just the
+// check that no other program holds it.
+std::unique_ptr<WorkbookLock> Claim(const std::string& path, Application::Access access) {
+  if (access == Application::Access::ForChange) return std::make_unique<WorkbookLock>(path);
+  CheckNotInUse(path);
+  return nullptr;
+}
+
 }  // namespace
 
 Workbook::Workbook(Application& app, const std::string& path)
-    : app_(&app), path_(FullPath(path)), file_(std::make_unique<WorkbookFile>(path_)) {
+    : app_(&app),
+      path_(FullPath(path)),
+      lock_(Claim(path_, app.WorkbookAccess())),
+      file_(std::make_unique<WorkbookFile>(path_)) {
   const auto& sheets = file_->Sheets();
   worksheets_.resize(sheets.size());
   for (size_t i = 0; i < sheets.size(); ++i) {
@@ -50,6 +63,8 @@ Worksheet& Workbook::ActiveSheet() {
 }
 
 void Workbook::Save() {
+  if (!lock_)  // opened for reading only
+    throw HostError("Cannot save \"" + path_ + "\": it was opened for reading only.");
   std::vector<std::pair<std::string, const SheetData*>> sheets;
   for (auto& sheet : worksheets_)
     if (sheet) sheets.emplace_back(sheet->PartName(), &sheet->Data());

@@ -14,10 +14,13 @@ namespace host {
 class Application;
 class Worksheet;
 class WorkbookFile;
+class WorkbookLock;
 
 class Workbook {
  public:
-  // Opens and checks the workbook at path (see Workbooks::Open).
+  // Opens and checks the workbook at path (see Workbooks::Open). HostError
+  // when another program has it open; an instance that opens for change
+  // keeps a lock file beside it until the workbook closes.
   Workbook(Application& app, const std::string& path);
   ~Workbook();
   Workbook(const Workbook&) = delete;
@@ -30,7 +33,8 @@ class Workbook {
   Worksheet& ActiveSheet();
   // Writes the workbook back to its own file in its own format: changed parts
   // written anew, every other part copied as it was; the file is replaced
-  // atomically, so a failing save leaves it unchanged.
+  // atomically, so a failing save leaves it unchanged. HostError in an
+  // instance that opens workbooks for reading only.
   void Save();
 
   // The full path the workbook was opened from.
@@ -56,6 +60,7 @@ class Workbook {
  private:
   Application* app_;
   std::string path_;
+  std::unique_ptr<WorkbookLock> lock_;  // made first, released last
   std::unique_ptr<WorkbookFile> file_;
   std::vector<std::unique_ptr<Worksheet>> worksheets_;
 };

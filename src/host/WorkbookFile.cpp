@@ -6,8 +6,13 @@
 #include <map>
 #include <sstream>
 
+#include "host/AlternateContent.h"
 #include "host/HostError.h"
+#include "host/NoteMoves.h"
+#include "host/SortPlan.h"
 #include "host/SheetData.h"
+#include "host/XmlEncoding.h"
+#include "host/XmlProblem.h"
 #include "host/XmlScanner.h"
 
 namespace host {
@@ -79,6 +84,12 @@ const char* const kMainContentTypes[] = {
     "application/vnd.ms-excel.template.macroEnabled.main+xml",
 };
 
+void Replace(PartBytes& bytes, const std::string& text) {
+  bytes.data.reset(new char[text.size() ? text.size() : 1]);
+  std::copy(text.begin(), text.end(), bytes.data.get());
+  bytes.size = text.size();
+}
+
 // Parts edited and written back keep their comments, processing
 // instructions, white space and line ends.
 constexpr unsigned kRewriteFlags =
@@ -93,8 +104,22 @@ void WorkbookFile::Fail(const std::string& what) const {
   throw HostError("Cannot open \"" + path_ + "\": " + what + ".");
 }
 
-std::string WorkbookFile::ReadXmlPart(const std::string& part) {
+WorkbookFile::WorkbookFile(const std::string& path) : path_(path) {
+  try {
+    Load();
+  } catch (...) {
+    RethrowAsHostError("Cannot open \"" + path_ + "\": " + (current_.empty() ? "the package" : "the part " + current_));
+  }
+}
+
+std::string WorkbookFile::ReadPartText(const std::string& part) const {
   std::string xml = package_->Read(part);
+  return IsUtf16(xml) ? Utf16ToUtf8(xml) : xml;
+}
+
+std::string WorkbookFile::ReadXmlPart(const std::string& part) {
+  current_ = part;
+  std::string xml = ReadPartText(part);
   try {
     RejectDocumentType(xml);
   } catch (const XmlFault& fault) {
@@ -103,7 +128,8 @@ std::string WorkbookFile::ReadXmlPart(const std::string& part) {
   return xml;
 }
 
-WorkbookFile::WorkbookFile(const std::string& path) : path_(path) {
+void WorkbookFile::Load() {
+  const std::string& path = path_;
   std::string ext = Lower(path.substr(path.rfind('.') == std::string::npos ? path.size() : path.rfind('.')));
   if (ext != ".xlsx" && ext != ".xlsm" && ext != ".xltx" && ext != ".xltm")
     throw HostError("\"" + path + "\" is not a format this host can open (only .xlsx, .xlsm, .xltx and .xltm workbooks).");
@@ -112,8 +138,7 @@ WorkbookFile::WorkbookFile(const std::string& path) : path_(path) {
   auto parse = [this](pugi::xml_document& doc, std::string& xml, const std::string& part) {
     pugi::xml_parse_result result = doc.load_buffer_inplace(xml.data(), xml.size(), pugi::parse_default, pugi::encoding_auto);
     if (!result)
-      Fail("the part " + part + " is not valid XML (" + result.description() + " at byte " +
-           std::to_string(result.offset) + ")");
+      Fail("the part " + part + " is not valid XML: " + XmlProblem(result));
   };
 
   // The package's content types and its main part.
@@ -162,6 +187,8 @@ WorkbookFile::WorkbookFile(const std::string& path) : path_(path) {
   date1904_ = d1904 == "1" || d1904 == "true";
   pugi::xml_node view = Child(Child(root, "bookViews"), "workbookView");
   activeTab_ = static_cast<size_t>(std::max(0, view.attribute("activeTab").as_int(0)));
+  for (pugi::xml_node name : Child(root, "definedNames").children())
+    if (LocalName(name.name()) == "definedName") hasDefinedNames_ = true;
 
   std::map<std::string, Relationship> rels;
   std::string relsPart = RelationshipsPartOf(workbookPart_);
@@ -232,13 +259,87 @@ WorkbookFile::WorkbookFile(const std::string& path) : path_(path) {
   data_.resize(sheets_.size());
   for (size_t i = 0; i < sheets_.size(); ++i) {
     if (sheets_[i].kind != SheetKind::Worksheet) continue;
+    current_ = sheets_[i].part;
     PartBytes xml = package_->ReadBytes(sheets_[i].part);
+    if (IsUtf16(xml.View())) Replace(xml, Utf16ToUtf8(xml.View()));
+    // Alternatives among the rows and cells are read as their chosen branch;
+    // a changed sheet is written that way too, so no branch goes stale.
+    std::string resolved;
+    if (ResolveSheetDataAlternates(xml.View(), resolved)) Replace(xml, resolved);
     try {
       data_[i] = std::make_unique<SheetData>(std::move(xml), strings_.Count(), styles_.Count());
     } catch (const XmlFault& fault) {
       Fail("sheet \"" + sheets_[i].name + "\" (" + sheets_[i].part + ") is damaged: " + fault.message);
     }
+    std::vector<TableArea> tables;
+    ReadSheetRelations(sheets_[i], tables);
+    data_[i]->SetTables(std::move(tables));
   }
+}
+
+void WorkbookFile::ReadSheetRelations(SheetEntry& entry, std::vector<TableArea>& tables) {
+  std::string relsPart = RelationshipsPartOf(entry.part);
+  if (!package_->Has(relsPart)) return;
+  auto load = [this](pugi::xml_document& doc, std::string& xml, const std::string& part) {
+    pugi::xml_parse_result result = doc.load_buffer_inplace(xml.data(), xml.size(), pugi::parse_default, pugi::encoding_auto);
+    if (!result) Fail("the part " + part + " is not well-formed XML (fault at byte " + std::to_string(result.offset) + ")");
+  };
+  std::string relsXml = ReadXmlPart(relsPart);
+  pugi::xml_document rels;
+  load(rels, relsXml, relsPart);
+  for (pugi::xml_node rel : rels.document_element().children()) {
+    if (LocalName(rel.name()) != "Relationship" ||
+        std::string_view(rel.attribute("TargetMode").value()) == "External")
+      continue;
+    std::string_view type = rel.attribute("Type").value();
+    std::string target = ResolveTarget(entry.part, rel.attribute("Target").value());
+    if (!package_->Has(target)) continue;
+    if (EndsWith(type, "/comments")) {
+      entry.commentParts.push_back(target);
+    } else if (EndsWith(type, "/threadedComment")) {
+      entry.threadedCommentParts.push_back(target);
+    } else if (EndsWith(type, "/vmlDrawing")) {
+      entry.vmlParts.push_back(target);
+    } else if (EndsWith(type, "/table")) {
+      std::string xml = ReadXmlPart(target);
+      pugi::xml_document doc;
+      load(doc, xml, target);
+      pugi::xml_node table = doc.document_element();
+      TableArea area;
+      area.name = table.attribute("displayName").value();
+      if (area.name.empty()) area.name = table.attribute("name").value();
+      if (!ParseAreaReference(table.attribute("ref").value(), area.area))
+        Fail("the table \"" + area.name + "\" of sheet \"" + entry.name + "\" has no valid area");
+      area.headerRows = table.attribute("headerRowCount").as_int(1);
+      area.totalsRows = table.attribute("totalsRowCount").as_int(0);
+      tables.push_back(area);
+    }
+  }
+}
+
+void WorkbookFile::MoveNotes(const SheetEntry& entry, const SheetData& data, std::map<std::string, NewPart>& changed) {
+  auto rewrite = [&](const std::string& part, const std::function<bool(std::string&)>& move) {
+    auto xml = std::make_shared<std::string>(package_->Read(part));
+    try {
+      if (!move(*xml)) return;
+    } catch (const XmlFault& fault) {
+      throw HostError("Cannot save \"" + path_ + "\": the notes part " + part + " is damaged: " + fault.message + ".");
+    }
+    auto done = std::make_shared<bool>(false);
+    changed[package_->StoredName(part)] = NewPart{[xml, done]() -> std::string_view {
+                                                    if (*done) return {};
+                                                    *done = true;
+                                                    return *xml;
+                                                  },
+                                                  xml->size()};
+  };
+  const auto& moves = data.Moves();
+  for (const std::string& part : entry.commentParts)
+    rewrite(part, [&](std::string& xml) { return MoveCellRefs(xml, "comment", moves); });
+  for (const std::string& part : entry.threadedCommentParts)
+    rewrite(part, [&](std::string& xml) { return MoveCellRefs(xml, "threadedComment", moves); });
+  for (const std::string& part : entry.vmlParts)
+    rewrite(part, [&](std::string& xml) { return MoveVmlNotes(xml, moves); });
 }
 
 std::unique_ptr<SheetData> WorkbookFile::TakeSheetData(size_t index) { return std::move(data_[index]); }
@@ -278,7 +379,7 @@ std::string WorkbookFile::WorkbookWithFullCalc() const {
 
 std::string WorkbookFile::PartWithout(const std::string& part,
                                       const std::function<bool(const pugi::xml_node&)>& drop) const {
-  std::string xml = package_->Read(part);
+  std::string xml = ReadPartText(part);
   pugi::xml_document doc;
   unsigned flags = kRewriteFlags;
   if (!doc.load_buffer(xml.data(), xml.size(), flags, pugi::encoding_auto))
@@ -296,16 +397,30 @@ std::string WorkbookFile::PartWithout(const std::string& part,
 }
 
 void WorkbookFile::Save(const std::vector<std::pair<std::string, const SheetData*>>& sheets) {
+  current_.clear();
+  try {
+    SaveChanges(sheets);
+  } catch (...) {
+    RethrowAsHostError("Cannot save \"" + path_ + "\": " + (current_.empty() ? "the package" : "the part " + current_));
+  }
+}
+
+void WorkbookFile::SaveChanges(const std::vector<std::pair<std::string, const SheetData*>>& sheets) {
   std::map<std::string, NewPart> changed;
   for (const auto& [part, data] : sheets) {
     if (!data || !data->Modified()) continue;
+    current_ = part;
     // A first pass counts the bytes, so that the entry's size is known.
     uint64_t size = 0;
     PartProducer count = data->Writer();
     for (std::string_view piece = count(); !piece.empty(); piece = count()) size += piece.size();
     changed[package_->StoredName(part)] = NewPart{data->Writer(), size};
+    if (data->Moves().empty()) continue;
+    for (const SheetEntry& entry : sheets_)
+      if (entry.part == part) MoveNotes(entry, *data, changed);
   }
   if (fullCalc_) {
+    current_ = workbookPart_;
     auto text = std::make_shared<std::string>(WorkbookWithFullCalc());
     auto done = std::make_shared<bool>(false);
     changed[package_->StoredName(workbookPart_)] = NewPart{[text, done]() -> std::string_view {
@@ -329,6 +444,7 @@ void WorkbookFile::Save(const std::vector<std::pair<std::string, const SheetData
                      },
                      shared->size()};
     };
+    current_ = workbookRelsPart_;
     std::string chain = calcChainPart_;
     changed[package_->StoredName(chain)] = NewPart{};
     changed[package_->StoredName(workbookRelsPart_)] = text(PartWithout(workbookRelsPart_, [](const pugi::xml_node& n) {
@@ -339,7 +455,13 @@ void WorkbookFile::Save(const std::vector<std::pair<std::string, const SheetData
           return LocalName(n.name()) == "Override" && Lower(n.attribute("PartName").value()) == "/" + Lower(chain);
         }));
   }
-  package_->Save(changed);
+  current_.clear();
+  try {
+    package_->Save(changed);
+  } catch (...) {
+    if (!package_->FailedEntry().empty()) current_ = package_->FailedEntry();
+    throw;
+  }
 }
 
 }  // namespace host

@@ -4,6 +4,7 @@
 // of what changed.
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,6 +20,7 @@ class xml_node;
 namespace host {
 
 class SheetData;
+struct TableArea;
 
 class WorkbookFile {
  public:
@@ -27,6 +29,11 @@ class WorkbookFile {
     std::string name;
     SheetKind kind;
     std::string part;  // package part name, e.g. "xl/worksheets/sheet1.xml"
+    // Parts that follow the sheet's cells: notes (comments and threaded
+    // comments) and the VML drawings that hold the notes' shapes.
+    std::vector<std::string> commentParts;
+    std::vector<std::string> threadedCommentParts;
+    std::vector<std::string> vmlParts;
   };
 
   // Opens and checks the workbook at path; HostError naming the file and the
@@ -43,6 +50,8 @@ class WorkbookFile {
   const SharedStrings& Strings() const { return strings_; }
   const Styles& StyleSheet() const { return styles_; }
 
+  // True when the workbook part defines names.
+  bool HasDefinedNames() const { return hasDefinedNames_; }
   // Marks the workbook for a full recalculation when next opened.
   void RequestFullRecalculation() { fullCalc_ = true; }
 
@@ -53,13 +62,23 @@ class WorkbookFile {
   const std::string& Path() const { return path_; }
 
  private:
+  void Load();
+  void SaveChanges(const std::vector<std::pair<std::string, const SheetData*>>& sheets);
   [[noreturn]] void Fail(const std::string& what) const;
+  // The part's text, in UTF-8 whatever it was written in.
+  std::string ReadPartText(const std::string& part) const;
   std::string ReadXmlPart(const std::string& part);
   std::string WorkbookWithFullCalc() const;
+  // Reads the sheet's relationships: its note parts into entry, its tables
+  // (as plain areas) into tables.
+  void ReadSheetRelations(SheetEntry& entry, std::vector<TableArea>& tables);
+  // Notes of sheets whose cells moved, rewritten into changed.
+  void MoveNotes(const SheetEntry& entry, const SheetData& data, std::map<std::string, NewPart>& changed);
   // The XML of part without the elements for which drop(element) is true.
   std::string PartWithout(const std::string& part, const std::function<bool(const pugi::xml_node&)>& drop) const;
 
   std::string path_;
+  std::string current_;  // the part being read or written, for messages
   std::unique_ptr<Package> package_;
   std::string workbookPart_;
   std::string workbookXml_;  // kept for the recalculation flag
@@ -70,6 +89,7 @@ class WorkbookFile {
   size_t activeTab_ = 0;
   bool date1904_ = false;
   bool fullCalc_ = false;
+  bool hasDefinedNames_ = false;
   SharedStrings strings_;
   Styles styles_;
 };

@@ -52,4 +52,8 @@ int Worksheet::MaxColumn() const {
 
 bool Worksheet::RowHidden(int row) const { return data_->RowHidden(row); }
 
+int Worksheet::RowsMoved() const { return static_cast<int>(data_->RowsMoved()); }
+
+int Worksheet::RowsHiddenSinceOpen() const { return static_cast<int>(data_->RowsHiddenSinceOpen()); }
+
 }  // namespace host

@@ -46,6 +46,10 @@ class Worksheet {
   int MaxColumn() const;
   // True when the row is hidden.
   bool RowHidden(int row) const;
+  // What changed since the sheet was read: rows that sorts moved to another
+  // row, and rows hidden that showed.
+  int RowsMoved() const;
+  int RowsHiddenSinceOpen() const;
 
   // The engine's cell store (for the classes of the engine).
   SheetData& Data() { return *data_; }

@@ -46,24 +46,6 @@ const char* CheckEntity(const char* p, const char* end) {
   return nullptr;
 }
 
-void AppendUtf8(std::string& out, unsigned long cp) {
-  if (cp < 0x80) {
-    out.push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
-}
-
 int HexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -269,6 +251,25 @@ std::string_view XmlScanner::ReadText() {
   return std::string_view(start, lt - start);
 }
 
+std::string_view XmlScanner::ReadContent() {
+  const char* start = p_;
+  while (true) {
+    const char* lt = static_cast<const char*>(std::memchr(p_, '<', end_ - p_));
+    if (!lt) Fail("unterminated element");
+    CheckText(p_, lt);
+    p_ = lt;
+    if (end_ - p_ >= 9 && std::memcmp(p_, "<![CDATA[", 9) == 0) {
+      SkipCData();
+    } else if (end_ - p_ >= 4 && std::memcmp(p_, "<!--", 4) == 0) {
+      SkipComment();
+    } else if (end_ - p_ >= 2 && p_[1] == '?') {
+      SkipPI();
+    } else {
+      return std::string_view(start, p_ - start);
+    }
+  }
+}
+
 void XmlScanner::ExpectEnd(const Tag& start) {
   while (p_ < end_ && IsSpace(*p_)) ++p_;
   Tag tag = ReadTag();
@@ -300,6 +301,24 @@ const char* XmlScanner::SkipContent(const Tag& start) {
       if (depth >= kMaxDepth) FailAt(tagStart, "elements nested too deeply");
       open[depth++] = tag.qname;
     }
+  }
+}
+
+void AppendUtf8(std::string& out, unsigned long cp) {
+  if (cp < 0x80) {
+    out.push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else if (cp < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
   }
 }
 
@@ -338,6 +357,70 @@ void AppendDecodedXml(std::string& out, std::string_view raw) {
     }
     i = semi + 1;
   }
+}
+
+namespace {
+
+// Appends raw with every CR LF and lone CR made a LF.
+void AppendLineEndsNormalised(std::string& out, std::string_view raw) {
+  for (size_t i = 0; i < raw.size(); ++i) {
+    if (raw[i] != '\r') {
+      out.push_back(raw[i]);
+      continue;
+    }
+    out.push_back('\n');
+    if (i + 1 < raw.size() && raw[i + 1] == '\n') ++i;
+  }
+}
+
+// Text between markup: line ends first, then the references (which may
+// themselves stand for a CR that is kept).
+void AppendCharacterData(std::string& out, std::string_view raw) {
+  if (raw.find('\r') == std::string_view::npos) {
+    AppendDecodedXml(out, raw);
+    return;
+  }
+  std::string normal;
+  normal.reserve(raw.size());
+  AppendLineEndsNormalised(normal, raw);
+  AppendDecodedXml(out, normal);
+}
+
+}  // namespace
+
+void AppendTextContent(std::string& out, std::string_view raw) {
+  while (!raw.empty()) {
+    size_t lt = raw.find('<');
+    AppendCharacterData(out, raw.substr(0, lt));
+    if (lt == std::string_view::npos) return;
+    raw.remove_prefix(lt);
+    struct Markup {
+      std::string_view open, close;
+      bool isText;
+    };
+    static const Markup kinds[] = {{"<![CDATA[", "]]>", true}, {"<!--", "-->", false}, {"<?", "?>", false}};
+    const Markup* kind = nullptr;
+    for (const Markup& k : kinds)
+      if (raw.substr(0, k.open.size()) == k.open) kind = &k;
+    if (!kind) {
+      // Not content the scanner lets through; kept as text.
+      AppendCharacterData(out, raw);
+      return;
+    }
+    size_t close = raw.find(kind->close, kind->open.size());
+    std::string_view inner = raw.substr(kind->open.size(), close == std::string_view::npos ? std::string_view::npos
+                                                                                          : close - kind->open.size());
+    if (kind->isText) AppendLineEndsNormalised(out, inner);
+    if (close == std::string_view::npos) return;
+    raw.remove_prefix(close + kind->close.size());
+  }
+}
+
+std::string DecodeTextContent(std::string_view raw) {
+  std::string out;
+  out.reserve(raw.size());
+  AppendTextContent(out, raw);
+  return out;
 }
 
 std::string DecodeXml(std::string_view raw) {

@@ -52,6 +52,10 @@ class XmlScanner {
   // Reads character content up to the next '<' (checking entity references)
   // and returns it raw. CDATA sections and comments inside are not allowed.
   std::string_view ReadText();
+  // Reads an element's character content up to its end tag and returns it
+  // raw: text (entity references checked), CDATA sections, comments and
+  // processing instructions, but no elements. AppendTextContent decodes it.
+  std::string_view ReadContent();
   // Expects the end tag of start next (after optional white space).
   void ExpectEnd(const Tag& start);
 
@@ -80,10 +84,19 @@ inline std::string_view LocalName(std::string_view qname) {
   return colon == std::string_view::npos ? qname : qname.substr(colon + 1);
 }
 
+// Appends the UTF-8 form of a Unicode code point.
+void AppendUtf8(std::string& out, unsigned long cp);
 // Text with the five predefined entities and character references replaced.
 std::string DecodeXml(std::string_view raw);
 // Appends raw decoded into out.
 void AppendDecodedXml(std::string& out, std::string_view raw);
+// Appends the text of raw element content as XML defines it: entity and
+// character references replaced, CDATA sections taken as they are, comments
+// and processing instructions left out, and every CR LF or lone CR of the
+// source made a LF (a CR written as "&#13;" stays a CR).
+void AppendTextContent(std::string& out, std::string_view raw);
+// The same, as a new string.
+std::string DecodeTextContent(std::string_view raw);
 // Appends text escaped for element content (& < >) or, when forAttribute,
 // for a double-quoted attribute value as well.
 void AppendEscapedXml(std::string& out, std::string_view text, bool forAttribute = false);

@@ -2,11 +2,15 @@
 // decides, the criteria's exact comparisons, and that rows are only hidden.
 #include "batch/FilterOperation.h"
 #include "batch/WorkbookFixtures.h"
+#include "host/HostError.h"
 #include "options/OptionsSource.h"
 #include "support/ScriptedMessages.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <zip.h>
+
+#include <regex>
 
 using namespace tabulory;
 using namespace tabulory::testing;
@@ -48,6 +52,24 @@ class FilterTest : public ::testing::Test {
   QTemporaryDir dir;
   ScriptedMessages messages;
 };
+
+// Replaces cell `cell` of the first sheet of a workbook with `xml`.
+void ReplaceCell(const std::string& path, const std::string& cell, const std::string& xml) {
+  const char* part = "xl/worksheets/sheet1.xml";
+  zip_t* archive = zip_open(path.c_str(), 0, nullptr);
+  ASSERT_NE(archive, nullptr);
+  zip_stat_t st;
+  ASSERT_EQ(zip_stat(archive, part, 0, &st), 0);
+  std::string sheet(st.size, '\0');
+  zip_file_t* file = zip_fopen(archive, part, 0);
+  ASSERT_EQ(zip_fread(file, sheet.data(), st.size), static_cast<zip_int64_t>(st.size));
+  zip_fclose(file);
+  sheet = std::regex_replace(sheet, std::regex("<c r=\"" + cell + "\"[^>]*>.*?</c>"), xml);
+  char* copy = static_cast<char*>(malloc(sheet.size()));
+  memcpy(copy, sheet.data(), sheet.size());
+  zip_file_replace(archive, zip_name_locate(archive, part, 0), zip_source_buffer(archive, copy, sheet.size(), 1), 0);
+  ASSERT_EQ(zip_close(archive), 0);
+}
 
 }  // namespace
 
@@ -172,4 +194,19 @@ TEST_F(FilterTest, BlockExaminesItsOwnRowsByAnyColumnUpToItsLast) {
   FilterBlock(book.Workbook(), block, Filter("A", kIsBlank), messages);
   EXPECT_EQ(book.HiddenRows("Grid", 12), (Rows{5, 6, 7, 8, 9, 10}));
   EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(FilterTest, AFormulaNeverCalculatedStopsTheSheetBeforeAnyRowIsHidden) {
+  WriteColumn(Path("script.xlsx"), {"keep", "drop", "placeholder", "drop"});
+  // What scripts write: a formula without a stored result.
+  ReplaceCell(Path("script.xlsx"), "A3", "<c r=\"A3\"><f>A1&amp;A2</f></c>");
+  OpenedWorkbook book(Path("script.xlsx"));
+  try {
+    FilterWorkbook(book.Workbook(), Filter("A", kEquals, "keep"), messages);
+    FAIL() << "a cell without a value was read";
+  } catch (const host::HostError& error) {
+    EXPECT_NE(std::string(error.what()).find("Cell A3 on sheet \"Sheet1\""), std::string::npos) << error.what();
+    EXPECT_NE(std::string(error.what()).find("never been calculated"), std::string::npos) << error.what();
+  }
+  EXPECT_EQ(book.HiddenRows("Sheet1", 5), Rows{});
 }

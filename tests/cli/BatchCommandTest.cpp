@@ -4,6 +4,7 @@
 #include "batch/HostRunning.h"
 #include "batch/WorkbookFixtures.h"
 #include "cli/BatchCommand.h"
+#include "cli/BatchCommandFixture.h"
 #include "cli/HeadlessHostFactory.h"
 #include "cli/OrderedRun.h"
 
@@ -22,48 +23,6 @@
 using namespace tabulory;
 using namespace tabulory::cli;
 using namespace tabulory::testing;
-using Rows = std::vector<int>;
-
-namespace {
-
-class BatchCommandTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(dir.isValid());
-    io.out = [this](const QString& t) { out += t; };
-    io.err = [this](const QString& t) { err += t; };
-    io.hostRunning = [this] { return hostRunning; };
-    io.readLine = [this] {
-      ++questionsRead;
-      return answer;
-    };
-    io.hosts = &hosts;
-  }
-
-  QString Workbook(const QString& name) {
-    const QString path = dir.filePath(name);
-    WriteColumn(path.toStdString(), {"drop", "keep", "drop", "keep"});
-    return path;
-  }
-  static Rows Hidden(const QString& path) {
-    OpenedWorkbook book(path.toStdString());
-    return book.HiddenRows("Sheet1", 4);
-  }
-  int Run(QStringList args) { return RunBatchCommand(args, io); }
-  static QStringList FilterKeep(const QStringList& files) {
-    return QStringList{"filter", "--column", "A", "--criterion", "equals", "--value", "keep"} + files;
-  }
-
-  QTemporaryDir dir;
-  HeadlessHostFactory hosts;
-  CommandIO io;
-  QString out, err;
-  bool hostRunning = false;
-  QString answer;
-  int questionsRead = 0;
-};
-
-}  // namespace
 
 TEST_F(BatchCommandTest, EveryFileOkThenDone) {
   const QString a = Workbook("a.xlsx"), b = Workbook("b.xlsx");

@@ -28,6 +28,11 @@ void ExpectRefused(const TempDir& dir, const std::string& path, const std::strin
     std::string text = error.what();
     EXPECT_NE(text.find(path), std::string::npos) << text;
     EXPECT_NE(text.find(expected), std::string::npos) << "expected \"" << expected << "\" in: " << text;
+    // Texts of libzip, pugixml and the C++ library never reach the user.
+    for (const char* foreign : {"std::", "basic_string", "__pos", "Zip archive", "CRC error", "Internal error",
+                                "File already exists", "Not a zip", "Zlib", "Error parsing", "No document element",
+                                "Start-end tags", "No error"})
+      EXPECT_EQ(text.find(foreign), std::string::npos) << "library text \"" << foreign << "\" in: " << text;
   }
   EXPECT_EQ(app.Workbooks().Count(), 0);
   EXPECT_EQ(fixtures::ReadFile(path), before);
@@ -102,6 +107,19 @@ TEST(BadInput, DamagedPackages) {
   std::string corrupt = dir.File("corrupt.xlsx");
   fixtures::WriteFile(corrupt, flipped);
   ExpectRefused(dir, corrupt, "Cannot open");
+}
+
+TEST(BadInput, TwoEntriesOfOneNameAreNamed) {
+  TempDir dir;
+  Parts parts = fixtures::MinimalWorkbook("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>");
+  Parts twice = parts;
+  twice.emplace_back("xl/worksheets/sheet1.xml", fixtures::SheetXml(""));
+  std::string same = dir.File("same.xlsx");
+  fixtures::WriteStreamedZip(same, twice, "");
+  ExpectRefused(dir, same, "two entries named xl/worksheets/sheet1.xml");
+  // Part names are the same whatever their case.
+  ExpectRefused(dir, Make(dir, "case.xlsx", WithPart(parts, "XL/Workbook.xml", "<workbook/>")),
+                "two entries named XL/Workbook.xml");
 }
 
 TEST(BadInput, MissingParts) {

@@ -12,6 +12,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "host/Worksheet.h"
+
 namespace fixtures {
 
 TempDir::TempDir() {
@@ -79,6 +81,98 @@ std::string SheetXml(const std::string& sheetData, const std::string& afterSheet
          "<sheetData>" + sheetData + "</sheetData>" + afterSheetData + "</worksheet>";
 }
 
+namespace {
+
+uint32_t Crc32(const std::string& data) {
+  uint32_t crc = 0xFFFFFFFFu;
+  for (unsigned char byte : data) {
+    crc ^= byte;
+    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+  }
+  return ~crc;
+}
+
+void Put16(std::string& out, uint32_t v) {
+  out += static_cast<char>(v & 0xFF);
+  out += static_cast<char>((v >> 8) & 0xFF);
+}
+void Put32(std::string& out, uint32_t v) {
+  Put16(out, v & 0xFFFF);
+  Put16(out, v >> 16);
+}
+void Put64(std::string& out, uint64_t v) {
+  Put32(out, static_cast<uint32_t>(v));
+  Put32(out, static_cast<uint32_t>(v >> 32));
+}
+
+}  // namespace
+
+void WriteStreamedZip(const std::string& path, const std::vector<std::pair<std::string, std::string>>& entries,
+                      const std::string& archiveComment) {
+  const std::string timeField = std::string("\x55\x54\x05\x00\x01\x80\x3B\x5E\x65", 9);  // 2023-11-22
+  std::string out, directory;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const auto& [name, data] = entries[i];
+    // The deflated bytes, as libzip makes them for a one-entry zip.
+    std::string one = path + ".one";
+    WriteZip(one, {{"x", data}});
+    std::string deflated = ReadZipRaw(one)["x"];
+    std::remove(one.c_str());
+    const uint32_t crc = Crc32(data);
+    const uint32_t offset = static_cast<uint32_t>(out.size());
+    std::string localExtra;
+    Put16(localExtra, 1);  // Zip64 placeholders: the sizes are not known yet
+    Put16(localExtra, 16);
+    Put64(localExtra, 0);
+    Put64(localExtra, 0);
+    localExtra += timeField;
+    Put32(out, 0x04034b50);
+    Put16(out, 45);
+    Put16(out, 8);
+    Put16(out, 8);
+    Put32(out, 0x57765000);  // DOS time and date
+    Put32(out, 0);
+    Put32(out, 0xFFFFFFFFu);
+    Put32(out, 0xFFFFFFFFu);
+    Put16(out, static_cast<uint32_t>(name.size()));
+    Put16(out, static_cast<uint32_t>(localExtra.size()));
+    out += name + localExtra + deflated;
+    Put32(out, 0x08074b50);
+    Put32(out, crc);
+    Put64(out, deflated.size());
+    Put64(out, data.size());
+    Put32(directory, 0x02014b50);
+    Put16(directory, 0x0314);
+    Put16(directory, 20);
+    Put16(directory, 8);
+    Put16(directory, 8);
+    Put32(directory, 0x57765000);
+    Put32(directory, crc);
+    Put32(directory, static_cast<uint32_t>(deflated.size()));
+    Put32(directory, static_cast<uint32_t>(data.size()));
+    Put16(directory, static_cast<uint32_t>(name.size()));
+    Put16(directory, static_cast<uint32_t>(timeField.size()));
+    Put16(directory, 0);
+    Put16(directory, 0);
+    Put16(directory, 0);
+    Put32(directory, 0100644u << 16);
+    Put32(directory, offset);
+    directory += name + timeField;
+  }
+  const uint32_t directoryOffset = static_cast<uint32_t>(out.size());
+  out += directory;
+  Put32(out, 0x06054b50);
+  Put16(out, 0);
+  Put16(out, 0);
+  Put16(out, static_cast<uint32_t>(entries.size()));
+  Put16(out, static_cast<uint32_t>(entries.size()));
+  Put32(out, static_cast<uint32_t>(directory.size()));
+  Put32(out, directoryOffset);
+  Put16(out, static_cast<uint32_t>(archiveComment.size()));
+  out += archiveComment;
+  WriteFile(path, out);
+}
+
 std::vector<std::pair<std::string, std::string>> MinimalWorkbook(const std::string& sheetData,
                                                                  const std::string& sharedStrings,
                                                                  const std::string& styles) {
@@ -134,6 +228,29 @@ std::vector<std::pair<std::string, std::string>> MinimalWorkbook(const std::stri
   if (!sharedStrings.empty()) parts.emplace_back("xl/sharedStrings.xml", sharedStrings);
   if (!styles.empty()) parts.emplace_back("xl/styles.xml", styles);
   return parts;
+}
+
+void AddWorksheet(std::vector<std::pair<std::string, std::string>>& parts, const std::string& name,
+                  const std::string& sheetData) {
+  size_t sheets = 0;
+  for (const auto& part : parts) sheets += part.first.rfind("xl/worksheets/", 0) == 0;
+  const std::string number = std::to_string(sheets + 1);
+  const std::string id = "rIdSheet" + number;
+  for (auto& [part, xml] : parts) {
+    if (part == "[Content_Types].xml")
+      xml.insert(xml.find("</Types>"), "<Override PartName=\"/xl/worksheets/sheet" + number +
+                                            ".xml\" ContentType=\"application/"
+                                            "vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml\"/>");
+    if (part == "xl/_rels/workbook.xml.rels")
+      xml.insert(xml.find("</Relationships>"),
+                 "<Relationship Id=\"" + id +
+                     "\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet\" "
+                     "Target=\"worksheets/sheet" + number + ".xml\"/>");
+    if (part == "xl/workbook.xml")
+      xml.insert(xml.find("</sheets>"),
+                 "<sheet name=\"" + name + "\" sheetId=\"" + number + "\" r:id=\"" + id + "\"/>");
+  }
+  parts.emplace_back("xl/worksheets/sheet" + number + ".xml", SheetXml(sheetData));
 }
 
 std::string ReadFile(const std::string& path) {
@@ -219,6 +336,12 @@ std::string WriteKeyColumn(const TempDir& dir, const std::string& name, const st
   }
   if (workbook_close(wb) != LXW_NO_ERROR) throw std::runtime_error("libxlsxwriter failed");
   return path;
+}
+
+std::vector<std::string> ColumnTexts(host::Worksheet& sheet, int column, int first, int last) {
+  std::vector<std::string> out;
+  for (int r = first; r <= last; ++r) out.push_back(sheet.Cells(r, column).Text());
+  return out;
 }
 
 bool HaveSoffice() { return std::system("command -v soffice >/dev/null 2>&1") == 0; }

@@ -7,6 +7,10 @@
 #include <utility>
 #include <vector>
 
+namespace host {
+class Worksheet;
+}
+
 namespace fixtures {
 
 // A temporary folder, removed with everything in it when destroyed.
@@ -30,11 +34,23 @@ std::map<std::string, std::string> ReadZipRaw(const std::string& path);
 // Writes a zip holding the entries (deflated) in the given order.
 void WriteZip(const std::string& path, const std::vector<std::pair<std::string, std::string>>& entries);
 
+// Writes a zip as streaming writers do: each entry deflated with its
+// checksum and sizes in a data descriptor after the data (general-purpose
+// bit 3), Zip64 placeholders and an extended-time extra field in the local
+// header, the time field in the central directory, and an archive comment.
+// Names may repeat.
+void WriteStreamedZip(const std::string& path, const std::vector<std::pair<std::string, std::string>>& entries,
+                      const std::string& archiveComment);
+
 // The parts of a minimal workbook with one sheet ("Sheet1") holding
 // sheetData content; sharedStrings and styles are added when not empty.
 std::vector<std::pair<std::string, std::string>> MinimalWorkbook(const std::string& sheetData,
                                                                  const std::string& sharedStrings = "",
                                                                  const std::string& styles = "");
+// Adds a worksheet named name holding sheetData after the sheets of a
+// MinimalWorkbook's parts.
+void AddWorksheet(std::vector<std::pair<std::string, std::string>>& parts, const std::string& name,
+                  const std::string& sheetData);
 // A worksheet part whose sheetData holds the given rows.
 std::string SheetXml(const std::string& sheetData, const std::string& afterSheetData = "");
 
@@ -53,6 +69,9 @@ std::string WriteMixedWorkbook(const TempDir& dir, const std::string& name = "mi
 // numbers, else text; "" leaves the cell empty) in rows 1.., and column B
 // the row number they started in.
 std::string WriteKeyColumn(const TempDir& dir, const std::string& name, const std::vector<std::string>& keys);
+
+// The texts of a column's cells in rows first..last.
+std::vector<std::string> ColumnTexts(host::Worksheet& sheet, int column, int first, int last);
 
 // True when soffice runs here.
 bool HaveSoffice();

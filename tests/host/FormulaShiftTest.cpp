@@ -66,6 +66,20 @@ TEST(FormulaShift, SheetAndExternalPrefixes) {
     });
 }
 
+TEST(FormulaShift, RangesWithAComputedOrQualifiedEndShiftBothEnds) {
+    ExpectAll({
+        {"SUM(A1:OFFSET(A1,0,0))", 1, 0, "SUM(A2:OFFSET(A2,0,0))"},
+        {"SUM(B2:INDEX(B:B,10))", 3, 1, "SUM(C5:INDEX(C:C,10))"},
+        {"$A$1:INDEX(A:A,B1)", 2, 0, "$A$1:INDEX(A:A,B3)"},
+        {"A1:_xlfn.SINGLE(B1)", 1, 0, "A2:_xlfn.SINGLE(B2)"},
+        {"SUM(Sheet1!A1:Sheet1!A5)", 1, 0, "SUM(Sheet1!A2:Sheet1!A6)"},
+        {"Sheet1!$A1:Sheet1!B$5", 2, 2, "Sheet1!$A3:Sheet1!D$5"},
+        {"'My sheet'!A1:'My sheet'!A5", 1, 0, "'My sheet'!A2:'My sheet'!A6"},
+        {"Data!A1:Data!A5", -1, 0, "Data!#REF!:Data!A4"},
+        {"Sheet1:Sheet3!A1:A5", 1, 0, "Sheet1:Sheet3!A2:A6"},
+    });
+}
+
 TEST(FormulaShift, LeavesNonReferencesAlone) {
     ExpectAll({
         {"\"A1\"&B1", 1, 0, "\"A1\"&B2"},

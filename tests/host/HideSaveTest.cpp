@@ -173,6 +173,7 @@ TEST(HideAndSave, ReadOnlyFileFailsAndStaysUntouched) {
     EXPECT_NE(std::string(error.what()).find(path), std::string::npos) << error.what();
   }
   EXPECT_EQ(fixtures::ReadFile(path), bytes);
+  app.Quit();
   // Nothing is left behind in the folder.
   int files = 0;
   for ([[maybe_unused]] auto& entry : std::filesystem::directory_iterator(dir.Path())) ++files;

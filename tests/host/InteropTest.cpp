@@ -68,12 +68,38 @@ TEST(Interop, LibreOfficeReadsARichWorkbookAfterHiding) {
   }
   std::vector<std::string> lines = fixtures::SofficeCsv(path, dir);
   ASSERT_GE(lines.size(), 6u) << "soffice could not convert the saved workbook";
+  // "Apple" and "fig" were hidden: they keep rows 3 and 4; the visible rows
+  // 2, 5 and 6 are sorted among themselves.
   EXPECT_EQ(lines[0].substr(0, 4), "Name");
-  EXPECT_EQ(lines[1].substr(0, 6), "Apple,");
-  EXPECT_EQ(lines[2].substr(0, 6), "apple,");
-  EXPECT_EQ(lines[3].substr(0, 7), "banana,");
-  EXPECT_EQ(lines[4].substr(0, 4), "fig,");
+  EXPECT_EQ(lines[1].substr(0, 6), "apple,");
+  EXPECT_EQ(lines[2].substr(0, 6), "Apple,");
+  EXPECT_EQ(lines[3].substr(0, 4), "fig,");
+  EXPECT_EQ(lines[4].substr(0, 7), "banana,");
   EXPECT_EQ(lines[5].substr(0, 5), "pear,");
+}
+
+TEST(Interop, LibreOfficeReadsASortedStreamedUtf16Workbook) {
+  if (!fixtures::HaveSoffice()) GTEST_SKIP() << "LibreOffice (soffice) is not installed; interop not checked";
+  TempDir dir;
+  std::string path = dir.File("streamed.xlsx");
+  // A streaming writer's package, its sheet in UTF-16 and CR LF inside a text.
+  auto parts = fixtures::MinimalWorkbook(
+      "<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>pear</t></is></c></row>"
+      "<row r=\"2\"><c r=\"A2\" t=\"inlineStr\"><is><t><![CDATA[apple]]></t></is></c></row>");
+  for (auto& [name, xml] : parts)
+    if (name == "xl/worksheets/sheet1.xml") {
+      std::string utf16 = "\xFF\xFE";
+      for (char c : xml) utf16 += std::string{c, '\0'};
+      xml = utf16;
+    }
+  fixtures::WriteStreamedZip(path, parts, "streamed");
+  {
+    host::Application app;
+    host::Workbook& book = app.Workbooks().Open(path);
+    book.Worksheets()[0]->GetRange("A1:A2").Sort(host::Cells(1, 1));
+    book.Save();
+  }
+  EXPECT_EQ(fixtures::SofficeCsv(path, dir), (std::vector<std::string>{"apple", "pear"}));
 }
 
 }  // namespace

@@ -39,6 +39,9 @@ TEST(NumberFormatGeneral, StandardColumnWidth) {
         {3.14159265358979, "", "3.141592654"},
         {2.0 / 3.0, "", "0.666666667"},
         {0.0001, "", "0.0001"},
+        {0.00001, "", "1E-05"},
+        {0.00001234, "", "1.234E-05"},
+        {-0.00001, "", "-1E-05"},
         {1e-10, "", "1E-10"},
         {-0.000123456789, "", "-0.000123457"},
         {1e15, "", "1E+15"},
@@ -168,7 +171,35 @@ TEST(NumberFormatCustom, SectionsAndConditions) {
         {150, "[>=100]0.0;0", "150.0"},
         {-7, "[>=100]0.0;0", "7"},
         {-7, "[<0]\"minus \"0;0", "-minus 7"},
+        // a condition's section of literals alone shows them without a minus
+        {-5, "[<0]\"\"", ""},
+        {-5, "[<0]\"\";0", ""},
+        {-5, "[<0]\"neg\";0;\"zero\"", "neg"},
+        {-5, "[<=-1]\"x\"", "x"},
+        {5, "[<0]\"\";0", "5"},
     });
+}
+
+TEST(NumberFormatCustom, UnderscoreLeavesOneSpace) {
+    // _x keeps the width of x: the text holds one space in its place, in
+    // every kind of section, whatever x is; an escaped or quoted _ is itself.
+    ExpectAll({
+        {5, "0_x", "5 "},
+        {5, "_x0", " 5"},
+        {5, "0_W", "5 "},
+        {5, "0_\xe2\x82\xac", "5 "},
+        {-5, "0_);(0)", "(5)"},
+        {5, "0__)", "5 )"},
+        {5, "0\\_x", "5_x"},
+        {5, "0\"_x\"", "5_x"},
+        {1.5, "# ?/?_)", "1 1/2 "},
+        {1.5, "0.0E+00_)", "1.5E+00 "},
+        {45000.5, "m/d/yyyy_)", "3/15/2023 "},
+        {1.5, "[h]:mm_)", "36:00 "},
+        {5, Builtin(41).c_str(), " 5 "},
+        {0, Builtin(41).c_str(), " - "},
+    });
+    EXPECT_EQ(host::FormatText("abc", Builtin(41)), " abc ");
 }
 
 TEST(NumberFormatCustom, LiteralsLocalesAndSpacing) {

@@ -2,6 +2,9 @@
 // and what stays, formulas, and the ranges that are refused.
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <thread>
 
 #include "Fixtures.h"
 #include "host/Application.h"
@@ -9,15 +12,10 @@
 #include "host/Workbook.h"
 #include "host/Worksheet.h"
 
+using fixtures::ColumnTexts;
 using fixtures::TempDir;
 
 namespace {
-
-std::vector<std::string> ColumnTexts(host::Worksheet& sheet, int column, int first, int last) {
-  std::vector<std::string> out;
-  for (int r = first; r <= last; ++r) out.push_back(sheet.Cells(r, column).Text());
-  return out;
-}
 
 // Rows whose column A holds each key (numbers, booleans, errors starting
 // with '#', inline text, "" for no cell) and column B the row's number.
@@ -96,7 +94,7 @@ TEST(Sort, OnlyTheRangeColumnsMoveAndRowAttributesStay) {
   std::string rows =
       "<row r=\"1\" ht=\"30\" customHeight=\"1\"><c r=\"A1\"><v>9</v></c><c r=\"B1\" s=\"1\"><v>3</v></c>"
       "<c r=\"C1\"><v>100</v></c><c r=\"D1\"><v>1000</v></c></row>"
-      "<row r=\"2\" hidden=\"1\"><c r=\"A2\"><v>8</v></c><c r=\"B2\"><v>1</v></c><c r=\"C2\"><v>200</v></c></row>"
+      "<row r=\"2\" outlineLevel=\"1\"><c r=\"A2\"><v>8</v></c><c r=\"B2\"><v>1</v></c><c r=\"C2\"><v>200</v></c></row>"
       "<row r=\"3\"><c r=\"A3\"><v>7</v></c><c r=\"B3\"><v>2</v></c><c r=\"D3\"><v>3000</v></c></row>";
   std::string styles =
       "<styleSheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
@@ -112,12 +110,11 @@ TEST(Sort, OnlyTheRangeColumnsMoveAndRowAttributesStay) {
     EXPECT_EQ(ColumnTexts(sheet, 2, 1, 3), (std::vector<std::string>{"1", "2", "3.00"}));  // style moved along
     EXPECT_EQ(ColumnTexts(sheet, 3, 1, 3), (std::vector<std::string>{"200", "", "100"}));
     EXPECT_EQ(ColumnTexts(sheet, 4, 1, 3), (std::vector<std::string>{"1000", "", "3000"}));  // right of the range
-    EXPECT_TRUE(sheet.Rows(2).Hidden());
     book.Save();
   }
   std::string xml = fixtures::ReadZip(path)["xl/worksheets/sheet1.xml"];
   EXPECT_NE(xml.find("<row r=\"1\" ht=\"30\" customHeight=\"1\">"), std::string::npos) << xml;
-  EXPECT_NE(xml.find("<row r=\"2\" hidden=\"1\">"), std::string::npos) << xml;
+  EXPECT_NE(xml.find("<row r=\"2\" outlineLevel=\"1\">"), std::string::npos) << xml;
   EXPECT_NE(xml.find("<c r=\"B3\" s=\"1\"><v>3</v></c>"), std::string::npos) << xml;
   host::Application app;
   host::Worksheet& sheet = *app.Workbooks().Open(path).Worksheets()[0];
@@ -298,7 +295,8 @@ TEST(Sort, HiddenRowsMadeBeforeASortAreKept) {
   }
   host::Application app;
   host::Worksheet& sheet = *app.Workbooks().Open(path).Worksheets()[0];
-  EXPECT_EQ(ColumnTexts(sheet, 1, 1, 3), (std::vector<std::string>{"a", "b", "c"}));
+  // Row 2 ("a") was hidden: it keeps its place; the visible rows sort around it.
+  EXPECT_EQ(ColumnTexts(sheet, 1, 1, 3), (std::vector<std::string>{"b", "a", "c"}));
   EXPECT_TRUE(sheet.Rows(2).Hidden());
   EXPECT_TRUE(sheet.Rows(6).Hidden());
   EXPECT_FALSE(sheet.Rows(1).Hidden());
@@ -351,6 +349,119 @@ TEST(Sort, TwoSortsInARowMoveCellsTwice) {
   host::Worksheet& reread = *again.Workbooks().Open(path).Worksheets()[0];
   EXPECT_EQ(ColumnTexts(reread, 1, 1, 2), (std::vector<std::string>{"2", "1"}));
   EXPECT_EQ(reread.Cells(2, 3).Formula(), "B2+1");
+}
+
+// Sorts column A of rows holding the keys (column B: the row's number) in a
+// thread of its own whose locale is root, and gives column A afterwards.
+std::vector<std::string> SortedInRoot(const TempDir& dir, const std::vector<std::string>& keys) {
+  std::string path = dir.File("order.xlsx");
+  fixtures::WriteZip(path, fixtures::MinimalWorkbook(KeyRows(keys)));
+  std::vector<std::string> texts;
+  const char* before = std::getenv("LC_ALL");
+  const std::string saved = before ? before : "";
+  setenv("LC_ALL", "C", 1);
+  std::thread([&] {
+    host::Application app;
+    host::Worksheet& sheet = *app.Workbooks().Open(path).Worksheets()[0];
+    sheet.UsedRange().Sort(host::Cells(1, 1));
+    texts = ColumnTexts(sheet, 1, 1, static_cast<int>(keys.size()));
+  }).join();
+  before ? setenv("LC_ALL", saved.c_str(), 1) : unsetenv("LC_ALL");
+  return texts;
+}
+
+TEST(Sort, TextsInTheLanguageOrder) {
+  TempDir dir;
+  const std::vector<std::string> ascii = {"f", "co-op", "Eclair", "coop", "cob", "@tag", "1a", "can't", "cant", "(x)"};
+  const std::vector<std::string> asciiOrder = {"(x)", "@tag", "1a", "cant", "can't", "cob", "coop", "co-op", "Eclair", "f"};
+  EXPECT_EQ(SortedInRoot(dir, ascii), asciiOrder);
+  // With texts beyond ASCII among them the same texts keep their order.
+  std::vector<std::string> mixed = ascii;
+  mixed.insert(mixed.end(), {"éclair", "Äpfel", "Ωmega", "apfel", "ábc"});
+  EXPECT_EQ(SortedInRoot(dir, mixed),
+            (std::vector<std::string>{"(x)", "@tag", "1a", "ábc", "apfel", "Äpfel", "cant", "can't", "cob", "coop",
+                                      "co-op", "Eclair", "éclair", "f", "Ωmega"}));
+}
+
+TEST(Sort, AKeyFormulaNeverCalculatedRefusesTheSort) {
+  TempDir dir;
+  std::string rows =
+      "<row r=\"1\"><c r=\"A1\"><v>3</v></c><c r=\"B1\"><f>A1+1</f></c></row>"
+      "<row r=\"2\"><c r=\"A2\"><v>1</v></c></row>"
+      "<row r=\"3\"><c r=\"A3\"><f>A1-1</f></c></row>";
+  std::string path = dir.File("uncalculated.xlsx");
+  fixtures::WriteZip(path, fixtures::MinimalWorkbook(rows));
+  auto before = fixtures::ReadZipRaw(path);
+  host::Application app;
+  host::Workbook& book = app.Workbooks().Open(path);
+  host::Worksheet& sheet = *book.Worksheets()[0];
+  try {
+    sheet.UsedRange().Sort(host::Cells(1, 1));
+    FAIL() << "sorted by a formula without a value";
+  } catch (const host::HostError& error) {
+    std::string what = error.what();
+    EXPECT_NE(what.find("cell A3 holds a formula that has never been calculated"), std::string::npos) << what;
+    EXPECT_NE(what.find("Sheet1"), std::string::npos) << what;
+  }
+  book.Save();
+  EXPECT_EQ(fixtures::ReadZipRaw(path), before);
+  // An uncalculated formula outside the key column moves like any cell.
+  sheet.GetRange("A1:B2").Sort(host::Cells(1, 1));
+  EXPECT_EQ(sheet.Cells(2, 2).Formula(), "A2+1");
+}
+
+// A workbook of two sheets: Sheet1 with keys in column A, Sheet2 with
+// sheet2Rows; extra goes into the workbook part after <sheets>.
+std::vector<std::pair<std::string, std::string>> TwoSheets(const std::string& sheet2Rows, const std::string& extra) {
+  auto parts = fixtures::MinimalWorkbook(
+      "<row r=\"1\"><c r=\"A1\"><v>2</v></c></row><row r=\"2\"><c r=\"A2\"><v>1</v></c></row>");
+  fixtures::AddWorksheet(parts, "Sheet2", sheet2Rows);
+  for (auto& [name, xml] : parts)
+    if (name == "xl/workbook.xml") xml.insert(xml.find("</sheets>") + 9, extra);
+  return parts;
+}
+
+TEST(Sort, MovingCellsOfAWorkbookWithFormulasOrNamesAsksForRecalculation) {
+  struct Case {
+    const char* what;
+    std::string sheet2Rows, extra;
+    bool recalculates;
+  };
+  const Case cases[] = {
+      {"a formula on another sheet", "<row r=\"1\"><c r=\"A1\"><f>Sheet1!A1</f><v>2</v></c></row>", "", true},
+      {"a defined name", "<row r=\"1\"><c r=\"A1\"><v>5</v></c></row>",
+       "<definedNames><definedName name=\"First\">Sheet1!$A$1</definedName></definedNames>", true},
+      {"neither", "<row r=\"1\"><c r=\"A1\"><v>5</v></c></row>", "", false},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    std::string path = dir.File("two.xlsx");
+    fixtures::WriteZip(path, TwoSheets(c.sheet2Rows, c.extra));
+    {
+      host::Application app;
+      host::Workbook& book = app.Workbooks().Open(path);
+      book.Worksheets()[0]->UsedRange().Sort(host::Cells(1, 1));
+      book.Save();
+    }
+    std::string workbook = fixtures::ReadZip(path)["xl/workbook.xml"];
+    EXPECT_EQ(workbook.find("fullCalcOnLoad=\"1\"") != std::string::npos, c.recalculates) << c.what << ": " << workbook;
+    EXPECT_EQ(workbook.find("<definedNames>") != std::string::npos, !c.extra.empty()) << c.what;
+  }
+}
+
+TEST(Sort, ASortThatMovesNothingAsksForNoRecalculation) {
+  TempDir dir;
+  std::string path = dir.File("two.xlsx");
+  auto parts = TwoSheets("<row r=\"1\"><c r=\"A1\"><f>Sheet1!A1</f><v>2</v></c></row>", "");
+  fixtures::WriteZip(path, parts);
+  auto before = fixtures::ReadZipRaw(path);
+  {
+    host::Application app;
+    host::Workbook& book = app.Workbooks().Open(path);
+    book.Worksheets()[0]->GetRange("A2:A2").Sort(host::Cells(1, 1));
+    book.Save();
+  }
+  EXPECT_EQ(fixtures::ReadZipRaw(path), before);
 }
 
 }  // namespace

@@ -223,4 +223,32 @@ TEST(WorkbookRead, RangesFromReferences) {
   EXPECT_THROW(host::Cells(0, 1), host::HostError);
 }
 
+TEST(WorkbookRead, AFormulaNeverCalculatedIsNotBlank) {
+  TempDir dir;
+  // What scripts write: <f> without <v>; beside it what spreadsheet programs
+  // write for formulas that give "" and 0.
+  std::string rows =
+      "<row r=\"1\"><c r=\"A1\"><f>B1*2</f></c><c r=\"B1\" t=\"str\"><f>\"\"</f><v></v></c>"
+      "<c r=\"C1\"><f>0</f><v>0</v></c><c r=\"D1\" t=\"str\"><f t=\"shared\" ref=\"D1:D2\" si=\"0\">C1</f></c></row>";
+  std::string path = dir.File("uncalculated.xlsx");
+  fixtures::WriteZip(path, fixtures::MinimalWorkbook(rows));
+  host::Application app;
+  host::Worksheet& sheet = *app.Workbooks().Open(path).Worksheets()[0];
+  for (int column : {1, 4}) {
+    try {
+      (void)sheet.Cells(1, column).Text();
+      ADD_FAILURE() << "column " << column << " read as if it had a value";
+    } catch (const host::HostError& error) {
+      std::string what = error.what();
+      std::string cell = column == 1 ? "Cell A1 " : "Cell D1 ";
+      EXPECT_NE(what.find(cell), std::string::npos) << what;
+      EXPECT_NE(what.find("holds a formula that has never been calculated"), std::string::npos) << what;
+      EXPECT_NE(what.find("uncalculated.xlsx"), std::string::npos) << what;
+    }
+  }
+  EXPECT_EQ(sheet.Cells(1, 2).Text(), "");
+  EXPECT_EQ(sheet.Cells(1, 3).Text(), "0");
+  EXPECT_EQ(sheet.Cells(1, 1).Formula(), "B1*2");
+}
+
 }  // namespace

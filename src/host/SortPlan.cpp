@@ -1,0 +1,102 @@
+#include "host/SortPlan.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <map>
+#include <utility>
+
+namespace host {
+
+namespace {
+
+std::string Quoted(const std::string& name) { return "\"" + name + "\""; }
+
+// Merged areas inside the rows: allowed only when every row has the same
+// one-row merged areas, which then stay where they are.
+void CheckMerged(const CellArea& rows, const std::vector<CellArea>& merged) {
+  std::map<int, std::vector<std::pair<int, int>>> spansByRow;
+  for (const CellArea& m : merged) {
+    if (!m.Intersects(rows)) continue;
+    if (!rows.Contains(m))
+      throw SortRefused("the range cuts through the merged cells " + AbsoluteAddress(m));
+    if (m.firstRow != m.lastRow) throw SortRefused("the range holds merged cells of different sizes");
+    spansByRow[m.firstRow].emplace_back(m.firstColumn, m.lastColumn);
+  }
+  if (spansByRow.empty()) return;
+  if (spansByRow.size() != static_cast<size_t>(rows.lastRow - rows.firstRow + 1))
+    throw SortRefused("the range holds merged cells of different sizes");
+  for (auto& [row, spans] : spansByRow) std::sort(spans.begin(), spans.end());
+  const auto& first = spansByRow.begin()->second;
+  for (const auto& [row, spans] : spansByRow)
+    if (spans != first) throw SortRefused("the range holds merged cells of different sizes");
+}
+
+void CheckArrays(const CellArea& rows, const std::vector<CellArea>& arrays) {
+  for (const CellArea& a : arrays) {
+    if (!a.Intersects(rows)) continue;
+    if (!rows.Contains(a)) throw SortRefused("the range cuts through the array formula " + AbsoluteAddress(a));
+    if (a.firstRow != a.lastRow)
+      throw SortRefused("the array formula " + AbsoluteAddress(a) + " spans several rows, so its rows cannot move apart");
+  }
+}
+
+}  // namespace
+
+std::optional<CellArea> RowsToReorder(const CellArea& range, const std::vector<CellArea>& merged,
+                                      const std::vector<CellArea>& arrays, const std::vector<TableArea>& tables) {
+  if (range.firstRow == range.lastRow) return std::nullopt;
+  CellArea rows = range;
+  const TableArea* covered = nullptr;
+  for (const TableArea& t : tables) {
+    if (!t.area.Intersects(range)) continue;
+    bool exact = t.area.firstRow == range.firstRow && t.area.lastRow == range.lastRow &&
+                 t.area.firstColumn == range.firstColumn && t.area.lastColumn == range.lastColumn;
+    if (!exact)
+      throw SortRefused("the range holds rows of the table " + Quoted(t.name) +
+                        " without being the table itself (sort the table's own area, or a range beside it)");
+    covered = &t;
+  }
+  if (covered) {
+    // Header and totals rows never move: only the data rows are sorted.
+    rows.firstRow = covered->area.firstRow + std::max(0, covered->headerRows);
+    rows.lastRow = covered->area.lastRow - std::max(0, covered->totalsRows);
+    if (rows.lastRow - rows.firstRow < 1) return std::nullopt;
+  }
+  CheckMerged(rows, merged);
+  CheckArrays(rows, arrays);
+  return rows;
+}
+
+std::vector<int> PlaceRows(int firstRow, int lastRow, const std::vector<int>& hiddenRows,
+                           const std::vector<int>& keyedInOrder) {
+  size_t height = static_cast<size_t>(lastRow - firstRow + 1);
+  std::vector<int> sourceOf(height, 0);
+  std::vector<uint8_t> state(height, 0);  // 1 hidden, 2 keyed
+  for (int row : hiddenRows) {
+    sourceOf[row - firstRow] = row;
+    state[row - firstRow] = 1;
+  }
+  for (int row : keyedInOrder) state[row - firstRow] = 2;
+  size_t nextKeyed = 0;
+  size_t nextOther = 0;  // scan position for the visible rows without a key
+  for (size_t t = 0; t < height; ++t) {
+    if (state[t] == 1) continue;
+    if (nextKeyed < keyedInOrder.size()) {
+      sourceOf[t] = keyedInOrder[nextKeyed++];
+      continue;
+    }
+    while (state[nextOther] != 0) ++nextOther;
+    sourceOf[t] = firstRow + static_cast<int>(nextOther++);
+  }
+  return sourceOf;
+}
+
+int MovedRow(const std::vector<RowMove>& moves, int row, int column) {
+  for (const RowMove& m : moves)
+    if (row >= m.area.firstRow && row <= m.area.lastRow && column >= m.area.firstColumn &&
+        column <= m.area.lastColumn)
+      row = m.targetOf[row - m.area.firstRow];
+  return row;
+}
+
+}  // namespace host

@@ -1,0 +1,139 @@
+#include "host/biff/FileFormat.h"
+
+#include <zip.h>
+
+#include <algorithm>
+#include <fstream>
+
+#include "host/HostError.h"
+#include "host/biff/BiffRecords.h"
+#include "host/biff/CompoundFile.h"
+
+namespace host::biff {
+
+namespace {
+
+// The content of one entry of a zip held in memory, at most limit bytes;
+// empty when it is missing.
+std::string ZipEntry(zip_t* archive, const char* name, size_t limit) {
+  zip_file_t* file = zip_fopen(archive, name, 0);
+  if (!file) return {};
+  std::string data(limit, '\0');
+  zip_int64_t got = zip_fread(file, data.data(), limit);
+  zip_fclose(file);
+  data.resize(got > 0 ? static_cast<size_t>(got) : 0);
+  return data;
+}
+
+FileFormat RecogniseZip(std::string_view bytes) {
+  zip_error_t error;
+  zip_error_init(&error);
+  zip_source_t* source = zip_source_buffer_create(bytes.data(), bytes.size(), 0, &error);
+  zip_t* archive = source ? zip_open_from_source(source, ZIP_RDONLY, &error) : nullptr;
+  zip_error_fini(&error);
+  if (!archive) {
+    if (source) zip_source_free(source);
+    return FileFormat::Unknown;
+  }
+  std::string types = ZipEntry(archive, "[Content_Types].xml", 1 << 20);
+  std::string mimetype = ZipEntry(archive, "mimetype", 256);
+  zip_discard(archive);
+  // Every workbook main part type (workbook, template, with macros, add-in)
+  // is an "...sheet.main", "...template.main" or "...addin.macroEnabled.main".
+  for (const char* main : {"spreadsheetml.sheet.main+xml", "spreadsheetml.template.main+xml",
+                           "ms-excel.sheet.macroEnabled.main+xml", "ms-excel.template.macroEnabled.main+xml",
+                           "ms-excel.addin.macroEnabled.main+xml"})
+    if (types.find(main) != std::string::npos) return FileFormat::OoxmlWorkbook;
+  if (mimetype.rfind("application/vnd.oasis.opendocument.spreadsheet", 0) == 0)
+    return FileFormat::OpenDocumentSpreadsheet;
+  return FileFormat::OtherZip;
+}
+
+FileFormat RecogniseCompoundFile(std::string_view bytes) {
+  try {
+    CompoundFile file{std::string(bytes), ""};
+    int workbook = file.Find("Workbook");
+    if (workbook >= 0 && file.Entries()[workbook].type == EntryType::Stream) {
+      // An Excel 5.0/95 writer may also name its stream "Workbook": the BOF decides.
+      std::string head = file.ReadStream(workbook, 8);
+      return DetectBiffVersion(head) == BiffVersion::Biff5 ? FileFormat::Biff5Workbook : FileFormat::Biff8Workbook;
+    }
+    if (file.Find("Book") >= 0) return FileFormat::Biff5Workbook;
+    return FileFormat::OtherCompoundFile;
+  } catch (const HostError&) {
+    // A damaged container with the signature is still taken as one; the
+    // reader's own message says what is wrong when it is opened.
+    return FileFormat::Biff8Workbook;
+  }
+}
+
+std::string Lowered(std::string_view text) {
+  std::string lower(text);
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c); });
+  return lower;
+}
+
+bool LooksLikeText(std::string_view head) {
+  if (head.empty()) return false;
+  if (head.substr(0, 2) == "\xFF\xFE" || head.substr(0, 2) == "\xFE\xFF") return true;  // UTF-16 with a mark
+  size_t control = 0;
+  for (unsigned char c : head) {
+    if (c == 0) return false;
+    if (c < 0x20 && c != '\t' && c != '\n' && c != '\r' && c != '\f') ++control;
+  }
+  return control * 100 <= head.size();
+}
+
+}  // namespace
+
+FileFormat RecogniseFormat(std::string_view bytes) {
+  if (bytes.substr(0, 4) == std::string_view("PK\x03\x04", 4) || bytes.substr(0, 4) == std::string_view("PK\x05\x06", 4))
+    return RecogniseZip(bytes);
+  if (CompoundFile::HasSignature(bytes)) return RecogniseCompoundFile(bytes);
+  BiffVersion bare = DetectBiffVersion(bytes.substr(0, 8));
+  if (bare == BiffVersion::Biff2 || bare == BiffVersion::Biff3 || bare == BiffVersion::Biff4)
+    return FileFormat::Biff4OrOlder;
+  std::string_view head = bytes.substr(0, 4096);
+  if (!LooksLikeText(head)) return FileFormat::Unknown;
+  std::string lower = Lowered(head);
+  // A web page saved with an .xls name, as spreadsheet programs write them.
+  if (lower.find("<html") != std::string::npos || lower.find("<!doctype html") != std::string::npos)
+    return FileFormat::HtmlPage;
+  if (lower.find("progid=\"excel.sheet\"") != std::string::npos ||
+      lower.find("urn:schemas-microsoft-com:office:spreadsheet") != std::string::npos)
+    return FileFormat::XmlSpreadsheet2003;
+  return FileFormat::Text;
+}
+
+FileFormat RecogniseFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  if (!in) return FileFormat::Unknown;
+  std::string content(static_cast<size_t>(in.tellg()), '\0');
+  in.seekg(0);
+  if (!in.read(content.data(), static_cast<std::streamsize>(content.size()))) return FileFormat::Unknown;
+  return RecogniseFormat(content);
+}
+
+std::string RefusalMessage(FileFormat format, const std::string& path) {
+  const std::string file = "\"" + path + "\" ";
+  switch (format) {
+    case FileFormat::OoxmlWorkbook:
+    case FileFormat::Biff8Workbook: return {};
+    case FileFormat::Biff5Workbook: return file + "is an Excel 95 workbook: save it as Excel 97–2003 or .xlsx first.";
+    case FileFormat::Biff4OrOlder:
+      return file + "is an Excel 4.0 or older workbook: save it as Excel 97–2003 or .xlsx first.";
+    case FileFormat::OpenDocumentSpreadsheet:
+      return file + "is an OpenDocument spreadsheet: save it as .xlsx or Excel 97–2003 first.";
+    case FileFormat::OtherZip: return file + "is a zip package that holds no workbook.";
+    case FileFormat::OtherCompoundFile: return file + "is an Office document that holds no workbook.";
+    case FileFormat::HtmlPage: return file + "is a web page (HTML), not a workbook: save it as .xlsx first.";
+    case FileFormat::XmlSpreadsheet2003:
+      return file + "is an XML Spreadsheet 2003 file, not a workbook this host opens: save it as .xlsx first.";
+    case FileFormat::Text: return file + "is a text file, not a workbook.";
+    case FileFormat::Unknown: break;
+  }
+  return file + "is not a workbook this host can open.";
+}
+
+}  // namespace host::biff

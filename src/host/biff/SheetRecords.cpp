@@ -1,0 +1,245 @@
+#include "host/biff/SheetRecords.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "host/biff/BiffRecords.h"
+#include "host/biff/ContinuedData.h"
+#include "host/biff/LittleEndian.h"
+
+namespace host::biff {
+
+double DecodeRk(uint32_t rk) {
+  double value;
+  if (rk & 0x02) {
+    value = static_cast<int32_t>(rk) >> 2;  // a 30-bit signed integer
+  } else {
+    uint64_t bits = static_cast<uint64_t>(rk & 0xFFFFFFFC) << 32;  // the high bits of a double
+    std::memcpy(&value, &bits, sizeof value);
+  }
+  return rk & 0x01 ? value / 100 : value;
+}
+
+std::string_view SheetRecords::Text(const CellRecord& cell, const std::vector<std::string>& sharedStrings) const {
+  if (cell.kind != CellKind::Text && !(cell.kind == CellKind::Formula && cell.result == ResultKind::Text)) return {};
+  const std::vector<std::string>& from = cell.text & kOwnText ? texts : sharedStrings;
+  uint32_t index = cell.text & ~kOwnText;
+  return index < from.size() ? std::string_view(from[index]) : std::string_view();
+}
+
+namespace {
+
+// Decodes the cell records of one sheet; each Read* handles one record type.
+class SheetReader {
+ public:
+  SheetReader(std::string_view stream, const std::vector<std::string>& strings, const std::string& streamName,
+              const std::string& path, size_t offset)
+      : stream_(stream), strings_(strings), reader_(stream, offset, streamName, path) {}
+
+  SheetRecords Read();
+
+ private:
+  void Need(size_t size) const {
+    if (record_.body.size() < size) reader_.Damaged(record_.type, record_.offset, "is too short");
+  }
+  CellRecord& Add(uint16_t column, uint16_t xf, CellKind kind) {
+    CellRecord& cell = sheet_.cells.emplace_back();
+    cell.row = U16(record_.body, 0);
+    cell.column = column;
+    cell.xf = xf;
+    cell.kind = kind;
+    cell.recordType = record_.type;
+    cell.recordOffset = static_cast<uint32_t>(record_.offset);
+    return cell;
+  }
+  CellRecord& AddSingle(CellKind kind) {
+    Need(6);
+    return Add(U16(record_.body, 2), U16(record_.body, 4), kind);
+  }
+  uint32_t OwnText(std::string text) {
+    sheet_.texts.push_back(std::move(text));
+    return static_cast<uint32_t>(sheet_.texts.size() - 1) | SheetRecords::kOwnText;
+  }
+  void ReadCell();
+  void ReadMultiple();
+  void ReadFormula();
+  void ReadLayout();
+
+  std::string_view stream_;
+  const std::vector<std::string>& strings_;
+  RecordReader reader_;
+  Record record_;
+  SheetRecords sheet_;
+  long pendingString_ = -1;  // the formula cell whose text result the next STRING record holds
+};
+
+SheetRecords SheetReader::Read() {
+  if (stream_.size() > UINT32_MAX) reader_.Damaged(rt::kBof, 0, "lies in a stream larger than 4 GB");
+  if (!reader_.Next(record_) || record_.type != rt::kBof)
+    reader_.Damaged(record_.type, record_.offset, "stands where the sheet's BOF record must be");
+  int depth = 1;
+  while (reader_.Next(record_)) {
+    if (record_.type == rt::kBof) {
+      ++depth;  // a chart embedded in the sheet: its records are not the sheet's
+      continue;
+    }
+    if (record_.type == rt::kEof && --depth == 0) {
+      sheet_.end = record_.end;
+      return std::move(sheet_);
+    }
+    if (depth > 1) continue;
+    ReadCell();
+  }
+  reader_.Damaged(rt::kEof, stream_.size(), "is missing: the sheet substream has no end");
+}
+
+void SheetReader::ReadCell() {
+  const std::string_view body = record_.body;
+  switch (record_.type) {
+    case rt::kNumber: {
+      Need(14);
+      AddSingle(CellKind::Number).number = F64(body, 6);
+      break;
+    }
+    case rt::kRk: {
+      Need(10);
+      AddSingle(CellKind::Number).number = DecodeRk(U32(body, 6));
+      break;
+    }
+    case rt::kLabelSst: {
+      Need(10);
+      uint32_t index = U32(body, 6);
+      if (index >= strings_.size())
+        reader_.Damaged(record_.type, record_.offset,
+                        "refers to shared string " + std::to_string(index) + ", which the workbook does not hold");
+      AddSingle(CellKind::Text).text = index;
+      break;
+    }
+    case rt::kLabel:
+    case rt::kRString: {
+      Need(6);
+      ContinuedData data(record_, reader_);
+      data.Skip(6);
+      std::string text = data.UnicodeString();  // RSTRING's formatting runs follow: not needed
+      AddSingle(CellKind::Text).text = OwnText(std::move(text));
+      break;
+    }
+    case rt::kBlank: AddSingle(CellKind::Blank); break;
+    case rt::kBoolErr: {
+      Need(8);
+      CellRecord& cell = AddSingle(U8(body, 7) ? CellKind::Error : CellKind::Boolean);
+      cell.code = U8(body, 6);
+      break;
+    }
+    case rt::kMulRk:
+    case rt::kMulBlank: ReadMultiple(); break;
+    case rt::kFormula: ReadFormula(); break;
+    case rt::kString: {
+      if (pendingString_ < 0) break;  // a STRING with no formula before it carries nothing we show
+      ContinuedData data(record_, reader_);
+      sheet_.cells[pendingString_].text = OwnText(data.UnicodeString());
+      pendingString_ = -1;
+      return;
+    }
+    default: ReadLayout(); return;
+  }
+  // A formula's STRING record comes right after it (or after its SHRFMLA,
+  // ARRAY or TABLE record); another cell ends the wait.
+  if (record_.type != rt::kFormula) pendingString_ = -1;
+}
+
+void SheetReader::ReadMultiple() {
+  const std::string_view body = record_.body;
+  const bool numbers = record_.type == rt::kMulRk;
+  const size_t width = numbers ? 6 : 2;
+  Need(6 + width);
+  size_t count = (body.size() - 6) / width;
+  uint16_t first = U16(body, 2);
+  uint16_t last = U16(body, body.size() - 2);
+  if ((body.size() - 6) % width || last < first || static_cast<size_t>(last - first + 1) != count)
+    reader_.Damaged(record_.type, record_.offset, "gives columns that do not match its length");
+  for (size_t i = 0; i < count; ++i) {
+    size_t at = 4 + i * width;
+    CellRecord& cell = Add(static_cast<uint16_t>(first + i), U16(body, at), numbers ? CellKind::Number : CellKind::Blank);
+    if (numbers) cell.number = DecodeRk(U32(body, at + 2));
+  }
+}
+
+void SheetReader::ReadFormula() {
+  const std::string_view body = record_.body;
+  Need(22);
+  uint16_t length = U16(body, 20);
+  if (body.size() < 22u + length) reader_.Damaged(record_.type, record_.offset, "is shorter than its formula");
+  CellRecord& cell = AddSingle(CellKind::Formula);
+  cell.formulaOffset = static_cast<uint32_t>(record_.offset + 4 + 22);
+  cell.formulaLength = length;
+  pendingString_ = -1;
+  if (U16(body, 12) != 0xFFFF) {
+    cell.result = ResultKind::Number;
+    cell.number = F64(body, 6);
+    return;
+  }
+  switch (U8(body, 6)) {
+    case 0:
+      cell.result = ResultKind::Text;
+      pendingString_ = static_cast<long>(sheet_.cells.size() - 1);
+      break;
+    case 1:
+      cell.result = ResultKind::Boolean;
+      cell.code = U8(body, 8);
+      break;
+    case 2:
+      cell.result = ResultKind::Error;
+      cell.code = U8(body, 8);
+      break;
+    case 3: cell.result = ResultKind::EmptyText; break;
+    default: reader_.Damaged(record_.type, record_.offset, "has a cached result of unknown kind");
+  }
+}
+
+void SheetReader::ReadLayout() {
+  const std::string_view body = record_.body;
+  switch (record_.type) {
+    case rt::kDimensions:
+      Need(12);
+      sheet_.firstRow = U32(body, 0);
+      sheet_.lastRowPlus1 = U32(body, 4);
+      sheet_.firstColumn = U16(body, 8);
+      sheet_.lastColumnPlus1 = U16(body, 10);
+      sheet_.dimensionsOffset = record_.offset;
+      // Room for the cells the used area may hold, within what the rest of
+      // the stream can encode (6 bytes a cell at the least in MULRK).
+      if (sheet_.lastRowPlus1 > sheet_.firstRow && sheet_.lastColumnPlus1 > sheet_.firstColumn)
+        sheet_.cells.reserve(std::min<uint64_t>(
+            uint64_t{sheet_.lastRowPlus1 - sheet_.firstRow} * (sheet_.lastColumnPlus1 - sheet_.firstColumn),
+            (stream_.size() - record_.end) / 6));
+      break;
+    case rt::kRow: {
+      Need(16);
+      RowRecord& row = sheet_.rows.emplace_back();
+      row.row = U16(body, 0);
+      row.firstColumn = U16(body, 2);
+      row.lastColumnPlus1 = U16(body, 4);
+      row.height = U16(body, 6);
+      row.hidden = U8(body, 12) & 0x20;
+      row.offset = record_.offset;
+      break;
+    }
+    case rt::kIndex:
+      Need(16);
+      sheet_.indexOffset = record_.offset;
+      for (size_t at = 16; at + 4 <= body.size(); at += 4) sheet_.indexedDbCells.push_back(U32(body, at));
+      break;
+    case rt::kDbCell: sheet_.dbCells.push_back(record_.offset); break;
+    default: break;
+  }
+}
+
+}  // namespace
+
+SheetRecords ReadSheet(std::string_view stream, size_t offset, const std::vector<std::string>& sharedStrings,
+                       const std::string& streamName, const std::string& path) {
+  return SheetReader(stream, sharedStrings, streamName, path, offset).Read();
+}
+
+}  // namespace host::biff

@@ -1,0 +1,72 @@
+#pragma once
+// The records of one BIFF8 sheet substream that say where rows and cells
+// are and what the cells hold: DIMENSIONS, ROW, INDEX and DBCELL positions,
+// and the cell records with their values.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace host::biff {
+
+enum class CellKind : uint8_t { Blank, Number, Text, Boolean, Error, Formula };
+// What a formula cell's cached result is.
+enum class ResultKind : uint8_t { Number, Text, Boolean, Error, EmptyText };
+
+// One cell as its record gives it (MULRK and MULBLANK give one per column).
+// Kept small: a sheet may hold millions of them.
+struct CellRecord {
+  uint32_t recordOffset = 0;
+  uint32_t formulaOffset = 0;   // Formula: where its parsed expression (rgce) starts in the stream
+  uint32_t text = UINT32_MAX;   // Text, and a formula's text result: see SheetRecords::Text
+  uint16_t row = 0, column = 0, xf = 0;  // 0-based row and column, XF index
+  uint16_t recordType = 0;
+  uint16_t formulaLength = 0;
+  CellKind kind = CellKind::Blank;
+  ResultKind result = ResultKind::Number;  // Formula only
+  uint8_t code = 0;                        // Boolean 0/1 or error code, also as a formula result
+  double number = 0;                       // Number, and a formula's number result
+};
+
+// One ROW record.
+struct RowRecord {
+  uint16_t row = 0;
+  uint16_t firstColumn = 0, lastColumnPlus1 = 0;
+  uint16_t height = 0;  // in twips, with the default-height bit as stored
+  bool hidden = false;
+  size_t offset = 0;
+};
+
+struct SheetRecords {
+  // DIMENSIONS: the used area, last row and column exclusive.
+  uint32_t firstRow = 0, lastRowPlus1 = 0;
+  uint16_t firstColumn = 0, lastColumnPlus1 = 0;
+  size_t dimensionsOffset = std::string_view::npos;
+  std::vector<RowRecord> rows;
+  std::vector<CellRecord> cells;
+  size_t indexOffset = std::string_view::npos;  // of the INDEX record
+  std::vector<uint32_t> indexedDbCells;         // DBCELL positions the INDEX record lists
+  std::vector<size_t> dbCells;                  // offsets where DBCELL records stand
+  size_t end = 0;                               // just after the substream's EOF
+  std::vector<std::string> texts;               // cell texts not in the shared strings (UTF-8)
+
+  // The text of a Text cell or of a formula's text result.
+  std::string_view Text(const CellRecord& cell, const std::vector<std::string>& sharedStrings) const;
+  // A formula cell's parsed expression (rgce), inside stream.
+  static std::string_view Formula(const CellRecord& cell, std::string_view stream) {
+    return stream.substr(cell.formulaOffset, cell.formulaLength);
+  }
+  static constexpr uint32_t kOwnText = 0x80000000;  // CellRecord::text flag: an index into texts
+};
+
+// The value an RK number stands for.
+double DecodeRk(uint32_t rk);
+
+// Reads the sheet substream whose BOF is at offset; sharedStrings resolve
+// LABELSST. streamName and path name the place in messages. Throws HostError
+// for a damaged record, and for a stream beyond 4 GB, which BIFF8 cannot address.
+SheetRecords ReadSheet(std::string_view stream, size_t offset, const std::vector<std::string>& sharedStrings,
+                       const std::string& streamName, const std::string& path);
+
+}  // namespace host::biff

@@ -1,0 +1,40 @@
+#pragma once
+// The globals substream of a BIFF8 workbook stream: the sheets (BOUNDSHEET8),
+// the shared strings (SST), the number formats (FORMAT, XF), the date system
+// and the active sheet.
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace host::biff {
+
+// One BOUNDSHEET8 record.
+struct SheetInfo {
+  std::string name;
+  uint32_t position = 0;   // offset of the sheet's BOF record in the stream
+  uint8_t visibility = 0;  // 0 visible, 1 hidden, 2 very hidden
+  uint8_t kind = 0;        // 0 worksheet, 1 macro sheet, 2 chart, 6 VBA module
+  size_t recordOffset = 0; // offset of the BOUNDSHEET8 record itself
+};
+
+struct WorkbookGlobals {
+  std::vector<SheetInfo> sheets;
+  std::vector<std::string> sharedStrings;  // UTF-8, in SST order
+  size_t sstOffset = std::string_view::npos;  // of the SST record, when there is one
+  std::map<uint16_t, std::string> formats;    // FORMAT records: number format id to format string
+  std::vector<uint16_t> xfFormats;            // the number format id of each XF, in XF order
+  bool date1904 = false;
+  uint16_t activeSheet = 0;  // WINDOW1's selected tab, an index into sheets
+  size_t end = 0;            // offset just after the globals' EOF record
+};
+
+// Reads the globals of a workbook stream; streamName and path name the place
+// in messages. Throws HostError when the workbook is not BIFF8 (Excel 95 and
+// older are named as such), is protected with a password (FILEPASS), or has a
+// damaged record.
+WorkbookGlobals ReadGlobals(std::string_view stream, const std::string& streamName, const std::string& path);
+
+}  // namespace host::biff

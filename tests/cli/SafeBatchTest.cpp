@@ -1,0 +1,182 @@
+// tabulory-batch on shared folders and long lists: backups, dry runs, file
+// lists, and workbooks that another program has open.
+#include "batch/WorkbookFixtures.h"
+#include "cli/BatchCommand.h"
+#include "cli/BatchCommandFixture.h"
+#include "host/WorkbookLock.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <gtest/gtest.h>
+
+using namespace tabulory;
+using namespace tabulory::cli;
+using namespace tabulory::testing;
+
+namespace {
+
+// Every entry of a folder with its bytes and modification time.
+QMap<QString, QPair<QByteArray, qint64>> Listing(const QString& folder) {
+  QMap<QString, QPair<QByteArray, qint64>> entries;
+  for (const QFileInfo& info :
+       QDir(folder).entryInfoList(QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot))
+    entries[info.fileName()] = {FileBytes(info.filePath()), info.lastModified().toMSecsSinceEpoch()};
+  return entries;
+}
+
+void WriteBytes(const QString& path, const QByteArray& bytes) {
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(bytes);
+}
+
+}  // namespace
+
+TEST_F(BatchCommandTest, BackupKeepsTheOriginalAsFilePlusSuffix) {
+  for (const auto& [option, suffix] : {std::pair{"--backup", "~"}, std::pair{"--backup=.orig", ".orig"}}) {
+    SCOPED_TRACE(option);
+    const QString a = Workbook("a.xlsx");
+    WriteBytes(a + suffix, "an older backup");
+    const QByteArray original = FileBytes(a);
+    const qint64 originalTime = QFileInfo(a).lastModified().toMSecsSinceEpoch();
+    out.clear();
+    EXPECT_EQ(Run(FilterKeep({option, a})), kExitSuccess);
+    EXPECT_EQ(out, "ok " + a + "\nDone.\n");
+    EXPECT_EQ(FileBytes(a + suffix), original);
+    EXPECT_EQ(QFileInfo(a + suffix).lastModified().toMSecsSinceEpoch(), originalTime);
+    EXPECT_EQ(Hidden(a), (Rows{1, 3}));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);  // no temporaries left
+    QFile::remove(a + suffix);
+  }
+}
+
+TEST_F(BatchCommandTest, ABackupThatCannotBeMadeLeavesTheFileUntouched) {
+  const QString a = Workbook("a.xlsx");
+  QDir(dir.path()).mkpath("a.xlsx~/in the way");
+  const QByteArray original = FileBytes(a);
+  EXPECT_EQ(Run(FilterKeep({"--backup", a})), kExitFailure);
+  EXPECT_TRUE(out.startsWith("failed " + a + ": Cannot keep a backup of \"" + a + "\" as \"" + a + "~\": "))
+      << out.toStdString();
+  EXPECT_EQ(FileBytes(a), original);
+}
+
+TEST_F(BatchCommandTest, DryRunReportsEachSheetAndWritesNothing) {
+  const QString s = dir.filePath("s.xlsx");
+  WriteWorkbook(s.toStdString(), {SheetContent{"Sheet1", {{"c"}, {"a"}, {"b"}, {"d"}}},
+                                  SheetContent{"Second", {{"1"}, {"2"}}}});
+  const QString f = Workbook("f.xlsx");
+  const auto before = Listing(dir.path());
+  EXPECT_EQ(Run({"sort", "--column", "A", "--dry-run", "--backup", s}), kExitSuccess);
+  EXPECT_EQ(out, s + ": sheet \"Sheet1\": 3 rows would move\n" + s + ": sheet \"Second\": 0 rows would move\nok " +
+                     s + "\nDone.\n");
+  out.clear();
+  EXPECT_EQ(Run(FilterKeep({"--dry-run", f})), kExitSuccess);
+  EXPECT_EQ(out, f + ": sheet \"Sheet1\": 2 rows would be hidden\nok " + f + "\nDone.\n");
+  EXPECT_EQ(err, "");
+  EXPECT_EQ(Listing(dir.path()), before);  // no change, lock file or backup
+}
+
+TEST_F(BatchCommandTest, FilesFromAListFileOrStandardInput) {
+  const QString a = Workbook("a.xlsx"), b = Workbook("b b.xlsx"), c = Workbook("c.xlsx");
+  const QString list = dir.filePath("list.txt");
+  WriteBytes(list, (b + "\r\n\n" + c + "\n").toUtf8());
+  EXPECT_EQ(Run(FilterKeep({"--files-from", list, a})), kExitSuccess);
+  EXPECT_EQ(out, "ok " + a + "\nok " + b + "\nok " + c + "\nDone.\n");
+
+  out.clear();
+  io.readInput = [&] { return (c + QChar(0) + a + QChar(0)).toUtf8(); };
+  EXPECT_EQ(Run(FilterKeep({"--files-from", "-", "--null"})), kExitSuccess);
+  EXPECT_EQ(out, "ok " + c + "\nok " + a + "\nDone.\n");
+
+  out.clear();
+  io.readInput = [] { return QByteArray(); };
+  EXPECT_EQ(Run(FilterKeep({"--files-from=-"})), kExitSuccess);  // find found nothing
+  EXPECT_EQ(out, "Done.\n");
+}
+
+TEST_F(BatchCommandTest, AnUnreadableListIsAUsageErrorBeforeAnyWorkbook) {
+  const QString a = Workbook("a.xlsx");
+  const QByteArray original = FileBytes(a);
+  const std::vector<std::pair<QStringList, QString>> cases = {
+      {{"--files-from", dir.filePath("missing.txt"), a},
+       "cannot read --files-from '" + dir.filePath("missing.txt") + "': no such file"},
+      {{"--files-from", dir.path(), a}, "cannot read --files-from '" + dir.path() + "': it is a folder"},
+      {{"--null", a}, "--null applies to --files-from only"},
+  };
+  for (const auto& [args, reason] : cases) {
+    out.clear();
+    err.clear();
+    EXPECT_EQ(Run(FilterKeep(args)), kExitUsage);
+    EXPECT_EQ(err, "tabulory-batch: " + reason + " (see --help)\n");
+    EXPECT_EQ(out, "");
+  }
+  EXPECT_EQ(FileBytes(a), original);
+}
+
+TEST_F(BatchCommandTest, AWorkbookOpenInLibreOfficeFailsAndTheRestGoesOn) {
+  const QString a = Workbook("a.xlsx"), b = Workbook("b.xlsx");
+  const QByteArray original = FileBytes(a);
+  WriteBytes(QString::fromStdString(host::LibreOfficeLockPath(a.toStdString())),
+             "Ann Smith,ann,desk7,08.12.2026 15:01,file:///home/ann/.config/libreoffice/4;");
+  EXPECT_EQ(Run(FilterKeep({a, b})), kExitFailure);
+  EXPECT_EQ(out, "failed " + a + ": \"" + a +
+                     "\" is open in another program (LibreOffice, by Ann Smith on desk7 since 08.12.2026 15:01).\n"
+                     "ok " + b + "\nDone.\n");
+  EXPECT_EQ(FileBytes(a), original);
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(host::LibreOfficeLockPath(b.toStdString()))));
+}
+
+TEST(Executable, ReadsANulSeparatedListFromStandardInput) {
+  QTemporaryDir dir;
+  const QString a = dir.filePath("a.xlsx"), b = dir.filePath("b\nb.xlsx");
+  WriteColumn(a.toStdString(), {"b", "a"});
+  WriteColumn(b.toStdString(), {"b", "a"});
+  QProcess p;
+  p.start(QStringLiteral(TABULORY_BATCH_COMMAND),
+          {"sort", "--column", "A", "--yes", "--files-from", "-", "--null"});
+  ASSERT_TRUE(p.waitForStarted());
+  p.write((a + QChar(0) + b + QChar(0)).toUtf8());
+  p.closeWriteChannel();
+  ASSERT_TRUE(p.waitForFinished(60000));
+  EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+  EXPECT_EQ(QString::fromUtf8(p.readAllStandardOutput()), "ok " + a + "\nok " + b + "\nDone.\n");
+}
+
+TEST(Executable, AWorkbookHeldByAnotherTabuloryProcessFails) {
+  QTemporaryDir dir;
+  const QString a = dir.filePath("a.xlsx");
+  WriteColumn(a.toStdString(), {"b", "a"});
+  const QByteArray original = FileBytes(a);
+  OpenedWorkbook held(a.toStdString());  // this process holds it for change
+  QProcess p;
+  p.start(QStringLiteral(TABULORY_BATCH_COMMAND), {"sort", "--column", "A", "--yes", a});
+  ASSERT_TRUE(p.waitForFinished(60000));
+  EXPECT_EQ(p.exitCode(), 1);
+  const QString out = QString::fromUtf8(p.readAllStandardOutput());
+  EXPECT_TRUE(out.startsWith("failed " + a + ": \"" + a + "\" is open in another program (Tabulory, by "))
+      << out.toStdString();
+  EXPECT_EQ(FileBytes(a), original);
+}
+
+TEST(Executable, StoppedByASignalItLeavesNoLockFile) {
+  QTemporaryDir dir;
+  // Large enough that the command holds it for a while.
+  const QString big = dir.filePath("big.xlsx");
+  SheetContent content{"Sheet1"};
+  for (int r = 0; r < 200000; ++r) content.rows.push_back({std::to_string((r * 7919) % 200003), "row"});
+  WriteWorkbook(big.toStdString(), {content});
+  const QString lock = QString::fromStdString(host::LibreOfficeLockPath(big.toStdString()));
+  QProcess p;
+  p.start(QStringLiteral(TABULORY_BATCH_COMMAND), {"sort", "--column", "A", "--yes", big});
+  ASSERT_TRUE(p.waitForStarted());
+  while (!QFile::exists(lock) && p.state() == QProcess::Running) QThread::usleep(500);
+  ASSERT_TRUE(QFile::exists(lock)) << "the command ended before its lock file was seen";
+  p.terminate();  // SIGTERM
+  ASSERT_TRUE(p.waitForFinished(30000));
+  EXPECT_EQ(p.exitStatus(), QProcess::CrashExit);
+  EXPECT_FALSE(QFile::exists(lock));
+}

@@ -1,0 +1,64 @@
+#pragma once
+// Helpers of the .xls tests: workbooks that LibreOffice writes as .xls from
+// workbooks the tests make, direct edits of a compound file's bytes, and
+// python3-olefile as an independent reader.
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "Fixtures.h"
+
+namespace xlsfixtures {
+
+// A string longer than an SST record holds, with characters beyond Latin-1.
+std::string LongString();
+// Number of the short distinct strings on sheet "Strings" (column A).
+constexpr int kManyStrings = 3000;
+std::string ManyString(int i);
+
+// An .xlsx (libxlsxwriter) with three sheets; returns its path in dir.
+// "Data": A1 1.5, A2 "pear", A3 "Ünïcödé ✓", A4 42, A5 -0.25, A6 123456789.125,
+//   B1 TRUE, B2 =A1*2, B3 ="x"&A2, B4 =1/0, B5 =A1>1, B6 blank with a format,
+//   C1 a rich string "bold plain"; row 4 hidden.
+// "Strings": A1.. ManyString(0..kManyStrings-1), B1 LongString().
+// "Second": A1 7.
+std::string RichXlsx(const fixtures::TempDir& dir);
+
+// Converts a workbook with soffice (own profile in work) to the filter given
+// ("xls", "xls:MS Excel 95", "csv"); returns the new file's path, empty on failure.
+std::string SofficeConvert(const std::string& source, const std::string& filter, const fixtures::TempDir& work);
+
+// The bytes of RichXlsx as LibreOffice writes it as .xls (made once and kept
+// in the build folder); empty without soffice.
+const std::string& LibreOfficeXls();
+
+// Edits the 128 bytes of directory entry index of a small compound file
+// (its FAT listed in the header) in place.
+void EditEntry(std::string& file, int index, const std::function<void(std::string&)>& edit);
+// Sets FAT entry sector of a small compound file.
+void SetFat(std::string& file, uint32_t sector, uint32_t value);
+
+// True when /usr/bin/python3 imports the module.
+bool HavePython(const std::string& module);
+
+// One entry as python3-olefile reads it.
+struct OleEntry {
+  std::string path, clsid;
+  int type = 0;
+  uint64_t stateBits = 0, created = 0, modified = 0, size = 0;
+  std::string data;  // streams only
+};
+// Every entry below the root of the compound file at path, by path; the
+// root itself under "". Empty when olefile cannot read the file.
+std::map<std::string, OleEntry> OlefileEntries(const std::string& path, const fixtures::TempDir& work);
+
+// The non-empty cells of every sheet as python3-xlrd reads the .xls at path,
+// one "sheet row column type value" line each (xlrd's cell types: 1 text,
+// 2 number, 4 boolean, 5 error; numbers as Python's repr). Empty when xlrd
+// cannot read the file.
+std::vector<std::string> XlrdCells(const std::string& path, const fixtures::TempDir& work);
+
+}  // namespace xlsfixtures
