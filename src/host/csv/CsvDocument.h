@@ -1,0 +1,81 @@
+#pragma once
+// A CSV or TSV file read as one sheet named after the file. Each record keeps
+// its bytes (line ending included) so that a sort writes the file back with
+// the records' own quoting, delimiter and line endings, only in a new order.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/csv/CsvValue.h"
+
+namespace host::csv {
+
+class CsvDocument {
+ public:
+  // Reads a file; a .tsv file is tab-separated. HostError when it cannot be
+  // read, is too large, or a quoted field is never closed (with its line).
+  static CsvDocument Open(const std::string& path);
+  // The same from bytes in memory; fileName names the sheet and messages.
+  static CsvDocument FromBytes(std::string bytes, const std::string& fileName);
+
+  // The sheet's name: the file name without its extension.
+  const std::string& SheetName() const { return sheetName_; }
+  const std::string& FileName() const { return fileName_; }
+  char Delimiter() const { return delimiter_; }
+  bool HasByteOrderMark() const { return bomLength_ > 0; }
+  // False when the file is read as Windows-1252.
+  bool IsUtf8() const { return utf8_; }
+  bool EndsWithLineBreak() const { return finalBreak_; }
+
+  // Records in the file (rows 1..RowCount), blank lines included.
+  int RowCount() const { return static_cast<int>(order_.size()); }
+  // The used range: the last row and the widest record up to it.
+  int UsedRowCount() const { return usedRows_; }
+  int UsedColumnCount() const { return usedColumns_; }
+  // Fields of a row (ragged records hold fewer).
+  int FieldCount(int row) const;
+  // A field's text as written, unquoted, in UTF-8; empty past the record's end.
+  std::string Text(int row, int column) const;
+  // The field's typed value (see CsvValue.h).
+  CsvValue Value(int row, int column) const { return TypeField(Text(row, column)); }
+
+  // Reorders rows firstRow..lastRow (1-based) ascending by the column's
+  // typed values: numbers, then text, booleans, errors, then empty fields;
+  // equal keys keep their order.
+  void SortRows(int firstRow, int lastRow, int column);
+  // Hiding rows is refused: a CSV file cannot keep them.
+  [[noreturn]] void RefuseHiddenRows() const;
+
+  // The file's bytes with the records in their current order.
+  std::string Bytes() const;
+  // Writes Bytes() over path through a temporary file beside it.
+  void Save(const std::string& path) const;
+
+ private:
+  CsvDocument() = default;
+  void Scan();
+  // Hands the file's bytes, records in the current order, to sink piece by piece.
+  void Emit(const std::function<void(std::string_view)>& sink) const;
+  // The record's bytes without / with its line ending.
+  std::string_view Content(uint32_t record) const;
+  std::string_view Span(uint32_t record) const;
+  uint32_t RecordOf(int row) const;
+
+  std::string bytes_;
+  std::string fileName_;
+  std::string sheetName_;
+  char delimiter_ = ',';
+  size_t bomLength_ = 0;
+  bool utf8_ = true;
+  bool finalBreak_ = false;
+  std::string lineEnding_ = "\r\n";
+  std::vector<uint32_t> starts_;  // record k spans starts_[k]..starts_[k+1]
+  std::vector<uint32_t> order_;   // record shown in each row
+  int usedRows_ = 0;
+  int usedColumns_ = 0;
+};
+
+}  // namespace host::csv

@@ -1,0 +1,161 @@
+#include "host/csv/CsvValue.h"
+
+#include <array>
+#include <charconv>
+#include <string>
+
+namespace host::csv {
+
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+  return s;
+}
+
+// A plain number with optional thousands commas; false when s is not one.
+bool ParseNumber(std::string_view s, double& out) {
+  std::string digits;
+  size_t i = 0;
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
+    if (s[i] == '-') digits += '-';
+    ++i;
+  }
+  // Integer part: digits, commas only between groups of exactly three.
+  size_t intStart = i, groupLen = 0;
+  bool grouped = false;
+  for (; i < s.size(); ++i) {
+    if (IsDigit(s[i])) {
+      digits += s[i];
+      ++groupLen;
+    } else if (s[i] == ',') {
+      if (groupLen == 0 || (grouped ? groupLen != 3 : groupLen > 3)) return false;
+      grouped = true;
+      groupLen = 0;
+    } else {
+      break;
+    }
+  }
+  if (grouped && groupLen != 3) return false;
+  bool haveDigits = i > intStart;
+  if (i < s.size() && s[i] == '.') {
+    digits += '.';
+    ++i;
+    size_t fracStart = i;
+    for (; i < s.size() && IsDigit(s[i]); ++i) digits += s[i];
+    haveDigits = haveDigits || i > fracStart;
+  }
+  if (!haveDigits) return false;
+  if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+    digits += 'e';
+    ++i;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) digits += s[i++];
+    size_t expStart = i;
+    for (; i < s.size() && IsDigit(s[i]); ++i) digits += s[i];
+    if (i == expStart) return false;
+  }
+  if (i != s.size()) return false;
+  auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), out);
+  return ec == std::errc() && end == digits.data() + digits.size();
+}
+
+// Exactly n digits at s[pos]; advances pos.
+bool Digits(std::string_view s, size_t& pos, size_t n, int& out) {
+  if (pos + n > s.size()) return false;
+  out = 0;
+  for (size_t k = 0; k < n; ++k) {
+    if (!IsDigit(s[pos + k])) return false;
+    out = out * 10 + (s[pos + k] - '0');
+  }
+  pos += n;
+  return true;
+}
+
+// Days from 1970-01-01 of a proleptic Gregorian date.
+long DaysFromEpoch(int y, int m, int d) {
+  y -= m <= 2;
+  long era = (y >= 0 ? y : y - 399) / 400;
+  long yoe = y - era * 400;
+  long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + doe - 719468;
+}
+
+bool IsLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+
+// yyyy-mm-dd with an optional time; the 1900-system serial.
+bool ParseIsoDate(std::string_view s, double& out) {
+  size_t pos = 0;
+  int y, m, d;
+  if (!Digits(s, pos, 4, y) || pos >= s.size() || s[pos++] != '-' || !Digits(s, pos, 2, m) ||
+      pos >= s.size() || s[pos++] != '-' || !Digits(s, pos, 2, d))
+    return false;
+  static constexpr std::array<int, 12> kDays = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (y < 1900 || m < 1 || m > 12 || d < 1 || d > kDays[m - 1] + (m == 2 && IsLeap(y))) return false;
+  // Serials count from 1899-12-31; the 1900 system also counts a 29 Feb 1900.
+  long serial = DaysFromEpoch(y, m, d) - DaysFromEpoch(1899, 12, 31);
+  if (serial >= 60) ++serial;
+  double fraction = 0;
+  if (pos < s.size()) {
+    if (s[pos] != ' ' && s[pos] != 'T') return false;
+    ++pos;
+    int hh, mm, ss = 0;
+    if (!Digits(s, pos, 2, hh) || pos >= s.size() || s[pos++] != ':' || !Digits(s, pos, 2, mm)) return false;
+    double frac = 0;
+    if (pos < s.size() && s[pos] == ':') {
+      ++pos;
+      if (!Digits(s, pos, 2, ss)) return false;
+      if (pos < s.size() && s[pos] == '.') {
+        size_t start = pos;
+        ++pos;
+        while (pos < s.size() && IsDigit(s[pos])) ++pos;
+        if (pos == start + 1) return false;
+        std::from_chars(s.data() + start, s.data() + pos, frac);
+      }
+    }
+    if (pos != s.size() || hh > 23 || mm > 59 || ss > 59) return false;
+    fraction = (hh * 3600 + mm * 60 + ss + frac) / 86400.0;
+  }
+  out = static_cast<double>(serial) + fraction;
+  return true;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i] >= 'a' && a[i] <= 'z' ? a[i] - 32 : a[i];
+    if (x != b[i]) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+CsvValue TypeField(std::string_view text) {
+  if (text.empty()) return {CsvKind::Empty, 0};
+  std::string_view s = Trim(text);
+  double n = 0;
+  if (!s.empty()) {
+    if (EqualsNoCase(s, "TRUE")) return {CsvKind::Boolean, 1};
+    if (EqualsNoCase(s, "FALSE")) return {CsvKind::Boolean, 0};
+    static constexpr std::array<std::string_view, 7> kErrors = {"#NULL!", "#DIV/0!", "#VALUE!", "#REF!",
+                                                                "#NAME?", "#NUM!",   "#N/A"};
+    for (auto e : kErrors)
+      if (EqualsNoCase(s, e)) return {CsvKind::Error, 0};
+    if (ParseNumber(s, n)) return {CsvKind::Number, n};
+    if (s.size() > 1 && s.back() == '%' && ParseNumber(Trim(s.substr(0, s.size() - 1)), n))
+      return {CsvKind::Number, n / 100};
+    if (s.size() > 2 && s.front() == '(' && s.back() == ')') {
+      std::string_view inner = s.substr(1, s.size() - 2);
+      if (!inner.empty() && inner[0] != '-' && inner[0] != '+' && ParseNumber(inner, n))
+        return {CsvKind::Number, -n};
+    }
+    if (ParseIsoDate(s, n)) return {CsvKind::Number, n};
+  }
+  return {CsvKind::Text, 0};
+}
+
+}  // namespace host::csv

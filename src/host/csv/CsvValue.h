@@ -1,0 +1,30 @@
+#pragma once
+// The value a spreadsheet program gives a CSV field when it opens the file,
+// used to order a sort. The displayed text always stays the field as written.
+//
+// Typed, after leading and trailing blanks are trimmed:
+// - numbers: optional sign, digits with optional thousands commas in groups
+//   of three ("1,234,567.5"), decimal point, exponent; "(12)" is -12;
+// - percentages: a number followed by "%" (the value is the fraction);
+// - ISO dates yyyy-mm-dd, optionally with a time "hh:mm[:ss[.fff]]" after a
+//   blank or "T" (the value is the day serial, 1900 date system; years before
+//   1900 stay text as they do in the reference program);
+// - TRUE / FALSE in any case; the error codes ("#N/A", "#DIV/0!", ...).
+// Everything else is text; an empty field is empty.
+
+#include <string_view>
+
+namespace host::csv {
+
+// Kinds in ascending sort order; empty fields always go last.
+enum class CsvKind { Number, Text, Boolean, Error, Empty };
+
+struct CsvValue {
+  CsvKind kind = CsvKind::Empty;
+  double number = 0;  // numbers, percentages, date serials; 1/0 for booleans
+};
+
+// Types one field's text (UTF-8, already unquoted).
+CsvValue TypeField(std::string_view text);
+
+}  // namespace host::csv

@@ -1,0 +1,29 @@
+#pragma once
+// What one cell element of an OpenDocument table holds: its value (from
+// office:value-type and the value attributes), its formula and the text the
+// writer displayed, kept in its paragraphs.
+
+#include <pugixml.hpp>
+#include <string>
+
+namespace host::odf {
+
+enum class OdsKind { Empty, Number, Percentage, Currency, Date, Time, Boolean, Text };
+
+struct OdsValue {
+  OdsKind kind = OdsKind::Empty;
+  double number = 0;    // numbers, percentages (as fraction), currencies; 1/0 for booleans
+  std::string literal;  // dates and times as stored (office:date-value, office:time-value)
+};
+
+// The displayed text: the cell's paragraphs joined by line breaks, with the
+// spaces, tabs and line breaks their elements stand for; annotations apart.
+std::string CellText(pugi::xml_node cell);
+// The typed value; empty for a cell without office:value-type.
+OdsValue CellValue(pugi::xml_node cell);
+// The formula as written (table:formula, e.g. "of:=[.A1]*2"), or empty.
+std::string CellFormula(pugi::xml_node cell);
+// True when the cell has a value, text, formula or annotation.
+bool CellHasContent(pugi::xml_node cell);
+
+}  // namespace host::odf

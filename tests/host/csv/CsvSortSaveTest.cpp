@@ -1,0 +1,122 @@
+// Sorting CSV rows and writing them back with the records' own bytes.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "host/HostError.h"
+#include "host/csv/CsvDocument.h"
+
+using host::HostError;
+using host::csv::CsvDocument;
+
+namespace {
+
+std::string Sorted(const std::string& bytes, int column, int firstRow = 1, const char* name = "t.csv") {
+  auto doc = CsvDocument::FromBytes(bytes, name);
+  doc.SortRows(firstRow, doc.RowCount(), column);
+  return doc.Bytes();
+}
+
+std::string ReadAll(const std::filesystem::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+class TempFolder {
+ public:
+  TempFolder() {
+    path_ = std::filesystem::temp_directory_path() / ("tabulory-csvsave-" + std::to_string(getpid()));
+    std::filesystem::create_directories(path_);
+  }
+  ~TempFolder() { std::filesystem::remove_all(path_); }
+  std::filesystem::path operator/(const char* name) const { return path_ / name; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+}  // namespace
+
+TEST(CsvSort, OrdersNumbersTextBooleansErrorsThenEmptyKeepingTies) {
+  std::string in = "k,n\nb,1\nTRUE,2\n,3\n#N/A,4\n10,5\nA,6\n9,7\na,8\n2024-01-01,9\n5%,10\n";
+  std::string expected = "5%,10\n9,7\n10,5\n2024-01-01,9\nA,6\na,8\nb,1\nk,n\nTRUE,2\n#N/A,4\n,3\n";
+  EXPECT_EQ(Sorted(in, 1), expected);
+}
+
+TEST(CsvSort, AnUntouchedOrderWritesTheSameBytes) {
+  for (const char* in : {"", "a", "a\r\n", "\xEF\xBB\xBFx;y\r\n\"q\"\"\";\"1\n2\"\r\n", "a\n\n\nb", "caf\xE9\n"}) {
+    SCOPED_TRACE(in);
+    EXPECT_EQ(Sorted(in, 5), in);  // column 5 is empty everywhere: nothing moves
+    EXPECT_EQ(CsvDocument::FromBytes(in, "t.csv").Bytes(), in);
+  }
+}
+
+TEST(CsvSort, WritesEachRecordsOwnBytesInTheNewOrder) {
+  struct Case {
+    const char* name;
+    std::string in;
+    int column;
+    int firstRow;
+    std::string out;
+  } cases[] = {
+      {"leading zeros and quoting stay", "\"007\",x\n8,\"y,z\"\n3,w\n", 1, 1, "3,w\n\"007\",x\n8,\"y,z\"\n"},
+      {"no final break stays with the last place", "c\r\nb\r\na", 1, 1, "a\r\nb\r\nc"},
+      {"final break kept", "b\na\n", 1, 1, "a\nb\n"},
+      {"byte-order mark stays first", "\xEF\xBB\xBF" "2;x\n1;y\n", 1, 1, "\xEF\xBB\xBF" "1;y\n2;x\n"},
+      {"mixed line endings stay with their records", "c\r\nb\na\r\n", 1, 1, "a\r\nb\nc\r\n"},
+      {"quoted line breaks travel inside the record", "\"z\nz\",1\n\"a\r\na\",2\n", 1, 1,
+       "\"a\r\na\",2\n\"z\nz\",1\n"},
+      {"rows above the range stay", "h\nc\nb\na", 1, 2, "h\na\nb\nc"},
+      {"tabs", "2\t\"b\"\n1\ta\n", 2, 1, "1\ta\n2\t\"b\"\n"},
+      {"a blank line moved last keeps its ending", "x\n\ny", 1, 1, "x\ny\n\n"},
+      {"a lone CR and a blank LF line never merge", "\nb\ra\n", 1, 1, "a\nb\r\r"},
+      {"Windows-1252 text", "\xE9t\xE9\nabc\n", 1, 1, "abc\n\xE9t\xE9\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(Sorted(c.in, c.column, c.firstRow), c.out);
+  }
+}
+
+TEST(CsvSave, ReplacesTheFileAndLeavesItUntouchedWhenItCannot) {
+  TempFolder dir;
+  std::ofstream(dir / "s.csv", std::ios::binary) << "b\na\n";
+  auto doc = CsvDocument::Open((dir / "s.csv").string());
+  doc.SortRows(1, 2, 1);
+  doc.Save((dir / "s.csv").string());
+  EXPECT_EQ(ReadAll(dir / "s.csv"), "a\nb\n");
+  EXPECT_FALSE(std::filesystem::exists(dir / "s.csv.tabulory-save"));
+
+  std::filesystem::create_directory(dir / "sub");
+  try {
+    doc.Save((dir / "sub").string());  // a folder stands where the file would go
+    ADD_FAILURE() << "no error";
+  } catch (const HostError& e) {
+    EXPECT_STREQ(e.what(), "sub cannot be saved: the system refused it; the file was not changed.");
+  }
+  EXPECT_TRUE(std::filesystem::is_directory(dir / "sub"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "sub.tabulory-save"));
+}
+
+// An independent reader (Python's csv module) sees the same rows after the
+// sort, in the new order.
+TEST(CsvSortInterop, PythonReadsTheSortedFileAsTheSameRows) {
+  if (std::system("python3 -c 'import csv' >/dev/null 2>&1") != 0) GTEST_SKIP() << "python3 is not installed";
+  TempFolder dir;
+  std::string in = "id,name\r\n3,\"Lee, A\"\r\n1,\"say \"\"x\"\"\"\r\n2,\"multi\nline\"";
+  std::ofstream(dir / "in.csv", std::ios::binary) << in;
+  auto doc = CsvDocument::Open((dir / "in.csv").string());
+  doc.SortRows(2, doc.RowCount(), 1);
+  doc.Save((dir / "in.csv").string());
+  std::string cmd = "python3 -c \"import csv,sys; [print('|'.join(r)) for r in csv.reader(open(sys.argv[1], "
+                    "newline=''))]\" " + (dir / "in.csv").string() + " > " + (dir / "out.txt").string();
+  ASSERT_EQ(std::system(cmd.c_str()), 0);
+  EXPECT_EQ(ReadAll(dir / "out.txt"), "id|name\n1|say \"x\"\n2|multi\nline\n3|Lee, A\n");
+}

@@ -1,0 +1,49 @@
+// Typing of CSV fields as a spreadsheet program types them on opening.
+#include <gtest/gtest.h>
+
+#include "host/csv/CsvValue.h"
+
+using host::csv::CsvKind;
+using host::csv::TypeField;
+
+TEST(CsvValue, TypesFieldsAsASpreadsheetDoes) {
+  struct Case {
+    const char* text;
+    CsvKind kind;
+    double number;
+  } cases[] = {
+      {"", CsvKind::Empty, 0},
+      {"007", CsvKind::Number, 7},
+      {" -12.5e2 ", CsvKind::Number, -1250},
+      {"+.5", CsvKind::Number, 0.5},
+      {"1,234,567.25", CsvKind::Number, 1234567.25},
+      {"1,23", CsvKind::Text, 0},
+      {"1234,567", CsvKind::Text, 0},
+      {",123", CsvKind::Text, 0},
+      {"(42)", CsvKind::Number, -42},
+      {"12.5%", CsvKind::Number, 0.125},
+      {"%", CsvKind::Text, 0},
+      {"1900-01-01", CsvKind::Number, 1},
+      {"1900-03-01", CsvKind::Number, 61},
+      {"2024-02-29", CsvKind::Number, 45351},
+      {"2024-02-29 12:00", CsvKind::Number, 45351.5},
+      {"2024-02-29T06:00:00.5", CsvKind::Number, 45351.25 + 0.5 / 86400},
+      {"2023-02-29", CsvKind::Text, 0},
+      {"1899-12-31", CsvKind::Text, 0},
+      {"2024-13-01", CsvKind::Text, 0},
+      {"true", CsvKind::Boolean, 1},
+      {"FALSE", CsvKind::Boolean, 0},
+      {"#N/A", CsvKind::Error, 0},
+      {"#div/0!", CsvKind::Error, 0},
+      {"-", CsvKind::Text, 0},
+      {"1e", CsvKind::Text, 0},
+      {"12abc", CsvKind::Text, 0},
+      {"   ", CsvKind::Text, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    auto v = TypeField(c.text);
+    EXPECT_EQ(v.kind, c.kind);
+    EXPECT_DOUBLE_EQ(v.number, c.number);
+  }
+}

@@ -1,0 +1,158 @@
+// Reading the tables of hand-made .ods packages: repeats, texts, values,
+// used range, splitting a repeated row, and the refusals.
+#include <gtest/gtest.h>
+
+#include "host/HostError.h"
+#include "host/odf/OdsDocument.h"
+#include "host/Fixtures.h"
+
+using host::odf::OdsArea;
+using host::odf::OdsDocument;
+using host::odf::OdsKind;
+
+namespace {
+
+const char* kMime = "application/vnd.oasis.opendocument.spreadsheet";
+
+std::string Content(const std::string& tables) {
+  return std::string(
+             "<?xml version=\"1.0\" encoding=\"UTF-8\"?><office:document-content "
+             "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+             "xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\" "
+             "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\"><office:body><office:spreadsheet>") +
+         tables + "</office:spreadsheet></office:body></office:document-content>";
+}
+
+std::string Settings(const std::string& active) {
+  return "<?xml version=\"1.0\"?><office:document-settings "
+         "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+         "xmlns:config=\"urn:oasis:names:tc:opendocument:xmlns:config:1.0\"><office:settings>"
+         "<config:config-item-set config:name=\"ooo:view-settings\"><config:config-item-map-indexed "
+         "config:name=\"Views\"><config:config-item-map-entry><config:config-item config:name=\"ActiveTable\" "
+         "config:type=\"string\">" +
+         active +
+         "</config:config-item></config:config-item-map-entry></config:config-item-map-indexed>"
+         "</config:config-item-set></office:settings></office:document-settings>";
+}
+
+std::string Manifest(const std::string& extra = "") {
+  return "<?xml version=\"1.0\"?><manifest:manifest "
+         "xmlns:manifest=\"urn:oasis:names:tc:opendocument:xmlns:manifest:1.0\"><manifest:file-entry "
+         "manifest:full-path=\"content.xml\" manifest:media-type=\"text/xml\">" +
+         extra + "</manifest:file-entry></manifest:manifest>";
+}
+
+const char* kTables =
+    "<table:table table:name=\"One\"><table:table-column table:number-columns-repeated=\"5\"/>"
+    "<table:table-header-rows><table:table-row><table:table-cell/>"
+    "<table:table-cell office:value-type=\"string\"><text:p>a<text:s text:c=\"3\"/>b<text:tab/>c"
+    "<text:line-break/><text:span>d</text:span> <text:a>e</text:a></text:p><text:p>second</text:p>"
+    "<office:annotation><text:p>note</text:p></office:annotation></table:table-cell>"
+    "</table:table-row></table:table-header-rows>"
+    "<table:table-row table:number-rows-repeated=\"3\" table:visibility=\"collapse\">"
+    "<table:table-cell office:value-type=\"float\" office:value=\"7\" table:number-columns-repeated=\"3\">"
+    "<text:p>7.00</text:p></table:table-cell></table:table-row>"
+    "<table:table-row-group><table:table-row table:visibility=\"filter\"><table:table-cell "
+    "table:number-columns-spanned=\"2\" table:number-rows-spanned=\"2\" office:value-type=\"percentage\" "
+    "office:value=\"0.25\"><text:p>25%</text:p></table:table-cell><table:covered-table-cell/></table:table-row>"
+    "<table:table-row><table:covered-table-cell table:number-columns-repeated=\"2\"/>"
+    "<table:table-cell table:formula=\"of:=[.A2]*2\" office:value-type=\"date\" "
+    "office:date-value=\"2024-02-29\"><text:p>02/29/24</text:p></table:table-cell>"
+    "<table:table-cell office:value-type=\"boolean\" office:boolean-value=\"true\"><text:p>TRUE</text:p>"
+    "</table:table-cell></table:table-row></table:table-row-group>"
+    "<table:table-row table:style-name=\"ro1\" table:number-rows-repeated=\"1048570\"><table:table-cell "
+    "table:number-columns-repeated=\"1024\"/></table:table-row></table:table>"
+    "<table:table table:name=\"Two\"><table:table-row><table:table-cell/></table:table-row></table:table>";
+
+std::string WritePackage(const fixtures::TempDir& dir, const std::string& content,
+                         const std::string& manifest = Manifest(), const std::string& mime = kMime,
+                         const std::string& file = "book.ods") {
+  std::string path = dir.File(file);
+  fixtures::WriteZip(path, {{"mimetype", mime},
+                            {"content.xml", content},
+                            {"settings.xml", Settings("Two")},
+                            {"META-INF/manifest.xml", manifest}});
+  return path;
+}
+
+std::string OpenError(const std::string& path) {
+  try {
+    OdsDocument doc(path);
+  } catch (const host::HostError& e) {
+    return e.what();
+  }
+  return "";
+}
+
+}  // namespace
+
+TEST(OdsRead, ReadsTablesWithRepeatsTextsAndValues) {
+  fixtures::TempDir dir;
+  OdsDocument doc(WritePackage(dir, Content(kTables)));
+  ASSERT_EQ(doc.SheetCount(), 2);
+  EXPECT_EQ(doc.Sheet(1).Name(), "One");
+  EXPECT_EQ(doc.ActiveSheet(), 2);
+  auto& s = doc.Sheet(1);
+  EXPECT_EQ(s.Text(1, 2), "a   b\tc\nd e\nsecond");
+  EXPECT_EQ(s.Text(4, 3), "7.00");
+  EXPECT_EQ(s.Value(4, 3).kind, OdsKind::Number);
+  EXPECT_EQ(s.Value(4, 3).number, 7);
+  EXPECT_EQ(s.Text(4, 4), "");
+  EXPECT_EQ(s.Value(5, 1).kind, OdsKind::Percentage);
+  EXPECT_EQ(s.Value(5, 1).number, 0.25);
+  EXPECT_EQ(s.Value(6, 3).kind, OdsKind::Date);
+  EXPECT_EQ(s.Value(6, 3).literal, "2024-02-29");
+  EXPECT_EQ(host::odf::CellFormula(s.CellNode(6, 3)), "of:=[.A2]*2");
+  EXPECT_EQ(s.Value(6, 4).kind, OdsKind::Boolean);
+  // Styled empty rows repeated to the sheet's end are outside the used range.
+  EXPECT_EQ(s.UsedRange(), (OdsArea{1, 1, 6, 4}));
+  EXPECT_EQ(s.Rows().back().firstRow + s.Rows().back().count - 1, 1048576);
+  EXPECT_EQ(s.MergedAreas(), (std::vector<OdsArea>{{5, 1, 6, 2}}));
+  for (int row : {1, 2, 3, 4, 5, 6, 7}) EXPECT_EQ(s.IsRowHidden(row), row >= 2 && row <= 5) << row;
+  EXPECT_EQ(doc.Sheet(2).UsedRange().lastRow, 0);
+}
+
+TEST(OdsRead, SplitRowGivesOneRowAnElementOfItsOwn) {
+  fixtures::TempDir dir;
+  OdsDocument doc(WritePackage(dir, Content(kTables)));
+  auto& s = doc.Sheet(1);
+  size_t groups = s.Rows().size();
+  s.SplitRow(3);
+  ASSERT_EQ(s.Rows().size(), groups + 2);
+  for (int row : {2, 3, 4}) {
+    EXPECT_EQ(s.Text(row, 3), "7.00");
+    EXPECT_TRUE(s.IsRowHidden(row));
+  }
+  EXPECT_NE(s.CellNode(2, 1), s.CellNode(3, 1));
+  EXPECT_EQ(s.Text(5, 1), "25%");
+  std::string xml = doc.ContentXml();
+  EXPECT_EQ(xml.find("table:number-rows-repeated=\"3\""), std::string::npos);
+  size_t collapsed = 0;
+  for (size_t at = xml.find("<table:table-row table:visibility=\"collapse\">"); at != std::string::npos;
+       at = xml.find("<table:table-row table:visibility=\"collapse\">", at + 1))
+    ++collapsed;
+  EXPECT_EQ(collapsed, 3u);
+  s.SplitRow(3);  // alone already
+  EXPECT_EQ(s.Rows().size(), groups + 2);
+}
+
+TEST(OdsRead, RefusesWhatItCannotRead) {
+  fixtures::TempDir dir;
+  struct Case {
+    const char* name;
+    std::string path;
+    std::string message;
+  } cases[] = {
+      {"encrypted", WritePackage(dir, "not xml", Manifest("<manifest:encryption-data/>"), kMime, "a.ods"),
+       "a.ods cannot be opened: it is protected by a password; nothing was changed."},
+      {"damaged content", WritePackage(dir, Content("<table:table>"), Manifest(), kMime, "b.ods"),
+       "b.ods cannot be opened: its part content.xml is damaged"},
+      {"text document", WritePackage(dir, Content(""), Manifest(), "application/vnd.oasis.opendocument.text", "c.ods"),
+       "c.ods cannot be opened: it is not an OpenDocument spreadsheet."},
+  };
+  for (Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string message = OpenError(c.path);
+    EXPECT_EQ(message.substr(0, c.message.size()), c.message);
+  }
+}
