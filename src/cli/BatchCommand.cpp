@@ -109,7 +109,7 @@ bool MayGoOn(const BatchCommand& command, CommandIO& io) {
 }
 
 int UsageFailure(CommandIO& io, const UsageError& e) {
-  io.err(QStringLiteral("%1: %2 (see --help)\n").arg(ProgramName(), QString::fromStdString(e.what())));
+  io.err(QStringLiteral("%1: %2 (see --help)\n").arg(ProgramName(), e.Reason()));
   return kExitUsage;
 }
 

@@ -38,7 +38,12 @@ struct ParsedCommandLine {
 // A usage error; what() is its one-line reason.
 class UsageError : public std::runtime_error {
  public:
-  explicit UsageError(const QString& reason) : std::runtime_error(reason.toStdString()) {}
+  explicit UsageError(const QString& reason) : std::runtime_error(reason.toStdString()), reason_(reason) {}
+  // What is wrong with the command line, in the command's own words.
+  const QString& Reason() const { return reason_; }
+
+ private:
+  QString reason_;
 };
 
 // Parses the arguments after the program name. Throws UsageError.

@@ -5,6 +5,7 @@
 #include "host/CellAddress.h"
 #include "host/HostError.h"
 #include "host/SheetData.h"
+#include "host/SortPlan.h"
 #include "host/Workbook.h"
 #include "host/WorkbookFile.h"
 #include "host/Worksheet.h"
@@ -63,7 +64,7 @@ void Range::Sort(CellRef key1, int order1) {
     const bool moved = sheet_->Data().Sort(CellArea{firstRow_, firstColumn_, lastRow_, lastColumn_}, key1.column,
                                            order1 == 2, book.File().Strings());
     if (moved && HoldsFormulasOrNames(book)) book.File().RequestFullRecalculation();
-  } catch (const std::invalid_argument& refused) {
+  } catch (const SortRefused& refused) {
     fail(refused.what());
   }
 }

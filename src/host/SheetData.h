@@ -118,7 +118,7 @@ class SheetData {
   // Reorders the visible rows of area within area's columns by the cells of
   // keyColumn (see Range::Sort); hidden rows keep their place, and a table's
   // header and totals rows stay. Returns true when any cell moved.
-  // Throws std::invalid_argument (SortRefused) with the reason when the key
+  // Throws SortRefused with the reason when the key
   // column lies outside the area, a record would be torn apart, or a key cell
   // holds a formula that was never calculated; nothing changes then.
   bool Sort(const CellArea& area, int keyColumn, bool descending, const SharedStrings& strings);

@@ -167,7 +167,7 @@ void SheetData::ExpandSharedFormulas(const CellArea& area) {
 
 bool SheetData::Sort(const CellArea& range, int keyColumn, bool descending, const SharedStrings& strings) {
   if (keyColumn < range.firstColumn || keyColumn > range.lastColumn)
-    throw std::invalid_argument("the sort key column " + ColumnLetters(keyColumn) + " lies outside the range " +
+    throw SortRefused("the sort key column " + ColumnLetters(keyColumn) + " lies outside the range " +
                                 AreaText(range));
   std::optional<CellArea> reordered = RowsToReorder(range, merged_, arrays_, tables_);
   if (!reordered) return false;
@@ -201,7 +201,7 @@ bool SheetData::Sort(const CellArea& range, int keyColumn, bool descending, cons
     SortKey key{static_cast<uint32_t>(it - rows_.begin()), kEmptyKey, 0, 0, {}};
     const CellRecord* cell = std::lower_bound(lo, hi, keyColumn, [](const CellRecord& c, int v) { return c.column < v; });
     if (cell != hi && cell->column == keyColumn && (cell->flags & kUncalculated))
-      throw std::invalid_argument("cell " + ColumnLetters(keyColumn) + std::to_string(it->row) +
+      throw SortRefused("cell " + ColumnLetters(keyColumn) + std::to_string(it->row) +
                                   " holds a formula that has never been calculated, so it has no value to sort by "
                                   "(open and save the workbook in a spreadsheet program first)");
     if (cell != hi && cell->column == keyColumn) {

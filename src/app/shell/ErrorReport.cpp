@@ -3,6 +3,8 @@
 #include "app/shell/Messages.h"
 
 #include <exception>
+#include <stdexcept>
+#include <system_error>
 
 #ifndef TABULORY_SUPPORT_ADDRESS
 #define TABULORY_SUPPORT_ADDRESS "support@carvenel.example"
@@ -29,12 +31,26 @@ void ReportProcedureError(Messages& messages, const QString& location, int state
 }
 
 QString CurrentExceptionDescription() {
+  const QString unexpected = QStringLiteral("An unexpected internal failure occurred");
   try {
     throw;
   } catch (const std::bad_alloc&) {
     return QStringLiteral("Out of memory");
-  } catch (const std::exception& e) {
+  } catch (const std::system_error&) {
+    return unexpected;
+  } catch (const std::range_error&) {
+    return unexpected;
+  } catch (const std::overflow_error&) {
+    return unexpected;
+  } catch (const std::underflow_error&) {
+    return unexpected;
+  } catch (const std::runtime_error& e) {
+    // The program's own failures (the host's, the command's) are runtime
+    // errors worded for the user; the standard library's are caught above.
     return QString::fromUtf8(e.what());
+  } catch (const std::exception&) {
+    // Logic errors and the like carry the library's words, not the user's.
+    return unexpected;
   } catch (...) {
     return QStringLiteral("Unknown failure");
   }
