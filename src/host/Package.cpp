@@ -366,11 +366,8 @@ void Package::Save(const std::map<std::string, NewPart>& changed) {
       failSave("the new file cannot be flushed to disk (" + systemText() + ")");
     }
     ::close(tfd);
-    // Owner and group stay where this process may set them (libzip made the
-    // file anew); the mode is set after, as a change of owner clears some bits.
-    if (::chown(temp.c_str(), original.st_uid, original.st_gid) != 0)
-      (void)!::chown(temp.c_str(), static_cast<uid_t>(-1), original.st_gid);
-    ::chmod(temp.c_str(), original.st_mode & 07777);
+    // libzip made the file anew: it takes the original's owner and mode.
+    TakeOwnerAndMode(temp, original);
     if (::rename(temp.c_str(), target.file.c_str()) != 0)
       failSave("the file cannot be replaced (" + systemText() + ")");
   } catch (...) {
@@ -378,11 +375,7 @@ void Package::Save(const std::map<std::string, NewPart>& changed) {
     ::unlink(temp.c_str());
     throw;
   }
-  int dfd = ::open(target.folder.c_str(), O_RDONLY | O_DIRECTORY);
-  if (dfd >= 0) {
-    ::fsync(dfd);
-    ::close(dfd);
-  }
+  SyncFolder(target.folder);
 }
 
 void Package::CopyEntryHeaders(int64_t from, zip* out, int64_t to) const {

@@ -1,5 +1,6 @@
 #include "host/SaveTarget.h"
 
+#include <fcntl.h>
 #include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -94,6 +95,19 @@ void RemoveStaleTemporaries(const std::string& folder) {
     if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(path.c_str());
   }
   ::closedir(dir);
+}
+
+void TakeOwnerAndMode(const std::string& temp, const struct stat& original) {
+  if (::chown(temp.c_str(), original.st_uid, original.st_gid) != 0)
+    (void)!::chown(temp.c_str(), static_cast<uid_t>(-1), original.st_gid);
+  ::chmod(temp.c_str(), original.st_mode & 07777);
+}
+
+void SyncFolder(const std::string& folder) {
+  int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
 }
 
 }  // namespace host

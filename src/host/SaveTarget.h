@@ -3,6 +3,8 @@
 // target is replaced), the temporary made beside that file, and the removal
 // of temporaries that killed processes of this host left behind.
 
+#include <sys/stat.h>
+
 #include <string>
 
 namespace host {
@@ -19,6 +21,13 @@ bool ResolveSaveTarget(const std::string& path, SaveTarget& target);
 // whatever the workbook's name). Returns its open descriptor and its path in
 // name, or -1 with errno set.
 int MakeTemporary(const std::string& folder, std::string& name);
+
+// Gives the new file at temp the owner and group of original where this
+// process may set them, then its mode (a change of owner clears some bits).
+void TakeOwnerAndMode(const std::string& temp, const struct stat& original);
+
+// Flushes folder's list of names, so that a rename into it lasts.
+void SyncFolder(const std::string& folder);
 
 // Removes the temporaries in folder that a process of this host made and that
 // no longer runs; any other file stays.

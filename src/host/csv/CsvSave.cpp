@@ -4,11 +4,11 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <functional>
-#include <vector>
+#include <string>
 
 #include "host/HostError.h"
+#include "host/SaveTarget.h"
 #include "host/csv/CsvDocument.h"
 
 namespace host::csv {
@@ -50,30 +50,45 @@ std::string CsvDocument::Bytes() const {
 void CsvDocument::Save(const std::string& path) const {
   size_t slash = path.find_last_of('/');
   std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  std::string temp = path + ".tabulory-save";
+  std::string temp;
   auto fail = [&](int error) {
-    std::remove(temp.c_str());
+    if (!temp.empty()) ::unlink(temp.c_str());
     std::string reason = error == ENOSPC ? "the disk is full"
                          : (error == EACCES || error == EPERM || error == EROFS) ? "permission was denied"
                                                                                  : "the system refused it";
     throw HostError(name + " cannot be saved: " + reason + "; the file was not changed.");
   };
-  FILE* file = std::fopen(temp.c_str(), "wb");
-  if (!file) fail(errno);
-  std::vector<char> buffer(1 << 16);
-  std::setvbuf(file, buffer.data(), _IOFBF, buffer.size());
+  // The same policy as every save of the host: through links, a temporary
+  // beside the real file, flushed, owner and mode kept, renamed over it.
+  SaveTarget target;
+  struct stat original {};
+  if (!ResolveSaveTarget(path, target) || ::stat(target.file.c_str(), &original) != 0) fail(errno);
+  RemoveStaleTemporaries(target.folder);
+  int fd = MakeTemporary(target.folder, temp);
+  if (fd < 0) fail(errno);
+  std::string buffer;
+  buffer.reserve(1 << 16);
   int error = 0;
+  auto flush = [&] {
+    size_t done = 0;
+    while (!error && done < buffer.size()) {
+      ssize_t n = ::write(fd, buffer.data() + done, buffer.size() - done);
+      if (n < 0 && errno != EINTR) error = errno;
+      if (n > 0) done += static_cast<size_t>(n);
+    }
+    buffer.clear();
+  };
   Emit([&](std::string_view piece) {
-    if (!error && !piece.empty() && std::fwrite(piece.data(), 1, piece.size(), file) != piece.size())
-      error = errno ? errno : EIO;
+    buffer.append(piece);
+    if (buffer.size() >= (1 << 16)) flush();
   });
-  if (!error && std::fflush(file) != 0) error = errno;
-  if (!error && fsync(fileno(file)) != 0) error = errno;
-  struct stat st {};
-  if (!error && stat(path.c_str(), &st) == 0) fchmod(fileno(file), st.st_mode & 07777);
-  if (std::fclose(file) != 0 && !error) error = errno;
+  flush();
+  if (!error && ::fsync(fd) != 0) error = errno;
+  if (::close(fd) != 0 && !error) error = errno;
   if (error) fail(error);
-  if (std::rename(temp.c_str(), path.c_str()) != 0) fail(errno);
+  TakeOwnerAndMode(temp, original);
+  if (::rename(temp.c_str(), target.file.c_str()) != 0) fail(errno);
+  SyncFolder(target.folder);
 }
 
 }  // namespace host::csv
