@@ -25,6 +25,15 @@ std::vector<std::string> ReadSst(const Record& record, const RecordReader& reade
 
 }  // namespace
 
+std::string WorkbookGlobals::SheetOfXti(int xti) const {
+  if (xti < 0 || static_cast<size_t>(xti) >= externSheets.size()) return {};
+  const ExternSheet& e = externSheets[xti];
+  if (e.supBook >= supBookIsSelf.size() || !supBookIsSelf[e.supBook] || e.firstSheet != e.lastSheet ||
+      e.firstSheet < 0 || static_cast<size_t>(e.firstSheet) >= sheets.size())
+    return {};
+  return sheets[e.firstSheet].name;
+}
+
 WorkbookGlobals ReadGlobals(std::string_view stream, const std::string& streamName, const std::string& path) {
   switch (DetectBiffVersion(stream)) {
     case BiffVersion::Biff8: break;
@@ -50,7 +59,10 @@ WorkbookGlobals ReadGlobals(std::string_view stream, const std::string& streamNa
     switch (record.type) {
       case rt::kFilePass: throw HostError("\"" + path + "\" is protected with a password: this host cannot open it.");
       case rt::kBof: reader.Damaged(record.type, record.offset, "begins a substream inside the workbook globals");
-      case rt::kEof: globals.end = record.end; return globals;
+      case rt::kEof:
+        globals.end = record.end;
+        globals.eofOffset = record.offset;
+        return globals;
       case rt::kBoundSheet8: {
         need(8);
         ContinuedData data(record, reader);
@@ -89,6 +101,26 @@ WorkbookGlobals ReadGlobals(std::string_view stream, const std::string& streamNa
         need(12);
         globals.activeSheet = U16(body, 10);
         break;
+      case rt::kName: ++globals.definedNames; break;
+      case rt::kSupBook:
+        need(4);
+        globals.supBookIsSelf.push_back(U16(body, 2) == 0x0401);
+        break;
+      case rt::kExternSheet: {
+        ContinuedData data(record, reader);
+        uint16_t count = data.Word();
+        // Each XTI takes 6 bytes: a damaged count cannot reserve much.
+        globals.externSheets.reserve(std::min<uint64_t>(count, data.Remaining() / 6));
+        for (uint16_t i = 0; i < count; ++i) {
+          ExternSheet xti;
+          xti.supBook = data.Word();
+          xti.firstSheet = static_cast<int16_t>(data.Word());
+          xti.lastSheet = static_cast<int16_t>(data.Word());
+          globals.externSheets.push_back(xti);
+        }
+        break;
+      }
+      case rt::kRecalcId: globals.recalcIdOffset = record.offset; break;
       default: break;
     }
   }

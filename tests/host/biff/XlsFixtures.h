@@ -35,6 +35,23 @@ std::string SofficeConvert(const std::string& source, const std::string& filter,
 // in the build folder); empty without soffice.
 const std::string& LibreOfficeXls();
 
+// An .xlsx (libxlsxwriter) for sorting; returns its path in dir.
+// "Data": row 1 headers; rows 2-9 A fruit names (shared strings), B
+//   quantities, C dates ("yyyy-mm-dd"), D =B<r>*2, E =$B$2+B<r>, F =Other!$A$1+B<r>
+//   (cached values written), G TRUE/FALSE; row 6 hidden; a note on A3, a
+//   hyperlink on A4; A12:B12 merged.
+// "Other": A1 100. "Locked": protected, A1 1. "SortOK": protected with
+//   sorting and row formatting allowed, A1 1.
+std::string SortXlsx(const fixtures::TempDir& dir);
+// The quantities of SortXlsx's data rows 2-9, in row order.
+std::vector<double> SortQuantities();
+
+// The bytes of the workbook that make(dir) writes, as LibreOffice saves it
+// with filter ("xls", "xls:MS Excel 95"); made once per content and kept in
+// the build folder. Empty without soffice.
+std::string ConvertedCached(const std::function<std::string(const fixtures::TempDir&)>& make,
+                            const std::string& filter);
+
 // Edits the 128 bytes of directory entry index of a small compound file
 // (its FAT listed in the header) in place.
 void EditEntry(std::string& file, int index, const std::function<void(std::string&)>& edit);

@@ -1,0 +1,173 @@
+// Sorting the rows of an area of an .xls sheet: the keys come from the cell
+// records, the order and the rows that move from the host's sort rules; the
+// cell records move whole to their new rows, formulas shifted as a copy
+// would shift them, shared formulas of moved cells made into each cell's own.
+
+#include <algorithm>
+
+#include "host/SortKeys.h"
+#include "host/biff/BiffRecords.h"
+#include "host/biff/FormulaTokens.h"
+#include "host/biff/LittleEndian.h"
+#include "host/biff/XlsSheet.h"
+
+namespace host::biff {
+
+namespace {
+
+constexpr uint8_t kPtgExp = 0x01, kPtgTbl = 0x02;
+constexpr int kLastRow = 65536, kLastColumn = 256;  // an .xls sheet's size
+
+CellArea AreaOf(const RecordArea& a) {
+  return CellArea{a.firstRow + 1, a.firstColumn + 1, a.lastRow + 1, a.lastColumn + 1};
+}
+
+// cce, rgce, rgcb as a FORMULA record holds them.
+std::string Parsed(std::string_view rgce, std::string_view rgcb) {
+  std::string parsed;
+  Append(parsed, rgce.size(), 2);
+  parsed.append(rgce);
+  parsed.append(rgcb);
+  return parsed;
+}
+
+}  // namespace
+
+bool XlsSheet::Sort(const CellArea& range, int keyColumn, bool descending) {
+  if (keyColumn < range.firstColumn || keyColumn > range.lastColumn)
+    throw SortRefused("the sort key column " + ColumnLetters(keyColumn) + " lies outside the range " +
+                      AbsoluteAddress(range));
+  std::vector<CellArea> merged, arrays;
+  for (const RecordArea& m : records_.merged) merged.push_back(AreaOf(m));
+  for (const FormulaArea& f : records_.formulaAreas)
+    if (f.type != rt::kShrFmla) arrays.push_back(AreaOf(f.area));
+  std::optional<CellArea> reordered = RowsToReorder(range, merged, arrays, {});
+  CellArea used;
+  if (!reordered || !UsedArea(used)) return false;
+  // Nothing lies beyond the sheet's last cell, nor beyond what .xls can hold.
+  CellArea area = *reordered;
+  area.lastRow = std::min({area.lastRow, used.lastRow, kLastRow});
+  area.lastColumn = std::min(area.lastColumn, kLastColumn);
+  if (area.lastRow <= area.firstRow || area.firstColumn > area.lastColumn) return false;
+  const int firstRow0 = area.firstRow - 1, lastRow0 = area.lastRow - 1;
+  const int firstColumn0 = area.firstColumn - 1, lastColumn0 = area.lastColumn - 1;
+  auto inArea = [&](const CellRecord& c) {
+    return c.row >= firstRow0 && c.row <= lastRow0 && c.column >= firstColumn0 && c.column <= lastColumn0;
+  };
+
+  // The key of every visible row that holds cells of the area.
+  std::vector<int> hiddenRows;
+  for (const RowRecord& r : records_.rows)
+    if (r.hidden && r.row >= firstRow0 && r.row <= lastRow0) hiddenRows.push_back(r.row + 1);
+  std::vector<int> holding;  // rows (1-based) with cells of the area
+  for (const CellRecord& c : records_.cells)
+    if (inArea(c) && (holding.empty() || holding.back() != c.row + 1)) holding.push_back(c.row + 1);
+  std::vector<StoredValue> values;
+  std::vector<int> keyRows;
+  values.reserve(holding.size());
+  for (int row : holding) {
+    if (std::binary_search(hiddenRows.begin(), hiddenRows.end(), row)) continue;
+    StoredValue value = Value(row, keyColumn);
+    if (value.uncalculated)
+      throw SortRefused("cell " + ColumnLetters(keyColumn) + std::to_string(row) +
+                        " holds a formula that has never been calculated, so it has no value to sort by "
+                        "(open and save the workbook in a spreadsheet program first)");
+    values.push_back(std::move(value));
+    keyRows.push_back(row);
+  }
+  std::vector<SortKey> keys;
+  keys.reserve(values.size());
+  for (size_t i = 0; i < values.size(); ++i) keys.push_back(KeyOf(keyRows[i], values[i]));
+  std::vector<int> sourceOf = PlaceRows(area.firstRow, area.lastRow, hiddenRows, OrderKeys(std::move(keys), descending));
+  values.clear();
+  std::vector<int> targetOf(sourceOf.size());
+  for (size_t t = 0; t < sourceOf.size(); ++t) targetOf[sourceOf[t] - area.firstRow] = area.firstRow + static_cast<int>(t);
+  size_t moved = 0;
+  for (int row : holding)
+    if (targetOf[row - area.firstRow] != row) ++moved;
+  if (moved == 0) return false;
+  auto newRow0 = [&](const CellRecord& c) { return targetOf[c.row - firstRow0] - 1; };
+
+  // The formulas anew, worked out before anything changes (a damaged
+  // expression stops the sort with the sheet as it was).
+  std::unordered_map<uint32_t, NewFormula> formulas;
+  std::unordered_set<size_t> dropped;
+  std::unordered_map<size_t, std::string> arrayRgce;
+  auto rgcbOf = [&](const CellRecord& c) -> std::string {
+    auto changed = formulas_.find(c.recordOffset);
+    if (changed != formulas_.end()) return changed->second.parsed.substr(2 + U16(changed->second.parsed, 0));
+    size_t length = U16(book_->stream, c.recordOffset + 2);
+    size_t rgcbAt = c.formulaOffset + c.formulaLength;
+    return book_->stream.substr(rgcbAt, c.recordOffset + 4 + length - rgcbAt);
+  };
+  // Shared formulas with a moving member: every member gets its own expression.
+  auto sharedAnchor = [&](const CellRecord& c) -> const FormulaArea* {
+    if (formulas_.count(c.recordOffset)) return nullptr;
+    std::string_view rgce = SheetRecords::Formula(c, book_->stream);
+    if (rgce.size() != 5 || U8(rgce, 0) != kPtgExp) return nullptr;
+    return AreaOfAnchor(rt::kShrFmla, U16(rgce, 1), U16(rgce, 3));
+  };
+  for (const CellRecord& c : records_.cells)
+    if (c.kind == CellKind::Formula && inArea(c) && newRow0(c) != c.row)
+      if (const FormulaArea* shared = sharedAnchor(c)) dropped.insert(shared->offset);
+  for (const CellRecord& c : records_.cells) {
+    if (c.kind != CellKind::Formula) continue;
+    const FormulaArea* shared = sharedAnchor(c);
+    if (!shared || !dropped.count(shared->offset)) continue;
+    std::string_view sharedRgce = std::string_view(book_->stream).substr(shared->formulaOffset, shared->formulaLength);
+    std::string_view sharedRgcb = std::string_view(book_->stream).substr(shared->extraOffset, shared->extraLength);
+    formulas[c.recordOffset] = {Parsed(ExpandSharedFormula(sharedRgce, c.row, c.column), sharedRgcb), true};
+  }
+  for (const CellRecord& c : records_.cells) {
+    if (c.kind != CellKind::Formula || !inArea(c) || newRow0(c) == c.row) continue;
+    const int delta = newRow0(c) - c.row;
+    auto expanded = formulas.find(c.recordOffset);
+    auto earlier = formulas_.find(c.recordOffset);
+    bool unshared = expanded != formulas.end() || (earlier != formulas_.end() && earlier->second.unshared);
+    std::string rgce = expanded != formulas.end() ? expanded->second.parsed.substr(2, U16(expanded->second.parsed, 0))
+                                                  : CurrentRgce(c);
+    std::string rgcb = expanded != formulas.end() ? expanded->second.parsed.substr(2 + rgce.size()) : rgcbOf(c);
+    if (rgce.size() == 5 && (U8(rgce, 0) == kPtgExp || U8(rgce, 0) == kPtgTbl)) {
+      // A cell of a one-row array or data table: it names the area's first
+      // cell, which moves with it (the sort plan refuses any other case).
+      uint16_t anchorRow = U16(rgce, 1), anchorColumn = U16(rgce, 3);
+      Put(rgce, 1, static_cast<uint16_t>(anchorRow + delta), 2);
+      if (anchorRow == c.row && anchorColumn == c.column) {
+        for (const FormulaArea& a : records_.formulaAreas) {
+          if (a.type != rt::kArray || a.anchorRow != c.row || a.anchorColumn != c.column) continue;
+          auto done = arrayRgce_.find(a.offset);
+          std::string current = done != arrayRgce_.end()
+                                    ? done->second
+                                    : std::string(book_->stream.substr(a.formulaOffset, a.formulaLength));
+          arrayRgce[a.offset] = ShiftFormulaRows(current, delta);
+        }
+      }
+    } else {
+      rgce = ShiftFormulaRows(rgce, delta);
+    }
+    formulas[c.recordOffset] = {Parsed(rgce, rgcb), unshared};
+  }
+
+  // Nothing can fail from here on.
+  for (auto& [offset, formula] : formulas) formulas_[offset] = std::move(formula);
+  for (auto& [offset, rgce] : arrayRgce) arrayRgce_[offset] = std::move(rgce);
+  droppedShared_.insert(dropped.begin(), dropped.end());
+  for (FormulaArea& a : records_.formulaAreas) {
+    if (a.type == rt::kShrFmla || a.anchorRow < firstRow0 || a.anchorRow > lastRow0 || a.anchorColumn < firstColumn0 ||
+        a.anchorColumn > lastColumn0)
+      continue;
+    uint16_t row = static_cast<uint16_t>(targetOf[a.anchorRow - firstRow0] - 1);
+    a.area.firstRow = a.area.lastRow = a.anchorRow = row;
+  }
+  for (CellRecord& c : records_.cells)
+    if (inArea(c)) c.row = static_cast<uint16_t>(newRow0(c));
+  std::stable_sort(records_.cells.begin(), records_.cells.end(), [](const CellRecord& a, const CellRecord& b) {
+    return a.row != b.row ? a.row < b.row : a.column < b.column;
+  });
+  moves_.push_back(RowMove{area, std::move(targetOf)});
+  rowsMoved_ += moved;
+  sorted_ = true;
+  return true;
+}
+
+}  // namespace host::biff

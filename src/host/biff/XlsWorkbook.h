@@ -1,0 +1,46 @@
+#pragma once
+// An .xls workbook (BIFF8 in a compound file) as the host's workbook store:
+// the globals and every worksheet read at open, and the save that writes
+// only the changed sheets' substreams anew, keeping every other record and
+// every other stream of the compound file byte for byte.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/WorkbookStore.h"
+#include "host/biff/XlsSheet.h"
+
+namespace host::biff {
+
+class XlsWorkbook : public WorkbookStore {
+ public:
+  // Reads the workbook at path. Throws HostError, the file untouched, when it
+  // is no BIFF8 workbook, is protected with a password, or is damaged.
+  explicit XlsWorkbook(const std::string& path);
+
+  const std::string& Path() const override { return book_->path; }
+  const std::vector<SheetEntry>& Sheets() const override { return entries_; }
+  std::unique_ptr<SheetStore> TakeSheet(size_t index) override;
+  size_t ActiveTab() const override;
+  bool Date1904() const override { return book_->globals.date1904; }
+  bool HasDefinedNames() const override { return book_->globals.definedNames > 0; }
+  // Sets RECALCID's engine build to 0, older than any, so that the next
+  // program to open the workbook recalculates every formula.
+  void RequestFullRecalculation() override { recalculate_ = true; }
+  void Save(const std::vector<const SheetStore*>& sheets) override;
+
+  // The workbook stream as it would be saved now.
+  std::string NewWorkbookStream(const std::vector<const XlsSheet*>& changed) const;
+
+ private:
+  std::shared_ptr<XlsBook> book_;
+  std::vector<SheetEntry> entries_;
+  std::vector<std::unique_ptr<XlsSheet>> sheets_;  // worksheets not taken yet (nullptr for others)
+  bool recalculate_ = false;
+};
+
+// Opens the .xls workbook at path (see XlsWorkbook).
+std::unique_ptr<WorkbookStore> OpenXls(const std::string& path);
+
+}  // namespace host::biff
