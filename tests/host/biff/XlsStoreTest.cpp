@@ -289,4 +289,63 @@ TEST(XlsStore, SavingWithoutChangesLeavesTheFileAlone) {
   EXPECT_TRUE(fixtures::ReadFile(path) == SortXls());
 }
 
+// The offset of the first record of type in a workbook stream.
+size_t FirstRecord(const std::string& stream, uint16_t type) {
+  size_t at = 0;
+  while (at + 4 <= stream.size() && (static_cast<uint8_t>(stream[at]) | static_cast<uint8_t>(stream[at + 1]) << 8) != type)
+    at += 4 + (static_cast<uint8_t>(stream[at + 2]) | static_cast<uint8_t>(stream[at + 3]) << 8);
+  return at;
+}
+
+// SortXls with its workbook stream made by edit.
+std::string WithStream(const std::function<void(std::string&)>& edit) {
+  CompoundFile file(SortXls(), "sort.xls");
+  int workbook = file.Find("Workbook");
+  std::string stream = file.ReadStream(workbook);
+  edit(stream);
+  return WriteCompoundFile(file, {{workbook, stream}});
+}
+
+TEST(XlsStore, RefusesWhatItCannotReadAndLeavesTheFile) {
+  NEED_XLS(SortXls());
+  struct Case {
+    std::string name;
+    std::function<std::string()> bytes;
+    std::string message;
+  };
+  const Case cases[] = {
+      {"password", [] { return WithStream([](std::string& s) {
+         // FILEPASS (RC4) right after the globals' BOF record.
+         std::string filePass = std::string("\x2F\x00\x36\x00\x01\x00\x01\x00\x01\x00", 10) + std::string(52, 'k');
+         s.insert(20, filePass);
+       }); }, "is protected with a password"},
+      // LibreOffice no longer writes Excel 95: its BOF version, as BIFF5 gives it.
+      {"excel 95", [] { return WithStream([](std::string& s) { s[5] = '\x05'; }); },
+       "is an Excel 95 workbook: save it as Excel 97–2003 or .xlsx first"},
+      {"cut short", [] { return WithStream([](std::string& s) { s.resize(FirstRecord(s, 0x0208) + 10); }); },
+       "its stream \"Workbook\" is damaged (record 0x"},
+      {"record too long", [] { return WithStream([](std::string& s) {
+         size_t row = FirstRecord(s, 0x0208);  // a ROW record's length reaching past the stream
+         s[row + 2] = '\xFF';
+         s[row + 3] = '\xFF';
+       }); }, "its stream \"Workbook\" is damaged (record 0x"},
+      {"web page", [] { return std::string("<html><body><table><tr><td>1</td></tr></table></body></html>"); },
+       "is a web page"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string bytes = c.bytes();
+    TempDir dir;
+    std::string path = Copy(bytes, dir);
+    try {
+      OpenXls(path);
+      ADD_FAILURE() << "opened";
+    } catch (const host::HostError& e) {
+      EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
+      EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
+    }
+    EXPECT_TRUE(fixtures::ReadFile(path) == bytes);
+  }
+}
+
 }  // namespace
