@@ -41,6 +41,17 @@ std::string Run(const std::string& command) {
 
 }  // namespace
 
+std::string Le(uint64_t value, int width) {
+  std::string out;
+  for (int i = 0; i < width; ++i) out.push_back(static_cast<char>(value >> (8 * i)));
+  return out;
+}
+std::string Double(double value) { return std::string(reinterpret_cast<const char*>(&value), 8); }
+std::string Rec(uint16_t type, const std::string& body) { return Le(type, 2) + Le(body.size(), 2) + body; }
+std::string Bof(uint16_t kind) { return Rec(0x0809, Le(0x0600, 2) + Le(kind, 2) + std::string(12, '\0')); }
+std::string Eof() { return Rec(0x000A, ""); }
+std::string Cell(uint16_t row, uint16_t column, uint16_t xf) { return Le(row, 2) + Le(column, 2) + Le(xf, 2); }
+
 std::string LongString() {
   std::string text;
   for (int i = 0; text.size() < 30000; ++i) text += "Straße №" + std::to_string(i) + " ";

@@ -13,6 +13,16 @@
 
 namespace xlsfixtures {
 
+// Hand-made BIFF8 records: little-endian integers, a double, a record, the
+// BOF of a substream kind (0x0005 globals, 0x0010 worksheet), EOF, and the
+// row, column and XF that begin a cell record.
+std::string Le(uint64_t value, int width);
+std::string Double(double value);
+std::string Rec(uint16_t type, const std::string& body);
+std::string Bof(uint16_t kind);
+std::string Eof();
+std::string Cell(uint16_t row, uint16_t column, uint16_t xf);
+
 // A string longer than an SST record holds, with characters beyond Latin-1.
 std::string LongString();
 // Number of the short distinct strings on sheet "Strings" (column A).

@@ -19,6 +19,10 @@
 
 using fixtures::TempDir;
 using namespace host::biff;
+using xlsfixtures::Cell;
+using xlsfixtures::Double;
+using xlsfixtures::Le;
+using xlsfixtures::Rec;
 
 namespace {
 
@@ -346,6 +350,145 @@ TEST(XlsStore, RefusesWhatItCannotReadAndLeavesTheFile) {
     }
     EXPECT_TRUE(fixtures::ReadFile(path) == bytes);
   }
+}
+
+uint16_t W(const std::string& s, size_t at) {
+  return static_cast<uint16_t>(static_cast<uint8_t>(s[at]) | static_cast<uint8_t>(s[at + 1]) << 8);
+}
+uint32_t D(const std::string& s, size_t at) { return W(s, at) | static_cast<uint32_t>(W(s, at + 2)) << 16; }
+
+// What is wrong with the cell tables of a workbook stream, or empty: every
+// INDEX entry must point at a DBCELL, every DBCELL at its block's first ROW
+// record and at each row's first cell record; cells must stand in rows that
+// have ROW records giving their span, in ascending order.
+std::string CellTableFault(const std::string& stream) {
+  std::map<size_t, uint16_t> typeAt;
+  for (size_t at = 0; at + 4 <= stream.size(); at += 4 + W(stream, at + 2)) typeAt[at] = W(stream, at);
+  auto isCell = [](uint16_t t) {
+    return t == 0x0201 || t == 0x00BE || t == 0x027E || t == 0x00BD || t == 0x0205 || t == 0x0203 || t == 0x00FD ||
+           t == 0x0204 || t == 0x00D6 || t == 0x0006;
+  };
+  std::map<uint16_t, std::pair<uint16_t, uint16_t>> rowSpan;  // of the current sheet
+  std::map<uint16_t, std::pair<int, int>> cellSpan;
+  int lastRow = -1, lastColumn = -1;
+  for (auto [at, type] : typeAt) {
+    const size_t body = at + 4;
+    if (type == 0x0809 && W(stream, body + 2) == 0x0010) {
+      rowSpan.clear();
+      cellSpan.clear();
+      lastRow = lastColumn = -1;
+    } else if (type == 0x0208) {
+      rowSpan[W(stream, body)] = {W(stream, body + 2), W(stream, body + 4)};
+    } else if (isCell(type)) {
+      int row = W(stream, body), first = W(stream, body + 2);
+      int last = type == 0x00BD || type == 0x00BE ? W(stream, body + W(stream, at + 2) - 2) : first;
+      if (row < lastRow || (row == lastRow && first <= lastColumn)) return "cells out of order at " + std::to_string(at);
+      lastRow = row;
+      lastColumn = last;
+      if (!rowSpan.count(row)) return "a cell at " + std::to_string(at) + " in a row without ROW record";
+      auto& span = cellSpan.try_emplace(row, first, last + 1).first->second;
+      span.second = last + 1;
+    } else if (type == 0x00D7) {
+      size_t firstRow = at - D(stream, body);
+      if (!typeAt.count(firstRow) || typeAt[firstRow] != 0x0208) return "DBCELL at " + std::to_string(at) + " misses its ROW";
+      size_t cell = firstRow + 20;
+      for (size_t k = 0; k < (W(stream, at + 2) - 4u) / 2; ++k) {
+        cell += W(stream, body + 4 + 2 * k);
+        uint16_t row = W(stream, firstRow + 20 * k + 4);
+        if (typeAt[firstRow + 20 * k] != 0x0208) return "DBCELL at " + std::to_string(at) + " counts too many rows";
+        if (cellSpan.count(row) && (!typeAt.count(cell) || !isCell(typeAt[cell]) || W(stream, cell + 4) != row))
+          return "DBCELL at " + std::to_string(at) + " misses the first cell of row " + std::to_string(row);
+      }
+    } else if (type == 0x020B) {
+      for (size_t k = 16; k + 4 <= W(stream, at + 2); k += 4)
+        if (typeAt[D(stream, body + k)] != 0x00D7) return "INDEX at " + std::to_string(at) + " misses a DBCELL";
+    } else if (type == 0x000A) {
+      for (auto& [row, span] : cellSpan)
+        if (rowSpan[row] != std::pair<uint16_t, uint16_t>(span.first, span.second))
+          return "the ROW record of row " + std::to_string(row) + " gives the wrong span";
+    }
+  }
+  return {};
+}
+
+// A worksheet as Excel lays it out, INDEX and DBCELL included: 40 rows; row
+// 1 a MULRK over A:C, the others NUMBER (A), RK (B) and LABEL (C); B holds
+// KeyOf(row), C "t<row>" (0-based rows).
+int KeyOf(int row) { return (37 * row) % 41; }
+std::string HandMadeStream() {
+  auto label = [](const std::string& text) { return Le(text.size(), 2) + std::string(1, '\0') + text; };
+  std::string sheetName = "Hand";
+  std::string xfs;  // 15 style XFs and the cells' XF 15, all General
+  for (int i = 0; i < 16; ++i) xfs += Rec(0x00E0, Le(0, 2) + Le(0, 2) + Le(i < 15 ? 0xFFF5 : 0x0001, 2) + std::string(14, '\0'));
+  std::string globals = xlsfixtures::Bof(0x0005) + xfs +
+                        Rec(0x0085, Le(0, 4) + Le(0, 2) + Le(sheetName.size(), 1) + std::string(1, '\0') + sheetName) +
+                        xlsfixtures::Eof();
+  std::string sheet = xlsfixtures::Bof(0x0010);
+  const size_t indexAt = sheet.size();
+  sheet += Rec(0x020B, std::string(16 + 8, '\0'));
+  const size_t defColWidthAt = sheet.size();
+  sheet += Rec(0x0055, Le(8, 2));
+  sheet += Rec(0x0200, Le(0, 4) + Le(40, 4) + Le(0, 2) + Le(3, 2) + Le(0, 2));
+  std::vector<size_t> dbCells;
+  for (int block = 0; block < 2; ++block) {
+    const int first = block * 32, last = block == 0 ? 31 : 39;
+    const size_t rowsAt = sheet.size();
+    for (int r = first; r <= last; ++r)
+      sheet += Rec(0x0208, Le(r, 2) + Le(0, 2) + Le(3, 2) + Le(0x00FF, 2) + Le(0, 4) + Le(0x000F0100, 4));
+    std::vector<size_t> cellsAt;
+    for (int r = first; r <= last; ++r) {
+      cellsAt.push_back(sheet.size());
+      if (r == 0) {
+        sheet += Rec(0x00BD, Le(0, 2) + Le(0, 2) + Le(15, 2) + Le(1000 << 2 | 2, 4) + Le(15, 2) +
+                                 Le(KeyOf(0) << 2 | 2, 4) + Le(15, 2) + Le(7 << 2 | 2, 4) + Le(2, 2));
+        continue;
+      }
+      sheet += Rec(0x0203, Cell(r, 0, 15) + Double(1000 + r));
+      sheet += Rec(0x027E, Cell(r, 1, 15) + Le(KeyOf(r) << 2 | 2, 4));
+      sheet += Rec(0x0204, Cell(r, 2, 15) + label("t" + std::to_string(r)));
+    }
+    std::string db = Le(sheet.size() - rowsAt, 4);
+    for (size_t k = 0; k < cellsAt.size(); ++k) db += Le(cellsAt[k] - (k == 0 ? rowsAt + 20 : cellsAt[k - 1]), 2);
+    dbCells.push_back(sheet.size());
+    sheet += Rec(0x00D7, db);
+  }
+  sheet += Rec(0x023E, Le(0x06B6, 2) + std::string(16, '\0'));
+  sheet += xlsfixtures::Eof();
+  const size_t base = globals.size();
+  std::string index = Le(0, 4) + Le(0, 4) + Le(40, 4) + Le(base + defColWidthAt, 4);
+  for (size_t at : dbCells) index += Le(base + at, 4);
+  sheet.replace(indexAt + 4, index.size(), index);
+  globals.replace(4 + 16 + xfs.size() + 4, 4, Le(base, 4));
+  return globals + sheet;
+}
+
+TEST(XlsStore, SortWritesConsistentRowBlocksAndSplitsMultipleCellRecords) {
+  NEED_XLS(SortXls());
+  const std::string hand = HandMadeStream();
+  ASSERT_EQ(CellTableFault(hand), "");
+  TempDir dir;
+  std::string path = Copy(WithStream([&](std::string& s) { s = hand; }), dir);
+  Change(path, [](auto& sheets) { EXPECT_TRUE(sheets.at("Hand")->Sort(host::CellArea{1, 2, 40, 3}, 2, false)); });
+  CompoundFile saved(fixtures::ReadFile(path), path);
+  const std::string stream = saved.ReadStream(saved.Find("Workbook"));
+  EXPECT_EQ(CellTableFault(stream), "");
+  auto book = OpenXls(path);
+  auto sheet = book->TakeSheet(0);
+  std::vector<int> rows(40);
+  for (int r = 0; r < 40; ++r) rows[r] = r;
+  std::stable_sort(rows.begin(), rows.end(), [](int a, int b) { return KeyOf(a) < KeyOf(b); });
+  for (int r = 0; r < 40; ++r) {
+    SCOPED_TRACE(r);
+    EXPECT_EQ(sheet->Value(r + 1, 1).number, r == 0 ? 1000 : 1000 + r);  // column A stays
+    EXPECT_EQ(sheet->Value(r + 1, 2).number, KeyOf(rows[r]));
+    EXPECT_EQ(sheet->Value(r + 1, 3).text, rows[r] == 0 ? "" : "t" + std::to_string(rows[r]));
+    if (rows[r] == 0) EXPECT_EQ(sheet->Value(r + 1, 3).number, 7);
+  }
+  if (!xlsfixtures::HavePython("xlrd")) return;
+  auto cells = xlsfixtures::XlrdCells(path, dir);
+  EXPECT_EQ(cells.size(), 120u);
+  for (int r = 0; r < 40; ++r)
+    EXPECT_TRUE(Has(cells, "0 " + std::to_string(r) + " 1 2 " + std::to_string(KeyOf(rows[r])) + ".0")) << r;
 }
 
 }  // namespace
