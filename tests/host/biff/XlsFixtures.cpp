@@ -137,6 +137,21 @@ const std::string& LibreOfficeXls() {
   return bytes;
 }
 
+std::string ArrayXlsx(const fixtures::TempDir& dir) {
+  std::string path = dir.File("array.xlsx");
+  lxw_workbook* book = workbook_new(path.c_str());
+  lxw_worksheet* data = workbook_add_worksheet(book, "Data");
+  const double keys[] = {3, 1, 4, 2};
+  for (int r = 0; r < 4; ++r) {
+    worksheet_write_number(data, r, 0, keys[r], nullptr);
+    std::string formula = "{=A" + std::to_string(r + 1) + "*{10,20}}";
+    worksheet_write_array_formula_num(data, r, 1, r, 2, formula.c_str(), nullptr, keys[r] * 10);
+  }
+  worksheet_write_array_formula_num(data, 0, 4, 1, 4, "{=A1:A2*2}", nullptr, 6);
+  workbook_close(book);
+  return path;
+}
+
 std::vector<double> SortQuantities() { return {5, 3, 8, 1, 7, 2, 6, 4}; }
 
 std::string SortXlsx(const fixtures::TempDir& dir) {

@@ -56,6 +56,10 @@ std::string SortXlsx(const fixtures::TempDir& dir);
 // The quantities of SortXlsx's data rows 2-9, in row order.
 std::vector<double> SortQuantities();
 
+// An .xlsx with array formulas: "Data" A1:A4 3, 1, 4, 2; B<r>:C<r> the
+// one-row array {=A<r>*{10,20}}; E1:E2 the array {=A1:A2*2}.
+std::string ArrayXlsx(const fixtures::TempDir& dir);
+
 // The bytes of the workbook that make(dir) writes, as LibreOffice saves it
 // with filter ("xls", "xls:MS Excel 95"); made once per content and kept in
 // the build folder. Empty without soffice.

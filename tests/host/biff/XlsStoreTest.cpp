@@ -491,4 +491,26 @@ TEST(XlsStore, SortWritesConsistentRowBlocksAndSplitsMultipleCellRecords) {
     EXPECT_TRUE(Has(cells, "0 " + std::to_string(r) + " 1 2 " + std::to_string(KeyOf(rows[r])) + ".0")) << r;
 }
 
+TEST(XlsStore, OneRowArrayFormulasMoveWithTheirRowsAndTallerOnesAreRefused) {
+  const std::string bytes = xlsfixtures::ConvertedCached(xlsfixtures::ArrayXlsx, "xls");
+  NEED_XLS(bytes);
+  TempDir dir;
+  std::string path = Copy(bytes, dir);
+  Change(path, [](auto& sheets) {
+    host::SheetStore* data = sheets.at("Data");
+    EXPECT_THROW(data->Sort(host::CellArea{1, 1, 4, 5}, 1, false), host::SortRefused);
+    EXPECT_TRUE(data->Sort(host::CellArea{1, 1, 4, 3}, 1, false));
+  });
+  auto book = OpenXls(path);
+  auto data = book->TakeSheet(0);
+  for (int r = 1; r <= 4; ++r) {
+    EXPECT_EQ(data->Value(r, 1).number, r);
+    EXPECT_EQ(data->Value(r, 2).number, r * 10);  // the cached result moved with its array
+  }
+  auto formulas = LibreOfficeFormulas(path, dir);
+  if (formulas.empty()) GTEST_SKIP() << "LibreOffice could not read the result back";
+  for (int r = 1; r <= 4; ++r) EXPECT_EQ(formulas["B" + std::to_string(r)], "A" + std::to_string(r) + "*{10,20}");
+  EXPECT_EQ(formulas["E1"], "A1:A2*2");
+}
+
 }  // namespace
