@@ -144,4 +144,136 @@ TEST(FormulaTokens, DamagedExpressionsAreRefused) {
   }
 }
 
+
+std::string Num(double value) { return "\x1F" + std::string(reinterpret_cast<const char*>(&value), 8); }
+std::string Bool(bool value) { return "\x1D" + Le(value, 1); }
+std::string Err(uint8_t code) { return "\x1C" + Le(code, 1); }
+std::string Name(uint8_t cls, uint32_t index) { return std::string(1, static_cast<char>(cls | 0x03)) + Le(index, 4); }
+std::string NameX(uint8_t cls, int sheet, uint32_t index) {
+  return std::string(1, static_cast<char>(cls | 0x19)) + Le(sheet, 2) + Le(index, 4);
+}
+std::string WideStr(const std::u16string& text) {
+  std::string out = "\x17" + Le(text.size(), 1) + "\x01";
+  for (char16_t unit : text) out += Le(unit, 2);
+  return out;
+}
+const std::string kMissArg = "\x16";
+constexpr uint8_t kSub = 0x04, kMul = 0x05, kPower = 0x07, kConcat = 0x08, kLe = 0x0A, kNe = 0x0E, kIsect = 0x0F,
+                  kUnion = 0x10, kRange = 0x11, kUplus = 0x12, kUminus = 0x13, kPercent = 0x14;
+
+constexpr double kHalf = 0.5;
+
+std::string SheetNames(int index) {
+  switch (index) {
+    case 0: return "Sheet2";
+    case 1: return "My Sheet";
+    case 2: return "It's";
+    case 3: return "A1";
+    case 4: return "R2C3";
+    case 5: return "Ünï";
+    default: return "";
+  }
+}
+
+struct TextCase {
+  const char* name;
+  std::string rgce;
+  std::string text;
+};
+
+// The cell the expressions belong to: D6.
+constexpr int kRow = 5, kColumn = 3;
+
+TEST(FormulaTokens, GivesTheFormulaAsText) {
+  const std::vector<TextCase> cases = {
+      {"relative", Ref(kValue, {4, 0}), "A5"},
+      {"absolute", Ref(kValue, {4, 0, false, false}), "$A$5"},
+      {"absolute row", Ref(kValue, {4, 27, false, true}), "AB$5"},
+      {"absolute column", Ref(kValue, {65535, 255, true, false}), "$IV65536"},
+      {"area", Area(kReference, {0, 0}, {1, 1, false, false}), "A1:$B$2"},
+      {"whole columns", Area(kReference, {0, 0, false, true}, {65535, 2, false, false}), "A:$C"},
+      {"whole rows", Area(kReference, {2, 0, true, false}, {3, 255, false, false}), "3:$4"},
+      {"offset reference", RefN(kValue, {-1, -1}), "C5"},
+      {"offset area", AreaN(kReference, {-5, 0, true, true}, {2, 1, false, false}), "D1:$B$3"},
+      {"other sheet", Ref3d(kReference, 0, {2, 1}), "Sheet2!B3"},
+      {"sheet with a space", Area3d(kReference, 1, {2, 1}, {3, 1}), "'My Sheet'!B3:B4"},
+      {"sheet with a quote", Ref3d(kReference, 2, {2, 1, false, false}), "'It''s'!$B$3"},
+      {"sheet named like a cell", Ref3d(kReference, 3, {0, 0}), "'A1'!A1"},
+      {"sheet named like an R1C1 cell", Ref3d(kReference, 4, {0, 0}), "'R2C3'!A1"},
+      {"sheet with letters beyond ASCII", Ref3d(kReference, 5, {0, 0}), "Ünï!A1"},
+      {"unknown sheet", Ref3d(kReference, 9, {0, 0}), "#REF!"},
+      {"deleted references", RefErr(kValue) + RefErr3d(kValue, 0) + Op(kAdd) + AreaErr(kReference) + Op(kAdd),
+       "#REF!+Sheet2!#REF!+#REF!"},
+      {"numbers", Num(1.5) + Num(1e20) + Op(kAdd) + Num(0.000125) + Op(kSub) + Int(65535) + Op(kMul),
+       "1.5+1E+20-0.000125*65535"},
+      {"strings", Str("say \"hi\"") + WideStr(u"Ω€") + Op(kConcat), "\"say \"\"hi\"\"\"&\"Ω€\""},
+      {"booleans and errors", Bool(true) + Bool(false) + Op(kNe) + Err(0x07) + Op(kLe), "TRUE<>FALSE<=#DIV/0!"},
+      {"parentheses and precedence", Int(1) + Int(2) + Op(kAdd) + Op(kParen) + Int(3) + Op(kPower), "(1+2)^3"},
+      {"unary operators", Ref(kValue, {0, 0}) + Op(kUminus) + Op(kPercent) + Int(2) + Op(kUplus) + Op(kSub),
+       "-A1%-+2"},
+      {"reference operators",
+       Ref(kReference, {0, 0}) + Ref(kReference, {1, 1}) + Op(kRange) + Area(kReference, {0, 0}, {2, 2}) + Op(kIsect) +
+           Ref(kReference, {4, 4}) + Op(kUnion) + Op(kParen) + FuncVar(kValue, 1, 4),
+       "SUM((A1:B2 A1:C3,E5))"},
+      {"fixed-argument function", Ref(kValue, {0, 0}) + Int(1) + Func(kValue, 27), "ROUND(A1,1)"},
+      {"function without arguments", Attr(0x01, 0) + Func(kValue, 221), "TODAY()"},
+      {"IF with its jumps and a missing argument",
+       Ref(kValue, {0, 0}) + Attr(0x02, 7) + kMissArg + Attr(0x08, 7) + Int(1) + Attr(0x08, 3) + FuncVar(kValue, 3, 1),
+       "IF(A1,,1)"},
+      {"CHOOSE with its jump table",
+       Int(2) + Attr(0x04, 1) + Le(4, 2) + Le(8, 2) + Str("a") + Attr(0x08, 9) + Str("b") + Attr(0x08, 3) +
+           FuncVar(kValue, 3, 100),
+       "CHOOSE(2,\"a\",\"b\")"},
+      {"one-argument SUM as an attribute", Area(kReference, {0, 0}, {5, 0}) + Attr(0x10, 0), "SUM(A1:A6)"},
+      {"spaces are not kept", Attr(0x40, 0x0200) + Int(1) + Attr(0x40, 0x0100) + Int(2) + Op(kAdd), "1+2"},
+      {"usual functions by name",
+       Str("x") + Func(kValue, 32) + Int(1) + FuncVar(kValue, 1, 115) + Ref(kValue, {0, 0}) + Int(2) +
+           Int(1) + Func(kValue, 31) + FuncVar(kValue, 3, 336),
+       "CONCATENATE(LEN(\"x\"),LEFT(1),MID(A1,2,1))"},
+      {"lookups", Int(2) + Area(kReference, {0, 0}, {5, 1}) + Int(2) + Bool(false) + FuncVar(kValue, 4, 102) +
+                      Area(kReference, {0, 0}, {5, 0}) + Str(">2") + FuncVar(kValue, 2, 345) + Op(kAdd),
+       "VLOOKUP(2,A1:B6,2,FALSE)+SUMIF(A1:A6,\">2\")"},
+      {"unknown function with a count of arguments", Int(1) + Int(2) + FuncVar(kValue, 2, 400), "FUNC400(1,2)"},
+      {"defined name", Name(kReference, 3) + FuncVar(kValue, 1, 4), "SUM(NAME3)"},
+      {"add-in function by a defined name", Name(kReference, 1) + Int(1) + Int(0) + Op(0x06) + Int(1) + Op(kUminus) +
+                                                  FuncVar(kValue, 3, 255),
+       "NAME1(1/0,-1)"},
+      {"external name", NameX(kReference, 0, 2) + FuncVar(kValue, 1, 255), "EXTNAME2()"},
+  };
+  for (const TextCase& c : cases) EXPECT_EQ(FormulaText(c.rgce, kRow, kColumn, SheetNames), c.text) << c.name;
+}
+
+TEST(FormulaTokens, TextTakesNamesAndArrayValuesFromTheWorkbook) {
+  FormulaContext context;
+  context.definedName = [](uint32_t index) { return index == 1 ? std::string("_xlfn.IFERROR") : std::string("Total"); };
+  context.externName = [](int sheet, uint32_t index) { return sheet == 0 && index == 2 ? "MYADDIN" : ""; };
+  const std::string array = "\x60" + std::string(7, '\0');
+  const std::string values = Le(1, 1) + Le(1, 2) + "\x01" + std::string(reinterpret_cast<const char*>(&kHalf), 8) +
+                             "\x02" + Le(2, 2) + std::string(1, '\0') + "ab" + "\x04\x01" + std::string(7, '\0') + "\x10\x2A" +
+                             std::string(7, '\0');
+  context.extra = values;
+  EXPECT_EQ(FormulaText(array + FuncVar(kValue, 1, 4), 0, 0, context), "SUM({0.5,\"ab\";TRUE,#N/A})");
+  EXPECT_EQ(FormulaText(Name(kReference, 1) + Int(1) + Int(0) + Op(0x06) + FuncVar(kValue, 2, 255) + Name(kValue, 7) +
+                            Op(kAdd),
+                        0, 0, context),
+            "IFERROR(1/0)+Total");
+  EXPECT_EQ(FormulaText(NameX(kReference, 0, 2) + Int(1) + FuncVar(kValue, 2, 255), 0, 0, context), "MYADDIN(1)");
+}
+
+TEST(FormulaTokens, TextIsRefusedWhereItCannotBeGiven) {
+  const std::vector<std::pair<const char*, std::string>> cases = {
+      {"empty expression", ""},
+      {"cell of a shared formula", Exp(0, 2)},
+      {"array constant without its values", "\x60" + std::string(7, '\0')},
+      {"fixed-argument function this program does not know", Int(1) + Func(kValue, 400)},
+      {"operator without operands", Int(1) + Op(kAdd)},
+      {"function with fewer operands than arguments", Int(1) + FuncVar(kValue, 2, 4)},
+      {"operands left over", Int(1) + Int(2)},
+      {"unknown error value", Err(0x03)},
+      {"natural-language label", "\x18\x01" + std::string(4, '\0')},
+      {"longer than a record", std::string(4200, '\x15').insert(0, Int(1)) + Int(1) + std::string(4200, '\x15')},
+  };
+  for (const auto& [name, rgce] : cases) EXPECT_THROW(FormulaText(rgce, 0, 0), host::HostError) << name;
+}
+
 }  // namespace
