@@ -3,11 +3,21 @@
 
 #include <gtest/gtest.h>
 
+#include <xlsxwriter.h>
+
+#include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "XlsFixtures.h"
 #include "host/HostError.h"
+#include "host/biff/BiffRecords.h"
+#include "host/biff/CompoundFile.h"
 #include "host/biff/FormulaTokens.h"
+#include "host/biff/LittleEndian.h"
+#include "host/biff/SheetRecords.h"
+#include "host/biff/WorkbookGlobals.h"
 
 using namespace host::biff;
 
@@ -274,6 +284,128 @@ TEST(FormulaTokens, TextIsRefusedWhereItCannotBeGiven) {
       {"longer than a record", std::string(4200, '\x15').insert(0, Int(1)) + Int(1) + std::string(4200, '\x15')},
   };
   for (const auto& [name, rgce] : cases) EXPECT_THROW(FormulaText(rgce, 0, 0), host::HostError) << name;
+}
+
+
+// The formulas of sheet "Data", by 0-based (row, column), as the test writes them.
+const std::map<std::pair<int, int>, std::string> kWrittenFormulas = {
+    // Filled columns, which LibreOffice keeps as shared formulas.
+    {{0, 2}, "A1*2+B1"}, {{1, 2}, "A2*2+B2"}, {{2, 2}, "A3*2+B3"}, {{3, 2}, "A4*2+B4"}, {{4, 2}, "A5*2+B5"},
+    {{5, 2}, "A6*2+B6"},
+    {{1, 4}, "E1+$A$1*A2"}, {{2, 4}, "E2+$A$1*A3"}, {{3, 4}, "E3+$A$1*A4"}, {{4, 4}, "E4+$A$1*A5"},
+    {{5, 4}, "E5+$A$1*A6"},
+    {{0, 3}, "SUM(A1:A6)"},
+    {{1, 3}, "$A$1+A$2+$A3"},
+    {{2, 3}, "'Other Sheet'!A1+SUM('Other Sheet'!A1:B2)"},
+    {{3, 3}, "IF(A1>1,\"big\",\"small\")"},
+    {{4, 3}, "IFERROR(1/0,-1)"},
+    {{5, 3}, "VLOOKUP(2,A1:B6,2,FALSE)"},
+    {{6, 3}, "CONCATENATE(\"a\",\"b\")&LEN(\"xyz\")"},
+    {{7, 3}, "ROUND(-A1%^2,1)"},
+    {{8, 3}, "SUM(A:A)"},
+    {{9, 3}, "TODAY()"},
+    {{10, 3}, "SUMIF(A1:A6,\">2\",B1:B6)+COUNTIF(A1:A6,2)"},
+    {{11, 3}, "SUM({1,2;3,4.5})"},
+    {{12, 3}, "INDEX(A1:B6,MATCH(3,A1:A6,0),2)"},
+    {{13, 3}, "AND(TRUE,NOT(FALSE))"},
+    {{14, 3}, "#N/A"},
+    {{15, 3}, "YEAR(DATE(2024,2,29))+MONTH(NOW())+DAY(1)+ABS(INT(-1.5))+MIN(1,2)+MAX(3)+AVERAGE(1,2)+COUNT(A1:A6)"},
+    {{16, 3}, "LEFT(\"abc\",2)&RIGHT(\"abc\")&MID(\"abc\",2,1)&OR(FALSE)"},
+};
+
+// A workbook with the formulas above, as LibreOffice writes it as .xls; empty without soffice.
+std::string FormulasXls(const fixtures::TempDir& dir) {
+  std::string path = dir.File("formulas.xlsx");
+  lxw_workbook* book = workbook_new(path.c_str());
+  lxw_worksheet* data = workbook_add_worksheet(book, "Data");
+  lxw_worksheet* other = workbook_add_worksheet(book, "Other Sheet");
+  for (int row = 0; row < 6; ++row) {
+    worksheet_write_number(data, row, 0, row + 1, nullptr);
+    worksheet_write_number(data, row, 1, 10 * (row + 1), nullptr);
+  }
+  worksheet_write_number(data, 0, 4, 100, nullptr);
+  for (const auto& [at, text] : kWrittenFormulas)
+    worksheet_write_formula(data, at.first, at.second, ("=" + text).c_str(), nullptr);
+  worksheet_write_number(other, 0, 0, 5, nullptr);
+  workbook_close(book);
+  std::string xls = xlsfixtures::SofficeConvert(path, "xls", dir);
+  return xls.empty() ? std::string() : fixtures::ReadFile(xls);
+}
+
+// What the workbook lends to formula texts: sheet names through EXTERNSHEET,
+// defined names (NAME), and the shared formulas of sheet "Data" (SHRFMLA).
+struct WorkbookParts {
+  std::vector<std::string> sheetOfXti;
+  std::vector<std::string> names;
+  struct Shared {
+    int firstRow, lastRow, firstColumn, lastColumn;
+    std::string rgce;
+  };
+  std::vector<Shared> shared;
+};
+
+WorkbookParts ReadParts(std::string_view stream, const WorkbookGlobals& globals) {
+  WorkbookParts parts;
+  RecordReader globalsReader(stream, 0, "Workbook", "formulas.xls");
+  Record record;
+  while (globalsReader.Next(record) && record.offset < globals.end) {
+    if (record.type == 0x0017)
+      for (size_t at = 2; at + 6 <= record.body.size(); at += 6)
+        parts.sheetOfXti.push_back(globals.sheets.at(U16(record.body, at + 2)).name);
+    if (record.type == 0x0018)  // NAME: its name after 15 bytes, one byte a character here
+      parts.names.emplace_back(record.body.substr(15, U8(record.body, 3)));
+  }
+  RecordReader sheetReader(stream, globals.sheets.at(0).position, "Workbook", "formulas.xls");
+  while (sheetReader.Next(record) && record.type != rt::kEof)
+    if (record.type == 0x04BC)
+      parts.shared.push_back({U16(record.body, 0), U16(record.body, 2), U8(record.body, 4), U8(record.body, 5),
+                              std::string(record.body.substr(10, U16(record.body, 8)))});
+  return parts;
+}
+
+TEST(FormulaTokens, ReadsTheFormulasLibreOfficeWrote) {
+  fixtures::TempDir dir;
+  std::string xls = FormulasXls(dir);
+  if (xls.empty()) GTEST_SKIP() << "LibreOffice (soffice) is not installed; no .xls fixture";
+  std::filesystem::create_directories(TABULORY_BIFF_FUZZ_SEEDS);  // a seed for the fuzz target
+  fixtures::WriteFile(std::string(TABULORY_BIFF_FUZZ_SEEDS) + "/formulas.xls", xls);
+  CompoundFile file(xls, "formulas.xls");
+  std::string stream = file.ReadStream(file.Find("Workbook"));
+  WorkbookGlobals globals = ReadGlobals(stream, "Workbook", "formulas.xls");
+  SheetRecords sheet = ReadSheet(stream, globals.sheets.at(0).position, globals.sharedStrings, "Workbook", "formulas.xls");
+  WorkbookParts parts = ReadParts(stream, globals);
+  ASSERT_FALSE(parts.shared.empty()) << "LibreOffice wrote no shared formula for the filled columns";
+
+  FormulaContext context;
+  context.sheetName = [&](int xti) { return xti < static_cast<int>(parts.sheetOfXti.size()) ? parts.sheetOfXti[xti] : ""; };
+  context.definedName = [&](uint32_t index) { return index <= parts.names.size() ? parts.names[index - 1] : ""; };
+  std::map<std::pair<int, int>, std::string> texts, moved;
+  int sharedCells = 0;
+  for (const CellRecord& cell : sheet.cells) {
+    if (cell.kind != CellKind::Formula) continue;
+    std::string rgce(SheetRecords::Formula(cell, stream));
+    if (U8(rgce, 0) == 0x01) {  // ptgExp: the cell takes its expression from a shared formula
+      for (const WorkbookParts::Shared& shared : parts.shared)
+        if (cell.row >= shared.firstRow && cell.row <= shared.lastRow && cell.column >= shared.firstColumn &&
+            cell.column <= shared.lastColumn) {
+          rgce = ExpandSharedFormula(shared.rgce, cell.row, cell.column);
+          ++sharedCells;
+        }
+    }
+    size_t recordEnd = cell.recordOffset + 4 + U16(stream, cell.recordOffset + 2);
+    size_t expressionEnd = cell.formulaOffset + cell.formulaLength;
+    context.extra = std::string_view(stream).substr(expressionEnd, recordEnd - expressionEnd);
+    texts[{cell.row, cell.column}] = FormulaText(rgce, cell.row, cell.column, context);
+    moved[{cell.row, cell.column}] = FormulaText(ShiftFormulaRows(rgce, 3), cell.row + 3, cell.column, context);
+  }
+  EXPECT_GE(sharedCells, 6);
+  EXPECT_EQ(texts, kWrittenFormulas);
+  // Moved three rows down as a copy would move them.
+  EXPECT_EQ(moved.at({0, 2}), "A4*2+B4");
+  EXPECT_EQ(moved.at({2, 4}), "E5+$A$1*A6");
+  EXPECT_EQ(moved.at({1, 3}), "$A$1+A$2+$A6");
+  EXPECT_EQ(moved.at({2, 3}), "'Other Sheet'!A4+SUM('Other Sheet'!A4:B5)");
+  EXPECT_EQ(moved.at({8, 3}), "SUM(A:A)");
 }
 
 }  // namespace
