@@ -15,7 +15,7 @@ namespace {
 // Token numbers: the base tokens, then the classified ones by their low five
 // bits (the two bits above them give the class: reference, value, array).
 namespace ptg {
-constexpr uint8_t kExp = 0x01, kTbl = 0x02, kAdd = 0x03, kParen = 0x15, kMissArg = 0x16, kStr = 0x17, kElf = 0x18,
+constexpr uint8_t kExp = 0x01, kTbl = 0x02, kAdd = 0x03, kUplus = 0x12, kUminus = 0x13, kPercent = 0x14, kParen = 0x15, kMissArg = 0x16, kStr = 0x17, kElf = 0x18,
                   kAttr = 0x19, kErr = 0x1C, kBool = 0x1D, kInt = 0x1E, kNum = 0x1F;
 constexpr uint8_t kArray = 0x00, kFunc = 0x01, kFuncVar = 0x02, kName = 0x03, kRef = 0x04, kArea = 0x05,
                   kMemArea = 0x06, kMemErr = 0x07, kMemNoMem = 0x08, kMemFunc = 0x09, kRefErr = 0x0A, kAreaErr = 0x0B,
@@ -272,9 +272,6 @@ std::string ExpandSharedFormula(std::string_view sharedRgce, int row, int column
   return out;
 }
 
-}  // namespace host::biff
-
-namespace host::biff {
 namespace {
 
 const Function* FindFunction(uint16_t number) {
@@ -499,9 +496,9 @@ class FormulaPrinter {
       case ptg::kTbl:
         throw HostError("The formula of this cell is kept with the shared, array or table formula at " +
                         CellText(U16(rgce_, at_ + 1), U16(rgce_, at_ + 3), kRowRelative | kColumnRelative) + ", which must be read with it.");
-      case 0x12: return Push("+" + Pop());
-      case 0x13: return Push("-" + Pop());
-      case 0x14: return Push(Pop() + "%");
+      case ptg::kUplus: return Push("+" + Pop());
+      case ptg::kUminus: return Push("-" + Pop());
+      case ptg::kPercent: return Push(Pop() + "%");
       case ptg::kParen: return Push("(" + Pop() + ")");
       case ptg::kMissArg: return Push("");
       case ptg::kStr: {
