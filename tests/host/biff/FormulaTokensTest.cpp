@@ -25,7 +25,7 @@ namespace {
 
 std::string Le(uint64_t value, int width) {
   std::string out;
-  for (int i = 0; i < width; ++i) out.push_back(static_cast<char>(value >> (8 * i)));
+  Append(out, value, width);
   return out;
 }
 
