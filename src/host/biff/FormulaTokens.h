@@ -25,4 +25,27 @@ std::string ShiftFormulaRows(std::string_view rgce, int rowDelta);
 // beyond the sheet's edge wraps around it, as the format defines. Throws HostError like above.
 std::string ExpandSharedFormula(std::string_view sharedRgce, int row, int column);
 
+// The formula as text without "=" for the cell at (row, column), for tests and Cell::Formula:
+// references (A1, $A$1, ranges, 3-D as Sheet2!A1 when sheetName(externSheetIndex) gives a name,
+// else "#REF!"), numbers, strings, booleans, errors, missing arguments, the unary and binary
+// operators and parentheses, built-in functions by name (unknown ones of ptgFuncVar as
+// FUNC<n>(...)), add-in functions by the name their ptgNameX or ptgName gives, ptgName as
+// NAME<n>. Throws HostError like above, and for what has no text without the workbook: a cell
+// that refers to its shared, array or table formula (ptgExp, ptgTbl), an array constant (its
+// values stand after the expression: see the overload below), natural-language labels.
+std::string FormulaText(std::string_view rgce, int row, int column,
+                        const std::function<std::string(int)>& sheetName = {});
+
+// What the workbook lends to a formula's text. Every callback may be empty or return "" when it
+// does not know the answer: the text then says #REF! (sheets), NAME<n> or EXTNAME<n> (names).
+struct FormulaContext {
+  std::function<std::string(int)> sheetName;            // XTI index (EXTERNSHEET) → sheet name
+  std::function<std::string(uint32_t)> definedName;     // 1-based NAME record index → the name
+  std::function<std::string(int, uint32_t)> externName; // XTI index, 1-based EXTERNNAME index → the name
+  std::string_view extra;                               // the formula's RgbExtra: array constants' values
+};
+
+// FormulaText with defined names, add-in names and array constants resolved through context.
+std::string FormulaText(std::string_view rgce, int row, int column, const FormulaContext& context);
+
 }  // namespace host::biff
