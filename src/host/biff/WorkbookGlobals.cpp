@@ -1,12 +1,14 @@
 #include "host/biff/WorkbookGlobals.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "host/HostError.h"
 #include "host/biff/BiffRecords.h"
 #include "host/biff/ContinuedData.h"
 #include "host/biff/FileFormat.h"
 #include "host/biff/LittleEndian.h"
+#include "host/biff/Utf16.h"
 
 namespace host::biff {
 
@@ -21,6 +23,22 @@ std::vector<std::string> ReadSst(const Record& record, const RecordReader& reade
   strings.reserve(std::min<uint64_t>(unique, data.Remaining() / 3));
   for (uint32_t i = 0; i < unique; ++i) strings.push_back(data.RichExtendedString());
   return strings;
+}
+
+// The name a NAME record defines: its text, or a built-in name's own.
+std::string NameOf(std::string_view body) {
+  static const char* const builtIn[] = {"Consolidate_Area", "Auto_Open", "Auto_Close", "Extract", "Database",
+                                        "Criteria", "Print_Area", "Print_Titles", "Recorder", "Data_Form",
+                                        "Auto_Activate", "Auto_Deactivate", "Sheet_Title", "_FilterDatabase"};
+  if (body.size() < 15) return {};
+  const size_t count = U8(body, 3);
+  const bool wide = U8(body, 14) & 0x01;
+  std::string_view chars = body.substr(15, std::min(body.size() - 15, count * (wide ? 2 : 1)));
+  if ((U16(body, 0) & 0x0020) && !chars.empty() && U8(chars, 0) < std::size(builtIn)) return builtIn[U8(chars, 0)];
+  if (wide) return Utf16ToUtf8(chars);
+  std::string name;
+  for (char c : chars) AppendUtf8(name, static_cast<uint8_t>(c));
+  return name;
 }
 
 }  // namespace
@@ -101,7 +119,7 @@ WorkbookGlobals ReadGlobals(std::string_view stream, const std::string& streamNa
         need(12);
         globals.activeSheet = U16(body, 10);
         break;
-      case rt::kName: ++globals.definedNames; break;
+      case rt::kName: globals.definedNames.push_back(NameOf(body)); break;
       case rt::kSupBook:
         need(4);
         globals.supBookIsSelf.push_back(U16(body, 2) == 0x0401);

@@ -34,7 +34,7 @@ struct WorkbookGlobals {
   std::vector<uint16_t> xfFormats;            // the number format id of each XF, in XF order
   bool date1904 = false;
   uint16_t activeSheet = 0;  // WINDOW1's selected tab, an index into sheets
-  size_t definedNames = 0;   // NAME records
+  std::vector<std::string> definedNames;  // NAME records' names (built-in ones as "Print_Area" etc.)
   std::vector<ExternSheet> externSheets;   // EXTERNSHEET's XTIs
   std::vector<bool> supBookIsSelf;         // per SUPBOOK: true for the one naming this workbook's sheets
   size_t recalcIdOffset = std::string_view::npos;  // of the RECALCID record, when there is one

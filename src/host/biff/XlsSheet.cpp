@@ -136,6 +136,14 @@ std::string_view XlsSheet::FormatCode(int row, int column) const {
   return code.empty() ? std::string_view("General") : code;
 }
 
+std::string XlsSheet::Extra(const CellRecord& cell) const {
+  auto changed = formulas_.find(cell.recordOffset);
+  if (changed != formulas_.end()) return changed->second.parsed.substr(2 + U16(changed->second.parsed, 0));
+  size_t length = U16(book_->stream, cell.recordOffset + 2);
+  size_t extraAt = cell.formulaOffset + cell.formulaLength;
+  return book_->stream.substr(extraAt, cell.recordOffset + 4 + length - extraAt);
+}
+
 const FormulaArea* XlsSheet::AreaOfAnchor(uint16_t type, uint16_t row, uint16_t column) const {
   for (const FormulaArea& a : records_.formulaAreas)
     if (a.type == type && a.anchorRow == row && a.anchorColumn == column) return &a;
@@ -154,9 +162,29 @@ std::string XlsSheet::CurrentRgce(const CellRecord& cell) const {
 }
 
 std::string XlsSheet::Formula(int row, int column) const {
-  (void)row;
-  (void)column;
-  return {};  // PENDING: FormulaText from the formulas branch
+  const CellRecord* cell = Find(row - 1, column - 1);
+  if (!cell || cell->kind != CellKind::Formula) return {};
+  const WorkbookGlobals& globals = book_->globals;
+  FormulaContext context;
+  context.sheetName = [&globals](int xti) { return globals.SheetOfXti(xti); };
+  context.definedName = [&globals](uint32_t index) {
+    return index >= 1 && index <= globals.definedNames.size() ? globals.definedNames[index - 1] : std::string();
+  };
+  std::string rgce = CurrentRgce(*cell);
+  if (rgce.size() == 5 && (U8(rgce, 0) == kPtgExp || U8(rgce, 0) == kPtgTbl)) {
+    // A cell of an array formula shows the array's formula; a data table's cells have none.
+    const FormulaArea* array = AreaOfAnchor(rt::kArray, U16(rgce, 1), U16(rgce, 3));
+    if (!array) return {};
+    auto moved = arrayRgce_.find(array->offset);
+    std::string arrayRgce = moved != arrayRgce_.end()
+                                ? moved->second
+                                : std::string(book_->stream.substr(array->formulaOffset, array->formulaLength));
+    context.extra = std::string_view(book_->stream).substr(array->extraOffset, array->extraLength);
+    return FormulaText(arrayRgce, array->anchorRow, array->anchorColumn, context);
+  }
+  const std::string extra = Extra(*cell);
+  context.extra = extra;
+  return FormulaText(rgce, cell->row, cell->column, context);
 }
 
 bool XlsSheet::RowHidden(int row) const {

@@ -56,6 +56,8 @@ class XlsSheet : public SheetStore {
   const CellRecord* Find(int row0, int column0) const;
   // The rgce the formula cell holds now (after moves), shared formulas expanded.
   std::string CurrentRgce(const CellRecord& cell) const;
+  // The rgcb after the formula cell's rgce (array constants' values), as it stands now.
+  std::string Extra(const CellRecord& cell) const;
   const FormulaArea* AreaOfAnchor(uint16_t type, uint16_t row, uint16_t column) const;
   // Writes the rows and their cells in blocks; returns the DBCELL positions.
   std::vector<uint32_t> WriteCellTable(std::string& out, const std::vector<RowRecord>& rows) const;

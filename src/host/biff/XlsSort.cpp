@@ -93,13 +93,6 @@ bool XlsSheet::Sort(const CellArea& range, int keyColumn, bool descending) {
   std::unordered_map<uint32_t, NewFormula> formulas;
   std::unordered_set<size_t> dropped;
   std::unordered_map<size_t, std::string> arrayRgce;
-  auto rgcbOf = [&](const CellRecord& c) -> std::string {
-    auto changed = formulas_.find(c.recordOffset);
-    if (changed != formulas_.end()) return changed->second.parsed.substr(2 + U16(changed->second.parsed, 0));
-    size_t length = U16(book_->stream, c.recordOffset + 2);
-    size_t rgcbAt = c.formulaOffset + c.formulaLength;
-    return book_->stream.substr(rgcbAt, c.recordOffset + 4 + length - rgcbAt);
-  };
   // Shared formulas with a moving member: every member gets its own expression.
   auto sharedAnchor = [&](const CellRecord& c) -> const FormulaArea* {
     if (formulas_.count(c.recordOffset)) return nullptr;
@@ -126,7 +119,7 @@ bool XlsSheet::Sort(const CellArea& range, int keyColumn, bool descending) {
     bool unshared = expanded != formulas.end() || (earlier != formulas_.end() && earlier->second.unshared);
     std::string rgce = expanded != formulas.end() ? expanded->second.parsed.substr(2, U16(expanded->second.parsed, 0))
                                                   : CurrentRgce(c);
-    std::string rgcb = expanded != formulas.end() ? expanded->second.parsed.substr(2 + rgce.size()) : rgcbOf(c);
+    std::string rgcb = expanded != formulas.end() ? expanded->second.parsed.substr(2 + rgce.size()) : Extra(c);
     if (rgce.size() == 5 && (U8(rgce, 0) == kPtgExp || U8(rgce, 0) == kPtgTbl)) {
       // A cell of a one-row array or data table: it names the area's first
       // cell, which moves with it (the sort plan refuses any other case).

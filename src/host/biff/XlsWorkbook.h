@@ -24,7 +24,7 @@ class XlsWorkbook : public WorkbookStore {
   std::unique_ptr<SheetStore> TakeSheet(size_t index) override;
   size_t ActiveTab() const override;
   bool Date1904() const override { return book_->globals.date1904; }
-  bool HasDefinedNames() const override { return book_->globals.definedNames > 0; }
+  bool HasDefinedNames() const override { return !book_->globals.definedNames.empty(); }
   // Sets RECALCID's engine build to 0, older than any, so that the next
   // program to open the workbook recalculates every formula.
   void RequestFullRecalculation() override { recalculate_ = true; }

@@ -107,17 +107,20 @@ TEST(XlsStore, ReadsSheetsValuesFormatsAndRows) {
     int row, column;
     host::CellKind kind;
     double number;
-    std::string text, format;
+    std::string text, format, formula;
   };
   const Case cases[] = {
-      {1, 1, host::CellKind::Text, 0, "Name", "General"},
-      {2, 1, host::CellKind::Text, 0, "elder", "General"},
-      {2, 2, host::CellKind::Number, 5, "", "General"},
-      {3, 3, host::CellKind::Number, 45001, "", "yyyy\\-mm\\-dd"},
-      {4, 4, host::CellKind::Number, 16, "", "General"},  // =B4*2, cached
-      {2, 7, host::CellKind::Boolean, 0, "", "General"},
-      {3, 7, host::CellKind::Boolean, 1, "", "General"},
-      {20, 20, host::CellKind::Blank, 0, "", "General"},
+      {1, 1, host::CellKind::Text, 0, "Name", "General", ""},
+      {2, 1, host::CellKind::Text, 0, "elder", "General", ""},
+      {2, 2, host::CellKind::Number, 5, "", "General", ""},
+      {3, 3, host::CellKind::Number, 45001, "", "yyyy\\-mm\\-dd", ""},
+      {4, 4, host::CellKind::Number, 16, "", "General", "B4*2"},  // a shared formula's cell, cached
+      {3, 5, host::CellKind::Number, 8, "", "General", "$B$2+B3"},
+      {2, 6, host::CellKind::Number, 105, "", "General", "Other!$A$1+B2"},
+      // LibreOffice writes booleans as formulas of one ptgBool.
+      {2, 7, host::CellKind::Boolean, 0, "", "General", "FALSE"},
+      {3, 7, host::CellKind::Boolean, 1, "", "General", "TRUE"},
+      {20, 20, host::CellKind::Blank, 0, "", "General", ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.row) + "," + std::to_string(c.column));
@@ -127,6 +130,7 @@ TEST(XlsStore, ReadsSheetsValuesFormatsAndRows) {
     EXPECT_EQ(v.text, c.text);
     EXPECT_FALSE(v.uncalculated);
     EXPECT_EQ(data->FormatCode(c.row, c.column), c.format);
+    EXPECT_EQ(data->Formula(c.row, c.column), c.formula);
   }
   EXPECT_TRUE(data->RowHidden(6));
   EXPECT_FALSE(data->RowHidden(5));
@@ -258,7 +262,14 @@ TEST(XlsStore, SortMovesRecordsWholeAndHiddenRowsStay) {
   EXPECT_TRUE(Has(lines, "link 8 0 8 https://example.org/honeydew"));
   ExpectSameEntries(OtherStreams(path, dir), streamsBefore);
 
-  // Formulas shifted as a copy shifts them, as LibreOffice reads them.
+  // Formulas shifted as a copy shifts them, as this host and LibreOffice read them.
+  auto book = OpenXls(path);
+  auto data = book->TakeSheet(0);
+  for (int row = 2; row <= 9; ++row) {
+    std::string r = std::to_string(row);
+    EXPECT_EQ(data->Formula(row, 4), "B" + r + "*2");
+    EXPECT_EQ(data->Formula(row, 6), "Other!$A$1+B" + r);
+  }
   auto formulas = LibreOfficeFormulas(path, dir);
   if (formulas.empty()) GTEST_SKIP() << "LibreOffice could not read the result back";
   for (int row = 2; row <= 9; ++row) {
@@ -511,6 +522,7 @@ TEST(XlsStore, OneRowArrayFormulasMoveWithTheirRowsAndTallerOnesAreRefused) {
   if (formulas.empty()) GTEST_SKIP() << "LibreOffice could not read the result back";
   for (int r = 1; r <= 4; ++r) EXPECT_EQ(formulas["B" + std::to_string(r)], "A" + std::to_string(r) + "*{10,20}");
   EXPECT_EQ(formulas["E1"], "A1:A2*2");
+  EXPECT_EQ(data->Formula(3, 3), "A3*{10,20}");  // an array's cell shows the array's formula
 }
 
 }  // namespace
