@@ -106,6 +106,10 @@ SheetRecords SheetReader::Read() {
 
 void SheetReader::ReadCell() {
   const std::string_view body = record_.body;
+  // A formula's SHRFMLA, ARRAY, TABLE and STRING records follow it directly.
+  if (record_.type != rt::kShrFmla && record_.type != rt::kArray && record_.type != rt::kTable &&
+      record_.type != rt::kString)
+    lastFormula_ = pendingString_ = -1;
   switch (record_.type) {
     case rt::kNumber: {
       Need(14);

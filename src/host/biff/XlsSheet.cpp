@@ -45,6 +45,7 @@ XlsSheet::XlsSheet(std::shared_ptr<const XlsBook> book, size_t index) : book_(st
   std::stable_sort(records_.cells.begin(), records_.cells.end(), Before);
   std::stable_sort(records_.rows.begin(), records_.rows.end(),
                    [](const RowRecord& a, const RowRecord& b) { return a.row < b.row; });
+  IndexFormulaAreas();
   holdsFormulas_ = std::any_of(records_.cells.begin(), records_.cells.end(),
                                [](const CellRecord& c) { return c.kind == CellKind::Formula; });
 }
@@ -144,10 +145,23 @@ std::string XlsSheet::Extra(const CellRecord& cell) const {
   return book_->stream.substr(extraAt, cell.recordOffset + 4 + length - extraAt);
 }
 
+namespace {
+uint64_t AnchorKey(uint16_t type, uint16_t row, uint16_t column) {
+  return uint64_t{type} << 32 | uint32_t{row} << 16 | column;
+}
+}  // namespace
+
+void XlsSheet::IndexFormulaAreas() {
+  areaByAnchor_.clear();
+  for (size_t i = 0; i < records_.formulaAreas.size(); ++i) {
+    const FormulaArea& a = records_.formulaAreas[i];
+    areaByAnchor_.try_emplace(AnchorKey(a.type, a.anchorRow, a.anchorColumn), i);
+  }
+}
+
 const FormulaArea* XlsSheet::AreaOfAnchor(uint16_t type, uint16_t row, uint16_t column) const {
-  for (const FormulaArea& a : records_.formulaAreas)
-    if (a.type == type && a.anchorRow == row && a.anchorColumn == column) return &a;
-  return nullptr;
+  auto found = areaByAnchor_.find(AnchorKey(type, row, column));
+  return found != areaByAnchor_.end() ? &records_.formulaAreas[found->second] : nullptr;
 }
 
 std::string XlsSheet::CurrentRgce(const CellRecord& cell) const {

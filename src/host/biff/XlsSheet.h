@@ -59,6 +59,7 @@ class XlsSheet : public SheetStore {
   // The rgcb after the formula cell's rgce (array constants' values), as it stands now.
   std::string Extra(const CellRecord& cell) const;
   const FormulaArea* AreaOfAnchor(uint16_t type, uint16_t row, uint16_t column) const;
+  void IndexFormulaAreas();
   // Writes the rows and their cells in blocks; returns the DBCELL positions.
   std::vector<uint32_t> WriteCellTable(std::string& out, const std::vector<RowRecord>& rows) const;
   void WriteCell(std::string& out, const std::vector<CellRecord>& cells, size_t& i) const;
@@ -75,6 +76,7 @@ class XlsSheet : public SheetStore {
   size_t index_;
   size_t begin_, end_;  // the substream in the stream as read
   SheetRecords records_;  // cells sorted by row then column; rows sorted by row
+  std::unordered_map<uint64_t, size_t> areaByAnchor_;   // type, anchor row and column -> formulaAreas index
   std::unordered_map<uint32_t, NewFormula> formulas_;    // by the FORMULA record's offset
   std::unordered_set<size_t> droppedShared_;             // SHRFMLA records no cell refers to any more
   std::unordered_map<size_t, std::string> arrayRgce_;    // moved ARRAY record offset -> its rgce now

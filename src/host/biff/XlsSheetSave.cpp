@@ -80,7 +80,7 @@ void XlsSheet::WriteCell(std::string& out, const std::vector<CellRecord>& cells,
     const bool numbers = cell.recordType == rt::kMulRk;
     const size_t width = numbers ? 6 : 2;
     const uint16_t recordFirst = U16(original, 4 + 2);
-    const size_t recordCount = (original.size() - 4 - 6) / width;
+    const size_t recordCount = (U16(original, 2) - 6u) / width;
     size_t end = i + 1;
     while (end < cells.size() && cells[end].recordOffset == cell.recordOffset && cells[end].row == cell.row &&
            cells[end].column == cells[end - 1].column + 1)

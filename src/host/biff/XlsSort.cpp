@@ -126,13 +126,12 @@ bool XlsSheet::Sort(const CellArea& range, int keyColumn, bool descending) {
       uint16_t anchorRow = U16(rgce, 1), anchorColumn = U16(rgce, 3);
       Put(rgce, 1, static_cast<uint16_t>(anchorRow + delta), 2);
       if (anchorRow == c.row && anchorColumn == c.column) {
-        for (const FormulaArea& a : records_.formulaAreas) {
-          if (a.type != rt::kArray || a.anchorRow != c.row || a.anchorColumn != c.column) continue;
-          auto done = arrayRgce_.find(a.offset);
+        if (const FormulaArea* a = AreaOfAnchor(rt::kArray, c.row, c.column)) {
+          auto done = arrayRgce_.find(a->offset);
           std::string current = done != arrayRgce_.end()
                                     ? done->second
-                                    : std::string(book_->stream.substr(a.formulaOffset, a.formulaLength));
-          arrayRgce[a.offset] = ShiftFormulaRows(current, delta);
+                                    : std::string(book_->stream.substr(a->formulaOffset, a->formulaLength));
+          arrayRgce[a->offset] = ShiftFormulaRows(current, delta);
         }
       }
     } else {
@@ -152,6 +151,7 @@ bool XlsSheet::Sort(const CellArea& range, int keyColumn, bool descending) {
     uint16_t row = static_cast<uint16_t>(targetOf[a.anchorRow - firstRow0] - 1);
     a.area.firstRow = a.area.lastRow = a.anchorRow = row;
   }
+  IndexFormulaAreas();
   for (CellRecord& c : records_.cells)
     if (inArea(c)) c.row = static_cast<uint16_t>(newRow0(c));
   std::stable_sort(records_.cells.begin(), records_.cells.end(), [](const CellRecord& a, const CellRecord& b) {

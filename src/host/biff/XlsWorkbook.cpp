@@ -93,7 +93,20 @@ XlsWorkbook::XlsWorkbook(const std::string& path) : book_(std::make_shared<XlsBo
     CompoundFile file = OpenContainer(path, "open", workbook);
     book_->stream = file.ReadStream(workbook);
   }  // the file's bytes are dropped here; the save reads the other streams again
-  book_->globals = ReadGlobals(book_->stream, "Workbook", path);
+  ReadSheets();
+}
+
+std::unique_ptr<XlsWorkbook> XlsWorkbook::FromStream(std::string stream, const std::string& path) {
+  std::unique_ptr<XlsWorkbook> book(new XlsWorkbook());
+  book->book_ = std::make_shared<XlsBook>();
+  book->book_->path = path;
+  book->book_->stream = std::move(stream);
+  book->ReadSheets();
+  return book;
+}
+
+void XlsWorkbook::ReadSheets() {
+  book_->globals = ReadGlobals(book_->stream, "Workbook", book_->path);
   for (size_t i = 0; i < book_->globals.sheets.size(); ++i) {
     const SheetInfo& info = book_->globals.sheets[i];
     entries_.push_back({info.name, info.kind == 0});
@@ -133,23 +146,23 @@ std::string XlsWorkbook::NewWorkbookStream(const std::vector<const XlsSheet*>& c
     }
   }
   out.append(stream.substr(globals.eofOffset, globals.end - globals.eofOffset));
-  std::map<size_t, size_t> sheetAt;  // old position -> BOUNDSHEET8 index
-  for (size_t i = 0; i < globals.sheets.size(); ++i) sheetAt[globals.sheets[i].position] = i;
+  std::multimap<size_t, size_t> sheetAt;  // old position -> BOUNDSHEET8 index
+  for (size_t i = 0; i < globals.sheets.size(); ++i) sheetAt.emplace(globals.sheets[i].position, i);
   std::vector<uint32_t> newPosition(globals.sheets.size());
-  for (size_t i = 0; i < globals.sheets.size(); ++i) newPosition[i] = globals.sheets[i].position;
+  std::vector<bool> placed(globals.sheets.size(), false);
   size_t at = globals.end;
   while (at < stream.size()) {
-    if (U16(stream, at) != rt::kBof || stream.size() - at < 4) {
+    if (stream.size() - at < 4 || U16(stream, at) != rt::kBof) {
       out.append(stream.substr(at));  // whatever follows the last substream, as it was
       break;
     }
     size_t end = SubstreamEnd(stream, at, "Workbook", book_->path);
-    auto sheet = sheetAt.find(at);
     const XlsSheet* store = nullptr;
-    if (sheet != sheetAt.end()) {
+    for (auto [sheet, last] = sheetAt.equal_range(at); sheet != last; ++sheet) {
       newPosition[sheet->second] = static_cast<uint32_t>(out.size());
+      placed[sheet->second] = true;
       for (const XlsSheet* s : changed)
-        if (s && s->Index() == sheet->second) store = s;
+        if (s->Index() == sheet->second) store = s;
     }
     if (store)
       store->WriteSubstream(out);
@@ -159,7 +172,13 @@ std::string XlsWorkbook::NewWorkbookStream(const std::vector<const XlsSheet*>& c
   }
   if (out.size() > UINT32_MAX)
     throw HostError("Cannot save " + Quoted(book_->path) + ": the workbook would grow beyond the 4 GB an .xls file can hold.");
-  for (size_t i = 0; i < globals.sheets.size(); ++i) Put(out, globals.sheets[i].recordOffset + 4, newPosition[i], 4);
+  for (size_t i = 0; i < globals.sheets.size(); ++i) {
+    if (!placed[i])
+      throw HostError("Cannot save " + Quoted(book_->path) + ": its stream \"Workbook\" is damaged (sheet \"" +
+                      globals.sheets[i].name + "\" does not begin where its BOUNDSHEET8 record at offset " +
+                      std::to_string(globals.sheets[i].recordOffset) + " says).");
+    Put(out, globals.sheets[i].recordOffset + 4, newPosition[i], 4);
+  }
   return out;
 }
 

@@ -18,6 +18,9 @@ class XlsWorkbook : public WorkbookStore {
   // Reads the workbook at path. Throws HostError, the file untouched, when it
   // is no BIFF8 workbook, is protected with a password, or is damaged.
   explicit XlsWorkbook(const std::string& path);
+  // The workbook whose "Workbook" stream is stream, said to be at path
+  // (for the fuzz target and tests: Save reads the other streams from path).
+  static std::unique_ptr<XlsWorkbook> FromStream(std::string stream, const std::string& path);
 
   const std::string& Path() const override { return book_->path; }
   const std::vector<SheetEntry>& Sheets() const override { return entries_; }
@@ -34,6 +37,9 @@ class XlsWorkbook : public WorkbookStore {
   std::string NewWorkbookStream(const std::vector<const XlsSheet*>& changed) const;
 
  private:
+  XlsWorkbook() = default;
+  void ReadSheets();
+
   std::shared_ptr<XlsBook> book_;
   std::vector<SheetEntry> entries_;
   std::vector<std::unique_ptr<XlsSheet>> sheets_;  // worksheets not taken yet (nullptr for others)

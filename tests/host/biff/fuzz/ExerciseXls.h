@@ -5,10 +5,14 @@
 // written anew and read back. Any other input is taken as a workbook stream
 // alone, so that mutations reach the records without passing the container,
 // and as a formula's expression. Each formula cell's expression is shifted,
-// expanded and turned into text.
+// expanded and turned into text. The workbook stream also goes through the
+// workbook store: read, hidden, sorted, written and read back.
 // Faults must surface as HostError (caught here); anything else escapes.
 
+#include <cmath>
 #include <cstdlib>
+#include <memory>
+#include <vector>
 #include <string>
 #include <string_view>
 
@@ -20,6 +24,8 @@
 #include "host/biff/LittleEndian.h"
 #include "host/biff/SheetRecords.h"
 #include "host/biff/WorkbookGlobals.h"
+#include "host/biff/XlsWorkbook.h"
+#include "host/SortPlan.h"
 
 namespace xlsfuzz {
 
@@ -71,11 +77,89 @@ inline void ReadWorkbookStream(std::string_view stream) {
   }
 }
 
+inline bool SameValue(const host::StoredValue& a, const host::StoredValue& b) {
+  bool sameNumber = a.number == b.number || (std::isnan(a.number) && std::isnan(b.number));
+  return a.kind == b.kind && sameNumber && a.text == b.text && a.uncalculated == b.uncalculated;
+}
+
+// The workbook stream through the store: every worksheet read, rows hidden,
+// its used area sorted, the stream written anew; what was written must read
+// back as the sheets stood.
+inline void ExerciseStore(std::string_view stream) {
+  using namespace host::biff;
+  std::unique_ptr<XlsWorkbook> book;
+  try {
+    book = XlsWorkbook::FromStream(std::string(stream), "fuzz.xls");
+  } catch (const host::HostError&) {
+    return;
+  }
+  std::vector<std::unique_ptr<host::SheetStore>> stores;
+  std::vector<const XlsSheet*> sheets;
+  for (size_t i = 0; i < book->Sheets().size(); ++i) {
+    stores.push_back(book->TakeSheet(i));
+    auto* sheet = static_cast<XlsSheet*>(stores.back().get());
+    if (!sheet) continue;
+    host::CellArea used;
+    const bool any = sheet->UsedArea(used);
+    for (int row = used.firstRow; any && row <= std::min(used.lastRow, used.firstRow + 40); ++row) {
+      for (int column = used.firstColumn; column <= std::min(used.lastColumn, used.firstColumn + 12); ++column) {
+        (void)sheet->Value(row, column);
+        (void)sheet->FormatCode(row, column);
+        try {
+          (void)sheet->Formula(row, column);
+        } catch (const host::HostError&) {
+        }
+      }
+    }
+    try {
+      sheet->SetRowHidden(2, true);
+      sheet->SetRowHidden(any ? used.lastRow + 33 : 40, true);
+      if (any) {
+        for (bool descending : {false, true}) {
+          try {
+            sheet->Sort(used, descending ? used.lastColumn : used.firstColumn, descending);
+          } catch (const host::SortRefused&) {
+          }
+        }
+      }
+    } catch (const host::HostError&) {
+    }
+    (void)sheet->SortProtected();
+    (void)sheet->RowFormattingProtected();
+    sheets.push_back(sheet);
+  }
+  std::string written;
+  try {
+    written = book->NewWorkbookStream(sheets);
+  } catch (const host::HostError&) {
+    return;
+  }
+  std::unique_ptr<XlsWorkbook> again;
+  try {
+    again = XlsWorkbook::FromStream(written, "again.xls");
+  } catch (const host::HostError&) {
+    std::abort();  // the store wrote what it cannot read
+  }
+  for (const XlsSheet* sheet : sheets) {
+    auto reread = again->TakeSheet(sheet->Index());
+    if (!reread) std::abort();
+    host::CellArea used, usedAgain;
+    bool any = sheet->UsedArea(used);
+    if (any != reread->UsedArea(usedAgain)) std::abort();
+    for (int row = used.firstRow; any && row <= std::min(used.lastRow + 40, used.firstRow + 80); ++row) {
+      if (sheet->RowHidden(row) != reread->RowHidden(row)) std::abort();
+      for (int column = used.firstColumn; column <= std::min(used.lastColumn, used.firstColumn + 12); ++column)
+        if (!SameValue(sheet->Value(row, column), reread->Value(row, column))) std::abort();
+    }
+  }
+}
+
 inline void ExerciseXls(std::string_view bytes) {
   using namespace host::biff;
   (void)RecogniseFormat(bytes);
   if (!CompoundFile::HasSignature(bytes)) {
     ReadWorkbookStream(bytes);
+    ExerciseStore(bytes);
     // The input as an expression of a record's size, the rest as its values.
     std::string_view rgce = bytes.substr(0, 8224);
     ExerciseFormula(rgce, bytes.substr(rgce.size()), rgce.size() % 65536, rgce.size() % 256);
@@ -86,6 +170,7 @@ inline void ExerciseXls(std::string_view bytes) {
     int workbook = file.Find("Workbook");
     std::string stream = workbook >= 0 ? file.ReadStream(workbook) : std::string();
     ReadWorkbookStream(stream);
+    ExerciseStore(stream);
     std::string written = WriteCompoundFile(file, workbook >= 0 ? std::map<int, std::string>{{workbook, stream + "x"}}
                                                                 : std::map<int, std::string>{});
     // What was written must read back: the new stream and every other one.
