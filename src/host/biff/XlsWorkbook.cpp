@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <fstream>
+#include <functional>
 #include <map>
 
 #include "host/HostError.h"
@@ -52,7 +53,7 @@ CompoundFile OpenContainer(const std::string& path, const std::string& doing, in
 
 // Writes bytes over the file at path the host's way: a temporary beside the
 // real file (links followed), flushed, given the owner and mode, renamed.
-void ReplaceFile(const std::string& path, std::string_view bytes) {
+void ReplaceFile(const std::string& path, const std::function<void(const std::function<void(std::string_view)>&)>& emit) {
   std::string temp;
   auto fail = [&](const std::string& reason) {
     if (!temp.empty()) ::unlink(temp.c_str());
@@ -71,10 +72,18 @@ void ReplaceFile(const std::string& path, std::string_view bytes) {
   int fd = MakeTemporary(target.folder, temp);
   if (fd < 0) fail(reasonOf(errno));
   int error = 0;
-  for (size_t done = 0; !error && done < bytes.size();) {
-    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno != EINTR) error = errno;
-    if (n > 0) done += static_cast<size_t>(n);
+  try {
+    emit([&](std::string_view bytes) {
+      for (size_t done = 0; !error && done < bytes.size();) {
+        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno != EINTR) error = errno;
+        if (n > 0) done += static_cast<size_t>(n);
+      }
+    });
+  } catch (...) {
+    ::close(fd);
+    ::unlink(temp.c_str());
+    throw;
   }
   if (!error && ::fsync(fd) != 0) error = errno;
   if (::close(fd) != 0 && !error) error = errno;
@@ -88,6 +97,7 @@ void ReplaceFile(const std::string& path, std::string_view bytes) {
 
 XlsWorkbook::XlsWorkbook(const std::string& path) : book_(std::make_shared<XlsBook>()) {
   book_->path = path;
+  ::stat(path.c_str(), &opened_);
   {
     int workbook = -1;
     CompoundFile file = OpenContainer(path, "open", workbook);
@@ -194,12 +204,19 @@ void XlsWorkbook::Save(const std::vector<const SheetStore*>& sheets) {
     std::string stream = NewWorkbookStream(changed);
     // The other streams come from the file as it is now: it must still be
     // the workbook that was read.
+    struct stat now {};
+    if (::stat(path.c_str(), &now) != 0 || now.st_ino != opened_.st_ino || now.st_dev != opened_.st_dev ||
+        now.st_size != opened_.st_size || now.st_mtim.tv_sec != opened_.st_mtim.tv_sec ||
+        now.st_mtim.tv_nsec != opened_.st_mtim.tv_nsec)
+      throw HostError("Cannot save " + Quoted(path) + ": the file changed on disk since it was opened; the file was not changed.");
     int workbook = -1;
     CompoundFile file = OpenContainer(path, "save", workbook);
-    if (file.ReadStream(workbook) != book_->stream)
-      throw HostError("Cannot save " + Quoted(path) + ": the file changed on disk since it was opened; the file was not changed.");
-    std::string bytes = WriteCompoundFile(file, {{workbook, std::move(stream)}});
-    ReplaceFile(path, bytes);
+    std::map<int, std::string> replacements;
+    replacements.emplace(workbook, std::move(stream));
+    ReplaceFile(path, [&](const std::function<void(std::string_view)>& sink) {
+      WriteCompoundFile(file, replacements, sink);
+    });
+    ::stat(path.c_str(), &opened_);  // the file is now the one this workbook wrote
   } catch (...) {
     RethrowAsHostError("Cannot save " + Quoted(path));
   }

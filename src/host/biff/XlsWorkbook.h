@@ -4,6 +4,8 @@
 // only the changed sheets' substreams anew, keeping every other record and
 // every other stream of the compound file byte for byte.
 
+#include <sys/stat.h>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -44,6 +46,7 @@ class XlsWorkbook : public WorkbookStore {
   std::vector<SheetEntry> entries_;
   std::vector<std::unique_ptr<XlsSheet>> sheets_;  // worksheets not taken yet (nullptr for others)
   bool recalculate_ = false;
+  struct stat opened_ {};  // the file as it was read (or last saved): a save checks it is still that file
 };
 
 // Opens the .xls workbook at path (see XlsWorkbook).
