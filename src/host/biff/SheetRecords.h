@@ -26,6 +26,8 @@ struct CellRecord {
   CellKind kind = CellKind::Blank;
   ResultKind result = ResultKind::Number;  // Formula only
   uint8_t code = 0;                        // Boolean 0/1 or error code, also as a formula result
+  bool unshared = false;                   // set by the store: a shared formula's cell given its own expression
+  uint32_t newFormula = UINT32_MAX;        // set by the store: where its formula written anew is kept
   double number = 0;                       // Number, and a formula's number result
 };
 

@@ -37,12 +37,24 @@ bool Before(const CellRecord& a, const CellRecord& b) {
 
 }  // namespace
 
+void SortCells(std::vector<CellRecord>& cells) {
+  // In place (no copy of the cells); two records of one cell keep their file order.
+  std::sort(cells.begin(), cells.end(), [](const CellRecord& a, const CellRecord& b) {
+    if (a.row != b.row) return a.row < b.row;
+    return a.column != b.column ? a.column < b.column : a.recordOffset < b.recordOffset;
+  });
+}
+
+namespace {
+
+}  // namespace
+
 XlsSheet::XlsSheet(std::shared_ptr<const XlsBook> book, size_t index) : book_(std::move(book)), index_(index) {
   const SheetInfo& info = book_->globals.sheets.at(index);
   begin_ = info.position;
   records_ = ReadSheet(book_->stream, begin_, book_->globals.sharedStrings, "Workbook", book_->path);
   end_ = records_.end;
-  std::stable_sort(records_.cells.begin(), records_.cells.end(), Before);
+  SortCells(records_.cells);
   std::stable_sort(records_.rows.begin(), records_.rows.end(),
                    [](const RowRecord& a, const RowRecord& b) { return a.row < b.row; });
   IndexFormulaAreas();
@@ -137,9 +149,15 @@ std::string_view XlsSheet::FormatCode(int row, int column) const {
   return code.empty() ? std::string_view("General") : code;
 }
 
+std::string_view XlsSheet::NewParsed(const CellRecord& cell) const {
+  return std::string_view(formulaArena_).substr(cell.newFormula + 4, U32(formulaArena_, cell.newFormula));
+}
+
 std::string XlsSheet::Extra(const CellRecord& cell) const {
-  auto changed = formulas_.find(cell.recordOffset);
-  if (changed != formulas_.end()) return changed->second.parsed.substr(2 + U16(changed->second.parsed, 0));
+  if (cell.newFormula != UINT32_MAX) {
+    std::string_view parsed = NewParsed(cell);
+    return std::string(parsed.substr(2 + U16(parsed, 0)));
+  }
   size_t length = U16(book_->stream, cell.recordOffset + 2);
   size_t extraAt = cell.formulaOffset + cell.formulaLength;
   return book_->stream.substr(extraAt, cell.recordOffset + 4 + length - extraAt);
@@ -165,8 +183,10 @@ const FormulaArea* XlsSheet::AreaOfAnchor(uint16_t type, uint16_t row, uint16_t 
 }
 
 std::string XlsSheet::CurrentRgce(const CellRecord& cell) const {
-  auto changed = formulas_.find(cell.recordOffset);
-  if (changed != formulas_.end()) return changed->second.parsed.substr(2, U16(changed->second.parsed, 0));
+  if (cell.newFormula != UINT32_MAX) {
+    std::string_view parsed = NewParsed(cell);
+    return std::string(parsed.substr(2, U16(parsed, 0)));
+  }
   std::string_view rgce = SheetRecords::Formula(cell, book_->stream);
   if (rgce.size() == 5 && U8(rgce, 0) == kPtgExp)
     if (const FormulaArea* shared = AreaOfAnchor(rt::kShrFmla, U16(rgce, 1), U16(rgce, 3)))

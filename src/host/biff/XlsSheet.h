@@ -24,6 +24,9 @@ struct XlsBook {
   WorkbookGlobals globals;
 };
 
+// Orders cell records by row, then column, then place in the stream.
+void SortCells(std::vector<CellRecord>& cells);
+
 class XlsSheet : public SheetStore {
  public:
   // Reads the sheet whose BOUNDSHEET8 is entry index of book's globals.
@@ -65,19 +68,17 @@ class XlsSheet : public SheetStore {
   void WriteCell(std::string& out, const std::vector<CellRecord>& cells, size_t& i) const;
   std::vector<RowRecord> RowsToWrite() const;
 
-  // A formula cell's record written anew: its CellParsedFormula (cce, rgce,
-  // rgcb) and whether it no longer refers to a shared formula.
-  struct NewFormula {
-    std::string parsed;
-    bool unshared = false;
-  };
+  // The CellParsedFormula (cce, rgce, rgcb) of a formula cell written anew.
+  std::string_view NewParsed(const CellRecord& cell) const;
 
   std::shared_ptr<const XlsBook> book_;
   size_t index_;
   size_t begin_, end_;  // the substream in the stream as read
   SheetRecords records_;  // cells sorted by row then column; rows sorted by row
   std::unordered_map<uint64_t, size_t> areaByAnchor_;   // type, anchor row and column -> formulaAreas index
-  std::unordered_map<uint32_t, NewFormula> formulas_;    // by the FORMULA record's offset
+  // Formulas written anew, each a 4-byte length and its CellParsedFormula;
+  // CellRecord::newFormula gives where.
+  std::string formulaArena_;
   std::unordered_set<size_t> droppedShared_;             // SHRFMLA records no cell refers to any more
   std::unordered_map<size_t, std::string> arrayRgce_;    // moved ARRAY record offset -> its rgce now
   std::vector<RowMove> moves_;

@@ -112,14 +112,15 @@ void XlsSheet::WriteCell(std::string& out, const std::vector<CellRecord>& cells,
     Put(out, at + 4, cell.row, 2);
     return;
   }
-  auto changed = formulas_.find(cell.recordOffset);
-  if (changed == formulas_.end()) {
+  if (cell.newFormula == UINT32_MAX) {
     out.append(original.substr(0, 4 + U16(original, 2)));
   } else {
-    std::string body(original.substr(4, 20));
-    if (changed->second.unshared) Put(body, 14, U16(body, 14) & ~kFormulaShared, 2);
-    body += changed->second.parsed;
-    AppendRecord(out, rt::kFormula, body);
+    std::string_view parsed = NewParsed(cell);
+    Append(out, rt::kFormula, 2);
+    Append(out, 20 + parsed.size(), 2);
+    out.append(original.substr(4, 20));
+    if (cell.unshared) Put(out, at + 4 + 14, U16(out, at + 4 + 14) & ~kFormulaShared, 2);
+    out.append(parsed);
   }
   Put(out, at + 4, cell.row, 2);
   // What belongs to the formula follows it: its shared formula, array or

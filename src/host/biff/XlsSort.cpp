@@ -22,15 +22,6 @@ CellArea AreaOf(const RecordArea& a) {
   return CellArea{a.firstRow + 1, a.firstColumn + 1, a.lastRow + 1, a.lastColumn + 1};
 }
 
-// cce, rgce, rgcb as a FORMULA record holds them.
-std::string Parsed(std::string_view rgce, std::string_view rgcb) {
-  std::string parsed;
-  Append(parsed, rgce.size(), 2);
-  parsed.append(rgce);
-  parsed.append(rgcb);
-  return parsed;
-}
-
 }  // namespace
 
 bool XlsSheet::Sort(const CellArea& range, int keyColumn, bool descending) {
@@ -89,37 +80,62 @@ bool XlsSheet::Sort(const CellArea& range, int keyColumn, bool descending) {
   auto newRow0 = [&](const CellRecord& c) { return targetOf[c.row - firstRow0] - 1; };
 
   // The formulas anew, worked out before anything changes (a damaged
-  // expression stops the sort with the sheet as it was).
-  std::unordered_map<uint32_t, NewFormula> formulas;
+  // expression stops the sort with the sheet as it was): pending[i] is where
+  // cell i's new CellParsedFormula stands in arena.
+  std::vector<CellRecord>& cells = records_.cells;
+  std::vector<uint32_t> pending;
+  std::vector<bool> expanded;
+  std::string arena;
   std::unordered_set<size_t> dropped;
   std::unordered_map<size_t, std::string> arrayRgce;
+  auto keep = [&](size_t i, std::string_view rgce, std::string_view rgcb) {
+    pending[i] = static_cast<uint32_t>(arena.size());
+    Append(arena, 2 + rgce.size() + rgcb.size(), 4);
+    Append(arena, rgce.size(), 2);
+    arena.append(rgce);
+    arena.append(rgcb);
+  };
+  auto kept = [&](size_t i) {
+    std::string_view parsed = std::string_view(arena).substr(pending[i] + 4, U32(arena, pending[i]));
+    return std::pair(parsed.substr(2, U16(parsed, 0)), parsed.substr(2 + U16(parsed, 0)));
+  };
+  if (holdsFormulas_) {
+    pending.assign(cells.size(), UINT32_MAX);
+    expanded.assign(cells.size(), false);
+  }
   // Shared formulas with a moving member: every member gets its own expression.
   auto sharedAnchor = [&](const CellRecord& c) -> const FormulaArea* {
-    if (formulas_.count(c.recordOffset)) return nullptr;
+    if (c.newFormula != UINT32_MAX) return nullptr;
     std::string_view rgce = SheetRecords::Formula(c, book_->stream);
     if (rgce.size() != 5 || U8(rgce, 0) != kPtgExp) return nullptr;
     return AreaOfAnchor(rt::kShrFmla, U16(rgce, 1), U16(rgce, 3));
   };
-  for (const CellRecord& c : records_.cells)
+  for (const CellRecord& c : cells)
     if (c.kind == CellKind::Formula && inArea(c) && newRow0(c) != c.row)
       if (const FormulaArea* shared = sharedAnchor(c)) dropped.insert(shared->offset);
-  for (const CellRecord& c : records_.cells) {
+  for (size_t i = 0; !dropped.empty() && i < cells.size(); ++i) {
+    const CellRecord& c = cells[i];
     if (c.kind != CellKind::Formula) continue;
     const FormulaArea* shared = sharedAnchor(c);
     if (!shared || !dropped.count(shared->offset)) continue;
-    std::string_view sharedRgce = std::string_view(book_->stream).substr(shared->formulaOffset, shared->formulaLength);
-    std::string_view sharedRgcb = std::string_view(book_->stream).substr(shared->extraOffset, shared->extraLength);
-    formulas[c.recordOffset] = {Parsed(ExpandSharedFormula(sharedRgce, c.row, c.column), sharedRgcb), true};
+    std::string_view stream = book_->stream;
+    keep(i, ExpandSharedFormula(stream.substr(shared->formulaOffset, shared->formulaLength), c.row, c.column),
+         stream.substr(shared->extraOffset, shared->extraLength));
+    expanded[i] = true;
   }
-  for (const CellRecord& c : records_.cells) {
+  for (size_t i = 0; holdsFormulas_ && i < cells.size(); ++i) {
+    const CellRecord& c = cells[i];
     if (c.kind != CellKind::Formula || !inArea(c) || newRow0(c) == c.row) continue;
     const int delta = newRow0(c) - c.row;
-    auto expanded = formulas.find(c.recordOffset);
-    auto earlier = formulas_.find(c.recordOffset);
-    bool unshared = expanded != formulas.end() || (earlier != formulas_.end() && earlier->second.unshared);
-    std::string rgce = expanded != formulas.end() ? expanded->second.parsed.substr(2, U16(expanded->second.parsed, 0))
-                                                  : CurrentRgce(c);
-    std::string rgcb = expanded != formulas.end() ? expanded->second.parsed.substr(2 + rgce.size()) : Extra(c);
+    std::string rgce, rgcb;
+    if (expanded[i]) {
+      auto [ownRgce, ownRgcb] = kept(i);
+      rgce = ownRgce;
+      rgcb = ownRgcb;
+    } else {
+      rgce = CurrentRgce(c);
+      rgcb = Extra(c);
+    }
     if (rgce.size() == 5 && (U8(rgce, 0) == kPtgExp || U8(rgce, 0) == kPtgTbl)) {
       // A cell of a one-row array or data table: it names the area's first
       // cell, which moves with it (the sort plan refuses any other case).
@@ -137,11 +153,17 @@ bool XlsSheet::Sort(const CellArea& range, int keyColumn, bool descending) {
     } else {
       rgce = ShiftFormulaRows(rgce, delta);
     }
-    formulas[c.recordOffset] = {Parsed(rgce, rgcb), unshared};
+    keep(i, rgce, rgcb);
   }
 
   // Nothing can fail from here on.
-  for (auto& [offset, formula] : formulas) formulas_[offset] = std::move(formula);
+  const uint32_t base = static_cast<uint32_t>(formulaArena_.size());
+  formulaArena_ += arena;
+  for (size_t i = 0; i < pending.size(); ++i) {
+    if (pending[i] == UINT32_MAX) continue;
+    cells[i].newFormula = base + pending[i];
+    cells[i].unshared = cells[i].unshared || expanded[i];
+  }
   for (auto& [offset, rgce] : arrayRgce) arrayRgce_[offset] = std::move(rgce);
   droppedShared_.insert(dropped.begin(), dropped.end());
   for (FormulaArea& a : records_.formulaAreas) {
@@ -154,9 +176,7 @@ bool XlsSheet::Sort(const CellArea& range, int keyColumn, bool descending) {
   IndexFormulaAreas();
   for (CellRecord& c : records_.cells)
     if (inArea(c)) c.row = static_cast<uint16_t>(newRow0(c));
-  std::stable_sort(records_.cells.begin(), records_.cells.end(), [](const CellRecord& a, const CellRecord& b) {
-    return a.row != b.row ? a.row < b.row : a.column < b.column;
-  });
+  SortCells(records_.cells);
   moves_.push_back(RowMove{area, std::move(targetOf)});
   rowsMoved_ += moved;
   sorted_ = true;

@@ -35,6 +35,8 @@ class XlsWorkbook : public WorkbookStore {
   void RequestFullRecalculation() override { recalculate_ = true; }
   void Save(const std::vector<const SheetStore*>& sheets) override;
 
+  // The size of the workbook stream as read.
+  size_t StreamSize() const { return book_->stream.size(); }
   // The workbook stream as it would be saved now.
   std::string NewWorkbookStream(const std::vector<const XlsSheet*>& changed) const;
 

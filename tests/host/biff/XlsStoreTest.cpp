@@ -493,7 +493,9 @@ TEST(XlsStore, SortWritesConsistentRowBlocksAndSplitsMultipleCellRecords) {
     EXPECT_EQ(sheet->Value(r + 1, 1).number, r == 0 ? 1000 : 1000 + r);  // column A stays
     EXPECT_EQ(sheet->Value(r + 1, 2).number, KeyOf(rows[r]));
     EXPECT_EQ(sheet->Value(r + 1, 3).text, rows[r] == 0 ? "" : "t" + std::to_string(rows[r]));
-    if (rows[r] == 0) EXPECT_EQ(sheet->Value(r + 1, 3).number, 7);
+    if (rows[r] == 0) {
+      EXPECT_EQ(sheet->Value(r + 1, 3).number, 7);
+    }
   }
   if (!xlsfixtures::HavePython("xlrd")) return;
   auto cells = xlsfixtures::XlrdCells(path, dir);
