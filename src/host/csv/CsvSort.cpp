@@ -112,12 +112,8 @@ bool CsvDocument::SortRows(const CellArea& range, int column, bool descending) {
     if (sourceOf[t] != firstRow + static_cast<int>(t)) ++movedRows;
   }
   if (movedRows == 0) return false;
-  // The delimiter was chosen from the first record: a sort must not put a
-  // record first that would make the file read with another one.
-  if (firstRow == 1 && !fixedDelimiter_ && DetectDelimiter(Span(moved[0])) != delimiter_)
-    throw SortRefused("the record that would come first reads with another delimiter than \"" +
-                      std::string(delimiter_ == '\t' ? "tab" : std::string(1, delimiter_)) +
-                      "\", so the file would no longer read the same; leave the first row out of the range");
+  const std::vector<uint32_t> before(order_.begin() + (firstRow - 1), order_.begin() + lastRow);
+  const size_t bytesBefore = bytes_.size(), startsBefore = starts_.size();
 
   if (!wholeRecords) {
     // Each target record keeps its fields outside the range and takes the
@@ -154,6 +150,16 @@ bool CsvDocument::SortRows(const CellArea& range, int column, bool descending) {
     }
   }
   std::copy(moved.begin(), moved.end(), order_.begin() + (firstRow - 1));
+  // The delimiter was read from the first record (and, past a stray quote,
+  // from what follows it): a sort must not make the file read with another.
+  if (!fixedDelimiter_ && DelimiterOfCurrentOrder() != delimiter_) {
+    std::copy(before.begin(), before.end(), order_.begin() + (firstRow - 1));
+    bytes_.resize(bytesBefore);
+    starts_.resize(startsBefore);
+    throw SortRefused("the sorted file would read with another delimiter than \"" +
+                      std::string(delimiter_ == '\t' ? "tab" : std::string(1, delimiter_)) +
+                      "\", so it would no longer read the same");
+  }
   rowsMoved_ += movedRows;
   return true;
 }
