@@ -6,7 +6,7 @@
 #include "host/HostError.h"
 #include "host/biff/BiffRecords.h"
 #include "host/biff/ContinuedData.h"
-#include "host/biff/FileFormat.h"
+#include "host/FileFormat.h"
 #include "host/biff/LittleEndian.h"
 #include "host/biff/Utf16.h"
 

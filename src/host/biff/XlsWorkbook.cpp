@@ -14,7 +14,7 @@
 #include "host/biff/BiffRecords.h"
 #include "host/biff/CompoundFile.h"
 #include "host/biff/CompoundFileWriter.h"
-#include "host/biff/FileFormat.h"
+#include "host/FileFormat.h"
 #include "host/biff/LittleEndian.h"
 
 namespace host::biff {

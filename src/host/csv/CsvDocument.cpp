@@ -55,6 +55,32 @@ std::string ReasonOf(int error) {
 
 }  // namespace
 
+bool DelimiterDetector::Feed(std::string_view piece) {
+  for (char c : piece) {
+    if (done_) break;
+    if (c == '"') inQuotes_ = !inQuotes_;
+    else if (inQuotes_) continue;
+    else if (c == '\n' || c == '\r') done_ = true;
+    else if (c == ',') comma_ = true;
+    else if (c == ';') semicolon_ = true;
+    else if (c == '\t') tab_ = true;
+  }
+  return !done_;
+}
+
+char CsvDocument::DelimiterOfCurrentOrder() const {
+  DelimiterDetector detector;
+  bool mark = true;  // the first piece is the byte-order mark, which is no part of a record
+  Emit([&](std::string_view piece) {
+    if (mark) {
+      mark = false;
+      return true;
+    }
+    return detector.Feed(piece);
+  });
+  return detector.Result();
+}
+
 CsvDocument CsvDocument::Open(const std::string& path) {
   std::string name = BaseName(path);
   std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
@@ -88,19 +114,11 @@ void CsvDocument::Scan() {
   utf8_ = bomLength_ > 0 || IsValidUtf8(b.substr(bomLength_));
   const size_t n = b.size();
 
+  fixedDelimiter_ = delimiter_ != 0;
   if (delimiter_ == 0) {
-    // Comma, unless the first record holds a semicolon or tab and no comma.
-    bool comma = false, semicolon = false, tab = false, inQuotes = false;
-    for (size_t i = bomLength_; i < n; ++i) {
-      char c = b[i];
-      if (c == '"') inQuotes = !inQuotes;
-      else if (inQuotes) continue;
-      else if (c == '\n' || c == '\r') break;
-      else if (c == ',') comma = true;
-      else if (c == ';') semicolon = true;
-      else if (c == '\t') tab = true;
-    }
-    delimiter_ = comma ? ',' : (semicolon ? ';' : (tab ? '\t' : ','));
+    DelimiterDetector detector;
+    detector.Feed(b.substr(bomLength_));
+    delimiter_ = detector.Result();
   }
   const char delim = delimiter_;
 

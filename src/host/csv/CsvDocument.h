@@ -9,9 +9,24 @@
 #include <string_view>
 #include <vector>
 
+#include "host/CellAddress.h"
+#include "host/StoredValue.h"
 #include "host/csv/CsvValue.h"
 
 namespace host::csv {
+
+// The delimiter the first record of a text gives: the comma, unless the
+// record holds a semicolon or a tab and no comma (outside quotes). Fed piece
+// by piece; done at the first line break outside quotes.
+class DelimiterDetector {
+ public:
+  // Reads piece; false once the first record has ended.
+  bool Feed(std::string_view piece);
+  char Result() const { return comma_ ? ',' : (semicolon_ ? ';' : (tab_ ? '\t' : ',')); }
+
+ private:
+  bool comma_ = false, semicolon_ = false, tab_ = false, inQuotes_ = false, done_ = false;
+};
 
 class CsvDocument {
  public:
@@ -39,13 +54,18 @@ class CsvDocument {
   int FieldCount(int row) const;
   // A field's text as written, unquoted, in UTF-8; empty past the record's end.
   std::string Text(int row, int column) const;
-  // The field's typed value (see CsvValue.h).
-  CsvValue Value(int row, int column) const { return TypeField(Text(row, column)); }
+  // The field's typed value (see CsvValue.h) as the host stores values.
+  StoredValue Value(int row, int column) const;
 
-  // Reorders rows firstRow..lastRow (1-based) ascending by the column's
-  // typed values: numbers, then text, booleans, errors, then empty fields;
-  // equal keys keep their order.
-  void SortRows(int firstRow, int lastRow, int column);
+  // Reorders the rows of range by the typed values of the column's fields,
+  // in the host's sort order (see SortKeys.h); equal keys keep their order.
+  // Records move whole when the range spans them; otherwise the fields
+  // within the range's columns move. Returns true when any row moved.
+  // Throws SortRefused (nothing changed) when the column lies outside the
+  // range, or when the record put first would read with another delimiter.
+  bool SortRows(const CellArea& range, int column, bool descending);
+  // Rows the sorts so far moved.
+  size_t RowsMoved() const { return rowsMoved_; }
   // Hiding rows is refused: a CSV file cannot keep them.
   [[noreturn]] void RefuseHiddenRows() const;
 
@@ -57,8 +77,11 @@ class CsvDocument {
  private:
   CsvDocument() = default;
   void Scan();
-  // Hands the file's bytes, records in the current order, to sink piece by piece.
-  void Emit(const std::function<void(std::string_view)>& sink) const;
+  // Hands the file's bytes, records in the current order, to sink piece by
+  // piece, until sink returns false.
+  void Emit(const std::function<bool(std::string_view)>& sink) const;
+  // The delimiter the file would be read with, were it written now.
+  char DelimiterOfCurrentOrder() const;
   // The record's bytes without / with its line ending.
   std::string_view Content(uint32_t record) const;
   std::string_view Span(uint32_t record) const;
@@ -68,12 +91,14 @@ class CsvDocument {
   std::string fileName_;
   std::string sheetName_;
   char delimiter_ = ',';
+  bool fixedDelimiter_ = false;  // given by the extension (.tsv), not read from the first record
   size_t bomLength_ = 0;
   bool utf8_ = true;
   bool finalBreak_ = false;
   std::string lineEnding_ = "\r\n";
   std::vector<uint32_t> starts_;  // record k spans starts_[k]..starts_[k+1]
   std::vector<uint32_t> order_;   // record shown in each row
+  size_t rowsMoved_ = 0;
   int usedRows_ = 0;
   int usedColumns_ = 0;
 };

@@ -14,7 +14,7 @@
 #include "host/biff/BiffRecords.h"
 #include "host/biff/CompoundFile.h"
 #include "host/biff/CompoundFileWriter.h"
-#include "host/biff/FileFormat.h"
+#include "host/FileFormat.h"
 #include "host/biff/SheetRecords.h"
 #include "host/biff/WorkbookGlobals.h"
 
@@ -26,6 +26,8 @@ using xlsfixtures::Double;
 using xlsfixtures::Eof;
 using xlsfixtures::Le;
 using xlsfixtures::Rec;
+using host::FileFormat;
+using host::RecogniseFile;
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include "host/HostError.h"
 #include "host/biff/CompoundFile.h"
 #include "host/biff/CompoundFileWriter.h"
-#include "host/biff/FileFormat.h"
+#include "host/FileFormat.h"
 #include "host/biff/FormulaTokens.h"
 #include "host/biff/LittleEndian.h"
 #include "host/biff/SheetRecords.h"
@@ -156,7 +156,7 @@ inline void ExerciseStore(std::string_view stream) {
 
 inline void ExerciseXls(std::string_view bytes) {
   using namespace host::biff;
-  (void)RecogniseFormat(bytes);
+  (void)host::RecogniseFormat(bytes);
   if (!CompoundFile::HasSignature(bytes)) {
     ReadWorkbookStream(bytes);
     ExerciseStore(bytes);
