@@ -101,6 +101,19 @@ bool Has(const std::vector<std::string>& lines, const std::string& line) {
   return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 
+// The offset of the first record of type in a workbook stream.
+size_t FirstRecord(const std::string& stream, uint16_t type) {
+  size_t at = 0;
+  while (at + 4 <= stream.size() && (static_cast<uint8_t>(stream[at]) | static_cast<uint8_t>(stream[at + 1]) << 8) != type)
+    at += 4 + (static_cast<uint8_t>(stream[at + 2]) | static_cast<uint8_t>(stream[at + 3]) << 8);
+  return at;
+}
+
+uint16_t W(const std::string& s, size_t at) {
+  return static_cast<uint16_t>(static_cast<uint8_t>(s[at]) | static_cast<uint8_t>(s[at + 1]) << 8);
+}
+uint32_t D(const std::string& s, size_t at) { return W(s, at) | static_cast<uint32_t>(W(s, at + 2)) << 16; }
+
 TEST(XlsStore, ReadsSheetsValuesFormatsAndRows) {
   NEED_XLS(SortXls());
   TempDir dir;
@@ -265,6 +278,14 @@ TEST(XlsStore, SortMovesRecordsWholeAndHiddenRowsStay) {
     EXPECT_TRUE(Has(lines, row + "5 " + number(100 + qty)));
   }
   EXPECT_TRUE(Has(lines, "hidden 5"));
+  {
+    // The next program to open the workbook recalculates it: RECALCID's engine build is 0.
+    CompoundFile saved(fixtures::ReadFile(path), path);
+    const std::string stream = saved.ReadStream(saved.Find("Workbook"));
+    const size_t recalcId = FirstRecord(stream, 0x01C1);
+    ASSERT_LT(recalcId + 12, stream.size());
+    EXPECT_EQ(D(stream, recalcId + 8), 0u);
+  }
   EXPECT_TRUE(Has(lines, "note 3 0 note on cherry"));
   EXPECT_TRUE(Has(lines, "link 8 0 8 https://example.org/honeydew"));
   ExpectSameEntries(OtherStreams(path, dir), streamsBefore);
@@ -309,14 +330,6 @@ TEST(XlsStore, SavingWithoutChangesLeavesTheFileAlone) {
   ::stat(path.c_str(), &after);
   EXPECT_EQ(before.st_ino, after.st_ino);
   EXPECT_TRUE(fixtures::ReadFile(path) == SortXls());
-}
-
-// The offset of the first record of type in a workbook stream.
-size_t FirstRecord(const std::string& stream, uint16_t type) {
-  size_t at = 0;
-  while (at + 4 <= stream.size() && (static_cast<uint8_t>(stream[at]) | static_cast<uint8_t>(stream[at + 1]) << 8) != type)
-    at += 4 + (static_cast<uint8_t>(stream[at + 2]) | static_cast<uint8_t>(stream[at + 3]) << 8);
-  return at;
 }
 
 // SortXls with its workbook stream made by edit.
@@ -369,11 +382,6 @@ TEST(XlsStore, RefusesWhatItCannotReadAndLeavesTheFile) {
     EXPECT_TRUE(fixtures::ReadFile(path) == bytes);
   }
 }
-
-uint16_t W(const std::string& s, size_t at) {
-  return static_cast<uint16_t>(static_cast<uint8_t>(s[at]) | static_cast<uint8_t>(s[at + 1]) << 8);
-}
-uint32_t D(const std::string& s, size_t at) { return W(s, at) | static_cast<uint32_t>(W(s, at + 2)) << 16; }
 
 // What is wrong with the cell tables of a workbook stream, or empty: every
 // INDEX entry must point at a DBCELL, every DBCELL at its block's first ROW
