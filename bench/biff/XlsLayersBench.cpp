@@ -23,25 +23,13 @@
 #include <string>
 
 #include "../BenchWorkbook.h"
+#include "BenchClock.h"
 #include "host/biff/CompoundFile.h"
 #include "host/biff/CompoundFileWriter.h"
 #include "host/biff/SheetRecords.h"
 #include "host/biff/WorkbookGlobals.h"
 
 namespace {
-
-double Seconds(const std::chrono::steady_clock::time_point& since) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
-
-double TimeCommand(const std::string& command) {
-  auto start = std::chrono::steady_clock::now();
-  if (std::system(command.c_str()) != 0) {
-    std::fprintf(stderr, "failed: %s\n", command.c_str());
-    std::exit(1);
-  }
-  return Seconds(start);
-}
 
 // One open, decode, rewrite and save of path; prints the figures of this process.
 int Once(const std::string& path) {

@@ -19,22 +19,10 @@
 #include <filesystem>
 #include <string>
 
+#include "BenchClock.h"
 #include "host/biff/XlsWorkbook.h"
 
 namespace {
-
-double Seconds(const std::chrono::steady_clock::time_point& since) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
-
-double TimeCommand(const std::string& command) {
-  auto start = std::chrono::steady_clock::now();
-  if (std::system(command.c_str()) != 0) {
-    std::fprintf(stderr, "failed: %s\n", command.c_str());
-    std::exit(1);
-  }
-  return Seconds(start);
-}
 
 constexpr int kRows = 65000;
 

@@ -89,16 +89,35 @@ StoredValue XlsSheet::Value(int row, int column) const {
   StoredValue value;
   const CellRecord* cell = Find(row - 1, column - 1);
   if (!cell) return value;
-  const auto& strings = book_->globals.sharedStrings;
-  switch (cell->kind) {
-    case CellKind::Blank: break;
+  // A formula shows its cached result, which the record gives like a value.
+  CellKind kind = cell->kind;
+  if (kind == CellKind::Formula) {
+    switch (cell->result) {
+      case ResultKind::Number: kind = CellKind::Number; break;
+      case ResultKind::Text:
+        // A text result lives in the STRING record after the formula;
+        // without one the formula has no usable result.
+        if (cell->text == UINT32_MAX) {
+          value.uncalculated = true;
+          return value;
+        }
+        kind = CellKind::Text;
+        break;
+      case ResultKind::EmptyText: value.kind = host::CellKind::Text; return value;
+      case ResultKind::Boolean: kind = CellKind::Boolean; break;
+      case ResultKind::Error: kind = CellKind::Error; break;
+    }
+  }
+  switch (kind) {
+    case CellKind::Blank:
+    case CellKind::Formula: break;
     case CellKind::Number:
       value.kind = host::CellKind::Number;
       value.number = cell->number;
       break;
     case CellKind::Text:
       value.kind = host::CellKind::Text;
-      value.text = records_.Text(*cell, strings);
+      value.text = records_.Text(*cell, book_->globals.sharedStrings);
       break;
     case CellKind::Boolean:
       value.kind = host::CellKind::Boolean;
@@ -107,33 +126,6 @@ StoredValue XlsSheet::Value(int row, int column) const {
     case CellKind::Error:
       value.kind = host::CellKind::Error;
       value.text = ErrorText(cell->code);
-      break;
-    case CellKind::Formula:
-      switch (cell->result) {
-        case ResultKind::Number:
-          value.kind = host::CellKind::Number;
-          value.number = cell->number;
-          break;
-        case ResultKind::Text:
-          // A text result lives in the STRING record after the formula;
-          // without one the formula has no usable result.
-          if (cell->text == UINT32_MAX) {
-            value.uncalculated = true;
-          } else {
-            value.kind = host::CellKind::Text;
-            value.text = records_.Text(*cell, strings);
-          }
-          break;
-        case ResultKind::EmptyText: value.kind = host::CellKind::Text; break;
-        case ResultKind::Boolean:
-          value.kind = host::CellKind::Boolean;
-          value.number = cell->code ? 1 : 0;
-          break;
-        case ResultKind::Error:
-          value.kind = host::CellKind::Error;
-          value.text = ErrorText(cell->code);
-          break;
-      }
       break;
   }
   return value;

@@ -256,11 +256,14 @@ std::vector<std::string> XlrdCells(const std::string& path, const fixtures::Temp
                       "            if cell.ctype in (1, 2, 4, 5):\n"
                       "                v = repr(cell.value) if cell.ctype == 2 else str(int(cell.value)) if cell.ctype != 1 else cell.value\n"
                       "                sys.stdout.buffer.write(('%d %d %d %d %s\\n' % (n, r, c, cell.ctype, v)).encode('utf-8'))\n");
-  std::istringstream lines(Run("/usr/bin/python3 '" + script + "' '" + path + "' 2>/dev/null"));
-  std::vector<std::string> cells;
-  std::string line;
-  while (std::getline(lines, line)) cells.push_back(line);
-  return cells;
+  return RunLines("/usr/bin/python3 '" + script + "' '" + path + "' 2>/dev/null");
+}
+
+std::vector<std::string> RunLines(const std::string& command) {
+  std::istringstream lines(Run(command));
+  std::vector<std::string> out;
+  for (std::string line; std::getline(lines, line);) out.push_back(line);
+  return out;
 }
 
 }  // namespace xlsfixtures

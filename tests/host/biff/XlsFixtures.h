@@ -72,6 +72,9 @@ void EditEntry(std::string& file, int index, const std::function<void(std::strin
 // Sets FAT entry sector of a small compound file.
 void SetFat(std::string& file, uint32_t sector, uint32_t value);
 
+// The output of a shell command, one string per line.
+std::vector<std::string> RunLines(const std::string& command);
+
 // True when /usr/bin/python3 imports the module.
 bool HavePython(const std::string& module);
 

@@ -64,17 +64,6 @@ void Change(const std::string& path,
   book->Save(sheets);
 }
 
-std::string Run(const std::string& command) {
-  std::string out;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return out;
-  char buffer[4096];
-  size_t got;
-  while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, got);
-  pclose(pipe);
-  return out;
-}
-
 // What python3-xlrd reads of sheet "Data": each cell as "row col value",
 // hidden rows as "hidden row", notes as "note row col text", hyperlinks as
 // "link row col url" (0-based rows and columns).
@@ -91,10 +80,7 @@ std::vector<std::string> XlrdData(const std::string& path, const TempDir& work) 
                       "    if info.hidden: print('hidden', r)\n"
                       "for (r, c), note in sorted(s.cell_note_map.items()): print('note', r, c, note.text)\n"
                       "for link in s.hyperlink_list: print('link', link.frowx, link.fcolx, link.lrowx, link.url_or_path)\n");
-  std::istringstream lines(Run("/usr/bin/python3 '" + script + "' '" + path + "' 2>&1"));
-  std::vector<std::string> out;
-  for (std::string line; std::getline(lines, line);) out.push_back(line);
-  return out;
+  return xlsfixtures::RunLines("/usr/bin/python3 '" + script + "' '" + path + "' 2>&1");
 }
 
 bool Has(const std::vector<std::string>& lines, const std::string& line) {
