@@ -11,7 +11,6 @@
 // a child process of its own, so that its peak memory is its own.
 
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -55,10 +54,8 @@ int Once(const std::string& path) {
   close(fd);
   std::filesystem::rename(temporary, path);
   double seconds = Seconds(start);
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  double processor = usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-  std::printf("%.4f %.4f %ld %zu %zu\n", seconds, processor, usage.ru_maxrss, stream.size(), cells);
+  const SelfUsage usage = UsageOfThisProcess();
+  std::printf("%.4f %.4f %ld %zu %zu\n", seconds, usage.processorSeconds, usage.peakKb, stream.size(), cells);
   return 0;
 }
 

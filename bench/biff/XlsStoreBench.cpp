@@ -9,7 +9,6 @@
 //
 // Prints one line of figures per case on stdout.
 
-#include <sys/resource.h>
 #include <xlsxwriter.h>
 
 #include <algorithm>
@@ -79,12 +78,9 @@ int Once(const std::string& what, const std::string& path) {
   book->RequestFullRecalculation();
   book->Save({sheet.get()});
   double seconds = Seconds(start);
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  double processor =
-      usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+  const SelfUsage usage = UsageOfThisProcess();
   auto* xls = dynamic_cast<host::biff::XlsWorkbook*>(book.get());
-  std::printf("%.4f %.4f %ld %zu\n", seconds, processor, usage.ru_maxrss, xls ? xls->StreamSize() : size_t{0});
+  std::printf("%.4f %.4f %ld %zu\n", seconds, usage.processorSeconds, usage.peakKb, xls ? xls->StreamSize() : size_t{0});
   return 0;
 }
 
