@@ -294,6 +294,42 @@ TEST(XlsStore, SortMovesRecordsWholeAndHiddenRowsStay) {
   }
 }
 
+TEST(XlsStore, SecondSortMovesWhatTheFirstMoved) {
+  NEED_XLS(SortXls());
+  TempDir dir;
+  std::string path = Copy(SortXls(), dir);
+  Change(path, [](auto& sheets) {
+    host::SheetStore* data = sheets.at("Data");
+    EXPECT_TRUE(data->Sort(host::CellArea{2, 1, 9, 7}, 2, false));
+    EXPECT_TRUE(data->Sort(host::CellArea{2, 1, 9, 7}, 2, true));
+  });
+  auto book = OpenXls(path);
+  auto data = book->TakeSheet(0);
+  // Descending by quantity in the visible rows; grape (7, hidden row 6) stays.
+  const double expected[] = {8, 6, 5, 4, 7, 3, 2, 1};
+  for (int row = 2; row <= 9; ++row) {
+    SCOPED_TRACE(row);
+    const double qty = expected[row - 2];
+    const std::string r = std::to_string(row);
+    EXPECT_EQ(data->Value(row, 2).number, qty);
+    EXPECT_EQ(data->Value(row, 4).number, qty * 2);
+    EXPECT_EQ(data->Formula(row, 4), "B" + r + "*2");
+    EXPECT_EQ(data->Formula(row, 5), "$B$2+B" + r);
+  }
+}
+
+TEST(XlsStore, SaveRefusesAFileChangedSinceItWasRead) {
+  NEED_XLS(SortXls());
+  TempDir dir;
+  std::string path = Copy(SortXls(), dir);
+  auto book = OpenXls(path);
+  auto data = book->TakeSheet(0);
+  data->SetRowHidden(3, true);
+  fixtures::WriteFile(path, "changed by another program");
+  EXPECT_THROW(book->Save({data.get()}), host::HostError);
+  EXPECT_EQ(fixtures::ReadFile(path), "changed by another program");
+}
+
 TEST(XlsStore, SortRefusesWhatWouldTearRecords) {
   NEED_XLS(SortXls());
   TempDir dir;
