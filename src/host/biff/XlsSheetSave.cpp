@@ -1,6 +1,6 @@
 // Writing an .xls sheet's substream after hides and sorts: every record
-// outside the cell table as it was read (notes and hyperlinks with the rows
-// their cells moved to); the cell table anew in blocks of 32 rows, each
+// outside the cell table as it was read (notes, their text boxes and
+// hyperlinks with the rows their cells moved to); the cell table anew in blocks of 32 rows, each
 // ROW record, cell record and DBCELL where BIFF8 expects it, and the INDEX
 // record pointing at the new DBCELL records.
 
@@ -8,6 +8,7 @@
 
 #include "host/biff/BiffRecords.h"
 #include "host/biff/LittleEndian.h"
+#include "host/biff/NoteAnchors.h"
 #include "host/biff/XlsSheet.h"
 
 namespace host::biff {
@@ -213,6 +214,7 @@ void XlsSheet::WriteSubstream(std::string& out) const {
   bool tableWritten = false;
   size_t indexAt = std::string::npos, defColWidthAt = std::string::npos;
   std::vector<uint32_t> dbCells;
+  NoteAnchors boxes;
   auto writeTable = [&] {
     if (!tableWritten) dbCells = WriteCellTable(out, rows);
     tableWritten = true;
@@ -242,6 +244,10 @@ void XlsSheet::WriteSubstream(std::string& out) const {
         continue;
       }
       case rt::kDefColWidth: defColWidthAt = out.size(); break;
+      case rt::kMsoDrawing:
+        if (record.continues.empty()) boxes.AddDrawing(record.body, out.size() + 4);
+        break;
+      case rt::kObj: boxes.AddObject(record.body); break;
       case rt::kNote:
       case rt::kHLink:
       case rt::kHLinkTooltip: {
@@ -253,6 +259,8 @@ void XlsSheet::WriteSubstream(std::string& out) const {
         if (moved != firstRow) {
           Put(out, rowAt, moved, 2);
           if (record.type != rt::kNote) Put(out, rowAt + 2, U16(out, rowAt + 2) + moved - firstRow, 2);
+          // A note's text box moves with it.
+          if (record.type == rt::kNote) boxes.MoveBox(out, U16(out, rowAt + 6), moved - firstRow);
         }
         continue;
       }
