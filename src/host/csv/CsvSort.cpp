@@ -80,28 +80,24 @@ bool CsvDocument::SortRows(const CellArea& range, int column, bool descending) {
       AppendAsUtf8(IsPlain(raw) ? std::string(raw) : Unquote(raw), utf8_, scratch);
       text = scratch;
     }
-    SortKey key;
-    key.row = row;
     const StoredValue value = StoredOf(TypeField(text));
-    switch (value.kind) {
-      case CellKind::Number: key.cls = KeyClass::Number; break;
-      case CellKind::Text: key.cls = KeyClass::Text; break;
-      case CellKind::Boolean: key.cls = KeyClass::Boolean; break;
-      case CellKind::Error: key.cls = KeyClass::Error; break;
-      case CellKind::Blank: break;
-    }
-    key.number = value.number;
-    if (key.cls == KeyClass::Text) {
+    SortKey key(row);
+    if (value.kind == CellKind::Text) {
+      // Decoded texts are viewed once `side` stops growing.
+      key.SetText(decoded ? std::string_view() : text);
       if (decoded) {
         inSide.push_back({keys.size(), {side.size(), scratch.size()}});
         side += scratch;
-      } else {
-        key.text = text;
       }
+    } else if (value.kind != CellKind::Blank) {
+      key.Set(value.kind == CellKind::Number    ? KeyClass::Number
+              : value.kind == CellKind::Boolean ? KeyClass::Boolean
+                                                : KeyClass::Error,
+              value.number);
     }
     keys.push_back(key);
   }
-  for (const auto& [k, span] : inSide) keys[k].text = std::string_view(side).substr(span.first, span.second);
+  for (const auto& [k, span] : inSide) keys[k].SetText(std::string_view(side).substr(span.first, span.second));
   const std::vector<int> sourceOf = PlaceRows(firstRow, lastRow, {}, OrderKeys(std::move(keys), descending));
   side.clear();
 
