@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "host/HostError.h"
-#include "host/Package.h"
+#include "host/zip/Package.h"
 
 namespace host::odf {
 

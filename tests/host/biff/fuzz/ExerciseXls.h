@@ -15,7 +15,7 @@
 #include "host/HostError.h"
 #include "host/biff/CompoundFile.h"
 #include "host/biff/CompoundFileWriter.h"
-#include "host/biff/FileFormat.h"
+#include "host/FileFormat.h"
 #include "host/biff/FormulaTokens.h"
 #include "host/biff/LittleEndian.h"
 #include "host/biff/SheetRecords.h"
@@ -73,7 +73,7 @@ inline void ReadWorkbookStream(std::string_view stream) {
 
 inline void ExerciseXls(std::string_view bytes) {
   using namespace host::biff;
-  (void)RecogniseFormat(bytes);
+  (void)host::RecogniseFormat(bytes);
   if (!CompoundFile::HasSignature(bytes)) {
     ReadWorkbookStream(bytes);
     // The input as an expression of a record's size, the rest as its values.
