@@ -14,9 +14,10 @@ namespace host::biff {
 // (0-based rows/columns as BIFF stores them): relative rows of ptgRef/ptgArea and their 3-D forms
 // (ptgRef3d/ptgArea3d) shift as a copy would shift them (absolute rows stay; the relative bits are
 // in the column word); a reference pushed off the sheet (row < 0 or > 65535) becomes ptgRefErr /
-// ptgAreaErr (3-D: ptgRefErr3d / ptgAreaErr3d) of the same class and size. Everything else is copied
-// byte for byte, including ptgExp, ptgTbl, attributes, ptgStr, ptgArray's placeholder. Throws HostError
-// naming what is damaged when the expression cannot be walked (unknown token, runs past its end).
+// ptgAreaErr (3-D: ptgRefErr3d / ptgAreaErr3d) of the same class and size; whole columns (rows 1 to
+// 65536) stay whole columns. Everything else is copied byte for byte, including ptgExp, ptgTbl,
+// attributes, ptgStr, ptgArray's placeholder. Throws HostError naming what is damaged when the
+// expression cannot be walked (unknown token, runs past its end).
 std::string ShiftFormulaRows(std::string_view rgce, int rowDelta);
 
 // A shared formula's expression (SHRFMLA's rgce, whose ptgRefN/ptgAreaN hold offsets relative to
@@ -29,10 +30,12 @@ std::string ExpandSharedFormula(std::string_view sharedRgce, int row, int column
 // references (A1, $A$1, ranges, 3-D as Sheet2!A1 when sheetName(externSheetIndex) gives a name,
 // else "#REF!"), numbers, strings, booleans, errors, missing arguments, the unary and binary
 // operators and parentheses, built-in functions by name (unknown ones of ptgFuncVar as
-// FUNC<n>(...)), add-in functions by the name their ptgNameX or ptgName gives, ptgName as
-// NAME<n>. Throws HostError like above, and for what has no text without the workbook: a cell
-// that refers to its shared, array or table formula (ptgExp, ptgTbl), an array constant (its
-// values stand after the expression: see the overload below), natural-language labels.
+// FUNC<n>(...)), the one-argument SUM of ptgAttrSum, add-in functions by the name their ptgNameX
+// or ptgName gives (without the "_xlfn." of newer functions), ptgName as NAME<n>. Throws HostError
+// like above, and for what has no text without the workbook: a cell that refers to its shared,
+// array or table formula (ptgExp, ptgTbl), an array constant (its values stand after the
+// expression: see the overload below), natural-language labels, and a ptgFunc of a function not
+// known here (only its number tells how many arguments it takes).
 std::string FormulaText(std::string_view rgce, int row, int column,
                         const std::function<std::string(int)>& sheetName = {});
 
