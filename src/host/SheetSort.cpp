@@ -14,80 +14,11 @@
 #include "host/SharedStrings.h"
 #include "host/SheetData.h"
 #include "host/SortPlan.h"
-#include "host/TextCollator.h"
+#include "host/SortKeys.h"
 
 namespace host {
 
 namespace {
-
-// Key classes in ascending order; empty cells always go last.
-enum KeyClass : uint8_t { kNumberKey = 0, kTextKey = 1, kBoolKey = 2, kErrorKey = 3, kEmptyKey = 4 };
-
-struct SortKey {
-  uint32_t rowIndex;  // index into rows_
-  KeyClass cls;
-  double number;
-  uint64_t prefix;  // text: its first weights (simple texts) or sort key bytes, big-endian
-  std::string_view text;  // the text itself (simple texts) or its sort key
-};
-
-// How the texts of one sort compare: all through the collator's table when
-// every text is simple, otherwise all through their sort keys.
-struct TextComparison {
-  const TextCollator* collator;
-  bool sortKeys;
-  int operator()(const SortKey& a, const SortKey& b) const {
-    if (a.prefix != b.prefix) return a.prefix < b.prefix ? -1 : 1;
-    if (!sortKeys) return collator->CompareSimple(a.text, b.text);
-    const int c = a.text.compare(b.text);
-    return c == 0 ? 0 : (c < 0 ? -1 : 1);
-  }
-};
-
-// <0, 0, >0 for non-empty keys of any class, in ascending order.
-int CompareKeys(const SortKey& a, const SortKey& b, const TextComparison& texts) {
-  if (a.cls != b.cls) return a.cls < b.cls ? -1 : 1;
-  switch (a.cls) {
-    case kNumberKey:
-    case kBoolKey:
-      return a.number < b.number ? -1 : (a.number > b.number ? 1 : 0);
-    case kTextKey:
-      return texts(a, b);
-    default:
-      return 0;
-  }
-}
-
-// Gives the text keys their prefixes, and their sort keys (kept in store)
-// when a text is not simple. Most comparisons are decided by the prefixes,
-// which spares the sort most visits to the texts.
-TextComparison PrepareTextKeys(std::vector<SortKey>& keys, std::string& store) {
-  const TextCollator& collator = TextCollator::ForUserLocale();
-  bool simple = true;
-  for (SortKey& key : keys)
-    if (key.cls == kTextKey && !collator.SimplePrefix(key.text, key.prefix)) {
-      simple = false;
-      break;
-    }
-  if (simple) return TextComparison{&collator, false};
-  std::vector<size_t> ends(keys.size());
-  for (size_t i = 0; i < keys.size(); ++i) {
-    if (keys[i].cls == kTextKey) collator.AppendSortKey(keys[i].text, store);
-    ends[i] = store.size();
-  }
-  size_t begin = 0;
-  for (size_t i = 0; i < keys.size(); ++i) {
-    if (keys[i].cls == kTextKey) {
-      keys[i].text = std::string_view(store).substr(begin, ends[i] - begin);
-      uint64_t prefix = 0;
-      for (size_t k = 0; k < 8; ++k)
-        prefix = (prefix << 8) | (k < keys[i].text.size() ? static_cast<unsigned char>(keys[i].text[k]) : 0);
-      keys[i].prefix = prefix;
-    }
-    begin = ends[i];
-  }
-  return TextComparison{&collator, true};
-}
 
 std::string AreaText(const CellArea& a) { return AbsoluteAddress(a); }
 
@@ -198,7 +129,8 @@ bool SheetData::Sort(const CellArea& range, int keyColumn, bool descending, cons
     }
     auto [lo, hi] = rangeCells(*it);
     if (lo == hi) continue;
-    SortKey key{static_cast<uint32_t>(it - rows_.begin()), kEmptyKey, 0, 0, {}};
+    SortKey key;
+    key.row = it->row;
     const CellRecord* cell = std::lower_bound(lo, hi, keyColumn, [](const CellRecord& c, int v) { return c.column < v; });
     if (cell != hi && cell->column == keyColumn && (cell->flags & kUncalculated))
       throw SortRefused("cell " + ColumnLetters(keyColumn) + std::to_string(it->row) +
@@ -207,28 +139,28 @@ bool SheetData::Sort(const CellArea& range, int keyColumn, bool descending, cons
     if (cell != hi && cell->column == keyColumn) {
       switch (cell->kind) {
         case ValueKind::Number:
-          key.cls = kNumberKey;
+          key.cls = KeyClass::Number;
           key.number = cell->value.number;
           break;
         case ValueKind::IsoDate: {
           double serial = 0;
           std::string_view raw = Span(cell->value.span.offset, cell->value.span.size);
           if (IsoDateToSerial(raw, false, serial)) {
-            key.cls = kNumberKey;
+            key.cls = KeyClass::Number;
             key.number = serial;
           } else {
-            key.cls = kTextKey;
+            key.cls = KeyClass::Text;
             key.text = raw;
           }
           break;
         }
         case ValueKind::Shared:
-          key.cls = kTextKey;
+          key.cls = KeyClass::Text;
           key.text = strings.Get(cell->value.index);
           break;
         case ValueKind::String:
         case ValueKind::Inline: {
-          key.cls = kTextKey;
+          key.cls = KeyClass::Text;
           std::string text = cell->kind == ValueKind::Inline
                                  ? InlineText(*cell)
                                  : DecodeXml(Span(cell->value.span.offset, cell->value.span.size));
@@ -238,11 +170,11 @@ bool SheetData::Sort(const CellArea& range, int keyColumn, bool descending, cons
           break;
         }
         case ValueKind::Boolean:
-          key.cls = kBoolKey;
+          key.cls = KeyClass::Boolean;
           key.number = cell->value.number;
           break;
         case ValueKind::Error:
-          key.cls = kErrorKey;
+          key.cls = KeyClass::Error;
           break;
         case ValueKind::Blank:
           break;
@@ -251,24 +183,9 @@ bool SheetData::Sort(const CellArea& range, int keyColumn, bool descending, cons
     keys.push_back(key);
   }
   for (auto [k, d] : decodedRefs) keys[k].text = decoded[d];
-  std::string sortKeyStore;
-  const TextComparison texts = PrepareTextKeys(keys, sortKeyStore);
-
-  std::vector<SortKey> sorted = keys;
-  std::stable_sort(sorted.begin(), sorted.end(), [descending, &texts](const SortKey& a, const SortKey& b) {
-    bool ea = a.cls == kEmptyKey, eb = b.cls == kEmptyKey;
-    if (ea || eb) return !ea && eb;
-    int c = CompareKeys(a, b, texts);
-    return descending ? c > 0 : c < 0;
-  });
-
   // Keyed rows fill the visible rows from the top in sorted order; the other
   // visible rows follow in their old order; hidden rows stay.
-  std::vector<int> keyedInOrder;
-  for (const SortKey& k : sorted) {
-    if (k.cls == kEmptyKey) break;
-    keyedInOrder.push_back(rows_[k.rowIndex].row);
-  }
+  const std::vector<int> keyedInOrder = OrderKeys(std::move(keys), descending);
   size_t height = static_cast<size_t>(area.lastRow - area.firstRow + 1);
   std::vector<int> sourceOf = PlaceRows(area.firstRow, area.lastRow, hiddenRows, keyedInOrder);
   // indexOf[row - firstRow] = index of the row's record when it holds cells of the area
@@ -292,13 +209,7 @@ bool SheetData::Sort(const CellArea& range, int keyColumn, bool descending, cons
   indexOf.shrink_to_fit();
   sourceOf.clear();
   sourceOf.shrink_to_fit();
-  keys.clear();
-  keys.shrink_to_fit();
-  sorted.clear();
-  sorted.shrink_to_fit();
   decoded.clear();
-  sortKeyStore.clear();
-  sortKeyStore.shrink_to_fit();
   if (movedRows == 0) return false;
   rowsMoved_ += movedRows;
 

@@ -25,8 +25,9 @@ struct SortKey {
 // The key of a stored value (text viewed, not copied: value must outlive it).
 SortKey KeyOf(int row, const StoredValue& value);
 
-// The rows of keys in sorted order: stable, ascending or descending, empty
-// keys last either way.
+// The rows of the non-empty keys in sorted order, stable, ascending or
+// descending. Rows with an empty key are left out: PlaceRows puts them after
+// the keyed rows, in their old order, with the rows that hold no cells.
 std::vector<int> OrderKeys(std::vector<SortKey> keys, bool descending);
 
 }  // namespace host
