@@ -114,10 +114,8 @@ void OdsDocument::FindTableBytes() {
         spans.emplace_back(begin, scanner.OffsetOf(tag.end));
         continue;
       }
-      scanner.SkipContent(tag);
-      XmlScanner::Tag end = scanner.ReadTag();
-      if (!end.isEnd || end.qname != tag.qname) return;
-      spans.emplace_back(begin, scanner.OffsetOf(end.end));
+      scanner.SkipContent(tag);  // reads up to and including the end tag
+      spans.emplace_back(begin, scanner.Offset());
     } catch (const XmlFault&) {
       return;
     }
@@ -133,7 +131,8 @@ std::string_view OdsDocument::FormatCode(std::string_view cellStyle) {
       // Damaged styles leave the cells in the General format: their values
       // are still read and the part is never written.
       std::string bytes = package_->Read("styles.xml");
-      if (stylesPart_.load_buffer(bytes.data(), bytes.size(), pugi::parse_default, pugi::encoding_utf8))
+      if (stylesPart_.load_buffer(bytes.data(), bytes.size(), pugi::parse_default | pugi::parse_ws_pcdata,
+                                  pugi::encoding_utf8))
         styles_.Read(stylesPart_);
     }
   }

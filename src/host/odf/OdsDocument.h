@@ -40,9 +40,6 @@ class OdsDocument {
   // The format code of a cell style's data style ("General" when none).
   std::string_view FormatCode(std::string_view cellStyle);
 
-  // content.xml as it would be saved now: the bytes read, with each changed
-  // table written anew in place of its old element.
-  std::string ContentXml() const;
   // Writes the package back when a table changed: content.xml as above,
   // every other entry copied as stored; nothing is written otherwise.
   void Save();
@@ -52,6 +49,9 @@ class OdsDocument {
   void Parse(pugi::xml_document& doc, const std::string& bytes, const char* part) const;
   void RefuseFlatXml(const std::string& path) const;
   void FindTableBytes();
+  // content.xml as it would be saved now: the bytes read, with each changed
+  // table written anew in place of its old element.
+  std::string ContentXml() const;
 
   std::string name_;
   std::unique_ptr<Package> package_;
