@@ -140,8 +140,12 @@ TEST(OdsRead, SplitRowGivesOneRowAnElementOfItsOwn) {
   EXPECT_EQ(s.Rows().size(), groups + 2);
 }
 
-TEST(OdsRead, RefusesWhatItCannotRead) {
+TEST(OdsRead, RefusesWhatItCannotReadAndLeavesItAsItWas) {
   fixtures::TempDir dir;
+  std::string flat = dir.File("e.fods");
+  fixtures::WriteFile(flat, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<office:document "
+                            "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+                            "office:mimetype=\"application/vnd.oasis.opendocument.spreadsheet\"/>");
   struct Case {
     const char* name;
     std::string path;
@@ -153,10 +157,17 @@ TEST(OdsRead, RefusesWhatItCannotRead) {
        "b.ods cannot be opened: its part content.xml is damaged"},
       {"text document", WritePackage(dir, Content(""), Manifest(), "application/vnd.oasis.opendocument.text", "c.ods"),
        "c.ods cannot be opened: it is not an OpenDocument spreadsheet."},
+      {"damaged manifest", WritePackage(dir, Content(""), "<manifest:manifest>", kMime, "d.ods"),
+       "d.ods cannot be opened: its part META-INF/manifest.xml is damaged"},
+      {"flat XML", flat,
+       "e.fods cannot be opened: it is a flat OpenDocument file (one XML document, .fods), which this program does "
+       "not read; nothing was changed."},
   };
   for (Case& c : cases) {
     SCOPED_TRACE(c.name);
+    std::string before = fixtures::ReadFile(c.path);
     std::string message = OpenError(c.path);
     EXPECT_EQ(message.substr(0, c.message.size()), c.message);
+    EXPECT_EQ(fixtures::ReadFile(c.path), before);
   }
 }
