@@ -2,7 +2,6 @@
 
 #include <new>
 
-#include "host/XmlScanner.h"
 
 namespace host {
 

@@ -20,6 +20,11 @@ class HostDefect : public HostError {
   explicit HostDefect(const std::string& description) : HostError(description) {}
 };
 
+// A fault found in the XML of a part, with what is wrong and where.
+struct XmlFault {
+  std::string message;
+};
+
 // Rethrows the exception being handled as a HostError: a HostError as it is,
 // an XML fault, a lack of memory or anything else with the subject in front
 // (subject names the file and part, e.g. `Cannot open "a.xlsx": the part x`).

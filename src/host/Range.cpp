@@ -4,10 +4,10 @@
 
 #include "host/CellAddress.h"
 #include "host/HostError.h"
-#include "host/SheetData.h"
+#include "host/SheetStore.h"
 #include "host/SortPlan.h"
 #include "host/Workbook.h"
-#include "host/WorkbookFile.h"
+#include "host/WorkbookStore.h"
 #include "host/Worksheet.h"
 
 namespace host {
@@ -17,9 +17,9 @@ namespace {
 // Cached results anywhere in the workbook may depend on cells that moved: a
 // formula on another sheet, or a defined name, refers to them by address.
 bool HoldsFormulasOrNames(Workbook& book) {
-  if (book.File().HasDefinedNames()) return true;
+  if (book.Store().HasDefinedNames()) return true;
   for (Worksheet* sheet : book.Worksheets())
-    if (sheet->Data().HoldsFormulas()) return true;
+    if (sheet->Store().HoldsFormulas()) return true;
   return false;
 }
 
@@ -59,11 +59,11 @@ void Range::Sort(CellRef key1, int order1) {
   };
   if (order1 != 1 && order1 != 2) fail("the order must be 1 (ascending) or 2 (descending)");
   if (key1.column < 1 || key1.column > kMaxColumns) fail("the key cell lies outside the sheet");
-  if (sheet_->Data().SortProtected()) fail("the sheet is protected against sorting");
+  if (sheet_->Store().SortProtected()) fail("the sheet is protected against sorting");
   try {
-    const bool moved = sheet_->Data().Sort(CellArea{firstRow_, firstColumn_, lastRow_, lastColumn_}, key1.column,
-                                           order1 == 2, book.File().Strings());
-    if (moved && HoldsFormulasOrNames(book)) book.File().RequestFullRecalculation();
+    const bool moved =
+        sheet_->Store().Sort(CellArea{firstRow_, firstColumn_, lastRow_, lastColumn_}, key1.column, order1 == 2);
+    if (moved && HoldsFormulasOrNames(book)) book.Store().RequestFullRecalculation();
   } catch (const SortRefused& refused) {
     fail(refused.what());
   }

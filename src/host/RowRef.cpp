@@ -3,20 +3,20 @@
 #include <string>
 
 #include "host/HostError.h"
-#include "host/SheetData.h"
+#include "host/SheetStore.h"
 #include "host/Workbook.h"
 #include "host/Worksheet.h"
 
 namespace host {
 
-bool RowRef::Hidden() const { return sheet_->Data().RowHidden(row_); }
+bool RowRef::Hidden() const { return sheet_->Store().RowHidden(row_); }
 
 void RowRef::SetHidden(bool hidden) {
-  if (sheet_->Data().RowFormattingProtected())
+  if (sheet_->Store().RowFormattingProtected())
     throw HostError("Cannot " + std::string(hidden ? "hide" : "show") + " row " + std::to_string(row_) + " of sheet \"" +
                     sheet_->Name() + "\" in \"" + sheet_->Parent().FullName() +
                     "\": the sheet is protected against formatting rows.");
-  sheet_->Data().SetRowHidden(row_, hidden);
+  sheet_->Store().SetRowHidden(row_, hidden);
 }
 
 }  // namespace host

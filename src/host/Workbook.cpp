@@ -4,11 +4,9 @@
 
 #include "host/Application.h"
 #include "host/HostError.h"
-#include "host/SheetData.h"
-#include "host/WorkbookFile.h"
+#include "host/WorkbookStore.h"
 #include "host/WorkbookLock.h"
 #include "host/Worksheet.h"
-#include "host/XmlScanner.h"
 
 namespace host {
 
@@ -35,13 +33,12 @@ Workbook::Workbook(Application& app, const std::string& path)
     : app_(&app),
       path_(FullPath(path)),
       lock_(Claim(path_, app.WorkbookAccess())),
-      file_(std::make_unique<WorkbookFile>(path_)) {
+      file_(OpenWorkbookStore(path_)) {
   const auto& sheets = file_->Sheets();
   worksheets_.resize(sheets.size());
   for (size_t i = 0; i < sheets.size(); ++i) {
-    if (sheets[i].kind != WorkbookFile::SheetKind::Worksheet) continue;
-    worksheets_[i] = std::make_unique<Worksheet>(*this, sheets[i].name, static_cast<int>(i + 1), sheets[i].part,
-                                                 file_->TakeSheetData(i));
+    if (!sheets[i].worksheet) continue;
+    worksheets_[i] = std::make_unique<Worksheet>(*this, sheets[i].name, static_cast<int>(i + 1), file_->TakeSheet(i));
   }
 }
 
@@ -65,9 +62,8 @@ Worksheet& Workbook::ActiveSheet() {
 void Workbook::Save() {
   if (!lock_)  // opened for reading only
     throw HostError("Cannot save \"" + path_ + "\": it was opened for reading only.");
-  std::vector<std::pair<std::string, const SheetData*>> sheets;
-  for (auto& sheet : worksheets_)
-    if (sheet) sheets.emplace_back(sheet->PartName(), &sheet->Data());
+  std::vector<const SheetStore*> sheets;
+  for (auto& sheet : worksheets_) sheets.push_back(sheet ? &sheet->Store() : nullptr);
   file_->Save(sheets);
 }
 

@@ -13,7 +13,7 @@ namespace host {
 
 class Application;
 class Worksheet;
-class WorkbookFile;
+class WorkbookStore;
 class WorkbookLock;
 
 class Workbook {
@@ -53,15 +53,15 @@ class Workbook {
 
   Application& Parent() { return *app_; }
 
-  // The engine's file model (for the classes of the engine).
-  WorkbookFile& File() { return *file_; }
-  const WorkbookFile& File() const { return *file_; }
+  // The workbook as its file format holds it (for the classes of the host).
+  WorkbookStore& Store() { return *file_; }
+  const WorkbookStore& Store() const { return *file_; }
 
  private:
   Application* app_;
   std::string path_;
   std::unique_ptr<WorkbookLock> lock_;  // made first, released last
-  std::unique_ptr<WorkbookFile> file_;
+  std::unique_ptr<WorkbookStore> file_;
   std::vector<std::unique_ptr<Worksheet>> worksheets_;
 };
 

@@ -17,8 +17,9 @@ class Workbooks {
   Workbooks(const Workbooks&) = delete;
   Workbooks& operator=(const Workbooks&) = delete;
 
-  // Opens the workbook at path (.xlsx, .xlsm, .xltx, .xltm) and checks it
-  // fully; HostError naming the file and the fault otherwise. Nothing is
+  // Opens the workbook at path in the format its content shows (OOXML
+  // workbooks and templates, CSV/TSV files) and checks it fully; HostError
+  // naming the file and what it is or what is wrong otherwise. Nothing is
   // written to the file.
   Workbook& Open(const std::string& path);
   // The number of open workbooks.

@@ -2,20 +2,19 @@
 
 #include "host/CellAddress.h"
 #include "host/HostError.h"
-#include "host/SheetData.h"
+#include "host/SheetStore.h"
 #include "host/Workbook.h"
 
 namespace host {
 
-Worksheet::Worksheet(Workbook& workbook, std::string name, int index, std::string partName,
-                     std::unique_ptr<SheetData> data)
-    : workbook_(&workbook), name_(std::move(name)), index_(index), partName_(std::move(partName)), data_(std::move(data)) {}
+Worksheet::Worksheet(Workbook& workbook, std::string name, int index, std::unique_ptr<SheetStore> store)
+    : workbook_(&workbook), name_(std::move(name)), index_(index), store_(std::move(store)) {}
 
 Worksheet::~Worksheet() = default;
 
 Range Worksheet::UsedRange() {
   CellArea area;
-  if (!data_->UsedArea(area)) return Range(*this, 1, 1, 1, 1);
+  if (!store_->UsedArea(area)) return Range(*this, 1, 1, 1, 1);
   return Range(*this, area.firstRow, area.firstColumn, area.lastRow, area.lastColumn);
 }
 
@@ -42,18 +41,18 @@ Range Worksheet::GetRange(std::string_view a1) {
 
 int Worksheet::MaxRow() const {
   CellArea area;
-  return data_->UsedArea(area) ? area.lastRow : 1;
+  return store_->UsedArea(area) ? area.lastRow : 1;
 }
 
 int Worksheet::MaxColumn() const {
   CellArea area;
-  return data_->UsedArea(area) ? area.lastColumn : 1;
+  return store_->UsedArea(area) ? area.lastColumn : 1;
 }
 
-bool Worksheet::RowHidden(int row) const { return data_->RowHidden(row); }
+bool Worksheet::RowHidden(int row) const { return store_->RowHidden(row); }
 
-int Worksheet::RowsMoved() const { return static_cast<int>(data_->RowsMoved()); }
+int Worksheet::RowsMoved() const { return static_cast<int>(store_->RowsMoved()); }
 
-int Worksheet::RowsHiddenSinceOpen() const { return static_cast<int>(data_->RowsHiddenSinceOpen()); }
+int Worksheet::RowsHiddenSinceOpen() const { return static_cast<int>(store_->RowsHiddenSinceOpen()); }
 
 }  // namespace host

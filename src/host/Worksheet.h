@@ -12,12 +12,11 @@
 namespace host {
 
 class Workbook;
-class SheetData;
+class SheetStore;
 
 class Worksheet {
  public:
-  Worksheet(Workbook& workbook, std::string name, int index, std::string partName,
-            std::unique_ptr<SheetData> data);
+  Worksheet(Workbook& workbook, std::string name, int index, std::unique_ptr<SheetStore> store);
   ~Worksheet();
   Worksheet(const Worksheet&) = delete;
   Worksheet& operator=(const Worksheet&) = delete;
@@ -51,18 +50,15 @@ class Worksheet {
   int RowsMoved() const;
   int RowsHiddenSinceOpen() const;
 
-  // The engine's cell store (for the classes of the engine).
-  SheetData& Data() { return *data_; }
-  const SheetData& Data() const { return *data_; }
-  // The package part that holds the sheet, e.g. "xl/worksheets/sheet1.xml".
-  const std::string& PartName() const { return partName_; }
+  // The sheet's cells as its file format holds them (for the classes of the host).
+  SheetStore& Store() { return *store_; }
+  const SheetStore& Store() const { return *store_; }
 
  private:
   Workbook* workbook_;
   std::string name_;
   int index_;
-  std::string partName_;
-  std::unique_ptr<SheetData> data_;
+  std::unique_ptr<SheetStore> store_;
 };
 
 }  // namespace host

@@ -5,7 +5,7 @@
 #include "host/HostError.h"
 #include "host/biff/BiffRecords.h"
 #include "host/biff/ContinuedData.h"
-#include "host/biff/FileFormat.h"
+#include "host/FileFormat.h"
 #include "host/biff/LittleEndian.h"
 
 namespace host::biff {

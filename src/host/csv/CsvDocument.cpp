@@ -55,6 +55,20 @@ std::string ReasonOf(int error) {
 
 }  // namespace
 
+char DetectDelimiter(std::string_view text) {
+  // Comma, unless the first record holds a semicolon or tab and no comma.
+  bool comma = false, semicolon = false, tab = false, inQuotes = false;
+  for (char c : text) {
+    if (c == '"') inQuotes = !inQuotes;
+    else if (inQuotes) continue;
+    else if (c == '\n' || c == '\r') break;
+    else if (c == ',') comma = true;
+    else if (c == ';') semicolon = true;
+    else if (c == '\t') tab = true;
+  }
+  return comma ? ',' : (semicolon ? ';' : (tab ? '\t' : ','));
+}
+
 CsvDocument CsvDocument::Open(const std::string& path) {
   std::string name = BaseName(path);
   std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
@@ -88,20 +102,8 @@ void CsvDocument::Scan() {
   utf8_ = bomLength_ > 0 || IsValidUtf8(b.substr(bomLength_));
   const size_t n = b.size();
 
-  if (delimiter_ == 0) {
-    // Comma, unless the first record holds a semicolon or tab and no comma.
-    bool comma = false, semicolon = false, tab = false, inQuotes = false;
-    for (size_t i = bomLength_; i < n; ++i) {
-      char c = b[i];
-      if (c == '"') inQuotes = !inQuotes;
-      else if (inQuotes) continue;
-      else if (c == '\n' || c == '\r') break;
-      else if (c == ',') comma = true;
-      else if (c == ';') semicolon = true;
-      else if (c == '\t') tab = true;
-    }
-    delimiter_ = comma ? ',' : (semicolon ? ';' : (tab ? '\t' : ','));
-  }
+  fixedDelimiter_ = delimiter_ != 0;
+  if (delimiter_ == 0) delimiter_ = DetectDelimiter(b.substr(bomLength_));
   const char delim = delimiter_;
 
   size_t pos = bomLength_;

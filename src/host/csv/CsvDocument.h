@@ -9,9 +9,15 @@
 #include <string_view>
 #include <vector>
 
+#include "host/CellAddress.h"
+#include "host/StoredValue.h"
 #include "host/csv/CsvValue.h"
 
 namespace host::csv {
+
+// The delimiter the first record of text gives: the comma, unless the record
+// holds a semicolon or a tab and no comma (outside quotes).
+char DetectDelimiter(std::string_view text);
 
 class CsvDocument {
  public:
@@ -39,13 +45,18 @@ class CsvDocument {
   int FieldCount(int row) const;
   // A field's text as written, unquoted, in UTF-8; empty past the record's end.
   std::string Text(int row, int column) const;
-  // The field's typed value (see CsvValue.h).
-  CsvValue Value(int row, int column) const { return TypeField(Text(row, column)); }
+  // The field's typed value (see CsvValue.h) as the host stores values.
+  StoredValue Value(int row, int column) const;
 
-  // Reorders rows firstRow..lastRow (1-based) ascending by the column's
-  // typed values: numbers, then text, booleans, errors, then empty fields;
-  // equal keys keep their order.
-  void SortRows(int firstRow, int lastRow, int column);
+  // Reorders the rows of range by the typed values of the column's fields,
+  // in the host's sort order (see SortKeys.h); equal keys keep their order.
+  // Records move whole when the range spans them; otherwise the fields
+  // within the range's columns move. Returns true when any row moved.
+  // Throws SortRefused (nothing changed) when the column lies outside the
+  // range, or when the record put first would read with another delimiter.
+  bool SortRows(const CellArea& range, int column, bool descending);
+  // Rows the sorts so far moved.
+  size_t RowsMoved() const { return rowsMoved_; }
   // Hiding rows is refused: a CSV file cannot keep them.
   [[noreturn]] void RefuseHiddenRows() const;
 
@@ -68,12 +79,14 @@ class CsvDocument {
   std::string fileName_;
   std::string sheetName_;
   char delimiter_ = ',';
+  bool fixedDelimiter_ = false;  // given by the extension (.tsv), not read from the first record
   size_t bomLength_ = 0;
   bool utf8_ = true;
   bool finalBreak_ = false;
   std::string lineEnding_ = "\r\n";
   std::vector<uint32_t> starts_;  // record k spans starts_[k]..starts_[k+1]
   std::vector<uint32_t> order_;   // record shown in each row
+  size_t rowsMoved_ = 0;
   int usedRows_ = 0;
   int usedColumns_ = 0;
 };

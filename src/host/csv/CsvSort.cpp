@@ -1,9 +1,13 @@
 // Sorting the records of a CSV sheet: each row's key field is typed once, the
-// keys are ordered, and only the row order changes; the records' bytes stay.
+// keys are ordered by the host's sort order, and only the row order changes;
+// the records' bytes stay. A range narrower than its records moves the
+// fields within its columns, and only those records are put together anew.
 
 #include <algorithm>
 #include <cstring>
 
+#include "host/SortKeys.h"
+#include "host/SortPlan.h"
 #include "host/csv/CsvDocument.h"
 #include "host/csv/CsvFields.h"
 #include "host/csv/CsvText.h"
@@ -12,101 +16,146 @@ namespace host::csv {
 
 namespace {
 
-struct SortKey {
-  uint64_t bits;     // numbers: the double's bits; texts: folded first 8 bytes
-  uint32_t textPos;  // texts: where the text starts (file bytes or `side`)
-  uint32_t textLen : 31;
-  uint32_t inSide : 1;
-  uint32_t seq;      // position in the sorted rows before the sort
-  CsvKind kind;
-};
-
-inline unsigned char Fold(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + 32 : c; }
-
-uint64_t FoldedPrefix(std::string_view text) {
-  uint64_t prefix = 0;
-  for (size_t i = 0; i < 8; ++i)
-    prefix = (prefix << 8) | (i < text.size() ? Fold(static_cast<unsigned char>(text[i])) : 0);
-  return prefix;
+StoredValue StoredOf(const CsvValue& value) {
+  StoredValue stored;
+  switch (value.kind) {
+    case CsvKind::Number: stored.kind = CellKind::Number; break;
+    case CsvKind::Text: stored.kind = CellKind::Text; break;
+    case CsvKind::Boolean: stored.kind = CellKind::Boolean; break;
+    case CsvKind::Error: stored.kind = CellKind::Error; break;
+    case CsvKind::Empty: break;
+  }
+  stored.number = value.number;
+  return stored;
 }
 
-int CompareNoCase(std::string_view a, std::string_view b) {
-  size_t n = std::min(a.size(), b.size());
-  for (size_t i = 0; i < n; ++i) {
-    unsigned char x = Fold(static_cast<unsigned char>(a[i])), y = Fold(static_cast<unsigned char>(b[i]));
-    if (x != y) return x < y ? -1 : 1;
+// The raw fields of a record's content.
+std::vector<std::string_view> RawFields(std::string_view content, char delimiter) {
+  std::vector<std::string_view> fields;
+  if (content.empty()) return fields;
+  for (size_t start = 0;;) {
+    const size_t end = FieldEnd(content, start, delimiter);
+    fields.push_back(content.substr(start, end - start));
+    if (end >= content.size()) break;
+    start = end + 1;
   }
-  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+  return fields;
 }
 
 }  // namespace
 
-void CsvDocument::SortRows(int firstRow, int lastRow, int column) {
-  firstRow = std::max(firstRow, 1);
-  lastRow = std::min(lastRow, RowCount());
-  if (lastRow <= firstRow || column < 1) return;
+StoredValue CsvDocument::Value(int row, int column) const {
+  StoredValue value = StoredOf(TypeField(Text(row, column)));
+  if (value.kind == CellKind::Text || value.kind == CellKind::Error) value.text = Text(row, column);
+  return value;
+}
+
+bool CsvDocument::SortRows(const CellArea& range, int column, bool descending) {
+  if (column < range.firstColumn || column > range.lastColumn)
+    throw SortRefused("the sort key column " + ColumnLetters(column) + " lies outside the range " +
+                      AbsoluteAddress(range));
+  const int firstRow = range.firstRow;
+  const int lastRow = std::min(range.lastRow, RowCount());
+  if (lastRow <= firstRow) return false;
   const size_t count = static_cast<size_t>(lastRow - firstRow + 1);
 
   // Texts that need unquoting or decoding are kept in `side`; the others are
   // read where they stand in the file.
   std::string side, scratch;
-  std::vector<SortKey> keys(count);
-  const bool asIs = utf8_;
+  std::vector<SortKey> keys;
+  keys.reserve(count);
+  std::vector<std::pair<size_t, std::pair<size_t, size_t>>> inSide;  // key -> (offset, size) in side
+  bool wholeRecords = range.firstColumn == 1;
   for (size_t k = 0; k < count; ++k) {
-    std::string_view raw = RawField(Content(order_[firstRow - 1 + k]), delimiter_, column);
+    const int row = firstRow + static_cast<int>(k);
+    std::string_view content = Content(order_[row - 1]);
+    if (wholeRecords && range.lastColumn < kMaxColumns && FieldCount(row) > range.lastColumn) wholeRecords = false;
+    std::string_view raw = RawField(content, delimiter_, column);
     std::string_view text = raw;
-    bool decoded = !IsPlain(raw) || (!asIs && std::any_of(raw.begin(), raw.end(), [](char c) {
-                                        return static_cast<unsigned char>(c) >= 0x80;
-                                      }));
+    const bool decoded = !IsPlain(raw) || (!utf8_ && std::any_of(raw.begin(), raw.end(), [](char c) {
+                                             return static_cast<unsigned char>(c) >= 0x80;
+                                           }));
     if (decoded) {
       scratch.clear();
       AppendAsUtf8(IsPlain(raw) ? std::string(raw) : Unquote(raw), utf8_, scratch);
       text = scratch;
     }
-    CsvValue value = TypeField(text);
-    SortKey& key = keys[k];
-    key.seq = static_cast<uint32_t>(k);
-    key.kind = value.kind;
-    key.textPos = 0;
-    key.textLen = 0;
-    key.inSide = 0;
-    if (value.kind == CsvKind::Text) {
-      key.bits = FoldedPrefix(text);
-      key.textLen = static_cast<uint32_t>(std::min<size_t>(text.size(), 0x7FFFFFFF));
+    SortKey key;
+    key.row = row;
+    const StoredValue value = StoredOf(TypeField(text));
+    switch (value.kind) {
+      case CellKind::Number: key.cls = KeyClass::Number; break;
+      case CellKind::Text: key.cls = KeyClass::Text; break;
+      case CellKind::Boolean: key.cls = KeyClass::Boolean; break;
+      case CellKind::Error: key.cls = KeyClass::Error; break;
+      case CellKind::Blank: break;
+    }
+    key.number = value.number;
+    if (key.cls == KeyClass::Text) {
       if (decoded) {
-        key.inSide = 1;
-        key.textPos = static_cast<uint32_t>(side.size());
+        inSide.push_back({keys.size(), {side.size(), scratch.size()}});
         side += scratch;
       } else {
-        key.textPos = static_cast<uint32_t>(raw.data() - bytes_.data());
+        key.text = text;
       }
-    } else {
-      std::memcpy(&key.bits, &value.number, sizeof key.bits);
     }
+    keys.push_back(key);
   }
-
-  auto textOf = [&](const SortKey& k) {
-    return std::string_view(k.inSide ? side.data() : bytes_.data(), k.inSide ? side.size() : bytes_.size())
-        .substr(k.textPos, k.textLen);
-  };
-  // Equal keys keep their order: ties are decided by the old position.
-  std::sort(keys.begin(), keys.end(), [&](const SortKey& a, const SortKey& b) {
-    if (a.kind != b.kind) return a.kind < b.kind;
-    int c = 0;
-    if (a.kind == CsvKind::Number || a.kind == CsvKind::Boolean) {
-      double x, y;
-      std::memcpy(&x, &a.bits, sizeof x);
-      std::memcpy(&y, &b.bits, sizeof y);
-      c = x < y ? -1 : (x > y ? 1 : 0);
-    } else if (a.kind == CsvKind::Text) {
-      c = a.bits != b.bits ? (a.bits < b.bits ? -1 : 1) : CompareNoCase(textOf(a), textOf(b));
-    }
-    return c != 0 ? c < 0 : a.seq < b.seq;
-  });
+  for (const auto& [k, span] : inSide) keys[k].text = std::string_view(side).substr(span.first, span.second);
+  const std::vector<int> sourceOf = PlaceRows(firstRow, lastRow, {}, OrderKeys(std::move(keys), descending));
+  side.clear();
 
   std::vector<uint32_t> moved(count);
-  for (size_t k = 0; k < count; ++k) moved[k] = order_[firstRow - 1 + keys[k].seq];
+  size_t movedRows = 0;
+  for (size_t t = 0; t < count; ++t) {
+    moved[t] = order_[sourceOf[t] - 1];
+    if (sourceOf[t] != firstRow + static_cast<int>(t)) ++movedRows;
+  }
+  if (movedRows == 0) return false;
+  // The delimiter was chosen from the first record: a sort must not put a
+  // record first that would make the file read with another one.
+  if (firstRow == 1 && !fixedDelimiter_ && DetectDelimiter(Span(moved[0])) != delimiter_)
+    throw SortRefused("the record that would come first reads with another delimiter than \"" +
+                      std::string(delimiter_ == '\t' ? "tab" : std::string(1, delimiter_)) +
+                      "\", so the file would no longer read the same; leave the first row out of the range");
+
+  if (!wholeRecords) {
+    // Each target record keeps its fields outside the range and takes the
+    // source record's fields within it.
+    std::vector<std::string> rebuilt(count);
+    for (size_t t = 0; t < count; ++t) {
+      const uint32_t own = order_[firstRow - 1 + t];
+      if (moved[t] == own) continue;
+      std::vector<std::string_view> target = RawFields(Content(own), delimiter_);
+      const size_t ownWidth = target.size();
+      const std::vector<std::string_view> source = RawFields(Content(moved[t]), delimiter_);
+      const size_t lastSource = std::min<size_t>(source.size(), static_cast<size_t>(range.lastColumn));
+      const size_t width = std::max(target.size(), lastSource);
+      target.resize(width);
+      for (size_t c = static_cast<size_t>(range.firstColumn); c <= std::min(width, static_cast<size_t>(range.lastColumn)); ++c)
+        target[c - 1] = c <= source.size() ? source[c - 1] : std::string_view();
+      while (target.size() > ownWidth && target.back().empty()) target.pop_back();
+      std::string& record = rebuilt[t];
+      for (size_t c = 0; c < target.size(); ++c) {
+        if (c > 0) record += delimiter_;
+        record.append(target[c]);
+      }
+      record.append(Span(own).substr(Content(own).size()));  // the target's own line ending
+    }
+    size_t added = 0;
+    for (const std::string& record : rebuilt) added += record.size();
+    if (bytes_.size() + added >= UINT32_MAX)
+      throw SortRefused("the sorted file would reach 4 GB, which CSV files here cannot");
+    for (size_t t = 0; t < count; ++t) {
+      if (moved[t] == order_[firstRow - 1 + t]) continue;
+      bytes_ += rebuilt[t];
+      starts_.push_back(static_cast<uint32_t>(bytes_.size()));
+      moved[t] = static_cast<uint32_t>(starts_.size() - 2);
+    }
+  }
   std::copy(moved.begin(), moved.end(), order_.begin() + (firstRow - 1));
+  rowsMoved_ += movedRows;
+  return true;
 }
 
 }  // namespace host::csv

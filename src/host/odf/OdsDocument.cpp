@@ -5,8 +5,8 @@
 #include <string_view>
 
 #include "host/HostError.h"
-#include "host/Package.h"
-#include "host/XmlScanner.h"
+#include "host/ooxml/XmlScanner.h"
+#include "host/zip/Package.h"
 
 namespace host::odf {
 
@@ -106,10 +106,10 @@ void OdsDocument::FindTableBytes() {
         contentBytes_.compare(static_cast<size_t>(at), 11, "table:table") != 0)
       return;
     size_t begin = static_cast<size_t>(at - 1);
-    XmlScanner scanner(contentBytes_.data(), contentBytes_.size());
+    ooxml::XmlScanner scanner(contentBytes_.data(), contentBytes_.size());
     scanner.SetPosition(contentBytes_.data() + begin);
     try {
-      XmlScanner::Tag tag = scanner.ReadTag();
+      ooxml::XmlScanner::Tag tag = scanner.ReadTag();
       if (tag.selfClosing) {
         spans.emplace_back(begin, scanner.OffsetOf(tag.end));
         continue;

@@ -14,12 +14,14 @@
 #include "host/biff/BiffRecords.h"
 #include "host/biff/CompoundFile.h"
 #include "host/biff/CompoundFileWriter.h"
-#include "host/biff/FileFormat.h"
+#include "host/FileFormat.h"
 #include "host/biff/SheetRecords.h"
 #include "host/biff/WorkbookGlobals.h"
 
 using fixtures::TempDir;
 using namespace host::biff;
+using host::FileFormat;
+using host::RecogniseFile;
 
 namespace {
 

@@ -4,13 +4,13 @@
 
 #include "XlsFixtures.h"
 #include "host/biff/CompoundFile.h"
-#include "host/biff/FileFormat.h"
+#include "host/FileFormat.h"
 
 using fixtures::TempDir;
-using host::biff::FileFormat;
-using host::biff::RecogniseFile;
-using host::biff::RecogniseFormat;
-using host::biff::RefusalMessage;
+using host::FileFormat;
+using host::RecogniseFile;
+using host::RecogniseFormat;
+using host::RefusalMessage;
 
 namespace {
 
@@ -39,6 +39,10 @@ TEST(FileFormat, RecognisesWhatAFileHolds) {
   };
   for (const auto& [bytes, format] : cases) EXPECT_EQ(RecogniseFormat(bytes), format) << bytes.substr(0, 40);
   EXPECT_EQ(RecogniseFile(dir.File("missing.xls")), FileFormat::Unknown);
+  // From a file, packages are told by their directory without reading them whole.
+  EXPECT_EQ(RecogniseFile(dir.File("book.xlsx")), FileFormat::OoxmlWorkbook);
+  EXPECT_EQ(RecogniseFile(ods), FileFormat::OpenDocumentSpreadsheet);
+  EXPECT_EQ(RecogniseFile(zip), FileFormat::OtherZip);
 }
 
 TEST(FileFormat, RecognisesLibreOfficeXls) {

@@ -18,7 +18,7 @@ namespace {
 
 std::string Sorted(const std::string& bytes, int column, int firstRow = 1, const char* name = "t.csv") {
   auto doc = CsvDocument::FromBytes(bytes, name);
-  doc.SortRows(firstRow, doc.RowCount(), column);
+  doc.SortRows(host::CellArea{firstRow, 1, doc.RowCount(), host::kMaxColumns}, column, false);
   return doc.Bytes();
 }
 
@@ -89,7 +89,7 @@ TEST(CsvSave, ReplacesTheFileAndLeavesItUntouchedWhenItCannot) {
   TempFolder dir;
   std::ofstream(dir / "s.csv", std::ios::binary) << "b\na\n";
   auto doc = CsvDocument::Open((dir / "s.csv").string());
-  doc.SortRows(1, 2, 1);
+  doc.SortRows(host::CellArea{1, 1, 2, host::kMaxColumns}, 1, false);
   doc.Save((dir / "s.csv").string());
   EXPECT_EQ(ReadAll(dir / "s.csv"), "a\nb\n");
   EXPECT_FALSE(std::filesystem::exists(dir / "s.csv.tabulory-save"));
@@ -113,7 +113,7 @@ TEST(CsvSortInterop, PythonReadsTheSortedFileAsTheSameRows) {
   std::string in = "id,name\r\n3,\"Lee, A\"\r\n1,\"say \"\"x\"\"\"\r\n2,\"multi\nline\"";
   std::ofstream(dir / "in.csv", std::ios::binary) << in;
   auto doc = CsvDocument::Open((dir / "in.csv").string());
-  doc.SortRows(2, doc.RowCount(), 1);
+  doc.SortRows(host::CellArea{2, 1, doc.RowCount(), host::kMaxColumns}, 1, false);
   doc.Save((dir / "in.csv").string());
   std::string cmd = "python3 -c \"import csv,sys; [print('|'.join(r)) for r in csv.reader(open(sys.argv[1], "
                     "newline=''))]\" " + (dir / "in.csv").string() + " > " + (dir / "out.txt").string();

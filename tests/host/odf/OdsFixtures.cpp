@@ -76,6 +76,48 @@ std::string WriteOds(const fixtures::TempDir& dir, const std::string& file, cons
   return path;
 }
 
+std::string Cell(const std::string& attributes, const std::string& inner) {
+  return "<table:table-cell " + attributes + ">" + inner + "</table:table-cell>";
+}
+std::string Text(const std::string& text, const std::string& attributes) {
+  return Cell("office:value-type=\"string\" calcext:value-type=\"string\" " + attributes, "<text:p>" + text + "</text:p>");
+}
+std::string Number(double value, const std::string& attributes) {
+  std::string v = std::to_string(value);
+  v.erase(v.find_last_not_of('0') + 1);
+  if (v.back() == '.') v.pop_back();
+  return Cell("office:value-type=\"float\" office:value=\"" + v + "\" " + attributes, "<text:p>" + v + "</text:p>");
+}
+
+const std::string kOther =
+    "<table:table table:name=\"Two\"><table:table-row><table:table-cell office:value-type=\"float\" "
+    "office:value=\"5\"><text:p>5</text:p></table:table-cell></table:table-row></table:table>";
+
+std::string DataTable() {
+  return "<table:table table:name=\"Data\" table:style-name=\"ta1\">"
+         "<table:table-column table:number-columns-repeated=\"3\" table:default-cell-style-name=\"Default\"/>"
+         "<table:table-row table:style-name=\"ro1\">" +
+         Text("name") + Text("n") + Text("calc") +
+         "</table:table-row>\n<table:table-row table:style-name=\"ro2\">" + Text("pear") +
+         Number(3, "table:style-name=\"ce1\"") +
+         Cell("table:formula=\"of:=[.B2]*2\" office:value-type=\"float\" office:value=\"6\"", "<text:p>6</text:p>") +
+         "</table:table-row>\n<table:table-row table:style-name=\"ro1\">" +
+         Cell("office:value-type=\"string\"",
+              "<office:annotation><dc:creator>me</dc:creator><text:p>ripe</text:p></office:annotation>"
+              "<text:p>apple</text:p>") +
+         Number(1) +
+         Cell("table:formula=\"of:=[.B3]+[$Two.A5]+[.$B$2]\" office:value-type=\"float\" office:value=\"9\"",
+              "<text:p>9</text:p>") +
+         "</table:table-row>\n<table:table-row table:style-name=\"ro1\" table:visibility=\"collapse\">" +
+         Text("zz") + Number(9) +
+         "<table:table-cell/></table:table-row>\n<table:table-row table:style-name=\"ro3\">" +
+         Cell("office:value-type=\"string\"", "<text:p><text:a xlink:href=\"http://example.org/\">fig</text:a></text:p>") +
+         Number(2) +
+         Cell("table:formula=\"of:=[.B5]+[.B1]\" office:value-type=\"float\" office:value=\"2\"", "<text:p>2</text:p>") +
+         "</table:table-row>\n<table:table-row table:style-name=\"ro1\" table:number-rows-repeated=\"1048571\">"
+         "<table:table-cell table:number-columns-repeated=\"3\"/></table:table-row></table:table>\n";
+}
+
 std::string SofficeConvert(const std::string& file, const std::string& format, const fixtures::TempDir& dir,
                            const std::string& outDir) {
   std::string command = "cd '" + dir.Path() + "' && timeout 180 soffice -env:UserInstallation=file://" +

@@ -27,6 +27,19 @@ void WritePackage(const std::string& path, const std::string& mime,
 std::string WriteOds(const fixtures::TempDir& dir, const std::string& file, const std::string& content,
                      const std::string& manifest = Manifest(), const std::string& mime = kMime);
 
+// A table cell element with the given attributes and content; a text cell;
+// a number cell (with its paragraph).
+std::string Cell(const std::string& attributes, const std::string& inner = "");
+std::string Text(const std::string& text, const std::string& attributes = "");
+std::string Number(double value, const std::string& attributes = "");
+
+// Table "Data": row 1 a header (name, n, calc); 2 pear 3 (cell style ce1),
+// 3 apple 1 with a note, 4 zz 9 (hidden), 5 fig 2 with a link; column C a
+// formula on B per row; then styled empty rows to the sheet's end.
+std::string DataTable();
+// Table "Two": 5 in A1.
+extern const std::string kOther;
+
 // Converts file with LibreOffice headless into format ("ods", "csv", "fods")
 // in dir; the converted file's path, or "" when the conversion failed.
 std::string SofficeConvert(const std::string& file, const std::string& format, const fixtures::TempDir& dir,

@@ -13,7 +13,7 @@
 #include "host/HostError.h"
 #include "host/biff/CompoundFile.h"
 #include "host/biff/CompoundFileWriter.h"
-#include "host/biff/FileFormat.h"
+#include "host/FileFormat.h"
 #include "host/biff/SheetRecords.h"
 #include "host/biff/WorkbookGlobals.h"
 
@@ -39,7 +39,7 @@ inline void ReadWorkbookStream(std::string_view stream) {
 
 inline void ExerciseXls(std::string_view bytes) {
   using namespace host::biff;
-  (void)RecogniseFormat(bytes);
+  (void)host::RecogniseFormat(bytes);
   if (!CompoundFile::HasSignature(bytes)) {
     ReadWorkbookStream(bytes);
     return;

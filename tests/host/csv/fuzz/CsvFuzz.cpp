@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (doc.Bytes() != bytes) std::abort();
     for (int r = 1; r <= doc.RowCount(); ++r)
       for (int c = 1; c <= doc.FieldCount(r) + 1; ++c) (void)doc.Value(r, c);
-    doc.SortRows(1, doc.RowCount(), column);
+    doc.SortRows(host::CellArea{1, 1, doc.RowCount(), host::kMaxColumns}, column, false);
     std::string sorted = doc.Bytes();
     auto again = host::csv::CsvDocument::FromBytes(sorted, name);
     // The delimiter is chosen from the first record, which the sort may change;
