@@ -9,7 +9,10 @@ namespace host::odf {
 
 namespace {
 
-void AppendParagraph(pugi::xml_node node, std::string& out) {
+// Spans nest; text nested deeper than any writer nests it is left out.
+constexpr int kMaxNesting = 64;
+
+void AppendParagraph(pugi::xml_node node, std::string& out, int depth = 0) {
   for (pugi::xml_node child : node.children()) {
     if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) {
       out += child.value();
@@ -24,8 +27,8 @@ void AppendParagraph(pugi::xml_node node, std::string& out) {
       out += '\t';
     } else if (name == "text:line-break") {
       out += '\n';
-    } else if (name != "office:annotation" && name != "text:note") {
-      AppendParagraph(child, out);  // spans, links, fields
+    } else if (name != "office:annotation" && name != "text:note" && depth < kMaxNesting) {
+      AppendParagraph(child, out, depth + 1);  // spans, links, fields
     }
   }
 }

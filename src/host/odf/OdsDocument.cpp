@@ -48,7 +48,11 @@ OdsDocument::OdsDocument(const std::string& path) {
 
   pugi::xml_node spreadsheet = FindElement(content_, "office:spreadsheet");
   if (!spreadsheet) Refuse("it holds no spreadsheet body");
-  for (pugi::xml_node table : spreadsheet.children("table:table")) sheets_.emplace_back(table);
+  try {
+    for (pugi::xml_node table : spreadsheet.children("table:table")) sheets_.emplace_back(table);
+  } catch (const HostError& tooMany) {
+    Refuse(tooMany.what());
+  }
   FindTableBytes();
   std::string_view nullDate =
       spreadsheet.child("table:calculation-settings").child("table:null-date").attribute("table:date-value").value();

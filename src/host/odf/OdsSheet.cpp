@@ -1,7 +1,11 @@
 #include "host/odf/OdsSheet.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <string_view>
+
+#include "host/CellAddress.h"
+#include "host/HostError.h"
 
 #include "host/odf/OdsFormula.h"
 
@@ -9,6 +13,9 @@ namespace host::odf {
 
 namespace {
 
+constexpr int64_t kMaxMergedAreas = 1000000;
+// Row and column groups nest; groups nested deeper than any writer nests them are not read.
+constexpr int kMaxGroupNesting = 64;
 constexpr const char* kRowsRepeated = "table:number-rows-repeated";
 constexpr const char* kColumnsRepeated = "table:number-columns-repeated";
 
@@ -47,35 +54,39 @@ bool IsColumnElement(std::string_view name) {
 
 OdsSheet::OdsSheet(pugi::xml_node table) : table_(table) {
   int nextColumn = 1;
-  ReadColumns(table, nextColumn);
+  ReadColumns(table, nextColumn, 0);
   int nextRow = 1;
-  ReadRows(table, nextRow);
+  ReadRows(table, nextRow, 0);
 }
 
-void OdsSheet::ReadColumns(pugi::xml_node parent, int& nextColumn) {
+void OdsSheet::ReadColumns(pugi::xml_node parent, int& nextColumn, int depth) {
+  if (depth > kMaxGroupNesting) return;
   for (pugi::xml_node child : parent.children()) {
     std::string_view name = child.name();
     if (name == "table:table-column") {
       columnStyles_.emplace_back(nextColumn, child.attribute("table:default-cell-style-name").value());
       nextColumn += Repeat(child, kColumnsRepeated);
     } else if (IsColumnElement(name)) {
-      ReadColumns(child, nextColumn);
+      ReadColumns(child, nextColumn, depth + 1);
     }
   }
 }
 
 // Rows stand directly in the table or inside header-row, row and row-group
 // elements, in document order.
-void OdsSheet::ReadRows(pugi::xml_node parent, int& nextRow) {
+void OdsSheet::ReadRows(pugi::xml_node parent, int& nextRow, int depth) {
+  if (depth > kMaxGroupNesting) return;
   for (pugi::xml_node child : parent.children()) {
     std::string_view name = child.name();
     if (name == "table:table-row") {
-      int count = Repeat(child, kRowsRepeated);
+      // Rows past the sheet's last row are not read (nor changed).
+      if (nextRow > kMaxRows) return;
+      int count = std::min(Repeat(child, kRowsRepeated), kMaxRows - nextRow + 1);
       ReadRow(child, nextRow, count);
       nextRow += count;
     } else if (name == "table:table-header-rows" || name == "table:table-rows" ||
                name == "table:table-row-group") {
-      ReadRows(child, nextRow);
+      ReadRows(child, nextRow, depth + 1);
     }
   }
 }
@@ -86,7 +97,8 @@ OdsSheet::RowGroup OdsSheet::ScanRow(pugi::xml_node node, int firstRow, int coun
   for (pugi::xml_node cell : node.children()) {
     std::string_view name = cell.name();
     if (name != "table:table-cell" && name != "table:covered-table-cell") continue;
-    int repeat = Repeat(cell, kColumnsRepeated);
+    if (column > kMaxColumns) break;  // cells past the sheet's last column are not read
+    int repeat = std::min(Repeat(cell, kColumnsRepeated), kMaxColumns - column + 1);
     group.cells.push_back({column, repeat, cell});
     column += repeat;
   }
@@ -99,13 +111,15 @@ void OdsSheet::ReadRow(pugi::xml_node node, int firstRow, int count) {
     pugi::xml_node cell = run.node;
     if (CellHasContent(cell))
       Include(used_, firstRow, run.firstColumn, firstRow + count - 1, run.firstColumn + run.count - 1);
-    int rowsSpanned = std::max(cell.attribute("table:number-rows-spanned").as_int(1), 1);
-    int columnsSpanned = std::max(cell.attribute("table:number-columns-spanned").as_int(1), 1);
+    int rowsSpanned = std::clamp(cell.attribute("table:number-rows-spanned").as_int(1), 1, kMaxRows);
+    int columnsSpanned = std::clamp(cell.attribute("table:number-columns-spanned").as_int(1), 1, kMaxColumns);
     if (std::string_view(cell.name()) == "table:table-cell" && (rowsSpanned > 1 || columnsSpanned > 1)) {
+      if (static_cast<int64_t>(count) * run.count + static_cast<int64_t>(merged_.size()) > kMaxMergedAreas)
+        throw HostError("the sheet " + Name() + " holds more merged cells than this program handles");
       for (int r = 0; r < count; ++r)
         for (int c = 0; c < run.count; ++c)
-          merged_.push_back({firstRow + r, run.firstColumn + c, firstRow + r + rowsSpanned - 1,
-                             run.firstColumn + c + columnsSpanned - 1});
+          merged_.push_back({firstRow + r, run.firstColumn + c, std::min(firstRow + r + rowsSpanned - 1, kMaxRows),
+                             std::min(run.firstColumn + c + columnsSpanned - 1, kMaxColumns)});
     }
   }
   rows_.push_back(std::move(group));

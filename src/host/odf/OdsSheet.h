@@ -35,7 +35,9 @@ class OdsSheet {
     std::vector<CellRun> cells;
   };
 
-  // Reads the table element's columns, rows and cells.
+  // Reads the table element's columns, rows and cells (those within the
+  // sheet's limits, XFD1048576). HostError when it holds more merged cells
+  // than the host handles.
   explicit OdsSheet(pugi::xml_node table);
 
   std::string Name() const { return table_.attribute("table:name").value(); }
@@ -82,8 +84,8 @@ class OdsSheet {
   const RowGroup* GroupOf(int row) const;
   RowGroup ScanRow(pugi::xml_node node, int firstRow, int count) const;
   void ReadRow(pugi::xml_node node, int firstRow, int count);
-  void ReadRows(pugi::xml_node parent, int& nextRow);
-  void ReadColumns(pugi::xml_node parent, int& nextColumn);
+  void ReadRows(pugi::xml_node parent, int& nextRow, int depth);
+  void ReadColumns(pugi::xml_node parent, int& nextColumn, int depth);
   int RowCount() const { return rows_.empty() ? 0 : rows_.back().firstRow + rows_.back().count - 1; }
   // Adds empty rows after the table's rows up to lastRow.
   void EnsureRows(int lastRow);
