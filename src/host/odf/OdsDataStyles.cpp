@@ -84,7 +84,7 @@ std::string DataStyleCode(pugi::xml_node style, const std::string& positiveSecti
     } else if (name == "number:am-pm") {
       code += "AM/PM";
     } else if (name == "number:boolean") {
-      return "General";  // the host shows booleans as TRUE / FALSE itself
+      code += "\"TRUE\";\"TRUE\";\"FALSE\"";  // a number under a boolean style: zero is FALSE
     }
   }
   if (code.empty()) code = "General";

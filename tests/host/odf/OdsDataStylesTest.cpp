@@ -33,6 +33,8 @@ TEST(OdsDataStyles, CodesShowValuesAsTheWriterDid) {
       {"<number:currency-style><number:number number:decimal-places=\"2\" number:min-integer-digits=\"1\"/>"
        "<number:text> </number:text><number:currency-symbol>EUR</number:currency-symbol></number:currency-style>",
        3, "3.00 EUR"},
+      {"<number:boolean-style><number:boolean/></number:boolean-style>", 0, "FALSE"},
+      {"<number:boolean-style><number:boolean/></number:boolean-style>", -2, "TRUE"},
   };
   for (const Case& c : cases) {
     pugi::xml_document doc;
