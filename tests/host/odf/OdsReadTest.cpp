@@ -6,43 +6,16 @@
 
 #include "host/HostError.h"
 #include "host/odf/OdsDocument.h"
-#include "host/Fixtures.h"
+#include "host/odf/OdsFixtures.h"
 
 using host::odf::OdsArea;
 using host::odf::OdsDocument;
 using host::odf::OdsKind;
+using odsfixtures::Content;
+using odsfixtures::kMime;
+using odsfixtures::Manifest;
 
 namespace {
-
-const char* kMime = "application/vnd.oasis.opendocument.spreadsheet";
-
-std::string Content(const std::string& tables) {
-  return std::string(
-             "<?xml version=\"1.0\" encoding=\"UTF-8\"?><office:document-content "
-             "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
-             "xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\" "
-             "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\"><office:body><office:spreadsheet>") +
-         tables + "</office:spreadsheet></office:body></office:document-content>";
-}
-
-std::string Settings(const std::string& active) {
-  return "<?xml version=\"1.0\"?><office:document-settings "
-         "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
-         "xmlns:config=\"urn:oasis:names:tc:opendocument:xmlns:config:1.0\"><office:settings>"
-         "<config:config-item-set config:name=\"ooo:view-settings\"><config:config-item-map-indexed "
-         "config:name=\"Views\"><config:config-item-map-entry><config:config-item config:name=\"ActiveTable\" "
-         "config:type=\"string\">" +
-         active +
-         "</config:config-item></config:config-item-map-entry></config:config-item-map-indexed>"
-         "</config:config-item-set></office:settings></office:document-settings>";
-}
-
-std::string Manifest(const std::string& extra = "") {
-  return "<?xml version=\"1.0\"?><manifest:manifest "
-         "xmlns:manifest=\"urn:oasis:names:tc:opendocument:xmlns:manifest:1.0\"><manifest:file-entry "
-         "manifest:full-path=\"content.xml\" manifest:media-type=\"text/xml\">" +
-         extra + "</manifest:file-entry></manifest:manifest>";
-}
 
 const char* kTables =
     "<table:table table:name=\"One\"><table:table-column table:number-columns-repeated=\"5\"/>"
@@ -69,12 +42,7 @@ const char* kTables =
 std::string WritePackage(const fixtures::TempDir& dir, const std::string& content,
                          const std::string& manifest = Manifest(), const std::string& mime = kMime,
                          const std::string& file = "book.ods") {
-  std::string path = dir.File(file);
-  fixtures::WriteZip(path, {{"mimetype", mime},
-                            {"content.xml", content},
-                            {"settings.xml", Settings("Two")},
-                            {"META-INF/manifest.xml", manifest}});
-  return path;
+  return odsfixtures::WriteOds(dir, file, content, manifest, mime);
 }
 
 std::string OpenError(const std::string& path) {
