@@ -53,6 +53,7 @@ OdsDocument::OdsDocument(const std::string& path) {
   } catch (const HostError& tooMany) {
     Refuse(tooMany.what());
   }
+  if (sheets_.empty()) Refuse("it holds no sheets");
   FindTableBytes();
   std::string_view nullDate =
       spreadsheet.child("table:calculation-settings").child("table:null-date").attribute("table:date-value").value();
