@@ -13,7 +13,7 @@ namespace host::odf {
 
 namespace {
 
-constexpr int64_t kMaxMergedAreas = 1000000;
+constexpr int64_t kMaxAreas = 1000000;
 // Row and column groups nest; groups nested deeper than any writer nests them are not read.
 constexpr int kMaxGroupNesting = 64;
 constexpr const char* kRowsRepeated = "table:number-rows-repeated";
@@ -113,16 +113,27 @@ void OdsSheet::ReadRow(pugi::xml_node node, int firstRow, int count) {
       Include(used_, firstRow, run.firstColumn, firstRow + count - 1, run.firstColumn + run.count - 1);
     int rowsSpanned = std::clamp(cell.attribute("table:number-rows-spanned").as_int(1), 1, kMaxRows);
     int columnsSpanned = std::clamp(cell.attribute("table:number-columns-spanned").as_int(1), 1, kMaxColumns);
-    if (std::string_view(cell.name()) == "table:table-cell" && (rowsSpanned > 1 || columnsSpanned > 1)) {
-      if (static_cast<int64_t>(count) * run.count + static_cast<int64_t>(merged_.size()) > kMaxMergedAreas)
-        throw HostError("the sheet " + Name() + " holds more merged cells than this program handles");
-      for (int r = 0; r < count; ++r)
-        for (int c = 0; c < run.count; ++c)
-          merged_.push_back({firstRow + r, run.firstColumn + c, std::min(firstRow + r + rowsSpanned - 1, kMaxRows),
-                             std::min(run.firstColumn + c + columnsSpanned - 1, kMaxColumns)});
-    }
+    if (std::string_view(cell.name()) != "table:table-cell") continue;
+    if (rowsSpanned > 1 || columnsSpanned > 1) AddAreas(merged_, firstRow, count, run, rowsSpanned, columnsSpanned);
+    // An array formula's cell names the block its results fill.
+    pugi::xml_attribute matrixRows = cell.attribute("table:number-matrix-rows-spanned");
+    pugi::xml_attribute matrixColumns = cell.attribute("table:number-matrix-columns-spanned");
+    if (matrixRows || matrixColumns)
+      AddAreas(arrays_, firstRow, count, run, std::clamp(matrixRows.as_int(1), 1, kMaxRows),
+               std::clamp(matrixColumns.as_int(1), 1, kMaxColumns));
   }
   rows_.push_back(std::move(group));
+}
+
+// The blocks that a (repeated) spanning cell starts, each rows x columns.
+void OdsSheet::AddAreas(std::vector<OdsArea>& areas, int firstRow, int count, const CellRun& run, int rows,
+                        int columns) const {
+  if (static_cast<int64_t>(count) * run.count + static_cast<int64_t>(merged_.size() + arrays_.size()) > kMaxAreas)
+    throw HostError("the sheet " + Name() + " holds more merged cells or array formulas than this program handles");
+  for (int r = 0; r < count; ++r)
+    for (int c = 0; c < run.count; ++c)
+      areas.push_back({firstRow + r, run.firstColumn + c, std::min(firstRow + r + rows - 1, kMaxRows),
+                       std::min(run.firstColumn + c + columns - 1, kMaxColumns)});
 }
 
 const OdsSheet::RowGroup* OdsSheet::GroupOf(int row) const {

@@ -37,7 +37,7 @@ class OdsSheet {
 
   // Reads the table element's columns, rows and cells (those within the
   // sheet's limits, XFD1048576). HostError when it holds more merged cells
-  // than the host handles.
+  // or array formulas than the host handles.
   explicit OdsSheet(pugi::xml_node table);
 
   std::string Name() const { return table_.attribute("table:name").value(); }
@@ -47,6 +47,8 @@ class OdsSheet {
   OdsArea UsedRange() const { return used_; }
   // Merged areas: each spanning cell with the covered cells under it.
   const std::vector<OdsArea>& MergedAreas() const { return merged_; }
+  // The blocks of array formulas (table:number-matrix-*-spanned).
+  const std::vector<OdsArea>& ArrayAreas() const { return arrays_; }
   // True when the table is protected.
   bool IsProtected() const { return table_.attribute("table:protected").as_bool(); }
 
@@ -84,6 +86,8 @@ class OdsSheet {
   const RowGroup* GroupOf(int row) const;
   RowGroup ScanRow(pugi::xml_node node, int firstRow, int count) const;
   void ReadRow(pugi::xml_node node, int firstRow, int count);
+  void AddAreas(std::vector<OdsArea>& areas, int firstRow, int count, const CellRun& run, int rows,
+                int columns) const;
   void ReadRows(pugi::xml_node parent, int& nextRow, int depth);
   void ReadColumns(pugi::xml_node parent, int& nextColumn, int depth);
   int RowCount() const { return rows_.empty() ? 0 : rows_.back().firstRow + rows_.back().count - 1; }
@@ -99,6 +103,7 @@ class OdsSheet {
   std::vector<RowGroup> rows_;
   std::vector<std::pair<int, std::string>> columnStyles_;  // first column of a run, default cell style
   std::vector<OdsArea> merged_;
+  std::vector<OdsArea> arrays_;
   OdsArea used_;
   bool modified_ = false;
 };

@@ -119,9 +119,12 @@ bool OdsSheetStore::Sort(const CellArea& range, int keyColumn, bool descending) 
     throw SortRefused("the sort key column " + ColumnLetters(keyColumn) + " lies outside the range " +
                       PlainAddress(range));
   OdsSheet& sheet = Sheet();
-  std::vector<CellArea> merged;
-  for (const OdsArea& m : sheet.MergedAreas()) merged.push_back({m.firstRow, m.firstColumn, m.lastRow, m.lastColumn});
-  std::optional<CellArea> reordered = RowsToReorder(range, merged, {}, {});
+  auto areas = [](const std::vector<OdsArea>& from) {
+    std::vector<CellArea> to;
+    for (const OdsArea& a : from) to.push_back({a.firstRow, a.firstColumn, a.lastRow, a.lastColumn});
+    return to;
+  };
+  std::optional<CellArea> reordered = RowsToReorder(range, areas(sheet.MergedAreas()), areas(sheet.ArrayAreas()), {});
   if (!reordered) return false;
   CellArea area = *reordered;
   // Rows below the last used one are empty: they keep their places whatever

@@ -218,21 +218,31 @@ TEST(OdsStore, NothingChangedNothingWritten) {
   EXPECT_EQ(fixtures::ReadFile(path), before);
 }
 
-TEST(OdsStore, SortRefusesMergedCellsItWouldTear) {
+TEST(OdsStore, SortRefusesMergedCellsAndArraysItWouldTear) {
   fixtures::TempDir dir;
-  std::string table =
+  std::string merged =
       "<table:table table:name=\"M\"><table:table-row>" + Number(2) +
       Cell("table:number-rows-spanned=\"2\" office:value-type=\"string\"", "<text:p>m</text:p>") +
       "</table:table-row><table:table-row>" + Number(1) +
       "<table:covered-table-cell/></table:table-row><table:table-row>" + Number(0) + Number(0) +
-      "</table:table-row></table:table>" + kOther;
-  std::string path = odsfixtures::WriteOds(dir, "m.ods", Content(table));
+      "</table:table-row></table:table>";
+  std::string array =
+      "<table:table table:name=\"A\"><table:table-row>" + Number(2) +
+      Cell("table:formula=\"of:=[.A1:.A2]*2\" table:number-matrix-rows-spanned=\"2\" "
+           "table:number-matrix-columns-spanned=\"1\" office:value-type=\"float\" office:value=\"4\"",
+           "<text:p>4</text:p>") +
+      "</table:table-row><table:table-row>" + Number(1) + Number(2) + "</table:table-row><table:table-row>" +
+      Number(0) + Number(0) + "</table:table-row></table:table>";
+  std::string path = odsfixtures::WriteOds(dir, "m.ods", Content(merged + array + kOther));
   std::string before = fixtures::ReadFile(path);
-  Opened o = Open(path);
-  for (CellArea area : {CellArea{1, 1, 3, 2}, CellArea{2, 1, 3, 2}}) {
-    SCOPED_TRACE(area.firstRow);
-    EXPECT_THROW(o.sheet->Sort(area, 1, false), host::SortRefused);
+  auto book = host::odf::OpenOds(path);
+  std::unique_ptr<host::SheetStore> sheets[] = {book->TakeSheet(0), book->TakeSheet(1)};
+  for (auto& sheet : sheets) {
+    for (CellArea area : {CellArea{1, 1, 3, 2}, CellArea{2, 1, 3, 2}}) {
+      SCOPED_TRACE(area.firstRow);
+      EXPECT_THROW(sheet->Sort(area, 1, false), host::SortRefused);
+    }
   }
-  Save(o);
+  book->Save({sheets[0].get(), sheets[1].get(), nullptr});
   EXPECT_EQ(fixtures::ReadFile(path), before);
 }
