@@ -161,7 +161,11 @@ bool DurationDays(std::string_view literal, double& days) {
 }
 
 bool CellHasContent(pugi::xml_node cell) {
-  if (cell.attribute("office:value-type") || cell.attribute("table:formula")) return true;
+  // One pass over the attributes: sheets hold millions of cells.
+  for (pugi::xml_attribute a : cell.attributes()) {
+    std::string_view name = a.name();
+    if (name == "office:value-type" || name == "table:formula") return true;
+  }
   for (pugi::xml_node child : cell.children()) {
     std::string_view name = child.name();
     if (name == "text:p" || name == "text:h" || name == "office:annotation") return true;

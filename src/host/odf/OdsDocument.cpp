@@ -1,5 +1,6 @@
 #include "host/odf/OdsDocument.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <sstream>
 #include <string_view>
@@ -43,8 +44,8 @@ OdsDocument::OdsDocument(const std::string& path) {
       Refuse("it is protected by a password; nothing was changed");
   }
   if (!package_->Has("content.xml")) Refuse("its content.xml part is missing");
-  contentBytes_ = package_->Read("content.xml");
-  Parse(content_, contentBytes_, "content.xml");
+  contentBytes_ = package_->ReadBytes("content.xml");
+  Parse(content_, contentBytes_.View(), "content.xml");
 
   pugi::xml_node spreadsheet = FindElement(content_, "office:spreadsheet");
   if (!spreadsheet) Refuse("it holds no spreadsheet body");
@@ -94,7 +95,7 @@ void OdsDocument::RefuseFlatXml(const std::string& path) const {
            "nothing was changed");
 }
 
-void OdsDocument::Parse(pugi::xml_document& doc, const std::string& bytes, const char* part) const {
+void OdsDocument::Parse(pugi::xml_document& doc, std::string_view bytes, const char* part) const {
   pugi::xml_parse_result result =
       doc.load_buffer(bytes.data(), bytes.size(), pugi::parse_default | pugi::parse_ws_pcdata, pugi::encoding_utf8);
   if (!result)
@@ -107,12 +108,13 @@ void OdsDocument::FindTableBytes() {
   std::vector<std::pair<size_t, size_t>> spans;
   for (const OdsSheet& sheet : sheets_) {
     ptrdiff_t at = sheet.Table().offset_debug();
-    if (at < 1 || static_cast<size_t>(at) >= contentBytes_.size() || contentBytes_[at - 1] != '<' ||
-        contentBytes_.compare(static_cast<size_t>(at), 11, "table:table") != 0)
+    const std::string_view bytes = contentBytes_.View();
+    if (at < 1 || static_cast<size_t>(at) >= bytes.size() || bytes[at - 1] != '<' ||
+        bytes.substr(static_cast<size_t>(at), 11) != "table:table")
       return;
     size_t begin = static_cast<size_t>(at - 1);
-    ooxml::XmlScanner scanner(contentBytes_.data(), contentBytes_.size());
-    scanner.SetPosition(contentBytes_.data() + begin);
+    ooxml::XmlScanner scanner(bytes.data(), bytes.size());
+    scanner.SetPosition(bytes.data() + begin);
     try {
       ooxml::XmlScanner::Tag tag = scanner.ReadTag();
       if (tag.selfClosing) {
@@ -144,37 +146,46 @@ std::string_view OdsDocument::FormatCode(std::string_view cellStyle) {
   return styles_.CodeOfCellStyle(cellStyle);
 }
 
-std::string OdsDocument::ContentXml() const {
-  std::string out;
-  StringWriter writer(out);
+std::vector<std::string_view> OdsDocument::ContentPieces(std::deque<std::string>& written) const {
+  std::vector<std::string_view> pieces;
   if (tableBytes_.size() != sheets_.size()) {
+    written.emplace_back();
+    StringWriter writer(written.back());
     content_.save(writer, "", pugi::format_raw, pugi::encoding_utf8);
-    return out;
+    pieces.push_back(written.back());
+    return pieces;
   }
-  out.reserve(contentBytes_.size() + contentBytes_.size() / 8);
+  const std::string_view bytes = contentBytes_.View();
   size_t at = 0;
   for (size_t k = 0; k < sheets_.size(); ++k) {
     if (!sheets_[k].Modified()) continue;
-    out.append(contentBytes_, at, tableBytes_[k].first - at);
+    pieces.push_back(bytes.substr(at, tableBytes_[k].first - at));
+    written.emplace_back();
+    StringWriter writer(written.back());
     sheets_[k].Table().print(writer, "", pugi::format_raw);
+    pieces.push_back(written.back());
     at = tableBytes_[k].second;
   }
-  out.append(contentBytes_, at, std::string::npos);
-  return out;
+  pieces.push_back(bytes.substr(at));
+  return pieces;
 }
 
 void OdsDocument::Save() {
   bool changed = false;
   for (const OdsSheet& sheet : sheets_) changed = changed || sheet.Modified();
   if (!changed) return;
-  auto content = std::make_shared<std::string>(ContentXml());
-  bool given = false;
-  NewPart part{[content, given]() mutable -> std::string_view {
-                 if (given) return {};
-                 given = true;
-                 return *content;
+  // The part goes to the package piece by piece: the bytes kept around the
+  // changed tables are never copied.
+  auto written = std::make_shared<std::deque<std::string>>();
+  auto pieces = std::make_shared<std::vector<std::string_view>>(ContentPieces(*written));
+  uint64_t size = 0;
+  for (std::string_view piece : *pieces) size += piece.size();
+  size_t next = 0;
+  NewPart part{[written, pieces, next]() mutable -> std::string_view {
+                 while (next < pieces->size() && (*pieces)[next].empty()) ++next;
+                 return next < pieces->size() ? (*pieces)[next++] : std::string_view();
                },
-               content->size()};
+               size};
   package_->Save({{"content.xml", part}});
 }
 

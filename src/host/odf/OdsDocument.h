@@ -4,6 +4,7 @@
 // styles' number formats, and the save that writes back only the tables that
 // changed.
 
+#include <deque>
 #include <memory>
 #include <pugixml.hpp>
 #include <string>
@@ -12,10 +13,7 @@
 
 #include "host/odf/OdsDataStyles.h"
 #include "host/odf/OdsSheet.h"
-
-namespace host {
-class Package;
-}
+#include "host/zip/Package.h"
 
 namespace host::odf {
 
@@ -46,16 +44,16 @@ class OdsDocument {
 
  private:
   [[noreturn]] void Refuse(const std::string& why) const;
-  void Parse(pugi::xml_document& doc, const std::string& bytes, const char* part) const;
+  void Parse(pugi::xml_document& doc, std::string_view bytes, const char* part) const;
   void RefuseFlatXml(const std::string& path) const;
   void FindTableBytes();
-  // content.xml as it would be saved now: the bytes read, with each changed
-  // table written anew in place of its old element.
-  std::string ContentXml() const;
+  // content.xml as it would be saved now, in pieces: the bytes read, with
+  // each changed table written anew (into written) in place of its old element.
+  std::vector<std::string_view> ContentPieces(std::deque<std::string>& written) const;
 
   std::string name_;
   std::unique_ptr<Package> package_;
-  std::string contentBytes_;
+  PartBytes contentBytes_;
   pugi::xml_document content_;
   std::vector<OdsSheet> sheets_;
   // Byte span of each table element in contentBytes_; empty when the

@@ -111,16 +111,20 @@ void OdsSheet::ReadRow(pugi::xml_node node, int firstRow, int count) {
     pugi::xml_node cell = run.node;
     if (CellHasContent(cell))
       Include(used_, firstRow, run.firstColumn, firstRow + count - 1, run.firstColumn + run.count - 1);
-    int rowsSpanned = std::clamp(cell.attribute("table:number-rows-spanned").as_int(1), 1, kMaxRows);
-    int columnsSpanned = std::clamp(cell.attribute("table:number-columns-spanned").as_int(1), 1, kMaxColumns);
     if (std::string_view(cell.name()) != "table:table-cell") continue;
+    // One pass over the attributes for the spans: sheets hold millions of cells.
+    int rowsSpanned = 1, columnsSpanned = 1, matrixRows = 0, matrixColumns = 0;
+    for (pugi::xml_attribute a : cell.attributes()) {
+      std::string_view name = a.name();
+      if (name == "table:number-rows-spanned") rowsSpanned = std::clamp(a.as_int(1), 1, kMaxRows);
+      else if (name == "table:number-columns-spanned") columnsSpanned = std::clamp(a.as_int(1), 1, kMaxColumns);
+      else if (name == "table:number-matrix-rows-spanned") matrixRows = std::clamp(a.as_int(1), 1, kMaxRows);
+      else if (name == "table:number-matrix-columns-spanned") matrixColumns = std::clamp(a.as_int(1), 1, kMaxColumns);
+    }
     if (rowsSpanned > 1 || columnsSpanned > 1) AddAreas(merged_, firstRow, count, run, rowsSpanned, columnsSpanned);
     // An array formula's cell names the block its results fill.
-    pugi::xml_attribute matrixRows = cell.attribute("table:number-matrix-rows-spanned");
-    pugi::xml_attribute matrixColumns = cell.attribute("table:number-matrix-columns-spanned");
     if (matrixRows || matrixColumns)
-      AddAreas(arrays_, firstRow, count, run, std::clamp(matrixRows.as_int(1), 1, kMaxRows),
-               std::clamp(matrixColumns.as_int(1), 1, kMaxColumns));
+      AddAreas(arrays_, firstRow, count, run, std::max(matrixRows, 1), std::max(matrixColumns, 1));
   }
   rows_.push_back(std::move(group));
 }
