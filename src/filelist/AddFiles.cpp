@@ -11,7 +11,10 @@
 namespace tabulory {
 
 QString AddFilesTitle() { return QStringLiteral("Add File(s) - Hold Ctrl to select multiple files"); }
-QString AddFilesFilter() { return QStringLiteral("Excel Files (*.xl*)|*.xl*|"); }
+// Excel workbooks first, as before; the other formats the host opens second.
+QString AddFilesFilter() {
+  return QStringLiteral("Excel Files (*.xl*)|*.xl*|OpenDocument and CSV Files|*.ods;*.csv;*.tsv|");
+}
 QString TooManyFilesText() {
   return QStringLiteral("You've selected too many files to add.\r\r"
                         "Please try adding via the \"Add All\" button.");

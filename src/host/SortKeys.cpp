@@ -6,6 +6,7 @@
 #include "host/SortKeys.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "host/TextCollator.h"
@@ -14,23 +15,45 @@ namespace host {
 
 namespace {
 
+}  // namespace
+
+// What ordering needs of a key beyond its public face: a text key's prefix
+// (its first weights or sort key bytes), kept in the number, which text keys
+// do not use, and the text replaced by its sort key.
+class KeyOrder {
+ public:
+  static uint64_t Prefix(const SortKey& key) {
+    uint64_t prefix;
+    std::memcpy(&prefix, &key.number_, sizeof prefix);
+    return prefix;
+  }
+  static void SetPrefix(SortKey& key, uint64_t prefix) { std::memcpy(&key.number_, &prefix, sizeof prefix); }
+  static void ReplaceText(SortKey& key, std::string_view text) { key.SetText(text); }
+};
+
+namespace {
+
+uint64_t PrefixOf(const SortKey& key) { return KeyOrder::Prefix(key); }
+void SetPrefix(SortKey& key, uint64_t prefix) { KeyOrder::SetPrefix(key, prefix); }
+
 struct TextComparison {
   const TextCollator* collator;
   bool sortKeys;
   int operator()(const SortKey& a, const SortKey& b) const {
-    if (a.prefix != b.prefix) return a.prefix < b.prefix ? -1 : 1;
-    if (!sortKeys) return collator->CompareSimple(a.text, b.text);
-    const int c = a.text.compare(b.text);
+    const uint64_t pa = PrefixOf(a), pb = PrefixOf(b);
+    if (pa != pb) return pa < pb ? -1 : 1;
+    if (!sortKeys) return collator->CompareSimple(a.Text(), b.Text());
+    const int c = a.Text().compare(b.Text());
     return c == 0 ? 0 : (c < 0 ? -1 : 1);
   }
 };
 
 int CompareKeys(const SortKey& a, const SortKey& b, const TextComparison& texts) {
-  if (a.cls != b.cls) return a.cls < b.cls ? -1 : 1;
-  switch (a.cls) {
+  if (a.Class() != b.Class()) return a.Class() < b.Class() ? -1 : 1;
+  switch (a.Class()) {
     case KeyClass::Number:
     case KeyClass::Boolean:
-      return a.number < b.number ? -1 : (a.number > b.number ? 1 : 0);
+      return a.Number() < b.Number() ? -1 : (a.Number() > b.Number() ? 1 : 0);
     case KeyClass::Text:
       return texts(a, b);
     default:
@@ -43,25 +66,30 @@ int CompareKeys(const SortKey& a, const SortKey& b, const TextComparison& texts)
 TextComparison PrepareTextKeys(std::vector<SortKey>& keys, std::string& store) {
   const TextCollator& collator = TextCollator::ForUserLocale();
   bool simple = true;
-  for (SortKey& key : keys)
-    if (key.cls == KeyClass::Text && !collator.SimplePrefix(key.text, key.prefix)) {
+  for (SortKey& key : keys) {
+    if (key.Class() != KeyClass::Text) continue;
+    uint64_t prefix = 0;
+    if (!collator.SimplePrefix(key.Text(), prefix)) {
       simple = false;
       break;
     }
+    SetPrefix(key, prefix);
+  }
   if (simple) return TextComparison{&collator, false};
   std::vector<size_t> ends(keys.size());
   for (size_t i = 0; i < keys.size(); ++i) {
-    if (keys[i].cls == KeyClass::Text) collator.AppendSortKey(keys[i].text, store);
+    if (keys[i].Class() == KeyClass::Text) collator.AppendSortKey(keys[i].Text(), store);
     ends[i] = store.size();
   }
   size_t begin = 0;
   for (size_t i = 0; i < keys.size(); ++i) {
-    if (keys[i].cls == KeyClass::Text) {
-      keys[i].text = std::string_view(store).substr(begin, ends[i] - begin);
+    if (keys[i].Class() == KeyClass::Text) {
+      KeyOrder::ReplaceText(keys[i], std::string_view(store).substr(begin, ends[i] - begin));
+      const std::string_view key = keys[i].Text();
       uint64_t prefix = 0;
       for (size_t k = 0; k < 8; ++k)
-        prefix = (prefix << 8) | (k < keys[i].text.size() ? static_cast<unsigned char>(keys[i].text[k]) : 0);
-      keys[i].prefix = prefix;
+        prefix = (prefix << 8) | (k < key.size() ? static_cast<unsigned char>(key[k]) : 0);
+      SetPrefix(keys[i], prefix);
     }
     begin = ends[i];
   }
@@ -71,42 +99,32 @@ TextComparison PrepareTextKeys(std::vector<SortKey>& keys, std::string& store) {
 }  // namespace
 
 SortKey KeyOf(int row, const StoredValue& value) {
-  SortKey key;
-  key.row = row;
+  SortKey key(row);
   switch (value.kind) {
-    case CellKind::Number:
-      key.cls = KeyClass::Number;
-      key.number = value.number;
-      break;
-    case CellKind::Text:
-      key.cls = KeyClass::Text;
-      key.text = value.text;
-      break;
-    case CellKind::Boolean:
-      key.cls = KeyClass::Boolean;
-      key.number = value.number;
-      break;
-    case CellKind::Error:
-      key.cls = KeyClass::Error;
-      break;
-    case CellKind::Blank:
-      break;
+    case CellKind::Number: key.Set(KeyClass::Number, value.number); break;
+    case CellKind::Text: key.SetText(value.text); break;
+    case CellKind::Boolean: key.Set(KeyClass::Boolean, value.number); break;
+    case CellKind::Error: key.Set(KeyClass::Error); break;
+    case CellKind::Blank: break;
   }
   return key;
 }
 
 std::vector<int> OrderKeys(std::vector<SortKey> keys, bool descending) {
-  keys.erase(std::remove_if(keys.begin(), keys.end(), [](const SortKey& k) { return k.cls == KeyClass::Empty; }),
+  keys.erase(std::remove_if(keys.begin(), keys.end(), [](const SortKey& k) { return k.Class() == KeyClass::Empty; }),
              keys.end());
   std::string sortKeyStore;
   const TextComparison texts = PrepareTextKeys(keys, sortKeyStore);
-  std::stable_sort(keys.begin(), keys.end(), [descending, &texts](const SortKey& a, const SortKey& b) {
+  // Ties go by row, which keeps the sort stable without the buffer a stable
+  // sort would take.
+  std::sort(keys.begin(), keys.end(), [descending, &texts](const SortKey& a, const SortKey& b) {
     const int c = CompareKeys(a, b, texts);
-    return descending ? c > 0 : c < 0;
+    if (c != 0) return descending ? c > 0 : c < 0;
+    return a.Row() < b.Row();
   });
   std::vector<int> rows;
   rows.reserve(keys.size());
-  for (const SortKey& k : keys) rows.push_back(k.row);
+  for (const SortKey& k : keys) rows.push_back(k.Row());
   return rows;
 }
 

@@ -243,6 +243,15 @@ TEST(AddFolderTreeFiles, SkipRulesAndOrder) {
   AddFolderTreeFiles(list, {t.Path("R") + "/", t.Path("R/sub") + "/"}, "*.xl*");
   EXPECT_EQ(Relative(t, list.Texts()),
             QStringList({"R/.readonly.xlsm", "R/a.xls", "R/b.xlsx", "R/link.xlsx", "R/sub/c.XLSX"}));
+  // Other workbook formats are scanned for by their own extension.
+  t.File("R/q1.ods");
+  t.File("R/sub/list.CSV");
+  for (const auto& [pattern, expected] :
+       {std::pair<QString, QStringList>{"*.ods", {"R/q1.ods"}}, {"*.csv", {"R/sub/list.CSV"}}}) {
+    FileListModel other;
+    AddFolderTreeFiles(other, {t.Path("R") + "/", t.Path("R/sub") + "/"}, pattern);
+    EXPECT_EQ(Relative(t, other.Texts()), expected) << pattern.toStdString();
+  }
 }
 
 TEST(AddFolderTreeFiles, AllPatternTakesNamesWithoutExtensionAndDoubledSeparatorsAreCleaned) {

@@ -55,18 +55,30 @@ std::string ReasonOf(int error) {
 
 }  // namespace
 
-char DetectDelimiter(std::string_view text) {
-  // Comma, unless the first record holds a semicolon or tab and no comma.
-  bool comma = false, semicolon = false, tab = false, inQuotes = false;
-  for (char c : text) {
-    if (c == '"') inQuotes = !inQuotes;
-    else if (inQuotes) continue;
-    else if (c == '\n' || c == '\r') break;
-    else if (c == ',') comma = true;
-    else if (c == ';') semicolon = true;
-    else if (c == '\t') tab = true;
+bool DelimiterDetector::Feed(std::string_view piece) {
+  for (char c : piece) {
+    if (done_) break;
+    if (c == '"') inQuotes_ = !inQuotes_;
+    else if (inQuotes_) continue;
+    else if (c == '\n' || c == '\r') done_ = true;
+    else if (c == ',') comma_ = true;
+    else if (c == ';') semicolon_ = true;
+    else if (c == '\t') tab_ = true;
   }
-  return comma ? ',' : (semicolon ? ';' : (tab ? '\t' : ','));
+  return !done_;
+}
+
+char CsvDocument::DelimiterOfCurrentOrder() const {
+  DelimiterDetector detector;
+  bool mark = true;  // the first piece is the byte-order mark, which is no part of a record
+  Emit([&](std::string_view piece) {
+    if (mark) {
+      mark = false;
+      return true;
+    }
+    return detector.Feed(piece);
+  });
+  return detector.Result();
 }
 
 CsvDocument CsvDocument::Open(const std::string& path) {
@@ -103,7 +115,11 @@ void CsvDocument::Scan() {
   const size_t n = b.size();
 
   fixedDelimiter_ = delimiter_ != 0;
-  if (delimiter_ == 0) delimiter_ = DetectDelimiter(b.substr(bomLength_));
+  if (delimiter_ == 0) {
+    DelimiterDetector detector;
+    detector.Feed(b.substr(bomLength_));
+    delimiter_ = detector.Result();
+  }
   const char delim = delimiter_;
 
   size_t pos = bomLength_;

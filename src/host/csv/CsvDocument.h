@@ -15,9 +15,18 @@
 
 namespace host::csv {
 
-// The delimiter the first record of text gives: the comma, unless the record
-// holds a semicolon or a tab and no comma (outside quotes).
-char DetectDelimiter(std::string_view text);
+// The delimiter the first record of a text gives: the comma, unless the
+// record holds a semicolon or a tab and no comma (outside quotes). Fed piece
+// by piece; done at the first line break outside quotes.
+class DelimiterDetector {
+ public:
+  // Reads piece; false once the first record has ended.
+  bool Feed(std::string_view piece);
+  char Result() const { return comma_ ? ',' : (semicolon_ ? ';' : (tab_ ? '\t' : ',')); }
+
+ private:
+  bool comma_ = false, semicolon_ = false, tab_ = false, inQuotes_ = false, done_ = false;
+};
 
 class CsvDocument {
  public:
@@ -68,8 +77,11 @@ class CsvDocument {
  private:
   CsvDocument() = default;
   void Scan();
-  // Hands the file's bytes, records in the current order, to sink piece by piece.
-  void Emit(const std::function<void(std::string_view)>& sink) const;
+  // Hands the file's bytes, records in the current order, to sink piece by
+  // piece, until sink returns false.
+  void Emit(const std::function<bool(std::string_view)>& sink) const;
+  // The delimiter the file would be read with, were it written now.
+  char DelimiterOfCurrentOrder() const;
   // The record's bytes without / with its line ending.
   std::string_view Content(uint32_t record) const;
   std::string_view Span(uint32_t record) const;

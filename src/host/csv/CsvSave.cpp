@@ -17,25 +17,26 @@ namespace host::csv {
 // break) gets the file's line ending when it no longer comes last; whatever
 // record comes last keeps the file's final-break state, unless it is a blank
 // line, which would vanish without its ending. Mixed endings never merge.
-void CsvDocument::Emit(const std::function<void(std::string_view)>& sink) const {
-  sink(std::string_view(bytes_).substr(0, bomLength_));
+void CsvDocument::Emit(const std::function<bool(std::string_view)>& sink) const {
+  if (!sink(std::string_view(bytes_).substr(0, bomLength_))) return;
   bool afterLoneCr = false;
   for (size_t i = 0; i < order_.size(); ++i) {
     std::string_view span = Span(order_[i]), content = Content(order_[i]);
     bool last = i + 1 == order_.size();
+    bool more = true;
     if (last && !finalBreak_ && !content.empty()) {
-      sink(content);
+      more = sink(content);
     } else if (content.size() == span.size()) {
-      sink(content);
-      sink(lineEnding_);
+      more = sink(content) && sink(lineEnding_);
       span = lineEnding_;
     } else if (afterLoneCr && span == "\n") {
       // A blank LF line after a lone CR would join it into one CR LF ending.
-      sink("\r");
+      more = sink("\r");
       span = "\r";
     } else {
-      sink(span);
+      more = sink(span);
     }
+    if (!more) return;
     afterLoneCr = span.size() >= 1 && span.back() == '\r';
   }
 }
@@ -43,7 +44,10 @@ void CsvDocument::Emit(const std::function<void(std::string_view)>& sink) const 
 std::string CsvDocument::Bytes() const {
   std::string out;
   out.reserve(bytes_.size() + lineEnding_.size());
-  Emit([&out](std::string_view piece) { out.append(piece); });
+  Emit([&out](std::string_view piece) {
+    out.append(piece);
+    return true;
+  });
   return out;
 }
 
@@ -81,6 +85,7 @@ void CsvDocument::Save(const std::string& path) const {
   Emit([&](std::string_view piece) {
     buffer.append(piece);
     if (buffer.size() >= (1 << 16)) flush();
+    return true;
   });
   flush();
   if (!error && ::fsync(fd) != 0) error = errno;

@@ -80,28 +80,24 @@ bool CsvDocument::SortRows(const CellArea& range, int column, bool descending) {
       AppendAsUtf8(IsPlain(raw) ? std::string(raw) : Unquote(raw), utf8_, scratch);
       text = scratch;
     }
-    SortKey key;
-    key.row = row;
     const StoredValue value = StoredOf(TypeField(text));
-    switch (value.kind) {
-      case CellKind::Number: key.cls = KeyClass::Number; break;
-      case CellKind::Text: key.cls = KeyClass::Text; break;
-      case CellKind::Boolean: key.cls = KeyClass::Boolean; break;
-      case CellKind::Error: key.cls = KeyClass::Error; break;
-      case CellKind::Blank: break;
-    }
-    key.number = value.number;
-    if (key.cls == KeyClass::Text) {
+    SortKey key(row);
+    if (value.kind == CellKind::Text) {
+      // Decoded texts are viewed once `side` stops growing.
+      key.SetText(decoded ? std::string_view() : text);
       if (decoded) {
         inSide.push_back({keys.size(), {side.size(), scratch.size()}});
         side += scratch;
-      } else {
-        key.text = text;
       }
+    } else if (value.kind != CellKind::Blank) {
+      key.Set(value.kind == CellKind::Number    ? KeyClass::Number
+              : value.kind == CellKind::Boolean ? KeyClass::Boolean
+                                                : KeyClass::Error,
+              value.number);
     }
     keys.push_back(key);
   }
-  for (const auto& [k, span] : inSide) keys[k].text = std::string_view(side).substr(span.first, span.second);
+  for (const auto& [k, span] : inSide) keys[k].SetText(std::string_view(side).substr(span.first, span.second));
   const std::vector<int> sourceOf = PlaceRows(firstRow, lastRow, {}, OrderKeys(std::move(keys), descending));
   side.clear();
 
@@ -112,12 +108,8 @@ bool CsvDocument::SortRows(const CellArea& range, int column, bool descending) {
     if (sourceOf[t] != firstRow + static_cast<int>(t)) ++movedRows;
   }
   if (movedRows == 0) return false;
-  // The delimiter was chosen from the first record: a sort must not put a
-  // record first that would make the file read with another one.
-  if (firstRow == 1 && !fixedDelimiter_ && DetectDelimiter(Span(moved[0])) != delimiter_)
-    throw SortRefused("the record that would come first reads with another delimiter than \"" +
-                      std::string(delimiter_ == '\t' ? "tab" : std::string(1, delimiter_)) +
-                      "\", so the file would no longer read the same; leave the first row out of the range");
+  const std::vector<uint32_t> before(order_.begin() + (firstRow - 1), order_.begin() + lastRow);
+  const size_t bytesBefore = bytes_.size(), startsBefore = starts_.size();
 
   if (!wholeRecords) {
     // Each target record keeps its fields outside the range and takes the
@@ -154,6 +146,16 @@ bool CsvDocument::SortRows(const CellArea& range, int column, bool descending) {
     }
   }
   std::copy(moved.begin(), moved.end(), order_.begin() + (firstRow - 1));
+  // The delimiter was read from the first record (and, past a stray quote,
+  // from what follows it): a sort must not make the file read with another.
+  if (!fixedDelimiter_ && DelimiterOfCurrentOrder() != delimiter_) {
+    std::copy(before.begin(), before.end(), order_.begin() + (firstRow - 1));
+    bytes_.resize(bytesBefore);
+    starts_.resize(startsBefore);
+    throw SortRefused("the sorted file would read with another delimiter than \"" +
+                      std::string(delimiter_ == '\t' ? "tab" : std::string(1, delimiter_)) +
+                      "\", so it would no longer read the same");
+  }
   rowsMoved_ += movedRows;
   return true;
 }

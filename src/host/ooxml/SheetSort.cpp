@@ -129,8 +129,7 @@ bool SheetData::Sort(const CellArea& range, int keyColumn, bool descending, cons
     }
     auto [lo, hi] = rangeCells(*it);
     if (lo == hi) continue;
-    SortKey key;
-    key.row = it->row;
+    SortKey key(it->row);
     const CellRecord* cell = std::lower_bound(lo, hi, keyColumn, [](const CellRecord& c, int v) { return c.column < v; });
     if (cell != hi && cell->column == keyColumn && (cell->flags & kUncalculated))
       throw SortRefused("cell " + ColumnLetters(keyColumn) + std::to_string(it->row) +
@@ -139,28 +138,24 @@ bool SheetData::Sort(const CellArea& range, int keyColumn, bool descending, cons
     if (cell != hi && cell->column == keyColumn) {
       switch (cell->kind) {
         case ValueKind::Number:
-          key.cls = KeyClass::Number;
-          key.number = cell->value.number;
+          key.Set(KeyClass::Number, cell->value.number);
           break;
         case ValueKind::IsoDate: {
           double serial = 0;
           std::string_view raw = Span(cell->value.span.offset, cell->value.span.size);
           if (IsoDateToSerial(raw, false, serial)) {
-            key.cls = KeyClass::Number;
-            key.number = serial;
+            key.Set(KeyClass::Number, serial);
           } else {
-            key.cls = KeyClass::Text;
-            key.text = raw;
+            key.SetText(raw);
           }
           break;
         }
         case ValueKind::Shared:
-          key.cls = KeyClass::Text;
-          key.text = strings.Get(cell->value.index);
+          key.SetText(strings.Get(cell->value.index));
           break;
         case ValueKind::String:
         case ValueKind::Inline: {
-          key.cls = KeyClass::Text;
+          key.SetText({});  // the decoded text follows
           std::string text = cell->kind == ValueKind::Inline
                                  ? InlineText(*cell)
                                  : DecodeXml(Span(cell->value.span.offset, cell->value.span.size));
@@ -170,11 +165,10 @@ bool SheetData::Sort(const CellArea& range, int keyColumn, bool descending, cons
           break;
         }
         case ValueKind::Boolean:
-          key.cls = KeyClass::Boolean;
-          key.number = cell->value.number;
+          key.Set(KeyClass::Boolean, cell->value.number);
           break;
         case ValueKind::Error:
-          key.cls = KeyClass::Error;
+          key.Set(KeyClass::Error);
           break;
         case ValueKind::Blank:
           break;
@@ -182,7 +176,7 @@ bool SheetData::Sort(const CellArea& range, int keyColumn, bool descending, cons
     }
     keys.push_back(key);
   }
-  for (auto [k, d] : decodedRefs) keys[k].text = decoded[d];
+  for (auto [k, d] : decodedRefs) keys[k].SetText(decoded[d]);
   // Keyed rows fill the visible rows from the top in sorted order; the other
   // visible rows follow in their old order; hidden rows stay.
   const std::vector<int> keyedInOrder = OrderKeys(std::move(keys), descending);

@@ -1,12 +1,16 @@
 // libFuzzer target over the CSV layer: read any bytes, read every field,
-// sort by a column taken from the input, write back. Rules checked: a read
-// either succeeds or gives a HostError; the written bytes hold the same
-// records; an unsorted document writes the input back exactly.
+// sort by a column taken from the input (whole records, then a block of two
+// columns), write back. Rules checked: a read either succeeds or gives a
+// HostError, a sort either succeeds or is refused; the written bytes hold the
+// same records and read with the same delimiter; a block sort leaves the
+// fields outside the block where they were; an unsorted document writes the
+// input back exactly.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
 #include "host/HostError.h"
+#include "host/SortPlan.h"
 #include "host/csv/CsvDocument.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -22,13 +26,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     doc.SortRows(host::CellArea{1, 1, doc.RowCount(), host::kMaxColumns}, column, false);
     std::string sorted = doc.Bytes();
     auto again = host::csv::CsvDocument::FromBytes(sorted, name);
-    // The delimiter is chosen from the first record, which the sort may change;
-    // a record starting with the bytes of a byte-order mark reads as one first.
-    if (again.Delimiter() != doc.Delimiter() || again.HasByteOrderMark() != doc.HasByteOrderMark()) return 0;
-    if (again.RowCount() != doc.RowCount()) std::abort();
+    // A record starting with the bytes of a byte-order mark reads as one when it comes first.
+    if (again.HasByteOrderMark() != doc.HasByteOrderMark()) return 0;
+    if (again.Delimiter() != doc.Delimiter() || again.RowCount() != doc.RowCount()) std::abort();
     for (int r = 1; r <= doc.RowCount(); ++r)
       if (again.Text(r, column) != doc.Text(r, column)) std::abort();
+
+    auto block = host::csv::CsvDocument::FromBytes(bytes, name);
+    if (block.RowCount() < 2) return 0;
+    block.SortRows(host::CellArea{2, 2, block.RowCount(), 3}, 2 + (data[0] & 1), (data[0] & 0x40) != 0);
+    auto reread = host::csv::CsvDocument::FromBytes(block.Bytes(), name);
+    const auto original = host::csv::CsvDocument::FromBytes(bytes, name);
+    if (reread.RowCount() != original.RowCount()) std::abort();
+    for (int r = 1; r <= original.RowCount(); ++r)
+      if (reread.Text(r, 1) != original.Text(r, 1) || reread.Text(r, 4) != original.Text(r, 4)) std::abort();
   } catch (const host::HostError&) {
+  } catch (const host::SortRefused&) {
   }
   return 0;
 }
