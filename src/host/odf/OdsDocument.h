@@ -38,8 +38,9 @@ class OdsDocument {
   // The format code of a cell style's data style ("General" when none).
   std::string_view FormatCode(std::string_view cellStyle);
 
-  // Writes the package back when a table changed: content.xml as above,
-  // every other entry copied as stored; nothing is written otherwise.
+  // Writes the package back when a table changed: content.xml with only the
+  // changed tables written anew (every other byte as read), every other entry
+  // copied as stored; nothing is written otherwise.
   void Save();
 
  private:
