@@ -151,10 +151,7 @@ bool OdsSheetStore::Sort(const CellArea& range, int keyColumn, bool descending) 
   }
   std::vector<SortKey> keys;
   keys.reserve(values.size());
-  for (size_t k = 0; k < values.size(); ++k) {
-    SortKey key = KeyOf(valueRows[k], values[k]);
-    if (key.cls != KeyClass::Empty) keys.push_back(key);
-  }
+  for (size_t k = 0; k < values.size(); ++k) keys.push_back(KeyOf(valueRows[k], values[k]));
   std::vector<int> keyedInOrder = OrderKeys(std::move(keys), descending);
   std::vector<int> sourceOf = PlaceRows(area.firstRow, area.lastRow, hiddenRows, keyedInOrder);
 
