@@ -2,17 +2,13 @@
 
 #include <zip.h>
 
-#include <cstdio>
+#include "FuzzCase.h"
 
 namespace odsfuzz {
 
 bool WritePackage(const std::string& path, std::string_view input) {
-  if (input.size() >= 2 && input[0] == 'P' && input[1] == 'K') {
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) return false;
-    bool written = std::fwrite(input.data(), 1, input.size(), file) == input.size();
-    return std::fclose(file) == 0 && written;
-  }
+  // A zip file is written as it is, as the workbook fuzz case writes one.
+  if (input.size() >= 2 && input[0] == 'P' && input[1] == 'K') return fuzzcase::WriteWorkbook(path, input);
   std::pair<const char*, std::string> parts[] = {
       {"content.xml", ""},
       {"styles.xml", "<office:document-styles/>"},
