@@ -11,8 +11,9 @@ ctest --test-dir build/test --output-on-failure --parallel "$(nproc)" "$@"
 # The Debian package from the same build: its file list and lintian.
 bash scripts/package.sh build/test
 
-# Fuzzing of the host engine's open-and-read path and of the .xls and CSV
-# lower layers for about a minute, on the seed corpora the tests just wrote.
+# Fuzzing of the host engine's open-and-read path, of the .xls and CSV lower
+# layers and of the .ods path for about a minute, on the seed corpora the
+# tests just wrote.
 # Needs clang; skipped without it.
 fuzz_probe=$(mktemp -d)
 echo 'extern "C" int LLVMFuzzerTestOneInput(const unsigned char*, unsigned long) { return 0; }' > "$fuzz_probe/probe.cpp"
@@ -21,21 +22,25 @@ if command -v clang++ >/dev/null 2>&1 &&
   rm -rf "$fuzz_probe"
   CC=clang CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DTABULORY_BUILD_FUZZ=ON -DTABULORY_BUILD_TESTS=OFF -DTABULORY_BUILD_BENCH=OFF
-  cmake --build build/fuzz --target host_fuzz biff_fuzz host_csv_fuzz --parallel "$(nproc)"
-  # The minute is split between the OOXML, .xls and CSV targets.
-  seconds=$(( ${TABULORY_FUZZ_SECONDS:-60} / 3 ))
-  mkdir -p build/fuzz/corpus build/fuzz/corpus-biff build/fuzz/corpus-csv build/fuzz/crashes
+  cmake --build build/fuzz --target host_fuzz biff_fuzz host_csv_fuzz host_ods_fuzz --parallel "$(nproc)"
+  # The minute is split between the OOXML, .xls, CSV and .ods targets.
+  seconds=$(( ${TABULORY_FUZZ_SECONDS:-60} / 4 ))
+  mkdir -p build/fuzz/corpus build/fuzz/corpus-biff build/fuzz/corpus-csv build/fuzz/corpus-ods build/fuzz/crashes
   cp build/test/fuzz-seeds/* build/fuzz/corpus/ 2>/dev/null || true
   cp build/test/fuzz-seeds-biff/* build/fuzz/corpus-biff/ 2>/dev/null || true
+  cp build/test/fuzz-seeds-ods/* build/fuzz/corpus-ods/ 2>/dev/null || true
   # A crash input lands in build/fuzz/crashes; copy it to
-  # tests/host/fuzz/regressions (or tests/host/biff/fuzz/regressions for
-  # biff_fuzz) so that the tests keep checking it.
+  # tests/host/fuzz/regressions (tests/host/biff/fuzz/regressions for
+  # biff_fuzz, tests/host/odf/fuzz/regressions for host_ods_fuzz) so that the
+  # tests keep checking it.
   build/fuzz/bin/host_fuzz -max_total_time="$seconds" -max_len=65536 \
     -rss_limit_mb=2048 -timeout=30 -artifact_prefix=build/fuzz/crashes/ build/fuzz/corpus
   build/fuzz/bin/biff_fuzz -max_total_time="$seconds" -max_len=131072 \
     -rss_limit_mb=2048 -timeout=30 -artifact_prefix=build/fuzz/crashes/biff- build/fuzz/corpus-biff
   build/fuzz/bin/host_csv_fuzz -max_total_time="$seconds" -max_len=65536 \
     -rss_limit_mb=2048 -timeout=30 -artifact_prefix=build/fuzz/crashes/csv- build/fuzz/corpus-csv
+  build/fuzz/bin/host_ods_fuzz -max_total_time="$seconds" -max_len=65536 \
+    -rss_limit_mb=2048 -timeout=30 -artifact_prefix=build/fuzz/crashes/ods- build/fuzz/corpus-ods
 else
   rm -rf "$fuzz_probe"
   echo "clang++ with libFuzzer not found: host fuzzing skipped"

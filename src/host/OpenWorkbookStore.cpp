@@ -8,6 +8,7 @@
 #include "host/HostError.h"
 #include "host/WorkbookStore.h"
 #include "host/csv/CsvWorkbook.h"
+#include "host/odf/OdsWorkbook.h"
 #include "host/ooxml/WorkbookFile.h"
 
 namespace host {
@@ -37,12 +38,14 @@ std::unique_ptr<WorkbookStore> OpenWorkbookStore(const std::string& path) {
     case FileFormat::Biff8Workbook:
       throw HostError("\"" + path + "\" is an Excel 97–2003 workbook, which this host does not open yet.");
     case FileFormat::OpenDocumentSpreadsheet:
+      return odf::OpenOds(path);
     case FileFormat::Biff5Workbook:
     case FileFormat::Biff4OrOlder:
     case FileFormat::EncryptedPackage:
     case FileFormat::OtherCompoundFile:
     case FileFormat::HtmlPage:
     case FileFormat::XmlSpreadsheet2003:
+    case FileFormat::FlatOpenDocument:
       break;
     case FileFormat::OoxmlWorkbook:
     case FileFormat::OtherZip:

@@ -1,5 +1,6 @@
 #include "host/odf/OdsCell.h"
 
+#include <cctype>
 #include <charconv>
 #include <cstring>
 #include <string_view>
@@ -8,7 +9,10 @@ namespace host::odf {
 
 namespace {
 
-void AppendParagraph(pugi::xml_node node, std::string& out) {
+// Spans nest; text nested deeper than any writer nests it is left out.
+constexpr int kMaxNesting = 64;
+
+void AppendParagraph(pugi::xml_node node, std::string& out, int depth = 0) {
   for (pugi::xml_node child : node.children()) {
     if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) {
       out += child.value();
@@ -23,8 +27,8 @@ void AppendParagraph(pugi::xml_node node, std::string& out) {
       out += '\t';
     } else if (name == "text:line-break") {
       out += '\n';
-    } else if (name != "office:annotation" && name != "text:note") {
-      AppendParagraph(child, out);  // spans, links, fields
+    } else if (name != "office:annotation" && name != "text:note" && depth < kMaxNesting) {
+      AppendParagraph(child, out, depth + 1);  // spans, links, fields
     }
   }
 }
@@ -69,8 +73,99 @@ OdsValue CellValue(pugi::xml_node cell) {
 
 std::string CellFormula(pugi::xml_node cell) { return cell.attribute("table:formula").value(); }
 
+bool CellHasParagraphs(pugi::xml_node cell) {
+  for (pugi::xml_node child : cell.children()) {
+    std::string_view name = child.name();
+    if (name == "text:p" || name == "text:h") return true;
+  }
+  return false;
+}
+
+namespace {
+
+// Days from 1970-01-01 of a proleptic Gregorian date.
+long DaysFromCivil(long y, long m, long d) {
+  y -= m <= 2;
+  long era = (y >= 0 ? y : y - 399) / 400;
+  long yoe = y - era * 400;
+  long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + doe - 719468;
+}
+
+bool Digits(std::string_view text, size_t pos, size_t len, long& out) {
+  if (pos + len > text.size()) return false;
+  auto [ptr, ec] = std::from_chars(text.data() + pos, text.data() + pos + len, out);
+  return ec == std::errc() && ptr == text.data() + pos + len;
+}
+
+}  // namespace
+
+bool DateSerial(std::string_view literal, bool date1904, double& serial) {
+  long year = 0, month = 0, day = 0, hour = 0, minute = 0;
+  double second = 0;
+  bool negative = !literal.empty() && literal[0] == '-';
+  if (negative) literal.remove_prefix(1);
+  if (literal.size() < 10 || literal[4] != '-' || literal[7] != '-' || !Digits(literal, 0, 4, year) ||
+      !Digits(literal, 5, 2, month) || !Digits(literal, 8, 2, day) || month < 1 || month > 12 || day < 1 || day > 31)
+    return false;
+  if (negative) year = -year;
+  if (literal.size() > 10) {
+    if (literal[10] != 'T' || literal.size() < 16 || literal[13] != ':' || !Digits(literal, 11, 2, hour) ||
+        !Digits(literal, 14, 2, minute))
+      return false;
+    if (literal.size() > 16) {
+      if (literal[16] != ':') return false;
+      size_t end = 17;
+      while (end < literal.size() && (std::isdigit(static_cast<unsigned char>(literal[end])) || literal[end] == '.')) ++end;
+      auto [ptr, ec] = std::from_chars(literal.data() + 17, literal.data() + end, second);
+      if (ec != std::errc()) return false;
+      // A time zone (Z, +hh:mm) may follow; the value is the local one written.
+    }
+  }
+  long base = date1904 ? DaysFromCivil(1904, 1, 1) : DaysFromCivil(1899, 12, 30);
+  serial = static_cast<double>(DaysFromCivil(year, month, day) - base) + (hour * 3600.0 + minute * 60.0 + second) / 86400.0;
+  return true;
+}
+
+bool DurationDays(std::string_view literal, double& days) {
+  bool negative = !literal.empty() && literal[0] == '-';
+  if (negative) literal.remove_prefix(1);
+  if (literal.size() < 2 || literal[0] != 'P') return false;
+  double total = 0;  // seconds
+  bool inTime = false;
+  size_t i = 1;
+  while (i < literal.size()) {
+    if (literal[i] == 'T') {
+      inTime = true;
+      ++i;
+      continue;
+    }
+    size_t end = i;
+    while (end < literal.size() && (std::isdigit(static_cast<unsigned char>(literal[end])) || literal[end] == '.')) ++end;
+    double value = 0;
+    auto [ptr, ec] = std::from_chars(literal.data() + i, literal.data() + end, value);
+    if (ec != std::errc() || end == i || end >= literal.size()) return false;
+    char unit = literal[end];
+    if (!inTime && unit == 'D') total += value * 86400;
+    else if (!inTime && unit == 'Y') total += value * 365 * 86400;  // not written for cell times
+    else if (!inTime && unit == 'M') total += value * 30 * 86400;
+    else if (inTime && unit == 'H') total += value * 3600;
+    else if (inTime && unit == 'M') total += value * 60;
+    else if (inTime && unit == 'S') total += value;
+    else return false;
+    i = end + 1;
+  }
+  days = (negative ? -total : total) / 86400;
+  return true;
+}
+
 bool CellHasContent(pugi::xml_node cell) {
-  if (cell.attribute("office:value-type") || cell.attribute("table:formula")) return true;
+  // One pass over the attributes: sheets hold millions of cells.
+  for (pugi::xml_attribute a : cell.attributes()) {
+    std::string_view name = a.name();
+    if (name == "office:value-type" || name == "table:formula") return true;
+  }
   for (pugi::xml_node child : cell.children()) {
     std::string_view name = child.name();
     if (name == "text:p" || name == "text:h" || name == "office:annotation") return true;

@@ -1,9 +1,12 @@
 #include "host/odf/OdsDocument.h"
 
+#include <cstdint>
+#include <cstdio>
 #include <sstream>
 #include <string_view>
 
 #include "host/HostError.h"
+#include "host/ooxml/XmlScanner.h"
 #include "host/zip/Package.h"
 
 namespace host::odf {
@@ -17,11 +20,19 @@ pugi::xml_node FindElement(pugi::xml_node node, std::string_view name) {
   return node.find_node([name](pugi::xml_node n) { return n.type() == pugi::node_element && name == n.name(); });
 }
 
+// Collects what pugixml writes into a string.
+struct StringWriter : pugi::xml_writer {
+  std::string* out;
+  explicit StringWriter(std::string& o) : out(&o) {}
+  void write(const void* data, size_t size) override { out->append(static_cast<const char*>(data), size); }
+};
+
 }  // namespace
 
 OdsDocument::OdsDocument(const std::string& path) {
   size_t slash = path.find_last_of('/');
   name_ = slash == std::string::npos ? path : path.substr(slash + 1);
+  RefuseFlatXml(path);
   package_ = std::make_unique<Package>(path);
 
   if (!package_->Has("mimetype") || package_->Read("mimetype") != kSpreadsheetType)
@@ -33,11 +44,21 @@ OdsDocument::OdsDocument(const std::string& path) {
       Refuse("it is protected by a password; nothing was changed");
   }
   if (!package_->Has("content.xml")) Refuse("its content.xml part is missing");
-  Parse(content_, package_->Read("content.xml"), "content.xml");
+  contentBytes_ = package_->ReadBytes("content.xml");
+  Parse(content_, contentBytes_.View(), "content.xml");
 
   pugi::xml_node spreadsheet = FindElement(content_, "office:spreadsheet");
   if (!spreadsheet) Refuse("it holds no spreadsheet body");
-  for (pugi::xml_node table : spreadsheet.children("table:table")) sheets_.emplace_back(table);
+  try {
+    for (pugi::xml_node table : spreadsheet.children("table:table")) sheets_.emplace_back(table);
+  } catch (const HostError& tooMany) {
+    Refuse(tooMany.what());
+  }
+  if (sheets_.empty()) Refuse("it holds no sheets");
+  FindTableBytes();
+  std::string_view nullDate =
+      spreadsheet.child("table:calculation-settings").child("table:null-date").attribute("table:date-value").value();
+  date1904_ = nullDate.substr(0, 10) == "1904-01-01";
 
   if (package_->Has("settings.xml")) {
     pugi::xml_document settings;
@@ -54,21 +75,118 @@ OdsDocument::OdsDocument(const std::string& path) {
 
 OdsDocument::~OdsDocument() = default;
 
+const std::string& OdsDocument::Path() const { return package_->Path(); }
+
 void OdsDocument::Refuse(const std::string& why) const {
   throw HostError(name_ + " cannot be opened: " + why + ".");
 }
 
-void OdsDocument::Parse(pugi::xml_document& doc, const std::string& bytes, const char* part) const {
+// A flat OpenDocument file is one XML document instead of a package.
+void OdsDocument::RefuseFlatXml(const std::string& path) const {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return;  // the package reports what is wrong with the path
+  char head[1024];
+  size_t got = std::fread(head, 1, sizeof head, file);
+  std::fclose(file);
+  std::string_view start(head, got);
+  if (start.substr(0, 2) == "PK") return;
+  if (start.find("office:document") != std::string_view::npos || start.find("opendocument") != std::string_view::npos)
+    Refuse("it is a flat OpenDocument file (one XML document, .fods), which this program does not read; "
+           "nothing was changed");
+}
+
+void OdsDocument::Parse(pugi::xml_document& doc, std::string_view bytes, const char* part) const {
   pugi::xml_parse_result result =
-      doc.load_buffer(bytes.data(), bytes.size(), pugi::parse_default | pugi::parse_ws_pcdata);
+      doc.load_buffer(bytes.data(), bytes.size(), pugi::parse_default | pugi::parse_ws_pcdata, pugi::encoding_utf8);
   if (!result)
     Refuse(std::string("its part ") + part + " is damaged (at byte " + std::to_string(result.offset) + ")");
 }
 
-std::string OdsDocument::ContentXml() const {
-  std::ostringstream out;
-  content_.save(out, "", pugi::format_raw);
-  return out.str();
+// Where each table element starts and ends in the bytes read, so that a save
+// can keep everything around the changed tables as it was.
+void OdsDocument::FindTableBytes() {
+  std::vector<std::pair<size_t, size_t>> spans;
+  for (const OdsSheet& sheet : sheets_) {
+    ptrdiff_t at = sheet.Table().offset_debug();
+    const std::string_view bytes = contentBytes_.View();
+    if (at < 1 || static_cast<size_t>(at) >= bytes.size() || bytes[at - 1] != '<' ||
+        bytes.substr(static_cast<size_t>(at), 11) != "table:table")
+      return;
+    size_t begin = static_cast<size_t>(at - 1);
+    ooxml::XmlScanner scanner(bytes.data(), bytes.size());
+    scanner.SetPosition(bytes.data() + begin);
+    try {
+      ooxml::XmlScanner::Tag tag = scanner.ReadTag();
+      if (tag.selfClosing) {
+        spans.emplace_back(begin, scanner.OffsetOf(tag.end));
+        continue;
+      }
+      scanner.SkipContent(tag);  // reads up to and including the end tag
+      spans.emplace_back(begin, scanner.Offset());
+    } catch (const XmlFault&) {
+      return;
+    }
+  }
+  tableBytes_ = std::move(spans);
+}
+
+std::string_view OdsDocument::FormatCode(std::string_view cellStyle) {
+  if (!stylesRead_) {
+    stylesRead_ = true;
+    styles_.Read(content_);
+    if (package_->Has("styles.xml")) {
+      // Damaged styles leave the cells in the General format: their values
+      // are still read and the part is never written.
+      std::string bytes = package_->Read("styles.xml");
+      if (stylesPart_.load_buffer(bytes.data(), bytes.size(), pugi::parse_default | pugi::parse_ws_pcdata,
+                                  pugi::encoding_utf8))
+        styles_.Read(stylesPart_);
+    }
+  }
+  return styles_.CodeOfCellStyle(cellStyle);
+}
+
+std::vector<std::string_view> OdsDocument::ContentPieces(std::deque<std::string>& written) const {
+  std::vector<std::string_view> pieces;
+  if (tableBytes_.size() != sheets_.size()) {
+    written.emplace_back();
+    StringWriter writer(written.back());
+    content_.save(writer, "", pugi::format_raw, pugi::encoding_utf8);
+    pieces.push_back(written.back());
+    return pieces;
+  }
+  const std::string_view bytes = contentBytes_.View();
+  size_t at = 0;
+  for (size_t k = 0; k < sheets_.size(); ++k) {
+    if (!sheets_[k].Modified()) continue;
+    pieces.push_back(bytes.substr(at, tableBytes_[k].first - at));
+    written.emplace_back();
+    StringWriter writer(written.back());
+    sheets_[k].Table().print(writer, "", pugi::format_raw);
+    pieces.push_back(written.back());
+    at = tableBytes_[k].second;
+  }
+  pieces.push_back(bytes.substr(at));
+  return pieces;
+}
+
+void OdsDocument::Save() {
+  bool changed = false;
+  for (const OdsSheet& sheet : sheets_) changed = changed || sheet.Modified();
+  if (!changed) return;
+  // The part goes to the package piece by piece: the bytes kept around the
+  // changed tables are never copied.
+  auto written = std::make_shared<std::deque<std::string>>();
+  auto pieces = std::make_shared<std::vector<std::string_view>>(ContentPieces(*written));
+  uint64_t size = 0;
+  for (std::string_view piece : *pieces) size += piece.size();
+  size_t next = 0;
+  NewPart part{[written, pieces, next]() mutable -> std::string_view {
+                 while (next < pieces->size() && (*pieces)[next].empty()) ++next;
+                 return next < pieces->size() ? (*pieces)[next++] : std::string_view();
+               },
+               size};
+  package_->Save({{"content.xml", part}});
 }
 
 }  // namespace host::odf

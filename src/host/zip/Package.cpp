@@ -346,6 +346,10 @@ void Package::Save(const std::map<std::string, NewPart>& changed) {
       // Level 4 deflates about twice as fast as 6 for a few percent more bytes;
       // written parts are large sheets, so the speed matters more.
       if (producer) zip_set_file_compression(out, index, ZIP_CM_DEFLATE, kWriteLevel);
+      // A stored entry (an OpenDocument mimetype, a picture) stays stored;
+      // libzip would otherwise deflate it anew.
+      else if ((st.valid & ZIP_STAT_COMP_METHOD) && st.comp_method == ZIP_CM_STORE)
+        zip_set_file_compression(out, index, ZIP_CM_STORE, 0);
       if (st.valid & ZIP_STAT_MTIME) zip_file_set_mtime(out, index, st.mtime, 0);
       CopyEntryHeaders(i, out, index);
     }

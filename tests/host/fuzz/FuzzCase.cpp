@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <exception>
 
 #include "host/Application.h"
 #include "host/HostError.h"
@@ -102,6 +104,23 @@ void Exercise(const std::string& path) {
   app.Quit();
   host::Application again;
   ReadAll(again.Workbooks().Open(path));
+}
+
+void ExerciseOrAbort(const std::string& path, const char* target) {
+  auto crash = [target](const char* kind, const char* what) {
+    std::fprintf(stderr, "%s: %s: %s\n", target, kind, what);
+    std::abort();
+  };
+  try {
+    Exercise(path);
+  } catch (const host::HostDefect& defect) {
+    crash("a fault the host did not foresee", defect.what());
+  } catch (const host::HostError&) {
+  } catch (const std::exception& other) {
+    crash("an exception that is not a HostError", other.what());
+  } catch (...) {
+    crash("an exception that is not a HostError", "(of no standard type)");
+  }
 }
 
 }  // namespace fuzzcase

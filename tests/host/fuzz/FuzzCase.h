@@ -19,4 +19,9 @@ bool WriteWorkbook(const std::string& path, std::string_view input);
 // except the HostErrors of the sort and of a chart or dialog sheet made active.
 void Exercise(const std::string& path);
 
+// Exercise(path) as a fuzz target runs it: a HostError is an expected end;
+// anything else, and a HostDefect (what the host caught without having
+// foreseen it), aborts with a line naming target and the fault.
+void ExerciseOrAbort(const std::string& path, const char* target);
+
 }  // namespace fuzzcase

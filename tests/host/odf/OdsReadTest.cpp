@@ -2,45 +2,20 @@
 // used range, splitting a repeated row, and the refusals.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "host/HostError.h"
 #include "host/odf/OdsDocument.h"
-#include "host/Fixtures.h"
+#include "host/odf/OdsFixtures.h"
 
 using host::odf::OdsArea;
 using host::odf::OdsDocument;
 using host::odf::OdsKind;
+using odsfixtures::Content;
+using odsfixtures::kMime;
+using odsfixtures::Manifest;
 
 namespace {
-
-const char* kMime = "application/vnd.oasis.opendocument.spreadsheet";
-
-std::string Content(const std::string& tables) {
-  return std::string(
-             "<?xml version=\"1.0\" encoding=\"UTF-8\"?><office:document-content "
-             "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
-             "xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\" "
-             "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\"><office:body><office:spreadsheet>") +
-         tables + "</office:spreadsheet></office:body></office:document-content>";
-}
-
-std::string Settings(const std::string& active) {
-  return "<?xml version=\"1.0\"?><office:document-settings "
-         "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
-         "xmlns:config=\"urn:oasis:names:tc:opendocument:xmlns:config:1.0\"><office:settings>"
-         "<config:config-item-set config:name=\"ooo:view-settings\"><config:config-item-map-indexed "
-         "config:name=\"Views\"><config:config-item-map-entry><config:config-item config:name=\"ActiveTable\" "
-         "config:type=\"string\">" +
-         active +
-         "</config:config-item></config:config-item-map-entry></config:config-item-map-indexed>"
-         "</config:config-item-set></office:settings></office:document-settings>";
-}
-
-std::string Manifest(const std::string& extra = "") {
-  return "<?xml version=\"1.0\"?><manifest:manifest "
-         "xmlns:manifest=\"urn:oasis:names:tc:opendocument:xmlns:manifest:1.0\"><manifest:file-entry "
-         "manifest:full-path=\"content.xml\" manifest:media-type=\"text/xml\">" +
-         extra + "</manifest:file-entry></manifest:manifest>";
-}
 
 const char* kTables =
     "<table:table table:name=\"One\"><table:table-column table:number-columns-repeated=\"5\"/>"
@@ -67,12 +42,7 @@ const char* kTables =
 std::string WritePackage(const fixtures::TempDir& dir, const std::string& content,
                          const std::string& manifest = Manifest(), const std::string& mime = kMime,
                          const std::string& file = "book.ods") {
-  std::string path = dir.File(file);
-  fixtures::WriteZip(path, {{"mimetype", mime},
-                            {"content.xml", content},
-                            {"settings.xml", Settings("Two")},
-                            {"META-INF/manifest.xml", manifest}});
-  return path;
+  return odsfixtures::WriteOds(dir, file, content, manifest, mime);
 }
 
 std::string OpenError(const std::string& path) {
@@ -125,7 +95,9 @@ TEST(OdsRead, SplitRowGivesOneRowAnElementOfItsOwn) {
   }
   EXPECT_NE(s.CellNode(2, 1), s.CellNode(3, 1));
   EXPECT_EQ(s.Text(5, 1), "25%");
-  std::string xml = doc.ContentXml();
+  std::ostringstream printed;
+  s.Table().print(printed, "", pugi::format_raw);
+  std::string xml = printed.str();
   EXPECT_EQ(xml.find("table:number-rows-repeated=\"3\""), std::string::npos);
   size_t collapsed = 0;
   for (size_t at = xml.find("<table:table-row table:visibility=\"collapse\">"); at != std::string::npos;
@@ -136,8 +108,12 @@ TEST(OdsRead, SplitRowGivesOneRowAnElementOfItsOwn) {
   EXPECT_EQ(s.Rows().size(), groups + 2);
 }
 
-TEST(OdsRead, RefusesWhatItCannotRead) {
+TEST(OdsRead, RefusesWhatItCannotReadAndLeavesItAsItWas) {
   fixtures::TempDir dir;
+  std::string flat = dir.File("e.fods");
+  fixtures::WriteFile(flat, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<office:document "
+                            "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+                            "office:mimetype=\"application/vnd.oasis.opendocument.spreadsheet\"/>");
   struct Case {
     const char* name;
     std::string path;
@@ -149,10 +125,17 @@ TEST(OdsRead, RefusesWhatItCannotRead) {
        "b.ods cannot be opened: its part content.xml is damaged"},
       {"text document", WritePackage(dir, Content(""), Manifest(), "application/vnd.oasis.opendocument.text", "c.ods"),
        "c.ods cannot be opened: it is not an OpenDocument spreadsheet."},
+      {"damaged manifest", WritePackage(dir, Content(""), "<manifest:manifest>", kMime, "d.ods"),
+       "d.ods cannot be opened: its part META-INF/manifest.xml is damaged"},
+      {"flat XML", flat,
+       "e.fods cannot be opened: it is a flat OpenDocument file (one XML document, .fods), which this program does "
+       "not read; nothing was changed."},
   };
   for (Case& c : cases) {
     SCOPED_TRACE(c.name);
+    std::string before = fixtures::ReadFile(c.path);
     std::string message = OpenError(c.path);
     EXPECT_EQ(message.substr(0, c.message.size()), c.message);
+    EXPECT_EQ(fixtures::ReadFile(c.path), before);
   }
 }

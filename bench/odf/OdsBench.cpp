@@ -1,0 +1,173 @@
+// tabulory-ods-bench: an .ods of rows x 10 columns (written by LibreOffice
+// from a CSV file) opened, sorted by its second column and saved by the host,
+// against unzip + zip -6 of the same file and against a LibreOffice round
+// trip (headless open and save as .ods, its own profile), in the same run.
+// Prints times and peak memory of each.
+//
+//   tabulory-ods-bench [rows] [runs]      (defaults: 100000 rows, best of 2)
+
+#include <sys/resource.h>
+#include <sys/time.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <string>
+
+#include "host/HostError.h"
+#include "host/SheetStore.h"
+#include "host/WorkbookStore.h"
+#include "host/odf/OdsWorkbook.h"
+
+namespace {
+
+struct Figures {
+  double wall = 0;       // seconds
+  double processor = 0;  // user + system seconds of the process and what it waited for
+  long peakKb = 0;       // maximum resident set
+};
+
+// Ten fields a row: an id, a random word (the sort key), an amount, an ISO
+// date, a town, a count, a code, a ratio, a flag word and a note.
+void WriteCsv(const std::string& path, long rows) {
+  std::mt19937_64 rng(12345);
+  static const char* kTowns[] = {"Aberdeen", "Bergen", "Cork", "Dijon", "Essen", "Faro", "Graz", "Hull"};
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) {
+    std::perror("bench file");
+    std::exit(1);
+  }
+  for (long r = 0; r < rows; ++r) {
+    char key[9];
+    for (int i = 0; i < 8; ++i) key[i] = static_cast<char>('a' + rng() % 26);
+    key[8] = 0;
+    std::fprintf(f, "%ld,%s,%ld.%02ld,20%02ld-%02ld-%02ld,%s,%ld,C%05ld,0.%03ld,%s,note %ld\n", r + 1, key,
+                 static_cast<long>(rng() % 100000), static_cast<long>(rng() % 100), static_cast<long>(rng() % 30),
+                 static_cast<long>(rng() % 12 + 1), static_cast<long>(rng() % 28 + 1), kTowns[rng() % 8],
+                 static_cast<long>(rng() % 1000), static_cast<long>(rng() % 100000), static_cast<long>(rng() % 1000),
+                 rng() % 2 ? "yes" : "no", static_cast<long>(rng() % 50));
+  }
+  std::fclose(f);
+}
+
+double Seconds(const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; }
+
+// Runs `work` in a child process and measures it there alone.
+template <typename Work>
+Figures Measure(Work work) {
+  auto start = std::chrono::steady_clock::now();
+  pid_t pid = fork();
+  if (pid == 0) _exit(work());
+  int status = 0;
+  rusage usage{};
+  wait4(pid, &status, 0, &usage);
+  Figures f;
+  f.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  f.processor = Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
+  f.peakKb = usage.ru_maxrss;
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    std::fprintf(stderr, "a measured run failed\n");
+    std::exit(1);
+  }
+  return f;
+}
+
+Figures Best(const Figures& a, const Figures& b) {
+  return {std::min(a.wall, b.wall), std::min(a.processor, b.processor), std::max(a.peakKb, b.peakKb)};
+}
+
+int Shell(const std::string& command) {
+  int status = std::system(command.c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  long rows = argc > 1 ? std::atol(argv[1]) : 100000;
+  int runs = argc > 2 ? std::atoi(argv[2]) : 2;
+  if (Shell("command -v soffice >/dev/null && command -v zip >/dev/null && command -v unzip >/dev/null") != 0) {
+    std::fprintf(stderr, "the bench needs soffice (LibreOffice), zip and unzip\n");
+    return 1;
+  }
+  char pattern[] = "/tmp/tabulory-ods-bench-XXXXXX";
+  if (!mkdtemp(pattern)) {
+    std::perror("temporary folder");
+    return 1;
+  }
+  const std::string dir = pattern;
+  const std::string office = "timeout 900 soffice -env:UserInstallation=file://" + dir + "/profile --headless ";
+  WriteCsv(dir + "/source.csv", rows);
+  if (Shell("cd '" + dir + "' && " + office + "--convert-to ods source.csv >/dev/null 2>&1") != 0) {
+    std::fprintf(stderr, "LibreOffice could not write the .ods\n");
+    return 1;
+  }
+  const std::string source = dir + "/source.ods", ours = dir + "/ours.ods";
+  double fileMb = static_cast<double>(std::filesystem::file_size(source)) / (1024.0 * 1024.0);
+  std::filesystem::create_directories(dir + "/lo");
+
+  Figures best{1e9, 1e9, 0}, bestRepack{1e9, 1e9, 0}, bestOffice{1e9, 1e9, 0};
+  for (int run = 0; run < runs; ++run) {
+    std::filesystem::copy_file(source, ours, std::filesystem::copy_options::overwrite_existing);
+    best = Best(best, Measure([&] {
+      try {
+        auto book = host::odf::OpenOds(ours);
+        auto sheet = book->TakeSheet(0);
+        host::CellArea used;
+        if (!sheet->UsedArea(used) || !sheet->Sort(used, 2, false)) return 1;
+        book->Save({sheet.get()});
+        return 0;
+      } catch (const host::HostError& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return 1;
+      }
+    }));
+    bestRepack = Best(bestRepack, Measure([&] {
+      return Shell("cd '" + dir + "' && rm -rf unpacked repacked.ods && unzip -q source.ods -d unpacked && cd unpacked && "
+                   "zip -q -X -0 ../repacked.ods mimetype && zip -q -X -6 -r ../repacked.ods . -x mimetype");
+    }));
+    bestOffice = Best(bestOffice, Measure([&] {
+      return Shell("cd '" + dir + "' && " + office + "--convert-to ods --outdir lo source.ods >/dev/null 2>&1");
+    }));
+  }
+
+  // The sorted file read back: column B in order.
+  bool ordered = true;
+  try {
+    auto book = host::odf::OpenOds(ours);
+    auto sheet = book->TakeSheet(0);
+    std::string previous;
+    for (long r = 1; r <= rows && ordered; ++r) {
+      std::string key = sheet->Value(static_cast<int>(r), 2).text;
+      ordered = previous <= key;
+      previous = key;
+    }
+  } catch (const host::HostError& e) {
+    std::fprintf(stderr, "%s\n", e.what());
+    ordered = false;
+  }
+  double contentMb = 0;
+  {
+    std::string list = dir + "/list.txt";
+    Shell("unzip -l '" + source + "' content.xml | awk 'NR==4{print $1}' > '" + list + "'");
+    if (std::FILE* f = std::fopen(list.c_str(), "r")) {
+      long bytes = 0;
+      if (std::fscanf(f, "%ld", &bytes) == 1) contentMb = bytes / (1024.0 * 1024.0);
+      std::fclose(f);
+    }
+  }
+  std::filesystem::remove_all(dir);
+
+  std::printf(
+      "case=ods-sort rows=%ld columns=10 file_mb=%.1f content_xml_mb=%.1f ours_s=%.3f repack_s=%.3f "
+      "libreoffice_s=%.3f vs_repack=%.2f libreoffice_vs_ours=%.1f ours_peak_mb=%.1f sorted=%s\n",
+      rows, fileMb, contentMb, best.wall, bestRepack.wall, bestOffice.wall, best.wall / bestRepack.wall,
+      bestOffice.wall / best.wall, best.peakKb / 1024.0, ordered ? "yes" : "no");
+  std::fprintf(stderr, "processor time: ours %.3f s, repack %.3f s, LibreOffice %.3f s\n", best.processor,
+               bestRepack.processor, bestOffice.processor);
+  return ordered ? 0 : 1;
+}
