@@ -7,6 +7,7 @@
 #include "host/FileFormat.h"
 #include "host/HostError.h"
 #include "host/WorkbookStore.h"
+#include "host/biff/XlsWorkbook.h"
 #include "host/csv/CsvWorkbook.h"
 #include "host/odf/OdsWorkbook.h"
 #include "host/ooxml/WorkbookFile.h"
@@ -36,7 +37,7 @@ std::unique_ptr<WorkbookStore> OpenWorkbookStore(const std::string& path) {
       break;
     }
     case FileFormat::Biff8Workbook:
-      throw HostError("\"" + path + "\" is an Excel 97–2003 workbook, which this host does not open yet.");
+      return biff::OpenXls(path);
     case FileFormat::OpenDocumentSpreadsheet:
       return odf::OpenOds(path);
     case FileFormat::Biff5Workbook:
