@@ -85,4 +85,18 @@ size_t SubstreamEnd(std::string_view stream, size_t offset, const std::string& s
   reader.Damaged(rt::kEof, stream.size(), "is missing: a substream has no end");
 }
 
+const char* ErrorValueText(uint8_t code) {
+  switch (code) {
+    case 0x00: return "#NULL!";
+    case 0x07: return "#DIV/0!";
+    case 0x0F: return "#VALUE!";
+    case 0x17: return "#REF!";
+    case 0x1D: return "#NAME?";
+    case 0x24: return "#NUM!";
+    case 0x2A: return "#N/A";
+    case 0x2B: return "#GETTING_DATA";
+    default: return nullptr;
+  }
+}
+
 }  // namespace host::biff

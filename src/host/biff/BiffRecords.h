@@ -63,4 +63,8 @@ enum class SubstreamKind : uint16_t { Globals = 0x0005, Worksheet = 0x0010, Char
 // at offset; substreams nested inside (charts in a sheet) are passed over.
 size_t SubstreamEnd(std::string_view stream, size_t offset, const std::string& streamName, const std::string& path);
 
+// The text of a BIFF8 error value ("#N/A" for 0x2A), or nullptr for a code
+// the format does not define.
+const char* ErrorValueText(uint8_t code);
+
 }  // namespace host::biff

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "host/HostError.h"
+#include "host/biff/BiffRecords.h"
 #include "host/biff/LittleEndian.h"
 #include "host/biff/Utf16.h"
 
@@ -369,16 +370,8 @@ std::string QuotedString(std::string_view text) {
 }
 
 const char* ErrorText(uint8_t code) {
-  switch (code) {
-    case 0x00: return "#NULL!";
-    case 0x07: return "#DIV/0!";
-    case 0x0F: return "#VALUE!";
-    case 0x17: return "#REF!";
-    case 0x1D: return "#NAME?";
-    case 0x24: return "#NUM!";
-    case 0x2A: return "#N/A";
-    default: Damaged("it holds an unknown error value");
-  }
+  if (const char* text = ErrorValueText(code)) return text;
+  Damaged("it holds an unknown error value");
 }
 
 // Reads the RgbExtra after an expression: array constants' values and the

@@ -17,18 +17,10 @@ constexpr uint8_t kPtgExp = 0x01, kPtgTbl = 0x02;
 constexpr uint32_t kAllowsFormatRows = 1u << 4, kAllowsSort = 1u << 11;
 constexpr size_t kCreated = SIZE_MAX;  // RowRecord::offset of a row this host made
 
+// An error value the format does not define shows as #N/A.
 std::string ErrorText(uint8_t code) {
-  switch (code) {
-    case 0x00: return "#NULL!";
-    case 0x07: return "#DIV/0!";
-    case 0x0F: return "#VALUE!";
-    case 0x17: return "#REF!";
-    case 0x1D: return "#NAME?";
-    case 0x24: return "#NUM!";
-    case 0x2A: return "#N/A";
-    case 0x2B: return "#GETTING_DATA";
-    default: return "#N/A";
-  }
+  const char* text = ErrorValueText(code);
+  return text ? text : "#N/A";
 }
 
 bool Before(const CellRecord& a, const CellRecord& b) {
