@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <sstream>
 #include <string_view>
 
 #include "host/HostError.h"
 #include "host/ooxml/XmlScanner.h"
+#include "host/odf/TreeMemory.h"
 #include "host/zip/Package.h"
 
 namespace host::odf {
@@ -69,33 +71,38 @@ size_t TableEndBefore(std::string_view bytes, size_t begin, size_t limit) {
 // the part: a large table is never copied to grow one string.
 struct BlockWriter : pugi::xml_writer {
   static constexpr size_t kBlock = size_t(4) << 20;
-  std::deque<std::string>* blocks;
+  std::deque<LargeBuffer>* blocks;
   std::vector<std::string_view>* pieces;
-  size_t first;  // the blocks this writer filled start here
-  BlockWriter(std::deque<std::string>& b, std::vector<std::string_view>& p) : blocks(&b), pieces(&p), first(b.size()) {}
+  size_t used = 0;     // bytes in the last block
+  bool open = false;   // the last block takes more bytes
+  BlockWriter(std::deque<LargeBuffer>& b, std::vector<std::string_view>& p) : blocks(&b), pieces(&p) {}
   void write(const void* data, size_t size) override {
     const char* bytes = static_cast<const char*>(data);
     while (size > 0) {
-      if (blocks->size() == first || blocks->back().size() == kBlock) {
-        blocks->emplace_back();
-        blocks->back().reserve(kBlock);
+      if (!open || used == kBlock) {
+        Finish();
+        blocks->emplace_back(kBlock);
+        used = 0;
+        open = true;
       }
-      std::string& block = blocks->back();
-      size_t take = std::min(size, kBlock - block.size());
-      block.append(bytes, take);
+      size_t take = std::min(size, kBlock - used);
+      std::memcpy(blocks->back().Data() + used, bytes, take);
+      used += take;
       bytes += take;
       size -= take;
     }
   }
-  // Adds the filled blocks to the pieces, in order.
+  // Adds the last block's bytes to the pieces.
   void Finish() {
-    for (size_t k = first; k < blocks->size(); ++k) pieces->push_back((*blocks)[k]);
+    if (open && used > 0) pieces->push_back({blocks->back().Data(), used});
+    open = false;
   }
 };
 
 }  // namespace
 
 OdsDocument::OdsDocument(const std::string& path) {
+  UseChunkedTreeMemory();
   size_t slash = path.find_last_of('/');
   name_ = slash == std::string::npos ? path : path.substr(slash + 1);
   RefuseFlatXml(path);
@@ -216,7 +223,7 @@ std::string_view OdsDocument::FormatCode(std::string_view cellStyle) {
   return styles_.CodeOfCellStyle(cellStyle);
 }
 
-std::vector<std::string_view> OdsDocument::ContentPieces(std::deque<std::string>& written) const {
+std::vector<std::string_view> OdsDocument::ContentPieces(std::deque<LargeBuffer>& written) const {
   std::vector<std::string_view> pieces;
   if (tableBytes_.size() != sheets_.size()) {
     BlockWriter writer(written, pieces);
@@ -244,7 +251,7 @@ void OdsDocument::Save() {
   if (!changed) return;
   // The part goes to the package piece by piece: the bytes kept around the
   // changed tables are never copied.
-  auto written = std::make_shared<std::deque<std::string>>();
+  auto written = std::make_shared<std::deque<LargeBuffer>>();
   auto pieces = std::make_shared<std::vector<std::string_view>>(ContentPieces(*written));
   uint64_t size = 0;
   for (std::string_view piece : *pieces) size += piece.size();
