@@ -11,7 +11,6 @@
 // a child process of its own, so that its peak memory is its own.
 
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -23,25 +22,13 @@
 #include <string>
 
 #include "../BenchWorkbook.h"
+#include "BenchClock.h"
 #include "host/biff/CompoundFile.h"
 #include "host/biff/CompoundFileWriter.h"
 #include "host/biff/SheetRecords.h"
 #include "host/biff/WorkbookGlobals.h"
 
 namespace {
-
-double Seconds(const std::chrono::steady_clock::time_point& since) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
-
-double TimeCommand(const std::string& command) {
-  auto start = std::chrono::steady_clock::now();
-  if (std::system(command.c_str()) != 0) {
-    std::fprintf(stderr, "failed: %s\n", command.c_str());
-    std::exit(1);
-  }
-  return Seconds(start);
-}
 
 // One open, decode, rewrite and save of path; prints the figures of this process.
 int Once(const std::string& path) {
@@ -67,10 +54,8 @@ int Once(const std::string& path) {
   close(fd);
   std::filesystem::rename(temporary, path);
   double seconds = Seconds(start);
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  double processor = usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-  std::printf("%.4f %.4f %ld %zu %zu\n", seconds, processor, usage.ru_maxrss, stream.size(), cells);
+  const SelfUsage usage = UsageOfThisProcess();
+  std::printf("%.4f %.4f %ld %zu %zu\n", seconds, usage.processorSeconds, usage.peakKb, stream.size(), cells);
   return 0;
 }
 

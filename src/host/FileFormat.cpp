@@ -117,6 +117,9 @@ FileFormat RecogniseFormat(std::string_view bytes) {
   if (lower.find("progid=\"excel.sheet\"") != std::string::npos ||
       lower.find("urn:schemas-microsoft-com:office:spreadsheet") != std::string::npos)
     return FileFormat::XmlSpreadsheet2003;
+  if (lower.find("application/vnd.oasis.opendocument.spreadsheet") != std::string::npos &&
+      lower.find("office:document") != std::string::npos)
+    return FileFormat::FlatOpenDocument;
   return FileFormat::Text;
 }
 
@@ -150,17 +153,18 @@ std::string RefusalMessage(FileFormat format, const std::string& path) {
   const std::string file = "\"" + path + "\" ";
   switch (format) {
     case FileFormat::OoxmlWorkbook:
-    case FileFormat::Biff8Workbook: return {};
+    case FileFormat::Biff8Workbook:
+    case FileFormat::OpenDocumentSpreadsheet: return {};
     case FileFormat::Biff5Workbook: return file + "is an Excel 95 workbook: save it as Excel 97–2003 or .xlsx first.";
     case FileFormat::Biff4OrOlder:
       return file + "is an Excel 4.0 or older workbook: save it as Excel 97–2003 or .xlsx first.";
-    case FileFormat::OpenDocumentSpreadsheet:
-      return file + "is an OpenDocument spreadsheet: save it as .xlsx or Excel 97–2003 first.";
     case FileFormat::OtherZip: return file + "is a zip package that holds no workbook.";
     case FileFormat::EncryptedPackage:
       return file + "is protected with a password: remove the password in a spreadsheet program first.";
     case FileFormat::OtherCompoundFile: return file + "is an Office document that holds no workbook.";
     case FileFormat::HtmlPage: return file + "is a web page (HTML), not a workbook: save it as .xlsx first.";
+    case FileFormat::FlatOpenDocument:
+      return file + "is a flat XML OpenDocument spreadsheet (.fods): save it as .ods first.";
     case FileFormat::XmlSpreadsheet2003:
       return file + "is an XML Spreadsheet 2003 file, not a workbook this host opens: save it as .xlsx first.";
     case FileFormat::Text: return file + "is a text file, not a workbook.";

@@ -18,6 +18,7 @@ enum class FileFormat {
   OtherCompoundFile,       // a compound file holding no workbook stream
   HtmlPage,                // a web page
   XmlSpreadsheet2003,      // an XML Spreadsheet 2003 document
+  FlatOpenDocument,        // a flat XML OpenDocument spreadsheet (.fods)
   Text,                    // plain text (such as CSV)
   Unknown,
 };
@@ -29,7 +30,8 @@ FileFormat RecogniseFormat(std::string_view bytes);
 FileFormat RecogniseFile(const std::string& path);
 
 // The message that refuses to open the file at path in a format this host
-// does not read as a workbook; empty for OoxmlWorkbook and Biff8Workbook.
+// does not read as a workbook; empty for the formats it opens (OOXML, BIFF8,
+// OpenDocument). Text is opened only as .csv or .tsv.
 std::string RefusalMessage(FileFormat format, const std::string& path);
 
 }  // namespace host

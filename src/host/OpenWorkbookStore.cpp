@@ -45,6 +45,7 @@ std::unique_ptr<WorkbookStore> OpenWorkbookStore(const std::string& path) {
     case FileFormat::OtherCompoundFile:
     case FileFormat::HtmlPage:
     case FileFormat::XmlSpreadsheet2003:
+    case FileFormat::FlatOpenDocument:
       break;
     case FileFormat::OoxmlWorkbook:
     case FileFormat::OtherZip:

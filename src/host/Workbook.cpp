@@ -53,6 +53,7 @@ std::vector<Worksheet*> Workbook::Worksheets() {
 
 Worksheet& Workbook::ActiveSheet() {
   size_t tab = file_->ActiveTab();
+  if (tab >= worksheets_.size()) throw HostError("\"" + path_ + "\" has no sheets.");
   if (!worksheets_[tab])
     throw HostError("The active sheet \"" + file_->Sheets()[tab].name + "\" of \"" + path_ +
                     "\" is not a worksheet (a chart or dialog sheet).");

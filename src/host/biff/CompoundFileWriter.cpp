@@ -1,6 +1,7 @@
 #include "host/biff/CompoundFileWriter.h"
 
 #include <vector>
+#include <string_view>
 
 #include "host/biff/LittleEndian.h"
 
@@ -54,6 +55,13 @@ std::string UnusedEntry() {
 }  // namespace
 
 std::string WriteCompoundFile(const CompoundFile& source, const std::map<int, std::string>& replacements) {
+  std::string all;
+  WriteCompoundFile(source, replacements, [&all](std::string_view piece) { all.append(piece); });
+  return all;
+}
+
+void WriteCompoundFile(const CompoundFile& source, const std::map<int, std::string>& replacements,
+                       const std::function<void(std::string_view)>& sink) {
   const uint32_t sectorSize = source.SectorSize();
   const uint32_t perSector = sectorSize / 4;
   const std::vector<DirectoryEntry>& entries = source.Entries();
@@ -123,9 +131,20 @@ std::string WriteCompoundFile(const CompoundFile& source, const std::map<int, st
   for (size_t i = 0; i < kHeaderDifatEntries; ++i)
     Put(out, 0x4C + 4 * i, i < fatSectors ? fatStart + i : CompoundFile::kFree, 4);
 
-  out.reserve(static_cast<size_t>(plan.Used() + 1) * sectorSize);
-  for (size_t i = 0; i < count; ++i)
-    if (isLarge(i)) appendStream(out, i, sectorSize);
+  // Large streams go to the sink as they are: none is copied again.
+  for (size_t i = 0; i < count; ++i) {
+    if (!isLarge(i)) continue;
+    sink(out);
+    out.clear();
+    auto replaced = replacements.find(static_cast<int>(i));
+    if (replaced != replacements.end()) {
+      sink(replaced->second);
+    } else {
+      std::string data = source.ReadStream(static_cast<int>(i));
+      sink(data);
+    }
+    if (sizes[i] % sectorSize) out.append(sectorSize - sizes[i] % sectorSize, '\0');
+  }
   AppendPadded(out, mini, sectorSize);
   AppendTable(out, miniFat, sectorSize);
 
@@ -170,7 +189,7 @@ std::string WriteCompoundFile(const CompoundFile& source, const std::map<int, st
     sector.push_back(d + 1 < difatSectors ? static_cast<uint32_t>(difatStart + d + 1) : CompoundFile::kEndOfChain);
     AppendTable(out, sector, sectorSize);
   }
-  return out;
+  sink(out);
 }
 
 }  // namespace host::biff

@@ -3,7 +3,9 @@
 // directory record (name, CLSID, state bits, times, colour and tree links)
 // and every stream its bytes, except the streams given new contents.
 
+#include <functional>
 #include <map>
+#include <string_view>
 #include <string>
 
 #include "host/biff/CompoundFile.h"
@@ -16,5 +18,9 @@ namespace host::biff {
 // not reach are written as unused. Throws HostError when a stream of source
 // cannot be read.
 std::string WriteCompoundFile(const CompoundFile& source, const std::map<int, std::string>& replacements);
+// The same bytes handed to sink piece by piece, in order; the replaced
+// streams are handed over as they are, never copied.
+void WriteCompoundFile(const CompoundFile& source, const std::map<int, std::string>& replacements,
+                       const std::function<void(std::string_view)>& sink);
 
 }  // namespace host::biff

@@ -64,6 +64,7 @@ class SheetReader {
   void ReadMultiple();
   void ReadFormula();
   void ReadLayout();
+  void ReadFormulaArea();
 
   std::string_view stream_;
   const std::vector<std::string>& strings_;
@@ -71,7 +72,17 @@ class SheetReader {
   Record record_;
   SheetRecords sheet_;
   long pendingString_ = -1;  // the formula cell whose text result the next STRING record holds
+  long lastFormula_ = -1;    // the formula cell a SHRFMLA, ARRAY or TABLE record follows
 };
+
+RecordArea AreaAt(std::string_view body, size_t at, bool byteColumns) {
+  RecordArea area;
+  area.firstRow = U16(body, at);
+  area.lastRow = U16(body, at + 2);
+  area.firstColumn = byteColumns ? U8(body, at + 4) : U16(body, at + 4);
+  area.lastColumn = byteColumns ? U8(body, at + 5) : U16(body, at + 6);
+  return area;
+}
 
 SheetRecords SheetReader::Read() {
   if (stream_.size() > UINT32_MAX) reader_.Damaged(rt::kBof, 0, "lies in a stream larger than 4 GB");
@@ -95,6 +106,10 @@ SheetRecords SheetReader::Read() {
 
 void SheetReader::ReadCell() {
   const std::string_view body = record_.body;
+  // A formula's SHRFMLA, ARRAY, TABLE and STRING records follow it directly.
+  if (record_.type != rt::kShrFmla && record_.type != rt::kArray && record_.type != rt::kTable &&
+      record_.type != rt::kString)
+    lastFormula_ = pendingString_ = -1;
   switch (record_.type) {
     case rt::kNumber: {
       Need(14);
@@ -171,6 +186,7 @@ void SheetReader::ReadFormula() {
   uint16_t length = U16(body, 20);
   if (body.size() < 22u + length) reader_.Damaged(record_.type, record_.offset, "is shorter than its formula");
   CellRecord& cell = AddSingle(CellKind::Formula);
+  lastFormula_ = static_cast<long>(sheet_.cells.size() - 1);
   cell.formulaOffset = static_cast<uint32_t>(record_.offset + 4 + 22);
   cell.formulaLength = length;
   pendingString_ = -1;
@@ -195,6 +211,30 @@ void SheetReader::ReadFormula() {
     case 3: cell.result = ResultKind::EmptyText; break;
     default: reader_.Damaged(record_.type, record_.offset, "has a cached result of unknown kind");
   }
+}
+
+void SheetReader::ReadFormulaArea() {
+  const std::string_view body = record_.body;
+  if (lastFormula_ < 0)
+    reader_.Damaged(record_.type, record_.offset, "does not follow the formula cell it belongs to");
+  FormulaArea area;
+  area.type = record_.type;
+  area.offset = record_.offset;
+  area.anchorRow = sheet_.cells[lastFormula_].row;
+  area.anchorColumn = sheet_.cells[lastFormula_].column;
+  Need(6);
+  area.area = AreaAt(body, 0, true);
+  if (record_.type != rt::kTable) {
+    size_t at = record_.type == rt::kShrFmla ? 8 : 12;
+    Need(at + 2);
+    area.formulaLength = U16(body, at);
+    if (body.size() < at + 2 + area.formulaLength)
+      reader_.Damaged(record_.type, record_.offset, "is shorter than its formula");
+    area.formulaOffset = static_cast<uint32_t>(record_.offset + 4 + at + 2);
+    area.extraOffset = area.formulaOffset + area.formulaLength;
+    area.extraLength = static_cast<uint16_t>(body.size() - (at + 2 + area.formulaLength));
+  }
+  sheet_.formulaAreas.push_back(area);
 }
 
 void SheetReader::ReadLayout() {
@@ -231,6 +271,43 @@ void SheetReader::ReadLayout() {
       for (size_t at = 16; at + 4 <= body.size(); at += 4) sheet_.indexedDbCells.push_back(U32(body, at));
       break;
     case rt::kDbCell: sheet_.dbCells.push_back(record_.offset); break;
+    case rt::kMergeCells: {
+      Need(2);
+      size_t count = U16(body, 0);
+      if (body.size() < 2 + 8 * count) reader_.Damaged(record_.type, record_.offset, "is shorter than its areas");
+      for (size_t i = 0; i < count; ++i) sheet_.merged.push_back(AreaAt(body, 2 + 8 * i, false));
+      break;
+    }
+    case rt::kShrFmla:
+    case rt::kArray:
+    case rt::kTable: ReadFormulaArea(); break;
+    case rt::kNote:
+      Need(8);
+      sheet_.anchored.push_back({record_.type, record_.offset, {U16(body, 0), U16(body, 0), U16(body, 2), U16(body, 2)}});
+      break;
+    case rt::kHLink:
+      Need(8);
+      sheet_.anchored.push_back({record_.type, record_.offset, AreaAt(body, 0, false)});
+      break;
+    case rt::kHLinkTooltip:
+      Need(10);
+      sheet_.anchored.push_back({record_.type, record_.offset, AreaAt(body, 2, false)});
+      break;
+    case rt::kProtect:
+      Need(2);
+      sheet_.protectedSheet = U16(body, 0) != 0;
+      break;
+    case rt::kFeatHeader:
+      // Sheet protection (isf 2) with its EnhancedProtection bits.
+      if (body.size() >= 23 && U16(body, 12) == 2 && U32(body, 15) >= 4) {
+        sheet_.enhancedProtection = true;
+        sheet_.protectionAllows = U32(body, 19);
+      }
+      break;
+    case rt::kDefaultRowHeight:
+      Need(4);
+      sheet_.defaultRowHeight = U16(body, 2);
+      break;
     default: break;
   }
 }

@@ -26,6 +26,8 @@ struct CellRecord {
   CellKind kind = CellKind::Blank;
   ResultKind result = ResultKind::Number;  // Formula only
   uint8_t code = 0;                        // Boolean 0/1 or error code, also as a formula result
+  bool unshared = false;                   // set by the store: a shared formula's cell given its own expression
+  uint32_t newFormula = UINT32_MAX;        // set by the store: where its formula written anew is kept
   double number = 0;                       // Number, and a formula's number result
 };
 
@@ -36,6 +38,32 @@ struct RowRecord {
   uint16_t height = 0;  // in twips, with the default-height bit as stored
   bool hidden = false;
   size_t offset = 0;
+};
+
+// An area as BIFF records give it: 0-based rows and columns, inclusive.
+struct RecordArea {
+  uint16_t firstRow = 0, lastRow = 0, firstColumn = 0, lastColumn = 0;
+};
+
+// A SHRFMLA, ARRAY or TABLE record: the area it covers and the formula cell
+// it follows (the cell whose ptgExp/ptgTbl names it).
+struct FormulaArea {
+  uint16_t type = 0;
+  RecordArea area;
+  uint16_t anchorRow = 0, anchorColumn = 0;
+  size_t offset = 0;                 // of the record
+  uint32_t formulaOffset = 0;        // SHRFMLA, ARRAY: where its rgce starts in the stream
+  uint16_t formulaLength = 0;        // its cce
+  uint32_t extraOffset = 0;          // its rgcb (what follows the rgce in the record)
+  uint16_t extraLength = 0;
+};
+
+// A record that names cells and must follow them when they move: NOTE (one
+// cell), HLINK and HLINKTOOLTIP (an area).
+struct AnchoredRecord {
+  uint16_t type = 0;
+  size_t offset = 0;
+  RecordArea area;
 };
 
 struct SheetRecords {
@@ -50,6 +78,13 @@ struct SheetRecords {
   std::vector<size_t> dbCells;                  // offsets where DBCELL records stand
   size_t end = 0;                               // just after the substream's EOF
   std::vector<std::string> texts;               // cell texts not in the shared strings (UTF-8)
+  std::vector<RecordArea> merged;               // MERGECELLS areas
+  std::vector<FormulaArea> formulaAreas;        // SHRFMLA, ARRAY and TABLE records
+  std::vector<AnchoredRecord> anchored;         // NOTE, HLINK, HLINKTOOLTIP records
+  bool protectedSheet = false;                  // PROTECT with fLock set
+  bool enhancedProtection = false;              // a FEATHEADR of sheet protection was read
+  uint32_t protectionAllows = 0;                // its EnhancedProtection bits (1: allowed)
+  uint16_t defaultRowHeight = 0x00FF;           // DEFAULTROWHEIGHT's miyRw, in twips
 
   // The text of a Text cell or of a formula's text result.
   std::string_view Text(const CellRecord& cell, const std::vector<std::string>& sharedStrings) const;

@@ -1,12 +1,14 @@
 #include "host/biff/WorkbookGlobals.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "host/HostError.h"
 #include "host/biff/BiffRecords.h"
 #include "host/biff/ContinuedData.h"
 #include "host/FileFormat.h"
 #include "host/biff/LittleEndian.h"
+#include "host/biff/Utf16.h"
 
 namespace host::biff {
 
@@ -23,7 +25,32 @@ std::vector<std::string> ReadSst(const Record& record, const RecordReader& reade
   return strings;
 }
 
+// The name a NAME record defines: its text, or a built-in name's own.
+std::string NameOf(std::string_view body) {
+  static const char* const builtIn[] = {"Consolidate_Area", "Auto_Open", "Auto_Close", "Extract", "Database",
+                                        "Criteria", "Print_Area", "Print_Titles", "Recorder", "Data_Form",
+                                        "Auto_Activate", "Auto_Deactivate", "Sheet_Title", "_FilterDatabase"};
+  if (body.size() < 15) return {};
+  const size_t count = U8(body, 3);
+  const bool wide = U8(body, 14) & 0x01;
+  std::string_view chars = body.substr(15, std::min(body.size() - 15, count * (wide ? 2 : 1)));
+  if ((U16(body, 0) & 0x0020) && !chars.empty() && U8(chars, 0) < std::size(builtIn)) return builtIn[U8(chars, 0)];
+  if (wide) return Utf16ToUtf8(chars);
+  std::string name;
+  for (char c : chars) AppendUtf8(name, static_cast<uint8_t>(c));
+  return name;
+}
+
 }  // namespace
+
+std::string WorkbookGlobals::SheetOfXti(int xti) const {
+  if (xti < 0 || static_cast<size_t>(xti) >= externSheets.size()) return {};
+  const ExternSheet& e = externSheets[xti];
+  if (e.supBook >= supBookIsSelf.size() || !supBookIsSelf[e.supBook] || e.firstSheet != e.lastSheet ||
+      e.firstSheet < 0 || static_cast<size_t>(e.firstSheet) >= sheets.size())
+    return {};
+  return sheets[e.firstSheet].name;
+}
 
 WorkbookGlobals ReadGlobals(std::string_view stream, const std::string& streamName, const std::string& path) {
   switch (DetectBiffVersion(stream)) {
@@ -50,7 +77,10 @@ WorkbookGlobals ReadGlobals(std::string_view stream, const std::string& streamNa
     switch (record.type) {
       case rt::kFilePass: throw HostError("\"" + path + "\" is protected with a password: this host cannot open it.");
       case rt::kBof: reader.Damaged(record.type, record.offset, "begins a substream inside the workbook globals");
-      case rt::kEof: globals.end = record.end; return globals;
+      case rt::kEof:
+        globals.end = record.end;
+        globals.eofOffset = record.offset;
+        return globals;
       case rt::kBoundSheet8: {
         need(8);
         ContinuedData data(record, reader);
@@ -89,6 +119,26 @@ WorkbookGlobals ReadGlobals(std::string_view stream, const std::string& streamNa
         need(12);
         globals.activeSheet = U16(body, 10);
         break;
+      case rt::kName: globals.definedNames.push_back(NameOf(body)); break;
+      case rt::kSupBook:
+        need(4);
+        globals.supBookIsSelf.push_back(U16(body, 2) == 0x0401);
+        break;
+      case rt::kExternSheet: {
+        ContinuedData data(record, reader);
+        uint16_t count = data.Word();
+        // Each XTI takes 6 bytes: a damaged count cannot reserve much.
+        globals.externSheets.reserve(std::min<uint64_t>(count, data.Remaining() / 6));
+        for (uint16_t i = 0; i < count; ++i) {
+          ExternSheet xti;
+          xti.supBook = data.Word();
+          xti.firstSheet = static_cast<int16_t>(data.Word());
+          xti.lastSheet = static_cast<int16_t>(data.Word());
+          globals.externSheets.push_back(xti);
+        }
+        break;
+      }
+      case rt::kRecalcId: globals.recalcIdOffset = record.offset; break;
       default: break;
     }
   }

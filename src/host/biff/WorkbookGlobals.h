@@ -20,6 +20,12 @@ struct SheetInfo {
   size_t recordOffset = 0; // offset of the BOUNDSHEET8 record itself
 };
 
+// One XTI of EXTERNSHEET: the SUPBOOK and the sheets a 3-D reference names.
+struct ExternSheet {
+  uint16_t supBook = 0;
+  int16_t firstSheet = 0, lastSheet = 0;
+};
+
 struct WorkbookGlobals {
   std::vector<SheetInfo> sheets;
   std::vector<std::string> sharedStrings;  // UTF-8, in SST order
@@ -28,6 +34,15 @@ struct WorkbookGlobals {
   std::vector<uint16_t> xfFormats;            // the number format id of each XF, in XF order
   bool date1904 = false;
   uint16_t activeSheet = 0;  // WINDOW1's selected tab, an index into sheets
+  std::vector<std::string> definedNames;  // NAME records' names (built-in ones as "Print_Area" etc.)
+  std::vector<ExternSheet> externSheets;   // EXTERNSHEET's XTIs
+  std::vector<bool> supBookIsSelf;         // per SUPBOOK: true for the one naming this workbook's sheets
+  size_t recalcIdOffset = std::string_view::npos;  // of the RECALCID record, when there is one
+  size_t eofOffset = 0;      // of the globals' EOF record
+
+  // The name of the sheet a 3-D reference's XTI index names in this
+  // workbook; empty when it names another workbook or several sheets.
+  std::string SheetOfXti(int xti) const;
   size_t end = 0;            // offset just after the globals' EOF record
 };
 

@@ -20,21 +20,16 @@
 
 using fixtures::TempDir;
 using namespace host::biff;
+using xlsfixtures::Bof;
+using xlsfixtures::Cell;
+using xlsfixtures::Double;
+using xlsfixtures::Eof;
+using xlsfixtures::Le;
+using xlsfixtures::Rec;
 using host::FileFormat;
 using host::RecogniseFile;
 
 namespace {
-
-std::string Le(uint64_t value, int width) {
-  std::string out;
-  for (int i = 0; i < width; ++i) out.push_back(static_cast<char>(value >> (8 * i)));
-  return out;
-}
-std::string Double(double value) { return std::string(reinterpret_cast<const char*>(&value), 8); }
-std::string Rec(uint16_t type, const std::string& body) { return Le(type, 2) + Le(body.size(), 2) + body; }
-std::string Bof(uint16_t kind) { return Rec(rt::kBof, Le(0x0600, 2) + Le(kind, 2) + std::string(12, '\0')); }
-std::string Eof() { return Rec(rt::kEof, ""); }
-std::string Cell(uint16_t row, uint16_t column, uint16_t xf) { return Le(row, 2) + Le(column, 2) + Le(xf, 2); }
 
 std::string WorkbookStream(const std::string& xls) {
   CompoundFile file(xls, "fixture.xls");

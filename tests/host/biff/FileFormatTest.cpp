@@ -30,6 +30,9 @@ TEST(FileFormat, RecognisesWhatAFileHolds) {
       {"<?xml version=\"1.0\"?>\n<?mso-application progid=\"Excel.Sheet\"?>\n<Workbook "
        "xmlns=\"urn:schemas-microsoft-com:office:spreadsheet\"></Workbook>",
        FileFormat::XmlSpreadsheet2003},
+      {"<?xml version=\"1.0\"?>\n<office:document xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+       "office:mimetype=\"application/vnd.oasis.opendocument.spreadsheet\"></office:document>",
+       FileFormat::FlatOpenDocument},
       {"name,amount\r\npear,10\r\napple,2\r\n", FileFormat::Text},
       {"\xFF\xFEn\0a\0m\0e\0", FileFormat::Text},
       {std::string("\x09\x00\x04\x00\x02\x00\x10\x00", 8), FileFormat::Biff4OrOlder},

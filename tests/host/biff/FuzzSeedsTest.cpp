@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "XlsFixtures.h"
 #include "fuzz/ExerciseXls.h"
@@ -23,6 +24,16 @@ TEST(BiffFuzzSeeds, WriteSeedCorpus) {
   fixtures::WriteFile(seeds + "/workbook.stream", stream);
   EXPECT_NO_THROW(xlsfuzz::ExerciseXls(xls));
   EXPECT_NO_THROW(xlsfuzz::ExerciseXls(stream));
+  // Workbooks with shared and array formulas, notes, links, merged cells and protection.
+  const std::pair<const char*, std::function<std::string(const fixtures::TempDir&)>> more[] = {
+      {"sort", xlsfixtures::SortXlsx}, {"array", xlsfixtures::ArrayXlsx}};
+  for (const auto& [name, make] : more) {
+    std::string bytes = xlsfixtures::ConvertedCached(make, "xls");
+    host::biff::CompoundFile book(bytes, "seed.xls");
+    std::string workbook = book.ReadStream(book.Find("Workbook"));
+    fixtures::WriteFile(seeds + "/" + name + ".stream", workbook);
+    EXPECT_NO_THROW(xlsfuzz::ExerciseXls(workbook));
+  }
 }
 
 TEST(BiffFuzzSeeds, FormerCrashInputsAreReadOrRefused) {

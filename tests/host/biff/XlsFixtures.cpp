@@ -41,6 +41,17 @@ std::string Run(const std::string& command) {
 
 }  // namespace
 
+std::string Le(uint64_t value, int width) {
+  std::string out;
+  for (int i = 0; i < width; ++i) out.push_back(static_cast<char>(value >> (8 * i)));
+  return out;
+}
+std::string Double(double value) { return std::string(reinterpret_cast<const char*>(&value), 8); }
+std::string Rec(uint16_t type, const std::string& body) { return Le(type, 2) + Le(body.size(), 2) + body; }
+std::string Bof(uint16_t kind) { return Rec(0x0809, Le(0x0600, 2) + Le(kind, 2) + std::string(12, '\0')); }
+std::string Eof() { return Rec(0x000A, ""); }
+std::string Cell(uint16_t row, uint16_t column, uint16_t xf) { return Le(row, 2) + Le(column, 2) + Le(xf, 2); }
+
 std::string LongString() {
   std::string text;
   for (int i = 0; text.size() < 30000; ++i) text += "Straße №" + std::to_string(i) + " ";
@@ -100,28 +111,89 @@ std::string SofficeConvert(const std::string& source, const std::string& filter,
   return std::ifstream(path).good() ? path : std::string();
 }
 
-const std::string& LibreOfficeXls() {
+std::string ConvertedCached(const std::function<std::string(const fixtures::TempDir&)>& make,
+                            const std::string& filter) {
   // LibreOffice takes seconds to start, and each test runs in a process of
-  // its own: the .xls is kept in the build folder, under the hash of the
+  // its own: the result is kept in the build folder, under the hash of the
   // workbook's parts (the package's own times change with every run).
-  static const std::string bytes = [] {
-    fixtures::TempDir dir;
-    std::string xlsx = RichXlsx(dir);
-    std::string parts;
-    for (const auto& [name, data] : fixtures::ReadZip(xlsx))
-      if (name.rfind("xl/", 0) == 0) parts += name + data;
-    std::string cache = std::string(TABULORY_BIFF_FIXTURE_CACHE) + "/rich-" +
-                        std::to_string(std::hash<std::string>{}(parts)) + ".xls";
-    if (std::ifstream(cache).good()) return fixtures::ReadFile(cache);
-    std::string xls = SofficeConvert(xlsx, "xls", dir);
-    if (xls.empty()) return std::string();
-    std::string data = fixtures::ReadFile(xls);
-    std::filesystem::create_directories(TABULORY_BIFF_FIXTURE_CACHE);
-    fixtures::WriteFile(cache + ".part" + std::to_string(getpid()), data);
-    std::filesystem::rename(cache + ".part" + std::to_string(getpid()), cache);
-    return data;
-  }();
+  fixtures::TempDir dir;
+  std::string xlsx = make(dir);
+  std::string parts = filter;
+  for (const auto& [name, data] : fixtures::ReadZip(xlsx))
+    if (name.rfind("xl/", 0) == 0) parts += name + data;
+  std::string cache = std::string(TABULORY_BIFF_FIXTURE_CACHE) + "/" + std::to_string(std::hash<std::string>{}(parts)) + ".xls";
+  if (std::ifstream(cache).good()) return fixtures::ReadFile(cache);
+  std::string xls = SofficeConvert(xlsx, filter, dir);
+  if (xls.empty()) return std::string();
+  std::string data = fixtures::ReadFile(xls);
+  std::filesystem::create_directories(TABULORY_BIFF_FIXTURE_CACHE);
+  fixtures::WriteFile(cache + ".part" + std::to_string(getpid()), data);
+  std::filesystem::rename(cache + ".part" + std::to_string(getpid()), cache);
+  return data;
+}
+
+const std::string& LibreOfficeXls() {
+  static const std::string bytes = ConvertedCached(RichXlsx, "xls");
   return bytes;
+}
+
+std::string ArrayXlsx(const fixtures::TempDir& dir) {
+  std::string path = dir.File("array.xlsx");
+  lxw_workbook* book = workbook_new(path.c_str());
+  lxw_worksheet* data = workbook_add_worksheet(book, "Data");
+  const double keys[] = {3, 1, 4, 2};
+  for (int r = 0; r < 4; ++r) {
+    worksheet_write_number(data, r, 0, keys[r], nullptr);
+    std::string formula = "{=A" + std::to_string(r + 1) + "*{10,20}}";
+    worksheet_write_array_formula_num(data, r, 1, r, 2, formula.c_str(), nullptr, keys[r] * 10);
+  }
+  worksheet_write_array_formula_num(data, 0, 4, 1, 4, "{=A1:A2*2}", nullptr, 6);
+  workbook_close(book);
+  return path;
+}
+
+std::vector<double> SortQuantities() { return {5, 3, 8, 1, 7, 2, 6, 4}; }
+
+std::string SortXlsx(const fixtures::TempDir& dir) {
+  std::string path = dir.File("sort.xlsx");
+  lxw_workbook* book = workbook_new(path.c_str());
+  lxw_format* date = workbook_add_format(book);
+  format_set_num_format(date, "yyyy-mm-dd");
+  lxw_worksheet* data = workbook_add_worksheet(book, "Data");
+  const char* headers[] = {"Name", "Qty", "When", "Double", "Sum", "Other", "Flag"};
+  for (int c = 0; c < 7; ++c) worksheet_write_string(data, 0, c, headers[c], nullptr);
+  const char* names[] = {"elder", "cherry", "honeydew", "apple", "grape", "banana", "fig", "date"};
+  std::vector<double> qty = SortQuantities();
+  for (int i = 0; i < 8; ++i) {
+    int r = i + 1;
+    std::string n = std::to_string(r + 1);
+    worksheet_write_string(data, r, 0, names[i], nullptr);
+    worksheet_write_number(data, r, 1, qty[i], nullptr);
+    worksheet_write_number(data, r, 2, 45000 + i, date);
+    worksheet_write_formula_num(data, r, 3, ("=B" + n + "*2").c_str(), nullptr, qty[i] * 2);
+    worksheet_write_formula_num(data, r, 4, ("=$B$2+B" + n).c_str(), nullptr, qty[0] + qty[i]);
+    worksheet_write_formula_num(data, r, 5, ("=Other!$A$1+B" + n).c_str(), nullptr, 100 + qty[i]);
+    worksheet_write_boolean(data, r, 6, i % 2, nullptr);
+  }
+  lxw_row_col_options hidden = {1, 0, 0};
+  worksheet_set_row_opt(data, 5, LXW_DEF_ROW_HEIGHT, nullptr, &hidden);
+  worksheet_write_comment(data, 2, 0, "note on cherry");
+  worksheet_write_url(data, 3, 0, "https://example.org/honeydew", nullptr);
+  worksheet_write_string(data, 3, 0, "honeydew", nullptr);
+  worksheet_merge_range(data, 11, 0, 11, 1, "merged", nullptr);
+  lxw_worksheet* other = workbook_add_worksheet(book, "Other");
+  worksheet_write_number(other, 0, 0, 100, nullptr);
+  lxw_worksheet* locked = workbook_add_worksheet(book, "Locked");
+  worksheet_write_number(locked, 0, 0, 1, nullptr);
+  worksheet_protect(locked, nullptr, nullptr);
+  lxw_worksheet* sortOk = workbook_add_worksheet(book, "SortOK");
+  worksheet_write_number(sortOk, 0, 0, 1, nullptr);
+  lxw_protection allow = {};
+  allow.sort = 1;
+  allow.format_rows = 1;
+  worksheet_protect(sortOk, nullptr, &allow);
+  workbook_close(book);
+  return path;
 }
 
 void EditEntry(std::string& file, int index, const std::function<void(std::string&)>& edit) {
@@ -184,11 +256,14 @@ std::vector<std::string> XlrdCells(const std::string& path, const fixtures::Temp
                       "            if cell.ctype in (1, 2, 4, 5):\n"
                       "                v = repr(cell.value) if cell.ctype == 2 else str(int(cell.value)) if cell.ctype != 1 else cell.value\n"
                       "                sys.stdout.buffer.write(('%d %d %d %d %s\\n' % (n, r, c, cell.ctype, v)).encode('utf-8'))\n");
-  std::istringstream lines(Run("/usr/bin/python3 '" + script + "' '" + path + "' 2>/dev/null"));
-  std::vector<std::string> cells;
-  std::string line;
-  while (std::getline(lines, line)) cells.push_back(line);
-  return cells;
+  return RunLines("/usr/bin/python3 '" + script + "' '" + path + "' 2>/dev/null");
+}
+
+std::vector<std::string> RunLines(const std::string& command) {
+  std::istringstream lines(Run(command));
+  std::vector<std::string> out;
+  for (std::string line; std::getline(lines, line);) out.push_back(line);
+  return out;
 }
 
 }  // namespace xlsfixtures

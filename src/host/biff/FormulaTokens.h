@@ -1,0 +1,54 @@
+#pragma once
+// BIFF8 parsed formulas (rgce, a sequence of tokens in reverse Polish order):
+// moving a formula to another row as a copy would, giving a shared formula's
+// cell its own expression, and the formula as text.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace host::biff {
+
+// The parsed expression (rgce) of a cell formula that moved from (row, column) by rowDelta rows
+// (0-based rows/columns as BIFF stores them): relative rows of ptgRef/ptgArea and their 3-D forms
+// (ptgRef3d/ptgArea3d) shift as a copy would shift them (absolute rows stay; the relative bits are
+// in the column word); a reference pushed off the sheet (row < 0 or > 65535) becomes ptgRefErr /
+// ptgAreaErr (3-D: ptgRefErr3d / ptgAreaErr3d) of the same class and size; whole columns (rows 1 to
+// 65536) stay whole columns. Everything else is copied byte for byte, including ptgExp, ptgTbl,
+// attributes, ptgStr, ptgArray's placeholder. Throws HostError naming what is damaged when the
+// expression cannot be walked (unknown token, runs past its end).
+std::string ShiftFormulaRows(std::string_view rgce, int rowDelta);
+
+// A shared formula's expression (SHRFMLA's rgce, whose ptgRefN/ptgAreaN hold offsets relative to
+// the cell) made into the own expression of the cell at (row, column): ptgRefN → ptgRef, ptgAreaN →
+// ptgArea with the cell's position added to the relative parts (same class bits). A position
+// beyond the sheet's edge wraps around it, as the format defines. Throws HostError like above.
+std::string ExpandSharedFormula(std::string_view sharedRgce, int row, int column);
+
+// The formula as text without "=" for the cell at (row, column), for tests and Cell::Formula:
+// references (A1, $A$1, ranges, 3-D as Sheet2!A1 when sheetName(externSheetIndex) gives a name,
+// else "#REF!"), numbers, strings, booleans, errors, missing arguments, the unary and binary
+// operators and parentheses, built-in functions by name (unknown ones of ptgFuncVar as
+// FUNC<n>(...)), the one-argument SUM of ptgAttrSum, add-in functions by the name their ptgNameX
+// or ptgName gives (without the "_xlfn." of newer functions), ptgName as NAME<n>. Throws HostError
+// like above, and for what has no text without the workbook: a cell that refers to its shared,
+// array or table formula (ptgExp, ptgTbl), an array constant (its values stand after the
+// expression: see the overload below), natural-language labels, and a ptgFunc of a function not
+// known here (only its number tells how many arguments it takes).
+std::string FormulaText(std::string_view rgce, int row, int column,
+                        const std::function<std::string(int)>& sheetName = {});
+
+// What the workbook lends to a formula's text. Every callback may be empty or return "" when it
+// does not know the answer: the text then says #REF! (sheets), NAME<n> or EXTNAME<n> (names).
+struct FormulaContext {
+  std::function<std::string(int)> sheetName;            // XTI index (EXTERNSHEET) → sheet name
+  std::function<std::string(uint32_t)> definedName;     // 1-based NAME record index → the name
+  std::function<std::string(int, uint32_t)> externName; // XTI index, 1-based EXTERNNAME index → the name
+  std::string_view extra;                               // the formula's RgbExtra: array constants' values
+};
+
+// FormulaText with defined names, add-in names and array constants resolved through context.
+std::string FormulaText(std::string_view rgce, int row, int column, const FormulaContext& context);
+
+}  // namespace host::biff

@@ -1,0 +1,256 @@
+#include "host/biff/XlsSheet.h"
+
+#include <algorithm>
+
+#include "host/HostError.h"
+#include "host/NumberFormat.h"
+#include "host/biff/BiffRecords.h"
+#include "host/biff/FormulaTokens.h"
+#include "host/biff/LittleEndian.h"
+
+namespace host::biff {
+
+namespace {
+
+constexpr uint8_t kPtgExp = 0x01, kPtgTbl = 0x02;
+// EnhancedProtection: what a protected sheet still allows.
+constexpr uint32_t kAllowsFormatRows = 1u << 4, kAllowsSort = 1u << 11;
+constexpr size_t kCreated = SIZE_MAX;  // RowRecord::offset of a row this host made
+
+std::string ErrorText(uint8_t code) {
+  switch (code) {
+    case 0x00: return "#NULL!";
+    case 0x07: return "#DIV/0!";
+    case 0x0F: return "#VALUE!";
+    case 0x17: return "#REF!";
+    case 0x1D: return "#NAME?";
+    case 0x24: return "#NUM!";
+    case 0x2A: return "#N/A";
+    case 0x2B: return "#GETTING_DATA";
+    default: return "#N/A";
+  }
+}
+
+bool Before(const CellRecord& a, const CellRecord& b) {
+  return a.row != b.row ? a.row < b.row : a.column < b.column;
+}
+
+}  // namespace
+
+void SortCells(std::vector<CellRecord>& cells) {
+  // In place (no copy of the cells); two records of one cell keep their file order.
+  std::sort(cells.begin(), cells.end(), [](const CellRecord& a, const CellRecord& b) {
+    if (a.row != b.row) return a.row < b.row;
+    return a.column != b.column ? a.column < b.column : a.recordOffset < b.recordOffset;
+  });
+}
+
+namespace {
+
+}  // namespace
+
+XlsSheet::XlsSheet(std::shared_ptr<const XlsBook> book, size_t index) : book_(std::move(book)), index_(index) {
+  const SheetInfo& info = book_->globals.sheets.at(index);
+  begin_ = info.position;
+  records_ = ReadSheet(book_->stream, begin_, book_->globals.sharedStrings, "Workbook", book_->path);
+  end_ = records_.end;
+  SortCells(records_.cells);
+  std::stable_sort(records_.rows.begin(), records_.rows.end(),
+                   [](const RowRecord& a, const RowRecord& b) { return a.row < b.row; });
+  IndexFormulaAreas();
+  holdsFormulas_ = std::any_of(records_.cells.begin(), records_.cells.end(),
+                               [](const CellRecord& c) { return c.kind == CellKind::Formula; });
+}
+
+const CellRecord* XlsSheet::Find(int row0, int column0) const {
+  if (row0 < 0 || row0 > 0xFFFF || column0 < 0 || column0 > 0xFFFF) return nullptr;
+  CellRecord probe;
+  probe.row = static_cast<uint16_t>(row0);
+  probe.column = static_cast<uint16_t>(column0);
+  auto it = std::lower_bound(records_.cells.begin(), records_.cells.end(), probe, Before);
+  return it != records_.cells.end() && it->row == row0 && it->column == column0 ? &*it : nullptr;
+}
+
+bool XlsSheet::UsedArea(CellArea& area) const {
+  if (records_.cells.empty()) return false;
+  area.firstRow = records_.cells.front().row + 1;
+  area.lastRow = records_.cells.back().row + 1;
+  int first = INT32_MAX, last = 0;
+  for (const CellRecord& c : records_.cells) {
+    first = std::min<int>(first, c.column);
+    last = std::max<int>(last, c.column);
+  }
+  area.firstColumn = first + 1;
+  area.lastColumn = last + 1;
+  return true;
+}
+
+StoredValue XlsSheet::Value(int row, int column) const {
+  StoredValue value;
+  const CellRecord* cell = Find(row - 1, column - 1);
+  if (!cell) return value;
+  // A formula shows its cached result, which the record gives like a value.
+  CellKind kind = cell->kind;
+  if (kind == CellKind::Formula) {
+    switch (cell->result) {
+      case ResultKind::Number: kind = CellKind::Number; break;
+      case ResultKind::Text:
+        // A text result lives in the STRING record after the formula;
+        // without one the formula has no usable result.
+        if (cell->text == UINT32_MAX) {
+          value.uncalculated = true;
+          return value;
+        }
+        kind = CellKind::Text;
+        break;
+      case ResultKind::EmptyText: value.kind = host::CellKind::Text; return value;
+      case ResultKind::Boolean: kind = CellKind::Boolean; break;
+      case ResultKind::Error: kind = CellKind::Error; break;
+    }
+  }
+  switch (kind) {
+    case CellKind::Blank:
+    case CellKind::Formula: break;
+    case CellKind::Number:
+      value.kind = host::CellKind::Number;
+      value.number = cell->number;
+      break;
+    case CellKind::Text:
+      value.kind = host::CellKind::Text;
+      value.text = records_.Text(*cell, book_->globals.sharedStrings);
+      break;
+    case CellKind::Boolean:
+      value.kind = host::CellKind::Boolean;
+      value.number = cell->code ? 1 : 0;
+      break;
+    case CellKind::Error:
+      value.kind = host::CellKind::Error;
+      value.text = ErrorText(cell->code);
+      break;
+  }
+  return value;
+}
+
+std::string_view XlsSheet::FormatCode(int row, int column) const {
+  const CellRecord* cell = Find(row - 1, column - 1);
+  const WorkbookGlobals& globals = book_->globals;
+  if (!cell || cell->xf >= globals.xfFormats.size()) return "General";
+  uint16_t id = globals.xfFormats[cell->xf];
+  auto own = globals.formats.find(id);
+  std::string_view code = own != globals.formats.end() ? std::string_view(own->second) : BuiltinFormatCode(id);
+  return code.empty() ? std::string_view("General") : code;
+}
+
+std::string_view XlsSheet::NewParsed(const CellRecord& cell) const {
+  return std::string_view(formulaArena_).substr(cell.newFormula + 4, U32(formulaArena_, cell.newFormula));
+}
+
+std::string XlsSheet::Extra(const CellRecord& cell) const {
+  if (cell.newFormula != UINT32_MAX) {
+    std::string_view parsed = NewParsed(cell);
+    return std::string(parsed.substr(2 + U16(parsed, 0)));
+  }
+  size_t length = U16(book_->stream, cell.recordOffset + 2);
+  size_t extraAt = cell.formulaOffset + cell.formulaLength;
+  return book_->stream.substr(extraAt, cell.recordOffset + 4 + length - extraAt);
+}
+
+namespace {
+uint64_t AnchorKey(uint16_t type, uint16_t row, uint16_t column) {
+  return uint64_t{type} << 32 | uint32_t{row} << 16 | column;
+}
+}  // namespace
+
+void XlsSheet::IndexFormulaAreas() {
+  areaByAnchor_.clear();
+  for (size_t i = 0; i < records_.formulaAreas.size(); ++i) {
+    const FormulaArea& a = records_.formulaAreas[i];
+    areaByAnchor_.try_emplace(AnchorKey(a.type, a.anchorRow, a.anchorColumn), i);
+  }
+}
+
+const FormulaArea* XlsSheet::AreaOfAnchor(uint16_t type, uint16_t row, uint16_t column) const {
+  auto found = areaByAnchor_.find(AnchorKey(type, row, column));
+  return found != areaByAnchor_.end() ? &records_.formulaAreas[found->second] : nullptr;
+}
+
+std::string XlsSheet::CurrentRgce(const CellRecord& cell) const {
+  if (cell.newFormula != UINT32_MAX) {
+    std::string_view parsed = NewParsed(cell);
+    return std::string(parsed.substr(2, U16(parsed, 0)));
+  }
+  std::string_view rgce = SheetRecords::Formula(cell, book_->stream);
+  if (rgce.size() == 5 && U8(rgce, 0) == kPtgExp)
+    if (const FormulaArea* shared = AreaOfAnchor(rt::kShrFmla, U16(rgce, 1), U16(rgce, 3)))
+      return ExpandSharedFormula(book_->stream.substr(shared->formulaOffset, shared->formulaLength), cell.row,
+                                 cell.column);
+  return std::string(rgce);
+}
+
+std::string XlsSheet::Formula(int row, int column) const {
+  const CellRecord* cell = Find(row - 1, column - 1);
+  if (!cell || cell->kind != CellKind::Formula) return {};
+  const WorkbookGlobals& globals = book_->globals;
+  FormulaContext context;
+  context.sheetName = [&globals](int xti) { return globals.SheetOfXti(xti); };
+  context.definedName = [&globals](uint32_t index) {
+    return index >= 1 && index <= globals.definedNames.size() ? globals.definedNames[index - 1] : std::string();
+  };
+  std::string rgce = CurrentRgce(*cell);
+  if (rgce.size() == 5 && (U8(rgce, 0) == kPtgExp || U8(rgce, 0) == kPtgTbl)) {
+    // A cell of an array formula shows the array's formula; a data table's cells have none.
+    const FormulaArea* array = AreaOfAnchor(rt::kArray, U16(rgce, 1), U16(rgce, 3));
+    if (!array) return {};
+    auto moved = arrayRgce_.find(array->offset);
+    std::string arrayRgce = moved != arrayRgce_.end()
+                                ? moved->second
+                                : std::string(book_->stream.substr(array->formulaOffset, array->formulaLength));
+    context.extra = std::string_view(book_->stream).substr(array->extraOffset, array->extraLength);
+    return FormulaText(arrayRgce, array->anchorRow, array->anchorColumn, context);
+  }
+  const std::string extra = Extra(*cell);
+  context.extra = extra;
+  return FormulaText(rgce, cell->row, cell->column, context);
+}
+
+bool XlsSheet::RowHidden(int row) const {
+  auto it = std::lower_bound(records_.rows.begin(), records_.rows.end(), row - 1,
+                             [](const RowRecord& r, int v) { return r.row < v; });
+  return it != records_.rows.end() && it->row == row - 1 && it->hidden;
+}
+
+void XlsSheet::SetRowHidden(int row, bool hidden) {
+  if (row < 1 || row > 65536) {
+    if (!hidden) return;
+    throw HostError("Cannot hide row " + std::to_string(row) + " of \"" + book_->path +
+                    "\": an .xls sheet has 65,536 rows.");
+  }
+  auto it = std::lower_bound(records_.rows.begin(), records_.rows.end(), row - 1,
+                             [](const RowRecord& r, int v) { return r.row < v; });
+  if (it == records_.rows.end() || it->row != row - 1) {
+    if (!hidden) return;
+    RowRecord made;
+    made.row = static_cast<uint16_t>(row - 1);
+    made.height = records_.defaultRowHeight;
+    made.offset = kCreated;
+    it = records_.rows.insert(it, made);
+  }
+  if (it->hidden == hidden) return;
+  it->hidden = hidden;
+  // A row counts while it stays hidden and showed when the sheet was read.
+  bool hiddenAtOpen = it->offset != kCreated && U8(book_->stream, it->offset + 4 + 12) & 0x20;
+  rowsFlipped_ += hidden != hiddenAtOpen ? 1 : -1;
+  if (!hiddenAtOpen) rowsHiddenSinceOpen_ += hidden ? 1 : -1;
+  if (it->offset == kCreated && !hidden) records_.rows.erase(it);
+}
+
+bool XlsSheet::SortProtected() const {
+  return records_.protectedSheet && !(records_.enhancedProtection && (records_.protectionAllows & kAllowsSort));
+}
+
+bool XlsSheet::RowFormattingProtected() const {
+  return records_.protectedSheet &&
+         !(records_.enhancedProtection && (records_.protectionAllows & kAllowsFormatRows));
+}
+
+}  // namespace host::biff

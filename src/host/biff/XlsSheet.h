@@ -1,0 +1,92 @@
+#pragma once
+// One worksheet of an .xls workbook as the host sees it: its cell records
+// read into stored values, its rows' hidden flags, and the hides and sorts
+// made on it, kept until the workbook writes the sheet's substream anew.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "host/SheetStore.h"
+#include "host/SortPlan.h"
+#include "host/biff/SheetRecords.h"
+#include "host/biff/WorkbookGlobals.h"
+
+namespace host::biff {
+
+// What every sheet of one workbook reads from: the workbook stream and its globals.
+struct XlsBook {
+  std::string path;
+  std::string stream;  // the "Workbook" stream as read
+  WorkbookGlobals globals;
+};
+
+// Orders cell records by row, then column, then place in the stream.
+void SortCells(std::vector<CellRecord>& cells);
+
+class XlsSheet : public SheetStore {
+ public:
+  // Reads the sheet whose BOUNDSHEET8 is entry index of book's globals.
+  // Throws HostError for a damaged record.
+  XlsSheet(std::shared_ptr<const XlsBook> book, size_t index);
+
+  bool UsedArea(CellArea& area) const override;
+  StoredValue Value(int row, int column) const override;
+  std::string_view FormatCode(int row, int column) const override;
+  std::string Formula(int row, int column) const override;
+  bool RowHidden(int row) const override;
+  void SetRowHidden(int row, bool hidden) override;
+  size_t RowsHiddenSinceOpen() const override { return rowsHiddenSinceOpen_; }
+  bool SortProtected() const override;
+  bool RowFormattingProtected() const override;
+  bool HoldsFormulas() const override { return holdsFormulas_; }
+  bool Sort(const CellArea& area, int keyColumn, bool descending) override;
+  size_t RowsMoved() const override { return rowsMoved_; }
+
+  // True when a hide or a sort changed the sheet since it was read.
+  bool Changed() const { return sorted_ || rowsFlipped_ > 0; }
+  // The index of the sheet's BOUNDSHEET8 in the globals.
+  size_t Index() const { return index_; }
+  // Appends the sheet's substream to out as it stands now: records the
+  // changes do not touch as they were read, the cell table written anew with
+  // its ROW blocks, DBCELL and INDEX offsets (out.size() is where it begins).
+  void WriteSubstream(std::string& out) const;
+
+ private:
+  const CellRecord* Find(int row0, int column0) const;
+  // The rgce the formula cell holds now (after moves), shared formulas expanded.
+  std::string CurrentRgce(const CellRecord& cell) const;
+  // The rgcb after the formula cell's rgce (array constants' values), as it stands now.
+  std::string Extra(const CellRecord& cell) const;
+  const FormulaArea* AreaOfAnchor(uint16_t type, uint16_t row, uint16_t column) const;
+  void IndexFormulaAreas();
+  // Writes the rows and their cells in blocks; returns the DBCELL positions.
+  std::vector<uint32_t> WriteCellTable(std::string& out, const std::vector<RowRecord>& rows) const;
+  void WriteCell(std::string& out, const std::vector<CellRecord>& cells, size_t& i) const;
+  std::vector<RowRecord> RowsToWrite() const;
+
+  // The CellParsedFormula (cce, rgce, rgcb) of a formula cell written anew.
+  std::string_view NewParsed(const CellRecord& cell) const;
+
+  std::shared_ptr<const XlsBook> book_;
+  size_t index_;
+  size_t begin_, end_;  // the substream in the stream as read
+  SheetRecords records_;  // cells sorted by row then column; rows sorted by row
+  std::unordered_map<uint64_t, size_t> areaByAnchor_;   // type, anchor row and column -> formulaAreas index
+  // Formulas written anew, each a 4-byte length and its CellParsedFormula;
+  // CellRecord::newFormula gives where.
+  std::string formulaArena_;
+  std::unordered_set<size_t> droppedShared_;             // SHRFMLA records no cell refers to any more
+  std::unordered_map<size_t, std::string> arrayRgce_;    // moved ARRAY record offset -> its rgce now
+  std::vector<RowMove> moves_;
+  bool holdsFormulas_ = false;
+  bool sorted_ = false;      // a sort moved cells
+  size_t rowsFlipped_ = 0;   // rows whose hidden flag differs from the file's
+  size_t rowsHiddenSinceOpen_ = 0;
+  size_t rowsMoved_ = 0;
+};
+
+}  // namespace host::biff

@@ -1,0 +1,283 @@
+// Writing an .xls sheet's substream after hides and sorts: every record
+// outside the cell table as it was read (notes, their text boxes and
+// hyperlinks with the rows their cells moved to); the cell table anew in blocks of 32 rows, each
+// ROW record, cell record and DBCELL where BIFF8 expects it, and the INDEX
+// record pointing at the new DBCELL records.
+
+#include <algorithm>
+
+#include "host/biff/BiffRecords.h"
+#include "host/biff/LittleEndian.h"
+#include "host/biff/NoteAnchors.h"
+#include "host/biff/XlsSheet.h"
+
+namespace host::biff {
+
+namespace {
+
+constexpr size_t kCreated = SIZE_MAX;
+constexpr uint16_t kFormulaShared = 0x0008;  // FORMULA's fShrFmla
+
+bool InCellTable(uint16_t type) {
+  switch (type) {
+    case rt::kRow: case rt::kBlank: case rt::kMulBlank: case rt::kRk: case rt::kMulRk: case rt::kBoolErr:
+    case rt::kNumber: case rt::kLabelSst: case rt::kLabel: case rt::kRString: case rt::kFormula: case rt::kString:
+    case rt::kShrFmla: case rt::kArray: case rt::kTable: case rt::kDbCell:
+      return true;
+    default:
+      return false;
+  }
+}
+
+void AppendRecord(std::string& out, uint16_t type, std::string_view body) {
+  Append(out, type, 2);
+  Append(out, body.size(), 2);
+  out.append(body);
+}
+
+// The record at offset with its CONTINUE records, as stored.
+std::string_view RawRecord(std::string_view stream, size_t offset) {
+  size_t end = offset + 4 + U16(stream, offset + 2);
+  while (end + 4 <= stream.size() && U16(stream, end) == rt::kContinue) end += 4 + U16(stream, end + 2);
+  return stream.substr(offset, end - offset);
+}
+
+}  // namespace
+
+std::vector<RowRecord> XlsSheet::RowsToWrite() const {
+  // Every row that has a ROW record or holds cells, with the span of its cells.
+  std::vector<RowRecord> rows;
+  rows.reserve(records_.rows.size() + 16);
+  auto cell = records_.cells.begin();
+  auto row = records_.rows.begin();
+  while (cell != records_.cells.end() || row != records_.rows.end()) {
+    int next = std::min(cell != records_.cells.end() ? int{cell->row} : INT32_MAX,
+                        row != records_.rows.end() ? int{row->row} : INT32_MAX);
+    RowRecord r;
+    if (row != records_.rows.end() && row->row == next) {
+      r = *row++;
+    } else {
+      r.row = static_cast<uint16_t>(next);
+      r.height = records_.defaultRowHeight;
+      r.offset = kCreated;
+    }
+    if (cell != records_.cells.end() && cell->row == next) {
+      r.firstColumn = cell->column;
+      while (cell != records_.cells.end() && cell->row == next) r.lastColumnPlus1 = static_cast<uint16_t>(cell++->column + 1);
+    } else if (r.firstColumn != r.lastColumnPlus1) {
+      r.firstColumn = r.lastColumnPlus1 = 0;  // its cells moved away
+    }
+    rows.push_back(r);
+  }
+  return rows;
+}
+
+void XlsSheet::WriteCell(std::string& out, const std::vector<CellRecord>& cells, size_t& i) const {
+  const std::string_view stream = book_->stream;
+  const CellRecord& cell = cells[i];
+  const std::string_view original = RawRecord(stream, cell.recordOffset);
+  if (cell.recordType == rt::kMulRk || cell.recordType == rt::kMulBlank) {
+    // The run of cells that still stand together in one row, from one record.
+    const bool numbers = cell.recordType == rt::kMulRk;
+    const size_t width = numbers ? 6 : 2;
+    const uint16_t recordFirst = U16(original, 4 + 2);
+    const size_t recordCount = (U16(original, 2) - 6u) / width;
+    size_t end = i + 1;
+    while (end < cells.size() && cells[end].recordOffset == cell.recordOffset && cells[end].row == cell.row &&
+           cells[end].column == cells[end - 1].column + 1)
+      ++end;
+    const size_t count = end - i;
+    if (count == recordCount && U16(original, 4) == cell.row) {
+      out.append(original);
+    } else {
+      auto item = [&](uint16_t column) { return original.substr(4 + 4 + (column - recordFirst) * width, width); };
+      std::string body;
+      Append(body, cell.row, 2);
+      Append(body, cell.column, 2);
+      if (count == 1) {
+        body.append(item(cell.column));
+        AppendRecord(out, numbers ? rt::kRk : rt::kBlank, body);
+      } else {
+        for (size_t k = i; k < end; ++k) body.append(item(cells[k].column));
+        Append(body, cells[end - 1].column, 2);
+        AppendRecord(out, cell.recordType, body);
+      }
+    }
+    i = end;
+    return;
+  }
+  ++i;
+  const size_t at = out.size();
+  if (cell.kind != CellKind::Formula) {
+    out.append(original);
+    Put(out, at + 4, cell.row, 2);
+    return;
+  }
+  if (cell.newFormula == UINT32_MAX) {
+    out.append(original.substr(0, 4 + U16(original, 2)));
+  } else {
+    std::string_view parsed = NewParsed(cell);
+    Append(out, rt::kFormula, 2);
+    Append(out, 20 + parsed.size(), 2);
+    out.append(original.substr(4, 20));
+    if (cell.unshared) Put(out, at + 4 + 14, U16(out, at + 4 + 14) & ~kFormulaShared, 2);
+    out.append(parsed);
+  }
+  Put(out, at + 4, cell.row, 2);
+  // What belongs to the formula follows it: its shared formula, array or
+  // data table, and the STRING of a text result.
+  size_t next = cell.recordOffset + original.size();
+  while (next + 4 <= stream.size()) {
+    uint16_t type = U16(stream, next);
+    if (type != rt::kShrFmla && type != rt::kArray && type != rt::kTable && type != rt::kString) break;
+    std::string_view record = RawRecord(stream, next);
+    const size_t recordAt = next;
+    next += record.size();
+    if (type == rt::kShrFmla && droppedShared_.count(recordAt)) continue;
+    auto area = std::find_if(records_.formulaAreas.begin(), records_.formulaAreas.end(),
+                             [&](const FormulaArea& a) { return a.offset == recordAt; });
+    if ((type == rt::kArray || type == rt::kTable) && area != records_.formulaAreas.end()) {
+      std::string body(record.substr(4, 6));
+      Put(body, 0, area->area.firstRow, 2);
+      Put(body, 2, area->area.lastRow, 2);
+      auto rgce = arrayRgce_.find(recordAt);
+      if (rgce != arrayRgce_.end()) {
+        body.append(record.substr(4 + 6, 6));
+        Append(body, rgce->second.size(), 2);
+        body += rgce->second;
+        body.append(stream.substr(area->extraOffset, area->extraLength));
+      } else {
+        body.append(record.substr(4 + 6, U16(record, 2) - 6));
+      }
+      AppendRecord(out, type, body);
+      continue;
+    }
+    out.append(record);
+  }
+}
+
+std::vector<uint32_t> XlsSheet::WriteCellTable(std::string& out, const std::vector<RowRecord>& rows) const {
+  const std::string_view stream = book_->stream;
+  std::vector<uint32_t> dbCells;
+  size_t cell = 0;
+  for (size_t blockBegin = 0; blockBegin < rows.size();) {
+    size_t blockEnd = blockBegin;
+    while (blockEnd < rows.size() && rows[blockEnd].row / 32 == rows[blockBegin].row / 32) ++blockEnd;
+    const size_t firstRowAt = out.size();
+    for (size_t r = blockBegin; r < blockEnd; ++r) {
+      const RowRecord& row = rows[r];
+      std::string body;
+      if (row.offset != kCreated) {
+        body = stream.substr(row.offset + 4, 16);
+      } else {
+        // A row of default height and no format of its own.
+        body.assign(16, '\0');
+        Put(body, 6, row.height, 2);
+        Put(body, 12, 0x000F0100, 4);
+      }
+      Put(body, 0, row.row, 2);
+      Put(body, 2, row.firstColumn, 2);
+      Put(body, 4, row.lastColumnPlus1, 2);
+      body[12] = static_cast<char>(row.hidden ? body[12] | 0x20 : body[12] & ~0x20);
+      AppendRecord(out, rt::kRow, body);
+    }
+    const size_t afterFirstRow = firstRowAt + 20;
+    std::vector<size_t> firstCells;
+    for (size_t r = blockBegin; r < blockEnd; ++r) {
+      firstCells.push_back(out.size());
+      while (cell < records_.cells.size() && records_.cells[cell].row == rows[r].row) WriteCell(out, records_.cells, cell);
+    }
+    std::string body;
+    Append(body, out.size() - firstRowAt, 4);
+    for (size_t k = 0; k < firstCells.size(); ++k)
+      Append(body, firstCells[k] - (k == 0 ? afterFirstRow : firstCells[k - 1]), 2);
+    dbCells.push_back(static_cast<uint32_t>(out.size()));
+    AppendRecord(out, rt::kDbCell, body);
+    blockBegin = blockEnd;
+  }
+  return dbCells;
+}
+
+void XlsSheet::WriteSubstream(std::string& out) const {
+  const std::string_view stream = book_->stream;
+  if (!Changed()) {
+    out.append(stream.substr(begin_, end_ - begin_));
+    return;
+  }
+  const std::vector<RowRecord> rows = RowsToWrite();
+  size_t blocks = 0;
+  for (size_t r = 0; r < rows.size(); ++r)
+    if (r == 0 || rows[r].row / 32 != rows[r - 1].row / 32) ++blocks;
+  RecordReader reader(stream, begin_, "Workbook", book_->path);
+  Record record;
+  int depth = 0;
+  bool tableWritten = false;
+  size_t indexAt = std::string::npos, defColWidthAt = std::string::npos;
+  std::vector<uint32_t> dbCells;
+  NoteAnchors boxes;
+  auto writeTable = [&] {
+    if (!tableWritten) dbCells = WriteCellTable(out, rows);
+    tableWritten = true;
+  };
+  while (reader.Next(record)) {
+    std::string_view raw = stream.substr(record.offset, record.end - record.offset);
+    if (record.type == rt::kBof) ++depth;
+    if (record.type == rt::kEof && --depth == 0) {
+      writeTable();
+      out.append(raw);
+      break;
+    }
+    if (depth > 1 || record.type == rt::kBof || record.type == rt::kEof) {
+      out.append(raw);  // the sheet's BOF, and charts embedded in it, as they were
+      continue;
+    }
+    if (InCellTable(record.type)) {
+      writeTable();
+      continue;
+    }
+    switch (record.type) {
+      case rt::kIndex: {
+        indexAt = out.size();
+        std::string body(record.body.substr(0, 16));
+        body.resize(16 + 4 * blocks, '\0');
+        AppendRecord(out, rt::kIndex, body);
+        continue;
+      }
+      case rt::kDefColWidth: defColWidthAt = out.size(); break;
+      case rt::kMsoDrawing:
+        if (record.continues.empty()) boxes.AddDrawing(record.body, out.size() + 4);
+        break;
+      case rt::kObj: boxes.AddObject(record.body); break;
+      case rt::kNote:
+      case rt::kHLink:
+      case rt::kHLinkTooltip: {
+        // The record follows its cells: the first cell's move gives the rows'.
+        size_t rowAt = out.size() + 4 + (record.type == rt::kHLinkTooltip ? 2 : 0);
+        out.append(raw);
+        int firstRow = U16(out, rowAt), column = U16(out, rowAt + (record.type == rt::kNote ? 2 : 4));
+        int moved = MovedRow(moves_, firstRow + 1, column + 1) - 1;
+        if (moved != firstRow) {
+          Put(out, rowAt, moved, 2);
+          if (record.type != rt::kNote) Put(out, rowAt + 2, U16(out, rowAt + 2) + moved - firstRow, 2);
+          // A note's text box moves with it.
+          if (record.type == rt::kNote) boxes.MoveBox(out, U16(out, rowAt + 6), moved - firstRow);
+        }
+        continue;
+      }
+      default: break;
+    }
+    out.append(raw);
+    if (record.type == rt::kDimensions && records_.rows.empty() && records_.cells.empty() && !rows.empty())
+      writeTable();  // the sheet had no cell table: it follows DIMENSIONS
+  }
+  if (indexAt != std::string::npos) {
+    const size_t body = indexAt + 4;
+    bool anyCells = !records_.cells.empty();
+    Put(out, body + 4, anyCells ? records_.cells.front().row : 0, 4);
+    Put(out, body + 8, anyCells ? records_.cells.back().row + 1 : 0, 4);
+    if (defColWidthAt != std::string::npos) Put(out, body + 12, defColWidthAt, 4);
+    for (size_t k = 0; k < dbCells.size() && k < blocks; ++k) Put(out, body + 16 + 4 * k, dbCells[k], 4);
+  }
+}
+
+}  // namespace host::biff

@@ -1,0 +1,233 @@
+#include "host/biff/XlsWorkbook.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <fstream>
+#include <functional>
+#include <map>
+
+#include "host/HostError.h"
+#include "host/SaveTarget.h"
+#include "host/biff/BiffRecords.h"
+#include "host/biff/CompoundFile.h"
+#include "host/biff/CompoundFileWriter.h"
+#include "host/FileFormat.h"
+#include "host/biff/LittleEndian.h"
+
+namespace host::biff {
+
+namespace {
+
+std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
+
+// The whole file; HostError when it cannot be read.
+std::string ReadWholeFile(const std::string& path, const std::string& doing) {
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  std::streamoff size = in ? static_cast<std::streamoff>(in.tellg()) : -1;
+  if (size < 0) throw HostError("Cannot " + doing + " " + Quoted(path) + ": the file cannot be read.");
+  std::string bytes(static_cast<size_t>(size), '\0');
+  in.seekg(0);
+  if (!in.read(bytes.data(), size)) throw HostError("Cannot " + doing + " " + Quoted(path) + ": the file cannot be read.");
+  return bytes;
+}
+
+// The compound file at path and the index of its "Workbook" stream; HostError
+// for anything that is not a BIFF8 workbook.
+CompoundFile OpenContainer(const std::string& path, const std::string& doing, int& workbook) {
+  std::string bytes = ReadWholeFile(path, doing);
+  if (!CompoundFile::HasSignature(bytes)) {
+    std::string refusal = RefusalMessage(RecogniseFormat(bytes), path);
+    throw HostError(refusal.empty() ? Quoted(path) + " is not an Excel 97–2003 workbook." : refusal);
+  }
+  CompoundFile file(std::move(bytes), path);
+  workbook = file.Find("Workbook");
+  if (workbook < 0 || file.Entries()[workbook].type != EntryType::Stream) {
+    int book = file.Find("Book");
+    throw HostError(RefusalMessage(book >= 0 ? FileFormat::Biff5Workbook : FileFormat::OtherCompoundFile, path));
+  }
+  return file;
+}
+
+// Writes bytes over the file at path the host's way: a temporary beside the
+// real file (links followed), flushed, given the owner and mode, renamed.
+void ReplaceFile(const std::string& path, const std::function<void(const std::function<void(std::string_view)>&)>& emit) {
+  std::string temp;
+  auto fail = [&](const std::string& reason) {
+    if (!temp.empty()) ::unlink(temp.c_str());
+    throw HostError("Cannot save " + Quoted(path) + ": " + reason + "; the file was not changed.");
+  };
+  auto reasonOf = [](int error) {
+    return error == ENOSPC ? "the disk is full"
+           : (error == EACCES || error == EPERM || error == EROFS) ? "permission was denied"
+                                                                   : "the system refused it";
+  };
+  SaveTarget target;
+  struct stat original {};
+  if (!ResolveSaveTarget(path, target) || ::stat(target.file.c_str(), &original) != 0) fail("the file is no longer there");
+  if (::access(target.file.c_str(), W_OK) != 0) fail("the file is read-only");
+  RemoveStaleTemporaries(target.folder);
+  int fd = MakeTemporary(target.folder, temp);
+  if (fd < 0) fail(reasonOf(errno));
+  int error = 0;
+  try {
+    emit([&](std::string_view bytes) {
+      for (size_t done = 0; !error && done < bytes.size();) {
+        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno != EINTR) error = errno;
+        if (n > 0) done += static_cast<size_t>(n);
+      }
+    });
+  } catch (...) {
+    ::close(fd);
+    ::unlink(temp.c_str());
+    throw;
+  }
+  if (!error && ::fsync(fd) != 0) error = errno;
+  if (::close(fd) != 0 && !error) error = errno;
+  if (error) fail(reasonOf(error));
+  TakeOwnerAndMode(temp, original);
+  if (::rename(temp.c_str(), target.file.c_str()) != 0) fail(reasonOf(errno));
+  SyncFolder(target.folder);
+}
+
+}  // namespace
+
+XlsWorkbook::XlsWorkbook(const std::string& path) : book_(std::make_shared<XlsBook>()) {
+  book_->path = path;
+  ::stat(path.c_str(), &opened_);
+  {
+    int workbook = -1;
+    CompoundFile file = OpenContainer(path, "open", workbook);
+    book_->stream = file.ReadStream(workbook);
+  }  // the file's bytes are dropped here; the save reads the other streams again
+  ReadSheets();
+}
+
+std::unique_ptr<XlsWorkbook> XlsWorkbook::FromStream(std::string stream, const std::string& path) {
+  std::unique_ptr<XlsWorkbook> book(new XlsWorkbook());
+  book->book_ = std::make_shared<XlsBook>();
+  book->book_->path = path;
+  book->book_->stream = std::move(stream);
+  book->ReadSheets();
+  return book;
+}
+
+void XlsWorkbook::ReadSheets() {
+  book_->globals = ReadGlobals(book_->stream, "Workbook", book_->path);
+  for (size_t i = 0; i < book_->globals.sheets.size(); ++i) {
+    const SheetInfo& info = book_->globals.sheets[i];
+    entries_.push_back({info.name, info.kind == 0});
+    sheets_.push_back(info.kind == 0 ? std::make_unique<XlsSheet>(book_, i) : nullptr);
+  }
+}
+
+std::unique_ptr<SheetStore> XlsWorkbook::TakeSheet(size_t index) {
+  if (index >= sheets_.size()) return nullptr;
+  return std::move(sheets_[index]);
+}
+
+size_t XlsWorkbook::ActiveTab() const {
+  size_t active = book_->globals.activeSheet;
+  return active < entries_.size() ? active : 0;
+}
+
+std::string XlsWorkbook::NewWorkbookStream(const std::vector<const XlsSheet*>& changed) const {
+  const std::string_view stream = book_->stream;
+  const WorkbookGlobals& globals = book_->globals;
+  std::string out;
+  out.reserve(stream.size() + stream.size() / 8);
+  // The globals: the recalculation request, the sheets' new positions.
+  out.append(stream.substr(0, globals.eofOffset));
+  if (recalculate_) {
+    if (globals.recalcIdOffset != std::string_view::npos) {
+      Put(out, globals.recalcIdOffset + 4 + 4, 0, 4);
+    } else {
+      // Placed last, so that nothing before it moves (SST and EXTSST offsets hold).
+      std::string body;
+      Append(body, rt::kRecalcId, 2);
+      Append(body, 0, 2);
+      Append(body, 0, 4);
+      Append(out, rt::kRecalcId, 2);
+      Append(out, body.size(), 2);
+      out += body;
+    }
+  }
+  out.append(stream.substr(globals.eofOffset, globals.end - globals.eofOffset));
+  std::multimap<size_t, size_t> sheetAt;  // old position -> BOUNDSHEET8 index
+  for (size_t i = 0; i < globals.sheets.size(); ++i) sheetAt.emplace(globals.sheets[i].position, i);
+  std::vector<uint32_t> newPosition(globals.sheets.size());
+  std::vector<bool> placed(globals.sheets.size(), false);
+  size_t at = globals.end;
+  while (at < stream.size()) {
+    if (stream.size() - at < 4 || U16(stream, at) != rt::kBof) {
+      out.append(stream.substr(at));  // whatever follows the last substream, as it was
+      break;
+    }
+    size_t end = SubstreamEnd(stream, at, "Workbook", book_->path);
+    const XlsSheet* store = nullptr;
+    for (auto [sheet, last] = sheetAt.equal_range(at); sheet != last; ++sheet) {
+      newPosition[sheet->second] = static_cast<uint32_t>(out.size());
+      placed[sheet->second] = true;
+      for (const XlsSheet* s : changed)
+        if (s->Index() == sheet->second) store = s;
+    }
+    if (store)
+      store->WriteSubstream(out);
+    else
+      out.append(stream.substr(at, end - at));
+    at = end;
+  }
+  if (out.size() > UINT32_MAX)
+    throw HostError("Cannot save " + Quoted(book_->path) + ": the workbook would grow beyond the 4 GB an .xls file can hold.");
+  for (size_t i = 0; i < globals.sheets.size(); ++i) {
+    if (!placed[i])
+      throw HostError("Cannot save " + Quoted(book_->path) + ": its stream \"Workbook\" is damaged (sheet \"" +
+                      globals.sheets[i].name + "\" does not begin where its BOUNDSHEET8 record at offset " +
+                      std::to_string(globals.sheets[i].recordOffset) + " says).");
+    Put(out, globals.sheets[i].recordOffset + 4, newPosition[i], 4);
+  }
+  return out;
+}
+
+void XlsWorkbook::Save(const std::vector<const SheetStore*>& sheets) {
+  std::vector<const XlsSheet*> changed;
+  for (const SheetStore* s : sheets)
+    if (auto* sheet = dynamic_cast<const XlsSheet*>(s); sheet && sheet->Changed()) changed.push_back(sheet);
+  for (const auto& s : sheets_)
+    if (s && s->Changed()) changed.push_back(s.get());
+  if (changed.empty()) return;  // nothing to write: the file stays as it is
+  const std::string& path = book_->path;
+  try {
+    std::string stream = NewWorkbookStream(changed);
+    // The other streams come from the file as it is now: it must still be
+    // the workbook that was read.
+    struct stat now {};
+    if (::stat(path.c_str(), &now) != 0 || now.st_ino != opened_.st_ino || now.st_dev != opened_.st_dev ||
+        now.st_size != opened_.st_size || now.st_mtim.tv_sec != opened_.st_mtim.tv_sec ||
+        now.st_mtim.tv_nsec != opened_.st_mtim.tv_nsec)
+      throw HostError("Cannot save " + Quoted(path) + ": the file changed on disk since it was opened; the file was not changed.");
+    int workbook = -1;
+    CompoundFile file = OpenContainer(path, "save", workbook);
+    std::map<int, std::string> replacements;
+    replacements.emplace(workbook, std::move(stream));
+    ReplaceFile(path, [&](const std::function<void(std::string_view)>& sink) {
+      WriteCompoundFile(file, replacements, sink);
+    });
+    ::stat(path.c_str(), &opened_);  // the file is now the one this workbook wrote
+  } catch (...) {
+    RethrowAsHostError("Cannot save " + Quoted(path));
+  }
+}
+
+std::unique_ptr<WorkbookStore> OpenXls(const std::string& path) {
+  try {
+    return std::make_unique<XlsWorkbook>(path);
+  } catch (...) {
+    RethrowAsHostError("Cannot open " + Quoted(path));
+  }
+}
+
+}  // namespace host::biff
