@@ -1,12 +1,15 @@
 #include "host/odf/OdsDocument.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <sstream>
 #include <string_view>
 
 #include "host/HostError.h"
 #include "host/ooxml/XmlScanner.h"
+#include "host/odf/TreeMemory.h"
 #include "host/zip/Package.h"
 
 namespace host::odf {
@@ -20,16 +23,86 @@ pugi::xml_node FindElement(pugi::xml_node node, std::string_view name) {
   return node.find_node([name](pugi::xml_node n) { return n.type() == pugi::node_element && name == n.name(); });
 }
 
-// Collects what pugixml writes into a string.
-struct StringWriter : pugi::xml_writer {
-  std::string* out;
-  explicit StringWriter(std::string& o) : out(&o) {}
-  void write(const void* data, size_t size) override { out->append(static_cast<const char*>(data), size); }
+// Where the first element after `node`'s subtree starts (its '<'), or `size`
+// when none follows.
+size_t NextElementOffset(pugi::xml_node node, size_t size) {
+  for (pugi::xml_node n = node; n; n = n.parent())
+    for (pugi::xml_node next = n.next_sibling(); next; next = next.next_sibling())
+      if (next.type() == pugi::node_element) {
+        ptrdiff_t at = next.offset_debug();
+        return at >= 1 && static_cast<size_t>(at) <= size ? static_cast<size_t>(at - 1) : 0;
+      }
+  return size;
+}
+
+// The end (one past its '>') of the table element starting at `begin`, found
+// from the next element's start without reading the table again: the last
+// "</table:table>" before `limit`, when only white space and end tags follow
+// it up to there. 0 when that cannot be told (comments, text), and the table
+// is then read through.
+size_t TableEndBefore(std::string_view bytes, size_t begin, size_t limit) {
+  constexpr std::string_view kEnd = "</table:table";
+  if (limit <= begin || limit > bytes.size()) return 0;
+  std::string_view span = bytes.substr(begin, limit - begin);
+  auto space = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+  for (size_t at = span.rfind(kEnd); at != std::string_view::npos && at > 0; at = span.rfind(kEnd, at - 1)) {
+    size_t k = at + kEnd.size();
+    while (k < span.size() && space(span[k])) ++k;
+    if (k >= span.size() || span[k] != '>') continue;  // another name, e.g. </table:table-row>
+    size_t end = k + 1;
+    // What follows up to the next element: white space and end tags only.
+    for (size_t q = end; q < span.size();) {
+      if (space(span[q])) {
+        ++q;
+      } else if (span.substr(q, 2) == "</") {
+        size_t close = span.find('>', q);
+        if (close == std::string_view::npos) return 0;
+        q = close + 1;
+      } else {
+        return 0;
+      }
+    }
+    return begin + end;
+  }
+  return 0;
+}
+
+// Collects what pugixml writes into blocks of a fixed size, each a piece of
+// the part: a large table is never copied to grow one string.
+struct BlockWriter : pugi::xml_writer {
+  static constexpr size_t kBlock = size_t(4) << 20;
+  std::deque<LargeBuffer>* blocks;
+  std::vector<std::string_view>* pieces;
+  size_t used = 0;     // bytes in the last block
+  bool open = false;   // the last block takes more bytes
+  BlockWriter(std::deque<LargeBuffer>& b, std::vector<std::string_view>& p) : blocks(&b), pieces(&p) {}
+  void write(const void* data, size_t size) override {
+    const char* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+      if (!open || used == kBlock) {
+        Finish();
+        blocks->emplace_back(kBlock);
+        used = 0;
+        open = true;
+      }
+      size_t take = std::min(size, kBlock - used);
+      std::memcpy(blocks->back().Data() + used, bytes, take);
+      used += take;
+      bytes += take;
+      size -= take;
+    }
+  }
+  // Adds the last block's bytes to the pieces.
+  void Finish() {
+    if (open && used > 0) pieces->push_back({blocks->back().Data(), used});
+    open = false;
+  }
 };
 
 }  // namespace
 
 OdsDocument::OdsDocument(const std::string& path) {
+  UseChunkedTreeMemory();
   size_t slash = path.find_last_of('/');
   name_ = slash == std::string::npos ? path : path.substr(slash + 1);
   RefuseFlatXml(path);
@@ -106,13 +179,17 @@ void OdsDocument::Parse(pugi::xml_document& doc, std::string_view bytes, const c
 // can keep everything around the changed tables as it was.
 void OdsDocument::FindTableBytes() {
   std::vector<std::pair<size_t, size_t>> spans;
+  const std::string_view bytes = contentBytes_.View();
   for (const OdsSheet& sheet : sheets_) {
     ptrdiff_t at = sheet.Table().offset_debug();
-    const std::string_view bytes = contentBytes_.View();
     if (at < 1 || static_cast<size_t>(at) >= bytes.size() || bytes[at - 1] != '<' ||
         bytes.substr(static_cast<size_t>(at), 11) != "table:table")
       return;
     size_t begin = static_cast<size_t>(at - 1);
+    if (size_t end = TableEndBefore(bytes, begin, NextElementOffset(sheet.Table(), bytes.size()))) {
+      spans.emplace_back(begin, end);
+      continue;
+    }
     ooxml::XmlScanner scanner(bytes.data(), bytes.size());
     scanner.SetPosition(bytes.data() + begin);
     try {
@@ -146,13 +223,12 @@ std::string_view OdsDocument::FormatCode(std::string_view cellStyle) {
   return styles_.CodeOfCellStyle(cellStyle);
 }
 
-std::vector<std::string_view> OdsDocument::ContentPieces(std::deque<std::string>& written) const {
+std::vector<std::string_view> OdsDocument::ContentPieces(std::deque<LargeBuffer>& written) const {
   std::vector<std::string_view> pieces;
   if (tableBytes_.size() != sheets_.size()) {
-    written.emplace_back();
-    StringWriter writer(written.back());
+    BlockWriter writer(written, pieces);
     content_.save(writer, "", pugi::format_raw, pugi::encoding_utf8);
-    pieces.push_back(written.back());
+    writer.Finish();
     return pieces;
   }
   const std::string_view bytes = contentBytes_.View();
@@ -160,10 +236,9 @@ std::vector<std::string_view> OdsDocument::ContentPieces(std::deque<std::string>
   for (size_t k = 0; k < sheets_.size(); ++k) {
     if (!sheets_[k].Modified()) continue;
     pieces.push_back(bytes.substr(at, tableBytes_[k].first - at));
-    written.emplace_back();
-    StringWriter writer(written.back());
+    BlockWriter writer(written, pieces);
     sheets_[k].Table().print(writer, "", pugi::format_raw);
-    pieces.push_back(written.back());
+    writer.Finish();
     at = tableBytes_[k].second;
   }
   pieces.push_back(bytes.substr(at));
@@ -176,7 +251,7 @@ void OdsDocument::Save() {
   if (!changed) return;
   // The part goes to the package piece by piece: the bytes kept around the
   // changed tables are never copied.
-  auto written = std::make_shared<std::deque<std::string>>();
+  auto written = std::make_shared<std::deque<LargeBuffer>>();
   auto pieces = std::make_shared<std::vector<std::string_view>>(ContentPieces(*written));
   uint64_t size = 0;
   for (std::string_view piece : *pieces) size += piece.size();

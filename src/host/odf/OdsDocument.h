@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "host/odf/LargeBuffer.h"
 #include "host/odf/OdsDataStyles.h"
 #include "host/odf/OdsSheet.h"
 #include "host/zip/Package.h"
@@ -50,7 +51,7 @@ class OdsDocument {
   void FindTableBytes();
   // content.xml as it would be saved now, in pieces: the bytes read, with
   // each changed table written anew (into written) in place of its old element.
-  std::vector<std::string_view> ContentPieces(std::deque<std::string>& written) const;
+  std::vector<std::string_view> ContentPieces(std::deque<LargeBuffer>& written) const;
 
   std::string name_;
   std::unique_ptr<Package> package_;

@@ -311,39 +311,45 @@ void OdsSheet::PlaceRowCells(int firstRow, int firstColumn, int lastColumn, cons
     segments[k].anchor = segments[k].first.previous_sibling();
   }
 
-  // The moving cells wait in holders while their rows are emptied, then go
-  // to their new rows.
-  std::vector<pugi::xml_node> holders(static_cast<size_t>(height));
+  // Each moving segment goes straight to its new row, after that row's
+  // anchor: the row's own segment, still ahead of its move, stays behind the
+  // new one and is left contiguous. Every cell element moves once.
   bool moved = false;
   for (int k = 0; k < height; ++k) {
     int source = sourceOf[k] - firstRow;
     if (source == k) continue;
     moved = true;
-    pugi::xml_node holder = table_.append_child("tabulory-holder");
-    holders[source] = holder;
+    int rowDelta = k - source;
+    pugi::xml_node row = rows[k]->node, previous = segments[k].anchor;
     for (pugi::xml_node n = segments[source].first; n;) {
       pugi::xml_node next = n.next_sibling();
       bool last = n == segments[source].last;
-      holder.append_move(n);
+      if (pugi::xml_attribute formula = n.attribute("table:formula"))
+        formula.set_value(ShiftOdsFormula(formula.value(), rowDelta).c_str());
+      previous = previous ? row.insert_move_after(n, previous) : row.prepend_move(n);
       if (last) break;
       n = next;
     }
   }
   if (!moved) return;
+  // The rows' runs: their own before and after the columns, the source's within.
+  auto inside = [&](const CellRun& run) { return run.firstColumn >= firstColumn && run.firstColumn <= lastColumn; };
+  std::vector<std::vector<CellRun>> segmentRuns(static_cast<size_t>(height));
+  for (int k = 0; k < height; ++k)
+    for (const CellRun& run : rows[k]->cells)
+      if (inside(run)) segmentRuns[k].push_back(run);
   for (int k = 0; k < height; ++k) {
     int source = sourceOf[k] - firstRow;
     if (source == k) continue;
-    int rowDelta = k - source;
-    pugi::xml_node row = rows[k]->node, previous = segments[k].anchor;
-    while (pugi::xml_node n = holders[source].first_child()) {
-      if (pugi::xml_attribute formula = n.attribute("table:formula"))
-        formula.set_value(ShiftOdsFormula(formula.value(), rowDelta).c_str());
-      previous = previous ? row.insert_move_after(n, previous) : row.prepend_move(n);
-    }
+    std::vector<CellRun> cells;
+    cells.reserve(rows[k]->cells.size());
+    for (const CellRun& run : rows[k]->cells)
+      if (run.firstColumn < firstColumn) cells.push_back(run);
+    cells.insert(cells.end(), segmentRuns[source].begin(), segmentRuns[source].end());
+    for (const CellRun& run : rows[k]->cells)
+      if (run.firstColumn > lastColumn) cells.push_back(run);
+    rows[k]->cells = std::move(cells);
   }
-  for (pugi::xml_node holder : holders)
-    if (holder) table_.remove_child(holder);
-  for (RowGroup* row : rows) row->cells = ScanRow(row->node, row->firstRow, row->count).cells;
   RecomputeUsedRange();
   modified_ = true;
 }

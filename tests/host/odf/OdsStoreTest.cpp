@@ -170,6 +170,34 @@ TEST(OdsStore, SortMovesRecordsWholeAndSavesOnlyTheirTable) {
   EXPECT_EQ(namesAfter, namesBefore);
 }
 
+// The sorted table's end is found whatever follows it; the bytes after it
+// (comments that look like its end tag included) are kept as they were.
+TEST(OdsStore, SortKeepsWhatFollowsTheTable) {
+  const std::string cases[] = {
+      kOther,
+      "\n  \n" + kOther,
+      "<!-- </table:table> -->" + kOther,
+      "<!-- </table:table-row -->",
+      "",
+  };
+  for (const std::string& after : cases) {
+    SCOPED_TRACE(after);
+    fixtures::TempDir dir;
+    std::string content = Content(DataTable() + after);
+    std::string path = odsfixtures::WriteOds(dir, "s.ods", content);
+    {
+      Opened o = Open(path);
+      ASSERT_TRUE(o.sheet->Sort({2, 1, 5, 3}, 2, false));
+      Save(o);
+    }
+    std::string saved = fixtures::ReadZip(path)["content.xml"];
+    EXPECT_EQ(AroundFirstTable(saved), AroundFirstTable(content));
+    Opened o = Open(path);
+    EXPECT_EQ(o.sheet->Value(2, 1).text, "apple");
+    EXPECT_EQ(o.sheet->Value(5, 1).text, "pear");
+  }
+}
+
 // Readers recognise a package by its first entry, "mimetype", stored.
 TEST(OdsStore, MimetypeStaysFirstAndStored) {
   fixtures::TempDir dir;
