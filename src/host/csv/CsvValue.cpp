@@ -4,6 +4,8 @@
 #include <charconv>
 #include <string>
 
+#include "host/CivilDate.h"
+
 namespace host::csv {
 
 namespace {
@@ -74,16 +76,6 @@ bool Digits(std::string_view s, size_t& pos, size_t n, int& out) {
   return true;
 }
 
-// Days from 1970-01-01 of a proleptic Gregorian date.
-long DaysFromEpoch(int y, int m, int d) {
-  y -= m <= 2;
-  long era = (y >= 0 ? y : y - 399) / 400;
-  long yoe = y - era * 400;
-  long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468;
-}
-
 bool IsLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
 
 // yyyy-mm-dd with an optional time; the 1900-system serial.
@@ -96,7 +88,7 @@ bool ParseIsoDate(std::string_view s, double& out) {
   static constexpr std::array<int, 12> kDays = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   if (y < 1900 || m < 1 || m > 12 || d < 1 || d > kDays[m - 1] + (m == 2 && IsLeap(y))) return false;
   // Serials count from 1899-12-31; the 1900 system also counts a 29 Feb 1900.
-  long serial = DaysFromEpoch(y, m, d) - DaysFromEpoch(1899, 12, 31);
+  long serial = DaysFromCivil(y, m, d) - DaysFromCivil(1899, 12, 31);
   if (serial >= 60) ++serial;
   double fraction = 0;
   if (pos < s.size()) {

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "host/CivilDate.h"
+
 namespace host::odf {
 
 namespace {
@@ -82,16 +84,6 @@ bool CellHasParagraphs(pugi::xml_node cell) {
 }
 
 namespace {
-
-// Days from 1970-01-01 of a proleptic Gregorian date.
-long DaysFromCivil(long y, long m, long d) {
-  y -= m <= 2;
-  long era = (y >= 0 ? y : y - 399) / 400;
-  long yoe = y - era * 400;
-  long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468;
-}
 
 bool Digits(std::string_view text, size_t pos, size_t len, long& out) {
   if (pos + len > text.size()) return false;

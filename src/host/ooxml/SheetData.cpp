@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "host/CivilDate.h"
 #include "host/ooxml/FormulaShift.h"
 
 namespace host::ooxml {
@@ -44,16 +45,6 @@ std::string CellName(int row, int column) {
   std::string name = ColumnLetters(column);
   name += std::to_string(row);
   return name;
-}
-
-// Days from 1970-01-01 of a civil date (proleptic Gregorian calendar).
-long DaysFromCivil(long y, unsigned m, unsigned d) {
-  y -= m <= 2;
-  const long era = (y >= 0 ? y : y - 399) / 400;
-  const unsigned yoe = static_cast<unsigned>(y - era * 400);
-  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + static_cast<long>(doe) - 719468;
 }
 
 }  // namespace
