@@ -3,6 +3,7 @@
 #include <vector>
 #include <string_view>
 
+#include "host/HostError.h"
 #include "host/biff/LittleEndian.h"
 
 namespace host::biff {
@@ -67,6 +68,10 @@ void WriteCompoundFile(const CompoundFile& source, const std::map<int, std::stri
   const std::vector<DirectoryEntry>& entries = source.Entries();
   const size_t count = entries.size();
   auto isStream = [&](size_t i) { return entries[i].reached && entries[i].type == EntryType::Stream; };
+  // Only a stream of the file can be given new bytes.
+  for (const auto& [index, bytes] : replacements)
+    if (index < 0 || static_cast<size_t>(index) >= count || !isStream(static_cast<size_t>(index)))
+      throw HostError("The compound file has no stream " + std::to_string(index) + " to replace.");
 
   // Sizes first; the bytes of an unchanged stream are read only when they
   // are written, so that no more than one of them is held at a time.

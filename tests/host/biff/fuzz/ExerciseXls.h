@@ -168,6 +168,8 @@ inline void ExerciseXls(std::string_view bytes) {
   try {
     CompoundFile file{std::string(bytes), "fuzz.xls"};
     int workbook = file.Find("Workbook");
+    // A storage of that name is no workbook stream.
+    if (workbook >= 0 && file.Entries()[workbook].type != EntryType::Stream) workbook = -1;
     std::string stream = workbook >= 0 ? file.ReadStream(workbook) : std::string();
     ReadWorkbookStream(stream);
     ExerciseStore(stream);
