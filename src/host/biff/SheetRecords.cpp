@@ -20,13 +20,6 @@ double DecodeRk(uint32_t rk) {
   return rk & 0x01 ? value / 100 : value;
 }
 
-std::string_view SheetRecords::Text(const CellRecord& cell, const std::vector<std::string>& sharedStrings) const {
-  if (cell.kind != CellKind::Text && !(cell.kind == CellKind::Formula && cell.result == ResultKind::Text)) return {};
-  const std::vector<std::string>& from = cell.text & kOwnText ? texts : sharedStrings;
-  uint32_t index = cell.text & ~kOwnText;
-  return index < from.size() ? std::string_view(from[index]) : std::string_view();
-}
-
 namespace {
 
 // Decodes the cell records of one sheet; each Read* handles one record type.
@@ -42,23 +35,15 @@ class SheetReader {
   void Need(size_t size) const {
     if (record_.body.size() < size) reader_.Damaged(record_.type, record_.offset, "is too short");
   }
-  CellRecord& Add(uint16_t column, uint16_t xf, CellKind kind) {
-    CellRecord& cell = sheet_.cells.emplace_back();
+  void Add(uint16_t column) {
+    CellRef& cell = sheet_.cells.emplace_back();
     cell.row = U16(record_.body, 0);
     cell.column = column;
-    cell.xf = xf;
-    cell.kind = kind;
-    cell.recordType = record_.type;
     cell.recordOffset = static_cast<uint32_t>(record_.offset);
-    return cell;
   }
-  CellRecord& AddSingle(CellKind kind) {
+  void AddSingle() {
     Need(6);
-    return Add(U16(record_.body, 2), U16(record_.body, 4), kind);
-  }
-  uint32_t OwnText(std::string text) {
-    sheet_.texts.push_back(std::move(text));
-    return static_cast<uint32_t>(sheet_.texts.size() - 1) | SheetRecords::kOwnText;
+    Add(U16(record_.body, 2));
   }
   void ReadCell();
   void ReadMultiple();
@@ -111,23 +96,21 @@ void SheetReader::ReadCell() {
       record_.type != rt::kString)
     lastFormula_ = pendingString_ = -1;
   switch (record_.type) {
-    case rt::kNumber: {
+    case rt::kNumber:
       Need(14);
-      AddSingle(CellKind::Number).number = F64(body, 6);
+      AddSingle();
       break;
-    }
-    case rt::kRk: {
+    case rt::kRk:
       Need(10);
-      AddSingle(CellKind::Number).number = DecodeRk(U32(body, 6));
+      AddSingle();
       break;
-    }
     case rt::kLabelSst: {
       Need(10);
       uint32_t index = U32(body, 6);
       if (index >= strings_.size())
         reader_.Damaged(record_.type, record_.offset,
                         "refers to shared string " + std::to_string(index) + ", which the workbook does not hold");
-      AddSingle(CellKind::Text).text = index;
+      AddSingle();
       break;
     }
     case rt::kLabel:
@@ -135,24 +118,22 @@ void SheetReader::ReadCell() {
       Need(6);
       ContinuedData data(record_, reader_);
       data.Skip(6);
-      std::string text = data.UnicodeString();  // RSTRING's formatting runs follow: not needed
-      AddSingle(CellKind::Text).text = OwnText(std::move(text));
+      data.UnicodeString();  // checked here, decoded when asked for
+      AddSingle();
       break;
     }
-    case rt::kBlank: AddSingle(CellKind::Blank); break;
-    case rt::kBoolErr: {
+    case rt::kBlank: AddSingle(); break;
+    case rt::kBoolErr:
       Need(8);
-      CellRecord& cell = AddSingle(U8(body, 7) ? CellKind::Error : CellKind::Boolean);
-      cell.code = U8(body, 6);
+      AddSingle();
       break;
-    }
     case rt::kMulRk:
     case rt::kMulBlank: ReadMultiple(); break;
     case rt::kFormula: ReadFormula(); break;
     case rt::kString: {
       if (pendingString_ < 0) break;  // a STRING with no formula before it carries nothing we show
       ContinuedData data(record_, reader_);
-      sheet_.cells[pendingString_].text = OwnText(data.UnicodeString());
+      data.UnicodeString();  // checked here, decoded when asked for
       pendingString_ = -1;
       return;
     }
@@ -173,11 +154,7 @@ void SheetReader::ReadMultiple() {
   uint16_t last = U16(body, body.size() - 2);
   if ((body.size() - 6) % width || last < first || static_cast<size_t>(last - first + 1) != count)
     reader_.Damaged(record_.type, record_.offset, "gives columns that do not match its length");
-  for (size_t i = 0; i < count; ++i) {
-    size_t at = 4 + i * width;
-    CellRecord& cell = Add(static_cast<uint16_t>(first + i), U16(body, at), numbers ? CellKind::Number : CellKind::Blank);
-    if (numbers) cell.number = DecodeRk(U32(body, at + 2));
-  }
+  for (size_t i = 0; i < count; ++i) Add(static_cast<uint16_t>(first + i));
 }
 
 void SheetReader::ReadFormula() {
@@ -185,30 +162,16 @@ void SheetReader::ReadFormula() {
   Need(22);
   uint16_t length = U16(body, 20);
   if (body.size() < 22u + length) reader_.Damaged(record_.type, record_.offset, "is shorter than its formula");
-  CellRecord& cell = AddSingle(CellKind::Formula);
+  AddSingle();
+  sheet_.holdsFormulas = true;
   lastFormula_ = static_cast<long>(sheet_.cells.size() - 1);
-  cell.formulaOffset = static_cast<uint32_t>(record_.offset + 4 + 22);
-  cell.formulaLength = length;
   pendingString_ = -1;
-  if (U16(body, 12) != 0xFFFF) {
-    cell.result = ResultKind::Number;
-    cell.number = F64(body, 6);
-    return;
-  }
+  if (U16(body, 12) != 0xFFFF) return;  // a number
   switch (U8(body, 6)) {
-    case 0:
-      cell.result = ResultKind::Text;
-      pendingString_ = static_cast<long>(sheet_.cells.size() - 1);
-      break;
+    case 0: pendingString_ = static_cast<long>(sheet_.cells.size() - 1); break;  // text, in a STRING record
     case 1:
-      cell.result = ResultKind::Boolean;
-      cell.code = U8(body, 8);
-      break;
     case 2:
-      cell.result = ResultKind::Error;
-      cell.code = U8(body, 8);
-      break;
-    case 3: cell.result = ResultKind::EmptyText; break;
+    case 3: break;
     default: reader_.Damaged(record_.type, record_.offset, "has a cached result of unknown kind");
   }
 }
@@ -313,6 +276,118 @@ void SheetReader::ReadLayout() {
 }
 
 }  // namespace
+
+namespace {
+
+// The STRING record holding the text result of the formula whose record is
+// at offset: it follows the formula, after its SHRFMLA, ARRAY or TABLE record
+// (charts embedded between are passed over, as the reader does).
+uint32_t StringRecordAfter(std::string_view stream, size_t offset) {
+  RecordReader reader(stream, offset, "Workbook", std::string());
+  Record record;
+  reader.Next(record);
+  int depth = 0;
+  while (reader.Next(record)) {
+    if (record.type == rt::kBof) {
+      ++depth;
+      continue;
+    }
+    if (depth > 0) {
+      if (record.type == rt::kEof) --depth;
+      continue;
+    }
+    if (record.type == rt::kString) return static_cast<uint32_t>(record.offset);
+    if (record.type != rt::kShrFmla && record.type != rt::kArray && record.type != rt::kTable) break;
+  }
+  return UINT32_MAX;
+}
+
+}  // namespace
+
+CellRecord DecodeCell(std::string_view stream, const CellRef& ref) {
+  CellRecord cell;
+  cell.recordOffset = ref.recordOffset;
+  cell.row = ref.row;
+  cell.column = ref.column;
+  const size_t at = ref.recordOffset;
+  cell.recordType = U16(stream, at);
+  const std::string_view body = stream.substr(at + 4, U16(stream, at + 2));
+  switch (cell.recordType) {
+    case rt::kMulRk:
+    case rt::kMulBlank: {
+      const bool numbers = cell.recordType == rt::kMulRk;
+      const size_t item = 4 + (ref.column - U16(body, 2)) * (numbers ? 6 : 2);
+      cell.xf = U16(body, item);
+      if (numbers) {
+        cell.kind = CellKind::Number;
+        cell.number = DecodeRk(U32(body, item + 2));
+      }
+      return cell;
+    }
+    default: break;
+  }
+  cell.xf = U16(body, 4);
+  switch (cell.recordType) {
+    case rt::kNumber:
+      cell.kind = CellKind::Number;
+      cell.number = F64(body, 6);
+      break;
+    case rt::kRk:
+      cell.kind = CellKind::Number;
+      cell.number = DecodeRk(U32(body, 6));
+      break;
+    case rt::kLabelSst:
+      cell.kind = CellKind::Text;
+      cell.sharedString = U32(body, 6);
+      break;
+    case rt::kLabel:
+    case rt::kRString:
+      cell.kind = CellKind::Text;
+      cell.textRecord = ref.recordOffset;
+      break;
+    case rt::kBoolErr:
+      cell.kind = U8(body, 7) ? CellKind::Error : CellKind::Boolean;
+      cell.code = U8(body, 6);
+      break;
+    case rt::kFormula:
+      cell.kind = CellKind::Formula;
+      cell.formulaOffset = ref.recordOffset + 4 + 22;
+      cell.formulaLength = U16(body, 20);
+      if (U16(body, 12) != 0xFFFF) {
+        cell.result = ResultKind::Number;
+        cell.number = F64(body, 6);
+        break;
+      }
+      switch (U8(body, 6)) {
+        case 0:
+          cell.result = ResultKind::Text;
+          cell.textRecord = StringRecordAfter(stream, ref.recordOffset);
+          break;
+        case 1:
+        case 2:
+          cell.result = U8(body, 6) == 1 ? ResultKind::Boolean : ResultKind::Error;
+          cell.code = U8(body, 8);
+          break;
+        default: cell.result = ResultKind::EmptyText; break;
+      }
+      break;
+    default: break;  // BLANK
+  }
+  return cell;
+}
+
+std::string CellText(std::string_view stream, const CellRecord& cell, const std::vector<std::string>& sharedStrings) {
+  if (cell.kind != CellKind::Text && !(cell.kind == CellKind::Formula && cell.result == ResultKind::Text)) return {};
+  if (cell.sharedString != UINT32_MAX)
+    return cell.sharedString < sharedStrings.size() ? sharedStrings[cell.sharedString] : std::string();
+  if (cell.textRecord == UINT32_MAX) return {};
+  RecordReader reader(stream, cell.textRecord, "Workbook", std::string());
+  Record record;
+  reader.Next(record);
+  ContinuedData data(record, reader);
+  if (record.type != rt::kString) data.Skip(6);
+  return data.UnicodeString();
+}
 
 SheetRecords ReadSheet(std::string_view stream, size_t offset, const std::vector<std::string>& sharedStrings,
                        const std::string& streamName, const std::string& path) {

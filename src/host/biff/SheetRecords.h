@@ -14,20 +14,28 @@ enum class CellKind : uint8_t { Blank, Number, Text, Boolean, Error, Formula };
 // What a formula cell's cached result is.
 enum class ResultKind : uint8_t { Number, Text, Boolean, Error, EmptyText };
 
-// One cell as its record gives it (MULRK and MULBLANK give one per column).
-// Kept small: a sheet may hold millions of them.
+// One cell as the store keeps it: where its record stands and the cell it
+// is (MULRK and MULBLANK give one per column). Kept to 12 bytes, a sheet may
+// hold millions: the value is decoded from the record when asked for.
+struct CellRef {
+  uint32_t recordOffset = 0;
+  uint16_t row = 0, column = 0;      // 0-based; row is where the cell stands now
+  uint32_t newFormula = UINT32_MAX;  // set by the store: where its formula written anew is kept
+};
+
+// One cell decoded from its record.
 struct CellRecord {
   uint32_t recordOffset = 0;
   uint32_t formulaOffset = 0;   // Formula: where its parsed expression (rgce) starts in the stream
-  uint32_t text = UINT32_MAX;   // Text, and a formula's text result: see SheetRecords::Text
+  uint32_t sharedString = UINT32_MAX;  // Text from LABELSST: its index in the shared strings
+  uint32_t textRecord = UINT32_MAX;    // Text from LABEL or RSTRING, a formula's text result from
+                                       // its STRING record: that record's offset
   uint16_t row = 0, column = 0, xf = 0;  // 0-based row and column, XF index
   uint16_t recordType = 0;
   uint16_t formulaLength = 0;
   CellKind kind = CellKind::Blank;
   ResultKind result = ResultKind::Number;  // Formula only
   uint8_t code = 0;                        // Boolean 0/1 or error code, also as a formula result
-  bool unshared = false;                   // set by the store: a shared formula's cell given its own expression
-  uint32_t newFormula = UINT32_MAX;        // set by the store: where its formula written anew is kept
   double number = 0;                       // Number, and a formula's number result
 };
 
@@ -72,12 +80,11 @@ struct SheetRecords {
   uint16_t firstColumn = 0, lastColumnPlus1 = 0;
   size_t dimensionsOffset = std::string_view::npos;
   std::vector<RowRecord> rows;
-  std::vector<CellRecord> cells;
+  std::vector<CellRef> cells;                  // in stream order
   size_t indexOffset = std::string_view::npos;  // of the INDEX record
   std::vector<uint32_t> indexedDbCells;         // DBCELL positions the INDEX record lists
   std::vector<size_t> dbCells;                  // offsets where DBCELL records stand
   size_t end = 0;                               // just after the substream's EOF
-  std::vector<std::string> texts;               // cell texts not in the shared strings (UTF-8)
   std::vector<RecordArea> merged;               // MERGECELLS areas
   std::vector<FormulaArea> formulaAreas;        // SHRFMLA, ARRAY and TABLE records
   std::vector<AnchoredRecord> anchored;         // NOTE, HLINK, HLINKTOOLTIP records
@@ -85,15 +92,20 @@ struct SheetRecords {
   bool enhancedProtection = false;              // a FEATHEADR of sheet protection was read
   uint32_t protectionAllows = 0;                // its EnhancedProtection bits (1: allowed)
   uint16_t defaultRowHeight = 0x00FF;           // DEFAULTROWHEIGHT's miyRw, in twips
+  bool holdsFormulas = false;                   // a FORMULA record was read
 
-  // The text of a Text cell or of a formula's text result.
-  std::string_view Text(const CellRecord& cell, const std::vector<std::string>& sharedStrings) const;
   // A formula cell's parsed expression (rgce), inside stream.
   static std::string_view Formula(const CellRecord& cell, std::string_view stream) {
     return stream.substr(cell.formulaOffset, cell.formulaLength);
   }
-  static constexpr uint32_t kOwnText = 0x80000000;  // CellRecord::text flag: an index into texts
 };
+
+// The cell ref stands for, decoded from its record in stream (which
+// ReadSheet checked).
+CellRecord DecodeCell(std::string_view stream, const CellRef& ref);
+// The text of a Text cell or of a formula's text result (UTF-8); empty for
+// other cells.
+std::string CellText(std::string_view stream, const CellRecord& cell, const std::vector<std::string>& sharedStrings);
 
 // The value an RK number stands for.
 double DecodeRk(uint32_t rk);

@@ -23,23 +23,19 @@ std::string ErrorText(uint8_t code) {
   return text ? text : "#N/A";
 }
 
-bool Before(const CellRecord& a, const CellRecord& b) {
+bool Before(const CellRef& a, const CellRef& b) {
   return a.row != b.row ? a.row < b.row : a.column < b.column;
 }
 
 }  // namespace
 
-void SortCells(std::vector<CellRecord>& cells) {
+void SortCells(std::vector<CellRef>& cells) {
   // In place (no copy of the cells); two records of one cell keep their file order.
-  std::sort(cells.begin(), cells.end(), [](const CellRecord& a, const CellRecord& b) {
+  std::sort(cells.begin(), cells.end(), [](const CellRef& a, const CellRef& b) {
     if (a.row != b.row) return a.row < b.row;
     return a.column != b.column ? a.column < b.column : a.recordOffset < b.recordOffset;
   });
 }
-
-namespace {
-
-}  // namespace
 
 XlsSheet::XlsSheet(std::shared_ptr<const XlsBook> book, size_t index) : book_(std::move(book)), index_(index) {
   const SheetInfo& info = book_->globals.sheets.at(index);
@@ -50,13 +46,11 @@ XlsSheet::XlsSheet(std::shared_ptr<const XlsBook> book, size_t index) : book_(st
   std::stable_sort(records_.rows.begin(), records_.rows.end(),
                    [](const RowRecord& a, const RowRecord& b) { return a.row < b.row; });
   IndexFormulaAreas();
-  holdsFormulas_ = std::any_of(records_.cells.begin(), records_.cells.end(),
-                               [](const CellRecord& c) { return c.kind == CellKind::Formula; });
 }
 
-const CellRecord* XlsSheet::Find(int row0, int column0) const {
+const CellRef* XlsSheet::Find(int row0, int column0) const {
   if (row0 < 0 || row0 > 0xFFFF || column0 < 0 || column0 > 0xFFFF) return nullptr;
-  CellRecord probe;
+  CellRef probe;
   probe.row = static_cast<uint16_t>(row0);
   probe.column = static_cast<uint16_t>(column0);
   auto it = std::lower_bound(records_.cells.begin(), records_.cells.end(), probe, Before);
@@ -68,7 +62,7 @@ bool XlsSheet::UsedArea(CellArea& area) const {
   area.firstRow = records_.cells.front().row + 1;
   area.lastRow = records_.cells.back().row + 1;
   int first = INT32_MAX, last = 0;
-  for (const CellRecord& c : records_.cells) {
+  for (const CellRef& c : records_.cells) {
     first = std::min<int>(first, c.column);
     last = std::max<int>(last, c.column);
   }
@@ -79,8 +73,10 @@ bool XlsSheet::UsedArea(CellArea& area) const {
 
 StoredValue XlsSheet::Value(int row, int column) const {
   StoredValue value;
-  const CellRecord* cell = Find(row - 1, column - 1);
-  if (!cell) return value;
+  const CellRef* ref = Find(row - 1, column - 1);
+  if (!ref) return value;
+  const CellRecord decoded = Decode(*ref);
+  const CellRecord* cell = &decoded;
   // A formula shows its cached result, which the record gives like a value.
   CellKind kind = cell->kind;
   if (kind == CellKind::Formula) {
@@ -89,7 +85,7 @@ StoredValue XlsSheet::Value(int row, int column) const {
       case ResultKind::Text:
         // A text result lives in the STRING record after the formula;
         // without one the formula has no usable result.
-        if (cell->text == UINT32_MAX) {
+        if (cell->textRecord == UINT32_MAX) {
           value.uncalculated = true;
           return value;
         }
@@ -109,7 +105,7 @@ StoredValue XlsSheet::Value(int row, int column) const {
       break;
     case CellKind::Text:
       value.kind = host::CellKind::Text;
-      value.text = records_.Text(*cell, book_->globals.sharedStrings);
+      value.text = CellText(book_->stream, *cell, book_->globals.sharedStrings);
       break;
     case CellKind::Boolean:
       value.kind = host::CellKind::Boolean;
@@ -124,24 +120,27 @@ StoredValue XlsSheet::Value(int row, int column) const {
 }
 
 std::string_view XlsSheet::FormatCode(int row, int column) const {
-  const CellRecord* cell = Find(row - 1, column - 1);
+  const CellRef* cell = Find(row - 1, column - 1);
   const WorkbookGlobals& globals = book_->globals;
-  if (!cell || cell->xf >= globals.xfFormats.size()) return "General";
-  uint16_t id = globals.xfFormats[cell->xf];
+  if (!cell) return "General";
+  const uint16_t xf = Decode(*cell).xf;
+  if (xf >= globals.xfFormats.size()) return "General";
+  uint16_t id = globals.xfFormats[xf];
   auto own = globals.formats.find(id);
   std::string_view code = own != globals.formats.end() ? std::string_view(own->second) : BuiltinFormatCode(id);
   return code.empty() ? std::string_view("General") : code;
 }
 
-std::string_view XlsSheet::NewParsed(const CellRecord& cell) const {
+std::string_view XlsSheet::NewParsed(const CellRef& cell) const {
   return std::string_view(formulaArena_).substr(cell.newFormula + 4, U32(formulaArena_, cell.newFormula));
 }
 
-std::string XlsSheet::Extra(const CellRecord& cell) const {
-  if (cell.newFormula != UINT32_MAX) {
-    std::string_view parsed = NewParsed(cell);
+std::string XlsSheet::Extra(const CellRef& ref) const {
+  if (ref.newFormula != UINT32_MAX) {
+    std::string_view parsed = NewParsed(ref);
     return std::string(parsed.substr(2 + U16(parsed, 0)));
   }
+  const CellRecord cell = Decode(ref);
   size_t length = U16(book_->stream, cell.recordOffset + 2);
   size_t extraAt = cell.formulaOffset + cell.formulaLength;
   return book_->stream.substr(extraAt, cell.recordOffset + 4 + length - extraAt);
@@ -166,22 +165,28 @@ const FormulaArea* XlsSheet::AreaOfAnchor(uint16_t type, uint16_t row, uint16_t 
   return found != areaByAnchor_.end() ? &records_.formulaAreas[found->second] : nullptr;
 }
 
-std::string XlsSheet::CurrentRgce(const CellRecord& cell) const {
-  if (cell.newFormula != UINT32_MAX) {
-    std::string_view parsed = NewParsed(cell);
+const FormulaArea* XlsSheet::SharedFormulaOf(const CellRef& ref) const {
+  const CellRecord cell = Decode(ref);
+  if (cell.kind != CellKind::Formula) return nullptr;
+  std::string_view rgce = SheetRecords::Formula(cell, book_->stream);
+  if (rgce.size() != 5 || U8(rgce, 0) != kPtgExp) return nullptr;
+  return AreaOfAnchor(rt::kShrFmla, U16(rgce, 1), U16(rgce, 3));
+}
+
+std::string XlsSheet::CurrentRgce(const CellRef& ref) const {
+  if (ref.newFormula != UINT32_MAX) {
+    std::string_view parsed = NewParsed(ref);
     return std::string(parsed.substr(2, U16(parsed, 0)));
   }
-  std::string_view rgce = SheetRecords::Formula(cell, book_->stream);
-  if (rgce.size() == 5 && U8(rgce, 0) == kPtgExp)
-    if (const FormulaArea* shared = AreaOfAnchor(rt::kShrFmla, U16(rgce, 1), U16(rgce, 3)))
-      return ExpandSharedFormula(book_->stream.substr(shared->formulaOffset, shared->formulaLength), cell.row,
-                                 cell.column);
-  return std::string(rgce);
+  if (const FormulaArea* shared = SharedFormulaOf(ref))
+    return ExpandSharedFormula(book_->stream.substr(shared->formulaOffset, shared->formulaLength), ref.row,
+                               ref.column);
+  return std::string(SheetRecords::Formula(Decode(ref), book_->stream));
 }
 
 std::string XlsSheet::Formula(int row, int column) const {
-  const CellRecord* cell = Find(row - 1, column - 1);
-  if (!cell || cell->kind != CellKind::Formula) return {};
+  const CellRef* cell = Find(row - 1, column - 1);
+  if (!cell || !IsFormula(*cell)) return {};
   const WorkbookGlobals& globals = book_->globals;
   FormulaContext context;
   context.sheetName = [&globals](int xti) { return globals.SheetOfXti(xti); };

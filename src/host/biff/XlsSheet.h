@@ -12,6 +12,8 @@
 
 #include "host/SheetStore.h"
 #include "host/SortPlan.h"
+#include "host/biff/BiffRecords.h"
+#include "host/biff/LittleEndian.h"
 #include "host/biff/SheetRecords.h"
 #include "host/biff/WorkbookGlobals.h"
 
@@ -24,8 +26,8 @@ struct XlsBook {
   WorkbookGlobals globals;
 };
 
-// Orders cell records by row, then column, then place in the stream.
-void SortCells(std::vector<CellRecord>& cells);
+// Orders cells by row, then column, then place in the stream.
+void SortCells(std::vector<CellRef>& cells);
 
 class XlsSheet : public SheetStore {
  public:
@@ -42,7 +44,7 @@ class XlsSheet : public SheetStore {
   size_t RowsHiddenSinceOpen() const override { return rowsHiddenSinceOpen_; }
   bool SortProtected() const override;
   bool RowFormattingProtected() const override;
-  bool HoldsFormulas() const override { return holdsFormulas_; }
+  bool HoldsFormulas() const override { return records_.holdsFormulas; }
   bool Sort(const CellArea& area, int keyColumn, bool descending) override;
   size_t RowsMoved() const override { return rowsMoved_; }
 
@@ -56,20 +58,24 @@ class XlsSheet : public SheetStore {
   void WriteSubstream(std::string& out) const;
 
  private:
-  const CellRecord* Find(int row0, int column0) const;
+  const CellRef* Find(int row0, int column0) const;
+  CellRecord Decode(const CellRef& cell) const { return DecodeCell(book_->stream, cell); }
+  bool IsFormula(const CellRef& cell) const { return U16(book_->stream, cell.recordOffset) == rt::kFormula; }
   // The rgce the formula cell holds now (after moves), shared formulas expanded.
-  std::string CurrentRgce(const CellRecord& cell) const;
+  std::string CurrentRgce(const CellRef& cell) const;
   // The rgcb after the formula cell's rgce (array constants' values), as it stands now.
-  std::string Extra(const CellRecord& cell) const;
+  std::string Extra(const CellRef& cell) const;
+  // The SHRFMLA record whose formula the cell's record names, as read; nullptr when none.
+  const FormulaArea* SharedFormulaOf(const CellRef& cell) const;
   const FormulaArea* AreaOfAnchor(uint16_t type, uint16_t row, uint16_t column) const;
   void IndexFormulaAreas();
   // Writes the rows and their cells in blocks; returns the DBCELL positions.
   std::vector<uint32_t> WriteCellTable(std::string& out, const std::vector<RowRecord>& rows) const;
-  void WriteCell(std::string& out, const std::vector<CellRecord>& cells, size_t& i) const;
+  void WriteCell(std::string& out, const std::vector<CellRef>& cells, size_t& i) const;
   std::vector<RowRecord> RowsToWrite() const;
 
   // The CellParsedFormula (cce, rgce, rgcb) of a formula cell written anew.
-  std::string_view NewParsed(const CellRecord& cell) const;
+  std::string_view NewParsed(const CellRef& cell) const;
 
   std::shared_ptr<const XlsBook> book_;
   size_t index_;
@@ -77,12 +83,11 @@ class XlsSheet : public SheetStore {
   SheetRecords records_;  // cells sorted by row then column; rows sorted by row
   std::unordered_map<uint64_t, size_t> areaByAnchor_;   // type, anchor row and column -> formulaAreas index
   // Formulas written anew, each a 4-byte length and its CellParsedFormula;
-  // CellRecord::newFormula gives where.
+  // CellRef::newFormula gives where.
   std::string formulaArena_;
   std::unordered_set<size_t> droppedShared_;             // SHRFMLA records no cell refers to any more
   std::unordered_map<size_t, std::string> arrayRgce_;    // moved ARRAY record offset -> its rgce now
   std::vector<RowMove> moves_;
-  bool holdsFormulas_ = false;
   bool sorted_ = false;      // a sort moved cells
   size_t rowsFlipped_ = 0;   // rows whose hidden flag differs from the file's
   size_t rowsHiddenSinceOpen_ = 0;

@@ -72,13 +72,14 @@ std::vector<RowRecord> XlsSheet::RowsToWrite() const {
   return rows;
 }
 
-void XlsSheet::WriteCell(std::string& out, const std::vector<CellRecord>& cells, size_t& i) const {
+void XlsSheet::WriteCell(std::string& out, const std::vector<CellRef>& cells, size_t& i) const {
   const std::string_view stream = book_->stream;
-  const CellRecord& cell = cells[i];
+  const CellRef& cell = cells[i];
   const std::string_view original = RawRecord(stream, cell.recordOffset);
-  if (cell.recordType == rt::kMulRk || cell.recordType == rt::kMulBlank) {
+  const uint16_t recordType = U16(original, 0);
+  if (recordType == rt::kMulRk || recordType == rt::kMulBlank) {
     // The run of cells that still stand together in one row, from one record.
-    const bool numbers = cell.recordType == rt::kMulRk;
+    const bool numbers = recordType == rt::kMulRk;
     const size_t width = numbers ? 6 : 2;
     const uint16_t recordFirst = U16(original, 4 + 2);
     const size_t recordCount = (U16(original, 2) - 6u) / width;
@@ -100,7 +101,7 @@ void XlsSheet::WriteCell(std::string& out, const std::vector<CellRecord>& cells,
       } else {
         for (size_t k = i; k < end; ++k) body.append(item(cells[k].column));
         Append(body, cells[end - 1].column, 2);
-        AppendRecord(out, cell.recordType, body);
+        AppendRecord(out, recordType, body);
       }
     }
     i = end;
@@ -108,7 +109,7 @@ void XlsSheet::WriteCell(std::string& out, const std::vector<CellRecord>& cells,
   }
   ++i;
   const size_t at = out.size();
-  if (cell.kind != CellKind::Formula) {
+  if (recordType != rt::kFormula) {
     out.append(original);
     Put(out, at + 4, cell.row, 2);
     return;
@@ -120,7 +121,8 @@ void XlsSheet::WriteCell(std::string& out, const std::vector<CellRecord>& cells,
     Append(out, rt::kFormula, 2);
     Append(out, 20 + parsed.size(), 2);
     out.append(original.substr(4, 20));
-    if (cell.unshared) Put(out, at + 4 + 14, U16(out, at + 4 + 14) & ~kFormulaShared, 2);
+    // A shared formula's cell given its own expression.
+    if (SharedFormulaOf(cell)) Put(out, at + 4 + 14, U16(out, at + 4 + 14) & ~kFormulaShared, 2);
     out.append(parsed);
   }
   Put(out, at + 4, cell.row, 2);

@@ -42,7 +42,7 @@ bool XlsSheet::Sort(const CellArea& range, int keyColumn, bool descending) {
   if (area.lastRow <= area.firstRow || area.firstColumn > area.lastColumn) return false;
   const int firstRow0 = area.firstRow - 1, lastRow0 = area.lastRow - 1;
   const int firstColumn0 = area.firstColumn - 1, lastColumn0 = area.lastColumn - 1;
-  auto inArea = [&](const CellRecord& c) {
+  auto inArea = [&](const CellRef& c) {
     return c.row >= firstRow0 && c.row <= lastRow0 && c.column >= firstColumn0 && c.column <= lastColumn0;
   };
 
@@ -51,7 +51,7 @@ bool XlsSheet::Sort(const CellArea& range, int keyColumn, bool descending) {
   for (const RowRecord& r : records_.rows)
     if (r.hidden && r.row >= firstRow0 && r.row <= lastRow0) hiddenRows.push_back(r.row + 1);
   std::vector<int> holding;  // rows (1-based) with cells of the area
-  for (const CellRecord& c : records_.cells)
+  for (const CellRef& c : records_.cells)
     if (inArea(c) && (holding.empty() || holding.back() != c.row + 1)) holding.push_back(c.row + 1);
   std::vector<StoredValue> values;
   std::vector<int> keyRows;
@@ -77,12 +77,12 @@ bool XlsSheet::Sort(const CellArea& range, int keyColumn, bool descending) {
   for (int row : holding)
     if (targetOf[row - area.firstRow] != row) ++moved;
   if (moved == 0) return false;
-  auto newRow0 = [&](const CellRecord& c) { return targetOf[c.row - firstRow0] - 1; };
+  auto newRow0 = [&](const CellRef& c) { return targetOf[c.row - firstRow0] - 1; };
 
   // The formulas anew, worked out before anything changes (a damaged
   // expression stops the sort with the sheet as it was): pending[i] is where
   // cell i's new CellParsedFormula stands in arena.
-  std::vector<CellRecord>& cells = records_.cells;
+  std::vector<CellRef>& cells = records_.cells;
   std::vector<uint32_t> pending;
   std::vector<bool> expanded;
   std::string arena;
@@ -99,23 +99,20 @@ bool XlsSheet::Sort(const CellArea& range, int keyColumn, bool descending) {
     std::string_view parsed = std::string_view(arena).substr(pending[i] + 4, U32(arena, pending[i]));
     return std::pair(parsed.substr(2, U16(parsed, 0)), parsed.substr(2 + U16(parsed, 0)));
   };
-  if (holdsFormulas_) {
+  if (records_.holdsFormulas) {
     pending.assign(cells.size(), UINT32_MAX);
     expanded.assign(cells.size(), false);
   }
   // Shared formulas with a moving member: every member gets its own expression.
-  auto sharedAnchor = [&](const CellRecord& c) -> const FormulaArea* {
-    if (c.newFormula != UINT32_MAX) return nullptr;
-    std::string_view rgce = SheetRecords::Formula(c, book_->stream);
-    if (rgce.size() != 5 || U8(rgce, 0) != kPtgExp) return nullptr;
-    return AreaOfAnchor(rt::kShrFmla, U16(rgce, 1), U16(rgce, 3));
+  auto sharedAnchor = [&](const CellRef& c) -> const FormulaArea* {
+    return c.newFormula == UINT32_MAX ? SharedFormulaOf(c) : nullptr;
   };
-  for (const CellRecord& c : cells)
-    if (c.kind == CellKind::Formula && inArea(c) && newRow0(c) != c.row)
+  for (const CellRef& c : cells)
+    if (inArea(c) && newRow0(c) != c.row && IsFormula(c))
       if (const FormulaArea* shared = sharedAnchor(c)) dropped.insert(shared->offset);
   for (size_t i = 0; !dropped.empty() && i < cells.size(); ++i) {
-    const CellRecord& c = cells[i];
-    if (c.kind != CellKind::Formula) continue;
+    const CellRef& c = cells[i];
+    if (!IsFormula(c)) continue;
     const FormulaArea* shared = sharedAnchor(c);
     if (!shared || !dropped.count(shared->offset)) continue;
     std::string_view stream = book_->stream;
@@ -123,9 +120,9 @@ bool XlsSheet::Sort(const CellArea& range, int keyColumn, bool descending) {
          stream.substr(shared->extraOffset, shared->extraLength));
     expanded[i] = true;
   }
-  for (size_t i = 0; holdsFormulas_ && i < cells.size(); ++i) {
-    const CellRecord& c = cells[i];
-    if (c.kind != CellKind::Formula || !inArea(c) || newRow0(c) == c.row) continue;
+  for (size_t i = 0; records_.holdsFormulas && i < cells.size(); ++i) {
+    const CellRef& c = cells[i];
+    if (!inArea(c) || newRow0(c) == c.row || !IsFormula(c)) continue;
     const int delta = newRow0(c) - c.row;
     std::string rgce, rgcb;
     if (expanded[i]) {
@@ -162,7 +159,6 @@ bool XlsSheet::Sort(const CellArea& range, int keyColumn, bool descending) {
   for (size_t i = 0; i < pending.size(); ++i) {
     if (pending[i] == UINT32_MAX) continue;
     cells[i].newFormula = base + pending[i];
-    cells[i].unshared = cells[i].unshared || expanded[i];
   }
   for (auto& [offset, rgce] : arrayRgce) arrayRgce_[offset] = std::move(rgce);
   droppedShared_.insert(dropped.begin(), dropped.end());
@@ -174,7 +170,7 @@ bool XlsSheet::Sort(const CellArea& range, int keyColumn, bool descending) {
     a.area.firstRow = a.area.lastRow = a.anchorRow = row;
   }
   IndexFormulaAreas();
-  for (CellRecord& c : records_.cells)
+  for (CellRef& c : records_.cells)
     if (inArea(c)) c.row = static_cast<uint16_t>(newRow0(c));
   SortCells(records_.cells);
   moves_.push_back(RowMove{area, std::move(targetOf)});

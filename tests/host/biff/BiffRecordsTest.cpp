@@ -62,8 +62,9 @@ Decoded Get(const Cells& cells, int row, int column) {
 
 Cells ByPosition(const SheetRecords& sheet, const std::vector<std::string>& sharedStrings, std::string_view stream) {
   Cells cells;
-  for (const CellRecord& cell : sheet.cells) {
-    Decoded decoded{cell, std::string(sheet.Text(cell, sharedStrings)), std::string()};
+  for (const CellRef& ref : sheet.cells) {
+    const CellRecord cell = DecodeCell(stream, ref);
+    Decoded decoded{cell, CellText(stream, cell, sharedStrings), std::string()};
     if (cell.kind == CellKind::Formula) decoded.formula = SheetRecords::Formula(cell, stream);
     cells[{cell.row, cell.column}] = decoded;
   }

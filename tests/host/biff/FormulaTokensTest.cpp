@@ -381,7 +381,8 @@ TEST(FormulaTokens, ReadsTheFormulasLibreOfficeWrote) {
   context.definedName = [&](uint32_t index) { return index <= parts.names.size() ? parts.names[index - 1] : ""; };
   std::map<std::pair<int, int>, std::string> texts, moved;
   int sharedCells = 0;
-  for (const CellRecord& cell : sheet.cells) {
+  for (const CellRef& ref : sheet.cells) {
+    const CellRecord cell = DecodeCell(stream, ref);
     if (cell.kind != CellKind::Formula) continue;
     std::string rgce(SheetRecords::Formula(cell, stream));
     if (U8(rgce, 0) == 0x01) {  // ptgExp: the cell takes its expression from a shared formula

@@ -50,7 +50,9 @@ inline void ExerciseFormula(std::string_view rgce, std::string_view extra, int r
 
 inline void ExerciseFormulas(std::string_view stream, const host::biff::SheetRecords& sheet) {
   using namespace host::biff;
-  for (const CellRecord& cell : sheet.cells) {
+  for (const CellRef& ref : sheet.cells) {
+    const CellRecord cell = DecodeCell(stream, ref);
+    (void)CellText(stream, cell, {});
     if (cell.kind != CellKind::Formula) continue;
     size_t expressionEnd = size_t{cell.formulaOffset} + cell.formulaLength;
     size_t recordEnd = cell.recordOffset + 4 + size_t{U16(stream, cell.recordOffset + 2)};
