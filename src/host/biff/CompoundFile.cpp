@@ -228,10 +228,27 @@ std::string CompoundFile::PathOf(int index) const {
   return path;
 }
 
+void CompoundFile::KeepStreamsExcept(int skip) {
+  if (bytesDropped_) return;
+  for (size_t i = 0; i < entries_.size(); ++i)
+    if (static_cast<int>(i) != skip && entries_[i].type == EntryType::Stream && entries_[i].reached)
+      kept_.emplace(static_cast<int>(i), ReadStream(static_cast<int>(i)));
+  bytes_.resize(512);
+  bytes_.shrink_to_fit();
+  std::string().swap(miniStream_);
+  skipped_ = skip;
+  bytesDropped_ = true;
+}
+
 std::string CompoundFile::ReadStream(int index, uint64_t limit) const {
   const DirectoryEntry& entry = entries_.at(index);
   std::string what = "stream \"" + PathOf(index) + "\"";
   if (entry.type != EntryType::Stream || !entry.reached || entry.size == 0) return {};
+  if (bytesDropped_) {
+    auto kept = kept_.find(index);
+    if (kept == kept_.end()) Damaged("the " + what + " was not kept in memory");
+    return kept->second.substr(0, std::min<uint64_t>(limit, kept->second.size()));
+  }
   std::string data;
   if (entry.size < kMiniCutoff) {
     uint64_t needed = SectorsFor(std::min(entry.size, limit), kMiniSectorSize);

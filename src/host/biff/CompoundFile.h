@@ -5,6 +5,7 @@
 // is damaged.
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -52,6 +53,12 @@ class CompoundFile {
   // HostError when its sectors are damaged.
   std::string ReadStream(int index, uint64_t limit = UINT64_MAX) const;
 
+  // Reads every stream but the one at index skip into memory and drops the
+  // file's bytes: the container then serves the streams it kept (for a
+  // writer that replaces skip) without holding the whole file. Throws
+  // HostError when a stream is damaged.
+  void KeepStreamsExcept(int skip);
+
   uint16_t MajorVersion() const { return majorVersion_; }
   uint32_t SectorSize() const { return sectorSize_; }
   // The header's first 512 bytes as stored.
@@ -85,6 +92,9 @@ class CompoundFile {
   std::vector<uint32_t> miniFat_;
   std::string miniStream_;
   std::vector<DirectoryEntry> entries_;
+  bool bytesDropped_ = false;
+  int skipped_ = -1;                  // the stream not kept
+  std::map<int, std::string> kept_;   // the streams kept once the bytes are dropped
 };
 
 }  // namespace host::biff

@@ -63,6 +63,13 @@ std::string WriteCompoundFile(const CompoundFile& source, const std::map<int, st
 
 void WriteCompoundFile(const CompoundFile& source, const std::map<int, std::string>& replacements,
                        const std::function<void(std::string_view)>& sink) {
+  std::map<int, std::vector<std::string_view>> pieces;
+  for (const auto& [index, bytes] : replacements) pieces[index].push_back(bytes);
+  WriteCompoundFile(source, pieces, sink);
+}
+
+void WriteCompoundFile(const CompoundFile& source, const std::map<int, std::vector<std::string_view>>& replacements,
+                       const std::function<void(std::string_view)>& sink) {
   const uint32_t sectorSize = source.SectorSize();
   const uint32_t perSector = sectorSize / 4;
   const std::vector<DirectoryEntry>& entries = source.Entries();
@@ -79,14 +86,20 @@ void WriteCompoundFile(const CompoundFile& source, const std::map<int, std::stri
   for (size_t i = 0; i < count; ++i) {
     if (!isStream(i)) continue;
     auto replaced = replacements.find(static_cast<int>(i));
-    sizes[i] = replaced != replacements.end() ? replaced->second.size() : entries[i].size;
+    if (replaced == replacements.end()) {
+      sizes[i] = entries[i].size;
+      continue;
+    }
+    for (std::string_view piece : replaced->second) sizes[i] += piece.size();
   }
   auto appendStream = [&](std::string& target, size_t i, uint32_t unit) {
     auto replaced = replacements.find(static_cast<int>(i));
-    if (replaced != replacements.end())
-      AppendPadded(target, replaced->second, unit);
-    else
+    if (replaced != replacements.end()) {
+      for (std::string_view piece : replaced->second) target.append(piece);
+      if (sizes[i] % unit) target.append(unit - sizes[i] % unit, '\0');
+    } else {
       AppendPadded(target, source.ReadStream(static_cast<int>(i)), unit);
+    }
   };
   auto isLarge = [&](size_t i) { return isStream(i) && sizes[i] >= CompoundFile::kMiniCutoff; };
 
@@ -143,7 +156,7 @@ void WriteCompoundFile(const CompoundFile& source, const std::map<int, std::stri
     out.clear();
     auto replaced = replacements.find(static_cast<int>(i));
     if (replaced != replacements.end()) {
-      sink(replaced->second);
+      for (std::string_view piece : replaced->second) sink(piece);
     } else {
       std::string data = source.ReadStream(static_cast<int>(i));
       sink(data);

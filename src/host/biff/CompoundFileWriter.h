@@ -7,6 +7,7 @@
 #include <map>
 #include <string_view>
 #include <string>
+#include <vector>
 
 #include "host/biff/CompoundFile.h"
 
@@ -21,6 +22,10 @@ std::string WriteCompoundFile(const CompoundFile& source, const std::map<int, st
 // The same bytes handed to sink piece by piece, in order; the replaced
 // streams are handed over as they are, never copied.
 void WriteCompoundFile(const CompoundFile& source, const std::map<int, std::string>& replacements,
+                       const std::function<void(std::string_view)>& sink);
+// The same with each replaced stream given as pieces to be joined in order
+// (views that must stay valid until the call returns).
+void WriteCompoundFile(const CompoundFile& source, const std::map<int, std::vector<std::string_view>>& replacements,
                        const std::function<void(std::string_view)>& sink);
 
 }  // namespace host::biff

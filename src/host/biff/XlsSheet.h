@@ -15,6 +15,7 @@
 #include "host/biff/BiffRecords.h"
 #include "host/biff/LittleEndian.h"
 #include "host/biff/SheetRecords.h"
+#include "host/biff/StreamPieces.h"
 #include "host/biff/WorkbookGlobals.h"
 
 namespace host::biff {
@@ -52,10 +53,13 @@ class XlsSheet : public SheetStore {
   bool Changed() const { return sorted_ || rowsFlipped_ > 0; }
   // The index of the sheet's BOUNDSHEET8 in the globals.
   size_t Index() const { return index_; }
-  // Appends the sheet's substream to out as it stands now: records the
-  // changes do not touch as they were read, the cell table written anew with
-  // its ROW blocks, DBCELL and INDEX offsets (out.size() is where it begins).
-  void WriteSubstream(std::string& out) const;
+  // Appends the sheet's substream to out as it stands now (out.Size() is
+  // where it begins in the new stream). After hides alone, the substream as
+  // read with the ROW records' hidden flags changed; after a sort, records
+  // the changes do not touch as they were read, the cell table written anew
+  // with its ROW blocks, DBCELL and INDEX offsets. INDEX gives the positions
+  // the substream has in the new stream.
+  void WriteSubstream(StreamPieces& out) const;
 
  private:
   const CellRef* Find(int row0, int column0) const;
@@ -73,6 +77,12 @@ class XlsSheet : public SheetStore {
   std::vector<uint32_t> WriteCellTable(std::string& out, const std::vector<RowRecord>& rows) const;
   void WriteCell(std::string& out, const std::vector<CellRef>& cells, size_t& i) const;
   std::vector<RowRecord> RowsToWrite() const;
+  // The substream written anew (see WriteSubstream), beginning at base in the new stream.
+  std::string RewriteSubstream(size_t base) const;
+  // The substream as read with its INDEX positions moved to base, and the
+  // ROW records whose hidden flag changed patched; false (out untouched)
+  // when a row needs a ROW record the sheet does not hold.
+  bool CopySubstream(StreamPieces& out) const;
 
   // The CellParsedFormula (cce, rgce, rgcb) of a formula cell written anew.
   std::string_view NewParsed(const CellRef& cell) const;

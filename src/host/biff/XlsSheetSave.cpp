@@ -200,12 +200,59 @@ std::vector<uint32_t> XlsSheet::WriteCellTable(std::string& out, const std::vect
   return dbCells;
 }
 
-void XlsSheet::WriteSubstream(std::string& out) const {
-  const std::string_view stream = book_->stream;
+void XlsSheet::WriteSubstream(StreamPieces& out) const {
   if (!Changed()) {
-    out.append(stream.substr(begin_, end_ - begin_));
+    out.View(std::string_view(book_->stream).substr(begin_, end_ - begin_));
     return;
   }
+  if (!sorted_ && CopySubstream(out)) return;
+  out.Own(RewriteSubstream(out.Size()));
+}
+
+bool XlsSheet::CopySubstream(StreamPieces& out) const {
+  const std::string_view stream = book_->stream;
+  std::vector<std::pair<size_t, std::string_view>> patches;  // offset in the stream, the bytes standing there now
+  size_t flipped = 0;
+  for (const RowRecord& r : records_.rows) {
+    if (r.offset == kCreated) return false;
+    flipped += r.hidden != ((U8(stream, r.offset + 4 + 12) & 0x20) != 0);
+  }
+  std::string& bytes = out.Keep(std::string());
+  bytes.reserve(flipped + (records_.indexOffset != std::string_view::npos ? U16(stream, records_.indexOffset + 2) : 0));
+  for (const RowRecord& r : records_.rows) {
+    const size_t at = r.offset + 4 + 12;
+    const char flags = stream[at];
+    if (r.hidden == ((flags & 0x20) != 0)) continue;
+    bytes.push_back(static_cast<char>(r.hidden ? flags | 0x20 : flags & ~0x20));
+    patches.emplace_back(at, std::string_view(bytes).substr(bytes.size() - 1));
+  }
+  const size_t base = out.Size();
+  if (records_.indexOffset != std::string_view::npos && base != begin_) {
+    // INDEX gives the DEFCOLWIDTH and DBCELL positions in the stream: they move with the substream.
+    const size_t body = records_.indexOffset + 4, size = U16(stream, records_.indexOffset + 2);
+    const size_t first = bytes.size();
+    bytes.append(stream.substr(body, size));
+    for (size_t at = 12; at + 4 <= size; at += 4) {
+      const uint32_t position = U32(bytes, first + at);
+      if (position != 0) Put(bytes, first + at, position - begin_ + base, 4);
+    }
+    patches.emplace_back(body, std::string_view(bytes).substr(first, size));
+  }
+  std::sort(patches.begin(), patches.end());
+  size_t at = begin_;
+  for (const auto& [offset, patch] : patches) {
+    out.View(stream.substr(at, offset - at));
+    out.View(patch);
+    at = offset + patch.size();
+  }
+  out.View(stream.substr(at, end_ - at));
+  return true;
+}
+
+std::string XlsSheet::RewriteSubstream(size_t base) const {
+  const std::string_view stream = book_->stream;
+  std::string out;
+  out.reserve(end_ - begin_ + (end_ - begin_) / 8);
   const std::vector<RowRecord> rows = RowsToWrite();
   size_t blocks = 0;
   for (size_t r = 0; r < rows.size(); ++r)
@@ -277,9 +324,10 @@ void XlsSheet::WriteSubstream(std::string& out) const {
     bool anyCells = !records_.cells.empty();
     Put(out, body + 4, anyCells ? records_.cells.front().row : 0, 4);
     Put(out, body + 8, anyCells ? records_.cells.back().row + 1 : 0, 4);
-    if (defColWidthAt != std::string::npos) Put(out, body + 12, defColWidthAt, 4);
-    for (size_t k = 0; k < dbCells.size() && k < blocks; ++k) Put(out, body + 16 + 4 * k, dbCells[k], 4);
+    if (defColWidthAt != std::string::npos) Put(out, body + 12, base + defColWidthAt, 4);
+    for (size_t k = 0; k < dbCells.size() && k < blocks; ++k) Put(out, body + 16 + 4 * k, base + dbCells[k], 4);
   }
+  return out;
 }
 
 }  // namespace host::biff

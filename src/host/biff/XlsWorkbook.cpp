@@ -73,13 +73,27 @@ void ReplaceFile(const std::string& path, const std::function<void(const std::fu
   if (fd < 0) fail(reasonOf(errno));
   int error = 0;
   try {
-    emit([&](std::string_view bytes) {
+    auto write = [&](std::string_view bytes) {
       for (size_t done = 0; !error && done < bytes.size();) {
         ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno != EINTR) error = errno;
         if (n > 0) done += static_cast<size_t>(n);
       }
+    };
+    // Small pieces are gathered, so that a stream of many pieces takes few writes.
+    constexpr size_t kGather = 256 * 1024;
+    std::string gathered;
+    emit([&](std::string_view bytes) {
+      if (gathered.size() + bytes.size() > kGather) {
+        write(gathered);
+        gathered.clear();
+      }
+      if (bytes.size() >= kGather)
+        write(bytes);
+      else
+        gathered.append(bytes);
     });
+    write(gathered);
   } catch (...) {
     ::close(fd);
     ::unlink(temp.c_str());
@@ -98,11 +112,10 @@ void ReplaceFile(const std::string& path, const std::function<void(const std::fu
 XlsWorkbook::XlsWorkbook(const std::string& path) : book_(std::make_shared<XlsBook>()) {
   book_->path = path;
   ::stat(path.c_str(), &opened_);
-  {
-    int workbook = -1;
-    CompoundFile file = OpenContainer(path, "open", workbook);
-    book_->stream = file.ReadStream(workbook);
-  }  // the file's bytes are dropped here; the save reads the other streams again
+  container_ = std::make_unique<CompoundFile>(OpenContainer(path, "open", workbookEntry_));
+  book_->stream = container_->ReadStream(workbookEntry_);
+  // The other streams stay for the save; the file's bytes are dropped.
+  container_->KeepStreamsExcept(workbookEntry_);
   ReadSheets();
 }
 
@@ -135,27 +148,35 @@ size_t XlsWorkbook::ActiveTab() const {
 }
 
 std::string XlsWorkbook::NewWorkbookStream(const std::vector<const XlsSheet*>& changed) const {
+  StreamPieces pieces;
+  NewWorkbookStream(changed, pieces);
+  return pieces.Joined();
+}
+
+void XlsWorkbook::NewWorkbookStream(const std::vector<const XlsSheet*>& changed, StreamPieces& pieces) const {
   const std::string_view stream = book_->stream;
   const WorkbookGlobals& globals = book_->globals;
-  std::string out;
-  out.reserve(stream.size() + stream.size() / 8);
-  // The globals: the recalculation request, the sheets' new positions.
-  out.append(stream.substr(0, globals.eofOffset));
+  // The globals: the recalculation request, the sheets' new positions (set
+  // once the sheets are placed).
+  std::string globalsNow;
+  globalsNow.reserve(globals.end + 12);
+  globalsNow.append(stream.substr(0, globals.eofOffset));
   if (recalculate_) {
     if (globals.recalcIdOffset != std::string_view::npos) {
-      Put(out, globals.recalcIdOffset + 4 + 4, 0, 4);
+      Put(globalsNow, globals.recalcIdOffset + 4 + 4, 0, 4);
     } else {
       // Placed last, so that nothing before it moves (SST and EXTSST offsets hold).
       std::string body;
       Append(body, rt::kRecalcId, 2);
       Append(body, 0, 2);
       Append(body, 0, 4);
-      Append(out, rt::kRecalcId, 2);
-      Append(out, body.size(), 2);
-      out += body;
+      Append(globalsNow, rt::kRecalcId, 2);
+      Append(globalsNow, body.size(), 2);
+      globalsNow += body;
     }
   }
-  out.append(stream.substr(globals.eofOffset, globals.end - globals.eofOffset));
+  globalsNow.append(stream.substr(globals.eofOffset, globals.end - globals.eofOffset));
+  std::string& head = pieces.Own(std::move(globalsNow));
   std::multimap<size_t, size_t> sheetAt;  // old position -> BOUNDSHEET8 index
   for (size_t i = 0; i < globals.sheets.size(); ++i) sheetAt.emplace(globals.sheets[i].position, i);
   std::vector<uint32_t> newPosition(globals.sheets.size());
@@ -163,33 +184,32 @@ std::string XlsWorkbook::NewWorkbookStream(const std::vector<const XlsSheet*>& c
   size_t at = globals.end;
   while (at < stream.size()) {
     if (stream.size() - at < 4 || U16(stream, at) != rt::kBof) {
-      out.append(stream.substr(at));  // whatever follows the last substream, as it was
+      pieces.View(stream.substr(at));  // whatever follows the last substream, as it was
       break;
     }
     size_t end = SubstreamEnd(stream, at, "Workbook", book_->path);
     const XlsSheet* store = nullptr;
     for (auto [sheet, last] = sheetAt.equal_range(at); sheet != last; ++sheet) {
-      newPosition[sheet->second] = static_cast<uint32_t>(out.size());
+      newPosition[sheet->second] = static_cast<uint32_t>(pieces.Size());
       placed[sheet->second] = true;
       for (const XlsSheet* s : changed)
         if (s->Index() == sheet->second) store = s;
     }
     if (store)
-      store->WriteSubstream(out);
+      store->WriteSubstream(pieces);
     else
-      out.append(stream.substr(at, end - at));
+      pieces.View(stream.substr(at, end - at));
     at = end;
   }
-  if (out.size() > UINT32_MAX)
+  if (pieces.Size() > UINT32_MAX)
     throw HostError("Cannot save " + Quoted(book_->path) + ": the workbook would grow beyond the 4 GB an .xls file can hold.");
   for (size_t i = 0; i < globals.sheets.size(); ++i) {
     if (!placed[i])
       throw HostError("Cannot save " + Quoted(book_->path) + ": its stream \"Workbook\" is damaged (sheet \"" +
                       globals.sheets[i].name + "\" does not begin where its BOUNDSHEET8 record at offset " +
                       std::to_string(globals.sheets[i].recordOffset) + " says).");
-    Put(out, globals.sheets[i].recordOffset + 4, newPosition[i], 4);
+    Put(head, globals.sheets[i].recordOffset + 4, newPosition[i], 4);
   }
-  return out;
 }
 
 void XlsWorkbook::Save(const std::vector<const SheetStore*>& sheets) {
@@ -201,20 +221,22 @@ void XlsWorkbook::Save(const std::vector<const SheetStore*>& sheets) {
   if (changed.empty()) return;  // nothing to write: the file stays as it is
   const std::string& path = book_->path;
   try {
-    std::string stream = NewWorkbookStream(changed);
-    // The other streams come from the file as it is now: it must still be
-    // the workbook that was read.
+    StreamPieces stream;
+    NewWorkbookStream(changed, stream);
+    // The file must still be the workbook that was read: the save replaces
+    // it with the streams read at the open.
     struct stat now {};
     if (::stat(path.c_str(), &now) != 0 || now.st_ino != opened_.st_ino || now.st_dev != opened_.st_dev ||
         now.st_size != opened_.st_size || now.st_mtim.tv_sec != opened_.st_mtim.tv_sec ||
         now.st_mtim.tv_nsec != opened_.st_mtim.tv_nsec)
       throw HostError("Cannot save " + Quoted(path) + ": the file changed on disk since it was opened; the file was not changed.");
-    int workbook = -1;
-    CompoundFile file = OpenContainer(path, "save", workbook);
-    std::map<int, std::string> replacements;
-    replacements.emplace(workbook, std::move(stream));
+    std::unique_ptr<CompoundFile> read;  // a workbook made from a stream alone: the file's other streams
+    int workbook = workbookEntry_;
+    if (!container_) read = std::make_unique<CompoundFile>(OpenContainer(path, "save", workbook));
+    std::map<int, std::vector<std::string_view>> replacements;
+    replacements.emplace(workbook, stream.Pieces());
     ReplaceFile(path, [&](const std::function<void(std::string_view)>& sink) {
-      WriteCompoundFile(file, replacements, sink);
+      WriteCompoundFile(container_ ? *container_ : *read, replacements, sink);
     });
     ::stat(path.c_str(), &opened_);  // the file is now the one this workbook wrote
   } catch (...) {

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "host/WorkbookStore.h"
+#include "host/biff/CompoundFile.h"
+#include "host/biff/StreamPieces.h"
 #include "host/biff/XlsSheet.h"
 
 namespace host::biff {
@@ -39,12 +41,18 @@ class XlsWorkbook : public WorkbookStore {
   size_t StreamSize() const { return book_->stream.size(); }
   // The workbook stream as it would be saved now.
   std::string NewWorkbookStream(const std::vector<const XlsSheet*>& changed) const;
+  // The same as pieces: what did not change viewed in the stream as read.
+  void NewWorkbookStream(const std::vector<const XlsSheet*>& changed, StreamPieces& out) const;
 
  private:
   XlsWorkbook() = default;
   void ReadSheets();
 
   std::shared_ptr<XlsBook> book_;
+  // The compound file as read, holding its other streams (not the workbook
+  // stream, which book_ holds); null for a workbook made from a stream alone.
+  std::unique_ptr<CompoundFile> container_;
+  int workbookEntry_ = -1;
   std::vector<SheetEntry> entries_;
   std::vector<std::unique_ptr<XlsSheet>> sheets_;  // worksheets not taken yet (nullptr for others)
   bool recalculate_ = false;
