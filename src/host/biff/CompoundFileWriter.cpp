@@ -63,12 +63,16 @@ std::string WriteCompoundFile(const CompoundFile& source, const std::map<int, st
 
 void WriteCompoundFile(const CompoundFile& source, const std::map<int, std::string>& replacements,
                        const std::function<void(std::string_view)>& sink) {
-  std::map<int, std::vector<std::string_view>> pieces;
-  for (const auto& [index, bytes] : replacements) pieces[index].push_back(bytes);
-  WriteCompoundFile(source, pieces, sink);
+  std::map<int, StreamPieces> pieces;
+  std::map<int, const StreamPieces*> views;
+  for (const auto& [index, bytes] : replacements) {
+    pieces[index].View(bytes);
+    views[index] = &pieces[index];
+  }
+  WriteCompoundFile(source, views, sink);
 }
 
-void WriteCompoundFile(const CompoundFile& source, const std::map<int, std::vector<std::string_view>>& replacements,
+void WriteCompoundFile(const CompoundFile& source, const std::map<int, const StreamPieces*>& replacements,
                        const std::function<void(std::string_view)>& sink) {
   const uint32_t sectorSize = source.SectorSize();
   const uint32_t perSector = sectorSize / 4;
@@ -90,12 +94,12 @@ void WriteCompoundFile(const CompoundFile& source, const std::map<int, std::vect
       sizes[i] = entries[i].size;
       continue;
     }
-    for (std::string_view piece : replaced->second) sizes[i] += piece.size();
+    sizes[i] = replaced->second->Size();
   }
   auto appendStream = [&](std::string& target, size_t i, uint32_t unit) {
     auto replaced = replacements.find(static_cast<int>(i));
     if (replaced != replacements.end()) {
-      for (std::string_view piece : replaced->second) target.append(piece);
+      replaced->second->Emit([&target](std::string_view piece) { target.append(piece); });
       if (sizes[i] % unit) target.append(unit - sizes[i] % unit, '\0');
     } else {
       AppendPadded(target, source.ReadStream(static_cast<int>(i)), unit);
@@ -156,7 +160,7 @@ void WriteCompoundFile(const CompoundFile& source, const std::map<int, std::vect
     out.clear();
     auto replaced = replacements.find(static_cast<int>(i));
     if (replaced != replacements.end()) {
-      for (std::string_view piece : replaced->second) sink(piece);
+      replaced->second->Emit(sink);
     } else {
       std::string data = source.ReadStream(static_cast<int>(i));
       sink(data);

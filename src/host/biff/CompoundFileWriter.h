@@ -7,9 +7,9 @@
 #include <map>
 #include <string_view>
 #include <string>
-#include <vector>
 
 #include "host/biff/CompoundFile.h"
+#include "host/biff/StreamPieces.h"
 
 namespace host::biff {
 
@@ -23,9 +23,9 @@ std::string WriteCompoundFile(const CompoundFile& source, const std::map<int, st
 // streams are handed over as they are, never copied.
 void WriteCompoundFile(const CompoundFile& source, const std::map<int, std::string>& replacements,
                        const std::function<void(std::string_view)>& sink);
-// The same with each replaced stream given as pieces to be joined in order
-// (views that must stay valid until the call returns).
-void WriteCompoundFile(const CompoundFile& source, const std::map<int, std::vector<std::string_view>>& replacements,
+// The same with each replaced stream given as pieces, handed to sink as they
+// are emitted.
+void WriteCompoundFile(const CompoundFile& source, const std::map<int, const StreamPieces*>& replacements,
                        const std::function<void(std::string_view)>& sink);
 
 }  // namespace host::biff

@@ -1,9 +1,12 @@
 #pragma once
 // A stream written as pieces: views of bytes that live elsewhere (the stream
-// as read) and bytes of its own, handed on in order, so that what did not
-// change is never copied.
+// as read), bytes of its own, and pieces made only when the stream is handed
+// on (of a size known beforehand), so that what did not change is never
+// copied and what did is never held whole.
 
+#include <cstddef>
 #include <deque>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,36 +15,37 @@ namespace host::biff {
 
 class StreamPieces {
  public:
+  using Sink = std::function<void(std::string_view)>;
+  // Hands a piece's bytes to a sink, in one or more parts.
+  using Producer = std::function<void(const Sink&)>;
+
   // Appends bytes that outlive this object (not copied).
-  void View(std::string_view bytes) {
-    if (bytes.empty()) return;
-    pieces_.push_back(bytes);
-    size_ += bytes.size();
-  }
+  void View(std::string_view bytes);
   // Appends bytes this object keeps; returns them, to be changed in place
   // (never resized).
-  std::string& Own(std::string bytes) {
-    std::string& kept = owned_.emplace_back(std::move(bytes));
-    size_ += kept.size();
-    if (!kept.empty()) pieces_.push_back(kept);
-    return kept;
-  }
+  std::string& Own(std::string bytes);
   // Keeps bytes for pieces to view later, without appending them.
   std::string& Keep(std::string bytes) { return owned_.emplace_back(std::move(bytes)); }
+  // Appends size bytes that produce hands over when the stream is emitted.
+  void Produce(size_t size, Producer produce);
+
   // The stream's size so far: where the next piece begins.
   size_t Size() const { return size_; }
-  const std::vector<std::string_view>& Pieces() const { return pieces_; }
+  // Hands every piece to sink in order. Throws HostError when a producer
+  // does not give the size it promised.
+  void Emit(const Sink& sink) const;
   // The pieces as one string.
-  std::string Joined() const {
-    std::string all;
-    all.reserve(size_);
-    for (std::string_view piece : pieces_) all.append(piece);
-    return all;
-  }
+  std::string Joined() const;
 
  private:
+  struct Piece {
+    std::string_view bytes;
+    size_t producer = SIZE_MAX;  // index in producers_, or SIZE_MAX for bytes
+    size_t size = 0;
+  };
   std::deque<std::string> owned_;  // a deque: its strings never move
-  std::vector<std::string_view> pieces_;
+  std::vector<Producer> producers_;
+  std::vector<Piece> pieces_;
   size_t size_ = 0;
 };
 

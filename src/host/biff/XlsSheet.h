@@ -73,12 +73,15 @@ class XlsSheet : public SheetStore {
   const FormulaArea* SharedFormulaOf(const CellRef& cell) const;
   const FormulaArea* AreaOfAnchor(uint16_t type, uint16_t row, uint16_t column) const;
   void IndexFormulaAreas();
-  // Writes the rows and their cells in blocks; returns the DBCELL positions.
-  std::vector<uint32_t> WriteCellTable(std::string& out, const std::vector<RowRecord>& rows) const;
+  // Appends the rows [blockBegin, blockEnd) of one block, their cells from
+  // cell on (cell is moved past them) and the block's DBCELL; returns where
+  // the DBCELL stands in out.
+  size_t WriteBlock(std::string& out, const std::vector<RowRecord>& rows, size_t blockBegin, size_t blockEnd,
+                    size_t& cell) const;
   void WriteCell(std::string& out, const std::vector<CellRef>& cells, size_t& i) const;
   std::vector<RowRecord> RowsToWrite() const;
-  // The substream written anew (see WriteSubstream), beginning at base in the new stream.
-  std::string RewriteSubstream(size_t base) const;
+  // Appends the substream written anew (see WriteSubstream).
+  void RewriteSubstream(StreamPieces& out) const;
   // The substream as read with its INDEX positions moved to base, and the
   // ROW records whose hidden flag changed patched; false (out untouched)
   // when a row needs a ROW record the sheet does not hold.

@@ -5,6 +5,7 @@
 // record pointing at the new DBCELL records.
 
 #include <algorithm>
+#include <memory>
 
 #include "host/biff/BiffRecords.h"
 #include "host/biff/LittleEndian.h"
@@ -158,46 +159,40 @@ void XlsSheet::WriteCell(std::string& out, const std::vector<CellRef>& cells, si
   }
 }
 
-std::vector<uint32_t> XlsSheet::WriteCellTable(std::string& out, const std::vector<RowRecord>& rows) const {
+size_t XlsSheet::WriteBlock(std::string& out, const std::vector<RowRecord>& rows, size_t blockBegin, size_t blockEnd,
+                           size_t& cell) const {
   const std::string_view stream = book_->stream;
-  std::vector<uint32_t> dbCells;
-  size_t cell = 0;
-  for (size_t blockBegin = 0; blockBegin < rows.size();) {
-    size_t blockEnd = blockBegin;
-    while (blockEnd < rows.size() && rows[blockEnd].row / 32 == rows[blockBegin].row / 32) ++blockEnd;
-    const size_t firstRowAt = out.size();
-    for (size_t r = blockBegin; r < blockEnd; ++r) {
-      const RowRecord& row = rows[r];
-      std::string body;
-      if (row.offset != kCreated) {
-        body = stream.substr(row.offset + 4, 16);
-      } else {
-        // A row of default height and no format of its own.
-        body.assign(16, '\0');
-        Put(body, 6, row.height, 2);
-        Put(body, 12, 0x000F0100, 4);
-      }
-      Put(body, 0, row.row, 2);
-      Put(body, 2, row.firstColumn, 2);
-      Put(body, 4, row.lastColumnPlus1, 2);
-      body[12] = static_cast<char>(row.hidden ? body[12] | 0x20 : body[12] & ~0x20);
-      AppendRecord(out, rt::kRow, body);
-    }
-    const size_t afterFirstRow = firstRowAt + 20;
-    std::vector<size_t> firstCells;
-    for (size_t r = blockBegin; r < blockEnd; ++r) {
-      firstCells.push_back(out.size());
-      while (cell < records_.cells.size() && records_.cells[cell].row == rows[r].row) WriteCell(out, records_.cells, cell);
-    }
+  const size_t firstRowAt = out.size();
+  for (size_t r = blockBegin; r < blockEnd; ++r) {
+    const RowRecord& row = rows[r];
     std::string body;
-    Append(body, out.size() - firstRowAt, 4);
-    for (size_t k = 0; k < firstCells.size(); ++k)
-      Append(body, firstCells[k] - (k == 0 ? afterFirstRow : firstCells[k - 1]), 2);
-    dbCells.push_back(static_cast<uint32_t>(out.size()));
-    AppendRecord(out, rt::kDbCell, body);
-    blockBegin = blockEnd;
+    if (row.offset != kCreated) {
+      body = stream.substr(row.offset + 4, 16);
+    } else {
+      // A row of default height and no format of its own.
+      body.assign(16, '\0');
+      Put(body, 6, row.height, 2);
+      Put(body, 12, 0x000F0100, 4);
+    }
+    Put(body, 0, row.row, 2);
+    Put(body, 2, row.firstColumn, 2);
+    Put(body, 4, row.lastColumnPlus1, 2);
+    body[12] = static_cast<char>(row.hidden ? body[12] | 0x20 : body[12] & ~0x20);
+    AppendRecord(out, rt::kRow, body);
   }
-  return dbCells;
+  const size_t afterFirstRow = firstRowAt + 20;
+  std::vector<size_t> firstCells;
+  for (size_t r = blockBegin; r < blockEnd; ++r) {
+    firstCells.push_back(out.size());
+    while (cell < records_.cells.size() && records_.cells[cell].row == rows[r].row) WriteCell(out, records_.cells, cell);
+  }
+  std::string body;
+  Append(body, out.size() - firstRowAt, 4);
+  for (size_t k = 0; k < firstCells.size(); ++k)
+    Append(body, firstCells[k] - (k == 0 ? afterFirstRow : firstCells[k - 1]), 2);
+  const size_t dbCellAt = out.size();
+  AppendRecord(out, rt::kDbCell, body);
+  return dbCellAt;
 }
 
 void XlsSheet::WriteSubstream(StreamPieces& out) const {
@@ -206,7 +201,7 @@ void XlsSheet::WriteSubstream(StreamPieces& out) const {
     return;
   }
   if (!sorted_ && CopySubstream(out)) return;
-  out.Own(RewriteSubstream(out.Size()));
+  RewriteSubstream(out);
 }
 
 bool XlsSheet::CopySubstream(StreamPieces& out) const {
@@ -249,23 +244,41 @@ bool XlsSheet::CopySubstream(StreamPieces& out) const {
   return true;
 }
 
-std::string XlsSheet::RewriteSubstream(size_t base) const {
+void XlsSheet::RewriteSubstream(StreamPieces& pieces) const {
   const std::string_view stream = book_->stream;
+  const size_t base = pieces.Size();
+  // The cell table, in blocks of the rows of one 32-row band, is laid out
+  // here and written again when the stream is handed on, so that it is never
+  // held whole.
+  auto rows = std::make_shared<const std::vector<RowRecord>>(RowsToWrite());
+  auto blockEnds = std::make_shared<std::vector<size_t>>();
+  std::vector<size_t> dbCells;  // in the table
+  size_t tableSize = 0;
+  {
+    std::string block;
+    size_t cell = 0;
+    for (size_t blockBegin = 0; blockBegin < rows->size();) {
+      size_t blockEnd = blockBegin;
+      while (blockEnd < rows->size() && (*rows)[blockEnd].row / 32 == (*rows)[blockBegin].row / 32) ++blockEnd;
+      block.clear();
+      dbCells.push_back(tableSize + WriteBlock(block, *rows, blockBegin, blockEnd, cell));
+      tableSize += block.size();
+      blockEnds->push_back(blockEnd);
+      blockBegin = blockEnd;
+    }
+  }
+  const size_t blocks = blockEnds->size();
+  // The other records, with the place the table goes (tableAt).
   std::string out;
-  out.reserve(end_ - begin_ + (end_ - begin_) / 8);
-  const std::vector<RowRecord> rows = RowsToWrite();
-  size_t blocks = 0;
-  for (size_t r = 0; r < rows.size(); ++r)
-    if (r == 0 || rows[r].row / 32 != rows[r - 1].row / 32) ++blocks;
+  out.reserve(end_ - begin_ > 65536 ? 65536 : end_ - begin_);
   RecordReader reader(stream, begin_, "Workbook", book_->path);
   Record record;
   int depth = 0;
-  bool tableWritten = false;
-  size_t indexAt = std::string::npos, defColWidthAt = std::string::npos;
-  std::vector<uint32_t> dbCells;
+  bool tableWritten = false, defColWidthAfterTable = false;
+  size_t indexAt = std::string::npos, defColWidthAt = std::string::npos, tableAt = 0;
   NoteAnchors boxes;
   auto writeTable = [&] {
-    if (!tableWritten) dbCells = WriteCellTable(out, rows);
+    if (!tableWritten) tableAt = out.size();
     tableWritten = true;
   };
   while (reader.Next(record)) {
@@ -292,7 +305,10 @@ std::string XlsSheet::RewriteSubstream(size_t base) const {
         AppendRecord(out, rt::kIndex, body);
         continue;
       }
-      case rt::kDefColWidth: defColWidthAt = out.size(); break;
+      case rt::kDefColWidth:
+        defColWidthAt = out.size();
+        defColWidthAfterTable = tableWritten;
+        break;
       case rt::kMsoDrawing:
         if (record.continues.empty()) boxes.AddDrawing(record.body, out.size() + 4);
         break;
@@ -316,7 +332,7 @@ std::string XlsSheet::RewriteSubstream(size_t base) const {
       default: break;
     }
     out.append(raw);
-    if (record.type == rt::kDimensions && records_.rows.empty() && records_.cells.empty() && !rows.empty())
+    if (record.type == rt::kDimensions && records_.rows.empty() && records_.cells.empty() && !rows->empty())
       writeTable();  // the sheet had no cell table: it follows DIMENSIONS
   }
   if (indexAt != std::string::npos) {
@@ -324,10 +340,24 @@ std::string XlsSheet::RewriteSubstream(size_t base) const {
     bool anyCells = !records_.cells.empty();
     Put(out, body + 4, anyCells ? records_.cells.front().row : 0, 4);
     Put(out, body + 8, anyCells ? records_.cells.back().row + 1 : 0, 4);
-    if (defColWidthAt != std::string::npos) Put(out, body + 12, base + defColWidthAt, 4);
-    for (size_t k = 0; k < dbCells.size() && k < blocks; ++k) Put(out, body + 16 + 4 * k, base + dbCells[k], 4);
+    if (defColWidthAt != std::string::npos)
+      Put(out, body + 12, base + defColWidthAt + (defColWidthAfterTable ? tableSize : 0), 4);
+    for (size_t k = 0; k < dbCells.size() && k < blocks; ++k) Put(out, body + 16 + 4 * k, base + tableAt + dbCells[k], 4);
   }
-  return out;
+  if (!tableWritten) tableAt = out.size();
+  const std::string& kept = pieces.Keep(std::move(out));
+  pieces.View(std::string_view(kept).substr(0, tableAt));
+  pieces.Produce(tableSize, [this, rows, blockEnds](const StreamPieces::Sink& sink) {
+    std::string block;
+    size_t cell = 0, blockBegin = 0;
+    for (size_t blockEnd : *blockEnds) {
+      block.clear();
+      WriteBlock(block, *rows, blockBegin, blockEnd, cell);
+      sink(block);
+      blockBegin = blockEnd;
+    }
+  });
+  pieces.View(std::string_view(kept).substr(tableAt));
 }
 
 }  // namespace host::biff

@@ -233,8 +233,7 @@ void XlsWorkbook::Save(const std::vector<const SheetStore*>& sheets) {
     std::unique_ptr<CompoundFile> read;  // a workbook made from a stream alone: the file's other streams
     int workbook = workbookEntry_;
     if (!container_) read = std::make_unique<CompoundFile>(OpenContainer(path, "save", workbook));
-    std::map<int, std::vector<std::string_view>> replacements;
-    replacements.emplace(workbook, stream.Pieces());
+    std::map<int, const StreamPieces*> replacements{{workbook, &stream}};
     ReplaceFile(path, [&](const std::function<void(std::string_view)>& sink) {
       WriteCompoundFile(container_ ? *container_ : *read, replacements, sink);
     });
