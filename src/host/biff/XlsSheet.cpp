@@ -131,15 +131,28 @@ std::string_view XlsSheet::FormatCode(int row, int column) const {
   return code.empty() ? std::string_view("General") : code;
 }
 
-std::string_view XlsSheet::NewParsed(const CellRef& cell) const {
-  return std::string_view(formulaArena_).substr(cell.newFormula + 4, U32(formulaArena_, cell.newFormula));
+std::pair<std::string, std::string> XlsSheet::OwnFormula(const CellRef& ref) const {
+  const std::string_view stream = book_->stream;
+  if (ref.newFormula != kDerivedFormula) {
+    std::string_view parsed = std::string_view(formulaArena_).substr(ref.newFormula + 4, U32(formulaArena_, ref.newFormula));
+    return {std::string(parsed.substr(2, U16(parsed, 0))), std::string(parsed.substr(2 + U16(parsed, 0)))};
+  }
+  const int readRow = U16(stream, ref.recordOffset + 4);
+  std::string rgce, rgcb;
+  if (const FormulaArea* shared = SharedFormulaOf(ref)) {
+    rgce = ExpandSharedFormula(stream.substr(shared->formulaOffset, shared->formulaLength), readRow, ref.column);
+    rgcb = stream.substr(shared->extraOffset, shared->extraLength);
+  } else {
+    const CellRecord cell = Decode(ref);
+    const size_t extraAt = cell.formulaOffset + cell.formulaLength;
+    rgce = SheetRecords::Formula(cell, stream);
+    rgcb = stream.substr(extraAt, cell.recordOffset + 4 + U16(stream, cell.recordOffset + 2) - extraAt);
+  }
+  return {ShiftFormulaRows(rgce, ref.row - readRow), std::move(rgcb)};
 }
 
 std::string XlsSheet::Extra(const CellRef& ref) const {
-  if (ref.newFormula != UINT32_MAX) {
-    std::string_view parsed = NewParsed(ref);
-    return std::string(parsed.substr(2 + U16(parsed, 0)));
-  }
+  if (ref.newFormula != UINT32_MAX) return OwnFormula(ref).second;
   const CellRecord cell = Decode(ref);
   size_t length = U16(book_->stream, cell.recordOffset + 2);
   size_t extraAt = cell.formulaOffset + cell.formulaLength;
@@ -174,10 +187,7 @@ const FormulaArea* XlsSheet::SharedFormulaOf(const CellRef& ref) const {
 }
 
 std::string XlsSheet::CurrentRgce(const CellRef& ref) const {
-  if (ref.newFormula != UINT32_MAX) {
-    std::string_view parsed = NewParsed(ref);
-    return std::string(parsed.substr(2, U16(parsed, 0)));
-  }
+  if (ref.newFormula != UINT32_MAX) return OwnFormula(ref).first;
   if (const FormulaArea* shared = SharedFormulaOf(ref))
     return ExpandSharedFormula(book_->stream.substr(shared->formulaOffset, shared->formulaLength), ref.row,
                                ref.column);

@@ -8,6 +8,7 @@
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "host/SheetStore.h"
@@ -87,15 +88,20 @@ class XlsSheet : public SheetStore {
   // when a row needs a ROW record the sheet does not hold.
   bool CopySubstream(StreamPieces& out) const;
 
-  // The CellParsedFormula (cce, rgce, rgcb) of a formula cell written anew.
-  std::string_view NewParsed(const CellRef& cell) const;
+  // The rgce and rgcb of a formula cell written anew (newFormula set).
+  std::pair<std::string, std::string> OwnFormula(const CellRef& cell) const;
+  // CellRef::newFormula of a formula that a single move gives: the record's
+  // expression (a shared formula's expanded at the row it was read at)
+  // shifted by the rows the cell moved since.
+  static constexpr uint32_t kDerivedFormula = UINT32_MAX - 1;
 
   std::shared_ptr<const XlsBook> book_;
   size_t index_;
   size_t begin_, end_;  // the substream in the stream as read
   SheetRecords records_;  // cells sorted by row then column; rows sorted by row
   std::unordered_map<uint64_t, size_t> areaByAnchor_;   // type, anchor row and column -> formulaAreas index
-  // Formulas written anew, each a 4-byte length and its CellParsedFormula;
+  // Formulas written anew that moved more than once (or are array and
+  // table cells), each a 4-byte length and its CellParsedFormula;
   // CellRef::newFormula gives where.
   std::string formulaArena_;
   std::unordered_set<size_t> droppedShared_;             // SHRFMLA records no cell refers to any more

@@ -118,7 +118,11 @@ void XlsSheet::WriteCell(std::string& out, const std::vector<CellRef>& cells, si
   if (cell.newFormula == UINT32_MAX) {
     out.append(original.substr(0, 4 + U16(original, 2)));
   } else {
-    std::string_view parsed = NewParsed(cell);
+    const auto [rgce, rgcb] = OwnFormula(cell);
+    std::string parsed;
+    Append(parsed, rgce.size(), 2);
+    parsed += rgce;
+    parsed += rgcb;
     Append(out, rt::kFormula, 2);
     Append(out, 20 + parsed.size(), 2);
     out.append(original.substr(4, 20));

@@ -95,10 +95,6 @@ bool XlsSheet::Sort(const CellArea& range, int keyColumn, bool descending) {
     arena.append(rgce);
     arena.append(rgcb);
   };
-  auto kept = [&](size_t i) {
-    std::string_view parsed = std::string_view(arena).substr(pending[i] + 4, U32(arena, pending[i]));
-    return std::pair(parsed.substr(2, U16(parsed, 0)), parsed.substr(2 + U16(parsed, 0)));
-  };
   if (records_.holdsFormulas) {
     pending.assign(cells.size(), UINT32_MAX);
     expanded.assign(cells.size(), false);
@@ -115,9 +111,10 @@ bool XlsSheet::Sort(const CellArea& range, int keyColumn, bool descending) {
     if (!IsFormula(c)) continue;
     const FormulaArea* shared = sharedAnchor(c);
     if (!shared || !dropped.count(shared->offset)) continue;
-    std::string_view stream = book_->stream;
-    keep(i, ExpandSharedFormula(stream.substr(shared->formulaOffset, shared->formulaLength), c.row, c.column),
-         stream.substr(shared->extraOffset, shared->extraLength));
+    // Checked here, worked out again when written (see OwnFormula).
+    (void)ExpandSharedFormula(std::string_view(book_->stream).substr(shared->formulaOffset, shared->formulaLength),
+                              c.row, c.column);
+    pending[i] = kDerivedFormula;
     expanded[i] = true;
   }
   for (size_t i = 0; records_.holdsFormulas && i < cells.size(); ++i) {
@@ -126,9 +123,10 @@ bool XlsSheet::Sort(const CellArea& range, int keyColumn, bool descending) {
     const int delta = newRow0(c) - c.row;
     std::string rgce, rgcb;
     if (expanded[i]) {
-      auto [ownRgce, ownRgcb] = kept(i);
-      rgce = ownRgce;
-      rgcb = ownRgcb;
+      const FormulaArea* shared = sharedAnchor(c);
+      std::string_view stream = book_->stream;
+      rgce = ExpandSharedFormula(stream.substr(shared->formulaOffset, shared->formulaLength), c.row, c.column);
+      rgcb = stream.substr(shared->extraOffset, shared->extraLength);
     } else {
       rgce = CurrentRgce(c);
       rgcb = Extra(c);
@@ -149,6 +147,12 @@ bool XlsSheet::Sort(const CellArea& range, int keyColumn, bool descending) {
       }
     } else {
       rgce = ShiftFormulaRows(rgce, delta);
+      if (c.newFormula == UINT32_MAX) {
+        // A first move: the formula follows from the record and the move,
+        // worked out again when written rather than kept.
+        pending[i] = kDerivedFormula;
+        continue;
+      }
     }
     keep(i, rgce, rgcb);
   }
@@ -158,7 +162,7 @@ bool XlsSheet::Sort(const CellArea& range, int keyColumn, bool descending) {
   formulaArena_ += arena;
   for (size_t i = 0; i < pending.size(); ++i) {
     if (pending[i] == UINT32_MAX) continue;
-    cells[i].newFormula = base + pending[i];
+    cells[i].newFormula = pending[i] == kDerivedFormula ? kDerivedFormula : base + pending[i];
   }
   for (auto& [offset, rgce] : arrayRgce) arrayRgce_[offset] = std::move(rgce);
   droppedShared_.insert(dropped.begin(), dropped.end());
