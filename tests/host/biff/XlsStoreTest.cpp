@@ -210,6 +210,36 @@ TEST(XlsStore, HidingSetsTheRowFlagAndKeepsEverythingElse) {
   EXPECT_TRUE(again->TakeSheet(1)->RowHidden(2));
 }
 
+// Hides of rows that have ROW records change those records' hidden flags
+// and nothing else of the workbook stream: no cell record is written anew.
+TEST(XlsStore, HidingRowsWithRowRecordsChangesOnlyTheirFlags) {
+  NEED_XLS(SortXls());
+  TempDir dir;
+  std::string path = Copy(SortXls(), dir);
+  auto streamOf = [](const std::string& file) {
+    CompoundFile container(fixtures::ReadFile(file), file);
+    return container.ReadStream(container.Find("Workbook"));
+  };
+  const std::string before = streamOf(path);
+  {
+    auto book = OpenXls(path);
+    auto data = book->TakeSheet(0);
+    data->SetRowHidden(3, true);   // a row with a ROW record
+    data->SetRowHidden(6, false);  // hidden when read
+    book->Save({data.get()});
+  }
+  const std::string after = streamOf(path);
+  ASSERT_EQ(after.size(), before.size());
+  std::vector<size_t> changed;
+  for (size_t at = 0; at < before.size(); ++at)
+    if (before[at] != after[at]) changed.push_back(at);
+  ASSERT_EQ(changed.size(), 2u);
+  for (size_t at : changed) {
+    EXPECT_EQ((before[at] ^ after[at]) & 0xFF, 0x20);
+    EXPECT_EQ(W(before, at - 16), rt::kRow);  // the flags byte of a ROW record's body
+  }
+}
+
 // The .xls at path as LibreOffice saves it as .xlsx: its parts by name
 // (none when LibreOffice is absent or cannot read it).
 std::map<std::string, std::string> LibreOfficeXlsx(const std::string& path, const TempDir& work) {
