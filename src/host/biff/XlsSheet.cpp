@@ -27,14 +27,16 @@ bool Before(const CellRef& a, const CellRef& b) {
   return a.row != b.row ? a.row < b.row : a.column < b.column;
 }
 
+// Row, column and place in the stream as one number, in that order.
+uint64_t Order(const CellRef& c) { return uint64_t{c.row} << 48 | uint64_t{c.column} << 32 | c.recordOffset; }
+
 }  // namespace
 
 void SortCells(std::vector<CellRef>& cells) {
-  // In place (no copy of the cells); two records of one cell keep their file order.
-  std::sort(cells.begin(), cells.end(), [](const CellRef& a, const CellRef& b) {
-    if (a.row != b.row) return a.row < b.row;
-    return a.column != b.column ? a.column < b.column : a.recordOffset < b.recordOffset;
-  });
+  // In place (no copy of the cells); two records of one cell keep their file
+  // order. Cells read from a file mostly stand in order already.
+  auto before = [](const CellRef& a, const CellRef& b) { return Order(a) < Order(b); };
+  if (!std::is_sorted(cells.begin(), cells.end(), before)) std::sort(cells.begin(), cells.end(), before);
 }
 
 XlsSheet::XlsSheet(std::shared_ptr<const XlsBook> book, size_t index) : book_(std::move(book)), index_(index) {
@@ -149,6 +151,13 @@ std::pair<std::string, std::string> XlsSheet::OwnFormula(const CellRef& ref) con
     rgcb = stream.substr(extraAt, cell.recordOffset + 4 + U16(stream, cell.recordOffset + 2) - extraAt);
   }
   return {ShiftFormulaRows(rgce, ref.row - readRow), std::move(rgcb)};
+}
+
+size_t XlsSheet::OwnFormulaSize(const CellRef& ref) const {
+  if (ref.newFormula != kDerivedFormula) return U32(formulaArena_, ref.newFormula);
+  // Expanding and shifting keep an expression's size.
+  if (const FormulaArea* shared = SharedFormulaOf(ref)) return 2 + shared->formulaLength + shared->extraLength;
+  return 2 + U16(book_->stream, ref.recordOffset + 2) - 22;
 }
 
 std::string XlsSheet::Extra(const CellRef& ref) const {

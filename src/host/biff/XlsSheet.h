@@ -77,9 +77,11 @@ class XlsSheet : public SheetStore {
   // Appends the rows [blockBegin, blockEnd) of one block, their cells from
   // cell on (cell is moved past them) and the block's DBCELL; returns where
   // the DBCELL stands in out.
+  // With sizing set, formulas written anew are left as zeros of their size
+  // (for laying the table out).
   size_t WriteBlock(std::string& out, const std::vector<RowRecord>& rows, size_t blockBegin, size_t blockEnd,
-                    size_t& cell) const;
-  void WriteCell(std::string& out, const std::vector<CellRef>& cells, size_t& i) const;
+                    size_t& cell, bool sizing = false) const;
+  void WriteCell(std::string& out, const std::vector<CellRef>& cells, size_t& i, bool sizing) const;
   std::vector<RowRecord> RowsToWrite() const;
   // Appends the substream written anew (see WriteSubstream).
   void RewriteSubstream(StreamPieces& out) const;
@@ -94,6 +96,8 @@ class XlsSheet : public SheetStore {
   // expression (a shared formula's expanded at the row it was read at)
   // shifted by the rows the cell moved since.
   static constexpr uint32_t kDerivedFormula = UINT32_MAX - 1;
+  // The size of the CellParsedFormula OwnFormula gives, without working it out.
+  size_t OwnFormulaSize(const CellRef& cell) const;
 
   std::shared_ptr<const XlsBook> book_;
   size_t index_;

@@ -73,7 +73,7 @@ std::vector<RowRecord> XlsSheet::RowsToWrite() const {
   return rows;
 }
 
-void XlsSheet::WriteCell(std::string& out, const std::vector<CellRef>& cells, size_t& i) const {
+void XlsSheet::WriteCell(std::string& out, const std::vector<CellRef>& cells, size_t& i, bool sizing) const {
   const std::string_view stream = book_->stream;
   const CellRef& cell = cells[i];
   const std::string_view original = RawRecord(stream, cell.recordOffset);
@@ -117,6 +117,8 @@ void XlsSheet::WriteCell(std::string& out, const std::vector<CellRef>& cells, si
   }
   if (cell.newFormula == UINT32_MAX) {
     out.append(original.substr(0, 4 + U16(original, 2)));
+  } else if (sizing) {
+    out.append(4 + 20 + OwnFormulaSize(cell), '\0');
   } else {
     const auto [rgce, rgcb] = OwnFormula(cell);
     std::string parsed;
@@ -164,7 +166,7 @@ void XlsSheet::WriteCell(std::string& out, const std::vector<CellRef>& cells, si
 }
 
 size_t XlsSheet::WriteBlock(std::string& out, const std::vector<RowRecord>& rows, size_t blockBegin, size_t blockEnd,
-                           size_t& cell) const {
+                           size_t& cell, bool sizing) const {
   const std::string_view stream = book_->stream;
   const size_t firstRowAt = out.size();
   for (size_t r = blockBegin; r < blockEnd; ++r) {
@@ -188,7 +190,7 @@ size_t XlsSheet::WriteBlock(std::string& out, const std::vector<RowRecord>& rows
   std::vector<size_t> firstCells;
   for (size_t r = blockBegin; r < blockEnd; ++r) {
     firstCells.push_back(out.size());
-    while (cell < records_.cells.size() && records_.cells[cell].row == rows[r].row) WriteCell(out, records_.cells, cell);
+    while (cell < records_.cells.size() && records_.cells[cell].row == rows[r].row) WriteCell(out, records_.cells, cell, sizing);
   }
   std::string body;
   Append(body, out.size() - firstRowAt, 4);
@@ -265,7 +267,7 @@ void XlsSheet::RewriteSubstream(StreamPieces& pieces) const {
       size_t blockEnd = blockBegin;
       while (blockEnd < rows->size() && (*rows)[blockEnd].row / 32 == (*rows)[blockBegin].row / 32) ++blockEnd;
       block.clear();
-      dbCells.push_back(tableSize + WriteBlock(block, *rows, blockBegin, blockEnd, cell));
+      dbCells.push_back(tableSize + WriteBlock(block, *rows, blockBegin, blockEnd, cell, true));
       tableSize += block.size();
       blockEnds->push_back(blockEnd);
       blockBegin = blockEnd;

@@ -111,11 +111,12 @@ bool XlsSheet::Sort(const CellArea& range, int keyColumn, bool descending) {
     if (!IsFormula(c)) continue;
     const FormulaArea* shared = sharedAnchor(c);
     if (!shared || !dropped.count(shared->offset)) continue;
+    pending[i] = kDerivedFormula;
+    expanded[i] = true;
+    if (inArea(c) && newRow0(c) != c.row) continue;  // expanded with its move below
     // Checked here, worked out again when written (see OwnFormula).
     (void)ExpandSharedFormula(std::string_view(book_->stream).substr(shared->formulaOffset, shared->formulaLength),
                               c.row, c.column);
-    pending[i] = kDerivedFormula;
-    expanded[i] = true;
   }
   for (size_t i = 0; records_.holdsFormulas && i < cells.size(); ++i) {
     const CellRef& c = cells[i];
