@@ -37,8 +37,36 @@ uint64_t DirectoryEntry::ModifiedTime() const { return U64(raw, 0x6C); }
 bool CompoundFile::HasSignature(std::string_view bytes) { return bytes.substr(0, kSignature.size()) == kSignature; }
 
 CompoundFile::CompoundFile(std::string bytes, std::string path) : bytes_(std::move(bytes)), path_(std::move(path)) {
+  Read(bytes_.size());
+}
+
+CompoundFile::CompoundFile(std::string head, std::string path, std::ifstream file, uint64_t fileSize)
+    : bytes_(std::move(head)), path_(std::move(path)), file_(std::move(file)), fromFile_(true) {
+  Read(fileSize);
+}
+
+CompoundFile CompoundFile::FromFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  std::streamoff size = in ? static_cast<std::streamoff>(in.tellg()) : -1;
+  std::string head(static_cast<size_t>(std::clamp<std::streamoff>(size, 0, 4096)), '\0');
+  in.seekg(0);
+  if (size < 0 || !in.read(head.data(), static_cast<std::streamsize>(head.size())))
+    throw HostError("Cannot open \"" + path + "\": the file cannot be read.");
+  return CompoundFile(std::move(head), path, std::move(in), static_cast<uint64_t>(size));
+}
+
+void CompoundFile::ReadSectors(uint32_t index, size_t count, char* to) const {
+  const size_t bytes = count * sectorSize_;
+  file_.clear();
+  file_.seekg(static_cast<std::streamoff>(index + 1) * sectorSize_);
+  file_.read(to, static_cast<std::streamsize>(bytes));
+  const size_t got = file_ ? bytes : static_cast<size_t>(std::max<std::streamsize>(file_.gcount(), 0));
+  std::fill(to + got, to + bytes, '\0');  // a last sector cut short reads as padded with zeros
+}
+
+void CompoundFile::Read(uint64_t fileSize) {
   if (!HasSignature(bytes_)) Damaged("the compound file signature is missing");
-  if (bytes_.size() < 512) Damaged("the header is cut short");
+  if (fileSize < 512) Damaged("the header is cut short");
   majorVersion_ = U16(bytes_, 0x1A);
   uint16_t shift = U16(bytes_, 0x1E);
   if (U16(bytes_, 0x1C) != 0xFFFE) Damaged("the header's byte order mark is wrong");
@@ -47,10 +75,10 @@ CompoundFile::CompoundFile(std::string bytes, std::string path) : bytes_(std::mo
             std::to_string(shift) + " bytes");
   if (U16(bytes_, 0x20) != 6 || U32(bytes_, 0x38) != kMiniCutoff) Damaged("the header's mini stream sizes are wrong");
   sectorSize_ = 1u << shift;
-  if (bytes_.size() < sectorSize_) Damaged("the header is cut short");
+  if (fileSize < sectorSize_) Damaged("the header is cut short");
   // A last sector cut short is read as if padded with zeros.
-  sectorCount_ = SectorsFor(bytes_.size() - sectorSize_, sectorSize_);
-  bytes_.resize(sectorSize_ * (sectorCount_ + 1), '\0');
+  sectorCount_ = SectorsFor(fileSize - sectorSize_, sectorSize_);
+  bytes_.resize(fromFile_ ? sectorSize_ : sectorSize_ * (sectorCount_ + 1), '\0');
   ReadFat();
   ReadDirectory();
   ReadTree();
@@ -62,6 +90,11 @@ void CompoundFile::Damaged(const std::string& what) const {
 }
 
 std::string_view CompoundFile::Sector(uint32_t index) const {
+  if (fromFile_) {
+    sector_.resize(sectorSize_);
+    ReadSectors(index, 1, sector_.data());
+    return sector_;
+  }
   return std::string_view(bytes_).substr(static_cast<size_t>(index + 1) * sectorSize_, sectorSize_);
 }
 
@@ -235,6 +268,7 @@ void CompoundFile::KeepStreamsExcept(int skip) {
       kept_.emplace(static_cast<int>(i), ReadStream(static_cast<int>(i)));
   bytes_.resize(512);
   bytes_.shrink_to_fit();
+  if (fromFile_) file_.close();
   std::string().swap(miniStream_);
   skipped_ = skip;
   bytesDropped_ = true;
@@ -263,8 +297,19 @@ std::string CompoundFile::ReadStream(int index, uint64_t limit) const {
     uint64_t needed = SectorsFor(std::min(entry.size, limit), sectorSize_);
     std::vector<uint32_t> chain = Chain(entry.startSector, fat_, needed, sectorCount_, what);
     if (chain.size() < needed) Damaged("the " + what + " is shorter than its size");
-    data.reserve(needed * sectorSize_);
-    for (uint32_t index : chain) data.append(Sector(index));
+    if (fromFile_) {
+      // Runs of consecutive sectors in one read each.
+      data.resize(chain.size() * sectorSize_);
+      for (size_t k = 0; k < chain.size();) {
+        size_t run = 1;
+        while (k + run < chain.size() && chain[k + run] == chain[k] + run) ++run;
+        ReadSectors(chain[k], run, data.data() + k * sectorSize_);
+        k += run;
+      }
+    } else {
+      data.reserve(needed * sectorSize_);
+      for (uint32_t index : chain) data.append(Sector(index));
+    }
   }
   data.resize(std::min(entry.size, limit));
   return data;

@@ -5,6 +5,7 @@
 // is damaged.
 
 #include <cstdint>
+#include <fstream>
 #include <map>
 #include <string>
 #include <string_view>
@@ -39,6 +40,10 @@ class CompoundFile {
   // Reads the container held in bytes; path names the file in messages.
   // Throws HostError when the header, the sector tables or the directory are damaged.
   CompoundFile(std::string bytes, std::string path);
+  // Reads the container in the file at path without holding the file: its
+  // tables now, a stream's sectors when the stream is read. Throws HostError
+  // like above, and when the file cannot be read.
+  static CompoundFile FromFile(const std::string& path);
 
   // All directory entries, by their index in the directory (0 is the root).
   const std::vector<DirectoryEntry>& Entries() const { return entries_; }
@@ -74,6 +79,10 @@ class CompoundFile {
   static constexpr uint32_t kMiniSectorSize = 64;
 
  private:
+  CompoundFile(std::string head, std::string path, std::ifstream file, uint64_t fileSize);
+  void Read(uint64_t fileSize);
+  // Reads count sectors from index on into to (zeros past the end of the file).
+  void ReadSectors(uint32_t index, size_t count, char* to) const;
   [[noreturn]] void Damaged(const std::string& what) const;
   std::string_view Sector(uint32_t index) const;
   std::vector<uint32_t> Chain(uint32_t start, const std::vector<uint32_t>& table, uint64_t limit, uint64_t available,
@@ -83,8 +92,11 @@ class CompoundFile {
   void ReadTree();
   void ReadMiniStream();
 
-  std::string bytes_;
+  std::string bytes_;           // the file, or only its header when read from the file
   std::string path_;
+  mutable std::ifstream file_;  // the file, while sectors are read from it
+  bool fromFile_ = false;
+  mutable std::string sector_;  // the sector last read from the file
   uint16_t majorVersion_ = 0;
   uint32_t sectorSize_ = 0;
   uint64_t sectorCount_ = 0;  // sectors after the header that the file holds

@@ -37,12 +37,21 @@ std::string ReadWholeFile(const std::string& path, const std::string& doing) {
 // The compound file at path and the index of its "Workbook" stream; HostError
 // for anything that is not a BIFF8 workbook.
 CompoundFile OpenContainer(const std::string& path, const std::string& doing, int& workbook) {
-  std::string bytes = ReadWholeFile(path, doing);
-  if (!CompoundFile::HasSignature(bytes)) {
+  std::string signature(8, '\0');
+  {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw HostError("Cannot " + doing + " " + Quoted(path) + ": the file cannot be read.");
+    in.read(signature.data(), 8);
+    signature.resize(static_cast<size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+  }
+  if (!CompoundFile::HasSignature(signature)) {
+    std::string bytes = ReadWholeFile(path, doing);
     std::string refusal = RefusalMessage(RecogniseFormat(bytes), path);
     throw HostError(refusal.empty() ? Quoted(path) + " is not an Excel 97–2003 workbook." : refusal);
   }
-  CompoundFile file(std::move(bytes), path);
+  // The container's tables are read now, its streams' sectors when read:
+  // the file is never held whole.
+  CompoundFile file = CompoundFile::FromFile(path);
   workbook = file.Find("Workbook");
   if (workbook < 0 || file.Entries()[workbook].type != EntryType::Stream) {
     int book = file.Find("Book");
