@@ -31,6 +31,15 @@ struct XlsBook {
 // Orders cells by row, then column, then place in the stream.
 void SortCells(std::vector<CellRef>& cells);
 
+// Appends the substream [begin, end) of stream to out as read, but for
+// patches (offset in stream, the bytes standing there now, of the same size)
+// and its INDEX record at indexOffset (npos: none), whose DEFCOLWIDTH and
+// DBCELL positions move to where the substream now begins.
+void CopySubstreamAs(std::string_view stream, size_t begin, size_t end, size_t indexOffset,
+                     std::vector<std::pair<size_t, std::string_view>> patches, StreamPieces& out);
+// The offset of the INDEX record of the substream whose BOF is at begin; npos when none.
+size_t IndexRecordOf(std::string_view stream, size_t begin, const std::string& path);
+
 class XlsSheet : public SheetStore {
  public:
   // Reads the sheet whose BOUNDSHEET8 is entry index of book's globals.

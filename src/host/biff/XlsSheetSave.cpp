@@ -203,7 +203,7 @@ size_t XlsSheet::WriteBlock(std::string& out, const std::vector<RowRecord>& rows
 
 void XlsSheet::WriteSubstream(StreamPieces& out) const {
   if (!Changed()) {
-    out.View(std::string_view(book_->stream).substr(begin_, end_ - begin_));
+    CopySubstreamAs(book_->stream, begin_, end_, records_.indexOffset, {}, out);
     return;
   }
   if (!sorted_ && CopySubstream(out)) return;
@@ -212,14 +212,14 @@ void XlsSheet::WriteSubstream(StreamPieces& out) const {
 
 bool XlsSheet::CopySubstream(StreamPieces& out) const {
   const std::string_view stream = book_->stream;
-  std::vector<std::pair<size_t, std::string_view>> patches;  // offset in the stream, the bytes standing there now
   size_t flipped = 0;
   for (const RowRecord& r : records_.rows) {
     if (r.offset == kCreated) return false;
     flipped += r.hidden != ((U8(stream, r.offset + 4 + 12) & 0x20) != 0);
   }
   std::string& bytes = out.Keep(std::string());
-  bytes.reserve(flipped + (records_.indexOffset != std::string_view::npos ? U16(stream, records_.indexOffset + 2) : 0));
+  bytes.reserve(flipped);
+  std::vector<std::pair<size_t, std::string_view>> patches;
   for (const RowRecord& r : records_.rows) {
     const size_t at = r.offset + 4 + 12;
     const char flags = stream[at];
@@ -227,27 +227,41 @@ bool XlsSheet::CopySubstream(StreamPieces& out) const {
     bytes.push_back(static_cast<char>(r.hidden ? flags | 0x20 : flags & ~0x20));
     patches.emplace_back(at, std::string_view(bytes).substr(bytes.size() - 1));
   }
+  CopySubstreamAs(stream, begin_, end_, records_.indexOffset, std::move(patches), out);
+  return true;
+}
+
+size_t IndexRecordOf(std::string_view stream, size_t begin, const std::string& path) {
+  RecordReader reader(stream, begin, "Workbook", path);
+  Record record;
+  if (!reader.Next(record) || record.type != rt::kBof) return std::string_view::npos;
+  // INDEX stands before the cell table.
+  while (reader.Next(record) && record.type != rt::kBof && record.type != rt::kEof && !InCellTable(record.type))
+    if (record.type == rt::kIndex) return record.offset;
+  return std::string_view::npos;
+}
+
+void CopySubstreamAs(std::string_view stream, size_t begin, size_t end, size_t indexOffset,
+                     std::vector<std::pair<size_t, std::string_view>> patches, StreamPieces& out) {
   const size_t base = out.Size();
-  if (records_.indexOffset != std::string_view::npos && base != begin_) {
+  if (indexOffset != std::string_view::npos && base != begin && indexOffset + 4 <= end) {
     // INDEX gives the DEFCOLWIDTH and DBCELL positions in the stream: they move with the substream.
-    const size_t body = records_.indexOffset + 4, size = U16(stream, records_.indexOffset + 2);
-    const size_t first = bytes.size();
-    bytes.append(stream.substr(body, size));
+    const size_t body = indexOffset + 4, size = std::min<size_t>(U16(stream, indexOffset + 2), end - body);
+    std::string& index = out.Keep(std::string(stream.substr(body, size)));
     for (size_t at = 12; at + 4 <= size; at += 4) {
-      const uint32_t position = U32(bytes, first + at);
-      if (position != 0) Put(bytes, first + at, position - begin_ + base, 4);
+      const uint32_t position = U32(index, at);
+      if (position != 0) Put(index, at, position - begin + base, 4);
     }
-    patches.emplace_back(body, std::string_view(bytes).substr(first, size));
+    patches.emplace_back(body, index);
   }
   std::sort(patches.begin(), patches.end());
-  size_t at = begin_;
+  size_t at = begin;
   for (const auto& [offset, patch] : patches) {
     out.View(stream.substr(at, offset - at));
     out.View(patch);
     at = offset + patch.size();
   }
-  out.View(stream.substr(at, end_ - at));
-  return true;
+  out.View(stream.substr(at, end - at));
 }
 
 void XlsSheet::RewriteSubstream(StreamPieces& pieces) const {

@@ -206,8 +206,10 @@ void XlsWorkbook::NewWorkbookStream(const std::vector<const XlsSheet*>& changed,
     }
     if (store)
       store->WriteSubstream(pieces);
-    else
+    else if (pieces.Size() == at)
       pieces.View(stream.substr(at, end - at));
+    else  // as it was, but where it stands now
+      CopySubstreamAs(stream, at, end, IndexRecordOf(stream, at, book_->path), {}, pieces);
     at = end;
   }
   if (pieces.Size() > UINT32_MAX)

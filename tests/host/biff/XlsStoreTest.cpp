@@ -582,6 +582,21 @@ TEST(XlsStore, SortWritesConsistentRowBlocksAndSplitsMultipleCellRecords) {
     EXPECT_TRUE(Has(cells, "0 " + std::to_string(r) + " 1 2 " + std::to_string(KeyOf(rows[r])) + ".0")) << r;
 }
 
+// Hides alone keep the cell table as read, INDEX following the substream to
+// where it stands now (the globals grow by the recalculation request).
+TEST(XlsStore, HidingKeepsTheCellTableAndMovesIndexPositions) {
+  NEED_XLS(SortXls());
+  const std::string hand = HandMadeStream();
+  TempDir dir;
+  std::string path = Copy(WithStream([&](std::string& s) { s = hand; }), dir);
+  Change(path, [](auto& sheets) { sheets.at("Hand")->SetRowHidden(3, true); });
+  CompoundFile saved(fixtures::ReadFile(path), path);
+  const std::string stream = saved.ReadStream(saved.Find("Workbook"));
+  EXPECT_EQ(stream.size(), hand.size() + 12);  // RECALCID, and nothing written anew
+  EXPECT_EQ(CellTableFault(stream), "");
+  EXPECT_TRUE(OpenXls(path)->TakeSheet(0)->RowHidden(3));
+}
+
 TEST(XlsStore, OneRowArrayFormulasMoveWithTheirRowsAndTallerOnesAreRefused) {
   const std::string bytes = xlsfixtures::ConvertedCached(xlsfixtures::ArrayXlsx, "xls");
   NEED_XLS(bytes);
