@@ -45,8 +45,9 @@ XlsSheet::XlsSheet(std::shared_ptr<const XlsBook> book, size_t index) : book_(st
   records_ = ReadSheet(book_->stream, begin_, book_->globals.sharedStrings, "Workbook", book_->path);
   end_ = records_.end;
   SortCells(records_.cells);
-  std::stable_sort(records_.rows.begin(), records_.rows.end(),
-                   [](const RowRecord& a, const RowRecord& b) { return a.row < b.row; });
+  auto byRow = [](const RowRecord& a, const RowRecord& b) { return a.row < b.row; };
+  if (!std::is_sorted(records_.rows.begin(), records_.rows.end(), byRow))
+    std::stable_sort(records_.rows.begin(), records_.rows.end(), byRow);
   IndexFormulaAreas();
 }
 

@@ -63,6 +63,9 @@ class XlsSheet : public SheetStore {
   bool Changed() const { return sorted_ || rowsFlipped_ > 0; }
   // The index of the sheet's BOUNDSHEET8 in the globals.
   size_t Index() const { return index_; }
+  // Where the sheet's substream begins and ends (just after its EOF) in the stream as read.
+  size_t Begin() const { return begin_; }
+  size_t End() const { return end_; }
   // Appends the sheet's substream to out as it stands now (out.Size() is
   // where it begins in the new stream). After hides alone, the substream as
   // read with the ROW records' hidden flags changed; after a sort, records

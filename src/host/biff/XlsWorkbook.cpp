@@ -143,6 +143,7 @@ void XlsWorkbook::ReadSheets() {
     const SheetInfo& info = book_->globals.sheets[i];
     entries_.push_back({info.name, info.kind == 0});
     sheets_.push_back(info.kind == 0 ? std::make_unique<XlsSheet>(book_, i) : nullptr);
+    if (sheets_.back()) substreamEnds_[sheets_.back()->Begin()] = sheets_.back()->End();
   }
 }
 
@@ -196,7 +197,8 @@ void XlsWorkbook::NewWorkbookStream(const std::vector<const XlsSheet*>& changed,
       pieces.View(stream.substr(at));  // whatever follows the last substream, as it was
       break;
     }
-    size_t end = SubstreamEnd(stream, at, "Workbook", book_->path);
+    auto known = substreamEnds_.find(at);
+    size_t end = known != substreamEnds_.end() ? known->second : SubstreamEnd(stream, at, "Workbook", book_->path);
     const XlsSheet* store = nullptr;
     for (auto [sheet, last] = sheetAt.equal_range(at); sheet != last; ++sheet) {
       newPosition[sheet->second] = static_cast<uint32_t>(pieces.Size());

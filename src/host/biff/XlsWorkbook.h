@@ -6,6 +6,7 @@
 
 #include <sys/stat.h>
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -53,6 +54,7 @@ class XlsWorkbook : public WorkbookStore {
   // stream, which book_ holds); null for a workbook made from a stream alone.
   std::unique_ptr<CompoundFile> container_;
   int workbookEntry_ = -1;
+  std::map<size_t, size_t> substreamEnds_;  // where each worksheet read begins -> where it ends
   std::vector<SheetEntry> entries_;
   std::vector<std::unique_ptr<XlsSheet>> sheets_;  // worksheets not taken yet (nullptr for others)
   bool recalculate_ = false;
