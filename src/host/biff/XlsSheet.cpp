@@ -36,7 +36,29 @@ void SortCells(std::vector<CellRef>& cells) {
   // In place (no copy of the cells); two records of one cell keep their file
   // order. Cells read from a file mostly stand in order already.
   auto before = [](const CellRef& a, const CellRef& b) { return Order(a) < Order(b); };
-  if (!std::is_sorted(cells.begin(), cells.end(), before)) std::sort(cells.begin(), cells.end(), before);
+  if (std::is_sorted(cells.begin(), cells.end(), before)) return;
+  // Each cell swapped into its row's place (an American flag sort over the
+  // 65,536 rows), then each row put in order: linear, where a sort moved
+  // whole rows.
+  constexpr size_t kRows = 65536;
+  std::vector<uint32_t> next(kRows + 1, 0);
+  for (const CellRef& c : cells) ++next[c.row + 1];
+  for (size_t r = 1; r <= kRows; ++r) next[r] += next[r - 1];
+  const std::vector<uint32_t> end(next.begin() + 1, next.end());
+  for (size_t r = 0; r < kRows; ++r) {
+    while (next[r] < end[r]) {
+      CellRef& c = cells[next[r]];
+      if (c.row == r)
+        ++next[r];
+      else
+        std::swap(c, cells[next[c.row]++]);
+    }
+  }
+  for (auto row = cells.begin(); row != cells.end();) {
+    auto rowEnd = std::find_if(row, cells.end(), [&](const CellRef& c) { return c.row != row->row; });
+    if (!std::is_sorted(row, rowEnd, before)) std::sort(row, rowEnd, before);
+    row = rowEnd;
+  }
 }
 
 XlsSheet::XlsSheet(std::shared_ptr<const XlsBook> book, size_t index) : book_(std::move(book)), index_(index) {
