@@ -168,10 +168,8 @@ std::pair<std::string, std::string> XlsSheet::OwnFormula(const CellRef& ref) con
     rgce = ExpandSharedFormula(stream.substr(shared->formulaOffset, shared->formulaLength), readRow, ref.column);
     rgcb = stream.substr(shared->extraOffset, shared->extraLength);
   } else {
-    const CellRecord cell = Decode(ref);
-    const size_t extraAt = cell.formulaOffset + cell.formulaLength;
-    rgce = SheetRecords::Formula(cell, stream);
-    rgcb = stream.substr(extraAt, cell.recordOffset + 4 + U16(stream, cell.recordOffset + 2) - extraAt);
+    rgce = RecordRgce(ref);
+    rgcb = RecordRgcb(ref);
   }
   return {ShiftFormulaRows(rgce, ref.row - readRow), std::move(rgcb)};
 }
@@ -185,10 +183,17 @@ size_t XlsSheet::OwnFormulaSize(const CellRef& ref) const {
 
 std::string XlsSheet::Extra(const CellRef& ref) const {
   if (ref.newFormula != UINT32_MAX) return OwnFormula(ref).second;
-  const CellRecord cell = Decode(ref);
-  size_t length = U16(book_->stream, cell.recordOffset + 2);
-  size_t extraAt = cell.formulaOffset + cell.formulaLength;
-  return book_->stream.substr(extraAt, cell.recordOffset + 4 + length - extraAt);
+  return std::string(RecordRgcb(ref));
+}
+
+std::string_view XlsSheet::RecordRgce(const CellRef& ref) const {
+  const size_t at = ref.recordOffset;
+  return std::string_view(book_->stream).substr(at + 4 + 22, U16(book_->stream, at + 4 + 20));
+}
+
+std::string_view XlsSheet::RecordRgcb(const CellRef& ref) const {
+  const size_t at = ref.recordOffset, extraAt = at + 4 + 22 + U16(book_->stream, at + 4 + 20);
+  return std::string_view(book_->stream).substr(extraAt, at + 4 + U16(book_->stream, at + 2) - extraAt);
 }
 
 namespace {
@@ -211,9 +216,8 @@ const FormulaArea* XlsSheet::AreaOfAnchor(uint16_t type, uint16_t row, uint16_t 
 }
 
 const FormulaArea* XlsSheet::SharedFormulaOf(const CellRef& ref) const {
-  const CellRecord cell = Decode(ref);
-  if (cell.kind != CellKind::Formula) return nullptr;
-  std::string_view rgce = SheetRecords::Formula(cell, book_->stream);
+  if (!IsFormula(ref)) return nullptr;
+  std::string_view rgce = RecordRgce(ref);
   if (rgce.size() != 5 || U8(rgce, 0) != kPtgExp) return nullptr;
   return AreaOfAnchor(rt::kShrFmla, U16(rgce, 1), U16(rgce, 3));
 }
@@ -223,7 +227,7 @@ std::string XlsSheet::CurrentRgce(const CellRef& ref) const {
   if (const FormulaArea* shared = SharedFormulaOf(ref))
     return ExpandSharedFormula(book_->stream.substr(shared->formulaOffset, shared->formulaLength), ref.row,
                                ref.column);
-  return std::string(SheetRecords::Formula(Decode(ref), book_->stream));
+  return std::string(RecordRgce(ref));
 }
 
 std::string XlsSheet::Formula(int row, int column) const {

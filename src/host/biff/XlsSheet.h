@@ -82,6 +82,9 @@ class XlsSheet : public SheetStore {
   std::string CurrentRgce(const CellRef& cell) const;
   // The rgcb after the formula cell's rgce (array constants' values), as it stands now.
   std::string Extra(const CellRef& cell) const;
+  // A formula cell's rgce and the rgcb after it, in its record as read.
+  std::string_view RecordRgce(const CellRef& cell) const;
+  std::string_view RecordRgcb(const CellRef& cell) const;
   // The SHRFMLA record whose formula the cell's record names, as read; nullptr when none.
   const FormulaArea* SharedFormulaOf(const CellRef& cell) const;
   const FormulaArea* AreaOfAnchor(uint16_t type, uint16_t row, uint16_t column) const;
