@@ -1,7 +1,7 @@
 #pragma once
 // The records of one BIFF8 sheet substream that say where rows and cells
 // are and what the cells hold: DIMENSIONS, ROW, INDEX and DBCELL positions,
-// and the cell records with their values.
+// and where each cell's record stands, decoded when asked for.
 
 #include <cstdint>
 #include <string>

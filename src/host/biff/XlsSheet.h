@@ -1,7 +1,8 @@
 #pragma once
-// One worksheet of an .xls workbook as the host sees it: its cell records
-// read into stored values, its rows' hidden flags, and the hides and sorts
-// made on it, kept until the workbook writes the sheet's substream anew.
+// One worksheet of an .xls workbook as the host sees it: where its cell
+// records stand (values decoded from them when asked for), its rows' hidden
+// flags, and the hides and sorts made on it, kept until the workbook writes
+// the sheet's substream anew.
 
 #include <cstdint>
 #include <memory>

@@ -1,8 +1,10 @@
-// Writing an .xls sheet's substream after hides and sorts: every record
-// outside the cell table as it was read (notes, their text boxes and
-// hyperlinks with the rows their cells moved to); the cell table anew in blocks of 32 rows, each
-// ROW record, cell record and DBCELL where BIFF8 expects it, and the INDEX
-// record pointing at the new DBCELL records.
+// Writing an .xls sheet's substream after hides and sorts. After hides
+// alone, the substream as read with the changed ROW records' flags. After a
+// sort, every record outside the cell table as it was read (notes, their
+// text boxes and hyperlinks with the rows their cells moved to); the cell
+// table anew in blocks of 32 rows, each ROW record, cell record and DBCELL
+// where BIFF8 expects it, laid out first and written as the file is
+// written, and the INDEX record pointing at the new DBCELL records.
 
 #include <algorithm>
 #include <memory>

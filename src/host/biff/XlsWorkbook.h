@@ -1,8 +1,9 @@
 #pragma once
 // An .xls workbook (BIFF8 in a compound file) as the host's workbook store:
-// the globals and every worksheet read at open, and the save that writes
-// only the changed sheets' substreams anew, keeping every other record and
-// every other stream of the compound file byte for byte.
+// the globals, every worksheet and the other streams of the compound file
+// read at open, and the save that writes only the changed sheets'
+// substreams anew, keeping every other record and every other stream of
+// the compound file byte for byte.
 
 #include <sys/stat.h>
 
