@@ -263,14 +263,18 @@ std::string CompoundFile::PathOf(int index) const {
 
 void CompoundFile::KeepStreamsExcept(int skip) {
   if (bytesDropped_) return;
-  for (size_t i = 0; i < entries_.size(); ++i)
-    if (static_cast<int>(i) != skip && entries_[i].type == EntryType::Stream && entries_[i].reached)
+  for (size_t i = 0; i < entries_.size(); ++i) {
+    if (static_cast<int>(i) == skip || entries_[i].type != EntryType::Stream || !entries_[i].reached) continue;
+    try {
       kept_.emplace(static_cast<int>(i), ReadStream(static_cast<int>(i)));
+    } catch (const HostError& damaged) {
+      unreadable_.emplace(static_cast<int>(i), damaged.what());  // reported when the stream is read
+    }
+  }
   bytes_.resize(512);
   bytes_.shrink_to_fit();
   if (fromFile_) file_.close();
   std::string().swap(miniStream_);
-  skipped_ = skip;
   bytesDropped_ = true;
 }
 
@@ -279,6 +283,8 @@ std::string CompoundFile::ReadStream(int index, uint64_t limit) const {
   std::string what = "stream \"" + PathOf(index) + "\"";
   if (entry.type != EntryType::Stream || !entry.reached || entry.size == 0) return {};
   if (bytesDropped_) {
+    auto unreadable = unreadable_.find(index);
+    if (unreadable != unreadable_.end()) throw HostError(unreadable->second);
     auto kept = kept_.find(index);
     if (kept == kept_.end()) Damaged("the " + what + " was not kept in memory");
     return kept->second.substr(0, std::min<uint64_t>(limit, kept->second.size()));

@@ -60,8 +60,8 @@ class CompoundFile {
 
   // Reads every stream but the one at index skip into memory and drops the
   // file's bytes: the container then serves the streams it kept (for a
-  // writer that replaces skip) without holding the whole file. Throws
-  // HostError when a stream is damaged.
+  // writer that replaces skip) without holding the whole file. A damaged
+  // stream throws its HostError when it is read.
   void KeepStreamsExcept(int skip);
 
   uint16_t MajorVersion() const { return majorVersion_; }
@@ -105,8 +105,8 @@ class CompoundFile {
   std::string miniStream_;
   std::vector<DirectoryEntry> entries_;
   bool bytesDropped_ = false;
-  int skipped_ = -1;                  // the stream not kept
   std::map<int, std::string> kept_;   // the streams kept once the bytes are dropped
+  std::map<int, std::string> unreadable_;  // streams whose sectors are damaged -> the message
 };
 
 }  // namespace host::biff
