@@ -81,7 +81,7 @@ bool XlsSheet::Sort(const CellArea& range, int keyColumn, bool descending) {
 
   // The formulas anew, worked out before anything changes (a damaged
   // expression stops the sort with the sheet as it was): pending[i] is where
-  // cell i's new CellParsedFormula stands in arena.
+  // cell i's new CellParsedFormula stands in arena, or kDerivedFormula.
   std::vector<CellRef>& cells = records_.cells;
   std::vector<uint32_t> pending;
   std::vector<bool> expanded;
