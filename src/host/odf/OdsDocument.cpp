@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "host/HostError.h"
-#include "host/ooxml/XmlScanner.h"
+#include "host/XmlScanner.h"
 #include "host/odf/TreeMemory.h"
 #include "host/zip/Package.h"
 
@@ -190,10 +190,10 @@ void OdsDocument::FindTableBytes() {
       spans.emplace_back(begin, end);
       continue;
     }
-    ooxml::XmlScanner scanner(bytes.data(), bytes.size());
+    XmlScanner scanner(bytes.data(), bytes.size());
     scanner.SetPosition(bytes.data() + begin);
     try {
-      ooxml::XmlScanner::Tag tag = scanner.ReadTag();
+      XmlScanner::Tag tag = scanner.ReadTag();
       if (tag.selfClosing) {
         spans.emplace_back(begin, scanner.OffsetOf(tag.end));
         continue;
