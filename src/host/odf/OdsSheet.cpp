@@ -162,6 +162,7 @@ class OdsSheet::Scan {
     if (ElementAttribute({tag.begin, static_cast<size_t>(tag.end - tag.begin)}, "table:visibility", visibility))
       row.hidden = visibility == "collapse" || visibility == "filter";
     if (!tag.selfClosing) {
+      cells_.clear();  // gathered here, then given to the row at their size
       int column = 1;
       while (true) {
         scanner_.SkipMisc(true);
@@ -170,12 +171,13 @@ class OdsSheet::Scan {
           Close(tag, child);
           row.contentEnd = Offset(child.begin);
           row.end = Offset(child.end);
+          row.cells.assign(cells_.begin(), cells_.end());
           break;
         }
         bool covered = child.qname == "table:covered-table-cell";
         if ((covered || child.qname == "table:table-cell") && column <= kMaxColumns) {
-          row.cells.push_back(Cell(child, covered, column, row.firstRow, count));
-          column += row.cells.back().count;
+          cells_.push_back(Cell(child, covered, column, row.firstRow, count));
+          column += cells_.back().count;
           row.tailBegin = Offset(scanner_.Position());
         } else {
           Skip(child);  // cells past the sheet's last column are not read
@@ -231,6 +233,7 @@ class OdsSheet::Scan {
 
   OdsSheet& sheet_;
   XmlScanner& scanner_;
+  std::vector<CellRun> cells_;
   int nextRow_ = 1;
   int nextColumn_ = 1;
 };
@@ -345,6 +348,11 @@ bool OdsSheet::RowHoldsCells(int row, int firstColumn, int lastColumn) const {
 void OdsSheet::SplitRow(int row) { SplitRows(row, row); }
 
 void OdsSheet::SplitRows(int first, int last) {
+  auto from = std::upper_bound(rows_.begin(), rows_.end(), first,
+                               [](int r, const RowGroup& g) { return r < g.firstRow; });
+  if (from != rows_.begin()) --from;
+  auto to = std::upper_bound(from, rows_.end(), last, [](int r, const RowGroup& g) { return r < g.firstRow; });
+  if (std::all_of(from, to, [](const RowGroup& g) { return g.count == 1; })) return;  // each alone already
   std::vector<RowGroup> out;
   out.reserve(rows_.size() + static_cast<size_t>(std::max(0, last - first)) + 2);
   for (RowGroup& group : rows_) {
@@ -441,25 +449,22 @@ void OdsSheet::PlaceRowCells(int firstRow, int firstColumn, int lastColumn, cons
     SplitCellsAt(row, lastColumn + 1);
   }
 
-  auto inside = [&](const CellRun& run) { return run.firstColumn >= firstColumn && run.firstColumn <= lastColumn; };
-  std::vector<std::vector<CellRun>> segmentRuns(static_cast<size_t>(height));
   bool moved = false;
-  for (int k = 0; k < height; ++k) {
-    moved = moved || sourceOf[k] - firstRow != k;
-    for (const CellRun& run : rows[k]->cells)
-      if (inside(run)) segmentRuns[k].push_back(run);
-  }
+  for (int k = 0; k < height && !moved; ++k) moved = sourceOf[k] - firstRow != k;
   if (!moved) return;
   // The rows' runs: their own before and after the columns, the source's
-  // within, their formulas moved with them.
+  // within, their formulas moved with them. All are made before any row
+  // takes its own.
+  std::vector<std::vector<CellRun>> placed(static_cast<size_t>(height));
   for (int k = 0; k < height; ++k) {
     int source = sourceOf[k] - firstRow;
     if (source == k) continue;
-    std::vector<CellRun> cells;
-    cells.reserve(rows[k]->cells.size());
+    std::vector<CellRun>& cells = placed[k];
+    cells.reserve(rows[k]->cells.size() + rows[source]->cells.size());
     for (const CellRun& run : rows[k]->cells)
       if (run.firstColumn < firstColumn) cells.push_back(run);
-    for (CellRun run : segmentRuns[source]) {
+    for (CellRun run : rows[source]->cells) {
+      if (run.firstColumn < firstColumn || run.firstColumn > lastColumn) continue;
       if (run.flags & kFormula) {
         std::string now = run.formula >= 0 ? formulas_[static_cast<size_t>(run.formula)] : CellFormula(Bytes(run));
         formulas_.push_back(ShiftOdsFormula(now, k - source));
@@ -469,7 +474,10 @@ void OdsSheet::PlaceRowCells(int firstRow, int firstColumn, int lastColumn, cons
     }
     for (const CellRun& run : rows[k]->cells)
       if (run.firstColumn > lastColumn) cells.push_back(run);
-    rows[k]->cells = std::move(cells);
+  }
+  for (int k = 0; k < height; ++k) {
+    if (sourceOf[k] - firstRow == k) continue;
+    rows[k]->cells = std::move(placed[k]);
     rows[k]->cellsChanged = true;
   }
   RecomputeUsedRange();
