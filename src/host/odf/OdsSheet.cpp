@@ -161,8 +161,8 @@ class OdsSheet::Scan {
     std::string_view visibility;
     if (ElementAttribute({tag.begin, static_cast<size_t>(tag.end - tag.begin)}, "table:visibility", visibility))
       row.hidden = visibility == "collapse" || visibility == "filter";
+    row.firstCell = sheet_.cells_.size();
     if (!tag.selfClosing) {
-      cells_.clear();  // gathered here, then given to the row at their size
       int column = 1;
       while (true) {
         scanner_.SkipMisc(true);
@@ -171,20 +171,20 @@ class OdsSheet::Scan {
           Close(tag, child);
           row.contentEnd = Offset(child.begin);
           row.end = Offset(child.end);
-          row.cells.assign(cells_.begin(), cells_.end());
           break;
         }
         bool covered = child.qname == "table:covered-table-cell";
         if ((covered || child.qname == "table:table-cell") && column <= kMaxColumns) {
-          cells_.push_back(Cell(child, covered, column, row.firstRow, count));
-          column += cells_.back().count;
+          sheet_.cells_.push_back(Cell(child, covered, column, row.firstRow, count));
+          column += sheet_.cells_.back().count;
           row.tailBegin = Offset(scanner_.Position());
         } else {
           Skip(child);  // cells past the sheet's last column are not read
         }
       }
     }
-    sheet_.rows_.push_back(std::move(row));
+    row.cellCount = static_cast<uint32_t>(sheet_.cells_.size() - row.firstCell);
+    sheet_.rows_.push_back(row);
   }
 
   CellRun Cell(const XmlScanner::Tag& tag, bool covered, int column, int firstRow, int rows) {
@@ -233,7 +233,6 @@ class OdsSheet::Scan {
 
   OdsSheet& sheet_;
   XmlScanner& scanner_;
-  std::vector<CellRun> cells_;
   int nextRow_ = 1;
   int nextColumn_ = 1;
 };
@@ -277,9 +276,10 @@ const OdsSheet::RowGroup* OdsSheet::GroupOf(int row) const {
 const OdsSheet::CellRun* OdsSheet::RunAt(int row, int column) const {
   const RowGroup* group = GroupOf(row);
   if (!group) return nullptr;
-  auto it = std::upper_bound(group->cells.begin(), group->cells.end(), column,
+  std::span<const CellRun> cells = Cells(*group);
+  auto it = std::upper_bound(cells.begin(), cells.end(), column,
                              [](int c, const CellRun& run) { return c < run.firstColumn; });
-  if (it == group->cells.begin()) return nullptr;
+  if (it == cells.begin()) return nullptr;
   --it;
   return column < it->firstColumn + it->count ? &*it : nullptr;
 }
@@ -329,7 +329,7 @@ bool OdsSheet::IsRowHidden(int row) const {
 
 bool OdsSheet::HoldsFormulas() const {
   for (const RowGroup& group : rows_)
-    for (const CellRun& run : group.cells)
+    for (const CellRun& run : Cells(group))
       if (run.flags & kFormula) return true;
   return false;
 }
@@ -337,7 +337,7 @@ bool OdsSheet::HoldsFormulas() const {
 bool OdsSheet::RowHoldsCells(int row, int firstColumn, int lastColumn) const {
   const RowGroup* group = GroupOf(row);
   if (!group) return false;
-  for (const CellRun& run : group->cells) {
+  for (const CellRun& run : Cells(*group)) {
     if (run.firstColumn > lastColumn) break;
     if (run.firstColumn + run.count - 1 < firstColumn) continue;
     if (run.flags & (kContent | kStyle)) return true;
@@ -385,8 +385,10 @@ void OdsSheet::EnsureRows(int lastRow) {
     row.count = count;
     row.begin = anchor;
     row.added = true;
-    row.cells.push_back(CellRun{1, 1});
-    rows_.push_back(std::move(row));
+    row.firstCell = cells_.size();
+    row.cellCount = 1;
+    cells_.push_back(CellRun{1, 1});
+    rows_.push_back(row);
   };
   if (lastRow - have > 1) add(have + 1, lastRow - have - 1);
   add(lastRow, 1);
@@ -402,84 +404,89 @@ void OdsSheet::SetRowHidden(int row, bool hidden) {
   modified_ = true;
 }
 
-void OdsSheet::SplitCellsAt(RowGroup& row, int column) {
-  for (size_t k = 0; k < row.cells.size(); ++k) {
-    CellRun run = row.cells[k];
-    if (column <= run.firstColumn || column >= run.firstColumn + run.count) continue;
-    int before = column - run.firstColumn;
+void OdsSheet::Segmented(const RowGroup& row, int firstColumn, int lastColumn, std::vector<CellRun>& out) const {
+  out.clear();
+  auto split = [&](CellRun run, int column) {
     CellRun after = run;
+    run.count = column - run.firstColumn;
     after.firstColumn = column;
-    after.count = run.count - before;
+    after.count -= run.count;
+    run.flags |= kRepeatChanged;
     after.flags |= kRepeatChanged;
-    row.cells[k].count = before;
-    row.cells[k].flags |= kRepeatChanged;
-    row.cells.insert(row.cells.begin() + static_cast<long>(k) + 1, after);
-    row.cellsChanged = true;
-    return;
+    out.push_back(run);
+    return after;
+  };
+  int end = 0;
+  for (CellRun run : Cells(row)) {
+    for (int column : {firstColumn, lastColumn + 1})
+      if (column > run.firstColumn && column < run.firstColumn + run.count) run = split(run, column);
+    out.push_back(run);
+    end = run.firstColumn + run.count - 1;
+  }
+  if (end < lastColumn) {
+    CellRun pad{end + 1, lastColumn - end};
+    if (firstColumn > pad.firstColumn) pad = split(pad, firstColumn);
+    out.push_back(pad);
   }
 }
 
 void OdsSheet::PlaceRowCells(int firstRow, int firstColumn, int lastColumn, const std::vector<int>& sourceOf) {
   const int height = static_cast<int>(sourceOf.size());
   if (height == 0) return;
+  bool moved = false;
+  for (int k = 0; k < height && !moved; ++k) moved = sourceOf[k] - firstRow != k;
+  if (!moved) return;
   const int lastRow = firstRow + height - 1;
   EnsureRows(lastRow);
   SplitRows(firstRow, lastRow);
-  auto begin = std::lower_bound(rows_.begin(), rows_.end(), firstRow,
-                                [](const RowGroup& g, int r) { return g.firstRow < r; });
-  std::vector<RowGroup*> rows(static_cast<size_t>(height));
+  const size_t first = static_cast<size_t>(
+      std::lower_bound(rows_.begin(), rows_.end(), firstRow, [](const RowGroup& g, int r) { return g.firstRow < r; }) -
+      rows_.begin());
   int width = 0;
-  for (int k = 0; k < height; ++k) {
-    rows[k] = &*(begin + k);
-    if (!rows[k]->cells.empty()) width = std::max(width, rows[k]->cells.back().firstColumn + rows[k]->cells.back().count - 1);
+  for (size_t k = first; k < first + static_cast<size_t>(height); ++k) {
+    std::span<const CellRun> cells = Cells(rows_[k]);
+    if (!cells.empty()) width = std::max(width, cells.back().firstColumn + cells.back().count - 1);
   }
   // Columns no row reaches hold nothing to move.
   lastColumn = std::min(lastColumn, width);
   if (lastColumn < firstColumn) return;
 
-  // Each row gets cell runs that start at firstColumn and end at lastColumn.
-  for (int k = 0; k < height; ++k) {
-    RowGroup& row = *rows[k];
-    int end = row.cells.empty() ? 0 : row.cells.back().firstColumn + row.cells.back().count - 1;
-    if (end < lastColumn) {
-      row.cells.push_back(CellRun{end + 1, lastColumn - end});
+  // Every row's runs in a new stretch: a moved row gets its own runs before
+  // and after the columns and the source's within (padded and split to the
+  // columns), their formulas moved with them.
+  std::vector<CellRun> cells;
+  cells.reserve(cells_.size() + static_cast<size_t>(height) * 2);
+  std::vector<CellRun> own, source;
+  for (size_t k = 0; k < rows_.size(); ++k) {
+    RowGroup& row = rows_[k];
+    std::span<const CellRun> runs = Cells(row);
+    const size_t at = cells.size();
+    const int from = k >= first && k < first + static_cast<size_t>(height) ? sourceOf[k - first] - firstRow : -1;
+    if (from < 0 || from == static_cast<int>(k - first)) {
+      cells.insert(cells.end(), runs.begin(), runs.end());
+    } else {
+      const int rowDelta = static_cast<int>(k - first) - from;
+      Segmented(row, firstColumn, lastColumn, own);
+      Segmented(rows_[first + static_cast<size_t>(from)], firstColumn, lastColumn, source);
+      for (const CellRun& run : own)
+        if (run.firstColumn < firstColumn) cells.push_back(run);
+      for (CellRun run : source) {
+        if (run.firstColumn < firstColumn || run.firstColumn > lastColumn) continue;
+        if (run.flags & kFormula) {
+          std::string now = run.formula >= 0 ? formulas_[static_cast<size_t>(run.formula)] : CellFormula(Bytes(run));
+          formulas_.push_back(ShiftOdsFormula(now, rowDelta));
+          run.formula = static_cast<int>(formulas_.size() - 1);
+        }
+        cells.push_back(run);
+      }
+      for (const CellRun& run : own)
+        if (run.firstColumn > lastColumn) cells.push_back(run);
       row.cellsChanged = true;
     }
-    SplitCellsAt(row, firstColumn);
-    SplitCellsAt(row, lastColumn + 1);
+    row.firstCell = at;
+    row.cellCount = static_cast<uint32_t>(cells.size() - at);
   }
-
-  bool moved = false;
-  for (int k = 0; k < height && !moved; ++k) moved = sourceOf[k] - firstRow != k;
-  if (!moved) return;
-  // The rows' runs: their own before and after the columns, the source's
-  // within, their formulas moved with them. All are made before any row
-  // takes its own.
-  std::vector<std::vector<CellRun>> placed(static_cast<size_t>(height));
-  for (int k = 0; k < height; ++k) {
-    int source = sourceOf[k] - firstRow;
-    if (source == k) continue;
-    std::vector<CellRun>& cells = placed[k];
-    cells.reserve(rows[k]->cells.size() + rows[source]->cells.size());
-    for (const CellRun& run : rows[k]->cells)
-      if (run.firstColumn < firstColumn) cells.push_back(run);
-    for (CellRun run : rows[source]->cells) {
-      if (run.firstColumn < firstColumn || run.firstColumn > lastColumn) continue;
-      if (run.flags & kFormula) {
-        std::string now = run.formula >= 0 ? formulas_[static_cast<size_t>(run.formula)] : CellFormula(Bytes(run));
-        formulas_.push_back(ShiftOdsFormula(now, k - source));
-        run.formula = static_cast<int>(formulas_.size() - 1);
-      }
-      cells.push_back(run);
-    }
-    for (const CellRun& run : rows[k]->cells)
-      if (run.firstColumn > lastColumn) cells.push_back(run);
-  }
-  for (int k = 0; k < height; ++k) {
-    if (sourceOf[k] - firstRow == k) continue;
-    rows[k]->cells = std::move(placed[k]);
-    rows[k]->cellsChanged = true;
-  }
+  cells_ = std::move(cells);
   RecomputeUsedRange();
   modified_ = true;
 }
@@ -487,7 +494,7 @@ void OdsSheet::PlaceRowCells(int firstRow, int firstColumn, int lastColumn, cons
 void OdsSheet::RecomputeUsedRange() {
   used_ = {};
   for (const RowGroup& group : rows_)
-    for (const CellRun& run : group.cells)
+    for (const CellRun& run : Cells(group))
       if (run.flags & kContent)
         Include(used_, group.firstRow, run.firstColumn, group.firstRow + group.count - 1,
                 run.firstColumn + run.count - 1);
@@ -516,7 +523,7 @@ void OdsSheet::WriteRow(const RowGroup& row, std::vector<std::string_view>& piec
                         std::deque<std::string>& written) const {
   const bool fromRecords = row.added || row.cellsChanged;
   const bool selfClosing = !row.added && row.end == row.startEnd;
-  const bool empty = fromRecords ? row.cells.empty() && row.tailBegin == row.contentEnd : selfClosing;
+  const bool empty = fromRecords ? row.cellCount == 0 && row.tailBegin == row.contentEnd : selfClosing;
   if (row.added || row.repeatChanged || row.visibilityChanged || selfClosing != empty) {
     std::vector<AttributeEdit> edits;
     if (row.added || row.repeatChanged) edits.push_back({kRowsRepeated, CountValue(row.count)});
@@ -531,7 +538,7 @@ void OdsSheet::WriteRow(const RowGroup& row, std::vector<std::string_view>& piec
   if (!fromRecords) {
     pieces.push_back(part_.substr(row.startEnd, row.contentEnd - row.startEnd));
   } else {
-    for (const CellRun& run : row.cells) {
+    for (const CellRun& run : Cells(row)) {
       if (run.length > 0 && !(run.flags & kRepeatChanged) && run.formula < 0) pieces.push_back(Bytes(run));
       else if (run.length == 0 && run.count == 1 && !(run.flags & kCovered)) pieces.push_back(kEmptyCell);
       else pieces.push_back(written.emplace_back(CellXmlOf(run)));

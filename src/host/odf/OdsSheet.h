@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -51,7 +52,8 @@ class OdsSheet {
     bool repeatChanged = false;      // its repeat count is written anew
     bool visibilityChanged = false;  // its visibility is written anew
     bool cellsChanged = false;       // its cells are written from the records
-    std::vector<CellRun> cells;
+    size_t firstCell = 0;            // its cell runs: Cells(row)
+    uint32_t cellCount = 0;
   };
   static constexpr uint8_t kCovered = 1, kContent = 2, kFormula = 4, kStyle = 8, kRepeatChanged = 16;
 
@@ -71,6 +73,8 @@ class OdsSheet {
 
   const std::string& Name() const { return name_; }
   const std::vector<RowGroup>& Rows() const { return rows_; }
+  // The cell runs of a row group, in column order.
+  std::span<const CellRun> Cells(const RowGroup& row) const { return {cells_.data() + row.firstCell, row.cellCount}; }
   // The bounding box of cells with content; lastRow 0 for an empty sheet.
   OdsArea UsedRange() const { return used_; }
   // Merged areas: each spanning cell with the covered cells under it.
@@ -134,8 +138,9 @@ class OdsSheet {
   void EnsureRows(int lastRow);
   // Gives each row of first..last an element of its own, in one pass.
   void SplitRows(int first, int last);
-  // Makes column a boundary between cell runs of the (single) row.
-  void SplitCellsAt(RowGroup& row, int column);
+  // The row's runs with a run of empty cells added up to lastColumn and
+  // runs split so that firstColumn and lastColumn + 1 start runs.
+  void Segmented(const RowGroup& row, int firstColumn, int lastColumn, std::vector<CellRun>& out) const;
   void RecomputeUsedRange();
   void AddAreas(std::vector<OdsArea>& areas, int firstRow, int count, const CellRun& run, int rows, int columns);
   std::string CellXmlOf(const CellRun& run) const;
@@ -148,6 +153,10 @@ class OdsSheet {
   std::string name_;
   bool protected_ = false;
   std::vector<RowGroup> rows_;
+  // The rows' cell runs, each row's in one stretch. Runs are never changed
+  // in place: a change gives a row a new stretch (rows split from one group
+  // share theirs).
+  std::vector<CellRun> cells_;
   std::vector<std::pair<int, std::string_view>> columnStyles_;  // first column of a run, default cell style
   std::vector<OdsArea> merged_;
   std::vector<OdsArea> arrays_;
