@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <optional>
+#include <tuple>
 
 #include "host/CellAddress.h"
 #include "host/HostError.h"
@@ -457,6 +458,7 @@ void OdsSheet::PlaceRowCells(int firstRow, int firstColumn, int lastColumn, cons
   std::vector<CellRun> cells;
   cells.reserve(cells_.size() + static_cast<size_t>(height) * 2);
   std::vector<CellRun> own, source;
+  std::vector<std::pair<size_t, uint32_t>> stretches(rows_.size());  // taken once all are made
   for (size_t k = 0; k < rows_.size(); ++k) {
     RowGroup& row = rows_[k];
     std::span<const CellRun> runs = Cells(row);
@@ -483,10 +485,10 @@ void OdsSheet::PlaceRowCells(int firstRow, int firstColumn, int lastColumn, cons
         if (run.firstColumn > lastColumn) cells.push_back(run);
       row.cellsChanged = true;
     }
-    row.firstCell = at;
-    row.cellCount = static_cast<uint32_t>(cells.size() - at);
+    stretches[k] = {at, static_cast<uint32_t>(cells.size() - at)};
   }
   cells_ = std::move(cells);
+  for (size_t k = 0; k < rows_.size(); ++k) std::tie(rows_[k].firstCell, rows_[k].cellCount) = stretches[k];
   RecomputeUsedRange();
   modified_ = true;
 }
