@@ -156,13 +156,15 @@ void OdsDocument::Parse(pugi::xml_document& doc, std::string_view bytes, const c
 void OdsDocument::ReadContent() {
   const std::string_view bytes = contentBytes_.View();
   ContentScan scan(*this, bytes);
+  bool body = false;
   try {
-    if (!scan.Read()) Refuse("it holds no spreadsheet body");
+    body = scan.Read();
   } catch (const XmlFault& fault) {
     Refuse("its part content.xml is damaged: " + fault.message);
   } catch (const HostError& tooMany) {
     Refuse(tooMany.what());
   }
+  if (!body) Refuse("it holds no spreadsheet body");
   if (sheets_.empty()) Refuse("it holds no sheets");
   // The rest of the part (styles, settings of the calculation) as a tree,
   // each table element left empty: the tables are read from their bytes.

@@ -192,7 +192,7 @@ class OdsSheet::Scan {
     CellRun run;
     run.firstColumn = column;
     run.count = 1;
-    run.begin = Offset(tag.begin);
+    run.begin = static_cast<uint32_t>(Offset(tag.begin));
     if (covered) run.flags |= kCovered;
     int rowsSpanned = 1, columnsSpanned = 1, matrixRows = 0, matrixColumns = 0;
     const char* cursor = tag.attrs;
@@ -221,9 +221,7 @@ class OdsSheet::Scan {
         Skip(child);
       }
     }
-    size_t length = Offset(scanner_.Position()) - run.begin;
-    if (length > UINT32_MAX) scanner_.FailAt(tag.begin, "a cell larger than 4 GB");
-    run.length = static_cast<uint32_t>(length);
+    run.length = static_cast<uint32_t>(Offset(scanner_.Position()) - run.begin);
     if (run.flags & kContent) Include(sheet_.used_, firstRow, column, firstRow + rows - 1, column + run.count - 1);
     if (rowsSpanned > 1 || columnsSpanned > 1) sheet_.AddAreas(sheet_.merged_, firstRow, rows, run, rowsSpanned, columnsSpanned);
     // An array formula's cell names the block its results fill.
@@ -241,6 +239,7 @@ class OdsSheet::Scan {
 OdsSheet::OdsSheet(std::string_view part, size_t begin) : part_(part), begin_(begin) {
   XmlScanner scanner(part.data(), part.size());
   scanner.SetPosition(part.data() + begin);
+  if (part.size() > UINT32_MAX) scanner.Fail("a part larger than 4 GB");
   XmlScanner::Tag tag = scanner.ReadTag();
   if (tag.isEnd || tag.qname != "table:table") scanner.FailAt(tag.begin, "a table was expected");
   startEnd_ = end_ = rowAnchor_ = static_cast<size_t>(tag.end - part.data());
@@ -249,6 +248,11 @@ OdsSheet::OdsSheet(std::string_view part, size_t begin) : part_(part), begin_(be
   name_ = AttributeText(start, "table:name");
   protected_ = IsTrue(AttributeText(start, "table:protected"));
   if (!tag.selfClosing) {
+    // Room for the records of a table written as spreadsheet programs write
+    // one (fresh memory is only taken as it is filled); more is added when needed.
+    const size_t bytes = part.size() - begin;
+    cells_.reserve(std::min<size_t>(bytes / 64, size_t(1) << 22));
+    rows_.reserve(std::min<size_t>(bytes / 512, size_t(1) << 20));
     Scan scan(*this, scanner);
     scan.Children(tag, 0);
     end_ = static_cast<size_t>(scanner.Position() - part.data());
@@ -563,6 +567,10 @@ void OdsSheet::Write(std::vector<std::string_view>& pieces, std::deque<std::stri
     return;
   }
   // Rows left as read are copied with the bytes around them.
+  size_t more = 1;
+  for (const RowGroup& row : rows_)
+    if (row.added || row.repeatChanged || row.visibilityChanged || row.cellsChanged) more += row.cellCount + 4;
+  pieces.reserve(pieces.size() + more);
   size_t at = begin_;
   for (const RowGroup& row : rows_) {
     if (!row.added && !row.repeatChanged && !row.visibilityChanged && !row.cellsChanged) continue;

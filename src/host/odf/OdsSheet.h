@@ -33,7 +33,7 @@ class OdsSheet {
   struct CellRun {
     int firstColumn = 0;
     int count = 0;
-    size_t begin = 0;      // the element's bytes in the part
+    uint32_t begin = 0;    // the element's bytes in the part (at most 4 GB)
     uint32_t length = 0;   // 0 for a cell added by a change
     int formula = -1;      // index of the formula written anew, -1 when as read
     uint8_t flags = 0;     // OdsSheet::k* below
@@ -59,7 +59,8 @@ class OdsSheet {
 
   // Reads the table element whose '<' stands at `begin` in part (which must
   // outlive the sheet): its columns, rows and cells (those within the sheet's
-  // limits, XFD1048576). XmlFault when the element is not well formed;
+  // limits, XFD1048576). XmlFault when the element is not well formed or
+  // the part is larger than 4 GB;
   // HostError when it holds more merged cells or array formulas than the
   // host handles.
   OdsSheet(std::string_view part, size_t begin);
