@@ -10,6 +10,8 @@ namespace host {
 class HostError : public std::runtime_error {
  public:
   explicit HostError(const std::string& description) : std::runtime_error(description) {}
+  // The description, in the host's own words, fit to show the user.
+  const char* Description() const noexcept { return what(); }
 };
 
 // A failure the host did not foresee (a library or standard-library exception

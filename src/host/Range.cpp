@@ -65,7 +65,7 @@ void Range::Sort(CellRef key1, int order1) {
         sheet_->Store().Sort(CellArea{firstRow_, firstColumn_, lastRow_, lastColumn_}, key1.column, order1 == 2);
     if (moved && HoldsFormulasOrNames(book)) book.Store().RequestFullRecalculation();
   } catch (const SortRefused& refused) {
-    fail(refused.what());
+    fail(refused.Reason());
   }
 }
 

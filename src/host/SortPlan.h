@@ -28,6 +28,8 @@ struct TableArea {
 class SortRefused : public std::invalid_argument {
  public:
   using std::invalid_argument::invalid_argument;
+  // Why, in the host's own words, to follow "Cannot sort <range> ...: ".
+  const char* Reason() const noexcept { return what(); }
 };
 
 // Where the rows of one sort went: targetOf[row - area.firstRow] is the new

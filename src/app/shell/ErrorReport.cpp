@@ -1,6 +1,7 @@
 #include "app/shell/ErrorReport.h"
 
 #include "app/shell/Messages.h"
+#include "host/HostError.h"
 
 #include <exception>
 #include <stdexcept>
@@ -36,20 +37,13 @@ QString CurrentExceptionDescription() {
     throw;
   } catch (const std::bad_alloc&) {
     return QStringLiteral("Out of memory");
-  } catch (const std::system_error&) {
-    return unexpected;
-  } catch (const std::range_error&) {
-    return unexpected;
-  } catch (const std::overflow_error&) {
-    return unexpected;
-  } catch (const std::underflow_error&) {
-    return unexpected;
-  } catch (const std::runtime_error& e) {
-    // The program's own failures (the host's, the command's) are runtime
-    // errors worded for the user; the standard library's are caught above.
-    return QString::fromUtf8(e.what());
+  } catch (const host::HostError& e) {
+    return QString::fromUtf8(e.Description());
+  } catch (const ProcedureError& e) {
+    return e.Description();
   } catch (const std::exception&) {
-    // Logic errors and the like carry the library's words, not the user's.
+    // Only the program's own failures are worded for the user; the
+    // libraries' carry their words, not the user's.
     return unexpected;
   } catch (...) {
     return QStringLiteral("Unknown failure");

@@ -19,6 +19,7 @@ class ProcedureError : public std::runtime_error {
   explicit ProcedureError(const QString& description)
       : std::runtime_error(description.toStdString()) {}
   explicit ProcedureError(const std::string& description) : std::runtime_error(description) {}
+  QString Description() const { return QString::fromUtf8(what()); }
 };
 
 // The address named at the end of every report (configured at build time).

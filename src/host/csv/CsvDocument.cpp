@@ -182,8 +182,7 @@ void CsvDocument::Scan() {
     finalBreak_ = ending > 0;
   }
   starts_.push_back(static_cast<uint32_t>(n));
-  order_.resize(starts_.size() - 1);
-  for (uint32_t k = 0; k < order_.size(); ++k) order_[k] = k;
+  rows_ = starts_.size() - 1;
 }
 
 std::string_view CsvDocument::Span(uint32_t record) const {
@@ -200,7 +199,7 @@ std::string_view CsvDocument::Content(uint32_t record) const {
 uint32_t CsvDocument::RecordOf(int row) const {
   if (row < 1 || row > RowCount())
     throw HostError(fileName_ + " has no row " + std::to_string(row) + ".");
-  return order_[row - 1];
+  return At(static_cast<size_t>(row));
 }
 
 int CsvDocument::FieldCount(int row) const {

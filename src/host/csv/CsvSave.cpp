@@ -20,9 +20,9 @@ namespace host::csv {
 void CsvDocument::Emit(const std::function<bool(std::string_view)>& sink) const {
   if (!sink(std::string_view(bytes_).substr(0, bomLength_))) return;
   bool afterLoneCr = false;
-  for (size_t i = 0; i < order_.size(); ++i) {
-    std::string_view span = Span(order_[i]), content = Content(order_[i]);
-    bool last = i + 1 == order_.size();
+  for (size_t i = 0; i < rows_; ++i) {
+    std::string_view span = Span(At(i + 1)), content = Content(At(i + 1));
+    bool last = i + 1 == rows_;
     bool more = true;
     if (last && !finalBreak_ && !content.empty()) {
       more = sink(content);

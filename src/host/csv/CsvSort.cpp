@@ -68,7 +68,7 @@ bool CsvDocument::SortRows(const CellArea& range, int column, bool descending) {
   bool wholeRecords = range.firstColumn == 1;
   for (size_t k = 0; k < count; ++k) {
     const int row = firstRow + static_cast<int>(k);
-    std::string_view content = Content(order_[row - 1]);
+    std::string_view content = Content(At(static_cast<size_t>(row)));
     if (wholeRecords && range.lastColumn < kMaxColumns && FieldCount(row) > range.lastColumn) wholeRecords = false;
     std::string_view raw = RawField(content, delimiter_, column);
     std::string_view text = raw;
@@ -104,10 +104,14 @@ bool CsvDocument::SortRows(const CellArea& range, int column, bool descending) {
   std::vector<uint32_t> moved(count);
   size_t movedRows = 0;
   for (size_t t = 0; t < count; ++t) {
-    moved[t] = order_[sourceOf[t] - 1];
+    moved[t] = At(static_cast<size_t>(sourceOf[t]));
     if (sourceOf[t] != firstRow + static_cast<int>(t)) ++movedRows;
   }
   if (movedRows == 0) return false;
+  if (order_.empty()) {
+    order_.resize(rows_);
+    for (uint32_t k = 0; k < rows_; ++k) order_[k] = k;
+  }
   const std::vector<uint32_t> before(order_.begin() + (firstRow - 1), order_.begin() + lastRow);
   const size_t bytesBefore = bytes_.size(), startsBefore = starts_.size();
 

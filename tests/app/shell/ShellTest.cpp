@@ -2,11 +2,14 @@
 #include "app/shell/ErrorReport.h"
 #include "app/shell/SettingsStore.h"
 #include "app/shell/ShortTitle.h"
+#include "host/HostError.h"
 #include "support/ScriptedMessages.h"
 #include "support/TempSettings.h"
 
 #include <QFile>
+#include <functional>
 #include <gtest/gtest.h>
+#include <regex>
 
 using namespace tabulory;
 using tabulory::testing::ScriptedMessages;
@@ -41,6 +44,24 @@ TEST(ErrorReport, FailingStatementIsReportedAndProcedureGoesOn) {
   EXPECT_EQ(messages.shown[1].icon, MessageIcon::Warning);
   EXPECT_EQ(messages.shown[1].buttons, MessageButtons::Ok);
   EXPECT_EQ(p.FailureCount(), 2);
+}
+
+// Only the program's own failures show their words; a library's never do.
+TEST(ErrorReport, DescriptionShowsOnlyOurOwnWords) {
+  const std::pair<std::function<void()>, QString> cases[] = {
+      {[] { throw host::HostError("a.xlsx is locked."); }, "a.xlsx is locked."},
+      {[] { throw ProcedureError(QStringLiteral("Bad path")); }, "Bad path"},
+      {[] { throw std::regex_error(std::regex_constants::error_brack); }, "An unexpected internal failure occurred"},
+      {[] { throw std::runtime_error("basic_string::_M_create"); }, "An unexpected internal failure occurred"},
+      {[] { throw std::bad_alloc(); }, "Out of memory"},
+  };
+  for (const auto& [raise, expected] : cases) {
+    try {
+      raise();
+    } catch (...) {
+      EXPECT_EQ(CurrentExceptionDescription(), expected);
+    }
+  }
 }
 
 TEST(ErrorReport, FailingConditionalTestRunsThenBranch) {
