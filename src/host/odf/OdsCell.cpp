@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <charconv>
+#include <climits>
 #include <string_view>
 
 #include "host/CivilDate.h"
@@ -15,14 +16,6 @@ namespace {
 constexpr int kMaxNesting = 64;
 
 bool IsParagraph(std::string_view name) { return name == "text:p" || name == "text:h"; }
-
-// An attribute's integer as XML readers take it: leading digits, else fallback.
-int LeadingInt(std::string_view raw, int fallback) {
-  while (!raw.empty() && raw.front() == ' ') raw.remove_prefix(1);
-  int value = fallback;
-  auto [ptr, ec] = std::from_chars(raw.data(), raw.data() + raw.size(), value);
-  return ec == std::errc() ? value : fallback;
-}
 
 // Appends the text of a paragraph (or of a span, link or field inside one),
 // the scanner standing after its start tag.
@@ -58,6 +51,15 @@ double Number(std::string_view text) {
 }
 
 }  // namespace
+
+int LeadingInt(std::string_view raw, int fallback) {
+  while (!raw.empty() && (raw.front() == ' ' || raw.front() == '\t' || raw.front() == '\n' || raw.front() == '\r'))
+    raw.remove_prefix(1);
+  int value = fallback;
+  auto [ptr, ec] = std::from_chars(raw.data(), raw.data() + raw.size(), value);
+  if (ec == std::errc::result_out_of_range) return raw.front() == '-' ? INT_MIN : INT_MAX;
+  return ec == std::errc() ? value : fallback;
+}
 
 bool ElementAttribute(std::string_view element, std::string_view name, std::string_view& raw) {
   size_t at = 1;

@@ -22,6 +22,9 @@ bool ElementAttribute(std::string_view element, std::string_view name, std::stri
 // An attribute's value as XML reads it (references replaced, white space
 // characters as spaces); "" when absent.
 std::string AttributeText(std::string_view element, std::string_view name);
+// An integer attribute as XML readers take it: its leading digits (after
+// white space), the nearest int beyond int's range, else fallback.
+int LeadingInt(std::string_view raw, int fallback);
 // A raw attribute value as XML reads it.
 std::string DecodeAttribute(std::string_view raw);
 

@@ -1,7 +1,6 @@
 #include "host/odf/OdsSheet.h"
 
 #include <algorithm>
-#include <charconv>
 #include <optional>
 #include <tuple>
 
@@ -22,16 +21,8 @@ constexpr std::string_view kColumnsRepeated = "table:number-columns-repeated";
 constexpr std::string_view kRowEnd = "</table:table-row>";
 constexpr std::string_view kEmptyCell = "<table:table-cell/>";
 
-// A repeat or span count as XML readers take it: its leading integer, at least 1.
-int Count(std::string_view raw, int limit) {
-  while (!raw.empty() && (raw.front() == ' ' || raw.front() == '\t' || raw.front() == '\n' || raw.front() == '\r'))
-    raw.remove_prefix(1);
-  int value = 1;
-  auto [ptr, ec] = std::from_chars(raw.data(), raw.data() + raw.size(), value);
-  if (ec == std::errc::result_out_of_range) value = raw.front() == '-' ? 1 : limit;
-  else if (ec != std::errc()) value = 1;
-  return std::clamp(value, 1, limit);
-}
+// A repeat or span count as XML readers take it: its leading integer, within 1..limit.
+int Count(std::string_view raw, int limit) { return std::clamp(LeadingInt(raw, 1), 1, limit); }
 
 bool IsTrue(std::string_view raw) { return !raw.empty() && std::string_view("1tTyY").find(raw.front()) != std::string_view::npos; }
 
