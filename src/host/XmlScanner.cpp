@@ -242,6 +242,15 @@ bool XmlScanner::NextAttribute(const char*& cursor, const char* tagEnd, std::str
   return true;
 }
 
+bool XmlScanner::NextChild(const Tag& parent, Tag& child) {
+  SkipMisc(true);
+  child = ReadTag();
+  if (!child.isEnd) return true;
+  if (child.qname != parent.qname)
+    FailAt(child.begin, "</" + std::string(child.qname) + "> does not close <" + std::string(parent.qname) + ">");
+  return false;
+}
+
 std::string_view XmlScanner::ReadText() {
   const char* start = p_;
   const char* lt = static_cast<const char*>(std::memchr(p_, '<', end_ - p_));

@@ -48,6 +48,11 @@ class XmlScanner {
   // including the matching end tag, checking the nesting on the way.
   // Returns the position of the end tag's '<'.
   const char* SkipContent(const Tag& start);
+  // Reads the next child element of parent (a start tag that is not
+  // self-closing, its content read up to here), skipping text, comments and
+  // processing instructions: true with the child's start tag, false at
+  // parent's end tag (checked to close it).
+  bool NextChild(const Tag& parent, Tag& child);
   // Reads character content up to the next '<' (checking entity references)
   // and returns it raw. CDATA sections and comments inside are not allowed.
   std::string_view ReadText();

@@ -30,6 +30,24 @@ TEST(XmlScanner, RefusesMalformedDocuments) {
   EXPECT_THROW(SkipDocument(deep), host::XmlFault);
 }
 
+TEST(XmlScanner, NextChildReadsChildrenUpToTheParentsEnd) {
+  std::string xml = "<a>text<b/><!-- c --><c>x</c></a>";
+  host::XmlScanner scanner(xml.data(), xml.size());
+  host::XmlScanner::Tag a = scanner.ReadTag(), child;
+  std::string names;
+  while (scanner.NextChild(a, child)) {
+    names += std::string(child.qname) + ";";
+    if (!child.selfClosing) scanner.SkipContent(child);
+  }
+  EXPECT_EQ(names, "b;c;");
+  EXPECT_TRUE(scanner.AtEnd());
+  std::string crossed = "<a><b/></c>";
+  host::XmlScanner bad(crossed.data(), crossed.size());
+  host::XmlScanner::Tag root = bad.ReadTag();
+  EXPECT_TRUE(bad.NextChild(root, child));
+  EXPECT_THROW(bad.NextChild(root, child), host::XmlFault);
+}
+
 TEST(XmlScanner, DocumentTypeDeclarationsAreRefused) {
   EXPECT_THROW(host::RejectDocumentType("<?xml version=\"1.0\"?><!DOCTYPE x [<!ENTITY a \"b\">]><x>&a;</x>"), host::XmlFault);
   EXPECT_THROW(host::RejectDocumentType("<!-- c --><!ENTITY a \"b\"><x/>"), host::XmlFault);

@@ -101,10 +101,8 @@ std::string CellText(std::string_view cell) {
   XmlScanner::Tag start = scanner.ReadTag();
   if (start.selfClosing) return text;
   bool first = true;
-  while (true) {
-    scanner.SkipMisc(true);
-    XmlScanner::Tag tag = scanner.ReadTag();
-    if (tag.isEnd) break;
+  XmlScanner::Tag tag;
+  while (scanner.NextChild(start, tag)) {
     if (IsParagraph(tag.qname)) {
       if (!first) text += '\n';
       first = false;
@@ -137,13 +135,12 @@ bool CellHasParagraphs(std::string_view cell) {
   XmlScanner scanner(cell.data(), cell.size());
   XmlScanner::Tag start = scanner.ReadTag();
   if (start.selfClosing) return false;
-  while (true) {
-    scanner.SkipMisc(true);
-    XmlScanner::Tag tag = scanner.ReadTag();
-    if (tag.isEnd) return false;
+  XmlScanner::Tag tag;
+  while (scanner.NextChild(start, tag)) {
     if (IsParagraph(tag.qname)) return true;
     if (!tag.selfClosing) scanner.SkipContent(tag);
   }
+  return false;
 }
 
 namespace {

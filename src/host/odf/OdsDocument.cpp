@@ -44,14 +44,8 @@ class OdsDocument::ContentScan {
 
  private:
   void Children(const XmlScanner::Tag& parent, int depth) {
-    while (true) {
-      scanner_.SkipMisc(true);
-      XmlScanner::Tag tag = scanner_.ReadTag();
-      if (tag.isEnd) {
-        if (tag.qname != parent.qname)
-          scanner_.FailAt(tag.begin, "</" + std::string(tag.qname) + "> does not close <" + std::string(parent.qname) + ">");
-        return;
-      }
+    XmlScanner::Tag tag;
+    while (scanner_.NextChild(parent, tag)) {
       if (tag.selfClosing) {
         found_ = found_ || tag.qname == "office:spreadsheet";
       } else if (!found_ && tag.qname == "office:spreadsheet") {
@@ -66,13 +60,8 @@ class OdsDocument::ContentScan {
   }
 
   void Spreadsheet(const XmlScanner::Tag& body) {
-    while (true) {
-      scanner_.SkipMisc(true);
-      XmlScanner::Tag tag = scanner_.ReadTag();
-      if (tag.isEnd) {
-        if (tag.qname != body.qname) scanner_.FailAt(tag.begin, "<office:spreadsheet> is not closed where expected");
-        return;
-      }
+    XmlScanner::Tag tag;
+    while (scanner_.NextChild(body, tag)) {
       if (tag.qname == "table:table") {
         OdsSheet& sheet =
             document_.sheets_.emplace_back(bytes_, static_cast<size_t>(tag.begin - bytes_.data()));

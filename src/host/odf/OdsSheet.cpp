@@ -96,13 +96,8 @@ class OdsSheet::Scan {
 
   // Reads the children of `parent` up to its end tag.
   void Children(const XmlScanner::Tag& parent, int depth) {
-    while (true) {
-      scanner_.SkipMisc(true);
-      XmlScanner::Tag tag = scanner_.ReadTag();
-      if (tag.isEnd) {
-        Close(parent, tag);
-        return;
-      }
+    XmlScanner::Tag tag;
+    while (scanner_.NextChild(parent, tag)) {
       std::string_view name = tag.qname;
       if (name == "table:table-column") {
         std::string_view style, repeat;
@@ -139,10 +134,6 @@ class OdsSheet::Scan {
   void Skip(const XmlScanner::Tag& tag) {
     if (!tag.selfClosing) scanner_.SkipContent(tag);
   }
-  void Close(const XmlScanner::Tag& start, const XmlScanner::Tag& end) {
-    if (end.qname != start.qname)
-      scanner_.FailAt(end.begin, "</" + std::string(end.qname) + "> does not close <" + std::string(start.qname) + ">");
-  }
 
   void Row(const XmlScanner::Tag& tag, int count) {
     RowGroup row;
@@ -156,15 +147,8 @@ class OdsSheet::Scan {
     row.firstCell = sheet_.cells_.size();
     if (!tag.selfClosing) {
       int column = 1;
-      while (true) {
-        scanner_.SkipMisc(true);
-        XmlScanner::Tag child = scanner_.ReadTag();
-        if (child.isEnd) {
-          Close(tag, child);
-          row.contentEnd = Offset(child.begin);
-          row.end = Offset(child.end);
-          break;
-        }
+      XmlScanner::Tag child;
+      while (scanner_.NextChild(tag, child)) {
         bool covered = child.qname == "table:covered-table-cell";
         if ((covered || child.qname == "table:table-cell") && column <= kMaxColumns) {
           sheet_.cells_.push_back(Cell(child, covered, column, row.firstRow, count));
@@ -174,6 +158,8 @@ class OdsSheet::Scan {
           Skip(child);  // cells past the sheet's last column are not read
         }
       }
+      row.contentEnd = Offset(child.begin);
+      row.end = Offset(child.end);
     }
     row.cellCount = static_cast<uint32_t>(sheet_.cells_.size() - row.firstCell);
     sheet_.rows_.push_back(row);
@@ -199,18 +185,11 @@ class OdsSheet::Scan {
       else if (name == "table:number-matrix-rows-spanned") matrixRows = Count(value, kMaxRows);
       else if (name == "table:number-matrix-columns-spanned") matrixColumns = Count(value, kMaxColumns);
     }
-    if (!tag.selfClosing) {
-      while (true) {
-        scanner_.SkipMisc(true);
-        XmlScanner::Tag child = scanner_.ReadTag();
-        if (child.isEnd) {
-          Close(tag, child);
-          break;
-        }
-        if (child.qname == "text:p" || child.qname == "text:h" || child.qname == "office:annotation")
-          run.flags |= kContent;
-        Skip(child);
-      }
+    XmlScanner::Tag child;
+    while (!tag.selfClosing && scanner_.NextChild(tag, child)) {
+      if (child.qname == "text:p" || child.qname == "text:h" || child.qname == "office:annotation")
+        run.flags |= kContent;
+      Skip(child);
     }
     run.length = static_cast<uint32_t>(Offset(scanner_.Position()) - run.begin);
     if (run.flags & kContent) Include(sheet_.used_, firstRow, column, firstRow + rows - 1, column + run.count - 1);
