@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "host/HostError.h"
 #include "host/SheetStore.h"
@@ -32,8 +33,10 @@ struct Figures {
 };
 
 // Ten fields a row: an id, a random word (the sort key), an amount, an ISO
-// date, a town, a count, a code, a ratio, a flag word and a note.
-void WriteCsv(const std::string& path, long rows) {
+// date, a town, a count, a code, a ratio, a flag word and a note. Returns
+// the words by id.
+std::vector<std::string> WriteCsv(const std::string& path, long rows) {
+  std::vector<std::string> words;
   std::mt19937_64 rng(12345);
   static const char* kTowns[] = {"Aberdeen", "Bergen", "Cork", "Dijon", "Essen", "Faro", "Graz", "Hull"};
   std::FILE* f = std::fopen(path.c_str(), "wb");
@@ -45,6 +48,7 @@ void WriteCsv(const std::string& path, long rows) {
     char key[9];
     for (int i = 0; i < 8; ++i) key[i] = static_cast<char>('a' + rng() % 26);
     key[8] = 0;
+    words.push_back(key);
     std::fprintf(f, "%ld,%s,%ld.%02ld,20%02ld-%02ld-%02ld,%s,%ld,C%05ld,0.%03ld,%s,note %ld\n", r + 1, key,
                  static_cast<long>(rng() % 100000), static_cast<long>(rng() % 100), static_cast<long>(rng() % 30),
                  static_cast<long>(rng() % 12 + 1), static_cast<long>(rng() % 28 + 1), kTowns[rng() % 8],
@@ -52,6 +56,7 @@ void WriteCsv(const std::string& path, long rows) {
                  rng() % 2 ? "yes" : "no", static_cast<long>(rng() % 50));
   }
   std::fclose(f);
+  return words;
 }
 
 double Seconds(const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; }
@@ -101,7 +106,7 @@ int main(int argc, char** argv) {
   }
   const std::string dir = pattern;
   const std::string office = "timeout 900 soffice -env:UserInstallation=file://" + dir + "/profile --headless ";
-  WriteCsv(dir + "/source.csv", rows);
+  const std::vector<std::string> words = WriteCsv(dir + "/source.csv", rows);
   if (Shell("cd '" + dir + "' && " + office + "--convert-to ods source.csv >/dev/null 2>&1") != 0) {
     std::fprintf(stderr, "LibreOffice could not write the .ods\n");
     return 1;
@@ -135,15 +140,20 @@ int main(int argc, char** argv) {
     }));
   }
 
-  // The sorted file read back: column B in order.
+  // The sorted file read back: column B in order, each record whole (its
+  // id in column A still beside its word), every id once.
   bool ordered = true;
   try {
     auto book = host::odf::OpenOds(ours);
     auto sheet = book->TakeSheet(0);
     std::string previous;
+    std::vector<bool> seen(static_cast<size_t>(rows) + 1);
     for (long r = 1; r <= rows && ordered; ++r) {
       std::string key = sheet->Value(static_cast<int>(r), 2).text;
-      ordered = previous <= key;
+      long id = static_cast<long>(sheet->Value(static_cast<int>(r), 1).number);
+      ordered = previous <= key && id >= 1 && id <= rows && !seen[static_cast<size_t>(id)] &&
+                words[static_cast<size_t>(id - 1)] == key;
+      if (ordered) seen[static_cast<size_t>(id)] = true;
       previous = key;
     }
   } catch (const host::HostError& e) {

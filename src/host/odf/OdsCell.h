@@ -1,9 +1,9 @@
 #pragma once
-// What one cell element of an OpenDocument table holds: its value (from
+// What one cell element of an OpenDocument table holds, read from its bytes
+// (a well-formed table:table-cell element): its value (from
 // office:value-type and the value attributes), its formula and the text the
 // writer displayed, kept in its paragraphs.
 
-#include <pugixml.hpp>
 #include <string>
 #include <string_view>
 
@@ -17,17 +17,26 @@ struct OdsValue {
   std::string literal;  // dates and times as stored (office:date-value, office:time-value)
 };
 
+// The raw value of an attribute of the element's start tag; false when absent.
+bool ElementAttribute(std::string_view element, std::string_view name, std::string_view& raw);
+// An attribute's value as XML reads it (references replaced, white space
+// characters as spaces); "" when absent.
+std::string AttributeText(std::string_view element, std::string_view name);
+// An integer attribute as XML readers take it: its leading digits (after
+// white space), the nearest int beyond int's range, else fallback.
+int LeadingInt(std::string_view raw, int fallback);
+// A raw attribute value as XML reads it.
+std::string DecodeAttribute(std::string_view raw);
+
 // The displayed text: the cell's paragraphs joined by line breaks, with the
 // spaces, tabs and line breaks their elements stand for; annotations apart.
-std::string CellText(pugi::xml_node cell);
+std::string CellText(std::string_view cell);
 // The typed value; empty for a cell without office:value-type.
-OdsValue CellValue(pugi::xml_node cell);
+OdsValue CellValue(std::string_view cell);
 // The formula as written (table:formula, e.g. "of:=[.A1]*2"), or empty.
-std::string CellFormula(pugi::xml_node cell);
-// True when the cell has a value, text, formula or annotation.
-bool CellHasContent(pugi::xml_node cell);
+std::string CellFormula(std::string_view cell);
 // True when the cell holds paragraphs (the text the writer displayed).
-bool CellHasParagraphs(pugi::xml_node cell);
+bool CellHasParagraphs(std::string_view cell);
 
 // A date value ("2024-02-29", "2024-02-29T12:30:00") as a serial number:
 // days since 1899-12-30 (1904-01-01 when date1904); false when malformed.

@@ -1,15 +1,11 @@
 #include "host/odf/OdsDocument.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
-#include <sstream>
 #include <string_view>
 
 #include "host/HostError.h"
-#include "host/ooxml/XmlScanner.h"
-#include "host/odf/TreeMemory.h"
+#include "host/XmlScanner.h"
 #include "host/zip/Package.h"
 
 namespace host::odf {
@@ -23,86 +19,66 @@ pugi::xml_node FindElement(pugi::xml_node node, std::string_view name) {
   return node.find_node([name](pugi::xml_node n) { return n.type() == pugi::node_element && name == n.name(); });
 }
 
-// Where the first element after `node`'s subtree starts (its '<'), or `size`
-// when none follows.
-size_t NextElementOffset(pugi::xml_node node, size_t size) {
-  for (pugi::xml_node n = node; n; n = n.parent())
-    for (pugi::xml_node next = n.next_sibling(); next; next = next.next_sibling())
-      if (next.type() == pugi::node_element) {
-        ptrdiff_t at = next.offset_debug();
-        return at >= 1 && static_cast<size_t>(at) <= size ? static_cast<size_t>(at - 1) : 0;
-      }
-  return size;
-}
-
-// The end (one past its '>') of the table element starting at `begin`, found
-// from the next element's start without reading the table again: the last
-// "</table:table>" before `limit`, when only white space and end tags follow
-// it up to there. 0 when that cannot be told (comments, text), and the table
-// is then read through.
-size_t TableEndBefore(std::string_view bytes, size_t begin, size_t limit) {
-  constexpr std::string_view kEnd = "</table:table";
-  if (limit <= begin || limit > bytes.size()) return 0;
-  std::string_view span = bytes.substr(begin, limit - begin);
-  auto space = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
-  for (size_t at = span.rfind(kEnd); at != std::string_view::npos && at > 0; at = span.rfind(kEnd, at - 1)) {
-    size_t k = at + kEnd.size();
-    while (k < span.size() && space(span[k])) ++k;
-    if (k >= span.size() || span[k] != '>') continue;  // another name, e.g. </table:table-row>
-    size_t end = k + 1;
-    // What follows up to the next element: white space and end tags only.
-    for (size_t q = end; q < span.size();) {
-      if (space(span[q])) {
-        ++q;
-      } else if (span.substr(q, 2) == "</") {
-        size_t close = span.find('>', q);
-        if (close == std::string_view::npos) return 0;
-        q = close + 1;
-      } else {
-        return 0;
-      }
-    }
-    return begin + end;
-  }
-  return 0;
-}
-
-// Collects what pugixml writes into blocks of a fixed size, each a piece of
-// the part: a large table is never copied to grow one string.
-struct BlockWriter : pugi::xml_writer {
-  static constexpr size_t kBlock = size_t(4) << 20;
-  std::deque<LargeBuffer>* blocks;
-  std::vector<std::string_view>* pieces;
-  size_t used = 0;     // bytes in the last block
-  bool open = false;   // the last block takes more bytes
-  BlockWriter(std::deque<LargeBuffer>& b, std::vector<std::string_view>& p) : blocks(&b), pieces(&p) {}
-  void write(const void* data, size_t size) override {
-    const char* bytes = static_cast<const char*>(data);
-    while (size > 0) {
-      if (!open || used == kBlock) {
-        Finish();
-        blocks->emplace_back(kBlock);
-        used = 0;
-        open = true;
-      }
-      size_t take = std::min(size, kBlock - used);
-      std::memcpy(blocks->back().Data() + used, bytes, take);
-      used += take;
-      bytes += take;
-      size -= take;
-    }
-  }
-  // Adds the last block's bytes to the pieces.
-  void Finish() {
-    if (open && used > 0) pieces->push_back({blocks->back().Data(), used});
-    open = false;
-  }
-};
+// Groups nest; a spreadsheet body deeper than any writer puts it is not found.
+constexpr int kMaxNesting = 64;
 
 }  // namespace
 
+// One pass over content.xml that checks it is well formed and reads the
+// tables of its (first) spreadsheet body.
+class OdsDocument::ContentScan {
+ public:
+  ContentScan(OdsDocument& document, std::string_view bytes)
+      : document_(document), bytes_(bytes), scanner_(bytes.data(), bytes.size()) {}
+
+  // False when the part holds no spreadsheet body. XmlFault when damaged.
+  bool Read() {
+    scanner_.SkipProlog();
+    XmlScanner::Tag root = scanner_.ReadTag();
+    if (root.isEnd) scanner_.FailAt(root.begin, "an end tag without a start tag");
+    if (!root.selfClosing) Children(root, 1);
+    scanner_.SkipMisc();
+    if (!scanner_.AtEnd()) scanner_.Fail("content after the root element");
+    return found_;
+  }
+
+ private:
+  void Children(const XmlScanner::Tag& parent, int depth) {
+    XmlScanner::Tag tag;
+    while (scanner_.NextChild(parent, tag)) {
+      if (tag.selfClosing) {
+        found_ = found_ || tag.qname == "office:spreadsheet";
+      } else if (!found_ && tag.qname == "office:spreadsheet") {
+        found_ = true;
+        Spreadsheet(tag);
+      } else if (!found_ && depth < kMaxNesting) {
+        Children(tag, depth + 1);
+      } else {
+        scanner_.SkipContent(tag);
+      }
+    }
+  }
+
+  void Spreadsheet(const XmlScanner::Tag& body) {
+    XmlScanner::Tag tag;
+    while (scanner_.NextChild(body, tag)) {
+      if (tag.qname == "table:table") {
+        OdsSheet& sheet =
+            document_.sheets_.emplace_back(bytes_, static_cast<size_t>(tag.begin - bytes_.data()));
+        scanner_.SetPosition(bytes_.data() + sheet.End());
+      } else if (!tag.selfClosing) {
+        scanner_.SkipContent(tag);
+      }
+    }
+  }
+
+  OdsDocument& document_;
+  std::string_view bytes_;
+  XmlScanner scanner_;
+  bool found_ = false;
+};
+
 OdsDocument::OdsDocument(const std::string& path) {
-  UseChunkedTreeMemory();
   size_t slash = path.find_last_of('/');
   name_ = slash == std::string::npos ? path : path.substr(slash + 1);
   RefuseFlatXml(path);
@@ -118,17 +94,8 @@ OdsDocument::OdsDocument(const std::string& path) {
   }
   if (!package_->Has("content.xml")) Refuse("its content.xml part is missing");
   contentBytes_ = package_->ReadBytes("content.xml");
-  Parse(content_, contentBytes_.View(), "content.xml");
-
+  ReadContent();
   pugi::xml_node spreadsheet = FindElement(content_, "office:spreadsheet");
-  if (!spreadsheet) Refuse("it holds no spreadsheet body");
-  try {
-    for (pugi::xml_node table : spreadsheet.children("table:table")) sheets_.emplace_back(table);
-  } catch (const HostError& tooMany) {
-    Refuse(tooMany.what());
-  }
-  if (sheets_.empty()) Refuse("it holds no sheets");
-  FindTableBytes();
   std::string_view nullDate =
       spreadsheet.child("table:calculation-settings").child("table:null-date").attribute("table:date-value").value();
   date1904_ = nullDate.substr(0, 10) == "1904-01-01";
@@ -175,36 +142,32 @@ void OdsDocument::Parse(pugi::xml_document& doc, std::string_view bytes, const c
     Refuse(std::string("its part ") + part + " is damaged (at byte " + std::to_string(result.offset) + ")");
 }
 
-// Where each table element starts and ends in the bytes read, so that a save
-// can keep everything around the changed tables as it was.
-void OdsDocument::FindTableBytes() {
-  std::vector<std::pair<size_t, size_t>> spans;
+void OdsDocument::ReadContent() {
   const std::string_view bytes = contentBytes_.View();
-  for (const OdsSheet& sheet : sheets_) {
-    ptrdiff_t at = sheet.Table().offset_debug();
-    if (at < 1 || static_cast<size_t>(at) >= bytes.size() || bytes[at - 1] != '<' ||
-        bytes.substr(static_cast<size_t>(at), 11) != "table:table")
-      return;
-    size_t begin = static_cast<size_t>(at - 1);
-    if (size_t end = TableEndBefore(bytes, begin, NextElementOffset(sheet.Table(), bytes.size()))) {
-      spans.emplace_back(begin, end);
-      continue;
-    }
-    ooxml::XmlScanner scanner(bytes.data(), bytes.size());
-    scanner.SetPosition(bytes.data() + begin);
-    try {
-      ooxml::XmlScanner::Tag tag = scanner.ReadTag();
-      if (tag.selfClosing) {
-        spans.emplace_back(begin, scanner.OffsetOf(tag.end));
-        continue;
-      }
-      scanner.SkipContent(tag);  // reads up to and including the end tag
-      spans.emplace_back(begin, scanner.Offset());
-    } catch (const XmlFault&) {
-      return;
-    }
+  ContentScan scan(*this, bytes);
+  bool body = false;
+  try {
+    body = scan.Read();
+  } catch (const XmlFault& fault) {
+    Refuse("its part content.xml is damaged: " + fault.message);
+  } catch (const HostError& tooMany) {
+    Refuse(tooMany.what());
   }
-  tableBytes_ = std::move(spans);
+  if (!body) Refuse("it holds no spreadsheet body");
+  if (sheets_.empty()) Refuse("it holds no sheets");
+  // The rest of the part (styles, settings of the calculation) as a tree,
+  // each table element left empty: the tables are read from their bytes.
+  std::string outside;
+  size_t at = 0;
+  for (const OdsSheet& sheet : sheets_) {
+    outside.append(bytes.substr(at, sheet.Begin() - at));
+    std::string_view start = sheet.StartTag();
+    outside.append(start);
+    if (start.substr(start.size() - 2) != "/>") outside.append("</table:table>");
+    at = sheet.End();
+  }
+  outside.append(bytes.substr(at));
+  Parse(content_, outside, "content.xml");
 }
 
 std::string_view OdsDocument::FormatCode(std::string_view cellStyle) {
@@ -223,23 +186,15 @@ std::string_view OdsDocument::FormatCode(std::string_view cellStyle) {
   return styles_.CodeOfCellStyle(cellStyle);
 }
 
-std::vector<std::string_view> OdsDocument::ContentPieces(std::deque<LargeBuffer>& written) const {
+std::vector<std::string_view> OdsDocument::ContentPieces(std::deque<std::string>& written) const {
   std::vector<std::string_view> pieces;
-  if (tableBytes_.size() != sheets_.size()) {
-    BlockWriter writer(written, pieces);
-    content_.save(writer, "", pugi::format_raw, pugi::encoding_utf8);
-    writer.Finish();
-    return pieces;
-  }
   const std::string_view bytes = contentBytes_.View();
   size_t at = 0;
-  for (size_t k = 0; k < sheets_.size(); ++k) {
-    if (!sheets_[k].Modified()) continue;
-    pieces.push_back(bytes.substr(at, tableBytes_[k].first - at));
-    BlockWriter writer(written, pieces);
-    sheets_[k].Table().print(writer, "", pugi::format_raw);
-    writer.Finish();
-    at = tableBytes_[k].second;
+  for (const OdsSheet& sheet : sheets_) {
+    if (!sheet.Modified()) continue;
+    pieces.push_back(bytes.substr(at, sheet.Begin() - at));
+    sheet.Write(pieces, written);
+    at = sheet.End();
   }
   pieces.push_back(bytes.substr(at));
   return pieces;
@@ -249,9 +204,9 @@ void OdsDocument::Save() {
   bool changed = false;
   for (const OdsSheet& sheet : sheets_) changed = changed || sheet.Modified();
   if (!changed) return;
-  // The part goes to the package piece by piece: the bytes kept around the
-  // changed tables are never copied.
-  auto written = std::make_shared<std::deque<LargeBuffer>>();
+  // The part goes to the package piece by piece: the bytes kept (rows and
+  // cells of the changed tables included) are never copied.
+  auto written = std::make_shared<std::deque<std::string>>();
   auto pieces = std::make_shared<std::vector<std::string_view>>(ContentPieces(*written));
   uint64_t size = 0;
   for (std::string_view piece : *pieces) size += piece.size();

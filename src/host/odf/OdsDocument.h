@@ -11,7 +11,6 @@
 #include <string_view>
 #include <vector>
 
-#include "host/odf/LargeBuffer.h"
 #include "host/odf/OdsDataStyles.h"
 #include "host/odf/OdsSheet.h"
 #include "host/zip/Package.h"
@@ -45,22 +44,23 @@ class OdsDocument {
   void Save();
 
  private:
+  class ContentScan;
   [[noreturn]] void Refuse(const std::string& why) const;
   void Parse(pugi::xml_document& doc, std::string_view bytes, const char* part) const;
   void RefuseFlatXml(const std::string& path) const;
-  void FindTableBytes();
+  // Reads content.xml: its tables into sheets_ (from its bytes) and the rest
+  // into content_ (a tree without the tables' contents).
+  void ReadContent();
   // content.xml as it would be saved now, in pieces: the bytes read, with
-  // each changed table written anew (into written) in place of its old element.
-  std::vector<std::string_view> ContentPieces(std::deque<LargeBuffer>& written) const;
+  // each changed table written anew (strings kept in written) in place of
+  // its old element.
+  std::vector<std::string_view> ContentPieces(std::deque<std::string>& written) const;
 
   std::string name_;
   std::unique_ptr<Package> package_;
   PartBytes contentBytes_;
-  pugi::xml_document content_;
+  pugi::xml_document content_;  // content.xml with each table element left empty
   std::vector<OdsSheet> sheets_;
-  // Byte span of each table element in contentBytes_; empty when the
-  // elements could not be located (the whole part is then written anew).
-  std::vector<std::pair<size_t, size_t>> tableBytes_;
   int active_ = 1;
   bool date1904_ = false;
   bool stylesRead_ = false;

@@ -4,7 +4,7 @@
 #include <charconv>
 
 #include "host/CellAddress.h"
-#include "host/ooxml/FormulaShift.h"
+#include "host/FormulaShift.h"
 
 namespace host::odf {
 
@@ -89,7 +89,7 @@ std::string ShiftOdsFormula(std::string_view formula, int rowDelta) {
   if (rowDelta == 0) return std::string(formula);
   std::string_view body = FormulaBody(formula);
   std::string out(formula.substr(0, formula.size() - body.size()));
-  if (formula.substr(0, 6) == "msoxl:") return out + ooxml::ShiftFormula(body, rowDelta, 0);
+  if (formula.substr(0, 6) == "msoxl:") return out + ShiftFormula(body, rowDelta, 0);
   for (size_t i = 0; i < body.size();) {
     char c = body[i];
     if (c == '"') {  // a text literal, "" for a quote inside

@@ -23,11 +23,12 @@ bool OdsSheetStore::UsedArea(CellArea& area) const {
 }
 
 StoredValue OdsSheetStore::Value(int row, int column) const {
-  pugi::xml_node cell = Sheet().CellNode(row, column);
+  std::string_view cell = Sheet().CellElement(row, column);
   StoredValue value;
-  if (!cell) return value;
-  bool formula = cell.attribute("table:formula");
-  if (std::string_view(cell.attribute("calcext:value-type").value()) == "error") {
+  if (cell.empty()) return value;
+  std::string_view raw;
+  bool formula = ElementAttribute(cell, "table:formula", raw);
+  if (AttributeText(cell, "calcext:value-type") == "error") {
     value.kind = CellKind::Error;
     value.text = CellText(cell);
     return value;
@@ -71,8 +72,8 @@ StoredValue OdsSheetStore::Value(int row, int column) const {
       break;
     case OdsKind::Text:
       value.kind = CellKind::Text;
-      if (pugi::xml_attribute text = cell.attribute("office:string-value"))
-        value.text = text.value();
+      if (ElementAttribute(cell, "office:string-value", raw))
+        value.text = DecodeAttribute(raw);
       else
         value.text = CellText(cell);
       break;
@@ -86,11 +87,11 @@ std::string_view OdsSheetStore::FormatCode(int row, int column) const {
 }
 
 std::string OdsSheetStore::Formula(int row, int column) const {
-  return std::string(FormulaBody(CellFormula(Sheet().CellNode(row, column))));
+  return std::string(FormulaBody(Sheet().Formula(row, column)));
 }
 
 std::optional<std::string> OdsSheetStore::StoredText(int row, int column) const {
-  pugi::xml_node cell = Sheet().CellNode(row, column);
+  std::string_view cell = Sheet().CellElement(row, column);
   if (!CellHasParagraphs(cell)) return std::nullopt;
   return CellText(cell);
 }

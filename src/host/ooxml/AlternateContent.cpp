@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "host/ooxml/XmlScanner.h"
+#include "host/XmlScanner.h"
 
 namespace host::ooxml {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "host/ooxml/XmlScanner.h"
+#include "host/XmlScanner.h"
 
 namespace host::ooxml {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
-#include "host/ooxml/XmlScanner.h"
+#include "host/XmlScanner.h"
 
 namespace host::ooxml {
 

@@ -1,6 +1,7 @@
 #include "host/ooxml/SharedStrings.h"
 
-#include "host/ooxml/XmlScanner.h"
+#include "host/XmlScanner.h"
+#include "host/ooxml/OoxmlEscapes.h"
 
 namespace host::ooxml {
 

@@ -5,7 +5,8 @@
 #include <cmath>
 
 #include "host/CivilDate.h"
-#include "host/ooxml/FormulaShift.h"
+#include "host/FormulaShift.h"
+#include "host/ooxml/OoxmlEscapes.h"
 
 namespace host::ooxml {
 

@@ -20,7 +20,7 @@
 #include "host/SheetStore.h"
 #include "host/zip/Package.h"
 #include "host/SortPlan.h"
-#include "host/ooxml/XmlScanner.h"
+#include "host/XmlScanner.h"
 
 namespace host::ooxml {
 

@@ -10,7 +10,8 @@
 #include <stdexcept>
 #include <unordered_set>
 
-#include "host/ooxml/FormulaShift.h"
+#include "host/FormulaShift.h"
+#include "host/ooxml/OoxmlEscapes.h"
 #include "host/ooxml/SharedStrings.h"
 #include "host/ooxml/SheetData.h"
 #include "host/SortPlan.h"

@@ -1,6 +1,7 @@
 // A worksheet part's cells as the host's object model reads them: stored
 // values decoded from the cell records, number format codes from the styles.
 
+#include "host/ooxml/OoxmlEscapes.h"
 #include "host/ooxml/SharedStrings.h"
 #include "host/ooxml/SheetData.h"
 #include "host/ooxml/Styles.h"

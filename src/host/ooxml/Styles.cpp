@@ -7,7 +7,7 @@
 #include "host/ooxml/AlternateContent.h"
 #include "host/NumberFormat.h"
 #include "host/ooxml/XmlProblem.h"
-#include "host/ooxml/XmlScanner.h"
+#include "host/XmlScanner.h"
 
 namespace host::ooxml {
 

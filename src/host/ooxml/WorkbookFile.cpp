@@ -13,7 +13,7 @@
 #include "host/ooxml/SheetData.h"
 #include "host/ooxml/XmlEncoding.h"
 #include "host/ooxml/XmlProblem.h"
-#include "host/ooxml/XmlScanner.h"
+#include "host/XmlScanner.h"
 
 namespace host::ooxml {
 

@@ -1,6 +1,6 @@
 #include "host/ooxml/XmlEncoding.h"
 
-#include "host/ooxml/XmlScanner.h"
+#include "host/XmlScanner.h"
 
 namespace host::ooxml {
 

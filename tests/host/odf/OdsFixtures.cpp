@@ -142,4 +142,11 @@ std::vector<std::pair<std::string, bool>> EntryOrder(const std::string& path) {
   return entries;
 }
 
+pugi::xml_document CellTree(const host::odf::OdsSheet& sheet, int row, int column) {
+  pugi::xml_document doc;
+  std::string xml = sheet.CellXml(row, column);
+  doc.load_buffer(xml.data(), xml.size(), pugi::parse_default | pugi::parse_ws_pcdata);
+  return doc;
+}
+
 }  // namespace odsfixtures

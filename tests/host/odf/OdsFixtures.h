@@ -2,11 +2,13 @@
 // Hand-made OpenDocument spreadsheet packages for the .ods tests, and
 // LibreOffice conversions (its own profile in the test's folder).
 
+#include <pugixml.hpp>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "host/Fixtures.h"
+#include "host/odf/OdsSheet.h"
 
 namespace odsfixtures {
 
@@ -45,6 +47,9 @@ extern const std::string kOther;
 std::string SofficeConvert(const std::string& file, const std::string& format, const fixtures::TempDir& dir,
                            const std::string& outDir);
 
+// The cell element at (row, column) as it would be written, as a tree (its
+// first child; an empty document where there is none).
+pugi::xml_document CellTree(const host::odf::OdsSheet& sheet, int row, int column);
 // The names of the package's entries in order, with true for stored ones.
 std::vector<std::pair<std::string, bool>> EntryOrder(const std::string& path);
 

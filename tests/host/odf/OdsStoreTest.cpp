@@ -145,13 +145,16 @@ TEST(OdsStore, SortMovesRecordsWholeAndSavesOnlyTheirTable) {
     SCOPED_TRACE(r.row);
     EXPECT_EQ(s.Text(r.row, 1), r.name);
     EXPECT_EQ(s.Text(r.row, 2), r.n);
-    EXPECT_EQ(host::odf::CellFormula(s.CellNode(r.row, 3)), r.formula);
-    EXPECT_STREQ(s.CellNode(r.row, 1).parent().attribute("table:style-name").value(), r.rowStyle.c_str());
+    EXPECT_EQ(s.Formula(r.row, 3), r.formula);
+    EXPECT_EQ(s.RowAttribute(r.row, "table:style-name"), r.rowStyle);
   }
   EXPECT_TRUE(s.IsRowHidden(4));
-  EXPECT_STREQ(s.CellNode(2, 1).child("office:annotation").child_value("text:p"), "ripe");
-  EXPECT_STREQ(s.CellNode(3, 1).child("text:p").child("text:a").attribute("xlink:href").value(), "http://example.org/");
-  EXPECT_STREQ(s.CellNode(5, 2).attribute("table:style-name").value(), "ce1");
+  pugi::xml_document noted = odsfixtures::CellTree(s, 2, 1), linked = odsfixtures::CellTree(s, 3, 1),
+                     styled = odsfixtures::CellTree(s, 5, 2);
+  EXPECT_STREQ(noted.first_child().child("office:annotation").child_value("text:p"), "ripe");
+  EXPECT_STREQ(linked.first_child().child("text:p").child("text:a").attribute("xlink:href").value(),
+               "http://example.org/");
+  EXPECT_STREQ(styled.first_child().attribute("table:style-name").value(), "ce1");
   EXPECT_EQ(s.Rows().back().firstRow + s.Rows().back().count - 1, 1048576);
 
   // Around the sorted table, content.xml is as it was; the other entries are

@@ -1,8 +1,8 @@
-#include "host/ooxml/FormulaShift.h"
+#include "host/FormulaShift.h"
 
 #include <string>
 
-namespace host::ooxml {
+namespace host {
 
 namespace {
 
@@ -282,4 +282,4 @@ std::string ShiftFormula(std::string_view f, int rowDelta, int columnDelta) {
     return out;
 }
 
-}  // namespace host::ooxml
+}  // namespace host

@@ -1,7 +1,7 @@
 #pragma once
 // A small, allocation-free XML scanner over a byte buffer. It reads tags and
 // attributes in place, skips whole elements while checking that they are well
-// formed, and refuses document type declarations. The worksheet reader uses
+// formed, and refuses document type declarations. The sheet readers use
 // it so that a sheet of millions of cells needs no document tree.
 
 #include <cstddef>
@@ -10,7 +10,7 @@
 
 #include "host/HostError.h"
 
-namespace host::ooxml {
+namespace host {
 
 // A fault in the XML; the message says what and where (byte offset).
 
@@ -48,6 +48,11 @@ class XmlScanner {
   // including the matching end tag, checking the nesting on the way.
   // Returns the position of the end tag's '<'.
   const char* SkipContent(const Tag& start);
+  // Reads the next child element of parent (a start tag that is not
+  // self-closing, its content read up to here), skipping text, comments and
+  // processing instructions: true with the child's start tag, false at
+  // parent's end tag (checked to close it).
+  bool NextChild(const Tag& parent, Tag& child);
   // Reads character content up to the next '<' (checking entity references)
   // and returns it raw. CDATA sections and comments inside are not allowed.
   std::string_view ReadText();
@@ -99,13 +104,9 @@ std::string DecodeTextContent(std::string_view raw);
 // Appends text escaped for element content (& < >) or, when forAttribute,
 // for a double-quoted attribute value as well.
 void AppendEscapedXml(std::string& out, std::string_view text, bool forAttribute = false);
-// Replaces the _xHHHH_ escapes of OOXML string values by their characters.
-std::string DecodeOoxmlEscapes(std::string_view text);
-// True when text holds a _xHHHH_ escape.
-bool HasOoxmlEscape(std::string_view text);
 
 // Throws XmlFault when the document's prolog holds a document type
 // declaration (entities are never expanded, so such documents are refused).
 void RejectDocumentType(std::string_view document);
 
-}  // namespace host::ooxml
+}  // namespace host

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace host::ooxml {
+namespace host {
 
 // The formula (without its leading "=") as it reads after its cell moved by
 // rowDelta rows and columnDelta columns. Relative row and column parts of A1
@@ -15,4 +15,4 @@ namespace host::ooxml {
 // XFD1048576) becomes #REF!.
 std::string ShiftFormula(std::string_view formula, int rowDelta, int columnDelta);
 
-}  // namespace host::ooxml
+}  // namespace host

@@ -1,8 +1,8 @@
-#include "host/ooxml/XmlScanner.h"
+#include "host/XmlScanner.h"
 
 #include <cstring>
 
-namespace host::ooxml {
+namespace host {
 
 namespace {
 
@@ -242,6 +242,15 @@ bool XmlScanner::NextAttribute(const char*& cursor, const char* tagEnd, std::str
   return true;
 }
 
+bool XmlScanner::NextChild(const Tag& parent, Tag& child) {
+  SkipMisc(true);
+  child = ReadTag();
+  if (!child.isEnd) return true;
+  if (child.qname != parent.qname)
+    FailAt(child.begin, "</" + std::string(child.qname) + "> does not close <" + std::string(parent.qname) + ">");
+  return false;
+}
+
 std::string_view XmlScanner::ReadText() {
   const char* start = p_;
   const char* lt = static_cast<const char*>(std::memchr(p_, '<', end_ - p_));
@@ -456,29 +465,9 @@ void AppendEscapedXml(std::string& out, std::string_view text, bool forAttribute
   }
 }
 
-bool HasOoxmlEscape(std::string_view text) { return text.find("_x") != std::string_view::npos; }
-
-std::string DecodeOoxmlEscapes(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  size_t i = 0;
-  while (i < text.size()) {
-    if (text[i] == '_' && i + 6 < text.size() && text[i + 1] == 'x' && text[i + 6] == '_') {
-      int a = HexValue(text[i + 2]), b = HexValue(text[i + 3]), c = HexValue(text[i + 4]), d = HexValue(text[i + 5]);
-      if (a >= 0 && b >= 0 && c >= 0 && d >= 0) {
-        AppendUtf8(out, static_cast<unsigned long>((a << 12) | (b << 8) | (c << 4) | d));
-        i += 7;
-        continue;
-      }
-    }
-    out.push_back(text[i++]);
-  }
-  return out;
-}
-
 void RejectDocumentType(std::string_view document) {
   XmlScanner scanner(document.data(), document.size());
   scanner.SkipProlog();
 }
 
-}  // namespace host::ooxml
+}  // namespace host

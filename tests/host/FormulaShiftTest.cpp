@@ -1,4 +1,4 @@
-#include "host/ooxml/FormulaShift.h"
+#include "host/FormulaShift.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,7 @@ struct Case {
 
 void ExpectAll(const std::vector<Case>& cases) {
     for (const auto& c : cases)
-        EXPECT_EQ(host::ooxml::ShiftFormula(c.formula, c.rows, c.columns), c.expected)
+        EXPECT_EQ(host::ShiftFormula(c.formula, c.rows, c.columns), c.expected)
             << "[" << c.formula << "] moved " << c.rows << " rows, " << c.columns << " columns";
 }
 
