@@ -320,32 +320,37 @@ bool OdsSheet::RowHoldsCells(int row, int firstColumn, int lastColumn) const {
   return false;
 }
 
-void OdsSheet::SplitRow(int row) { SplitRows(row, row); }
+void OdsSheet::SplitRow(int row) { SplitAt({row, row + 1}); }
 
-void OdsSheet::SplitRows(int first, int last) {
-  auto from = std::upper_bound(rows_.begin(), rows_.end(), first,
-                               [](int r, const RowGroup& g) { return r < g.firstRow; });
-  if (from != rows_.begin()) --from;
-  auto to = std::upper_bound(from, rows_.end(), last, [](int r, const RowGroup& g) { return r < g.firstRow; });
-  if (std::all_of(from, to, [](const RowGroup& g) { return g.count == 1; })) return;  // each alone already
+void OdsSheet::SplitAt(const std::vector<int>& starts) {
+  if (starts.empty()) return;
+  auto cuts = [&](const RowGroup& group) {
+    auto it = std::upper_bound(starts.begin(), starts.end(), group.firstRow);
+    return it != starts.end() && *it < group.firstRow + group.count ? it : starts.end();
+  };
+  if (std::none_of(rows_.begin(), rows_.end(), [&](const RowGroup& g) { return cuts(g) != starts.end(); })) return;
   std::vector<RowGroup> out;
-  out.reserve(rows_.size() + static_cast<size_t>(std::max(0, last - first)) + 2);
+  out.reserve(rows_.size() + starts.size());
   for (RowGroup& group : rows_) {
-    int groupLast = group.firstRow + group.count - 1;
-    if (group.count == 1 || groupLast < first || group.firstRow > last) {
+    auto it = cuts(group);
+    if (it == starts.end()) {
       out.push_back(std::move(group));
       continue;
     }
-    int a = std::max(first, group.firstRow), b = std::min(last, groupLast);
-    auto part = [&](int firstRow, int count) {
+    const int groupEnd = group.firstRow + group.count;
+    int from = group.firstRow;
+    for (; it != starts.end() && *it < groupEnd; ++it) {
+      if (*it <= from) continue;
       out.push_back(group);
-      out.back().firstRow = firstRow;
-      out.back().count = count;
+      out.back().firstRow = from;
+      out.back().count = *it - from;
       out.back().repeatChanged = true;
-    };
-    if (a > group.firstRow) part(group.firstRow, a - group.firstRow);
-    for (int r = a; r <= b; ++r) part(r, 1);
-    if (b < groupLast) part(b + 1, groupLast - b);
+      from = *it;
+    }
+    out.push_back(group);
+    out.back().firstRow = from;
+    out.back().count = groupEnd - from;
+    out.back().repeatChanged = true;
   }
   rows_ = std::move(out);
 }
@@ -413,12 +418,23 @@ void OdsSheet::PlaceRowCells(int firstRow, int firstColumn, int lastColumn, cons
   if (!moved) return;
   const int lastRow = firstRow + height - 1;
   EnsureRows(lastRow);
-  SplitRows(firstRow, lastRow);
-  const size_t first = static_cast<size_t>(
-      std::lower_bound(rows_.begin(), rows_.end(), firstRow, [](const RowGroup& g, int r) { return g.firstRow < r; }) -
-      rows_.begin());
+  // Rows that move together out of one group stay one group: groups are cut
+  // only where the rows' sources stop running on within a group, so a
+  // repeated block that moves or stays whole is still written once.
+  std::vector<int> starts{firstRow};
+  for (int k = 1; k < height; ++k)
+    if (sourceOf[k] != sourceOf[k - 1] + 1 || GroupOf(sourceOf[k])->firstRow == sourceOf[k])
+      starts.push_back(firstRow + k);
+  starts.push_back(lastRow + 1);
+  SplitAt(starts);
+  auto groupAt = [this](int row) {
+    return static_cast<size_t>(std::lower_bound(rows_.begin(), rows_.end(), row,
+                                                [](const RowGroup& g, int r) { return g.firstRow < r; }) -
+                               rows_.begin());
+  };
+  const size_t first = groupAt(firstRow), end = groupAt(lastRow + 1);
   int width = 0;
-  for (size_t k = first; k < first + static_cast<size_t>(height); ++k) {
+  for (size_t k = first; k < end; ++k) {
     std::span<const CellRun> cells = Cells(rows_[k]);
     if (!cells.empty()) width = std::max(width, cells.back().firstColumn + cells.back().count - 1);
   }
@@ -426,24 +442,24 @@ void OdsSheet::PlaceRowCells(int firstRow, int firstColumn, int lastColumn, cons
   lastColumn = std::min(lastColumn, width);
   if (lastColumn < firstColumn) return;
 
-  // Every row's runs in a new stretch: a moved row gets its own runs before
-  // and after the columns and the source's within (padded and split to the
-  // columns), their formulas moved with them.
+  // Every group's runs in a new stretch: a moved group gets its own runs
+  // before and after the columns and the source's within (padded and split
+  // to the columns), their formulas moved with them.
   std::vector<CellRun> cells;
-  cells.reserve(cells_.size() + static_cast<size_t>(height) * 2);
+  cells.reserve(cells_.size() + (end - first) * 2);
   std::vector<CellRun> own, source;
   std::vector<std::pair<size_t, uint32_t>> stretches(rows_.size());  // taken once all are made
   for (size_t k = 0; k < rows_.size(); ++k) {
     RowGroup& row = rows_[k];
     std::span<const CellRun> runs = Cells(row);
     const size_t at = cells.size();
-    const int from = k >= first && k < first + static_cast<size_t>(height) ? sourceOf[k - first] - firstRow : -1;
-    if (from < 0 || from == static_cast<int>(k - first)) {
+    const int from = k >= first && k < end ? sourceOf[static_cast<size_t>(row.firstRow - firstRow)] : row.firstRow;
+    if (from == row.firstRow) {
       cells.insert(cells.end(), runs.begin(), runs.end());
     } else {
-      const int rowDelta = static_cast<int>(k - first) - from;
+      const int rowDelta = row.firstRow - from;
       Segmented(row, firstColumn, lastColumn, own);
-      Segmented(rows_[first + static_cast<size_t>(from)], firstColumn, lastColumn, source);
+      Segmented(*GroupOf(from), firstColumn, lastColumn, source);
       for (const CellRun& run : own)
         if (run.firstColumn < firstColumn) cells.push_back(run);
       for (CellRun run : source) {

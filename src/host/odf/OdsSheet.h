@@ -137,8 +137,9 @@ class OdsSheet {
   int RowCount() const { return rows_.empty() ? 0 : rows_.back().firstRow + rows_.back().count - 1; }
   // Adds empty rows after the table's rows up to lastRow.
   void EnsureRows(int lastRow);
-  // Gives each row of first..last an element of its own, in one pass.
-  void SplitRows(int first, int last);
+  // Cuts the row groups so that each row of starts (ascending) begins one,
+  // in one pass.
+  void SplitAt(const std::vector<int>& starts);
   // The row's runs with a run of empty cells added up to lastColumn and
   // runs split so that firstColumn and lastColumn + 1 start runs.
   void Segmented(const RowGroup& row, int firstColumn, int lastColumn, std::vector<CellRun>& out) const;

@@ -46,6 +46,16 @@ TEST(OdsSheetWrite, KeepsTheBytesOfWhatAChangeLeaves) {
        "<table:table><table:table-row table:style-name='ro1'><table:table-cell/>" + end +
            "<table:table-row table:style-name='ro1' table:visibility=\"collapse\"><table:table-cell/>" + end +
            "<table:table-row table:style-name='ro1'><table:table-cell/>" + end + "</table:table>"},
+      {"a repeated block moved whole stays one element",
+       "<table:table>" + row + "<table:table-cell office:value-type=\"string\"><text:p>b</text:p></table:table-cell>" +
+           end + "<table:table-row table:style-name=\"r\" table:number-rows-repeated=\"3\"><table:table-cell "
+           "office:value-type=\"string\"><text:p>a</text:p></table:table-cell>" + end + "</table:table>",
+       [](OdsSheet& s) { s.PlaceRowCells(1, 1, 1, {2, 3, 4, 1}); },
+       "<table:table>" + row + "<table:table-cell office:value-type=\"string\"><text:p>a</text:p></table:table-cell>" +
+           end + "<table:table-row table:style-name=\"r\" table:number-rows-repeated=\"2\"><table:table-cell "
+           "office:value-type=\"string\"><text:p>a</text:p></table:table-cell>" + end +
+           "<table:table-row table:style-name=\"r\"><table:table-cell office:value-type=\"string\"><text:p>b</text:p>"
+           "</table:table-cell>" + end + "</table:table>"},
       {"rows added to an empty table", "<table:table table:name=\"E\" />",
        [](OdsSheet& s) { s.SetRowHidden(2, true); },
        "<table:table table:name=\"E\">" + row + "<table:table-cell/>" + end +
