@@ -18,16 +18,11 @@
 #include <random>
 #include <string>
 
+#include "ChildRun.h"
 #include "host/HostError.h"
 #include "host/csv/CsvDocument.h"
 
 namespace {
-
-struct Figures {
-  double wall = 0;       // seconds
-  double processor = 0;  // user + system seconds
-  long peakKb = 0;       // maximum resident set
-};
 
 // Rows of five fields; the second is a random word of lower-case letters
 // (the sort key), then an amount, an ISO date and a town.
@@ -51,32 +46,6 @@ void WriteFile(const std::string& path, long rows) {
     std::fwrite(line, 1, static_cast<size_t>(n), f);
   }
   std::fclose(f);
-}
-
-double Seconds(const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; }
-
-// Runs `work` in a child process and measures it there alone.
-template <typename Work>
-Figures Measure(Work work) {
-  auto start = std::chrono::steady_clock::now();
-  pid_t pid = fork();
-  if (pid == 0) _exit(work());
-  int status = 0;
-  rusage usage{};
-  wait4(pid, &status, 0, &usage);
-  Figures f;
-  f.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  f.processor = Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
-  f.peakKb = usage.ru_maxrss;
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    std::fprintf(stderr, "a measured run failed\n");
-    std::exit(1);
-  }
-  return f;
-}
-
-Figures Best(const Figures& a, const Figures& b) {
-  return {std::min(a.wall, b.wall), std::min(a.processor, b.processor), std::max(a.peakKb, b.peakKb)};
 }
 
 std::string ReadAll(const std::string& path) {

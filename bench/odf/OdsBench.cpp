@@ -19,18 +19,13 @@
 #include <string>
 #include <vector>
 
+#include "ChildRun.h"
 #include "host/HostError.h"
 #include "host/SheetStore.h"
 #include "host/WorkbookStore.h"
 #include "host/odf/OdsWorkbook.h"
 
 namespace {
-
-struct Figures {
-  double wall = 0;       // seconds
-  double processor = 0;  // user + system seconds of the process and what it waited for
-  long peakKb = 0;       // maximum resident set
-};
 
 // Ten fields a row: an id, a random word (the sort key), an amount, an ISO
 // date, a town, a count, a code, a ratio, a flag word and a note. Returns
@@ -57,32 +52,6 @@ std::vector<std::string> WriteCsv(const std::string& path, long rows) {
   }
   std::fclose(f);
   return words;
-}
-
-double Seconds(const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; }
-
-// Runs `work` in a child process and measures it there alone.
-template <typename Work>
-Figures Measure(Work work) {
-  auto start = std::chrono::steady_clock::now();
-  pid_t pid = fork();
-  if (pid == 0) _exit(work());
-  int status = 0;
-  rusage usage{};
-  wait4(pid, &status, 0, &usage);
-  Figures f;
-  f.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  f.processor = Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
-  f.peakKb = usage.ru_maxrss;
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    std::fprintf(stderr, "a measured run failed\n");
-    std::exit(1);
-  }
-  return f;
-}
-
-Figures Best(const Figures& a, const Figures& b) {
-  return {std::min(a.wall, b.wall), std::min(a.processor, b.processor), std::max(a.peakKb, b.peakKb)};
 }
 
 int Shell(const std::string& command) {

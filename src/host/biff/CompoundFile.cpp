@@ -268,7 +268,7 @@ void CompoundFile::KeepStreamsExcept(int skip) {
     try {
       kept_.emplace(static_cast<int>(i), ReadStream(static_cast<int>(i)));
     } catch (const HostError& damaged) {
-      unreadable_.emplace(static_cast<int>(i), damaged.what());  // reported when the stream is read
+      unreadable_.emplace(static_cast<int>(i), damaged.Description());  // reported when the stream is read
     }
   }
   bytes_.resize(512);

@@ -151,7 +151,7 @@ void OdsDocument::ReadContent() {
   } catch (const XmlFault& fault) {
     Refuse("its part content.xml is damaged: " + fault.message);
   } catch (const HostError& tooMany) {
-    Refuse(tooMany.what());
+    Refuse(tooMany.Description());
   }
   if (!body) Refuse("it holds no spreadsheet body");
   if (sheets_.empty()) Refuse("it holds no sheets");

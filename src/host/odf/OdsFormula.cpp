@@ -128,7 +128,7 @@ std::string ShiftOdsFormula(std::string_view formula, int rowDelta) {
     if (ShiftReference(body.substr(i + 1, end - i - 1), rowDelta, reference))
       out += "[" + reference + "]";
     else
-      out += "[#REF!]";
+      out += "#REF!";
     i = end + 1;
   }
   return out;

@@ -137,7 +137,7 @@ TEST(OdsStore, SortMovesRecordsWholeAndSavesOnlyTheirTable) {
     std::string name, n, formula, rowStyle;
   } rows[] = {
       {2, "apple", "1", "of:=[.B2]+[$Two.A4]+[.$B$2]", "ro2"},
-      {3, "fig", "2", "of:=[.B3]+[#REF!]", "ro1"},
+      {3, "fig", "2", "of:=[.B3]+#REF!", "ro1"},
       {4, "zz", "9", "", "ro1"},
       {5, "pear", "3", "of:=[.B5]*2", "ro3"},
   };
