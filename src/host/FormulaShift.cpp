@@ -1,5 +1,7 @@
 #include "host/FormulaShift.h"
 
+#include "host/CellAddress.h"
+
 #include <string>
 
 namespace host {
@@ -40,16 +42,6 @@ long long ColumnNumber(std::string_view letters) {
         n = n * 26 + ((c | 0x20) - 'a' + 1);
     }
     return n <= kMaxColumn ? n : 0;
-}
-
-std::string ColumnLetters(long long n) {
-    std::string s;
-    while (n > 0) {
-        const long long r = (n - 1) % 26;
-        s.insert(s.begin(), static_cast<char>('A' + r));
-        n = (n - 1) / 26;
-    }
-    return s;
 }
 
 // Reads "$?letters" from the start of s; returns the characters used (0 if none).
@@ -97,7 +89,7 @@ bool ShiftColumn(const Coord& c, int delta, std::string& out) {
     if (c.absolute || delta == 0) { out.append(c.text); return true; }
     const long long v = c.value + delta;
     if (v < 1 || v > kMaxColumn) return false;
-    out += ColumnLetters(v);
+    AppendColumnLetters(out, static_cast<int>(v));
     return true;
 }
 
