@@ -9,9 +9,12 @@ namespace host {
 
 class HostError : public std::runtime_error {
  public:
-  explicit HostError(const std::string& description) : std::runtime_error(description) {}
+  explicit HostError(const std::string& description) : std::runtime_error(description), description_(description) {}
   // The description, in the host's own words, fit to show the user.
-  const char* Description() const noexcept { return what(); }
+  const std::string& Description() const noexcept { return description_; }
+
+ private:
+  std::string description_;
 };
 
 // A failure the host did not foresee (a library or standard-library exception

@@ -27,9 +27,12 @@ struct TableArea {
 // the sheet.
 class SortRefused : public std::invalid_argument {
  public:
-  using std::invalid_argument::invalid_argument;
+  explicit SortRefused(const std::string& reason) : std::invalid_argument(reason), reason_(reason) {}
   // Why, in the host's own words, to follow "Cannot sort <range> ...: ".
-  const char* Reason() const noexcept { return what(); }
+  const std::string& Reason() const noexcept { return reason_; }
+
+ private:
+  std::string reason_;
 };
 
 // Where the rows of one sort went: targetOf[row - area.firstRow] is the new

@@ -38,7 +38,7 @@ QString CurrentExceptionDescription() {
   } catch (const std::bad_alloc&) {
     return QStringLiteral("Out of memory");
   } catch (const host::HostError& e) {
-    return QString::fromUtf8(e.Description());
+    return QString::fromStdString(e.Description());
   } catch (const ProcedureError& e) {
     return e.Description();
   } catch (const std::exception&) {

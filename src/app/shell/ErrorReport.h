@@ -17,9 +17,14 @@ class Messages;
 class ProcedureError : public std::runtime_error {
  public:
   explicit ProcedureError(const QString& description)
-      : std::runtime_error(description.toStdString()) {}
-  explicit ProcedureError(const std::string& description) : std::runtime_error(description) {}
-  QString Description() const { return QString::fromUtf8(what()); }
+      : std::runtime_error(description.toStdString()), description_(description) {}
+  explicit ProcedureError(const std::string& description)
+      : std::runtime_error(description), description_(QString::fromStdString(description)) {}
+  // The description in our own words, as given.
+  const QString& Description() const { return description_; }
+
+ private:
+  QString description_;
 };
 
 // The address named at the end of every report (configured at build time).
