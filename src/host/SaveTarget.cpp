@@ -59,6 +59,13 @@ pid_t PidOf(const std::string& name, const std::string& prefix) {
 
 }  // namespace
 
+bool MayWrite(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return false;
+  if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0) return false;
+  return ::geteuid() != 0 || (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
+}
+
 bool ResolveSaveTarget(const std::string& path, SaveTarget& target) {
   char* real = ::realpath(path.c_str(), nullptr);
   if (!real) return false;

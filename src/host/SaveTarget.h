@@ -14,6 +14,13 @@ struct SaveTarget {
   std::string folder;  // the folder that holds it
 };
 
+// True when this process may replace the file at path: it may write it by
+// its effective ids, and, for the superuser whom permissions do not stop,
+// the file has a write bit at all (chmod a-w marks a file read-only for
+// everyone). Checked before a workbook is opened for change and again when
+// it is saved, for every format.
+bool MayWrite(const std::string& path);
+
 // Resolves path through its links; false (errno set) when that fails.
 bool ResolveSaveTarget(const std::string& path, SaveTarget& target);
 

@@ -60,4 +60,10 @@ std::vector<int> PlaceRows(int firstRow, int lastRow, const std::vector<int>& hi
 // The row a cell at (row, column) stands in after the moves, applied in turn.
 int MovedRow(const std::vector<RowMove>& moves, int row, int column);
 
+// The areas that cover area's cells after the moves, for a record that names
+// an area and follows its cells (a hyperlink): parts no move touched keep
+// their place; a moved part becomes one area per run of rows that went to
+// consecutive rows together.
+std::vector<CellArea> MovedAreas(const CellArea& area, const std::vector<RowMove>& moves);
+
 }  // namespace host

@@ -1,9 +1,12 @@
 #include "host/Workbook.h"
 
+#include <sys/stat.h>
+
 #include <filesystem>
 
 #include "host/Application.h"
 #include "host/HostError.h"
+#include "host/SaveTarget.h"
 #include "host/WorkbookStore.h"
 #include "host/WorkbookLock.h"
 #include "host/Worksheet.h"
@@ -20,9 +23,16 @@ std::string FullPath(const std::string& path) {
 }
 
 // The claim on a workbook opened for change; for reading only, just the
-// check that no other program holds it.
+// check that no other program holds it. A file this process may not write
+// is refused before anything of it is read, whatever its format: a save
+// could only fail, or replace a file its owner protected.
 std::unique_ptr<WorkbookLock> Claim(const std::string& path, Application::Access access) {
-  if (access == Application::Access::ForChange) return std::make_unique<WorkbookLock>(path);
+  if (access == Application::Access::ForChange) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && !MayWrite(path))
+      throw HostError("\"" + path + "\" is read-only: you may not change it, so it was left as it is.");
+    return std::make_unique<WorkbookLock>(path);
+  }
   CheckNotInUse(path);
   return nullptr;
 }

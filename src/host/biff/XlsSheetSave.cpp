@@ -18,6 +18,24 @@ namespace host::biff {
 
 namespace {
 
+// The copies of an HLINK or HLINKTOOLTIP record (raw, its header included)
+// that cover its cells after the moves, each with its Ref8 at refAt set to
+// one of the areas the cells now stand in; the record itself when no cell
+// of it moved.
+std::vector<std::string> LinkPieces(std::string_view raw, size_t refAt, const std::vector<RowMove>& moves) {
+  const CellArea area{U16(raw, refAt) + 1, U16(raw, refAt + 4) + 1, U16(raw, refAt + 2) + 1, U16(raw, refAt + 6) + 1};
+  std::vector<std::string> pieces;
+  for (const CellArea& moved : MovedAreas(area, moves)) {
+    std::string piece(raw);
+    Put(piece, refAt, moved.firstRow - 1, 2);
+    Put(piece, refAt + 2, moved.lastRow - 1, 2);
+    Put(piece, refAt + 4, moved.firstColumn - 1, 2);
+    Put(piece, refAt + 6, moved.lastColumn - 1, 2);
+    pieces.push_back(std::move(piece));
+  }
+  return pieces;
+}
+
 constexpr size_t kCreated = SIZE_MAX;
 constexpr uint16_t kFormulaShared = 0x0008;  // FORMULA's fShrFmla
 
@@ -303,8 +321,16 @@ void XlsSheet::RewriteSubstream(StreamPieces& pieces) const {
     if (!tableWritten) tableAt = out.size();
     tableWritten = true;
   };
+  // A hyperlink read but not yet written: its record in pieces.
+  std::vector<std::string> links;
+  std::string_view linkArea;
+  auto flushLinks = [&] {
+    for (const std::string& link : links) out.append(link);
+    links.clear();
+  };
   while (reader.Next(record)) {
     std::string_view raw = stream.substr(record.offset, record.end - record.offset);
+    if (record.type != rt::kHLinkTooltip) flushLinks();
     if (record.type == rt::kBof) ++depth;
     if (record.type == rt::kEof && --depth == 0) {
       writeTable();
@@ -335,20 +361,34 @@ void XlsSheet::RewriteSubstream(StreamPieces& pieces) const {
         if (record.continues.empty()) boxes.AddDrawing(record.body, out.size() + 4);
         break;
       case rt::kObj: boxes.AddObject(record.body); break;
-      case rt::kNote:
-      case rt::kHLink:
-      case rt::kHLinkTooltip: {
-        // The record follows its cells: the first cell's move gives the rows'.
-        size_t rowAt = out.size() + 4 + (record.type == rt::kHLinkTooltip ? 2 : 0);
+      case rt::kNote: {
+        // The note follows its cell, and its text box with it.
+        const size_t rowAt = out.size() + 4;
         out.append(raw);
-        int firstRow = U16(out, rowAt), column = U16(out, rowAt + (record.type == rt::kNote ? 2 : 4));
-        int moved = MovedRow(moves_, firstRow + 1, column + 1) - 1;
+        const int firstRow = U16(out, rowAt), column = U16(out, rowAt + 2);
+        const int moved = MovedRow(moves_, firstRow + 1, column + 1) - 1;
         if (moved != firstRow) {
           Put(out, rowAt, moved, 2);
-          if (record.type != rt::kNote) Put(out, rowAt + 2, U16(out, rowAt + 2) + moved - firstRow, 2);
-          // A note's text box moves with it.
-          if (record.type == rt::kNote) boxes.MoveBox(out, U16(out, rowAt + 6), moved - firstRow);
+          boxes.MoveBox(out, U16(out, rowAt + 6), moved - firstRow);
         }
+        continue;
+      }
+      case rt::kHLink: {
+        // Held until the next record shows whether its tooltip follows.
+        links = LinkPieces(raw, 4, moves_);
+        linkArea = raw.substr(4, 8);
+        continue;
+      }
+      case rt::kHLinkTooltip: {
+        std::vector<std::string> tips = LinkPieces(raw, 6, moves_);
+        if (!links.empty() && raw.substr(6, 8) == linkArea && tips.size() == links.size()) {
+          // Each piece of the link with its own copy of the tooltip.
+          for (size_t k = 0; k < links.size(); ++k) out.append(links[k]).append(tips[k]);
+          links.clear();
+          continue;
+        }
+        flushLinks();
+        for (const std::string& tip : tips) out.append(tip);
         continue;
       }
       default: break;

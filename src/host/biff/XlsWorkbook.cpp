@@ -76,7 +76,7 @@ void ReplaceFile(const std::string& path, const std::function<void(const std::fu
   SaveTarget target;
   struct stat original {};
   if (!ResolveSaveTarget(path, target) || ::stat(target.file.c_str(), &original) != 0) fail("the file is no longer there");
-  if (::access(target.file.c_str(), W_OK) != 0) fail("the file is read-only");
+  if (!MayWrite(target.file)) fail("the file is read-only");
   RemoveStaleTemporaries(target.folder);
   int fd = MakeTemporary(target.folder, temp);
   if (fd < 0) fail(reasonOf(errno));

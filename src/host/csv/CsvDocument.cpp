@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <limits>
@@ -100,6 +101,22 @@ CsvDocument CsvDocument::FromBytes(std::string bytes, const std::string& fileNam
   if (bytes.size() >= std::numeric_limits<uint32_t>::max())
     throw HostError(fileName + " is too large: CSV files of 4 GB or more are not handled.");
   CsvDocument doc;
+  const std::string_view head(bytes.data(), std::min<size_t>(bytes.size(), 4));
+  if (head == std::string_view("\xFF\xFE\0\0", 4) || head == std::string_view("\0\0\xFE\xFF", 4))
+    throw HostError(fileName + " is a UTF-32 text file; only UTF-8, UTF-16 and Windows-1252 text files are read. "
+                    "It was not changed.");
+  if (head.substr(0, 2) == "\xFF\xFE" || head.substr(0, 2) == "\xFE\xFF") {
+    // UTF-16 text: read as UTF-8, written back to the same code units.
+    const bool bigEndian = head[0] == '\xFE';
+    std::string text;
+    if (!Utf16ToUtf8(std::string_view(bytes).substr(2), bigEndian, text))
+      throw HostError(fileName + " starts as UTF-16 text, but not all of it reads as UTF-16 characters "
+                      "(it is damaged or not a text file); it was not changed.");
+    if (text.size() >= std::numeric_limits<uint32_t>::max())
+      throw HostError(fileName + " is too large: CSV files of 4 GB or more are not handled.");
+    doc.utf16_ = bigEndian ? Utf16::BigEndian : Utf16::LittleEndian;
+    bytes = std::move(text);
+  }
   doc.bytes_ = std::move(bytes);
   doc.fileName_ = fileName;
   doc.sheetName_ = SheetNameOf(fileName);
@@ -110,7 +127,7 @@ CsvDocument CsvDocument::FromBytes(std::string bytes, const std::string& fileNam
 
 void CsvDocument::Scan() {
   std::string_view b = bytes_;
-  if (b.substr(0, 3) == "\xEF\xBB\xBF") bomLength_ = 3;
+  if (utf16_ == Utf16::None && b.substr(0, 3) == "\xEF\xBB\xBF") bomLength_ = 3;
   utf8_ = bomLength_ > 0 || IsValidUtf8(b.substr(bomLength_));
   const size_t n = b.size();
 

@@ -40,9 +40,11 @@ class CsvDocument {
   const std::string& SheetName() const { return sheetName_; }
   const std::string& FileName() const { return fileName_; }
   char Delimiter() const { return delimiter_; }
-  bool HasByteOrderMark() const { return bomLength_ > 0; }
+  bool HasByteOrderMark() const { return bomLength_ > 0 || utf16_ != Utf16::None; }
   // False when the file is read as Windows-1252.
   bool IsUtf8() const { return utf8_; }
+  // True for a UTF-16 file (told by its byte-order mark).
+  bool IsUtf16() const { return utf16_ != Utf16::None; }
   bool EndsWithLineBreak() const { return finalBreak_; }
 
   // Records in the file (rows 1..RowCount), blank lines included.
@@ -69,7 +71,8 @@ class CsvDocument {
   // Hiding rows is refused: a CSV file cannot keep them.
   [[noreturn]] void RefuseHiddenRows() const;
 
-  // The file's bytes with the records in their current order.
+  // The file's bytes with the records in their current order, in the
+  // file's own encoding.
   std::string Bytes() const;
   // Writes Bytes() over path through a temporary file beside it.
   void Save(const std::string& path) const;
@@ -77,9 +80,12 @@ class CsvDocument {
  private:
   CsvDocument() = default;
   void Scan();
-  // Hands the file's bytes, records in the current order, to sink piece by
-  // piece, until sink returns false.
+  // Hands the text's bytes (UTF-16 already read as UTF-8), records in the
+  // current order, to sink piece by piece, until sink returns false. Pieces
+  // end only between characters.
   void Emit(const std::function<bool(std::string_view)>& sink) const;
+  // The same in the file's own encoding: what a save writes.
+  void EmitFile(const std::function<bool(std::string_view)>& sink) const;
   // The delimiter the file would be read with, were it written now.
   char DelimiterOfCurrentOrder() const;
   // The record's bytes without / with its line ending.
@@ -89,13 +95,16 @@ class CsvDocument {
   // The record shown in a row (1-based), unchecked.
   uint32_t At(size_t row) const { return order_.empty() ? static_cast<uint32_t>(row - 1) : order_[row - 1]; }
 
-  std::string bytes_;
+  enum class Utf16 { None, LittleEndian, BigEndian };
+
+  std::string bytes_;  // the text; a UTF-16 file's as UTF-8, without its mark
   std::string fileName_;
   std::string sheetName_;
   char delimiter_ = ',';
   bool fixedDelimiter_ = false;  // given by the extension (.tsv), not read from the first record
   size_t bomLength_ = 0;
   bool utf8_ = true;
+  Utf16 utf16_ = Utf16::None;
   bool finalBreak_ = false;
   std::string lineEnding_ = "\r\n";
   std::vector<uint32_t> starts_;  // record k spans starts_[k]..starts_[k+1]

@@ -10,6 +10,7 @@
 #include "host/HostError.h"
 #include "host/SaveTarget.h"
 #include "host/csv/CsvDocument.h"
+#include "host/csv/CsvText.h"
 
 namespace host::csv {
 
@@ -41,10 +42,22 @@ void CsvDocument::Emit(const std::function<bool(std::string_view)>& sink) const 
   }
 }
 
+void CsvDocument::EmitFile(const std::function<bool(std::string_view)>& sink) const {
+  if (utf16_ == Utf16::None) return Emit(sink);
+  const bool bigEndian = utf16_ == Utf16::BigEndian;
+  if (!sink(bigEndian ? "\xFE\xFF" : "\xFF\xFE")) return;
+  std::string units;
+  Emit([&](std::string_view piece) {
+    units.clear();
+    AppendAsUtf16(piece, bigEndian, units);
+    return sink(units);
+  });
+}
+
 std::string CsvDocument::Bytes() const {
   std::string out;
-  out.reserve(bytes_.size() + lineEnding_.size());
-  Emit([&out](std::string_view piece) {
+  out.reserve((bytes_.size() + lineEnding_.size()) * (utf16_ == Utf16::None ? 1 : 2) + 2);
+  EmitFile([&out](std::string_view piece) {
     out.append(piece);
     return true;
   });
@@ -55,18 +68,21 @@ void CsvDocument::Save(const std::string& path) const {
   size_t slash = path.find_last_of('/');
   std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
   std::string temp;
-  auto fail = [&](int error) {
+  auto failFor = [&](const std::string& reason) {
     if (!temp.empty()) ::unlink(temp.c_str());
-    std::string reason = error == ENOSPC ? "the disk is full"
-                         : (error == EACCES || error == EPERM || error == EROFS) ? "permission was denied"
-                                                                                 : "the system refused it";
     throw HostError(name + " cannot be saved: " + reason + "; the file was not changed.");
+  };
+  auto fail = [&](int error) {
+    failFor(error == ENOSPC                                               ? "the disk is full"
+            : (error == EACCES || error == EPERM || error == EROFS) ? "permission was denied"
+                                                                     : "the system refused it");
   };
   // The same policy as every save of the host: through links, a temporary
   // beside the real file, flushed, owner and mode kept, renamed over it.
   SaveTarget target;
   struct stat original {};
   if (!ResolveSaveTarget(path, target) || ::stat(target.file.c_str(), &original) != 0) fail(errno);
+  if (!MayWrite(target.file)) failFor("the file is read-only");
   RemoveStaleTemporaries(target.folder);
   int fd = MakeTemporary(target.folder, temp);
   if (fd < 0) fail(errno);
@@ -82,7 +98,7 @@ void CsvDocument::Save(const std::string& path) const {
     }
     buffer.clear();
   };
-  Emit([&](std::string_view piece) {
+  EmitFile([&](std::string_view piece) {
     buffer.append(piece);
     if (buffer.size() >= (1 << 16)) flush();
     return true;

@@ -37,11 +37,22 @@ void AppendCodePoint(uint32_t cp, std::string& out) {
   } else if (cp < 0x800) {
     out += static_cast<char>(0xC0 | (cp >> 6));
     out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
+  } else if (cp < 0x10000) {
     out += static_cast<char>(0xE0 | (cp >> 12));
     out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
     out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
   }
+}
+
+void AppendUnit(uint32_t unit, bool bigEndian, std::string& out) {
+  const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+  out += bigEndian ? high : low;
+  out += bigEndian ? low : high;
 }
 
 }  // namespace
@@ -70,6 +81,48 @@ void AppendAsUtf8(std::string_view s, bool utf8, std::string& out) {
     }
     AppendCodePoint(c >= 0x80 && c <= 0x9F ? kHigh[c - 0x80] : c, out);
     ++i;
+  }
+}
+
+bool Utf16ToUtf8(std::string_view units, bool bigEndian, std::string& out) {
+  if (units.size() % 2 != 0) return false;
+  out.reserve(out.size() + units.size() / 2 * 3 / 2);
+  auto unitAt = [&](size_t i) {
+    const auto a = static_cast<unsigned char>(units[i]), b = static_cast<unsigned char>(units[i + 1]);
+    return bigEndian ? static_cast<uint32_t>(a << 8 | b) : static_cast<uint32_t>(b << 8 | a);
+  };
+  for (size_t i = 0; i < units.size(); i += 2) {
+    uint32_t unit = unitAt(i);
+    if (unit >= 0xDC00 && unit <= 0xDFFF) return false;
+    if (unit >= 0xD800 && unit <= 0xDBFF) {
+      if (i + 2 >= units.size()) return false;
+      const uint32_t low = unitAt(i + 2);
+      if (low < 0xDC00 || low > 0xDFFF) return false;
+      unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+      i += 2;
+    }
+    AppendCodePoint(unit, out);
+  }
+  return true;
+}
+
+void AppendAsUtf16(std::string_view utf8, bool bigEndian, std::string& out) {
+  for (size_t i = 0; i < utf8.size();) {
+    const auto c = static_cast<unsigned char>(utf8[i]);
+    const size_t n = c < 0x80 ? 1 : SequenceLength(utf8, i);
+    uint32_t cp = c;
+    if (n == 2) cp = (c & 0x1F) << 6;
+    if (n == 3) cp = (c & 0x0F) << 12;
+    if (n == 4) cp = (c & 0x07) << 18;
+    for (size_t k = 1; k < n; ++k)
+      cp |= static_cast<uint32_t>(static_cast<unsigned char>(utf8[i + k]) & 0x3F) << (6 * (n - 1 - k));
+    if (cp >= 0x10000) {
+      AppendUnit(0xD800 + ((cp - 0x10000) >> 10), bigEndian, out);
+      AppendUnit(0xDC00 + ((cp - 0x10000) & 0x3FF), bigEndian, out);
+    } else {
+      AppendUnit(cp, bigEndian, out);
+    }
+    i += n == 0 ? 1 : n;
   }
 }
 

@@ -37,7 +37,11 @@ StoredValue OdsSheetStore::Value(int row, int column) const {
   switch (stored.kind) {
     case OdsKind::Empty:
       if (formula) {
-        value.uncalculated = true;
+        // LibreOffice writes a formula whose result is an empty text (as
+        // =IF(A2=0;"";...) gives) without a value type: its paragraph, or
+        // the absence of one, is the result.
+        value.kind = CellKind::Text;
+        value.text = CellText(cell);
       } else if (CellHasParagraphs(cell)) {
         value.kind = CellKind::Text;
         value.text = CellText(cell);

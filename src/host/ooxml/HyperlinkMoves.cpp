@@ -1,36 +1,8 @@
 #include "host/ooxml/HyperlinkMoves.h"
 
-#include <algorithm>
-
 #include "host/XmlScanner.h"
 
 namespace host::ooxml {
-
-std::vector<CellArea> MovedAreas(const CellArea& area, const std::vector<RowMove>& moves) {
-  std::vector<CellArea> pieces{area};
-  for (const RowMove& m : moves) {
-    std::vector<CellArea> next;
-    for (const CellArea& p : pieces) {
-      if (!p.Intersects(m.area)) {
-        next.push_back(p);
-        continue;
-      }
-      CellArea in{std::max(p.firstRow, m.area.firstRow), std::max(p.firstColumn, m.area.firstColumn),
-                  std::min(p.lastRow, m.area.lastRow), std::min(p.lastColumn, m.area.lastColumn)};
-      // What lies outside the moved block keeps its place.
-      if (p.firstRow < in.firstRow) next.push_back({p.firstRow, p.firstColumn, in.firstRow - 1, p.lastColumn});
-      if (p.lastRow > in.lastRow) next.push_back({in.lastRow + 1, p.firstColumn, p.lastRow, p.lastColumn});
-      if (p.firstColumn < in.firstColumn) next.push_back({in.firstRow, p.firstColumn, in.lastRow, in.firstColumn - 1});
-      if (p.lastColumn > in.lastColumn) next.push_back({in.firstRow, in.lastColumn + 1, in.lastRow, p.lastColumn});
-      for (int r = in.firstRow; r <= in.lastRow; ++r) {
-        int to = m.targetOf[r - m.area.firstRow];
-        next.push_back({to, in.firstColumn, to, in.lastColumn});
-      }
-    }
-    pieces.swap(next);
-  }
-  return pieces;
-}
 
 std::string MoveHyperlinks(std::string_view element, const std::vector<RowMove>& moves) {
   std::string out;

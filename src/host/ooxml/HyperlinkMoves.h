@@ -1,8 +1,8 @@
 #pragma once
 // The hyperlinks of a worksheet part follow the cells a sort moved: each
 // <hyperlink> entry's ref names the cells' new place, and an entry that
-// spans cells which went to different rows is split into one entry per row
-// (each with the same target). Entries the sort did not touch stay as they
+// spans cells which went to different rows is split into one entry per run
+// of rows (each with the same target; see MovedAreas). Entries the sort did not touch stay as they
 // were written.
 
 #include <string>
@@ -15,9 +15,5 @@ namespace host::ooxml {
 
 // The <hyperlinks> element (its bytes as in the part) after the moves.
 std::string MoveHyperlinks(std::string_view element, const std::vector<RowMove>& moves);
-
-// The areas that cover area's cells after the moves: untouched parts as
-// rectangles, moved parts one row each.
-std::vector<CellArea> MovedAreas(const CellArea& area, const std::vector<RowMove>& moves);
 
 }  // namespace host::ooxml

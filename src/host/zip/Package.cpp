@@ -293,7 +293,7 @@ void Package::Save(const std::map<std::string, NewPart>& changed) {
   if (!ResolveSaveTarget(path_, target)) failSave("the file is no longer there");
   struct stat original;
   if (::stat(target.file.c_str(), &original) != 0) failSave("the file is no longer there");
-  if (!(original.st_mode & S_IWUSR) || ::access(target.file.c_str(), W_OK) != 0) failSave("the file is read-only");
+  if (!MayWrite(target.file)) failSave("the file is read-only");
 
   RemoveStaleTemporaries(target.folder);
   std::string temp;

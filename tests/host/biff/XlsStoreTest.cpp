@@ -645,3 +645,31 @@ TEST(XlsStore, ThroughTheObjectModel) {
 }
 
 }  // namespace
+
+// A hyperlink over several rows, as the reference program writes one (one
+// HLINK record with rwFirst < rwLast): after the sort each of its cells keeps
+// the link, and the record is split into one per run of rows its cells went
+// to; python3-xlrd reads the links where the cells now stand.
+TEST(XlsStore, ALinkOverSeveralRowsFollowsEachOfItsCells) {
+  NEED_XLS(SortXls());
+  if (!xlsfixtures::HavePython("xlrd")) GTEST_SKIP() << "python3-xlrd is not installed";
+  TempDir dir;
+  // The link on A4 (honeydew) made to cover A4:A7.
+  std::string path = Copy(WithStream([](std::string& s) {
+                            const size_t link = FirstRecord(s, 0x01B8);
+                            ASSERT_EQ(W(s, link + 4), 3);
+                            s[link + 6] = 6;
+                          }),
+                          dir);
+  Change(path, [](auto& sheets) { EXPECT_TRUE(sheets.at("Data")->Sort(host::CellArea{2, 1, 9, 7}, 2, false)); });
+  auto lines = XlrdData(path, dir);
+  // honeydew, apple, grape (hidden, stays) and banana went to rows 9, 2, 6 and 3.
+  std::vector<std::string> links;
+  for (const std::string& line : lines)
+    if (line.rfind("link ", 0) == 0) links.push_back(line);
+  std::sort(links.begin(), links.end());
+  EXPECT_EQ(links, (std::vector<std::string>{"link 1 0 1 https://example.org/honeydew", "link 2 0 2 https://example.org/honeydew",
+                                             "link 5 0 5 https://example.org/honeydew", "link 8 0 8 https://example.org/honeydew"}));
+  EXPECT_TRUE(Has(lines, "1 0 'apple'"));
+  EXPECT_TRUE(Has(lines, "2 0 'banana'"));
+}

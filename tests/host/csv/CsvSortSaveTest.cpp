@@ -120,3 +120,73 @@ TEST(CsvSortInterop, PythonReadsTheSortedFileAsTheSameRows) {
   ASSERT_EQ(std::system(cmd.c_str()), 0);
   EXPECT_EQ(ReadAll(dir / "out.txt"), "id|name\n1|say \"x\"\n2|multi\nline\n3|Lee, A\n");
 }
+
+namespace {
+
+// UTF-16 bytes with the byte-order mark, as "Unicode text" exports write them;
+// the code units come from the compiler's own u"" literal.
+std::string Utf16File(std::u16string_view text, bool bigEndian) {
+  std::string out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+  for (char16_t unit : text) {
+    char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+    out += bigEndian ? high : low;
+    out += bigEndian ? low : high;
+  }
+  return out;
+}
+
+}  // namespace
+
+// UTF-16 files are split at their line breaks, not at 0x0A bytes inside a
+// character (U+010A, U+0D0A), sorted by their characters and written back as
+// the same code units, mark first; Python's csv module reads the result.
+TEST(CsvSortInterop, Utf16FilesSortByTheirCharactersAndKeepTheirBytes) {
+  if (std::system("python3 -c 'import csv' >/dev/null 2>&1") != 0) GTEST_SKIP() << "python3 is not installed";
+  struct Case {
+    const char* what;
+    const char* name;
+    bool bigEndian;
+    std::u16string in, out;
+    const char* python;  // the rows as Python reads them, joined by '|'
+  } cases[] = {
+      {"Unicode text export: tab-separated, CR LF, quoted tab", "export.csv", false,
+       u"Name\tCity\r\n\u017Baneta\t\"Krak\u00F3w\tNord\"\r\n\u010Aarl\t\u0D0Ax\r\nAnna\tBerlin\r\n",
+       u"Name\tCity\r\nAnna\tBerlin\r\n\u010Aarl\t\u0D0Ax\r\n\u017Baneta\t\"Krak\u00F3w\tNord\"\r\n",
+       "Name|City\nAnna|Berlin\n\u010Aarl|\u0D0Ax\n\u017Baneta|Krak\u00F3w\tNord\n"},
+      {"big-endian CSV with a character outside the first plane, no final break", "lo.csv", true,
+       u"k,v\n3,\U0001F600\n1,\"a,b\"\n2,\u0A0A", u"k,v\n1,\"a,b\"\n2,\u0A0A\n3,\U0001F600",
+       "k|v\n1|a,b\n2|\u0A0A\n3|\U0001F600\n"},
+  };
+  TempFolder dir;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const auto path = dir / c.name;
+    std::ofstream(path, std::ios::binary) << Utf16File(c.in, c.bigEndian);
+    auto doc = CsvDocument::Open(path.string());
+    ASSERT_TRUE(doc.IsUtf16());
+    EXPECT_TRUE(doc.SortRows(host::CellArea{2, 1, doc.RowCount(), host::kMaxColumns}, 1, false));
+    doc.Save(path.string());
+    EXPECT_EQ(ReadAll(path), Utf16File(c.out, c.bigEndian));
+    const char delimiter = doc.Delimiter();
+    std::string cmd = std::string("python3 -c \"import csv,sys; [print('|'.join(r)) for r in csv.reader(open(sys.argv[1], "
+                                  "encoding='utf-16', newline=''), delimiter=sys.argv[2])]\" ") +
+                      path.string() + (delimiter == '\t' ? " '\t'" : " ,") + " > " + (dir / "out.txt").string();
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    EXPECT_EQ(ReadAll(dir / "out.txt"), c.python);
+  }
+}
+
+// Bytes that start as UTF-16 (or UTF-32) but do not read as its characters
+// are refused; nothing is cut or re-encoded.
+TEST(CsvRead, Utf16ThatIsNotTextIsRefused) {
+  const std::string lone = std::string("\xFF\xFE", 2) + std::string("a\0\x00\xD8\n\0", 6);  // a lone high surrogate
+  for (const std::string& bytes : {std::string("\xFF\xFE" "a\0b", 5), lone, std::string("\xFF\xFE\0\0a\0\0\0", 8)}) {
+    try {
+      (void)CsvDocument::FromBytes(bytes, "u.csv");
+      ADD_FAILURE() << "read as text";
+    } catch (const HostError& error) {
+      EXPECT_NE(std::string(error.what()).find("u.csv"), std::string::npos) << error.what();
+      EXPECT_NE(std::string(error.what()).find("UTF-"), std::string::npos) << error.what();
+    }
+  }
+}

@@ -92,7 +92,7 @@ TEST(OdsStore, ReadsValuesTextsAndFormats) {
       {3, CellKind::Number, 45351, "2024-02-29", std::nullopt, "29.02.2024"},
       {4, CellKind::Boolean, 1, "", "TRUE", "TRUE"},
       {5, CellKind::Error, 0, "#DIV/0!", "#DIV/0!", "#DIV/0!"},
-      {6, CellKind::Blank, 0, "", std::nullopt, ""},
+      {6, CellKind::Text, 0, "", std::nullopt, ""},  // a formula with an empty text as its result
       {7, CellKind::Text, 0, "plain", "plain", "plain"},
       {8, CellKind::Number, 1.5, "", "36:00:00", "36:00:00"},
       {9, CellKind::Number, 45351.75, "2024-02-29T18:00:00", "x", "x"},
@@ -109,8 +109,11 @@ TEST(OdsStore, ReadsValuesTextsAndFormats) {
                                                      : v.text;
     EXPECT_EQ(shown, c.shown);
   }
-  EXPECT_TRUE(o.sheet->Value(6, 1).uncalculated);
+  EXPECT_FALSE(o.sheet->Value(6, 1).uncalculated);
   EXPECT_EQ(o.sheet->Formula(6, 1), "[.A1]*2");
+  // LibreOffice writes =IF(...;"";...) with an empty result so, and the
+  // column sorts by it instead of being refused.
+  EXPECT_NO_THROW(o.sheet->Sort({6, 1, 7, 1}, 1, false));
   EXPECT_TRUE(o.sheet->HoldsFormulas());
   CellArea used;
   ASSERT_TRUE(o.sheet->UsedArea(used));

@@ -170,13 +170,13 @@ TEST(SortRecords, NotesFollowEverySortOfASession) {
   EXPECT_EQ(Refs(after["xl/worksheets/sheet1.xml"], "hyperlink"), (std::vector<std::string>{"B1", "A3"}));
 }
 
-TEST(SortRecords, SpanningLinksAreSplitPerRow) {
+TEST(SortRecords, SpanningLinksAreSplitPerRunOfRows) {
   std::vector<host::RowMove> moves{{host::CellArea{1, 1, 3, 2}, {3, 1, 2}}};
   std::string element =
       "<hyperlinks><hyperlink ref=\"A1:C3\" r:id=\"rId1\"/>\n<hyperlink ref=\"E5\" location=\"x\"/></hyperlinks>";
   EXPECT_EQ(host::ooxml::MoveHyperlinks(element, moves),
             "<hyperlinks><hyperlink ref=\"C1:C3\" r:id=\"rId1\"/><hyperlink ref=\"A3:B3\" r:id=\"rId1\"/>"
-            "<hyperlink ref=\"A1:B1\" r:id=\"rId1\"/><hyperlink ref=\"A2:B2\" r:id=\"rId1\"/>\n"
+            "<hyperlink ref=\"A1:B2\" r:id=\"rId1\"/>\n"
             "<hyperlink ref=\"E5\" location=\"x\"/></hyperlinks>");
 }
 

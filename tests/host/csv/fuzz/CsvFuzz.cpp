@@ -4,7 +4,9 @@
 // HostError, a sort either succeeds or is refused; the written bytes hold the
 // same records and read with the same delimiter; a block sort leaves the
 // fields outside the block where they were; an unsorted document writes the
-// input back exactly.
+// input back exactly. With bit 0x20 of the first byte the rest is widened to
+// UTF-16 (little-endian, or big-endian with bit 0x10 too) behind its mark,
+// so the same rules are checked on UTF-16 text.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -18,6 +20,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   int column = data[0] % 8 + 1;
   const char* name = data[0] & 0x80 ? "f.tsv" : "f.csv";
   std::string bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
+  if (data[0] & 0x20) {
+    const bool bigEndian = (data[0] & 0x10) != 0;
+    std::string wide = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (char c : bytes) {
+      wide += bigEndian ? '\0' : c;
+      wide += bigEndian ? c : '\0';
+    }
+    bytes = std::move(wide);
+  }
   try {
     auto doc = host::csv::CsvDocument::FromBytes(bytes, name);
     if (doc.Bytes() != bytes) std::abort();
