@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "host/CellAddress.h"
 #include "host/StoredValue.h"
@@ -22,6 +23,9 @@ class SheetStore {
   // The bounding box of the cells the sheet holds (with a value or only a
   // style); false when it holds none.
   virtual bool UsedArea(CellArea& area) const = 0;
+  // The sheet's merged areas. The used range takes in each one that reaches
+  // into it, as a merged area is one cell to the user.
+  virtual std::vector<CellArea> MergedCellAreas() const { return {}; }
   // The value of the cell at (row, column), 1-based; Blank where the sheet
   // holds no cell.
   virtual StoredValue Value(int row, int column) const = 0;

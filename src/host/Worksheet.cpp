@@ -1,5 +1,8 @@
 #include "host/Worksheet.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "host/CellAddress.h"
 #include "host/HostError.h"
 #include "host/SheetStore.h"
@@ -12,9 +15,29 @@ Worksheet::Worksheet(Workbook& workbook, std::string name, int index, std::uniqu
 
 Worksheet::~Worksheet() = default;
 
+bool Worksheet::UsedArea(CellArea& area) const {
+  if (!store_->UsedArea(area)) return false;
+  const std::vector<CellArea> merged = store_->MergedCellAreas();
+  // A merged area taken in may reach another one: grow until none does.
+  for (bool grew = !merged.empty(); grew;) {
+    grew = false;
+    for (const CellArea& m : merged) {
+      if (!area.Intersects(m)) continue;
+      const CellArea both{std::min(area.firstRow, m.firstRow), std::min(area.firstColumn, m.firstColumn),
+                          std::max(area.lastRow, m.lastRow), std::max(area.lastColumn, m.lastColumn)};
+      if (both.firstRow != area.firstRow || both.firstColumn != area.firstColumn || both.lastRow != area.lastRow ||
+          both.lastColumn != area.lastColumn) {
+        area = both;
+        grew = true;
+      }
+    }
+  }
+  return true;
+}
+
 Range Worksheet::UsedRange() {
   CellArea area;
-  if (!store_->UsedArea(area)) return Range(*this, 1, 1, 1, 1);
+  if (!UsedArea(area)) return Range(*this, 1, 1, 1, 1);
   return Range(*this, area.firstRow, area.firstColumn, area.lastRow, area.lastColumn);
 }
 
@@ -41,12 +64,12 @@ Range Worksheet::GetRange(std::string_view a1) {
 
 int Worksheet::MaxRow() const {
   CellArea area;
-  return store_->UsedArea(area) ? area.lastRow : 1;
+  return UsedArea(area) ? area.lastRow : 1;
 }
 
 int Worksheet::MaxColumn() const {
   CellArea area;
-  return store_->UsedArea(area) ? area.lastColumn : 1;
+  return UsedArea(area) ? area.lastColumn : 1;
 }
 
 bool Worksheet::RowHidden(int row) const { return store_->RowHidden(row); }

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "host/Cell.h"
+#include "host/CellAddress.h"
 #include "host/Range.h"
 #include "host/RowRef.h"
 
@@ -55,6 +56,10 @@ class Worksheet {
   const SheetStore& Store() const { return *store_; }
 
  private:
+  // The store's used area, grown to take in every merged area that reaches
+  // into it; false when the sheet holds no cell.
+  bool UsedArea(CellArea& area) const;
+
   Workbook* workbook_;
   std::string name_;
   int index_;

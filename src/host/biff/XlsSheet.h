@@ -48,6 +48,7 @@ class XlsSheet : public SheetStore {
   XlsSheet(std::shared_ptr<const XlsBook> book, size_t index);
 
   bool UsedArea(CellArea& area) const override;
+  std::vector<CellArea> MergedCellAreas() const override;
   StoredValue Value(int row, int column) const override;
   std::string_view FormatCode(int row, int column) const override;
   std::string Formula(int row, int column) const override;

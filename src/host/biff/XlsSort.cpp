@@ -24,12 +24,17 @@ CellArea AreaOf(const RecordArea& a) {
 
 }  // namespace
 
+std::vector<CellArea> XlsSheet::MergedCellAreas() const {
+  std::vector<CellArea> areas;
+  for (const RecordArea& m : records_.merged) areas.push_back(AreaOf(m));
+  return areas;
+}
+
 bool XlsSheet::Sort(const CellArea& range, int keyColumn, bool descending) {
   if (keyColumn < range.firstColumn || keyColumn > range.lastColumn)
     throw SortRefused("the sort key column " + ColumnLetters(keyColumn) + " lies outside the range " +
                       AbsoluteAddress(range));
-  std::vector<CellArea> merged, arrays;
-  for (const RecordArea& m : records_.merged) merged.push_back(AreaOf(m));
+  std::vector<CellArea> merged = MergedCellAreas(), arrays;
   for (const FormulaArea& f : records_.formulaAreas)
     if (f.type != rt::kShrFmla) arrays.push_back(AreaOf(f.area));
   std::optional<CellArea> reordered = RowsToReorder(range, merged, arrays, {});

@@ -15,6 +15,18 @@ OdsSheetStore::OdsSheetStore(std::shared_ptr<OdsDocument> document, int sheet)
 
 OdsSheet& OdsSheetStore::Sheet() const { return document_->Sheet(sheet_); }
 
+namespace {
+
+std::vector<CellArea> CoreAreas(const std::vector<OdsArea>& from) {
+  std::vector<CellArea> to;
+  for (const OdsArea& a : from) to.push_back({a.firstRow, a.firstColumn, a.lastRow, a.lastColumn});
+  return to;
+}
+
+}  // namespace
+
+std::vector<CellArea> OdsSheetStore::MergedCellAreas() const { return CoreAreas(Sheet().MergedAreas()); }
+
 bool OdsSheetStore::UsedArea(CellArea& area) const {
   OdsArea used = Sheet().UsedRange();
   if (used.lastRow == 0) return false;
@@ -124,12 +136,7 @@ bool OdsSheetStore::Sort(const CellArea& range, int keyColumn, bool descending) 
     throw SortRefused("the sort key column " + ColumnLetters(keyColumn) + " lies outside the range " +
                       PlainAddress(range));
   OdsSheet& sheet = Sheet();
-  auto areas = [](const std::vector<OdsArea>& from) {
-    std::vector<CellArea> to;
-    for (const OdsArea& a : from) to.push_back({a.firstRow, a.firstColumn, a.lastRow, a.lastColumn});
-    return to;
-  };
-  std::optional<CellArea> reordered = RowsToReorder(range, areas(sheet.MergedAreas()), areas(sheet.ArrayAreas()), {});
+  std::optional<CellArea> reordered = RowsToReorder(range, MergedCellAreas(), CoreAreas(sheet.ArrayAreas()), {});
   if (!reordered) return false;
   CellArea area = *reordered;
   // Rows below the last used one are empty: they keep their places whatever

@@ -20,6 +20,7 @@ class OdsSheetStore : public SheetStore {
   OdsSheetStore(std::shared_ptr<OdsDocument> document, int sheet);
 
   bool UsedArea(CellArea& area) const override;
+  std::vector<CellArea> MergedCellAreas() const override;
   StoredValue Value(int row, int column) const override;
   std::string_view FormatCode(int row, int column) const override;
   // The formula without its namespace and "=" ("[.A1]*2").

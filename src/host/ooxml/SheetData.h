@@ -118,6 +118,7 @@ class SheetData : public SheetStore {
 
   // Merged areas and array formula areas, for the sort's checks.
   const std::vector<CellArea>& MergedAreas() const { return merged_; }
+  std::vector<CellArea> MergedCellAreas() const override { return merged_; }
   // The sheet's tables as plain areas (set by the workbook, which reads the
   // table parts).
   void SetTables(std::vector<TableArea> tables) { tables_ = std::move(tables); }

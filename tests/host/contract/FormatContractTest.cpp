@@ -13,6 +13,10 @@
 #include "biff/XlsFixtures.h"
 #include "host/Application.h"
 #include "host/HostError.h"
+#include "host/CellRef.h"
+#include "host/Range.h"
+#include "host/Workbook.h"
+#include "host/Worksheet.h"
 #include "host/Workbooks.h"
 #include "odf/OdsFixtures.h"
 
@@ -26,39 +30,78 @@ struct Format {
   // file in dir and returns its path; empty when its writer is missing.
   std::function<std::string(const TempDir& dir, const std::string& file)> write;
   const char* extension;
+  // The same keys with C<r>:D<r> merged in every row and text only in C
+  // ("b-m", "a-m", "c-m"), as office programs write merged cells across;
+  // empty for a format without merged cells.
+  std::function<std::string(const TempDir& dir, const std::string& file)> writeMerged;
 };
 
 std::string KeysXlsx(const TempDir& dir, const std::string& file) {
   return fixtures::WriteKeyColumn(dir, file, {"b", "a", "c"});
 }
 
+const char* const kKeys[] = {"b", "a", "c"};
+
+// The merged workbook as the reference program writes it: the covered cells
+// D<r> not written at all.
+std::string MergedXlsx(const TempDir& dir, const std::string& file) {
+  auto inlineText = [](const std::string& ref, const std::string& text) {
+    return "<c r=\"" + ref + "\" t=\"inlineStr\"><is><t>" + text + "</t></is></c>";
+  };
+  std::string rows, merges;
+  for (int r = 1; r <= 3; ++r) {
+    const std::string n = std::to_string(r), key = kKeys[r - 1];
+    rows += "<row r=\"" + n + "\">" + inlineText("A" + n, key) + inlineText("C" + n, key + "-m") + "</row>";
+    merges += "<mergeCell ref=\"C" + n + ":D" + n + "\"/>";
+  }
+  auto parts = fixtures::MinimalWorkbook("");
+  for (auto& [name, bytes] : parts)
+    if (name == "xl/worksheets/sheet1.xml") bytes = fixtures::SheetXml(rows, "<mergeCells count=\"3\">" + merges + "</mergeCells>");
+  fixtures::WriteZip(dir.File(file), parts);
+  return dir.File(file);
+}
+
+// What LibreOffice writes of the workbook make gives, as .xls.
+std::string AsXls(const TempDir& dir, const std::string& file, const std::string& bytes) {
+  if (bytes.empty()) return {};
+  fixtures::WriteFile(dir.File(file), bytes);
+  return dir.File(file);
+}
+
+std::string OdsTable(bool merged) {
+  using odsfixtures::Text;
+  std::string rows;
+  for (const char* key : kKeys)
+    rows += "<table:table-row>" + Text(key) +
+            (merged ? "<table:table-cell/>" + Text(std::string(key) + "-m", "table:number-columns-spanned=\"2\"") +
+                          "<table:covered-table-cell/>"
+                    : std::string()) +
+            "</table:table-row>";
+  return odsfixtures::Content("<table:table table:name=\"Keys\">" + rows + "</table:table>");
+}
+
 const Format kFormats[] = {
-    {"xlsx", KeysXlsx, ".xlsx"},
+    {"xlsx", KeysXlsx, ".xlsx", MergedXlsx},
     {"xls",
      [](const TempDir& dir, const std::string& file) {
        static const std::string bytes =
            xlsfixtures::ConvertedCached([](const TempDir& d) { return KeysXlsx(d, "keys.xlsx"); }, "xls");
-       if (bytes.empty()) return std::string();
-       fixtures::WriteFile(dir.File(file), bytes);
-       return dir.File(file);
+       return AsXls(dir, file, bytes);
      },
-     ".xls"},
-    {"ods",
+     ".xls",
      [](const TempDir& dir, const std::string& file) {
-       using odsfixtures::Text;
-       return odsfixtures::WriteOds(dir, file,
-                                    odsfixtures::Content("<table:table table:name=\"Keys\"><table:table-row>" + Text("b") +
-                                                         "</table:table-row><table:table-row>" + Text("a") +
-                                                         "</table:table-row><table:table-row>" + Text("c") +
-                                                         "</table:table-row></table:table>"));
-     },
-     ".ods"},
+       static const std::string bytes =
+           xlsfixtures::ConvertedCached([](const TempDir& d) { return MergedXlsx(d, "merged.xlsx"); }, "xls");
+       return AsXls(dir, file, bytes);
+     }},
+    {"ods", [](const TempDir& dir, const std::string& file) { return odsfixtures::WriteOds(dir, file, OdsTable(false)); },
+     ".ods", [](const TempDir& dir, const std::string& file) { return odsfixtures::WriteOds(dir, file, OdsTable(true)); }},
     {"csv",
      [](const TempDir& dir, const std::string& file) {
        fixtures::WriteFile(dir.File(file), "b\na\nc\n");
        return dir.File(file);
      },
-     ".csv"},
+     ".csv", nullptr},
 };
 
 class FormatContract : public ::testing::TestWithParam<Format> {
@@ -120,6 +163,31 @@ TEST_P(FormatContract, AFileTheUserMayNotWriteIsRefusedUntouched) {
   EXPECT_EQ(st.st_uid, 0u);
   EXPECT_EQ(fixtures::ReadFile(path), bytes);
   EXPECT_EQ(Names(dir), std::vector<std::string>{std::filesystem::path(path).filename()});
+}
+
+// A merged area that reaches past the last cell with content belongs to the
+// used range: a sheet merged across C:D in every row sorts whole, the merged
+// cells staying where they are with the text of their row.
+TEST_P(FormatContract, MergedAreasPastTheLastCellBelongToTheUsedRange) {
+  if (!GetParam().writeMerged) GTEST_SKIP() << "the format has no merged cells";
+  TempDir dir;
+  const std::string path = GetParam().writeMerged(dir, std::string("merged") + GetParam().extension);
+  if (path.empty()) GTEST_SKIP() << "LibreOffice (soffice) is not installed";
+  {
+    host::Application app;
+    host::Workbook& book = app.Workbooks().Open(path);
+    host::Worksheet& sheet = *book.Worksheets()[0];
+    host::Range used = sheet.UsedRange();
+    EXPECT_EQ(used.Address(), "$A$1:$D$3");
+    used.Sort(host::Cells(1, 1));
+    book.Save();
+    app.Quit();
+  }
+  host::Application app;
+  host::Worksheet& sheet = *app.Workbooks().Open(path).Worksheets()[0];
+  EXPECT_EQ(fixtures::ColumnTexts(sheet, 1, 1, 3), (std::vector<std::string>{"a", "b", "c"}));
+  EXPECT_EQ(fixtures::ColumnTexts(sheet, 3, 1, 3), (std::vector<std::string>{"a-m", "b-m", "c-m"}));
+  app.Quit();
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryFormat, FormatContract, ::testing::ValuesIn(kFormats),
