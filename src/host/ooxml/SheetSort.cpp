@@ -144,7 +144,7 @@ bool SheetData::Sort(const CellArea& range, int keyColumn, bool descending, cons
         case ValueKind::IsoDate: {
           double serial = 0;
           std::string_view raw = Span(cell->value.span.offset, cell->value.span.size);
-          if (IsoDateToSerial(raw, false, serial)) {
+          if (IsoDateToSerial(raw, date1904_, serial)) {
             key.Set(KeyClass::Number, serial);
           } else {
             key.SetText(raw);

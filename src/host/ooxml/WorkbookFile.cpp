@@ -460,6 +460,8 @@ void WorkbookFile::SaveChanges(const std::vector<const SheetStore*>& sheets) {
         }));
   }
   current_.clear();
+  // Nothing changed (a sort that moved no row): the file stays as it is.
+  if (changed.empty()) return;
   try {
     package_->Save(changed);
   } catch (...) {

@@ -40,6 +40,8 @@ std::string KeysXlsx(const TempDir& dir, const std::string& file) {
   return fixtures::WriteKeyColumn(dir, file, {"b", "a", "c"});
 }
 
+void PrintTo(const Format& format, std::ostream* out) { *out << format.name; }
+
 const char* const kKeys[] = {"b", "a", "c"};
 
 // The merged workbook as the reference program writes it: the covered cells
@@ -163,6 +165,30 @@ TEST_P(FormatContract, AFileTheUserMayNotWriteIsRefusedUntouched) {
   EXPECT_EQ(st.st_uid, 0u);
   EXPECT_EQ(fixtures::ReadFile(path), bytes);
   EXPECT_EQ(Names(dir), std::vector<std::string>{std::filesystem::path(path).filename()});
+}
+
+// A sort that moves no row writes nothing: the file keeps its bytes and its
+// modification time (here: the second sort of a file already sorted).
+TEST_P(FormatContract, ASortThatMovesNothingLeavesTheFileAsItWas) {
+  TempDir dir;
+  const std::string path = Workbook(dir);
+  if (path.empty()) GTEST_SKIP() << "LibreOffice (soffice) is not installed";
+  auto sortAndSave = [&] {
+    host::Application app;
+    host::Workbook& book = app.Workbooks().Open(path);
+    book.Worksheets()[0]->UsedRange().Sort(host::Cells(1, 1));
+    book.Save();
+    app.Quit();
+  };
+  sortAndSave();
+  const std::string sorted = fixtures::ReadFile(path);
+  struct stat before {}, after {};
+  ASSERT_EQ(::stat(path.c_str(), &before), 0);
+  sortAndSave();
+  ASSERT_EQ(::stat(path.c_str(), &after), 0);
+  EXPECT_TRUE(fixtures::ReadFile(path) == sorted);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
 }
 
 // A merged area that reaches past the last cell with content belongs to the
