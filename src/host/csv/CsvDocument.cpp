@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "host/HostError.h"
+#include "host/csv/CsvDelimiter.h"
 #include "host/csv/CsvFields.h"
 #include "host/csv/CsvText.h"
 
@@ -56,30 +57,18 @@ std::string ReasonOf(int error) {
 
 }  // namespace
 
-bool DelimiterDetector::Feed(std::string_view piece) {
-  for (char c : piece) {
-    if (done_) break;
-    if (c == '"') inQuotes_ = !inQuotes_;
-    else if (inQuotes_) continue;
-    else if (c == '\n' || c == '\r') done_ = true;
-    else if (c == ',') comma_ = true;
-    else if (c == ';') semicolon_ = true;
-    else if (c == '\t') tab_ = true;
-  }
-  return !done_;
-}
-
 char CsvDocument::DelimiterOfCurrentOrder() const {
-  DelimiterDetector detector;
-  bool mark = true;  // the first piece is the byte-order mark, which is no part of a record
-  Emit([&](std::string_view piece) {
-    if (mark) {
-      mark = false;
-      return true;
-    }
-    return detector.Feed(piece);
+  DelimiterDetector detector(locale_.decimal == ",");
+  int piece = 0;  // the first is the preamble, which is no part of a record
+  bool separatorLine = false;
+  Emit([&](std::string_view bytes) {
+    if (piece++ == 0) return true;
+    // A record "sep=X" put first would read as the delimiter's line.
+    char named = 0;
+    if (piece == 2 && SeparatorLine(bytes, named) > 0) separatorLine = true;
+    return !separatorLine && detector.Feed(bytes);
   });
-  return detector.Result();
+  return separatorLine ? '\0' : detector.Result();
 }
 
 CsvDocument CsvDocument::Open(const std::string& path) {
@@ -119,6 +108,7 @@ CsvDocument CsvDocument::FromBytes(std::string bytes, const std::string& fileNam
   }
   doc.bytes_ = std::move(bytes);
   doc.fileName_ = fileName;
+  doc.locale_ = LocaleConventions::ForUser();
   doc.sheetName_ = SheetNameOf(fileName);
   doc.delimiter_ = LowerExtension(fileName) == "tsv" ? '\t' : 0;
   doc.Scan();
@@ -127,19 +117,26 @@ CsvDocument CsvDocument::FromBytes(std::string bytes, const std::string& fileNam
 
 void CsvDocument::Scan() {
   std::string_view b = bytes_;
-  if (utf16_ == Utf16::None && b.substr(0, 3) == "\xEF\xBB\xBF") bomLength_ = 3;
-  utf8_ = bomLength_ > 0 || IsValidUtf8(b.substr(bomLength_));
+  if (utf16_ == Utf16::None && b.substr(0, 3) == "\xEF\xBB\xBF") preambleLength_ = 3;
+  byteOrderMark_ = preambleLength_ > 0;
+  utf8_ = byteOrderMark_ || IsValidUtf8(b.substr(preambleLength_));
   const size_t n = b.size();
 
+  char named = 0;
+  if (const size_t line = SeparatorLine(b.substr(preambleLength_), named)) {
+    preambleLength_ += line;
+    separatorLine_ = true;
+    delimiter_ = named;
+  }
   fixedDelimiter_ = delimiter_ != 0;
   if (delimiter_ == 0) {
-    DelimiterDetector detector;
-    detector.Feed(b.substr(bomLength_));
+    DelimiterDetector detector(locale_.decimal == ",");
+    detector.Feed(b.substr(preambleLength_));
     delimiter_ = detector.Result();
   }
   const char delim = delimiter_;
 
-  size_t pos = bomLength_;
+  size_t pos = preambleLength_;
   size_t line = 1;
   bool haveEnding = false;
   while (pos < n) {

@@ -15,19 +15,6 @@
 
 namespace host::csv {
 
-// The delimiter the first record of a text gives: the comma, unless the
-// record holds a semicolon or a tab and no comma (outside quotes). Fed piece
-// by piece; done at the first line break outside quotes.
-class DelimiterDetector {
- public:
-  // Reads piece; false once the first record has ended.
-  bool Feed(std::string_view piece);
-  char Result() const { return comma_ ? ',' : (semicolon_ ? ';' : (tab_ ? '\t' : ',')); }
-
- private:
-  bool comma_ = false, semicolon_ = false, tab_ = false, inQuotes_ = false, done_ = false;
-};
-
 class CsvDocument {
  public:
   // Reads a file; a .tsv file is tab-separated. HostError when it cannot be
@@ -40,7 +27,10 @@ class CsvDocument {
   const std::string& SheetName() const { return sheetName_; }
   const std::string& FileName() const { return fileName_; }
   char Delimiter() const { return delimiter_; }
-  bool HasByteOrderMark() const { return bomLength_ > 0 || utf16_ != Utf16::None; }
+  bool HasByteOrderMark() const { return byteOrderMark_ || utf16_ != Utf16::None; }
+  // True when a first line "sep=X" named the delimiter; that line is no
+  // record and stays first.
+  bool HasSeparatorLine() const { return separatorLine_; }
   // False when the file is read as Windows-1252.
   bool IsUtf8() const { return utf8_; }
   // True for a UTF-16 file (told by its byte-order mark).
@@ -101,8 +91,9 @@ class CsvDocument {
   std::string fileName_;
   std::string sheetName_;
   char delimiter_ = ',';
-  bool fixedDelimiter_ = false;  // given by the extension (.tsv), not read from the first record
-  size_t bomLength_ = 0;
+  bool fixedDelimiter_ = false;  // given by a "sep=" line or the extension (.tsv), not read from the records
+  size_t preambleLength_ = 0;    // the byte-order mark and the "sep=" line: no records
+  bool byteOrderMark_ = false, separatorLine_ = false;
   bool utf8_ = true;
   Utf16 utf16_ = Utf16::None;
   bool finalBreak_ = false;
@@ -113,6 +104,7 @@ class CsvDocument {
   // row, which spares a large file's sort four bytes a row at its peak.
   std::vector<uint32_t> order_;
   size_t rowsMoved_ = 0;
+  LocaleConventions locale_;  // the user's, for typing fields
   int usedRows_ = 0;
   int usedColumns_ = 0;
 };

@@ -19,7 +19,7 @@ namespace host::csv {
 // record comes last keeps the file's final-break state, unless it is a blank
 // line, which would vanish without its ending. Mixed endings never merge.
 void CsvDocument::Emit(const std::function<bool(std::string_view)>& sink) const {
-  if (!sink(std::string_view(bytes_).substr(0, bomLength_))) return;
+  if (!sink(std::string_view(bytes_).substr(0, preambleLength_))) return;
   bool afterLoneCr = false;
   for (size_t i = 0; i < rows_; ++i) {
     std::string_view span = Span(At(i + 1)), content = Content(At(i + 1));

@@ -45,7 +45,7 @@ std::vector<std::string_view> RawFields(std::string_view content, char delimiter
 }  // namespace
 
 StoredValue CsvDocument::Value(int row, int column) const {
-  StoredValue value = StoredOf(TypeField(Text(row, column)));
+  StoredValue value = StoredOf(TypeField(Text(row, column), locale_));
   if (value.kind == CellKind::Text || value.kind == CellKind::Error) value.text = Text(row, column);
   return value;
 }
@@ -80,7 +80,7 @@ bool CsvDocument::SortRows(const CellArea& range, int column, bool descending) {
       AppendAsUtf8(IsPlain(raw) ? std::string(raw) : Unquote(raw), utf8_, scratch);
       text = scratch;
     }
-    const StoredValue value = StoredOf(TypeField(text));
+    const StoredValue value = StoredOf(TypeField(text, locale_));
     SortKey key(row);
     if (value.kind == CellKind::Text) {
       // Decoded texts are viewed once `side` stops growing.

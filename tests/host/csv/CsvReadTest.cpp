@@ -35,22 +35,32 @@ std::string MessageOf(const std::string& bytes, const std::string& name) {
 
 }  // namespace
 
-TEST(CsvRead, ChoosesTheDelimiterFromTheFirstRecord) {
+// The delimiter as spreadsheet programs tell it: a "sep=" first line, else
+// the candidate that splits the first records alike, else the first record.
+TEST(CsvRead, ChoosesTheDelimiterAsSpreadsheetProgramsDo) {
   struct Case {
     const char* bytes;
     const char* name;
     char delimiter;
+    int rows;  // records, the "sep=" line not among them
   } cases[] = {
-      {"a,b;c\n1;2\n", "x.csv", ','},
-      {"a;b\tc\n", "x.csv", ';'},
-      {"a\tb\n1,2\n", "x.csv", '\t'},
-      {"\"a,b\";c\n", "x.csv", ';'},
-      {"abc\n1;2\n", "x.csv", ','},
-      {"a,b;c\n", "x.TSV", '\t'},
+      {"a,b;c\n1;2\n", "x.csv", ';', 2},
+      {"Name;Wert\nA;0,5\nB;-3,25\n", "x.csv", ';', 3},  // decimal commas
+      {"a;b\tc\n", "x.csv", ';', 1},
+      {"a\tb\n1,2\n", "x.csv", '\t', 2},
+      {"\"a,b\";c\n", "x.csv", ';', 1},
+      {"abc\n1;2\n", "x.csv", ',', 2},
+      {"id|name\n1|x,y\n\n2|z\n", "x.csv", '|', 4},
+      {"a;b\n1,5,x\n", "x.csv", ';', 2},  // no candidate fits every record: the first decides
+      {"sep=,\r\na;b,c\r\n", "x.csv", ',', 1},
+      {"\xEF\xBB\xBFSEP=|\na|b\n", "x.tsv", '|', 1},
+      {"a,b;c\n", "x.TSV", '\t', 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.bytes);
-    EXPECT_EQ(CsvDocument::FromBytes(c.bytes, c.name).Delimiter(), c.delimiter);
+    const auto doc = CsvDocument::FromBytes(c.bytes, c.name);
+    EXPECT_EQ(doc.Delimiter(), c.delimiter);
+    EXPECT_EQ(doc.RowCount(), c.rows);
   }
 }
 

@@ -123,6 +123,20 @@ TEST(CsvSortInterop, PythonReadsTheSortedFileAsTheSameRows) {
 
 namespace {
 
+// A "sep=" first line stays first, and a semicolon file with decimal commas
+// sorts whatever record comes first (by its numbers in a German locale).
+TEST(CsvSort, SeparatorLinesStayFirstAndSemicolonFilesSort) {
+  EXPECT_EQ(Sorted("sep=;\r\nb;1\r\na;2\r\n", 1), "sep=;\r\na;2\r\nb;1\r\n");
+  EXPECT_EQ(Sorted("Name;Wert\nA;0,5\n", 1), "A;0,5\nName;Wert\n");
+  // The user's locale (LC_ALL here) types the decimal commas as numbers.
+  const char* before = std::getenv("LC_ALL");
+  const std::string saved = before ? before : "";
+  ::setenv("LC_ALL", "de_DE.UTF-8", 1);
+  EXPECT_EQ(Sorted("x;1,5\ny;0,5\nz;-3,25\nw;1.234,5\n", 2), "z;-3,25\ny;0,5\nx;1,5\nw;1.234,5\n");
+  if (before) ::setenv("LC_ALL", saved.c_str(), 1);
+  else ::unsetenv("LC_ALL");
+}
+
 // UTF-16 bytes with the byte-order mark, as "Unicode text" exports write them;
 // the code units come from the compiler's own u"" literal.
 std::string Utf16File(std::u16string_view text, bool bigEndian) {

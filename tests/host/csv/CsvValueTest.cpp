@@ -47,3 +47,46 @@ TEST(CsvValue, TypesFieldsAsASpreadsheetDoes) {
     EXPECT_DOUBLE_EQ(v.number, c.number);
   }
 }
+
+// Numbers and dates in the user's locale, as a spreadsheet program opening
+// the file there types them; ISO dates and plain numbers everywhere.
+TEST(CsvValue, TypesNumbersAndDatesInTheUsersLocale) {
+  const auto german = host::LocaleConventions::Of("de_DE.UTF-8", "de_DE.UTF-8");
+  const auto us = host::LocaleConventions::Of("en_US.UTF-8", "en_US.UTF-8");
+  const auto c = host::LocaleConventions::Of("C", "POSIX");
+  struct Case {
+    const host::LocaleConventions* locale;
+    const char* text;
+    CsvKind kind;
+    double number;
+  } cases[] = {
+      {&german, "0,5", CsvKind::Number, 0.5},
+      {&german, "-3,25", CsvKind::Number, -3.25},
+      {&german, "1.234,5", CsvKind::Number, 1234.5},
+      {&german, "1.5", CsvKind::Text, 0},
+      {&german, "20 \xE2\x82\xAC", CsvKind::Number, 20},
+      {&german, "-1.234,50 \xE2\x82\xAC", CsvKind::Number, -1234.5},
+      {&german, "12,5 %", CsvKind::Number, 0.125},
+      {&german, "1.9.2023", CsvKind::Number, 45170},
+      {&german, "01.10.23", CsvKind::Number, 45200},
+      {&german, "9/1/2023", CsvKind::Text, 0},
+      {&german, "2023-09-01", CsvKind::Number, 45170},
+      {&german, "42", CsvKind::Number, 42},
+      {&us, "9/1/2023", CsvKind::Number, 45170},
+      {&us, "10/1/2023 12:00", CsvKind::Number, 45200.5},
+      {&us, "13/1/2023", CsvKind::Text, 0},
+      {&us, "1.9.2023", CsvKind::Text, 0},
+      {&us, "$20", CsvKind::Number, 20},
+      {&us, "-$1,234.50", CsvKind::Number, -1234.5},
+      {&us, "($5)", CsvKind::Number, -5},
+      {&us, "0,5", CsvKind::Text, 0},
+      {&c, "9/1/2023", CsvKind::Text, 0},
+      {&c, "\xC2\xA3" "7.5", CsvKind::Number, 7.5},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.text);
+    auto v = TypeField(k.text, *k.locale);
+    EXPECT_EQ(v.kind, k.kind);
+    EXPECT_DOUBLE_EQ(v.number, k.number);
+  }
+}

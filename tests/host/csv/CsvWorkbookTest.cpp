@@ -61,10 +61,11 @@ TEST(CsvWorkbook, ABlockNarrowerThanItsRecordsMovesOnlyItsFields) {
 TEST(CsvWorkbook, RefusalsLeaveTheFileAsItWas) {
   TempDir dir;
   const std::string path = dir.File("semi.csv");
-  const std::string bytes = "b;a\n1,5;x\n";
+  const std::string bytes = "b;a\n1,5,x\n";
   fixtures::WriteFile(path, bytes);
   Opened csv(path);
-  // The record put first (a decimal comma, unquoted) would make the file read with commas.
+  // No delimiter splits both records alike, so the first decides: the record
+  // put first would make the file read with commas.
   EXPECT_THROW(csv.sheet->UsedRange().Sort(host::CellRef{1, 1}), host::HostError);
   try {
     csv.sheet->Rows(2).SetHidden(true);
