@@ -199,7 +199,9 @@ TEST_F(BatchRunTest, CancelledBlockOnTheFirstFileStillEndsWithDone) {
   EXPECT_TRUE(messages.ReportedStatements(kStartButton).empty());
   EXPECT_EQ(blocks.shown, 2);
   EXPECT_EQ(Hidden(a), Rows{});
-  EXPECT_TRUE(WrittenSince(a));  // saved although unchanged
+  // The save step ran (nothing reported) and, nothing having changed, wrote
+  // nothing, as in every format.
+  EXPECT_FALSE(WrittenSince(a));
   EXPECT_EQ(Hidden(b), (Rows{3}));  // only the block's rows were examined
 }
 
