@@ -59,22 +59,23 @@ class FileSteps {
       : procedure_(procedure), outcome_(outcome) {}
 
   void Do(int statement, const std::function<void()>& body) {
-    procedure_.Do(statement, [&] { Recorded(body); });
+    procedure_.Do(statement, [&] { Recorded(statement, body); });
   }
   bool If(int statement, const std::function<bool()>& test) {
     return procedure_.If(statement, [&] {
       bool result = true;
-      Recorded([&] { result = test(); });
+      Recorded(statement, [&] { result = test(); });
       return result;
     });
   }
 
  private:
-  void Recorded(const std::function<void()>& body) {
+  void Recorded(int statement, const std::function<void()>& body) {
     try {
       body();
     } catch (...) {
       outcome_.failures << CurrentExceptionDescription();
+      outcome_.failedStatements << statement;
       throw;
     }
   }

@@ -89,6 +89,7 @@ enum class BlockSelection { NotAsked, Made, Cancelled };
 // What happened to one file.
 struct FileOutcome {
   QStringList failures;  // descriptions of the failed statements, in order
+  QList<int> failedStatements;  // their numbers, in the same order
   BlockSelection selection = BlockSelection::NotAsked;
   bool Succeeded() const { return failures.isEmpty() && selection != BlockSelection::Cancelled; }
 };

@@ -14,7 +14,9 @@
 #include "cli/ReferenceBlockChooser.h"
 #include "cli/StreamMessages.h"
 #include "host/Application.h"
+#include "host/SaveTarget.h"
 #include "host/Workbook.h"
+#include "host/Worksheet.h"
 #include "options/OptionsSource.h"
 
 namespace tabulory::cli {
@@ -46,19 +48,45 @@ class ReadOnlyHosts : public HostFactory {
   HostFactory& hosts_;
 };
 
+// The messages of one file's run on the command line: the window's failure
+// reports (with their request for a screenshot) are not written; the
+// command says each failed file's first failing step itself.
+class FileMessages : public StreamMessages {
+ public:
+  using StreamMessages::StreamMessages;
+  MessageAnswer Show(const QString& text, const QString& caption, MessageIcon icon, MessageButtons buttons) override {
+    if (caption == ErrorReportCaption()) return MessageAnswer::Ok;
+    return StreamMessages::Show(text, caption, icon, buttons);
+  }
+};
+
+// The names of the sheets the run changed in workbook, as the result line
+// lists them.
+QStringList ChangedSheets(host::Workbook& workbook, Operation operation) {
+  QStringList names;
+  for (host::Worksheet* sheet : workbook.Worksheets())
+    if ((operation == Operation::Sort ? sheet->RowsMoved() : sheet->RowsHiddenSinceOpen()) > 0)
+      names << QString::fromStdString(sheet->Name());
+  return names;
+}
+
 // Statement 168 as the command line asks for it: in a dry run, the report of
-// what would change instead of the save; with --backup, the backup first.
-SaveStep SaveFor(const BatchCommand& command, FileResult& result) {
+// what would change (or the refusal the real run would meet) instead of the
+// save; with --backup, the backup first. What the save kept of the changes
+// goes into the result.
+SaveStep SaveFor(const BatchCommand& command, FileResult& result, const GuardedProcedure& procedure) {
   if (command.dryRun)
-    return [&command, &result](host::Workbook& workbook) {
-      result.details += DryRunLines(result.path, workbook, command.options.operation);
+    return [&command, &result, &procedure](host::Workbook& workbook) {
+      host::CheckMayChange(workbook.FullName());
+      // A step that failed fails the real run too: no counts of what would change.
+      if (procedure.FailureCount() == 0)
+        result.details += DryRunLines(result.path, workbook, command.options.operation);
     };
-  if (command.backupSuffix)
-    return [suffix = *command.backupSuffix](host::Workbook& workbook) {
-      KeepBackup(QString::fromStdString(workbook.FullName()), suffix);
-      workbook.Save();
-    };
-  return {};
+  return [&command, &result](host::Workbook& workbook) {
+    if (command.backupSuffix) KeepBackup(QString::fromStdString(workbook.FullName()), *command.backupSuffix);
+    workbook.Save();
+    result.savedSheets = ChangedSheets(workbook, command.options.operation);
+  };
 }
 
 // The window's statements 112 to 170 for one file, with the choices of the
@@ -68,15 +96,35 @@ FileResult ProcessOneFile(int index, const QString& path, RunState& state,
   FileResult result;
   result.index = index;
   result.path = path;
-  StreamMessages messages([&result](const QString& text) { result.reports += text; });
+  FileMessages messages([&result](const QString& text) { result.reports += text; });
   const FixedOptions options(command.options);
   NoPointer pointer;
   ReferenceBlockChooser blocks(command.block);
   GuardedProcedure procedure(messages, BatchRunLocation());
   result.outcome = ProcessFile(procedure, path, state,
-                               BatchContext{options, messages, pointer, hosts, blocks, nullptr, SaveFor(command, result)});
+                               BatchContext{options, messages, pointer, hosts, blocks, nullptr,
+                                            SaveFor(command, result, procedure)});
   result.refusal = blocks.Refusal();
   return result;
+}
+
+// What a failing statement of one file was doing, in the command's words.
+QString StepOf(int statement, bool dryRun) {
+  switch (statement) {
+    case 114:
+    case 118: return QStringLiteral("opening it");
+    case 126:
+    case 138:
+    case 158: return QStringLiteral("filtering it");
+    case 130:
+    case 142:
+    case 162: return QStringLiteral("sorting it");
+    case 148:
+    case 150: return QStringLiteral("choosing the block");
+    case 168: return dryRun ? QStringLiteral("checking what would change") : QStringLiteral("saving it");
+    case 170: return QStringLiteral("closing it");
+    default: return QStringLiteral("step %1 of the run").arg(statement);
+  }
 }
 
 QString OneLine(QString text) {
@@ -85,14 +133,35 @@ QString OneLine(QString text) {
   return text.trimmed();
 }
 
+// The sheets a failed file's save kept changed: ` (sheets "A" and "B" were
+// sorted and saved)`; empty when it kept none.
+QString SavedPart(const FileResult& r, Operation operation) {
+  if (r.savedSheets.isEmpty()) return {};
+  QStringList quoted;
+  for (const QString& name : r.savedSheets) quoted << QStringLiteral("\"%1\"").arg(name);
+  QString list = quoted.last();
+  if (quoted.size() > 1) list = QStringList(quoted.mid(0, quoted.size() - 1)).join(QStringLiteral(", ")) + " and " + list;
+  return QStringLiteral(" (%1 %2 %3 %4 and saved)")
+      .arg(quoted.size() == 1 ? QStringLiteral("sheet") : QStringLiteral("sheets"), list,
+           quoted.size() == 1 ? QStringLiteral("was") : QStringLiteral("were"),
+           operation == Operation::Sort ? QStringLiteral("sorted") : QStringLiteral("filtered"));
+}
+
 // "ok PATH" or "failed PATH: reason".
-QString ResultLine(const FileResult& r) {
+QString ResultLine(const FileResult& r, Operation operation) {
   if (r.outcome.Succeeded()) return QStringLiteral("ok %1\n").arg(r.path);
   QString reason;
   if (!r.outcome.failures.isEmpty()) reason = r.outcome.failures.first();
   else if (!r.refusal.isEmpty()) reason = r.refusal;
   else reason = NoBlockSelectedText();
-  return QStringLiteral("failed %1: %2\n").arg(r.path, OneLine(reason));
+  return QStringLiteral("failed %1: %2%3\n").arg(r.path, OneLine(reason), SavedPart(r, operation));
+}
+
+// The one report of a failed file on standard error: its first failing step.
+QString FailureReport(const FileResult& r, bool dryRun) {
+  if (r.outcome.failures.isEmpty()) return {};
+  return QStringLiteral("%1: %2: %3 failed: %4\n")
+      .arg(ProgramName(), r.path, StepOf(r.outcome.failedStatements.value(0), dryRun), OneLine(r.outcome.failures.first()));
 }
 
 // False when the run must stop before the first file.
@@ -156,8 +225,9 @@ int RunBatchCommand(const QStringList& arguments, CommandIO& io) {
       },
       [&](const FileResult& r) {
         if (showProgress) bar.Clear();
-        if (!r.reports.isEmpty()) io.err(r.reports);
-        io.out(r.details + ResultLine(r));
+        const QString reports = r.reports + FailureReport(r, command.dryRun);
+        if (!reports.isEmpty()) io.err(reports);
+        io.out(r.details + ResultLine(r, command.options.operation));
         anyFailed = anyFailed || !r.outcome.Succeeded();
         // As in the window: only the last block question decides.
         if (r.outcome.selection == BlockSelection::Made) selectionCancelled = false;

@@ -127,14 +127,26 @@ bool LooksLikeBlock(const QString& text) {
 
 QString ProgramName() { return QStringLiteral("tabulory-batch"); }
 
+// A column on the command line is its letters (A to IV, any case) or its
+// number 1 to 256 in plain digits: no sign, point, blank or rounding, so that
+// a script's mistake ("0", "1.0", " 1") stops the run instead of choosing a
+// column.
 QString ColumnFromArgument(const QString& text) {
-  KeptMessage message;
-  const ColumnCheck check = CheckColumnEntry(text.trimmed(), message);
-  if (check.refocus || check.text.isEmpty()) {
-    const QString why = message.last.isEmpty() ? QStringLiteral("Invalid column entry.") : message.last;
-    throw UsageError(QStringLiteral("invalid --column %1: %2").arg(Quoted(text), why));
+  static const QRegularExpression kDigits(QStringLiteral("^[0-9]{1,9}$")), kLetters(QStringLiteral("^[A-Za-z]{1,2}$"));
+  const auto refuse = [&text] {
+    return UsageError(QStringLiteral("invalid --column %1: use the column's letters A to IV or its number 1 to 256")
+                          .arg(Quoted(text)));
+  };
+  if (kDigits.match(text).hasMatch()) {
+    const int number = text.toInt();
+    if (number < 1 || number > ColumnLimit) throw refuse();
+    KeptMessage message;
+    return ColumnLettersFromNumber(number, message);
   }
-  return check.text;
+  if (!kLetters.match(text).hasMatch()) throw refuse();
+  const QString letters = text.toUpper();
+  if (ColumnNumberFromLetters(letters) > ColumnLimit) throw refuse();
+  return letters;
 }
 
 int CriterionFromArgument(const QString& word) {

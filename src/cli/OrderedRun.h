@@ -18,6 +18,7 @@ struct FileResult {
   QString reports;      // the messages of the file's run, as written lines
   QString details;      // lines for standard output before the file's line (dry run)
   QString refusal;      // why no block was found (block scope only)
+  QStringList savedSheets;  // the sheets whose changes the save kept
 };
 
 // Processes the file at `path` (list entry `index`). `state` carries from one

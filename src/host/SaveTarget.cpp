@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "host/HostError.h"
+
 namespace host {
 
 namespace {
@@ -64,6 +66,12 @@ bool MayWrite(const std::string& path) {
   if (::stat(path.c_str(), &st) != 0) return false;
   if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0) return false;
   return ::geteuid() != 0 || (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
+}
+
+void CheckMayChange(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && !MayWrite(path))
+    throw HostError("\"" + path + "\" is read-only: you may not change it, so it was left as it is.");
 }
 
 bool ResolveSaveTarget(const std::string& path, SaveTarget& target) {

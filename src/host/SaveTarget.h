@@ -20,6 +20,9 @@ struct SaveTarget {
 // everyone). Checked before a workbook is opened for change and again when
 // it is saved, for every format.
 bool MayWrite(const std::string& path);
+// Throws HostError ("... is read-only ...") for a regular file at path that
+// MayWrite refuses; the one wording of that refusal.
+void CheckMayChange(const std::string& path);
 
 // Resolves path through its links; false (errno set) when that fails.
 bool ResolveSaveTarget(const std::string& path, SaveTarget& target);

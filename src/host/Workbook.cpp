@@ -1,7 +1,5 @@
 #include "host/Workbook.h"
 
-#include <sys/stat.h>
-
 #include <filesystem>
 
 #include "host/Application.h"
@@ -28,9 +26,7 @@ std::string FullPath(const std::string& path) {
 // could only fail, or replace a file its owner protected.
 std::unique_ptr<WorkbookLock> Claim(const std::string& path, Application::Access access) {
   if (access == Application::Access::ForChange) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && !MayWrite(path))
-      throw HostError("\"" + path + "\" is read-only: you may not change it, so it was left as it is.");
+    CheckMayChange(path);
     return std::make_unique<WorkbookLock>(path);
   }
   CheckNotInUse(path);

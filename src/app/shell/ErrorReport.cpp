@@ -13,6 +13,8 @@
 
 namespace tabulory {
 
+QString ErrorReportCaption() { return QStringLiteral("Application Error"); }
+
 QString SupportAddress() { return QStringLiteral(TABULORY_SUPPORT_ADDRESS); }
 
 QString ProcedureErrorText(const QString& location, int statement, const QString& description) {
@@ -26,7 +28,7 @@ void ReportProcedureError(Messages& messages, const QString& location, int state
   // The report must never fail in a way the user sees.
   try {
     messages.Show(ProcedureErrorText(location, statement, description),
-                  QStringLiteral("Application Error"), MessageIcon::Warning, MessageButtons::Ok);
+                  ErrorReportCaption(), MessageIcon::Warning, MessageButtons::Ok);
   } catch (...) {
   }
 }

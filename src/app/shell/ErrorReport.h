@@ -34,6 +34,9 @@ QString SupportAddress();
 // and the request to mail a screenshot to the support address.
 QString ProcedureErrorText(const QString& location, int statement, const QString& description);
 
+// The report's caption: "Application Error".
+QString ErrorReportCaption();
+
 // Shows the report: caption "Application Error", warning icon, OK.
 void ReportProcedureError(Messages& messages, const QString& location, int statement,
                           const QString& description);
