@@ -1,6 +1,11 @@
 #include "host/FileFormat.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <zip.h>
+
+#include <cerrno>
 
 #include <algorithm>
 #include <fstream>
@@ -40,7 +45,7 @@ FileFormat RecogniseZip(std::string_view bytes) {
   zip_error_fini(&error);
   if (!archive) {
     if (source) zip_source_free(source);
-    return FileFormat::Unknown;
+    return FileFormat::DamagedZip;
   }
   const FileFormat format = RecogniseArchive(archive);
   zip_discard(archive);
@@ -137,7 +142,7 @@ FileFormat RecogniseFile(const std::string& path) {
   if (zip) {
     int error = 0;
     zip_t* archive = zip_open(path.c_str(), ZIP_RDONLY, &error);
-    if (!archive) return FileFormat::Unknown;
+    if (!archive) return error == ZIP_ER_OPEN || error == ZIP_ER_READ ? FileFormat::Unknown : FileFormat::DamagedZip;
     const FileFormat format = RecogniseArchive(archive);
     zip_discard(archive);
     return format;
@@ -147,6 +152,24 @@ FileFormat RecogniseFile(const std::string& path) {
   in.seekg(0);
   if (!in.read(content.data(), static_cast<std::streamsize>(content.size()))) return FileFormat::Unknown;
   return RecogniseFormat(content);
+}
+
+std::string FormatsOpened() { return ".xlsx, .xlsm, .xltx, .xltm, .xls, .ods, .csv and .tsv"; }
+
+void CheckOpenable(const std::string& path) {
+  const std::string cannot = "Cannot open \"" + path + "\": ";
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0)
+    throw HostError(cannot + (errno == ENOENT || errno == ENOTDIR ? "it does not exist."
+                              : errno == EACCES                   ? "permission to reach it was denied."
+                                                                  : "the system cannot find it."));
+  if (S_ISDIR(st.st_mode)) throw HostError(cannot + "it is a folder, not a workbook.");
+  if (!S_ISREG(st.st_mode))
+    throw HostError(cannot + "it is not a regular file (a pipe, device or socket), so it holds no workbook.");
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) throw HostError(cannot + (errno == EACCES || errno == EPERM ? "permission to read it was denied." : "it cannot be read."));
+  ::close(fd);
+  if (st.st_size == 0) throw HostError(cannot + "it is empty (0 bytes), so it holds no workbook.");
 }
 
 std::string RefusalMessage(FileFormat format, const std::string& path) {
@@ -159,6 +182,8 @@ std::string RefusalMessage(FileFormat format, const std::string& path) {
     case FileFormat::Biff4OrOlder:
       return file + "is an Excel 4.0 or older workbook: save it as Excel 97–2003 or .xlsx first.";
     case FileFormat::OtherZip: return file + "is a zip package that holds no workbook.";
+    case FileFormat::DamagedZip:
+      return "Cannot open \"" + path + "\": it is a zip package that is truncated or damaged (its directory cannot be read).";
     case FileFormat::EncryptedPackage:
       return file + "is protected with a password: remove the password in a spreadsheet program first.";
     case FileFormat::OtherCompoundFile: return file + "is an Office document that holds no workbook.";
@@ -170,7 +195,8 @@ std::string RefusalMessage(FileFormat format, const std::string& path) {
     case FileFormat::Text: return file + "is a text file, not a workbook.";
     case FileFormat::Unknown: break;
   }
-  return file + "is not a workbook this host can open.";
+  return "Cannot open \"" + path + "\": it is a binary file in no format this host opens (it opens " + FormatsOpened() +
+         " files).";
 }
 
 }  // namespace host

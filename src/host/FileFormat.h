@@ -14,6 +14,7 @@ enum class FileFormat {
   Biff4OrOlder,            // a bare BIFF2-4 stream (Excel 2.x to 4.0)
   OpenDocumentSpreadsheet, // a zip package of an ODF spreadsheet
   OtherZip,                // a zip package holding no workbook
+  DamagedZip,              // starts as a zip package, but its directory cannot be read
   EncryptedPackage,        // a compound file holding a password-protected package
   OtherCompoundFile,       // a compound file holding no workbook stream
   HtmlPage,                // a web page
@@ -28,6 +29,15 @@ FileFormat RecogniseFormat(std::string_view bytes);
 
 // The format of the file at path; Unknown when it cannot be read.
 FileFormat RecogniseFile(const std::string& path);
+
+// Throws HostError, saying why in plain words, when the file at path cannot
+// be a workbook whatever its content: it does not exist, is a folder or no
+// regular file (a pipe, device or socket, which would block a read), may not
+// be read, or is empty. Checked before anything else opens it.
+void CheckOpenable(const std::string& path);
+
+// The formats this host opens, for messages: ".xlsx, ..., .csv and .tsv".
+std::string FormatsOpened();
 
 // The message that refuses to open the file at path in a format this host
 // does not read as a workbook; empty for the formats it opens (OOXML, BIFF8,

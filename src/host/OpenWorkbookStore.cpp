@@ -28,6 +28,7 @@ std::string LowerExtension(const std::string& path) {
 }  // namespace
 
 std::unique_ptr<WorkbookStore> OpenWorkbookStore(const std::string& path) {
+  CheckOpenable(path);
   const FileFormat format = RecogniseFile(path);
   switch (format) {
     case FileFormat::Text: {
@@ -47,10 +48,11 @@ std::unique_ptr<WorkbookStore> OpenWorkbookStore(const std::string& path) {
     case FileFormat::HtmlPage:
     case FileFormat::XmlSpreadsheet2003:
     case FileFormat::FlatOpenDocument:
+    case FileFormat::DamagedZip:
+    case FileFormat::Unknown:
       break;
     case FileFormat::OoxmlWorkbook:
     case FileFormat::OtherZip:
-    case FileFormat::Unknown:
       // The package reader names what is missing or damaged, or why the
       // file cannot be read at all.
       return std::make_unique<ooxml::WorkbookFile>(path);

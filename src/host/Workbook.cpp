@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "host/Application.h"
+#include "host/FileFormat.h"
 #include "host/HostError.h"
 #include "host/SaveTarget.h"
 #include "host/WorkbookStore.h"
@@ -25,6 +26,7 @@ std::string FullPath(const std::string& path) {
 // is refused before anything of it is read, whatever its format: a save
 // could only fail, or replace a file its owner protected.
 std::unique_ptr<WorkbookLock> Claim(const std::string& path, Application::Access access) {
+  CheckOpenable(path);  // no lock beside what cannot be a workbook
   if (access == Application::Access::ForChange) {
     CheckMayChange(path);
     return std::make_unique<WorkbookLock>(path);

@@ -129,10 +129,8 @@ std::string WorkbookFile::ReadXmlPart(const std::string& part) {
 }
 
 void WorkbookFile::Load() {
+  // The content decides, not the name: an .xlsx named .xls opens as .xlsx.
   const std::string& path = path_;
-  std::string ext = Lower(path.substr(path.rfind('.') == std::string::npos ? path.size() : path.rfind('.')));
-  if (ext != ".xlsx" && ext != ".xlsm" && ext != ".xltx" && ext != ".xltm")
-    throw HostError("\"" + path + "\" is not a format this host can open (only .xlsx, .xlsm, .xltx and .xltm workbooks).");
   package_ = std::make_unique<Package>(path);
 
   auto parse = [this](pugi::xml_document& doc, std::string& xml, const std::string& part) {

@@ -5,6 +5,7 @@
 #include <grp.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/types.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -106,15 +107,17 @@ const Format kFormats[] = {
      ".csv", nullptr},
 };
 
+// The names in a folder.
+std::vector<std::string> Names(const TempDir& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) names.push_back(entry.path().filename());
+  return names;
+}
+
 class FormatContract : public ::testing::TestWithParam<Format> {
  protected:
   // The fixture in a fresh folder; empty when its writer is not installed.
   std::string Workbook(const TempDir& dir) { return GetParam().write(dir, std::string("book") + GetParam().extension); }
-  static std::vector<std::string> Names(const TempDir& dir) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) names.push_back(entry.path().filename());
-    return names;
-  }
 };
 
 // Opening a file for change: the answer, or the error's words.
@@ -218,3 +221,77 @@ TEST_P(FormatContract, MergedAreasPastTheLastCellBelongToTheUsedRange) {
 
 INSTANTIATE_TEST_SUITE_P(EveryFormat, FormatContract, ::testing::ValuesIn(kFormats),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The content decides, whatever the name: an .xlsx named .xls, .ods, .csv or
+// .tsv opens, sorts and saves as an .xlsx.
+TEST(FormatByContent, AWorkbookOpensWhateverItsName) {
+  for (const char* name : {"book.xls", "book.ods", "book.csv", "book.tsv", "book"}) {
+    SCOPED_TRACE(name);
+    TempDir dir;
+    const std::string path = KeysXlsx(dir, name);
+    {
+      host::Application app;
+      host::Workbook& book = app.Workbooks().Open(path);
+      book.Worksheets()[0]->UsedRange().Sort(host::Cells(1, 1));
+      book.Save();
+      app.Quit();
+    }
+    EXPECT_EQ(fixtures::ReadFile(path).substr(0, 2), "PK");
+    host::Application app;
+    EXPECT_EQ(fixtures::ColumnTexts(*app.Workbooks().Open(path).Worksheets()[0], 1, 1, 3),
+              (std::vector<std::string>{"a", "b", "c"}));
+    app.Quit();
+  }
+}
+
+// Each file that cannot be a workbook gets its own plain reason, naming the
+// formats the host opens where the format is the reason; none is changed
+// and nothing is left beside it.
+TEST(FormatByContent, EachRefusalSaysWhatIsWrong) {
+  struct Case {
+    const char* name;
+    std::function<void(const std::string& path)> make;
+    const char* reason;
+  } cases[] = {
+      {"empty.ods", [](const std::string& p) { fixtures::WriteFile(p, ""); }, "it is empty (0 bytes)"},
+      {"folder.ods", [](const std::string& p) { std::filesystem::create_directory(p); }, "it is a folder"},
+      {"pipe.csv", [](const std::string& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0644), 0); }, "it is not a regular file"},
+      {"cut.ods",
+       [](const std::string& p) {
+         TempDir other;
+         const std::string whole = fixtures::ReadFile(odsfixtures::WriteOds(other, "w.ods", OdsTable(false)));
+         fixtures::WriteFile(p, whole.substr(0, whole.size() / 2));
+       },
+       "it is a zip package that is truncated or damaged"},
+      {"nul.csv", [](const std::string& p) { fixtures::WriteFile(p, std::string("a,b\n1,\0\n", 8)); },
+       "it is a binary file in no format this host opens (it opens .xlsx, .xlsm, .xltx, .xltm, .xls, .ods, .csv and .tsv "
+       "files)"},
+      {"gone.xls", [](const std::string&) {}, "it does not exist"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const std::string path = dir.File(c.name);
+    c.make(path);
+    const auto before = Names(dir);
+    const std::string answer = OpenForChange(path);
+    EXPECT_NE(answer.find("Cannot open \"" + path + "\": " + c.reason), std::string::npos) << answer;
+    EXPECT_EQ(Names(dir), before);
+  }
+  // A file the user may not read, for a user without privileges.
+  if (::geteuid() != 0) return;
+  TempDir dir;
+  const std::string path = KeysXlsx(dir, "secret.xls");
+  ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
+  ASSERT_EQ(::chmod(dir.Path().c_str(), 0755), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (::setgroups(0, nullptr) != 0 || ::setresgid(65534, 65534, 65534) != 0 || ::setresuid(65534, 65534, 65534) != 0)
+      ::_exit(2);
+    ::_exit(OpenForChange(path).find("permission to read it was denied") != std::string::npos ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+}
