@@ -10,8 +10,10 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QStandardPaths>
 #include <QThread>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using namespace tabulory;
 using namespace tabulory::cli;
@@ -179,4 +181,26 @@ TEST(Executable, StoppedByASignalItLeavesNoLockFile) {
   ASSERT_TRUE(p.waitForFinished(30000));
   EXPECT_EQ(p.exitStatus(), QProcess::CrashExit);
   EXPECT_FALSE(QFile::exists(lock));
+}
+
+// Run as a user without privileges (setpriv), the command refuses another
+// user's CSV file in a folder everyone may write: it stays that file, with
+// its owner and bytes, instead of being replaced by a rename.
+TEST(Executable, AnotherUsersFileIsRefusedForAnUnprivilegedUser) {
+  if (::geteuid() != 0 || QStandardPaths::findExecutable("setpriv").isEmpty())
+    GTEST_SKIP() << "needs root and setpriv to run the command as another user";
+  QTemporaryDir dir;
+  ASSERT_TRUE(QFile::setPermissions(dir.path(), QFileDevice::Permissions(0x7777)));  // rwx for everyone
+  const QString csv = dir.filePath("k.csv");
+  WriteBytes(csv, "b\na\n");
+  ASSERT_TRUE(QFile::setPermissions(csv, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                                             QFileDevice::ReadOther));
+  QProcess p;
+  p.start(QStringLiteral("setpriv"), {"--reuid=65534", "--regid=65534", "--clear-groups", TABULORY_BATCH_COMMAND,
+                                      "sort", "--column", "A", "--yes", csv});
+  ASSERT_TRUE(p.waitForFinished(60000));
+  EXPECT_EQ(p.exitCode(), 1) << p.readAllStandardError().toStdString();
+  EXPECT_TRUE(QString::fromUtf8(p.readAllStandardOutput()).startsWith("failed " + csv + ": \"" + csv + "\" is read-only"));
+  EXPECT_EQ(FileBytes(csv), QByteArray("b\na\n"));
+  EXPECT_EQ(QFileInfo(csv).ownerId(), 0u);
 }
