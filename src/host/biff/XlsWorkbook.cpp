@@ -60,67 +60,11 @@ CompoundFile OpenContainer(const std::string& path, const std::string& doing, in
   return file;
 }
 
-// Writes bytes over the file at path the host's way: a temporary beside the
-// real file (links followed), flushed, given the owner and mode, renamed.
-void ReplaceFile(const std::string& path, const std::function<void(const std::function<void(std::string_view)>&)>& emit) {
-  std::string temp;
-  auto fail = [&](const std::string& reason) {
-    if (!temp.empty()) ::unlink(temp.c_str());
-    throw HostError("Cannot save " + Quoted(path) + ": " + reason + "; the file was not changed.");
-  };
-  auto reasonOf = [](int error) {
-    return error == ENOSPC ? "the disk is full"
-           : (error == EACCES || error == EPERM || error == EROFS) ? "permission was denied"
-                                                                   : "the system refused it";
-  };
-  SaveTarget target;
-  struct stat original {};
-  if (!ResolveSaveTarget(path, target) || ::stat(target.file.c_str(), &original) != 0) fail("the file is no longer there");
-  if (!MayWrite(target.file)) fail("the file is read-only");
-  RemoveStaleTemporaries(target.folder);
-  int fd = MakeTemporary(target.folder, temp);
-  if (fd < 0) fail(reasonOf(errno));
-  int error = 0;
-  try {
-    auto write = [&](std::string_view bytes) {
-      for (size_t done = 0; !error && done < bytes.size();) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno != EINTR) error = errno;
-        if (n > 0) done += static_cast<size_t>(n);
-      }
-    };
-    // Small pieces are gathered, so that a stream of many pieces takes few writes.
-    constexpr size_t kGather = 256 * 1024;
-    std::string gathered;
-    emit([&](std::string_view bytes) {
-      if (gathered.size() + bytes.size() > kGather) {
-        write(gathered);
-        gathered.clear();
-      }
-      if (bytes.size() >= kGather)
-        write(bytes);
-      else
-        gathered.append(bytes);
-    });
-    write(gathered);
-  } catch (...) {
-    ::close(fd);
-    ::unlink(temp.c_str());
-    throw;
-  }
-  if (!error && ::fsync(fd) != 0) error = errno;
-  if (::close(fd) != 0 && !error) error = errno;
-  if (error) fail(reasonOf(error));
-  TakeOwnerAndMode(temp, original);
-  if (::rename(temp.c_str(), target.file.c_str()) != 0) fail(reasonOf(errno));
-  SyncFolder(target.folder);
-}
-
 }  // namespace
 
 XlsWorkbook::XlsWorkbook(const std::string& path) : book_(std::make_shared<XlsBook>()) {
   book_->path = path;
-  ::stat(path.c_str(), &opened_);
+  opened_ = FileIdentity::Of(path);
   container_ = std::make_unique<CompoundFile>(OpenContainer(path, "open", workbookEntry_));
   book_->stream = container_->ReadStream(workbookEntry_);
   // The other streams stay for the save; the file's bytes are dropped.
@@ -236,21 +180,15 @@ void XlsWorkbook::Save(const std::vector<const SheetStore*>& sheets) {
   try {
     StreamPieces stream;
     NewWorkbookStream(changed, stream);
-    // The file must still be the workbook that was read: the save replaces
-    // it with the streams read at the open.
-    struct stat now {};
-    if (::stat(path.c_str(), &now) != 0 || now.st_ino != opened_.st_ino || now.st_dev != opened_.st_dev ||
-        now.st_size != opened_.st_size || now.st_mtim.tv_sec != opened_.st_mtim.tv_sec ||
-        now.st_mtim.tv_nsec != opened_.st_mtim.tv_nsec)
-      throw HostError("Cannot save " + Quoted(path) + ": the file changed on disk since it was opened; the file was not changed.");
+    // The file must still be the workbook that was read (the save checks):
+    // the save replaces it with the streams read at the open.
     std::unique_ptr<CompoundFile> read;  // a workbook made from a stream alone: the file's other streams
     int workbook = workbookEntry_;
     if (!container_) read = std::make_unique<CompoundFile>(OpenContainer(path, "save", workbook));
     std::map<int, const StreamPieces*> replacements{{workbook, &stream}};
-    ReplaceFile(path, [&](const std::function<void(std::string_view)>& sink) {
+    ReplaceFile(path, container_ ? &opened_ : nullptr, [&](const std::function<void(std::string_view)>& sink) {
       WriteCompoundFile(container_ ? *container_ : *read, replacements, sink);
     });
-    ::stat(path.c_str(), &opened_);  // the file is now the one this workbook wrote
   } catch (...) {
     RethrowAsHostError("Cannot save " + Quoted(path));
   }

@@ -5,13 +5,13 @@
 // substreams anew, keeping every other record and every other stream of
 // the compound file byte for byte.
 
-#include <sys/stat.h>
 
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "host/FileReplacement.h"
 #include "host/WorkbookStore.h"
 #include "host/biff/CompoundFile.h"
 #include "host/biff/StreamPieces.h"
@@ -59,7 +59,7 @@ class XlsWorkbook : public WorkbookStore {
   std::vector<SheetEntry> entries_;
   std::vector<std::unique_ptr<XlsSheet>> sheets_;  // worksheets not taken yet (nullptr for others)
   bool recalculate_ = false;
-  struct stat opened_ {};  // the file as it was read (or last saved): a save checks it is still that file
+  FileIdentity opened_;  // the file as it was read (or last saved): a save checks it is still that file
 };
 
 // Opens the .xls workbook at path (see XlsWorkbook).

@@ -73,6 +73,7 @@ char CsvDocument::DelimiterOfCurrentOrder() const {
 
 CsvDocument CsvDocument::Open(const std::string& path) {
   std::string name = BaseName(path);
+  const FileIdentity opened = FileIdentity::Of(path);  // before the read: a change during it shows at the save
   std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
   struct stat st {};
   if (!file || fstat(fileno(file.get()), &st) != 0)
@@ -83,7 +84,9 @@ CsvDocument CsvDocument::Open(const std::string& path) {
   std::string bytes(static_cast<size_t>(st.st_size), '\0');
   if (!bytes.empty() && std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size())
     throw HostError(name + " cannot be read: " + ReasonOf(errno) + ".");
-  return FromBytes(std::move(bytes), name);
+  CsvDocument doc = FromBytes(std::move(bytes), name);
+  doc.opened_ = opened;
+  return doc;
 }
 
 CsvDocument CsvDocument::FromBytes(std::string bytes, const std::string& fileName) {

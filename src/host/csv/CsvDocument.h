@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "host/CellAddress.h"
+#include "host/FileReplacement.h"
 #include "host/StoredValue.h"
 #include "host/csv/CsvValue.h"
 
@@ -64,8 +65,9 @@ class CsvDocument {
   // The file's bytes with the records in their current order, in the
   // file's own encoding.
   std::string Bytes() const;
-  // Writes Bytes() over path through a temporary file beside it.
-  void Save(const std::string& path) const;
+  // Writes Bytes() over path by the host's save policy (FileReplacement.h);
+  // a document opened from a file must still find that file there.
+  void Save(const std::string& path);
 
  private:
   CsvDocument() = default;
@@ -87,6 +89,7 @@ class CsvDocument {
 
   enum class Utf16 { None, LittleEndian, BigEndian };
 
+  FileIdentity opened_;  // the file read by Open (or last saved); none from bytes
   std::string bytes_;  // the text; a UTF-16 file's as UTF-8, without its mark
   std::string fileName_;
   std::string sheetName_;

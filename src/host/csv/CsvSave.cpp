@@ -1,14 +1,10 @@
 // Writing a CSV sheet back: the records' own bytes in the current order.
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <functional>
 #include <string>
 
 #include "host/HostError.h"
-#include "host/SaveTarget.h"
+#include "host/FileReplacement.h"
 #include "host/csv/CsvDocument.h"
 #include "host/csv/CsvText.h"
 
@@ -64,52 +60,14 @@ std::string CsvDocument::Bytes() const {
   return out;
 }
 
-void CsvDocument::Save(const std::string& path) const {
-  size_t slash = path.find_last_of('/');
-  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  std::string temp;
-  auto failFor = [&](const std::string& reason) {
-    if (!temp.empty()) ::unlink(temp.c_str());
-    throw HostError(name + " cannot be saved: " + reason + "; the file was not changed.");
-  };
-  auto fail = [&](int error) {
-    failFor(error == ENOSPC                                               ? "the disk is full"
-            : (error == EACCES || error == EPERM || error == EROFS) ? "permission was denied"
-                                                                     : "the system refused it");
-  };
-  // The same policy as every save of the host: through links, a temporary
-  // beside the real file, flushed, owner and mode kept, renamed over it.
-  SaveTarget target;
-  struct stat original {};
-  if (!ResolveSaveTarget(path, target) || ::stat(target.file.c_str(), &original) != 0) fail(errno);
-  if (!MayWrite(target.file)) failFor("the file is read-only");
-  RemoveStaleTemporaries(target.folder);
-  int fd = MakeTemporary(target.folder, temp);
-  if (fd < 0) fail(errno);
-  std::string buffer;
-  buffer.reserve(1 << 16);
-  int error = 0;
-  auto flush = [&] {
-    size_t done = 0;
-    while (!error && done < buffer.size()) {
-      ssize_t n = ::write(fd, buffer.data() + done, buffer.size() - done);
-      if (n < 0 && errno != EINTR) error = errno;
-      if (n > 0) done += static_cast<size_t>(n);
-    }
-    buffer.clear();
-  };
-  EmitFile([&](std::string_view piece) {
-    buffer.append(piece);
-    if (buffer.size() >= (1 << 16)) flush();
-    return true;
-  });
-  flush();
-  if (!error && ::fsync(fd) != 0) error = errno;
-  if (::close(fd) != 0 && !error) error = errno;
-  if (error) fail(error);
-  TakeOwnerAndMode(temp, original);
-  if (::rename(temp.c_str(), target.file.c_str()) != 0) fail(errno);
-  SyncFolder(target.folder);
+void CsvDocument::Save(const std::string& path) {
+  ReplaceFile(path, opened_.inode ? &opened_ : nullptr,
+              [this](const std::function<void(std::string_view)>& sink) {
+                EmitFile([&sink](std::string_view piece) {
+                  sink(piece);
+                  return true;
+                });
+              });
 }
 
 }  // namespace host::csv

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "host/HostError.h"
-#include "host/SaveTarget.h"
+#include "host/FileReplacement.h"
 #include "host/zip/ZipDirectory.h"
 
 namespace host {
@@ -44,7 +44,7 @@ std::string ZipProblem(int code, int systemCode = 0) {
     case ZIP_ER_TMPOPEN:
     case ZIP_ER_RENAME:
     case ZIP_ER_REMOVE:
-      return systemCode ? "the system reported: " + std::string(std::strerror(systemCode)) : "the disk could not be used";
+      return systemCode ? SaveErrorReason(systemCode) : "the disk could not be used";
     default: return "the zip data could not be handled";
   }
 }
@@ -140,7 +140,7 @@ zip_int64_t ProducerCallback(void* state, void* data, zip_uint64_t len, zip_sour
 
 }  // namespace
 
-Package::Package(const std::string& path) : path_(path) {
+Package::Package(const std::string& path) : path_(path), opened_(FileIdentity::Of(path)) {
   int code = 0;
   archive_ = zip_open(path.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &code);
   if (!archive_ && (code == ZIP_ER_INCONS || code == ZIP_ER_EXISTS)) {
@@ -163,7 +163,7 @@ Package::Package(const std::string& path) : path_(path) {
     switch (code) {
       case ZIP_ER_NOENT: Fail("the file does not exist");
       case ZIP_ER_OPEN:
-      case ZIP_ER_READ: Fail("the file cannot be read (" + std::string(std::strerror(errno)) + ")");
+      case ZIP_ER_READ: Fail(errno == EACCES || errno == EPERM ? "permission to read it was denied" : "the file cannot be read");
       case ZIP_ER_NOZIP: {
         // A zip whose end is missing still starts like one.
         char head[4] = {};
@@ -283,23 +283,12 @@ PartBytes Package::ReadBytes(std::string_view name) {
 }
 
 void Package::Save(const std::map<std::string, NewPart>& changed) {
-  auto failSave = [this](const std::string& what) -> void {
-    throw HostError("Cannot save " + Quoted(path_) + ": " + what + ".");
-  };
-  auto systemText = [] { return std::string(std::strerror(errno)); };
-  // A workbook reached through a link is saved through it: the link stays
-  // and the file it leads to is replaced, beside itself.
-  SaveTarget target;
-  if (!ResolveSaveTarget(path_, target)) failSave("the file is no longer there");
-  struct stat original;
-  if (::stat(target.file.c_str(), &original) != 0) failSave("the file is no longer there");
-  if (!MayWrite(target.file)) failSave("the file is read-only");
-
-  RemoveStaleTemporaries(target.folder);
-  std::string temp;
-  int fd = MakeTemporary(target.folder, temp);
-  if (fd < 0) failSave("no file can be made in its folder (" + systemText() + ")");
-  ::close(fd);
+  // The save policy of every format: links followed, the file still the one
+  // read, a temporary beside it that libzip writes by its name.
+  FileReplacement replacement(path_, &opened_);
+  replacement.CloseDescriptor();
+  const std::string temp = replacement.TemporaryPath();
+  auto failSave = [&replacement](const std::string& what) { replacement.Fail(what); };
 
   zip_t* out = nullptr;
   ProducerFault fault;
@@ -364,22 +353,11 @@ void Package::Save(const std::map<std::string, NewPart>& changed) {
       failSave("the new file cannot be written (" + ZipProblem(zip_get_error(out)) + ")");
     }
     out = nullptr;
-    int tfd = ::open(temp.c_str(), O_RDONLY);
-    if (tfd < 0 || ::fsync(tfd) != 0) {
-      if (tfd >= 0) ::close(tfd);
-      failSave("the new file cannot be flushed to disk (" + systemText() + ")");
-    }
-    ::close(tfd);
-    // libzip made the file anew: it takes the original's owner and mode.
-    TakeOwnerAndMode(temp, original);
-    if (::rename(temp.c_str(), target.file.c_str()) != 0)
-      failSave("the file cannot be replaced (" + systemText() + ")");
   } catch (...) {
     if (out) zip_discard(out);
-    ::unlink(temp.c_str());
     throw;
   }
-  SyncFolder(target.folder);
+  opened_ = replacement.Commit();
 }
 
 void Package::CopyEntryHeaders(int64_t from, zip* out, int64_t to) const {

@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "host/FileReplacement.h"
+
 struct zip;
 
 namespace host {
@@ -63,9 +65,10 @@ class Package {
 
   // Writes the package back to its file: parts in `changed` are written anew
   // (deflated), every other entry is copied with its compressed bytes.
-  // The new file is made beside the file the path leads to (through links),
-  // flushed, given that file's owner, group and mode and renamed over it.
-  // HostError and the old file unchanged on failure; what a part's producer
+  // The new file replaces the old one by the host's save policy
+  // (FileReplacement.h), which also refuses a file changed on disk since
+  // the package was opened. HostError and the old file unchanged on
+  // failure; what a part's producer
   // throws passes through (FailedEntry names that part).
   void Save(const std::map<std::string, NewPart>& changed);
 
@@ -82,6 +85,7 @@ class Package {
   void ReadInto(std::string_view name, const std::function<char*(size_t)>& allocate);
 
   std::string path_;
+  FileIdentity opened_;  // the file as read (or last saved)
   zip* archive_ = nullptr;
   uint64_t totalRead_ = 0;
   std::string current_;

@@ -194,6 +194,29 @@ TEST_P(FormatContract, ASortThatMovesNothingLeavesTheFileAsItWas) {
   EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
 }
 
+// Another program saved the file while it was open here: the save is
+// refused, and what the other program wrote stays.
+TEST_P(FormatContract, AFileChangedOnDiskSinceItWasOpenedIsNotOverwritten) {
+  TempDir dir;
+  const std::string path = Workbook(dir);
+  if (path.empty()) GTEST_SKIP() << "LibreOffice (soffice) is not installed";
+  host::Application app;
+  host::Workbook& book = app.Workbooks().Open(path);
+  book.Worksheets()[0]->UsedRange().Sort(host::Cells(1, 1));
+  const std::string theirs = fixtures::ReadFile(path) + std::string(16, '\0');
+  fixtures::WriteFile(path, theirs);
+  try {
+    book.Save();
+    ADD_FAILURE() << "saved over the other program's file";
+  } catch (const host::HostError& error) {
+    EXPECT_NE(std::string(error.what()).find("the file changed on disk since it was opened"), std::string::npos)
+        << error.what();
+  }
+  app.Quit();
+  EXPECT_TRUE(fixtures::ReadFile(path) == theirs);
+  EXPECT_EQ(Names(dir), std::vector<std::string>{std::filesystem::path(path).filename()});
+}
+
 // A merged area that reaches past the last cell with content belongs to the
 // used range: a sheet merged across C:D in every row sorts whole, the merged
 // cells staying where they are with the text of their row.

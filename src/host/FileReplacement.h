@@ -1,0 +1,76 @@
+#pragma once
+// The one way every format writes a workbook back over its file: through any
+// symbolic links to the real file; refused, with the file untouched, when it
+// is gone, read-only, or no longer the file that was opened (another program
+// saved it meanwhile); the new bytes in a temporary beside it, flushed to
+// disk, given the original's owner and mode, then renamed over it. Every
+// refusal and failure says "Cannot save "PATH": REASON; the file was not
+// changed." and leaves no temporary behind.
+
+#include <sys/types.h>
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "host/SaveTarget.h"
+
+namespace host {
+
+// What tells one file from another and one version of it from the next.
+struct FileIdentity {
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = 0;
+  long long seconds = 0, nanoseconds = 0;  // last modification
+
+  // The identity of the file at path now; all zero when it cannot be read.
+  static FileIdentity Of(const std::string& path);
+  bool operator==(const FileIdentity&) const = default;
+};
+
+class FileReplacement {
+ public:
+  // Begins replacing the file at path. With opened, the file must still be
+  // the one read then. Throws HostError (nothing changed) when it may not be
+  // replaced or no temporary can be made.
+  FileReplacement(const std::string& path, const FileIdentity* opened);
+  ~FileReplacement();  // removes the temporary unless committed
+  FileReplacement(const FileReplacement&) = delete;
+  FileReplacement& operator=(const FileReplacement&) = delete;
+
+  // The temporary, for a writer that makes the file by its name (it may
+  // close Descriptor() and write there itself).
+  const std::string& TemporaryPath() const { return temp_; }
+  void CloseDescriptor();
+  // Appends bytes to the temporary (gathered into large writes).
+  void Write(std::string_view bytes);
+  // Flushes the temporary to disk, gives it the original's owner and mode
+  // and renames it over the file. Returns the new file's identity.
+  FileIdentity Commit();
+  // Throws the save's HostError with reason.
+  [[noreturn]] void Fail(const std::string& reason);
+
+ private:
+  void Flush();
+
+  std::string path_;
+  SaveTarget target_;
+  struct stat original_ {};
+  std::string temp_;
+  int fd_ = -1;
+  std::string gathered_;
+  bool committed_ = false;
+};
+
+// A writer's bytes, piece by piece, to the sink it is given.
+using ByteEmitter = std::function<void(const std::function<void(std::string_view)>& sink)>;
+
+// Writes what emit gives over the file at path through a FileReplacement;
+// opened, when given, is checked and then set to the new file's identity.
+void ReplaceFile(const std::string& path, FileIdentity* opened, const ByteEmitter& emit);
+
+// The words for a system error of a save: "the disk is full", ...
+std::string SaveErrorReason(int error);
+
+}  // namespace host
