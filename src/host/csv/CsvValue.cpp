@@ -4,7 +4,7 @@
 #include <charconv>
 #include <string>
 
-#include "host/CivilDate.h"
+#include "host/DateSerial.h"
 
 namespace host::csv {
 
@@ -105,63 +105,26 @@ bool ParseCurrency(std::string_view s, const LocaleConventions& locale, double& 
   return false;
 }
 
-// Exactly n digits at s[pos]; advances pos.
-bool Digits(std::string_view s, size_t& pos, size_t n, int& out) {
-  if (pos + n > s.size()) return false;
-  out = 0;
-  for (size_t k = 0; k < n; ++k) {
-    if (!IsDigit(s[pos + k])) return false;
-    out = out * 10 + (s[pos + k] - '0');
+// The serial of a day (1900 system; years before 1900 stay text, as in the
+// reference program) with the time that may follow it at s[pos] after a
+// blank: false when anything else follows.
+bool DaySerial(long y, long m, long d, std::string_view s, size_t pos, double& out) {
+  if (y < 1900 || !IsCivilDate(y, m, d)) return false;
+  double seconds = 0;
+  if (pos < s.size()) {
+    IsoDateTime time;
+    if (s[pos] != ' ' || !ParseIsoDateTime(s.substr(pos + 1), time) || time.hasDate || time.hasZone) return false;
+    seconds = time.seconds;
   }
-  pos += n;
+  out = SerialOfDay(y, m, d, false) + seconds / 86400.0;
   return true;
 }
 
-bool IsLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
-
-bool DateSerial(int y, int m, int d, std::string_view s, size_t pos, char timeMark, double& out);
-
-// yyyy-mm-dd with an optional time; the 1900-system serial.
+// yyyy-mm-dd with an optional time after a blank or "T", no zone.
 bool ParseIsoDate(std::string_view s, double& out) {
-  size_t pos = 0;
-  int y, m, d;
-  if (!Digits(s, pos, 4, y) || pos >= s.size() || s[pos++] != '-' || !Digits(s, pos, 2, m) ||
-      pos >= s.size() || s[pos++] != '-' || !Digits(s, pos, 2, d))
-    return false;
-  return DateSerial(y, m, d, s, pos, 'T', out);
-}
-
-// The serial of the civil date y-m-d (years from 1900, valid days only) with
-// the time "hh:mm[:ss[.fff]]" that may follow at s[pos] after a blank or
-// timeMark; false when anything else follows.
-bool DateSerial(int y, int m, int d, std::string_view s, size_t pos, char timeMark, double& out) {
-  static constexpr std::array<int, 12> kDays = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (y < 1900 || m < 1 || m > 12 || d < 1 || d > kDays[m - 1] + (m == 2 && IsLeap(y))) return false;
-  // Serials count from 1899-12-31; the 1900 system also counts a 29 Feb 1900.
-  long serial = DaysFromCivil(y, m, d) - DaysFromCivil(1899, 12, 31);
-  if (serial >= 60) ++serial;
-  double fraction = 0;
-  if (pos < s.size()) {
-    if (s[pos] != ' ' && s[pos] != timeMark) return false;
-    ++pos;
-    int hh, mm, ss = 0;
-    if (!Digits(s, pos, 2, hh) || pos >= s.size() || s[pos++] != ':' || !Digits(s, pos, 2, mm)) return false;
-    double frac = 0;
-    if (pos < s.size() && s[pos] == ':') {
-      ++pos;
-      if (!Digits(s, pos, 2, ss)) return false;
-      if (pos < s.size() && s[pos] == '.') {
-        size_t start = pos;
-        ++pos;
-        while (pos < s.size() && IsDigit(s[pos])) ++pos;
-        if (pos == start + 1) return false;
-        std::from_chars(s.data() + start, s.data() + pos, frac);
-      }
-    }
-    if (pos != s.size() || hh > 23 || mm > 59 || ss > 59) return false;
-    fraction = (hh * 3600 + mm * 60 + ss + frac) / 86400.0;
-  }
-  out = static_cast<double>(serial) + fraction;
+  IsoDateTime parsed;
+  if (!ParseIsoDateTime(s, parsed) || !parsed.hasDate || parsed.hasZone || parsed.year < 1900) return false;
+  out = SerialOfDay(parsed.year, parsed.month, parsed.day, false) + parsed.seconds / 86400.0;
   return true;
 }
 
@@ -189,7 +152,7 @@ bool ParseLocalDate(std::string_view s, const LocaleConventions& locale, double&
   if (width[yearAt] == 2) y += y < 30 ? 2000 : 1900;
   const int m = locale.dateOrder == DateOrder::DayMonthYear ? part[1] : locale.dateOrder == DateOrder::MonthDayYear ? part[0] : part[1];
   const int d = locale.dateOrder == DateOrder::DayMonthYear ? part[0] : locale.dateOrder == DateOrder::MonthDayYear ? part[1] : part[2];
-  return DateSerial(y, m, d, s, pos, ' ', out);
+  return DaySerial(y, m, d, s, pos, out);
 }
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {

@@ -5,7 +5,7 @@
 #include <climits>
 #include <string_view>
 
-#include "host/CivilDate.h"
+#include "host/DateSerial.h"
 #include "host/XmlScanner.h"
 
 namespace host::odf {
@@ -141,43 +141,6 @@ bool CellHasParagraphs(std::string_view cell) {
     if (!tag.selfClosing) scanner.SkipContent(tag);
   }
   return false;
-}
-
-namespace {
-
-bool Digits(std::string_view text, size_t pos, size_t len, long& out) {
-  if (pos + len > text.size()) return false;
-  auto [ptr, ec] = std::from_chars(text.data() + pos, text.data() + pos + len, out);
-  return ec == std::errc() && ptr == text.data() + pos + len;
-}
-
-}  // namespace
-
-bool DateSerial(std::string_view literal, bool date1904, double& serial) {
-  long year = 0, month = 0, day = 0, hour = 0, minute = 0;
-  double second = 0;
-  bool negative = !literal.empty() && literal[0] == '-';
-  if (negative) literal.remove_prefix(1);
-  if (literal.size() < 10 || literal[4] != '-' || literal[7] != '-' || !Digits(literal, 0, 4, year) ||
-      !Digits(literal, 5, 2, month) || !Digits(literal, 8, 2, day) || month < 1 || month > 12 || day < 1 || day > 31)
-    return false;
-  if (negative) year = -year;
-  if (literal.size() > 10) {
-    if (literal[10] != 'T' || literal.size() < 16 || literal[13] != ':' || !Digits(literal, 11, 2, hour) ||
-        !Digits(literal, 14, 2, minute))
-      return false;
-    if (literal.size() > 16) {
-      if (literal[16] != ':') return false;
-      size_t end = 17;
-      while (end < literal.size() && (std::isdigit(static_cast<unsigned char>(literal[end])) || literal[end] == '.')) ++end;
-      auto [ptr, ec] = std::from_chars(literal.data() + 17, literal.data() + end, second);
-      if (ec != std::errc()) return false;
-      // A time zone (Z, +hh:mm) may follow; the value is the local one written.
-    }
-  }
-  long base = date1904 ? DaysFromCivil(1904, 1, 1) : DaysFromCivil(1899, 12, 30);
-  serial = static_cast<double>(DaysFromCivil(year, month, day) - base) + (hour * 3600.0 + minute * 60.0 + second) / 86400.0;
-  return true;
 }
 
 bool DurationDays(std::string_view literal, double& days) {

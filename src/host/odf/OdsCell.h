@@ -38,9 +38,6 @@ std::string CellFormula(std::string_view cell);
 // True when the cell holds paragraphs (the text the writer displayed).
 bool CellHasParagraphs(std::string_view cell);
 
-// A date value ("2024-02-29", "2024-02-29T12:30:00") as a serial number:
-// days since 1899-12-30 (1904-01-01 when date1904); false when malformed.
-bool DateSerial(std::string_view literal, bool date1904, double& serial);
 // A time value (an ISO duration, "PT12H30M00S") in days; false when malformed.
 bool DurationDays(std::string_view literal, double& days);
 

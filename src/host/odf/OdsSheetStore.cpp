@@ -1,5 +1,7 @@
 #include "host/odf/OdsSheetStore.h"
 
+#include "host/DateSerial.h"
+
 #include <algorithm>
 #include <string_view>
 
@@ -66,7 +68,7 @@ StoredValue OdsSheetStore::Value(int row, int column) const {
       value.number = stored.number;
       break;
     case OdsKind::Date:
-      if (DateSerial(stored.literal, document_->Date1904(), value.number)) {
+      if (IsoDateToSerial(stored.literal, document_->Date1904(), value.number)) {
         value.kind = CellKind::Number;
         value.text = stored.literal;
       } else {

@@ -4,7 +4,7 @@
 #include <charconv>
 #include <cmath>
 
-#include "host/CivilDate.h"
+#include "host/DateSerial.h"
 #include "host/FormulaShift.h"
 #include "host/ooxml/OoxmlEscapes.h"
 
@@ -51,48 +51,7 @@ std::string CellName(int row, int column) {
 }  // namespace
 
 bool SheetData::IsoDateToSerial(std::string_view text, bool date1904, double& serial) {
-  text = Trim(text);
-  int year = 0, month = 0, day = 0, hour = 0, minute = 0;
-  double second = 0;
-  auto num = [&](size_t pos, size_t len, int& out) {
-    if (pos + len > text.size()) return false;
-    auto [ptr, ec] = std::from_chars(text.data() + pos, text.data() + pos + len, out);
-    return ec == std::errc() && ptr == text.data() + pos + len;
-  };
-  size_t pos = 0;
-  bool hasDate = text.size() >= 10 && text[4] == '-' && text[7] == '-';
-  if (hasDate) {
-    if (!num(0, 4, year) || !num(5, 2, month) || !num(8, 2, day)) return false;
-    if (month < 1 || month > 12 || day < 1 || day > 31) return false;
-    pos = 10;
-    if (pos < text.size() && (text[pos] == 'T' || text[pos] == ' ')) ++pos;
-  }
-  if (pos < text.size()) {
-    if (!num(pos, 2, hour) || pos + 2 >= text.size() || text[pos + 2] != ':' || !num(pos + 3, 2, minute)) return false;
-    pos += 5;
-    if (pos < text.size() && text[pos] == ':') {
-      size_t end = pos + 1;
-      while (end < text.size() && (std::isdigit(static_cast<unsigned char>(text[end])) || text[end] == '.')) ++end;
-      auto [ptr, ec] = std::from_chars(text.data() + pos + 1, text.data() + end, second);
-      if (ec != std::errc()) return false;
-      pos = end;
-    }
-    if (pos < text.size() && text[pos] == 'Z') ++pos;
-    if (pos != text.size()) return false;
-  }
-  double days = 0;
-  if (hasDate) {
-    long d = DaysFromCivil(year, month, day);
-    if (date1904) {
-      days = static_cast<double>(d - DaysFromCivil(1904, 1, 1));
-    } else {
-      days = static_cast<double>(d - DaysFromCivil(1899, 12, 30));
-      // Serial 60 is the 29 February 1900 that the 1900 system counts.
-      if (days < 61) days -= 1;
-    }
-  }
-  serial = days + (hour * 3600 + minute * 60 + second) / 86400.0;
-  return true;
+  return host::IsoDateToSerial(Trim(text), date1904, serial);
 }
 
 SheetData::SheetData(PartBytes xml, size_t sharedCount, size_t styleCount)

@@ -1,0 +1,40 @@
+// Day serials of the two date systems and the ISO text formats write dates
+// in: one rule for every format, and what the number formats show of it.
+#include <gtest/gtest.h>
+
+#include "host/DateSerial.h"
+#include "host/NumberFormat.h"
+
+TEST(DateSerial, IsoTextToSerialsInBothSystemsShowsTheSameDay) {
+  struct Case {
+    const char* text;
+    bool date1904;
+    bool ok;
+    double serial;
+  } cases[] = {
+      {"1900-01-01", false, true, 1},
+      {"1900-02-28", false, true, 59},
+      {"1900-03-01", false, true, 61},
+      {"2024-02-29T18:00:00", false, true, 45351.75},
+      {"2024-02-29 06:00", false, true, 45351.25},
+      {"2024-03-05T12:00:00Z", false, true, 45356.5},
+      {"2024-03-05T12:00:00.5+02:00", false, true, 45356.5 + 0.5 / 86400},
+      {"12:00", false, true, 0.5},
+      {"1904-01-02", true, true, 1},
+      {"2023-02-29", false, false, 0},
+      {"2024-13-01", false, false, 0},
+      {"2024-01-01T25:00", false, false, 0},
+      {"2024-01-01x", false, false, 0},
+      {"yesterday", false, false, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    double serial = -1;
+    EXPECT_EQ(host::IsoDateToSerial(c.text, c.date1904, serial), c.ok);
+    if (!c.ok) continue;
+    EXPECT_DOUBLE_EQ(serial, c.serial);
+    // The number formats show the day the text names, before March 1900 too.
+    const std::string day = std::string(c.text).substr(0, 10);
+    if (day[4] == '-') EXPECT_EQ(host::FormatNumber(serial, "yyyy-mm-dd", c.date1904), day);
+  }
+}
