@@ -59,6 +59,8 @@ void Range::Sort(CellRef key1, int order1) {
   };
   if (order1 != 1 && order1 != 2) fail("the order must be 1 (ascending) or 2 (descending)");
   if (key1.column < 1 || key1.column > kMaxColumns) fail("the key cell lies outside the sheet");
+  if (key1.column < firstColumn_ || key1.column > lastColumn_)
+    fail("the sort key column " + ColumnLetters(key1.column) + " lies outside the range");
   if (sheet_->Store().SortProtected()) fail("the sheet is protected against sorting");
   try {
     const bool moved =

@@ -57,7 +57,7 @@ class SheetStore {
   virtual bool HoldsFormulas() const = 0;
 
   // Reorders the visible rows of area within its columns by the cells of
-  // keyColumn (see Range::Sort and SortPlan.h for what moves and what is
+  // keyColumn, one of area's columns (the core refuses any other) (see Range::Sort and SortPlan.h for what moves and what is
   // refused). Returns true when any cell moved. Throws SortRefused with the
   // reason; nothing changes then.
   virtual bool Sort(const CellArea& area, int keyColumn, bool descending) = 0;

@@ -31,9 +31,6 @@ std::vector<CellArea> XlsSheet::MergedCellAreas() const {
 }
 
 bool XlsSheet::Sort(const CellArea& range, int keyColumn, bool descending) {
-  if (keyColumn < range.firstColumn || keyColumn > range.lastColumn)
-    throw SortRefused("the sort key column " + ColumnLetters(keyColumn) + " lies outside the range " +
-                      AbsoluteAddress(range));
   std::vector<CellArea> merged = MergedCellAreas(), arrays;
   for (const FormulaArea& f : records_.formulaAreas)
     if (f.type != rt::kShrFmla) arrays.push_back(AreaOf(f.area));

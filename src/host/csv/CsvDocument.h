@@ -54,8 +54,9 @@ class CsvDocument {
   // in the host's sort order (see SortKeys.h); equal keys keep their order.
   // Records move whole when the range spans them; otherwise the fields
   // within the range's columns move. Returns true when any row moved.
-  // Throws SortRefused (nothing changed) when the column lies outside the
-  // range, or when the record put first would read with another delimiter.
+  // Throws SortRefused (nothing changed) when the record put first would
+  // read with another delimiter. The column is one of the range's (the
+  // core refuses others).
   bool SortRows(const CellArea& range, int column, bool descending);
   // Rows the sorts so far moved.
   size_t RowsMoved() const { return rowsMoved_; }

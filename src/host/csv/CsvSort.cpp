@@ -51,9 +51,6 @@ StoredValue CsvDocument::Value(int row, int column) const {
 }
 
 bool CsvDocument::SortRows(const CellArea& range, int column, bool descending) {
-  if (column < range.firstColumn || column > range.lastColumn)
-    throw SortRefused("the sort key column " + ColumnLetters(column) + " lies outside the range " +
-                      AbsoluteAddress(range));
   const int firstRow = range.firstRow;
   const int lastRow = std::min(range.lastRow, RowCount());
   if (lastRow <= firstRow) return false;

@@ -134,9 +134,6 @@ bool OdsSheetStore::RowFormattingProtected() const { return Sheet().IsProtected(
 bool OdsSheetStore::HoldsFormulas() const { return Sheet().HoldsFormulas(); }
 
 bool OdsSheetStore::Sort(const CellArea& range, int keyColumn, bool descending) {
-  if (keyColumn < range.firstColumn || keyColumn > range.lastColumn)
-    throw SortRefused("the sort key column " + ColumnLetters(keyColumn) + " lies outside the range " +
-                      PlainAddress(range));
   OdsSheet& sheet = Sheet();
   std::optional<CellArea> reordered = RowsToReorder(range, MergedCellAreas(), CoreAreas(sheet.ArrayAreas()), {});
   if (!reordered) return false;

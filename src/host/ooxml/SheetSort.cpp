@@ -19,12 +19,6 @@
 
 namespace host::ooxml {
 
-namespace {
-
-std::string AreaText(const CellArea& a) { return AbsoluteAddress(a); }
-
-}  // namespace
-
 void SheetData::MergeCreatedRows() {
   if (createdRows_.empty()) return;
   std::vector<RowRecord> merged;
@@ -98,9 +92,6 @@ void SheetData::ExpandSharedFormulas(const CellArea& area) {
 }
 
 bool SheetData::Sort(const CellArea& range, int keyColumn, bool descending, const SharedStrings& strings) {
-  if (keyColumn < range.firstColumn || keyColumn > range.lastColumn)
-    throw SortRefused("the sort key column " + ColumnLetters(keyColumn) + " lies outside the range " +
-                                AreaText(range));
   std::optional<CellArea> reordered = RowsToReorder(range, merged_, arrays_, tables_);
   if (!reordered) return false;
   const CellArea area = *reordered;

@@ -170,6 +170,28 @@ TEST_P(FormatContract, AFileTheUserMayNotWriteIsRefusedUntouched) {
   EXPECT_EQ(Names(dir), std::vector<std::string>{std::filesystem::path(path).filename()});
 }
 
+// A key column outside the range is refused in the same words everywhere,
+// and nothing changes.
+TEST_P(FormatContract, AKeyOutsideTheRangeIsRefused) {
+  TempDir dir;
+  const std::string path = Workbook(dir);
+  if (path.empty()) GTEST_SKIP() << "LibreOffice (soffice) is not installed";
+  const std::string bytes = fixtures::ReadFile(path);
+  host::Application app;
+  host::Workbook& book = app.Workbooks().Open(path);
+  try {
+    book.Worksheets()[0]->GetRange("A1:A3").Sort(host::Cells(1, 3));
+    ADD_FAILURE() << "sorted";
+  } catch (const host::HostError& error) {
+    EXPECT_NE(std::string(error.what()).find("Cannot sort $A$1:$A$3 on sheet \""), std::string::npos) << error.what();
+    EXPECT_NE(std::string(error.what()).find("\": the sort key column C lies outside the range."), std::string::npos)
+        << error.what();
+  }
+  book.Save();
+  app.Quit();
+  EXPECT_TRUE(fixtures::ReadFile(path) == bytes);
+}
+
 // A sort that moves no row writes nothing: the file keeps its bytes and its
 // modification time (here: the second sort of a file already sorted).
 TEST_P(FormatContract, ASortThatMovesNothingLeavesTheFileAsItWas) {
