@@ -91,6 +91,12 @@ std::vector<int> PlaceRows(int firstRow, int lastRow, const std::vector<int>& hi
   return sourceOf;
 }
 
+SortRefused NeverCalculatedKey(int row, int column) {
+  return SortRefused("cell " + ColumnLetters(column) + std::to_string(row) +
+                     " holds a formula that has never been calculated, so it has no value to sort by "
+                     "(open and save the workbook in a spreadsheet program first)");
+}
+
 int MovedRow(const std::vector<RowMove>& moves, int row, int column) {
   for (const RowMove& m : moves)
     if (row >= m.area.firstRow && row <= m.area.lastRow && column >= m.area.firstColumn &&

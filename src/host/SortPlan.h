@@ -35,6 +35,10 @@ class SortRefused : public std::invalid_argument {
   std::string reason_;
 };
 
+// The refusal of a key cell at (row, column) that holds a formula never
+// calculated: it has no value to sort by.
+SortRefused NeverCalculatedKey(int row, int column);
+
 // Where the rows of one sort went: targetOf[row - area.firstRow] is the new
 // row of the cells that stood in row, within area's columns.
 struct RowMove {

@@ -62,9 +62,7 @@ bool XlsSheet::Sort(const CellArea& range, int keyColumn, bool descending) {
     if (std::binary_search(hiddenRows.begin(), hiddenRows.end(), row)) continue;
     StoredValue value = Value(row, keyColumn);
     if (value.uncalculated)
-      throw SortRefused("cell " + ColumnLetters(keyColumn) + std::to_string(row) +
-                        " holds a formula that has never been calculated, so it has no value to sort by "
-                        "(open and save the workbook in a spreadsheet program first)");
+      throw NeverCalculatedKey(row, keyColumn);
     values.push_back(std::move(value));
     keyRows.push_back(row);
   }

@@ -153,9 +153,7 @@ bool OdsSheetStore::Sort(const CellArea& range, int keyColumn, bool descending) 
     }
     StoredValue value = Value(row, keyColumn);
     if (value.uncalculated)
-      throw SortRefused("cell " + ColumnLetters(keyColumn) + std::to_string(row) +
-                        " holds a formula that has never been calculated, so it has no value to sort by "
-                        "(open and save the workbook in a spreadsheet program first)");
+      throw NeverCalculatedKey(row, keyColumn);
     if (value.kind == CellKind::Blank) continue;
     values.push_back(std::move(value));
     valueRows.push_back(row);

@@ -124,9 +124,7 @@ bool SheetData::Sort(const CellArea& range, int keyColumn, bool descending, cons
     SortKey key(it->row);
     const CellRecord* cell = std::lower_bound(lo, hi, keyColumn, [](const CellRecord& c, int v) { return c.column < v; });
     if (cell != hi && cell->column == keyColumn && (cell->flags & kUncalculated))
-      throw SortRefused("cell " + ColumnLetters(keyColumn) + std::to_string(it->row) +
-                                  " holds a formula that has never been calculated, so it has no value to sort by "
-                                  "(open and save the workbook in a spreadsheet program first)");
+      throw NeverCalculatedKey(it->row, keyColumn);
     if (cell != hi && cell->column == keyColumn) {
       switch (cell->kind) {
         case ValueKind::Number:
