@@ -167,23 +167,33 @@ class SheetFlattener {
 
 }  // namespace
 
-void ResolveAlternateContent(pugi::xml_node node) {
-  for (pugi::xml_node child = node.first_child(); child;) {
-    if (!IsAlternate(child)) {
-      ResolveAlternateContent(child);
-      child = child.next_sibling();
-      continue;
-    }
-    pugi::xml_node first;
-    if (pugi::xml_node branch = ChosenBranch(child)) {
-      while (pugi::xml_node moved = branch.first_child()) {
-        node.insert_move_before(moved, child);
-        if (!first) first = moved;
+void ResolveAlternateContent(pugi::xml_node root) {
+  // A walk without recursion: a part may nest elements many thousands deep.
+  pugi::xml_node parent = root;
+  pugi::xml_node child = root.first_child();
+  while (child) {
+    if (IsAlternate(child)) {
+      pugi::xml_node first;
+      if (pugi::xml_node branch = ChosenBranch(child)) {
+        while (pugi::xml_node moved = branch.first_child()) {
+          parent.insert_move_before(moved, child);
+          if (!first) first = moved;
+        }
       }
+      pugi::xml_node next = first ? first : child.next_sibling();
+      parent.remove_child(child);
+      child = next;
+    } else if (child.first_child()) {
+      parent = child;
+      child = child.first_child();
+      continue;
+    } else {
+      child = child.next_sibling();
     }
-    pugi::xml_node next = first ? first : child.next_sibling();
-    node.remove_child(child);
-    child = next;
+    while (!child && parent != root) {
+      child = parent.next_sibling();
+      parent = parent.parent();
+    }
   }
 }
 

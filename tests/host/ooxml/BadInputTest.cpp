@@ -8,6 +8,7 @@
 #include "Fixtures.h"
 #include "host/Application.h"
 #include "host/HostError.h"
+#include "host/Worksheet.h"
 #include "host/Workbook.h"
 
 using fixtures::TempDir;
@@ -77,6 +78,27 @@ TEST(BadInput, ForeignFormatsAreRefusedByContent) {
   std::string& types = parts[0].second;
   types.replace(types.find("spreadsheetml.sheet.main+xml"), 28, "spreadsheetml.sheet.binary.main");
   ExpectRefused(dir, Make(dir, "binary.xlsx", parts), "is not a format this host can open");
+}
+
+// Parts nested many thousands of elements deep are read without recursion:
+// the workbook opens or is refused, the process lives on.
+TEST(BadInput, DeeplyNestedPartsDoNotEndTheProcess) {
+  TempDir dir;
+  std::string nested;
+  for (int i = 0; i < 50000; ++i) nested += "<x>";
+  for (int i = 0; i < 50000; ++i) nested += "</x>";
+  const std::string styles = "<?xml version=\"1.0\"?><styleSheet xmlns=\"http://schemas.openxmlformats.org/"
+                             "spreadsheetml/2006/main\" xmlns:mc=\"http://schemas.openxmlformats.org/markup-compatibility/"
+                             "2006\">" + nested + "<mc:AlternateContent><mc:Fallback>" + nested +
+                             "</mc:Fallback></mc:AlternateContent></styleSheet>";
+  const std::string path = Make(dir, "deep.xlsx", fixtures::MinimalWorkbook("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>", "", styles));
+  host::Application app;
+  try {
+    EXPECT_EQ(app.Workbooks().Open(path).Worksheets()[0]->Cells(1, 1).Text(), "1");
+  } catch (const host::HostError& error) {
+    EXPECT_NE(std::string(error.what()).find(path), std::string::npos) << error.what();
+  }
+  app.Quit();
 }
 
 TEST(BadInput, DamagedPackages) {
