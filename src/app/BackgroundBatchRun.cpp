@@ -44,7 +44,9 @@ void BackgroundBatchRun::Abandon() {
 
 void BackgroundBatchRun::Work() {
   WindowThreadFileList files(window_.files, calls_);
-  WindowThreadOptions options(window_.options, calls_);
+  // The choices are read once, as the run starts: the window stays usable,
+  // and what the user changes meanwhile is stored for the next run.
+  const FixedOptions options(WindowThreadOptions(window_.options, calls_).Read());
   WindowThreadMessages messages(window_.messages, calls_);
   WindowThreadPointer pointer(window_.pointer, calls_);
   HostWindowBlockChooser blocks;

@@ -360,6 +360,30 @@ TEST_F(WindowBatchTest, EscapeAndYesStopAfterTheCurrentFile) {
   EXPECT_EQ(form->PushButton2()->text(), "Start Sorting/Filtering");
 }
 
+// The run keeps the choices it started with: choosing Filter while the first
+// file is worked on changes nothing for this run's files.
+TEST_F(WindowBatchTest, ChoicesChangedDuringARunApplyToTheNextRun) {
+  const QStringList files{Workbook("a.xlsx"), Workbook("b.xlsx"), Workbook("c.xlsx")};
+  Add(files);
+  form->Option2()->setChecked(true);
+  form->Option3()->setChecked(true);
+  form->ListView2()->setCurrentIndex(form->ListView2Model()->index(0, 0));  // A
+  hosts.during[1] = [&] {
+    form->Option1()->setChecked(true);
+    form->Text2()->setText("A");
+    form->Text1()->setText("keep");
+  };
+  ASSERT_TRUE(RunFromStartButton(*form));
+  EXPECT_EQ(messages.Texts(), QStringList{"Done."});
+  for (const QString& file : files) {
+    SCOPED_TRACE(file.toStdString());
+    OpenedWorkbook book(file.toStdString());
+    EXPECT_EQ(book.Column("Sheet1", 1, 1, 4), (std::vector<std::string>{"drop", "drop", "keep", "keep"}));
+    EXPECT_EQ(book.HiddenRows("Sheet1", 4), Rows{});
+  }
+  EXPECT_TRUE(form->Option1()->isChecked());  // the new choice stays for the next run
+}
+
 TEST_F(WindowBatchTest, ASecondClickAsksToStopAndNoGoesOn) {
   const QStringList files{Workbook("a.xlsx"), Workbook("b.xlsx")};
   Add(files);
@@ -391,19 +415,23 @@ TEST_F(WindowBatchTest, DuringARunRowsCanBeAddedButNotRemoved) {
   EXPECT_EQ(messages.Texts(), QStringList{"Done."});
 }
 
-TEST_F(WindowBatchTest, OptionsChangedDuringARunApplyFromTheNextStep) {
+// Choices changed while the second file is worked on are kept for the next
+// run, which uses them.
+TEST_F(WindowBatchTest, OptionsChangedDuringARunApplyFromTheNextRun) {
   const QString a = Workbook("a.xlsx");
   const QString b = Workbook("b.xlsx");
   Add({a, b});
   ChooseFilterKeep();
   form->Option3()->setChecked(true);
   hosts.during[2] = [&] {
-    form->Option2()->setChecked(true);  // Sort by column A from the second file on
+    form->Option2()->setChecked(true);  // Sort by column A
     form->ListView2()->setCurrentIndex(form->ListView2Model()->index(0, 0));
   };
   ASSERT_TRUE(RunFromStartButton(*form));
   EXPECT_EQ(Hidden(a), (Rows{1, 3}));
-  EXPECT_EQ(Hidden(b), Rows{});
+  EXPECT_EQ(Hidden(b), (Rows{1, 3}));  // this run filters every file
+  Workbook("b.xlsx");                  // b afresh, without hidden rows
+  ASSERT_TRUE(RunFromStartButton(*form));
   OpenedWorkbook book(b.toStdString());
   EXPECT_EQ(book.Column("Sheet1", 1, 1, 4),
             (std::vector<std::string>{"drop", "drop", "keep", "keep"}));
