@@ -11,9 +11,12 @@
 namespace tabulory {
 
 QString AddFilesTitle() { return QStringLiteral("Add File(s) - Hold Ctrl to select multiple files"); }
-// Excel workbooks first, as before; the other formats the host opens second.
+// Every format the host opens first, so that a name of any of them typed
+// under the first filter is taken; then Excel workbooks alone, as before, and
+// the other formats alone.
 QString AddFilesFilter() {
-  return QStringLiteral("Excel Files (*.xl*)|*.xl*|OpenDocument and CSV Files|*.ods;*.csv;*.tsv|");
+  return QStringLiteral("Workbooks (*.xl* *.ods *.csv *.tsv)|*.xl*;*.ods;*.csv;*.tsv|Excel Files (*.xl*)|*.xl*|"
+                        "OpenDocument and CSV Files|*.ods;*.csv;*.tsv|");
 }
 QString TooManyFilesText() {
   return QStringLiteral("You've selected too many files to add.\r\r"

@@ -100,7 +100,9 @@ TEST(AddFilesDialog, OneFileIsAddedUnchangedAndCancelAddsNothing) {
   EXPECT_EQ(r.flags, 2621953);
   EXPECT_TRUE(r.flags & kOpenMultiSelect);
   EXPECT_EQ(r.title, "Add File(s) - Hold Ctrl to select multiple files");
-  EXPECT_EQ(r.filter, "Excel Files (*.xl*)|*.xl*|OpenDocument and CSV Files|*.ods;*.csv;*.tsv|");
+  EXPECT_EQ(r.filter,
+            "Workbooks (*.xl* *.ods *.csv *.tsv)|*.xl*;*.ods;*.csv;*.tsv|Excel Files (*.xl*)|*.xl*|"
+            "OpenDocument and CSV Files|*.ods;*.csv;*.tsv|");
   EXPECT_TRUE(r.fileName.isEmpty());
 }
 
