@@ -557,6 +557,11 @@ void Form1::PushButton2_Click() {
   const auto askStop = hooks_.askStopIfHostRunning;
   // Progress shows on the start button: the caption and files done so far.
   const auto progress = [this](int index, int count, const QString& path) {
+    if (index == 0) {  // the files are done: rest before the closing message shows
+      runProgress_->hide();
+      pushButton2_->setText(StartCaption());
+      return;
+    }
     pushButton2_->setText(ProgressCaption(index, count, path));
     runProgress_->setRange(0, count);
     runProgress_->setValue(index - 1);

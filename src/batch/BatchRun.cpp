@@ -155,6 +155,15 @@ BatchRun::BatchRun(const FileListSource& files, BatchContext context, AskStop as
                    Progress progress)
     : files_(files), context_(context), askStop_(std::move(askStop)), progress_(std::move(progress)) {}
 
+void BatchRun::Tell(int index, int count, const QString& path) {
+  if (!progress_) return;
+  try {
+    progress_(index, count, path);
+  } catch (...) {
+    // Showing progress is a courtesy; it never stops the run.
+  }
+}
+
 void BatchRun::Run() {
   GuardedProcedure p(context_.messages, BatchRunLocation());
   PointerState& pointer = context_.pointer;
@@ -177,16 +186,11 @@ void BatchRun::Run() {
   int done = 0;
   for (int i = 1; i <= n && !stopRequested(); ++i) {
     p.Do(110, [&] { path = files_.EntryText(i); });
-    if (progress_) {
-      try {
-        progress_(i, n, path);
-      } catch (...) {
-        // Showing progress is a courtesy; it never stops the run.
-      }
-    }
+    Tell(i, n, path);
     ProcessFile(p, path, state, context_);
     done = i;
   }
+  Tell(0, n, {});
 
   if (done < n)  // stopped: the files left were not touched
     p.Do(182, [&] { context_.messages.Show(StoppedText(done, n)); });

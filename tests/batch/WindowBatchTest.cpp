@@ -206,6 +206,13 @@ TEST_F(WindowBatchTest, ThreeFilesFilteredThroughTheWholeWorkbook) {
   Add(files);
   ChooseFilterKeep();
   form->Option3()->setChecked(true);
+  QString captionAtDone;
+  bool barAtDone = true;
+  messages.onShow = [&](const QString& text) {
+    if (text != "Done.") return;
+    captionAtDone = form->PushButton2()->text();
+    barAtDone = !form->RunProgress()->isHidden();
+  };
   ASSERT_TRUE(RunFromStartButton(*form));
 
   EXPECT_EQ(hosts.calls.load(), 3);
@@ -214,6 +221,9 @@ TEST_F(WindowBatchTest, ThreeFilesFilteredThroughTheWholeWorkbook) {
     EXPECT_EQ(Hidden(f), (Rows{1, 3}));
   }
   EXPECT_EQ(messages.Texts(), QStringList{"Done."});
+  // "Done." shows over a window already at rest.
+  EXPECT_EQ(captionAtDone, "Start Sorting/Filtering");
+  EXPECT_FALSE(barAtDone);
   // During the run: progress on the start button and its bar, the hourglass.
   EXPECT_EQ(hosts.captions, (QStringList{"Processing 1 of 3: a.xlsx", "Processing 2 of 3: b.xlsx",
                                          "Processing 3 of 3: c.xlsx"}));

@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 // Messages for tests: records every box and prompt shown and answers from a
 // queue (Yes for questions and OK for boxes when the queue is empty).
 
@@ -23,6 +24,7 @@ class ScriptedMessages : public Messages {
   MessageAnswer Show(const QString& text, const QString& caption, MessageIcon icon,
                      MessageButtons buttons) override {
     shown.push_back({text, CaptionOrShortTitle(caption), icon, buttons});
+    if (onShow) onShow(text);
     if (buttons == MessageButtons::Ok) return MessageAnswer::Ok;
     if (answers.empty()) return MessageAnswer::Yes;
     const MessageAnswer a = answers.front();
@@ -38,6 +40,9 @@ class ScriptedMessages : public Messages {
     promptAnswers.pop_front();
     return a;
   }
+
+  // Called with each box's text as it shows (the window's state can be read then).
+  std::function<void(const QString& text)> onShow;
 
   // Texts of every box shown, in order.
   QStringList Texts() const {
