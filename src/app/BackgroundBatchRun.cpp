@@ -37,6 +37,10 @@ bool BackgroundBatchRun::Running() const { return running_; }
 
 void BackgroundBatchRun::RequestStop() { control_.RequestStop(); }
 
+void BackgroundBatchRun::Hold() { control_.Hold(); }
+
+void BackgroundBatchRun::Release() { control_.Release(); }
+
 void BackgroundBatchRun::Abandon() {
   control_.Abandon();
   calls_.Abandon();

@@ -48,6 +48,10 @@ class BackgroundBatchRun : public QObject {
 
   // Ends the run once the current file is saved and its host quit.
   void RequestStop();
+  // Holds the run before its next file while the window asks whether to
+  // stop; Release lets it go on.
+  void Hold();
+  void Release();
   // The program ends: no box shows any more, a save under way is finished
   // first and no save starts afterwards.
   void Abandon();

@@ -575,10 +575,14 @@ void Form1::PushButton2_Click() {
 
 void Form1::AskStopRun() {
   if (!RunInProgress()) return;
+  // While the question is open the run finishes the current file and waits.
+  BackgroundBatchRun* run = run_;
+  run->Hold();
   const MessageAnswer answer =
       messages_.Show(StopQuestion(), QString(), MessageIcon::None, MessageButtons::YesNo);
   // The run may have ended while the question was open.
   if (answer == MessageAnswer::Yes && RunInProgress()) run_->RequestStop();
+  if (run_ == run) run->Release();
 }
 
 void Form1::RunFinished() {

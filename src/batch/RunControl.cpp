@@ -5,13 +5,30 @@
 namespace tabulory {
 
 void RunControl::RequestStop() {
-  const std::lock_guard lock(mutex_);
-  stop_ = true;
+  {
+    const std::lock_guard lock(mutex_);
+    stop_ = true;
+  }
+  released_.notify_all();
 }
 
 bool RunControl::StopRequested() const {
-  const std::lock_guard lock(mutex_);
+  std::unique_lock lock(mutex_);
+  released_.wait(lock, [this] { return !held_ || stop_ || abandoned_; });
   return stop_ || abandoned_;
+}
+
+void RunControl::Hold() {
+  const std::lock_guard lock(mutex_);
+  held_ = true;
+}
+
+void RunControl::Release() {
+  {
+    const std::lock_guard lock(mutex_);
+    held_ = false;
+  }
+  released_.notify_all();
 }
 
 void RunControl::Save(const std::function<void()>& save) {
@@ -37,6 +54,7 @@ void RunControl::Save(const std::function<void()>& save) {
 void RunControl::Abandon() {
   std::unique_lock lock(mutex_);
   abandoned_ = true;
+  released_.notify_all();
   saveDone_.wait(lock, [this] { return !saving_; });
 }
 

@@ -14,8 +14,13 @@ class RunControl {
  public:
   // Asks the run to end once the current file is done.
   void RequestStop();
-  // True once a stop was asked for or the run was abandoned.
+  // True once a stop was asked for or the run was abandoned. Asked between
+  // files: while the run is held it waits here for the release (or a stop).
   bool StopRequested() const;
+  // Holds the run before its next file, while the owner asks the user
+  // whether to stop; Release lets it go on.
+  void Hold();
+  void Release();
 
   // Runs `save` unless the run was abandoned; throws ProcedureError instead
   // when it was.
@@ -29,6 +34,8 @@ class RunControl {
  private:
   mutable std::mutex mutex_;
   std::condition_variable saveDone_;
+  mutable std::condition_variable released_;
+  bool held_ = false;
   bool stop_ = false;
   bool abandoned_ = false;
   bool saving_ = false;

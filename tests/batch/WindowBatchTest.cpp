@@ -18,6 +18,7 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QDir>
+#include <QEventLoop>
 #include <QKeyEvent>
 #include <QProgressBar>
 #include <QFile>
@@ -405,6 +406,31 @@ TEST_F(WindowBatchTest, ASecondClickAsksToStopAndNoGoesOn) {
   EXPECT_EQ(messages.Texts(), (QStringList{"Stop after the current file?", "Done."}));
   EXPECT_EQ(hosts.calls.load(), 2);  // no second run
   for (const QString& f : files) EXPECT_EQ(Hidden(f), (Rows{1, 3}));
+}
+
+// While the stop question is open the run finishes the current file and
+// waits for the answer; No lets it go on.
+TEST_F(WindowBatchTest, TheRunWaitsWhileTheStopQuestionIsOpen) {
+  const QStringList files{Workbook("a.xlsx"), Workbook("b.xlsx"), Workbook("c.xlsx")};
+  Add(files);
+  ChooseFilterKeep();
+  form->Option3()->setChecked(true);
+  // The question opens once the first file is under way, not inside its start.
+  hosts.during[1] = [&] { QTimer::singleShot(0, form.get(), [&] { form->PushButton2()->click(); }); };
+  int startedWhileOpen = -1;
+  messages.onShow = [&](const QString& text) {
+    if (text != "Stop after the current file?") return;
+    // The window keeps serving the run for a while, as an open box does.
+    QEventLoop loop;
+    QTimer::singleShot(700, &loop, &QEventLoop::quit);
+    loop.exec();
+    startedWhileOpen = hosts.calls.load();
+  };
+  messages.answers = {MessageAnswer::No};
+  ASSERT_TRUE(RunFromStartButton(*form));
+  EXPECT_EQ(startedWhileOpen, 1);  // no file began while the question was open
+  EXPECT_EQ(hosts.calls.load(), 3);
+  EXPECT_EQ(messages.Texts(), (QStringList{"Stop after the current file?", "Done."}));
 }
 
 TEST_F(WindowBatchTest, DuringARunRowsCanBeAddedButNotRemoved) {
