@@ -64,7 +64,10 @@ void BackgroundBatchRun::Work() {
   const auto progress = [this](int index, int count, const QString& path) {
     if (window_.progress) calls_.Call([&] { window_.progress(index, count, path); });
   };
-  BatchRun(files, context, askStop, progress).Run();
+  const auto fileDone = [this](int index, const FileOutcome& outcome) {
+    if (window_.fileDone) calls_.Call([&] { window_.fileDone(index, outcome); });
+  };
+  BatchRun(files, context, askStop, progress, fileDone).Run();
 }
 
 }  // namespace tabulory

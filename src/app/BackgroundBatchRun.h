@@ -36,6 +36,8 @@ class BackgroundBatchRun : public QObject {
     std::function<bool(Messages&)> askStopIfHostRunning;
     // Before each file: its number, the file count, its path.
     BatchRun::Progress progress;
+    // After each file: its number and what became of it.
+    BatchRun::FileDone fileDone;
   };
 
   explicit BackgroundBatchRun(Window window, QObject* parent = nullptr);

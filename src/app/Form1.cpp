@@ -540,6 +540,16 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 void Form1::PushButton1_Click() { tabulory::PushButton1_Click(*listModel1_, *dialogs_, messages_); }
 
 
+QString Form1::ResultText(const FileOutcome& outcome) {
+  if (!outcome.failures.isEmpty()) {
+    QString reason = outcome.failures.first();
+    reason.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return QStringLiteral("failed: ") + reason.simplified();
+  }
+  if (outcome.selection == BlockSelection::Cancelled) return QStringLiteral("skipped");
+  return QStringLiteral("ok");
+}
+
 QString Form1::ProgressCaption(int index, int count, const QString& path) {
   return QStringLiteral("Processing %1 of %2: %3")
       .arg(index)
@@ -562,12 +572,20 @@ void Form1::PushButton2_Click() {
       pushButton2_->setText(StartCaption());
       return;
     }
+    runCount_ = count;
     pushButton2_->setText(ProgressCaption(index, count, path));
     runProgress_->setRange(0, count);
     runProgress_->setValue(index - 1);
     runProgress_->show();
   };
-  run_ = new BackgroundBatchRun({*listRows_, *this, messages_, *this, hosts_, askStop, progress}, this);
+  // Each file's result goes to the list's second column; the last run's
+  // results go first.
+  listModel1_->ClearResults();
+  runCount_ = 0;
+  const auto fileDone = [this](int index, const FileOutcome& outcome) {
+    listModel1_->SetResult(index, ResultText(outcome));
+  };
+  run_ = new BackgroundBatchRun({*listRows_, *this, messages_, *this, hosts_, askStop, progress, fileDone}, this);
   connect(run_, &BackgroundBatchRun::Finished, this, &Form1::RunFinished);
   run_->Start();
   ShowPointer();
@@ -588,6 +606,9 @@ void Form1::AskStopRun() {
 void Form1::RunFinished() {
   run_->deleteLater();  // it is the sender
   run_ = nullptr;
+  // The files a stop left untouched say so.
+  for (int i = 1; i <= runCount_ && i <= listModel1_->Count(); ++i)
+    if (listModel1_->Result(i).isEmpty()) listModel1_->SetResult(i, QStringLiteral("not processed (stopped)"));
   runProgress_->hide();
   pushButton2_->setText(StartCaption());
   ShowPointer();

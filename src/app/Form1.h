@@ -30,6 +30,7 @@ namespace tabulory {
 
 class BackgroundBatchRun;
 class FileDialogs;
+struct FileOutcome;
 class FileListSource;
 class FolderOpener;
 class HostFactory;
@@ -130,6 +131,8 @@ class Form1 : public QWidget, public OptionsSource, public PointerState {
   static QString StartCaption() { return QStringLiteral("Start Sorting/Filtering"); }
   // Its caption while file `index` of `count` is processed.
   static QString ProgressCaption(int index, int count, const QString& path);
+  // The text of a file's result in the list's second column: "ok", "failed: <first reason>", "skipped".
+  static QString ResultText(const FileOutcome& outcome);
   // The question asked when the user wants to stop a run.
   static QString StopQuestion() { return QStringLiteral("Stop after the current file?"); }
 
@@ -204,6 +207,7 @@ class Form1 : public QWidget, public OptionsSource, public PointerState {
   bool skinApplied_ = false;
   bool ended_ = false;
   BackgroundBatchRun* run_ = nullptr;  // the run under way, if any
+  int runCount_ = 0;                   // the files of the run under way or last ended
   std::unique_ptr<FileListSource> listRows_;  // ListView1's rows as a run reads them
 
   FileListView* listView1_ = nullptr;

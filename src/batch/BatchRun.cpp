@@ -152,8 +152,12 @@ FileOutcome ProcessFile(GuardedProcedure& procedure, const QString& path, RunSta
 }
 
 BatchRun::BatchRun(const FileListSource& files, BatchContext context, AskStop askStop,
-                   Progress progress)
-    : files_(files), context_(context), askStop_(std::move(askStop)), progress_(std::move(progress)) {}
+                   Progress progress, FileDone fileDone)
+    : files_(files),
+      context_(context),
+      askStop_(std::move(askStop)),
+      progress_(std::move(progress)),
+      fileDone_(std::move(fileDone)) {}
 
 void BatchRun::Tell(int index, int count, const QString& path) {
   if (!progress_) return;
@@ -187,8 +191,15 @@ void BatchRun::Run() {
   for (int i = 1; i <= n && !stopRequested(); ++i) {
     p.Do(110, [&] { path = files_.EntryText(i); });
     Tell(i, n, path);
-    ProcessFile(p, path, state, context_);
+    const FileOutcome outcome = ProcessFile(p, path, state, context_);
     done = i;
+    if (fileDone_) {
+      try {
+        fileDone_(i, outcome);
+      } catch (...) {
+        // Like progress, a courtesy that never stops the run.
+      }
+    }
   }
   Tell(0, n, {});
 

@@ -127,9 +127,11 @@ class BatchRun {
   // True when the run must stop before the first file (another spreadsheet
   // program runs and the user declined).
   using AskStop = std::function<bool()>;
+  // Called after each file with its number and what became of it.
+  using FileDone = std::function<void(int index, const FileOutcome& outcome)>;
 
   BatchRun(const FileListSource& files, BatchContext context, AskStop askStop,
-           Progress progress = {});
+           Progress progress = {}, FileDone fileDone = {});
 
   void Run();
 
@@ -138,6 +140,7 @@ class BatchRun {
   BatchContext context_;
   AskStop askStop_;
   Progress progress_;
+  FileDone fileDone_;
 
   void Tell(int index, int count, const QString& path);
 };

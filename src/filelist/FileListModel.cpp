@@ -1,5 +1,7 @@
 #include "filelist/FileListModel.h"
 
+#include <algorithm>
+
 namespace tabulory {
 
 FileListModel::FileListModel(QObject* parent) : QAbstractListModel(parent) {}
@@ -47,6 +49,7 @@ void FileListModel::SetEntryText(int i, const QString& text) {
   Forget(slot);
   slot = text;
   Remember(text);
+  ClearResults();  // the rows were reordered
   const QModelIndex at = index(i - 1);
   emit dataChanged(at, at, {Qt::DisplayRole});
 }
@@ -54,6 +57,7 @@ void FileListModel::SetEntryText(int i, const QString& text) {
 void FileListModel::RemoveEntry(int i) {
   Publish();
   if (i < 1 || i > Count()) return;
+  ClearResults();
   beginRemoveRows(QModelIndex(), i - 1, i - 1);
   Forget(entries_[static_cast<size_t>(i - 1)]);
   entries_.erase(entries_.begin() + (i - 1));
@@ -66,6 +70,7 @@ void FileListModel::Clear() {
   if (entries_.empty()) return;
   beginResetModel();
   entries_.clear();
+  results_.clear();
   counts_.clear();
   published_ = 0;
   endResetModel();
@@ -76,6 +81,27 @@ QStringList FileListModel::Texts() const {
   list.reserve(Count());
   for (const QString& t : entries_) list.append(t);
   return list;
+}
+
+void FileListModel::SetResult(int i, const QString& result) {
+  if (i < 1 || i > Count()) return;
+  if (results_.size() < static_cast<size_t>(i)) results_.resize(static_cast<size_t>(i));
+  results_[static_cast<size_t>(i - 1)] = result;
+  if (i <= published_) {
+    const QModelIndex at = index(i - 1, 1);
+    emit dataChanged(at, at, {Qt::DisplayRole});
+  }
+}
+
+QString FileListModel::Result(int i) const {
+  return i >= 1 && static_cast<size_t>(i) <= results_.size() ? results_[static_cast<size_t>(i - 1)] : QString();
+}
+
+void FileListModel::ClearResults() {
+  if (results_.empty()) return;
+  const int last = std::min(static_cast<int>(results_.size()), published_);
+  results_.clear();
+  if (last > 0) emit dataChanged(index(0, 1), index(last - 1, 1), {Qt::DisplayRole});
 }
 
 FileListModel::AppendBatch::AppendBatch(FileListModel& model) : model_(model) {
@@ -90,16 +116,18 @@ int FileListModel::rowCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : published_;
 }
 
+int FileListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 2; }
+
 QVariant FileListModel::data(const QModelIndex& index, int role) const {
-  if (!index.isValid() || index.row() >= published_ || index.column() != 0) return {};
-  if (role == Qt::DisplayRole || role == Qt::EditRole)
-    return entries_[static_cast<size_t>(index.row())];
-  return {};
+  if (!index.isValid() || index.row() >= published_ || index.column() > 1) return {};
+  if (role != Qt::DisplayRole && role != Qt::EditRole) return {};
+  if (index.column() == 1) return Result(index.row() + 1);
+  return entries_[static_cast<size_t>(index.row())];
 }
 
 QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int role) const {
-  if (section == 0 && orientation == Qt::Horizontal && role == Qt::DisplayRole)
-    return HeaderText();
+  if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section <= 1)
+    return section == 0 ? HeaderText() : ResultHeaderText();
   return QAbstractListModel::headerData(section, orientation, role);
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 // The file list: the workbook paths the next batch run processes, in order.
-// One text per row, duplicates allowed, rows numbered from 1.
+// One text per row, duplicates allowed, rows numbered from 1. A second
+// column shows each file's result of the last run, kept until rows are
+// removed or reordered.
 
 #include <QAbstractListModel>
 #include <QHash>
@@ -31,6 +33,12 @@ class FileListModel : public QAbstractListModel {
   // All texts in row order.
   QStringList Texts() const;
 
+  // The last run's result of row i ("ok", "failed: ...", "skipped", "not
+  // processed (stopped)"); empty when the row has none.
+  void SetResult(int i, const QString& result);
+  QString Result(int i) const;
+  void ClearResults();
+
   // While a batch is open, appended rows are announced to views in one step
   // when the outermost batch closes (a long scan then costs one view update).
   class AppendBatch {
@@ -46,6 +54,7 @@ class FileListModel : public QAbstractListModel {
 
   // QAbstractItemModel
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+  int columnCount(const QModelIndex& parent = QModelIndex()) const override;
   QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
   QVariant headerData(int section, Qt::Orientation orientation,
                       int role = Qt::DisplayRole) const override;
@@ -53,6 +62,7 @@ class FileListModel : public QAbstractListModel {
 
   // The column header text.
   static QString HeaderText() { return QStringLiteral("Excel File(s)"); }
+  static QString ResultHeaderText() { return QStringLiteral("Result of the last run"); }
 
  private:
   void Publish();  // announces rows appended but not yet shown
@@ -60,6 +70,7 @@ class FileListModel : public QAbstractListModel {
   void Forget(const QString& text);
 
   std::vector<QString> entries_;
+  std::vector<QString> results_;  // by row; shorter than entries_ where rows have none
   // Text -> number of rows holding it; built at the first ListContains and
   // kept up to date from then on, so that fillers that never ask pay nothing.
   mutable QHash<QString, int> counts_;

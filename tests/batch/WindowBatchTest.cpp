@@ -272,6 +272,7 @@ TEST_F(WindowBatchTest, BlockScopeCancelledOnTheFirstFile) {
   EXPECT_FALSE(Saved(a));  // saved with nothing changed: not written
   EXPECT_TRUE(Saved(b));
   EXPECT_EQ(Hidden(a), Rows{});
+  EXPECT_EQ(form->ListView1Model()->Result(1), "skipped");
   EXPECT_EQ(Hidden(b), (Rows{3}));  // only rows 2 and 3 were examined
 }
 
@@ -305,6 +306,9 @@ TEST_F(WindowBatchTest, MissingFileIsReportedStepByStepAndTheNextOneProcessed) {
     }
   EXPECT_EQ(messages.PlainTexts(), QStringList{"Done."});
   EXPECT_EQ(Hidden(b), (Rows{1, 3}));
+  // The list says which file failed, with its first reason.
+  EXPECT_TRUE(form->ListView1Model()->Result(1).startsWith("failed: Cannot open \"")) << form->ListView1Model()->Result(1).toStdString();
+  EXPECT_EQ(form->ListView1Model()->Result(2), "ok");
 }
 
 TEST_F(WindowBatchTest, SortWithNoColumnChosenIsReportedAndTheFileStillSaved) {
@@ -367,6 +371,8 @@ TEST_F(WindowBatchTest, EscapeAndYesStopAfterTheCurrentFile) {
   EXPECT_EQ(Hidden(files[0]), (Rows{1, 3}));  // the current file was finished
   EXPECT_EQ(FileBytes(files[1]), second);
   EXPECT_EQ(FileBytes(files[2]), third);
+  EXPECT_EQ(form->ListView1Model()->Result(1), "ok");
+  EXPECT_EQ(form->ListView1Model()->Result(3), "not processed (stopped)");
   EXPECT_EQ(form->Pointer(), MousePointer::Default);
   EXPECT_EQ(form->PushButton2()->text(), "Start Sorting/Filtering");
 }

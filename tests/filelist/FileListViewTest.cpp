@@ -120,9 +120,10 @@ class FileListViewTest : public ::testing::Test {
   std::unique_ptr<FileListView> view = std::make_unique<FileListView>(list, pointer, messages);
 };
 
-TEST_F(FileListViewTest, OneColumnWithHeaderWidthAndToolTip) {
-  EXPECT_EQ(view->header()->count(), 1);
+TEST_F(FileListViewTest, TwoColumnsWithHeaderWidthAndToolTip) {
+  EXPECT_EQ(view->header()->count(), 2);
   EXPECT_EQ(view->model()->headerData(0, Qt::Horizontal).toString(), "Excel File(s)");
+  EXPECT_EQ(view->model()->headerData(1, Qt::Horizontal).toString(), "Result of the last run");
   EXPECT_EQ(view->header()->sectionSize(0), 467);
   EXPECT_EQ(view->toolTip(),
             "Drag and drop files here. Double-click item to remove it. Move | line to right and "
@@ -262,4 +263,21 @@ TEST_F(FileListViewTest, FailedDropIsToldAndEarlierRowsStay) {
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_TRUE(messages.shown[0].text.startsWith("Cannot examine the dropped path "));
   EXPECT_EQ(messages.shown[0].icon, MessageIcon::Warning);
+}
+
+// The last run's results stay while rows are only added, and go when rows
+// are removed or reordered (they would name the wrong files).
+TEST(FileListResults, KeptUntilRowsAreRemovedOrReordered) {
+  for (int change = 0; change < 3; ++change) {
+    SCOPED_TRACE(change);
+    FileListModel list;
+    for (const char* t : {"a", "b"}) list.AddEntry(t);
+    list.SetResult(1, "ok");
+    list.SetResult(2, "skipped");
+    EXPECT_EQ(list.data(list.index(1, 1)).toString(), "skipped");
+    if (change == 0) list.AddEntry("c");
+    if (change == 1) list.RemoveEntry(2);
+    if (change == 2) list.SetEntryText(1, "b");
+    EXPECT_EQ(list.Result(1), change == 0 ? "ok" : "");
+  }
 }
