@@ -120,6 +120,8 @@ int FileListModel::columnCount(const QModelIndex& parent) const { return parent.
 
 QVariant FileListModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= published_ || index.column() > 1) return {};
+  // A long result (a failure's reason) shows whole as the cell's tool tip.
+  if (index.column() == 1 && role == Qt::ToolTipRole) return Result(index.row() + 1);
   if (role != Qt::DisplayRole && role != Qt::EditRole) return {};
   if (index.column() == 1) return Result(index.row() + 1);
   return entries_[static_cast<size_t>(index.row())];

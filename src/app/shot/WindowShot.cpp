@@ -46,6 +46,12 @@ int main(int argc, char** argv) {
     for (const char* name : {"sales-north.xlsx", "sales-south.xlsx", "sales-east.xlsx",
                              "stock/warehouse-a.xlsx", "stock/warehouse-b.xlsx"})
       form.ListView1Model()->AddEntry(folder + QLatin1String(name));
+    // As the list looks after a run: each file's result beside it.
+    const char* results[] = {"ok", "ok",
+                             "failed: \"/home/user/Reports/2026/sales-east.xlsx\" is read-only: you may not change it, "
+                             "so it was left as it is.",
+                             "ok", "ok"};
+    for (int i = 0; i < 5; ++i) form.ListView1Model()->SetResult(i + 1, QString::fromUtf8(results[i]));
     form.Text2()->setText(QStringLiteral("C"));
     form.Combo2()->setCurrentIndex(tabulory::kContains);
     form.Text1()->setText(QStringLiteral("2026"));
