@@ -201,11 +201,11 @@ int RunBatchCommand(const QStringList& arguments, CommandIO& io) {
   }
 
   BatchCommand& command = parsed.command;
-  if (command.filesFrom) {
+  for (const QString& list : command.filesFrom) {
     // Read in full before any workbook is touched: an unreadable list is a
     // usage error.
     try {
-      command.files += ReadPathList(*command.filesFrom, command.nullSeparated, io.readInput);
+      command.files += ReadPathList(list, command.nullSeparated, io.readInput);
     } catch (const UsageError& e) {
       return UsageFailure(io, e);
     }

@@ -63,7 +63,8 @@ const LongOption& FindOption(const QString& name) {
 
 // The values given, by option; absent when the option was not given.
 struct GivenOptions {
-  std::optional<QString> column, criterion, value, scope, block, jobs, backup, filesFrom;
+  std::optional<QString> column, criterion, value, scope, block, jobs, backup;
+  QStringList filesFrom;  // every --files-from, in order: the lists add up
   bool yes = false;
   bool help = false;
   bool version = false;
@@ -79,7 +80,7 @@ void Store(GivenOptions& given, const QString& name, const QString& value) {
   else if (name == "block") given.block = value;
   else if (name == "jobs") given.jobs = value;
   else if (name == "backup") given.backup = value;
-  else if (name == "files-from") given.filesFrom = value;
+  else if (name == "files-from") given.filesFrom << value;
 }
 
 void StoreFlag(GivenOptions& given, const QString& name) {
@@ -252,12 +253,15 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
   if (given.backup) c.backupSuffix = BackupSuffixFromArgument(*given.backup);
   c.dryRun = given.dryRun;
   c.filesFrom = given.filesFrom;
-  if (c.filesFrom && c.filesFrom->isEmpty()) throw UsageError(QStringLiteral("--files-from needs a file name, or - for standard input"));
-  if (given.null && !given.filesFrom) throw UsageError(QStringLiteral("--null applies to --files-from only"));
+  for (const QString& list : c.filesFrom)
+    if (list.isEmpty()) throw UsageError(QStringLiteral("--files-from needs a file name, or - for standard input"));
+  if (c.filesFrom.count(QStringLiteral("-")) > 1)
+    throw UsageError(QStringLiteral("--files-from - (standard input) can be given once"));
+  if (given.null && c.filesFrom.isEmpty()) throw UsageError(QStringLiteral("--null applies to --files-from only"));
   c.nullSeparated = given.null;
   c.files = words;
   // A list file may well be empty (find found nothing); the command line alone may not.
-  if (c.files.isEmpty() && !c.filesFrom) throw UsageError(QStringLiteral("no files given"));
+  if (c.files.isEmpty() && c.filesFrom.isEmpty()) throw UsageError(QStringLiteral("no files given"));
   return parsed;
 }
 

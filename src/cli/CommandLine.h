@@ -24,7 +24,7 @@ struct BatchCommand {
   QStringList files;          // in processing order (the list of --files-from follows)
   std::optional<QString> backupSuffix;  // --backup: keep each original as FILE+suffix
   bool dryRun = false;                  // report what would change, write nothing
-  std::optional<QString> filesFrom;     // --files-from: a list file, "-" for standard input
+  QStringList filesFrom;                // each --files-from: a list file, "-" for standard input
   bool nullSeparated = false;           // --null: the list is NUL-separated
 };
 

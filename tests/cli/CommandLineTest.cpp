@@ -126,3 +126,11 @@ TEST(CommandLine, HelpAndVersionWinOverEverythingElse) {
   EXPECT_TRUE(HelpText().startsWith("Usage: tabulory-batch sort"));
   EXPECT_TRUE(VersionText().startsWith("tabulory-batch "));
 }
+
+// Every --files-from counts, in order; standard input can be read once.
+TEST(CommandLine, FileListsAddUp) {
+  EXPECT_EQ(Parse({"sort", "--column", "A", "--files-from", "a.txt", "--files-from=-", "--files-from", "b.txt"}).filesFrom,
+            (QStringList{"a.txt", "-", "b.txt"}));
+  EXPECT_EQ(Refusal({"sort", "--column", "A", "--files-from", "-", "--files-from", "-"}),
+            "--files-from - (standard input) can be given once");
+}
