@@ -295,7 +295,7 @@ QString HelpText() {
       "  --dry-run         open each file and report, per sheet, the rows that would\n"
       "                    move (sort) or be hidden (filter); write nothing\n"
       "  --files-from LIST also process the files LIST names, one per line (\"-\": read\n"
-      "                    the list from standard input)\n"
+      "                    the list from standard input); given again, the lists add up\n"
       "  --null            the names in LIST end with NUL, not a new line (find -print0)\n"
       "  -h, --help        show this help and exit\n"
       "      --version     show the version and exit\n"
