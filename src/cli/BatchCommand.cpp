@@ -214,6 +214,7 @@ int RunBatchCommand(const QStringList& arguments, CommandIO& io) {
   ReadOnlyHosts readOnlyHosts(*io.hosts);
   HostFactory& hosts = command.dryRun ? static_cast<HostFactory&>(readOnlyHosts) : *io.hosts;
 
+  const auto outputFailed = [&io] { return io.outputFailed && io.outputFailed(); };
   ProgressBar bar(io.err);
   const bool showProgress = io.errIsTerminal;
   bool anyFailed = false;
@@ -221,9 +222,17 @@ int RunBatchCommand(const QStringList& arguments, CommandIO& io) {
   RunInListOrder(
       command.files, command.jobs,
       [&](int index, const QString& path, RunState& state) {
+        if (outputFailed()) {
+          FileResult untouched;
+          untouched.index = index;
+          untouched.path = path;
+          untouched.notStarted = true;
+          return untouched;
+        }
         return ProcessOneFile(index, path, state, command, hosts);
       },
       [&](const FileResult& r) {
+        if (r.notStarted) return;
         if (showProgress) bar.Clear();
         const QString reports = r.reports + FailureReport(r, command.dryRun);
         if (!reports.isEmpty()) io.err(reports);
@@ -237,6 +246,12 @@ int RunBatchCommand(const QStringList& arguments, CommandIO& io) {
         if (showProgress) bar.Show(done, total, current);
       });
   if (showProgress) bar.Clear();
+  if (outputFailed()) {
+    io.err(QStringLiteral("%1: standard output cannot be written, so the run ended; files after the last one "
+                          "it reported were not processed\n")
+               .arg(ProgramName()));
+    return kExitFailure;
+  }
   if (!selectionCancelled) io.out(StreamLines(DoneText()));
   return anyFailed ? kExitFailure : kExitSuccess;
 }

@@ -30,6 +30,9 @@ struct CommandIO {
   std::function<QByteArray()> readInput;    // all of standard input (--files-from -)
   std::function<bool()> hostRunning;        // another spreadsheet program runs
   HostFactory* hosts = nullptr;             // new host instances (no window)
+  // True once standard output could not be written (a full disk, a closed
+  // pipe): the run then starts no further file and ends with status 1.
+  std::function<bool()> outputFailed;
 };
 
 // Runs the command for the arguments after the program name; gives the exit

@@ -19,6 +19,7 @@ struct FileResult {
   QString details;      // lines for standard output before the file's line (dry run)
   QString refusal;      // why no block was found (block scope only)
   QStringList savedSheets;  // the sheets whose changes the save kept
+  bool notStarted = false;  // left untouched because the run was ending
 };
 
 // Processes the file at `path` (list entry `index`). `state` carries from one

@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <iostream>
@@ -15,10 +16,14 @@
 
 namespace {
 
-void Write(std::FILE* stream, const QString& text) {
+std::atomic<bool> outputFailed{false};
+
+// Writes text; false when the stream took it not whole.
+bool Write(std::FILE* stream, const QString& text) {
   const QByteArray bytes = text.toUtf8();
-  std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
-  std::fflush(stream);
+  const bool written = std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream) ==
+                       static_cast<size_t>(bytes.size());
+  return std::fflush(stream) == 0 && written;
 }
 
 // Ctrl+C, a closed terminal or a kill end the command at once; the lock files
@@ -34,12 +39,18 @@ void RemoveLocksAndEnd(int signal) {
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   for (int signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal, RemoveLocksAndEnd);
+  // A closed pipe on standard output (| head -1) is a failed write the run
+  // handles, not a signal that ends it with its locks left behind.
+  std::signal(SIGPIPE, SIG_IGN);
   QCoreApplication::setApplicationName(QStringLiteral("tabulory-batch"));
 
   tabulory::cli::HeadlessHostFactory hosts;
   tabulory::cli::CommandIO io;
-  io.out = [](const QString& text) { Write(stdout, text); };
+  io.out = [](const QString& text) {
+    if (!Write(stdout, text)) outputFailed = true;
+  };
   io.err = [](const QString& text) { Write(stderr, text); };
+  io.outputFailed = [] { return outputFailed.load(); };
   io.inIsTerminal = isatty(STDIN_FILENO) == 1;
   io.errIsTerminal = isatty(STDERR_FILENO) == 1;
   io.readLine = [] {

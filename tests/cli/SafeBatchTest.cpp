@@ -204,3 +204,21 @@ TEST(Executable, AnotherUsersFileIsRefusedForAnUnprivilegedUser) {
   EXPECT_EQ(FileBytes(csv), QByteArray("b\na\n"));
   EXPECT_EQ(QFileInfo(csv).ownerId(), 0u);
 }
+
+// Standard output that cannot be written (a full disk; a closed pipe is the
+// same failed write, SIGPIPE being ignored) ends the run with status 1 and a
+// word on standard error, leaving no lock file or temporary behind.
+TEST(Executable, AnUnwritableStandardOutputEndsTheRun) {
+  QTemporaryDir dir;
+  const QString a = dir.filePath("a.xlsx"), b = dir.filePath("b.xlsx");
+  WriteColumn(a.toStdString(), {"b", "a"});
+  WriteColumn(b.toStdString(), {"b", "a"});
+  QProcess p;
+  p.setStandardOutputFile(QStringLiteral("/dev/full"));
+  p.start(QStringLiteral(TABULORY_BATCH_COMMAND), {"sort", "--column", "A", "--yes", a, b});
+  ASSERT_TRUE(p.waitForFinished(60000));
+  EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(p.exitCode(), 1);
+  EXPECT_TRUE(QString::fromUtf8(p.readAllStandardError()).contains("standard output cannot be written"));
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), (QStringList{"a.xlsx", "b.xlsx"}));
+}
