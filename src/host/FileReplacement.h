@@ -3,9 +3,19 @@
 // symbolic links to the real file; refused, with the file untouched, when it
 // is gone, read-only, or no longer the file that was opened (another program
 // saved it meanwhile); the new bytes in a temporary beside it, flushed to
-// disk, given the original's owner and mode, then renamed over it. Every
-// refusal and failure says "Cannot save "PATH": REASON; the file was not
-// changed." and leaves no temporary behind.
+// disk, given the original's owner, mode and extended attributes (its ACL
+// among them, set last so its mask stays exact), then renamed over it.
+//
+// The file stays the file the user had: where the temporary could not take
+// its owner or group (a group member saving a colleague's file), or the file
+// has other hard links, the new content is written into the file itself,
+// but only once it is complete and durable beside it, under a journal name
+// that names the file; a save interrupted then is finished by the next
+// open for change (FinishInterruptedSave), so the file is never left half
+// written.
+//
+// Every refusal and failure says "Cannot save "PATH": REASON; the file was
+// not changed." and leaves no temporary behind.
 
 #include <sys/types.h>
 
@@ -53,6 +63,8 @@ class FileReplacement {
 
  private:
   void Flush();
+  // The new content, complete in the temporary, written into the file itself.
+  void WriteInPlace();
 
   std::string path_;
   SaveTarget target_;
@@ -72,5 +84,11 @@ void ReplaceFile(const std::string& path, FileIdentity* opened, const ByteEmitte
 
 // The words for a system error of a save: "the disk is full", ...
 std::string SaveErrorReason(int error);
+
+// Finishes a save into the file at path that was interrupted after its new
+// content was complete (its journal beside it): the content goes in, the
+// journal goes. Nothing to do in the usual case; a journal that cannot be
+// applied is left for the next try and reported as HostError.
+void FinishInterruptedSave(const std::string& path);
 
 }  // namespace host

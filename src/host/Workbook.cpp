@@ -4,6 +4,7 @@
 
 #include "host/Application.h"
 #include "host/FileFormat.h"
+#include "host/FileReplacement.h"
 #include "host/HostError.h"
 #include "host/SaveTarget.h"
 #include "host/WorkbookStore.h"
@@ -29,7 +30,9 @@ std::unique_ptr<WorkbookLock> Claim(const std::string& path, Application::Access
   CheckOpenable(path);  // no lock beside what cannot be a workbook
   if (access == Application::Access::ForChange) {
     CheckMayChange(path);
-    return std::make_unique<WorkbookLock>(path);
+    auto lock = std::make_unique<WorkbookLock>(path);
+    FinishInterruptedSave(path);  // under the lock, before anything is read
+    return lock;
   }
   CheckNotInUse(path);
   return nullptr;
