@@ -1,9 +1,13 @@
 #include "cli/Backup.h"
 
 #include "app/shell/ErrorReport.h"
+#include "host/FileReplacement.h"
 
 #include <QFile>
 
+#include <dirent.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -33,14 +37,36 @@ bool CopyBytes(int from, int to) {
   }
 }
 
+// The next numbered backup of original: one past the highest FILE.~N~ beside it.
+std::string NextNumberedBackup(const std::string& original) {
+  const size_t slash = original.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : original.substr(0, slash == 0 ? 1 : slash);
+  const std::string stem = (slash == std::string::npos ? original : original.substr(slash + 1)) + ".~";
+  unsigned long highest = 0;
+  if (DIR* dir = ::opendir(folder.c_str())) {
+    while (const dirent* entry = ::readdir(dir)) {
+      const std::string name = entry->d_name;
+      if (name.size() <= stem.size() + 1 || name.compare(0, stem.size(), stem) != 0 || name.back() != '~') continue;
+      const std::string digits = name.substr(stem.size(), name.size() - stem.size() - 1);
+      if (digits.empty() || digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos) continue;
+      highest = std::max(highest, std::stoul(digits));
+    }
+    ::closedir(dir);
+  }
+  return original + ".~" + std::to_string(highest + 1) + "~";
+}
+
 }  // namespace
 
 void KeepBackup(const QString& path, const QString& suffix) {
   const std::string original = QFile::encodeName(path).toStdString();
-  const std::string backup = original + QFile::encodeName(suffix).toStdString();
+  const std::string backup = suffix == QLatin1String(kNumberedBackups)
+                                 ? NextNumberedBackup(original)
+                                 : original + QFile::encodeName(suffix).toStdString();
+  const QString shown = QFile::decodeName(backup.c_str());
   const auto fail = [&](int error) {
     throw ProcedureError(QStringLiteral("Cannot keep a backup of \"%1\" as \"%2\": %3.")
-                             .arg(path, path + suffix, QString::fromLocal8Bit(std::strerror(error))));
+                             .arg(path, shown, QString::fromStdString(host::SaveErrorReason(error))));
   };
 
   const int in = ::open(original.c_str(), O_RDONLY | O_CLOEXEC);
@@ -66,7 +92,11 @@ void KeepBackup(const QString& path, const QString& suffix) {
   int error = CopyBytes(in, out) ? 0 : errno;
   ::close(in);
   const timespec times[2] = {info.st_atim, info.st_mtim};
+  // The backup is the user's as the original is: owner and group where this
+  // process may give them, then the mode, then the attributes (the ACL last).
+  if (!error && ::fchown(out, info.st_uid, info.st_gid) != 0) (void)!::fchown(out, static_cast<uid_t>(-1), info.st_gid);
   if (!error && ::fchmod(out, info.st_mode & 07777) != 0) error = errno;
+  if (!error) host::CopyExtendedAttributes(original, temp);
   if (!error && ::futimens(out, times) != 0) error = errno;
   if (!error && ::fsync(out) != 0) error = errno;
   if (::close(out) != 0 && !error) error = errno;

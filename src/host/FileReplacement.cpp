@@ -23,26 +23,6 @@ std::string JournalOf(const SaveTarget& target) {
   return target.folder + (target.folder.back() == '/' ? "" : "/") + ".~tabulory-inplace." + name + "#";
 }
 
-// Gives file every extended attribute of original, byte for byte (user
-// attributes, security labels, the POSIX ACL); those this process may not
-// set are left as the system gives them.
-void CopyExtendedAttributes(const std::string& original, const std::string& file) {
-  const ssize_t size = ::listxattr(original.c_str(), nullptr, 0);
-  if (size <= 0) return;
-  std::vector<char> names(static_cast<size_t>(size));
-  const ssize_t got = ::listxattr(original.c_str(), names.data(), names.size());
-  if (got <= 0) return;
-  for (size_t at = 0; at < static_cast<size_t>(got);) {
-    const char* name = names.data() + at;
-    at += std::char_traits<char>::length(name) + 1;
-    const ssize_t length = ::getxattr(original.c_str(), name, nullptr, 0);
-    if (length < 0) continue;
-    std::vector<char> value(static_cast<size_t>(length));
-    if (::getxattr(original.c_str(), name, value.data(), value.size()) != length) continue;
-    (void)::setxattr(file.c_str(), name, value.data(), value.size(), 0);
-  }
-}
-
 // Writes the content of from into the file at to itself (its inode, owner,
 // links and attributes stay), flushed; false with errno set on failure.
 bool CopyInto(const std::string& from, const std::string& to) {
@@ -86,6 +66,23 @@ FileIdentity FileIdentity::Of(const std::string& path) {
   if (::stat(path.c_str(), &st) != 0) return {};
   return {st.st_dev, st.st_ino, st.st_size, static_cast<long long>(st.st_mtim.tv_sec),
           static_cast<long long>(st.st_mtim.tv_nsec)};
+}
+
+void CopyExtendedAttributes(const std::string& original, const std::string& file) {
+  const ssize_t size = ::listxattr(original.c_str(), nullptr, 0);
+  if (size <= 0) return;
+  std::vector<char> names(static_cast<size_t>(size));
+  const ssize_t got = ::listxattr(original.c_str(), names.data(), names.size());
+  if (got <= 0) return;
+  for (size_t at = 0; at < static_cast<size_t>(got);) {
+    const char* name = names.data() + at;
+    at += std::char_traits<char>::length(name) + 1;
+    const ssize_t length = ::getxattr(original.c_str(), name, nullptr, 0);
+    if (length < 0) continue;
+    std::vector<char> value(static_cast<size_t>(length));
+    if (::getxattr(original.c_str(), name, value.data(), value.size()) != length) continue;
+    (void)::setxattr(file.c_str(), name, value.data(), value.size(), 0);
+  }
 }
 
 std::string SaveErrorReason(int error) {

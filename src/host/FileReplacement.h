@@ -82,6 +82,12 @@ using ByteEmitter = std::function<void(const std::function<void(std::string_view
 // opened, when given, is checked and then set to the new file's identity.
 void ReplaceFile(const std::string& path, FileIdentity* opened, const ByteEmitter& emit);
 
+// Gives file every extended attribute of original, byte for byte (user
+// attributes, security labels, the POSIX ACL); those this process may not
+// set are left as the system gives them. Call after any chmod: the ACL then
+// sets the mode's group bits back to its mask.
+void CopyExtendedAttributes(const std::string& original, const std::string& file);
+
 // The words for a system error of a save: "the disk is full", ...
 std::string SaveErrorReason(int error);
 

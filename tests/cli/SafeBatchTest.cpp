@@ -13,6 +13,8 @@
 #include <QStandardPaths>
 #include <QThread>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 using namespace tabulory;
@@ -54,6 +56,34 @@ TEST_F(BatchCommandTest, BackupKeepsTheOriginalAsFilePlusSuffix) {
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);  // no temporaries left
     QFile::remove(a + suffix);
   }
+}
+
+// --backup=numbered keeps every backup; each backup is the user's file as
+// the original was: owner, group, mode and extended attributes.
+TEST_F(BatchCommandTest, NumberedBackupsKeepEveryOriginalWithItsOwnerAndAttributes) {
+  const QString a = Workbook("a.xlsx");
+  const std::string native = QFile::encodeName(a).toStdString();
+  ASSERT_EQ(::setxattr(native.c_str(), "user.origin", "ledger", 6, 0), 0);
+  ASSERT_EQ(::chmod(native.c_str(), 0640), 0);
+  if (::geteuid() == 0) {
+    ASSERT_EQ(::chown(native.c_str(), 65534, 65534), 0);
+  }
+  const QByteArray first = FileBytes(a);
+  WriteBytes(a + ".~7~", "an older numbered backup");
+  EXPECT_EQ(Run(FilterKeep({"--backup=numbered", a})), kExitSuccess);
+  EXPECT_EQ(Run({"sort", "--column", "A", "--backup=numbered", a}), kExitSuccess);
+  EXPECT_EQ(FileBytes(a + ".~8~"), first);
+  EXPECT_TRUE(QFile::exists(a + ".~9~"));
+  EXPECT_EQ(FileBytes(a + ".~7~"), QByteArray("an older numbered backup"));
+  struct stat original {}, backup {};
+  ASSERT_EQ(::stat(native.c_str(), &original), 0);
+  ASSERT_EQ(::stat((native + ".~8~").c_str(), &backup), 0);
+  EXPECT_EQ(backup.st_uid, original.st_uid);
+  EXPECT_EQ(backup.st_gid, original.st_gid);
+  EXPECT_EQ(backup.st_mode & 07777, 0640u);
+  char value[16] = {};
+  EXPECT_EQ(::getxattr((native + ".~8~").c_str(), "user.origin", value, sizeof value), 6);
+  EXPECT_STREQ(value, "ledger");
 }
 
 TEST_F(BatchCommandTest, ABackupThatCannotBeMadeLeavesTheFileUntouched) {
