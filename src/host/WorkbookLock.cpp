@@ -1,5 +1,7 @@
 #include "host/WorkbookLock.h"
 
+#include "host/FileReplacement.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
@@ -95,6 +97,47 @@ std::string LockTime(time_t when) {
 
 bool ProcessLives(pid_t pid) { return pid > 0 && (::kill(pid, 0) == 0 || errno == EPERM); }
 
+// This boot of the machine ("" where the system does not say).
+std::string BootId() {
+  std::string id = ReadSmallFile("/proc/sys/kernel/random/boot_id").value_or("");
+  while (!id.empty() && (id.back() == '\n' || id.back() == '\0')) id.pop_back();
+  return id;
+}
+
+// When the process started, in clock ticks since the boot ("" when unknown):
+// with the boot id it tells the process that wrote a lock from a later one
+// that was given the same id.
+std::string StartTimeOf(pid_t pid) {
+  const std::string stat = ReadSmallFile("/proc/" + std::to_string(pid) + "/stat").value_or("");
+  size_t at = stat.rfind(')');
+  if (at == std::string::npos) return {};
+  // Field 22 (starttime) is the 20th after the command's closing parenthesis.
+  for (int field = 0; field < 20 && at != std::string::npos; ++field) at = stat.find(' ', at + 1);
+  if (at == std::string::npos) return {};
+  const size_t end = stat.find(' ', at + 1);
+  return stat.substr(at + 1, end == std::string::npos ? std::string::npos : end - at - 1);
+}
+
+// Our own lock's holder: the process id, and where the lock gives them, the
+// boot and the start time it was written with.
+bool OwnHolderLives(std::string_view holder) {
+  const std::string text(holder);
+  pid_t pid = 0;
+  try {
+    pid = static_cast<pid_t>(std::stol(text));
+  } catch (...) {
+    return true;  // not readable: it counts, as a lock of someone else would
+  }
+  if (pid <= 0) return true;
+  if (pid == ::getpid() || !ProcessLives(pid)) return false;
+  const size_t first = text.find(':');
+  if (first == std::string::npos) return true;  // an older lock: the id alone
+  const size_t second = text.find(':', first + 1);
+  const std::string boot = text.substr(first + 1, second == std::string::npos ? std::string::npos : second - first - 1);
+  const std::string started = second == std::string::npos ? std::string() : text.substr(second + 1);
+  return boot == BootId() && started == StartTimeOf(pid);
+}
+
 std::string ProcessName(pid_t pid) {
   std::string comm = ReadSmallFile("/proc/" + std::to_string(pid) + "/comm").value_or("");
   while (!comm.empty() && (comm.back() == '\n' || comm.back() == '\0')) comm.pop_back();
@@ -189,15 +232,10 @@ std::optional<std::string> LockFileHolder(const std::string& lockPath) {
   const std::string user = fullName.empty() ? login : fullName;
   if (!host.empty() && host == ThisHostName()) {
     if (ours) {
-      pid_t pid = 0;
-      try {
-        pid = static_cast<pid_t>(std::stol(profile.substr(kOwnMarker.size())));
-      } catch (...) {
-        pid = 0;
-      }
-      // Instances of this one process take turns on their own; only
-      // another process's lock counts.
-      if (pid == ::getpid() || (pid > 0 && !ProcessLives(pid))) return std::nullopt;
+      // Instances of this one process take turns on their own; only a lock
+      // of another process that still runs counts (a process id given again
+      // after a restart does not).
+      if (!OwnHolderLives(std::string_view(profile).substr(kOwnMarker.size()))) return std::nullopt;
     } else if (!LibreOfficeMayHoldIt(login, profile)) {
       return std::nullopt;
     }
@@ -302,7 +340,8 @@ UserNames CurrentUser() {
 std::string OwnLockLine() {
   const UserNames user = CurrentUser();
   return EscapedField(user.fullName) + "," + EscapedField(user.login) + "," + EscapedField(ThisHostName()) + "," +
-         LockTime(std::time(nullptr)) + "," + std::string(kOwnMarker) + std::to_string(::getpid()) + ";";
+         LockTime(std::time(nullptr)) + "," + std::string(kOwnMarker) + std::to_string(::getpid()) + ":" + BootId() + ":" +
+         StartTimeOf(::getpid()) + ";";
 }
 
 // The lock files held, for RemoveHeldLockFiles: fixed storage that a signal
@@ -353,7 +392,7 @@ WorkbookLock::WorkbookLock(const std::string& path) : lockPath_(LibreOfficeLockP
   auto fail = [&](int error) {
     ForgetHeld(slot_);
     throw HostError("Cannot open \"" + path + "\" for change: its lock file " + lockPath_ +
-                    " cannot be written (" + std::strerror(error) + ").");
+                    " cannot be written (" + SaveErrorReason(error) + ").");
   };
   int fd = ::open(lockPath_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (fd < 0 && errno == EEXIST) {

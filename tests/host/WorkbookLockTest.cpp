@@ -137,6 +137,9 @@ TEST(WorkbookLock, StaleLocksOfThisComputerDoNotCount) {
                                std::to_string(getpid()) + ";"},
       {"this program gone", ",bo," + HostName() + ",08.12.2026 15:30,tabulory-pid:" +
                                 std::to_string(EndedProcess()) + ";"},
+      // Its process id was given again after a restart (here to process 1).
+      {"its process id reused", ",bo," + HostName() + ",08.12.2026 15:30,tabulory-pid:1:"
+                                "00000000-0000-0000-0000-000000000000:12;"},
   };
   for (const auto& [what, content] : cases) {
     SCOPED_TRACE(what);
@@ -190,7 +193,7 @@ TEST(WorkbookLock, HeldWorkbookHasALockInLibreOfficesFormatUntilQuit) {
   // full name, login, host, DD.MM.YYYY HH:MM, profile field; no line end.
   const std::regex format("([^,]|\\\\,)*,[^,]+," + HostName() +
                           ",[0-3][0-9]\\.[01][0-9]\\.20[0-9][0-9] [0-2][0-9]:[0-5][0-9],tabulory-pid:" +
-                          std::to_string(getpid()) + ";");
+                          std::to_string(getpid()) + ":[0-9a-f-]{36}:[0-9]+;");
   EXPECT_TRUE(std::regex_match(line, format)) << line;
   app.Quit();
   EXPECT_FALSE(std::filesystem::exists(lock));
