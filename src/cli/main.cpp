@@ -3,7 +3,7 @@
 #include "cli/BatchCommand.h"
 #include "cli/HeadlessHostFactory.h"
 #include "batch/HostRunning.h"
-#include "host/WorkbookLock.h"
+#include "host/HeldFiles.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -27,9 +27,10 @@ bool Write(std::FILE* stream, const QString& text) {
 }
 
 // Ctrl+C, a closed terminal or a kill end the command at once; the lock files
-// of the workbooks it holds go first, then the signal does what it does.
+// of the workbooks it holds and the temporary of a save under way go first,
+// then the signal does what it does.
 void RemoveLocksAndEnd(int signal) {
-  host::RemoveHeldLockFiles();
+  host::RemoveHeldFiles();
   std::signal(signal, SIG_DFL);
   std::raise(signal);
 }

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <vector>
 
+#include "host/HeldFiles.h"
 #include "host/HostError.h"
 
 namespace host {
@@ -112,11 +113,13 @@ FileReplacement::FileReplacement(const std::string& path, const FileIdentity* op
     temp_.clear();
     Fail("no file can be made in its folder (" + SaveErrorReason(error) + ")");
   }
+  held_ = RememberHeldFile(temp_);
 }
 
 FileReplacement::~FileReplacement() {
   if (fd_ >= 0) ::close(fd_);
   if (!committed_ && !temp_.empty()) ::unlink(temp_.c_str());
+  ForgetHeldFile(held_);
 }
 
 void FileReplacement::Fail(const std::string& reason) {
@@ -124,6 +127,8 @@ void FileReplacement::Fail(const std::string& reason) {
   fd_ = -1;
   if (!temp_.empty() && !committed_) ::unlink(temp_.c_str());
   temp_.clear();
+  ForgetHeldFile(held_);
+  held_ = -1;
   throw HostError("Cannot save \"" + path_ + "\": " + reason + "; the file was not changed.");
 }
 
@@ -181,6 +186,8 @@ void FileReplacement::WriteInPlace() {
   // The complete content becomes the journal first: from then on a stop
   // at any moment is finished by the next open for change.
   const std::string journal = JournalOf(target_);
+  ForgetHeldFile(held_);  // complete from here on: a signal leaves it
+  held_ = -1;
   if (::rename(temp_.c_str(), journal.c_str()) != 0)
     Fail("the new file cannot be kept beside it (" + SaveErrorReason(errno) + ")");
   temp_ = journal;

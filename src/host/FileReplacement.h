@@ -15,7 +15,9 @@
 // written.
 //
 // Every refusal and failure says "Cannot save "PATH": REASON; the file was
-// not changed." and leaves no temporary behind.
+// not changed." and leaves no temporary behind; so does a signal that ends
+// the process while the temporary is written (RemoveHeldFiles), though a
+// journal, once complete, stays for the next open to finish.
 
 #include <sys/types.h>
 
@@ -73,6 +75,7 @@ class FileReplacement {
   int fd_ = -1;
   std::string gathered_;
   bool committed_ = false;
+  int held_ = -1;  // the temporary's place among the files a signal removes
 };
 
 // A writer's bytes, piece by piece, to the sink it is given.

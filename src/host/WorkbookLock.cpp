@@ -1,6 +1,7 @@
 #include "host/WorkbookLock.h"
 
 #include "host/FileReplacement.h"
+#include "host/HeldFiles.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -344,35 +345,8 @@ std::string OwnLockLine() {
          StartTimeOf(::getpid()) + ";";
 }
 
-// The lock files held, for RemoveHeldLockFiles: fixed storage that a signal
-// handler may read. A slot is free (0), being filled (1) or holds a path (2).
-constexpr int kHeldSlots = 256;
-constexpr size_t kHeldPathMax = 4096;
-std::atomic<int> heldState[kHeldSlots];
-char heldPath[kHeldSlots][kHeldPathMax];
-
-int RememberHeld(const std::string& path) {
-  if (path.size() >= kHeldPathMax) return -1;
-  for (int i = 0; i < kHeldSlots; ++i) {
-    int expected = 0;
-    if (!heldState[i].compare_exchange_strong(expected, 1)) continue;
-    std::memcpy(heldPath[i], path.c_str(), path.size() + 1);
-    heldState[i].store(2);
-    return i;
-  }
-  return -1;  // beyond the list: still removed on close, only not on a signal
-}
-
-void ForgetHeld(int slot) {
-  if (slot >= 0) heldState[slot].store(0);
-}
-
 }  // namespace
 
-void RemoveHeldLockFiles() {
-  for (int i = 0; i < kHeldSlots; ++i)
-    if (heldState[i].load() == 2) ::unlink(heldPath[i]);
-}
 
 std::string LibreOfficeLockPath(const std::string& path) { return Folder(path) + ".~lock." + FileName(path) + "#"; }
 
@@ -388,9 +362,9 @@ void CheckNotInUse(const std::string& path) {
 WorkbookLock::WorkbookLock(const std::string& path) : lockPath_(LibreOfficeLockPath(path)), content_(OwnLockLine()) {
   CheckNotInUse(path);
   // Listed before the file exists, so a signal at any moment removes it.
-  slot_ = RememberHeld(lockPath_);
+  slot_ = RememberHeldFile(lockPath_);
   auto fail = [&](int error) {
-    ForgetHeld(slot_);
+    ForgetHeldFile(slot_);
     throw HostError("Cannot open \"" + path + "\" for change: its lock file " + lockPath_ +
                     " cannot be written (" + SaveErrorReason(error) + ").");
   };
@@ -404,7 +378,7 @@ WorkbookLock::WorkbookLock(const std::string& path) : lockPath_(LibreOfficeLockP
       try {
         CheckNotInUse(path);
       } catch (...) {
-        ForgetHeld(slot_);  // the lock there is the other program's
+        ForgetHeldFile(slot_);  // the lock there is the other program's
         throw;
       }
     }
@@ -412,7 +386,7 @@ WorkbookLock::WorkbookLock(const std::string& path) : lockPath_(LibreOfficeLockP
   if (fd < 0 && errno == ENAMETOOLONG) {
     // The name leaves no room for a lock file beside it: no other program can
     // keep one for this workbook either, so it is held without one.
-    ForgetHeld(slot_);
+    ForgetHeldFile(slot_);
     slot_ = -1;
     lockPath_.clear();
     return;
@@ -428,7 +402,7 @@ WorkbookLock::WorkbookLock(const std::string& path) : lockPath_(LibreOfficeLockP
 
 WorkbookLock::~WorkbookLock() {
   if (lockPath_.empty()) return;
-  ForgetHeld(slot_);
+  ForgetHeldFile(slot_);
   if (ReadSmallFile(lockPath_) == content_) ::unlink(lockPath_.c_str());
 }
 

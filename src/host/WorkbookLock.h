@@ -40,12 +40,10 @@ class WorkbookLock {
  private:
   std::string lockPath_;
   std::string content_;  // what was written, to tell our file from another's
-  int slot_ = -1;        // its place in the list RemoveHeldLockFiles reads
+  int slot_ = -1;        // its place in the held files (HeldFiles.h) a signal removes
 };
 
-// Removes every lock file this process holds now. Safe to call from a signal
-// handler, so a program stopped by a signal leaves no lock behind.
-void RemoveHeldLockFiles();
+
 
 // Throws HostError "PATH is open in another program (...)" when another
 // program holds the workbook at path; returns quietly otherwise.

@@ -13,6 +13,7 @@
 #include <QStandardPaths>
 #include <QThread>
 #include <gtest/gtest.h>
+#include <cstdio>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -251,4 +252,31 @@ TEST(Executable, AnUnwritableStandardOutputEndsTheRun) {
   EXPECT_EQ(p.exitCode(), 1);
   EXPECT_TRUE(QString::fromUtf8(p.readAllStandardError()).contains("standard output cannot be written"));
   EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), (QStringList{"a.xlsx", "b.xlsx"}));
+}
+
+// Stopped by a signal while it writes a save's temporary, the command leaves
+// neither the temporary nor its lock, and the file is the old one whole.
+TEST(Executable, StoppedByASignalDuringASaveItLeavesNoTemporary) {
+  QTemporaryDir dir;
+  const QString big = dir.filePath("big.csv");
+  {
+    std::FILE* out = std::fopen(QFile::encodeName(big).constData(), "wb");
+    ASSERT_NE(out, nullptr);
+    for (long long r = 0; r < 1000000; ++r) std::fprintf(out, "%lld,row %lld\n", r * 7919 % 1000003, r);
+    std::fclose(out);
+  }
+  const QByteArray original = FileBytes(big);
+  QProcess p;
+  p.start(QStringLiteral(TABULORY_BATCH_COMMAND), {"sort", "--column", "A", "--yes", big});
+  ASSERT_TRUE(p.waitForStarted());
+  auto temporaries = [&] { return QDir(dir.path()).entryList({".tabulory~*"}, QDir::Files | QDir::Hidden); };
+  // waitForFinished also lets QProcess notice the end (it answers false once ended).
+  while (temporaries().isEmpty() && p.state() != QProcess::NotRunning) p.waitForFinished(1);
+  if (p.state() == QProcess::NotRunning) GTEST_SKIP() << "the save ended before its temporary was seen";
+  p.terminate();  // SIGTERM
+  ASSERT_TRUE(p.waitForFinished(30000));
+  EXPECT_TRUE(temporaries().isEmpty()) << temporaries().join(' ').toStdString();
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"big.csv"});
+  const QByteArray now = FileBytes(big);
+  EXPECT_TRUE(now == original || now.size() == original.size());  // old, or new and whole
 }
