@@ -160,6 +160,56 @@ std::string AsNobody(const std::function<std::string()>& answer, gid_t group = 0
   return text;
 }
 
+// The extended attributes of a file, by name.
+std::map<std::string, std::string> Attributes(const std::string& path) {
+  std::map<std::string, std::string> out;
+  char names[4096];
+  const ssize_t size = ::listxattr(path.c_str(), names, sizeof names);
+  for (ssize_t at = 0; at < size; at += static_cast<ssize_t>(std::strlen(names + at)) + 1) {
+    char value[4096];
+    const ssize_t length = ::getxattr(path.c_str(), names + at, value, sizeof value);
+    if (length >= 0) out[names + at] = std::string(value, static_cast<size_t>(length));
+  }
+  return out;
+}
+
+// A POSIX access ACL as the kernel stores it: owner rw, user nobody r, group
+// r, mask r (so the mode's group bits read r), others none.
+std::string AccessAcl() {
+  auto entry = [](uint16_t tag, uint16_t perm, uint32_t id) {
+    std::string e(8, '\0');
+    std::memcpy(&e[0], &tag, 2);
+    std::memcpy(&e[2], &perm, 2);
+    std::memcpy(&e[4], &id, 4);
+    return e;
+  };
+  const uint32_t version = 2;
+  return std::string(reinterpret_cast<const char*>(&version), 4) + entry(0x01, 6, ~0u) + entry(0x02, 4, 65534) +
+         entry(0x04, 4, ~0u) + entry(0x10, 4, ~0u) + entry(0x20, 0, ~0u);
+}
+
+// Sorts the file's first sheet and saves it; the error's words, or "".
+std::string SortAndSave(const std::string& path) {
+  try {
+    host::Application app;
+    host::Workbook& book = app.Workbooks().Open(path);
+    book.Worksheets()[0]->UsedRange().Sort(host::Cells(1, 1));
+    book.Save();
+    app.Quit();
+    return {};
+  } catch (const host::HostError& error) {
+    return error.what();
+  }
+}
+
+// What the first sheet's column A shows in rows 1 to 3, as opened afresh.
+std::vector<std::string> FirstColumn(const std::string& path) {
+  host::Application app;
+  std::vector<std::string> texts = fixtures::ColumnTexts(*app.Workbooks().Open(path).Worksheets()[0], 1, 1, 3);
+  app.Quit();
+  return texts;
+}
+
 }  // namespace
 
 // A file the running user may not write is refused when it is opened for
@@ -217,18 +267,11 @@ TEST_P(FormatContract, ASortThatMovesNothingLeavesTheFileAsItWas) {
   TempDir dir;
   const std::string path = Workbook(dir);
   if (path.empty()) GTEST_SKIP() << "LibreOffice (soffice) is not installed";
-  auto sortAndSave = [&] {
-    host::Application app;
-    host::Workbook& book = app.Workbooks().Open(path);
-    book.Worksheets()[0]->UsedRange().Sort(host::Cells(1, 1));
-    book.Save();
-    app.Quit();
-  };
-  sortAndSave();
+  ASSERT_EQ(SortAndSave(path), "");
   const std::string sorted = fixtures::ReadFile(path);
   struct stat before {}, after {};
   ASSERT_EQ(::stat(path.c_str(), &before), 0);
-  sortAndSave();
+  ASSERT_EQ(SortAndSave(path), "");
   ASSERT_EQ(::stat(path.c_str(), &after), 0);
   EXPECT_TRUE(fixtures::ReadFile(path) == sorted);
   EXPECT_EQ(after.st_ino, before.st_ino);
@@ -258,51 +301,6 @@ TEST_P(FormatContract, AFileChangedOnDiskSinceItWasOpenedIsNotOverwritten) {
   EXPECT_EQ(Names(dir), std::vector<std::string>{std::filesystem::path(path).filename()});
 }
 
-namespace {
-
-// The extended attributes of a file, by name.
-std::map<std::string, std::string> Attributes(const std::string& path) {
-  std::map<std::string, std::string> out;
-  char names[4096];
-  const ssize_t size = ::listxattr(path.c_str(), names, sizeof names);
-  for (ssize_t at = 0; at < size; at += static_cast<ssize_t>(std::strlen(names + at)) + 1) {
-    char value[4096];
-    const ssize_t length = ::getxattr(path.c_str(), names + at, value, sizeof value);
-    if (length >= 0) out[names + at] = std::string(value, static_cast<size_t>(length));
-  }
-  return out;
-}
-
-// A POSIX access ACL as the kernel stores it: owner rw, user nobody r, group
-// r, mask r (so the mode's group bits read r), others none.
-std::string AccessAcl() {
-  auto entry = [](uint16_t tag, uint16_t perm, uint32_t id) {
-    std::string e(8, '\0');
-    std::memcpy(&e[0], &tag, 2);
-    std::memcpy(&e[2], &perm, 2);
-    std::memcpy(&e[4], &id, 4);
-    return e;
-  };
-  const uint32_t version = 2;
-  return std::string(reinterpret_cast<const char*>(&version), 4) + entry(0x01, 6, ~0u) + entry(0x02, 4, 65534) +
-         entry(0x04, 4, ~0u) + entry(0x10, 4, ~0u) + entry(0x20, 0, ~0u);
-}
-
-// Sorts the file's first sheet and saves it; the error's words, or "".
-std::string SortAndSave(const std::string& path) {
-  try {
-    host::Application app;
-    host::Workbook& book = app.Workbooks().Open(path);
-    book.Worksheets()[0]->UsedRange().Sort(host::Cells(1, 1));
-    book.Save();
-    app.Quit();
-    return {};
-  } catch (const host::HostError& error) {
-    return error.what();
-  }
-}
-
-}  // namespace
 
 // A saved file stays the file the user had: its extended attributes and its
 // ACL exactly (no permission widened), its other hard links, and its owner
@@ -346,10 +344,7 @@ TEST_P(FormatContract, ASavedFileKeepsItsIdentity) {
   EXPECT_EQ(saved.st_gid, 100u);
   EXPECT_EQ(saved.st_mode & 07777, 0664u);
   EXPECT_EQ(Names(shared), std::vector<std::string>{std::filesystem::path(theirs).filename()});
-  host::Application app;
-  EXPECT_EQ(fixtures::ColumnTexts(*app.Workbooks().Open(theirs).Worksheets()[0], 1, 1, 3),
-            (std::vector<std::string>{"a", "b", "c"}));
-  app.Quit();
+  EXPECT_EQ(FirstColumn(theirs), (std::vector<std::string>{"a", "b", "c"}));
 }
 
 // A save into the file itself that was stopped half way is finished by the
@@ -363,10 +358,7 @@ TEST_P(FormatContract, AnInterruptedSaveIntoTheFileIsFinishedAtTheNextOpen) {
   fixtures::WriteFile(path, whole.substr(0, whole.size() / 3));  // half written
   EXPECT_EQ(SortAndSave(path), "");
   EXPECT_EQ(Names(dir), std::vector<std::string>{std::filesystem::path(path).filename()});
-  host::Application app;
-  EXPECT_EQ(fixtures::ColumnTexts(*app.Workbooks().Open(path).Worksheets()[0], 1, 1, 3),
-            (std::vector<std::string>{"a", "b", "c"}));
-  app.Quit();
+  EXPECT_EQ(FirstColumn(path), (std::vector<std::string>{"a", "b", "c"}));
 }
 
 // A merged area that reaches past the last cell with content belongs to the
