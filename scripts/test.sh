@@ -30,8 +30,8 @@ if command -v clang++ >/dev/null 2>&1 &&
   cp build/test/fuzz-seeds-biff/* build/fuzz/corpus-biff/ 2>/dev/null || true
   cp build/test/fuzz-seeds-ods/* build/fuzz/corpus-ods/ 2>/dev/null || true
   # A crash input lands in build/fuzz/crashes; copy it to
-  # tests/host/fuzz/regressions (tests/host/biff/fuzz/regressions for
-  # biff_fuzz, tests/host/odf/fuzz/regressions for host_ods_fuzz) so that the
+  # tests/host/fuzz/regressions (tests/host/formats/biff/fuzz/regressions for
+  # biff_fuzz, tests/host/formats/odf/fuzz/regressions for host_ods_fuzz) so that the
   # tests keep checking it.
   build/fuzz/bin/host_fuzz -max_total_time="$seconds" -max_len=65536 \
     -rss_limit_mb=2048 -timeout=30 -artifact_prefix=build/fuzz/crashes/ build/fuzz/corpus

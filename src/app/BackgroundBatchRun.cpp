@@ -1,7 +1,7 @@
 #include "app/BackgroundBatchRun.h"
 
 #include "app/WindowThreadViews.h"
-#include "host/HostWindow.h"
+#include "host/core/HostWindow.h"
 
 #include <QThread>
 

@@ -1,6 +1,6 @@
 #include "app/WindowThreadViews.h"
 
-#include "host/Range.h"
+#include "host/core/Range.h"
 
 #include <QApplication>
 #include <QPointer>

@@ -8,7 +8,7 @@
 #include "app/shell/Messages.h"
 #include "app/shell/MousePointer.h"
 #include "batch/BatchRun.h"
-#include "host/HostWindow.h"
+#include "host/core/HostWindow.h"
 #include "options/OptionsSource.h"
 
 namespace tabulory {

@@ -8,9 +8,9 @@
 #include "batch/NewHost.h"
 #include "batch/RunControl.h"
 #include "batch/SortOperation.h"
-#include "host/Application.h"
-#include "host/Workbook.h"
-#include "host/Workbooks.h"
+#include "host/core/Application.h"
+#include "host/core/Workbook.h"
+#include "host/core/Workbooks.h"
 #include "options/OptionsSource.h"
 
 namespace tabulory {

@@ -11,7 +11,7 @@
 #include <memory>
 #include <optional>
 
-#include "host/Range.h"
+#include "host/core/Range.h"
 
 namespace host {
 class Application;

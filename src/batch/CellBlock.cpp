@@ -1,6 +1,6 @@
 #include "batch/CellBlock.h"
 
-#include "host/Application.h"
+#include "host/core/Application.h"
 
 namespace tabulory {
 

@@ -4,7 +4,7 @@
 #include <QString>
 #include <optional>
 
-#include "host/Range.h"
+#include "host/core/Range.h"
 
 namespace host {
 class Application;

@@ -1,7 +1,7 @@
 #include "batch/EmbeddedHostFactory.h"
 
-#include "host/Application.h"
-#include "host/HostWindow.h"
+#include "host/core/Application.h"
+#include "host/core/HostWindow.h"
 #include "host/ui/QtHostWindow.h"
 
 namespace tabulory {

@@ -3,10 +3,10 @@
 #include <vector>
 
 #include "batch/SortOperation.h"
-#include "host/Cell.h"
-#include "host/Range.h"
-#include "host/Workbook.h"
-#include "host/Worksheet.h"
+#include "host/core/Cell.h"
+#include "host/core/Range.h"
+#include "host/core/Workbook.h"
+#include "host/core/Worksheet.h"
 #include "options/ColumnReference.h"
 #include "options/OptionsSource.h"
 #include "options/ProcessingOptions.h"

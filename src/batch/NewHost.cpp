@@ -1,9 +1,9 @@
 #include "batch/NewHost.h"
 
 #include "batch/HostFactory.h"
-#include "host/Application.h"
-#include "host/HostError.h"
-#include "host/Workbooks.h"
+#include "host/core/Application.h"
+#include "host/core/HostError.h"
+#include "host/core/Workbooks.h"
 
 namespace tabulory {
 

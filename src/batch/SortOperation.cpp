@@ -1,10 +1,10 @@
 #include "batch/SortOperation.h"
 
 #include "app/shell/ErrorReport.h"
-#include "host/CellRef.h"
-#include "host/Range.h"
-#include "host/Workbook.h"
-#include "host/Worksheet.h"
+#include "host/core/CellRef.h"
+#include "host/core/Range.h"
+#include "host/core/Workbook.h"
+#include "host/core/Worksheet.h"
 #include "options/OptionsSource.h"
 
 namespace tabulory {

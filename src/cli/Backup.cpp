@@ -1,7 +1,7 @@
 #include "cli/Backup.h"
 
 #include "app/shell/ErrorReport.h"
-#include "host/FileReplacement.h"
+#include "host/core/FileReplacement.h"
 
 #include <QFile>
 

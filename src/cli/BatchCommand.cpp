@@ -13,10 +13,10 @@
 #include "cli/ProgressBar.h"
 #include "cli/ReferenceBlockChooser.h"
 #include "cli/StreamMessages.h"
-#include "host/Application.h"
-#include "host/SaveTarget.h"
-#include "host/Workbook.h"
-#include "host/Worksheet.h"
+#include "host/core/Application.h"
+#include "host/core/SaveTarget.h"
+#include "host/core/Workbook.h"
+#include "host/core/Worksheet.h"
 #include "options/OptionsSource.h"
 
 namespace tabulory::cli {

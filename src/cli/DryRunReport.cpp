@@ -1,7 +1,7 @@
 #include "cli/DryRunReport.h"
 
-#include "host/Workbook.h"
-#include "host/Worksheet.h"
+#include "host/core/Workbook.h"
+#include "host/core/Worksheet.h"
 
 namespace tabulory::cli {
 

@@ -3,7 +3,7 @@
 // block can only be named, never highlighted.
 
 #include "batch/HostFactory.h"
-#include "host/Application.h"
+#include "host/core/Application.h"
 
 namespace tabulory::cli {
 

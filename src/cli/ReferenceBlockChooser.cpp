@@ -1,9 +1,9 @@
 #include "cli/ReferenceBlockChooser.h"
 
 #include "app/shell/ErrorReport.h"
-#include "host/Application.h"
-#include "host/Workbook.h"
-#include "host/Workbooks.h"
+#include "host/core/Application.h"
+#include "host/core/Workbook.h"
+#include "host/core/Workbooks.h"
 
 namespace tabulory::cli {
 

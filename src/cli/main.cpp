@@ -3,7 +3,7 @@
 #include "cli/BatchCommand.h"
 #include "cli/HeadlessHostFactory.h"
 #include "batch/HostRunning.h"
-#include "host/HeldFiles.h"
+#include "host/core/HeldFiles.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -5,7 +5,7 @@
 #include "batch/BatchRun.h"
 #include "batch/RunControl.h"
 #include "batch/WorkbookFixtures.h"
-#include "host/Application.h"
+#include "host/core/Application.h"
 #include "options/OptionsSource.h"
 #include "support/HostFactories.h"
 #include "support/RecordingPointer.h"

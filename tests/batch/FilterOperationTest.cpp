@@ -2,7 +2,7 @@
 // decides, the criteria's exact comparisons, and that rows are only hidden.
 #include "batch/FilterOperation.h"
 #include "batch/WorkbookFixtures.h"
-#include "host/HostError.h"
+#include "host/core/HostError.h"
 #include "options/OptionsSource.h"
 #include "support/ScriptedMessages.h"
 

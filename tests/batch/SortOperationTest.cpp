@@ -3,7 +3,7 @@
 #include "app/shell/ErrorReport.h"
 #include "batch/SortOperation.h"
 #include "batch/WorkbookFixtures.h"
-#include "host/HostError.h"
+#include "host/core/HostError.h"
 #include "options/ColumnReference.h"
 #include "options/OptionsSource.h"
 

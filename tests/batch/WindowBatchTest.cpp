@@ -6,7 +6,7 @@
 #include "filelist/FileListModel.h"
 #include "batch/HostRunning.h"
 #include "batch/WorkbookFixtures.h"
-#include "host/HostWindow.h"
+#include "host/core/HostWindow.h"
 #include "host/ui/QtHostWindow.h"
 #include "support/DialogDriver.h"
 #include "support/HostFactories.h"

@@ -2,11 +2,11 @@
 // Workbooks for the batch tests, written with libxlsxwriter in a temporary
 // folder, and reading them back through a fresh host instance.
 
-#include "host/Application.h"
-#include "host/Cell.h"
-#include "host/Workbook.h"
-#include "host/Workbooks.h"
-#include "host/Worksheet.h"
+#include "host/core/Application.h"
+#include "host/core/Cell.h"
+#include "host/core/Workbook.h"
+#include "host/core/Workbooks.h"
+#include "host/core/Worksheet.h"
 
 #include <xlsxwriter.h>
 

@@ -3,7 +3,7 @@
 #include "batch/WorkbookFixtures.h"
 #include "cli/BatchCommand.h"
 #include "cli/BatchCommandFixture.h"
-#include "host/WorkbookLock.h"
+#include "host/core/WorkbookLock.h"
 
 #include <QDir>
 #include <QFile>

@@ -7,11 +7,11 @@
 #include <thread>
 
 #include "Fixtures.h"
-#include "host/Application.h"
-#include "host/HostError.h"
-#include "host/HostWindow.h"
-#include "host/Workbook.h"
-#include "host/Worksheet.h"
+#include "host/core/Application.h"
+#include "host/core/HostError.h"
+#include "host/core/HostWindow.h"
+#include "host/core/Workbook.h"
+#include "host/core/Worksheet.h"
 
 using fixtures::TempDir;
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "host/CellAddress.h"
+#include "host/core/CellAddress.h"
 
 namespace {
 

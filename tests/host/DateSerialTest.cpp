@@ -2,8 +2,8 @@
 // in: one rule for every format, and what the number formats show of it.
 #include <gtest/gtest.h>
 
-#include "host/DateSerial.h"
-#include "host/NumberFormat.h"
+#include "host/core/DateSerial.h"
+#include "host/core/NumberFormat.h"
 
 TEST(DateSerial, IsoTextToSerialsInBothSystemsShowsTheSameDay) {
   struct Case {

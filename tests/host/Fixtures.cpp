@@ -12,7 +12,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "host/Worksheet.h"
+#include "host/core/Worksheet.h"
 
 namespace fixtures {
 

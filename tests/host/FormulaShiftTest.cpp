@@ -1,4 +1,4 @@
-#include "host/FormulaShift.h"
+#include "host/core/FormulaShift.h"
 
 #include <gtest/gtest.h>
 

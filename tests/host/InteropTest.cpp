@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "Fixtures.h"
-#include "host/Application.h"
-#include "host/Workbook.h"
-#include "host/Worksheet.h"
+#include "host/core/Application.h"
+#include "host/core/Workbook.h"
+#include "host/core/Worksheet.h"
 
 using fixtures::TempDir;
 

@@ -1,4 +1,4 @@
-#include "host/NumberFormat.h"
+#include "host/core/NumberFormat.h"
 
 #include <gtest/gtest.h>
 

@@ -10,9 +10,9 @@
 #include <set>
 
 #include "Fixtures.h"
-#include "host/Application.h"
-#include "host/Workbook.h"
-#include "host/Worksheet.h"
+#include "host/core/Application.h"
+#include "host/core/Workbook.h"
+#include "host/core/Worksheet.h"
 
 using fixtures::TempDir;
 namespace fs = std::filesystem;

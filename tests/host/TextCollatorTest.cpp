@@ -2,7 +2,7 @@
 // accents second, hyphens and apostrophes passed over, symbols before digits
 // before letters; the fast table and ICU's sort keys always agree.
 
-#include "host/TextCollator.h"
+#include "host/core/TextCollator.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>

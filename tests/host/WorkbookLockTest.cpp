@@ -17,13 +17,13 @@
 #include <regex>
 
 #include "Fixtures.h"
-#include "host/Application.h"
-#include "host/CellRef.h"
-#include "host/HostError.h"
-#include "host/Range.h"
-#include "host/Workbook.h"
-#include "host/WorkbookLock.h"
-#include "host/Worksheet.h"
+#include "host/core/Application.h"
+#include "host/core/CellRef.h"
+#include "host/core/HostError.h"
+#include "host/core/Range.h"
+#include "host/core/Workbook.h"
+#include "host/core/WorkbookLock.h"
+#include "host/core/Worksheet.h"
 
 using fixtures::TempDir;
 

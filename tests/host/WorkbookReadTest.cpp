@@ -4,10 +4,10 @@
 #include <gtest/gtest.h>
 
 #include "Fixtures.h"
-#include "host/Application.h"
-#include "host/HostError.h"
-#include "host/Workbook.h"
-#include "host/Worksheet.h"
+#include "host/core/Application.h"
+#include "host/core/HostError.h"
+#include "host/core/Workbook.h"
+#include "host/core/Worksheet.h"
 
 using fixtures::TempDir;
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "host/XmlScanner.h"
+#include "host/io/XmlScanner.h"
 
 namespace {
 

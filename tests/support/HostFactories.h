@@ -3,7 +3,7 @@
 // throws, and one that gives an instance of the embedded host.
 
 #include "batch/HostFactory.h"
-#include "host/Application.h"
+#include "host/core/Application.h"
 
 #include <stdexcept>
 

@@ -1,7 +1,7 @@
 #include "app/shell/ErrorReport.h"
 
 #include "app/shell/Messages.h"
-#include "host/HostError.h"
+#include "host/core/HostError.h"
 
 #include <exception>
 #include <stdexcept>

@@ -1,6 +1,6 @@
 #include "host/ui/CellBlockDialog.h"
 
-#include "host/Workbook.h"
+#include "host/core/Workbook.h"
 #include "host/ui/WorkbookView.h"
 
 #include <QDialogButtonBox>

@@ -6,7 +6,7 @@
 #include <QDialog>
 #include <optional>
 
-#include "host/Range.h"
+#include "host/core/Range.h"
 
 class QDialogButtonBox;
 class QLabel;

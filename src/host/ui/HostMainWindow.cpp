@@ -1,6 +1,6 @@
 #include "host/ui/HostMainWindow.h"
 
-#include "host/Workbook.h"
+#include "host/core/Workbook.h"
 #include "host/ui/WorkbookView.h"
 
 #include <QCloseEvent>

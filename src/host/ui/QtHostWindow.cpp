@@ -1,9 +1,9 @@
 #include "host/ui/QtHostWindow.h"
 
-#include "host/Application.h"
-#include "host/HostError.h"
-#include "host/Workbook.h"
-#include "host/Workbooks.h"
+#include "host/core/Application.h"
+#include "host/core/HostError.h"
+#include "host/core/Workbook.h"
+#include "host/core/Workbooks.h"
 #include "host/ui/CellBlockDialog.h"
 #include "host/ui/HostMainWindow.h"
 #include "host/ui/WorkbookView.h"

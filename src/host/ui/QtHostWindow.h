@@ -6,8 +6,8 @@
 #include <optional>
 #include <string_view>
 
-#include "host/HostWindow.h"
-#include "host/Range.h"
+#include "host/core/HostWindow.h"
+#include "host/core/Range.h"
 
 namespace host {
 class Application;

@@ -1,7 +1,7 @@
 #include "host/ui/SheetModel.h"
 
-#include "host/Cell.h"
-#include "host/Worksheet.h"
+#include "host/core/Cell.h"
+#include "host/core/Worksheet.h"
 #include "host/ui/BlockReference.h"
 
 #include <algorithm>

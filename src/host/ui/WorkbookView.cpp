@@ -1,7 +1,7 @@
 #include "host/ui/WorkbookView.h"
 
-#include "host/Workbook.h"
-#include "host/Worksheet.h"
+#include "host/core/Workbook.h"
+#include "host/core/Worksheet.h"
 #include "host/ui/BlockReference.h"
 #include "host/ui/SheetModel.h"
 

@@ -2,7 +2,7 @@
 #include "app/shell/ErrorReport.h"
 #include "app/shell/SettingsStore.h"
 #include "app/shell/ShortTitle.h"
-#include "host/HostError.h"
+#include "host/core/HostError.h"
 #include "support/ScriptedMessages.h"
 #include "support/TempSettings.h"
 

@@ -14,15 +14,15 @@
 #include <map>
 #include <functional>
 
-#include "biff/XlsFixtures.h"
-#include "host/Application.h"
-#include "host/HostError.h"
-#include "host/CellRef.h"
-#include "host/Range.h"
-#include "host/Workbook.h"
-#include "host/Worksheet.h"
-#include "host/Workbooks.h"
-#include "odf/OdsFixtures.h"
+#include "formats/biff/XlsFixtures.h"
+#include "host/core/Application.h"
+#include "host/core/HostError.h"
+#include "host/core/CellRef.h"
+#include "host/core/Range.h"
+#include "host/core/Workbook.h"
+#include "host/core/Worksheet.h"
+#include "host/core/Workbooks.h"
+#include "formats/odf/OdsFixtures.h"
 
 namespace {
 

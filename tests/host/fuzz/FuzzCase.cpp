@@ -7,10 +7,10 @@
 #include <cstdlib>
 #include <exception>
 
-#include "host/Application.h"
-#include "host/HostError.h"
-#include "host/Workbook.h"
-#include "host/Worksheet.h"
+#include "host/core/Application.h"
+#include "host/core/HostError.h"
+#include "host/core/Workbook.h"
+#include "host/core/Worksheet.h"
 
 namespace fuzzcase {
 

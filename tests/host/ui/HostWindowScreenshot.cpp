@@ -3,8 +3,8 @@
 // (scripts/host-screenshot.sh starts a virtual one); not part of the tests.
 //
 //   host_window_screenshot <picture.png>
-#include "host/Application.h"
-#include "host/Workbooks.h"
+#include "host/core/Application.h"
+#include "host/core/Workbooks.h"
 #include "host/ui/CellBlockDialog.h"
 #include "host/ui/HostMainWindow.h"
 #include "host/ui/QtHostWindow.h"

@@ -1,10 +1,10 @@
 // The host's window: shown by Visible, tabs and grid over the workbook, the
 // reference dialog of InputBox driven as a user would, and Quit closing it.
-#include "host/Application.h"
-#include "host/HostError.h"
-#include "host/Workbook.h"
-#include "host/Workbooks.h"
-#include "host/Worksheet.h"
+#include "host/core/Application.h"
+#include "host/core/HostError.h"
+#include "host/core/Workbook.h"
+#include "host/core/Workbooks.h"
+#include "host/core/Worksheet.h"
 #include "host/ui/CellBlockDialog.h"
 #include "host/ui/HostMainWindow.h"
 #include "host/ui/QtHostWindow.h"

@@ -1,0 +1,74 @@
+#include "host/core/Range.h"
+
+#include <stdexcept>
+
+#include "host/core/CellAddress.h"
+#include "host/core/HostError.h"
+#include "host/core/SheetStore.h"
+#include "host/core/SortPlan.h"
+#include "host/core/Workbook.h"
+#include "host/core/WorkbookStore.h"
+#include "host/core/Worksheet.h"
+
+namespace host {
+
+namespace {
+
+// Cached results anywhere in the workbook may depend on cells that moved: a
+// formula on another sheet, or a defined name, refers to them by address.
+bool HoldsFormulasOrNames(Workbook& book) {
+  if (book.Store().HasDefinedNames()) return true;
+  for (Worksheet* sheet : book.Worksheets())
+    if (sheet->Store().HoldsFormulas()) return true;
+  return false;
+}
+
+}  // namespace
+
+Range::Range(host::Worksheet& sheet, int firstRow, int firstColumn, int lastRow, int lastColumn)
+    : sheet_(&sheet), firstRow_(firstRow), firstColumn_(firstColumn), lastRow_(lastRow), lastColumn_(lastColumn) {
+  if (firstRow < 1 || lastRow > kMaxRows || firstColumn < 1 || lastColumn > kMaxColumns || firstRow > lastRow ||
+      firstColumn > lastColumn)
+    throw HostError("The range lies outside the sheet (A1 to XFD1048576).");
+}
+
+RowRef Range::RowsCollection::operator()(int n) const {
+  if (n < 1 || n > count)
+    throw HostError("Row " + std::to_string(n) + " of the range does not exist (it has " + std::to_string(count) + ").");
+  return RowRef(*sheet, firstRow + n - 1);
+}
+
+ColumnRef Range::ColumnsCollection::operator()(int n) const {
+  if (n < 1 || n > count)
+    throw HostError("Column " + std::to_string(n) + " of the range does not exist (it has " + std::to_string(count) +
+                    ").");
+  return ColumnRef(firstColumn + n - 1);
+}
+
+Range::RowsCollection Range::Rows() const { return RowsCollection{sheet_, firstRow_, lastRow_ - firstRow_ + 1}; }
+
+Range::ColumnsCollection Range::Columns() const { return ColumnsCollection{firstColumn_, lastColumn_ - firstColumn_ + 1}; }
+
+std::string Range::Address() const { return AbsoluteAddress(CellArea{firstRow_, firstColumn_, lastRow_, lastColumn_}); }
+
+void Range::Sort(CellRef key1, int order1) {
+  Workbook& book = sheet_->Parent();
+  auto fail = [&](const std::string& why) {
+    throw HostError("Cannot sort " + Address() + " on sheet \"" + sheet_->Name() + "\" of \"" + book.FullName() +
+                    "\": " + why + ".");
+  };
+  if (order1 != 1 && order1 != 2) fail("the order must be 1 (ascending) or 2 (descending)");
+  if (key1.column < 1 || key1.column > kMaxColumns) fail("the key cell lies outside the sheet");
+  if (key1.column < firstColumn_ || key1.column > lastColumn_)
+    fail("the sort key column " + ColumnLetters(key1.column) + " lies outside the range");
+  if (sheet_->Store().SortProtected()) fail("the sheet is protected against sorting");
+  try {
+    const bool moved =
+        sheet_->Store().Sort(CellArea{firstRow_, firstColumn_, lastRow_, lastColumn_}, key1.column, order1 == 2);
+    if (moved && HoldsFormulasOrNames(book)) book.Store().RequestFullRecalculation();
+  } catch (const SortRefused& refused) {
+    fail(refused.Reason());
+  }
+}
+
+}  // namespace host

@@ -1,0 +1,65 @@
+#pragma once
+// The order of a sort, whatever the file format: each row's key (the value
+// of its cell in the key column) and the stable order of the keys. Numbers
+// and dates first, then text in the user's language order (TextCollator),
+// then FALSE, TRUE, then errors; empty keys last in either direction.
+
+#include <algorithm>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "host/core/StoredValue.h"
+
+namespace host {
+
+enum class KeyClass : uint8_t { Number = 0, Text = 1, Boolean = 2, Error = 3, Empty = 4 };
+
+// One row's key. Kept to 24 bytes: a sort of a million rows holds a million
+// keys. The class lives in the top bits of the text's size.
+class SortKey {
+ public:
+  SortKey() = default;
+  explicit SortKey(int row) : row_(row) {}
+
+  // The sheet row the key stands for.
+  int Row() const { return row_; }
+  KeyClass Class() const { return static_cast<KeyClass>(size_ >> kClassShift); }
+  // Number, Boolean (1 or 0).
+  double Number() const { return number_; }
+  // Text; must stay valid while the keys are ordered.
+  std::string_view Text() const { return std::string_view(text_, size_ & kSizeMask); }
+
+  // A Number, Boolean or Error key (the number is ignored for errors).
+  void Set(KeyClass cls, double number = 0) {
+    number_ = number;
+    size_ = static_cast<uint32_t>(cls) << kClassShift;
+  }
+  // A Text key (texts of 512 MB or more are cut there).
+  void SetText(std::string_view text) {
+    text_ = text.data();
+    size_ = (static_cast<uint32_t>(KeyClass::Text) << kClassShift) |
+            static_cast<uint32_t>(std::min<size_t>(text.size(), kSizeMask));
+  }
+
+ private:
+  friend class KeyOrder;
+  static constexpr int kClassShift = 29;
+  static constexpr uint32_t kSizeMask = (1u << kClassShift) - 1;
+  const char* text_ = nullptr;
+  uint32_t size_ = static_cast<uint32_t>(KeyClass::Empty) << kClassShift;
+  int32_t row_ = 0;
+  double number_ = 0;  // a text's first weights while the keys are ordered
+};
+
+static_assert(sizeof(SortKey) == 24, "a million keys must stay small");
+
+// The key of a stored value (text viewed, not copied: value must outlive it).
+SortKey KeyOf(int row, const StoredValue& value);
+
+// The rows of the non-empty keys in sorted order, ascending or descending;
+// keys come in ascending row order, and equal keys keep that order. Rows with an empty key are left out: PlaceRows puts them after
+// the keyed rows, in their old order, with the rows that hold no cells.
+std::vector<int> OrderKeys(std::vector<SortKey> keys, bool descending);
+
+}  // namespace host

@@ -1,0 +1,73 @@
+#pragma once
+// What a sort of rows may move, whatever the file format: which rows of a
+// range are reordered, where each row goes, and which arrangements are
+// refused because a reorder would tear a record apart (merged cells, array
+// formulas, tables). The format's reader hands in plain areas; the answer is
+// a permutation of row numbers or a refusal.
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "host/core/CellAddress.h"
+
+namespace host {
+
+// A table on a sheet as a plain area: its name and its whole area, header
+// and totals rows included.
+struct TableArea {
+  std::string name;
+  CellArea area;
+  int headerRows = 1;
+  int totalsRows = 0;
+};
+
+// Why a sort is refused, in the user's words; the caller adds the range and
+// the sheet.
+class SortRefused : public std::invalid_argument {
+ public:
+  explicit SortRefused(const std::string& reason) : std::invalid_argument(reason), reason_(reason) {}
+  // Why, in the host's own words, to follow "Cannot sort <range> ...: ".
+  const std::string& Reason() const noexcept { return reason_; }
+
+ private:
+  std::string reason_;
+};
+
+// The refusal of a key cell at (row, column) that holds a formula never
+// calculated: it has no value to sort by.
+SortRefused NeverCalculatedKey(int row, int column);
+
+// Where the rows of one sort went: targetOf[row - area.firstRow] is the new
+// row of the cells that stood in row, within area's columns.
+struct RowMove {
+  CellArea area;
+  std::vector<int> targetOf;
+};
+
+// The rows a sort of range reorders: the range itself, or the data rows of
+// the one table whose area the range is. Empty when there is nothing to
+// reorder (a single row, a table without data rows). Throws SortRefused when
+// the range holds part of a table, merged cells of different sizes or cut by
+// the range, or an array formula that spans rows or is cut by the range.
+std::optional<CellArea> RowsToReorder(const CellArea& range, const std::vector<CellArea>& merged,
+                                      const std::vector<CellArea>& arrays, const std::vector<TableArea>& tables);
+
+// The source row of every row firstRow..lastRow after the sort: hidden rows
+// (ascending) keep their place; the visible rows take, in order, first the
+// rows of keyedInOrder (the rows with a key, sorted) and then the other
+// visible rows in their old order.
+std::vector<int> PlaceRows(int firstRow, int lastRow, const std::vector<int>& hiddenRows,
+                           const std::vector<int>& keyedInOrder);
+
+// The row a cell at (row, column) stands in after the moves, applied in turn.
+int MovedRow(const std::vector<RowMove>& moves, int row, int column);
+
+// The areas that cover area's cells after the moves, for a record that names
+// an area and follows its cells (a hyperlink): parts no move touched keep
+// their place; a moved part becomes one area per run of rows that went to
+// consecutive rows together.
+std::vector<CellArea> MovedAreas(const CellArea& area, const std::vector<RowMove>& moves);
+
+}  // namespace host

@@ -1,0 +1,49 @@
+#pragma once
+// What a file format gives the host for one workbook file: its sheets, the
+// active one, the date system, and the save of what changed back to the
+// file in its own format. The format is recognised by the file's content
+// (see FileFormat.h), never by its name.
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/core/SheetStore.h"
+
+namespace host {
+
+class WorkbookStore {
+ public:
+  struct SheetEntry {
+    std::string name;
+    bool worksheet = true;  // false for chart, dialog and macro sheets
+  };
+
+  virtual ~WorkbookStore() = default;
+
+  // The full path of the file.
+  virtual const std::string& Path() const = 0;
+  // Every sheet in workbook order.
+  virtual const std::vector<SheetEntry>& Sheets() const = 0;
+  // The cells of worksheet entry index, read at open (moved out once).
+  virtual std::unique_ptr<SheetStore> TakeSheet(size_t index) = 0;
+  // 0-based index of the sheet the workbook opens on.
+  virtual size_t ActiveTab() const = 0;
+  virtual bool Date1904() const { return false; }
+  // True when the workbook defines names (print areas included).
+  virtual bool HasDefinedNames() const { return false; }
+  // Asks for a full recalculation when the workbook is next opened (cells
+  // that formulas refer to have moved).
+  virtual void RequestFullRecalculation() {}
+  // Writes the workbook back to its file: what changed written anew,
+  // everything else copied as it was, the file replaced atomically.
+  // sheets[i] is the store TakeSheet(i) gave (nullptr for other sheets).
+  virtual void Save(const std::vector<const SheetStore*>& sheets) = 0;
+};
+
+// Opens the workbook at path in whatever format its content shows; HostError
+// naming the file and what it is when no format of the host reads it.
+std::unique_ptr<WorkbookStore> OpenWorkbookStore(const std::string& path);
+
+}  // namespace host

@@ -1,0 +1,81 @@
+#include "host/core/Worksheet.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "host/core/CellAddress.h"
+#include "host/core/HostError.h"
+#include "host/core/SheetStore.h"
+#include "host/core/Workbook.h"
+
+namespace host {
+
+Worksheet::Worksheet(Workbook& workbook, std::string name, int index, std::unique_ptr<SheetStore> store)
+    : workbook_(&workbook), name_(std::move(name)), index_(index), store_(std::move(store)) {}
+
+Worksheet::~Worksheet() = default;
+
+bool Worksheet::UsedArea(CellArea& area) const {
+  if (!store_->UsedArea(area)) return false;
+  const std::vector<CellArea> merged = store_->MergedCellAreas();
+  // A merged area taken in may reach another one: grow until none does.
+  for (bool grew = !merged.empty(); grew;) {
+    grew = false;
+    for (const CellArea& m : merged) {
+      if (!area.Intersects(m)) continue;
+      const CellArea both{std::min(area.firstRow, m.firstRow), std::min(area.firstColumn, m.firstColumn),
+                          std::max(area.lastRow, m.lastRow), std::max(area.lastColumn, m.lastColumn)};
+      if (both.firstRow != area.firstRow || both.firstColumn != area.firstColumn || both.lastRow != area.lastRow ||
+          both.lastColumn != area.lastColumn) {
+        area = both;
+        grew = true;
+      }
+    }
+  }
+  return true;
+}
+
+Range Worksheet::UsedRange() {
+  CellArea area;
+  if (!UsedArea(area)) return Range(*this, 1, 1, 1, 1);
+  return Range(*this, area.firstRow, area.firstColumn, area.lastRow, area.lastColumn);
+}
+
+Cell Worksheet::Cells(int row, int column) {
+  if (row < 1 || row > kMaxRows || column < 1 || column > kMaxColumns)
+    throw HostError("Cells(" + std::to_string(row) + ", " + std::to_string(column) + ") lies outside sheet \"" + name_ +
+                    "\" (A1 to XFD1048576).");
+  return Cell(*this, row, column);
+}
+
+RowRef Worksheet::Rows(int row) {
+  if (row < 1 || row > kMaxRows)
+    throw HostError("Row " + std::to_string(row) + " lies outside sheet \"" + name_ + "\" (rows 1 to 1048576).");
+  return RowRef(*this, row);
+}
+
+Range Worksheet::GetRange(std::string_view a1) {
+  CellArea area;
+  if (!ParseAreaReference(a1, area))
+    throw HostError("\"" + std::string(a1) + "\" is not a cell reference on sheet \"" + name_ +
+                    "\" (expected something like B2:D9 within A1:XFD1048576).");
+  return Range(*this, area.firstRow, area.firstColumn, area.lastRow, area.lastColumn);
+}
+
+int Worksheet::MaxRow() const {
+  CellArea area;
+  return UsedArea(area) ? area.lastRow : 1;
+}
+
+int Worksheet::MaxColumn() const {
+  CellArea area;
+  return UsedArea(area) ? area.lastColumn : 1;
+}
+
+bool Worksheet::RowHidden(int row) const { return store_->RowHidden(row); }
+
+int Worksheet::RowsMoved() const { return static_cast<int>(store_->RowsMoved()); }
+
+int Worksheet::RowsHiddenSinceOpen() const { return static_cast<int>(store_->RowsHiddenSinceOpen()); }
+
+}  // namespace host

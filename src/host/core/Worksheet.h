@@ -1,0 +1,69 @@
+#pragma once
+// One worksheet of an open workbook: its cells, rows and used range.
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "host/core/Cell.h"
+#include "host/core/CellAddress.h"
+#include "host/core/Range.h"
+#include "host/core/RowRef.h"
+
+namespace host {
+
+class Workbook;
+class SheetStore;
+
+class Worksheet {
+ public:
+  Worksheet(Workbook& workbook, std::string name, int index, std::unique_ptr<SheetStore> store);
+  ~Worksheet();
+  Worksheet(const Worksheet&) = delete;
+  Worksheet& operator=(const Worksheet&) = delete;
+
+  // The sheet's name as its tab shows it.
+  std::string Name() const { return name_; }
+  // 1-based position among all sheets of the workbook (chart sheets counted).
+  int Index() const { return index_; }
+
+  // The bounding box of every cell the sheet holds (with a value or only a
+  // style); A1 for an empty sheet.
+  Range UsedRange();
+  // The cell at (row, column); HostError outside A1:XFD1048576.
+  Cell Cells(int row, int column);
+  // Row n of the sheet; HostError outside 1..1048576.
+  RowRef Rows(int row);
+  // The range of an A1 reference: "B2:D9", "$B$2:$D$9", "B5" (also "C:C" and
+  // "3:3"). HostError when malformed or beyond XFD1048576.
+  Range GetRange(std::string_view a1);
+
+  Workbook& Parent() { return *workbook_; }
+  const Workbook& Parent() const { return *workbook_; }
+
+  // The extent a viewer shows: the last row and column of the used range.
+  int MaxRow() const;
+  int MaxColumn() const;
+  // True when the row is hidden.
+  bool RowHidden(int row) const;
+  // What changed since the sheet was read: rows that sorts moved to another
+  // row, and rows hidden that showed.
+  int RowsMoved() const;
+  int RowsHiddenSinceOpen() const;
+
+  // The sheet's cells as its file format holds them (for the classes of the host).
+  SheetStore& Store() { return *store_; }
+  const SheetStore& Store() const { return *store_; }
+
+ private:
+  // The store's used area, grown to take in every merged area that reaches
+  // into it; false when the sheet holds no cell.
+  bool UsedArea(CellArea& area) const;
+
+  Workbook* workbook_;
+  std::string name_;
+  int index_;
+  std::unique_ptr<SheetStore> store_;
+};
+
+}  // namespace host

@@ -1,0 +1,186 @@
+#include "host/formats/FileFormat.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zip.h>
+
+#include <cerrno>
+
+#include <algorithm>
+#include <fstream>
+
+#include "host/core/HostError.h"
+#include "host/formats/biff/BiffRecords.h"
+#include "host/formats/biff/CompoundFile.h"
+
+namespace host {
+
+using biff::BiffVersion;
+using biff::CompoundFile;
+using biff::DetectBiffVersion;
+using biff::EntryType;
+
+namespace {
+
+// The content of one entry of a zip held in memory, at most limit bytes;
+// empty when it is missing.
+std::string ZipEntry(zip_t* archive, const char* name, size_t limit) {
+  zip_file_t* file = zip_fopen(archive, name, 0);
+  if (!file) return {};
+  std::string data(limit, '\0');
+  zip_int64_t got = zip_fread(file, data.data(), limit);
+  zip_fclose(file);
+  data.resize(got > 0 ? static_cast<size_t>(got) : 0);
+  return data;
+}
+
+FileFormat RecogniseArchive(zip_t* archive);
+
+FileFormat RecogniseZip(std::string_view bytes) {
+  zip_error_t error;
+  zip_error_init(&error);
+  zip_source_t* source = zip_source_buffer_create(bytes.data(), bytes.size(), 0, &error);
+  zip_t* archive = source ? zip_open_from_source(source, ZIP_RDONLY, &error) : nullptr;
+  zip_error_fini(&error);
+  if (!archive) {
+    if (source) zip_source_free(source);
+    return FileFormat::DamagedZip;
+  }
+  const FileFormat format = RecogniseArchive(archive);
+  zip_discard(archive);
+  return format;
+}
+
+FileFormat RecogniseArchive(zip_t* archive) {
+  std::string types = ZipEntry(archive, "[Content_Types].xml", 1 << 20);
+  std::string mimetype = ZipEntry(archive, "mimetype", 256);
+  // Every workbook main part type (workbook, template, with macros, add-in)
+  // is an "...sheet.main", "...template.main" or "...addin.macroEnabled.main".
+  for (const char* main : {"spreadsheetml.sheet.main+xml", "spreadsheetml.template.main+xml",
+                           "ms-excel.sheet.macroEnabled.main+xml", "ms-excel.template.macroEnabled.main+xml",
+                           "ms-excel.addin.macroEnabled.main+xml"})
+    if (types.find(main) != std::string::npos) return FileFormat::OoxmlWorkbook;
+  if (mimetype.rfind("application/vnd.oasis.opendocument.spreadsheet", 0) == 0)
+    return FileFormat::OpenDocumentSpreadsheet;
+  return FileFormat::OtherZip;
+}
+
+FileFormat RecogniseCompoundFile(std::string_view bytes) {
+  try {
+    CompoundFile file{std::string(bytes), ""};
+    int workbook = file.Find("Workbook");
+    if (workbook >= 0 && file.Entries()[workbook].type == EntryType::Stream) {
+      // An Excel 5.0/95 writer may also name its stream "Workbook": the BOF decides.
+      std::string head = file.ReadStream(workbook, 8);
+      return DetectBiffVersion(head) == BiffVersion::Biff5 ? FileFormat::Biff5Workbook : FileFormat::Biff8Workbook;
+    }
+    if (file.Find("Book") >= 0) return FileFormat::Biff5Workbook;
+    // A workbook (or any Office file) saved with a password to open it.
+    if (file.Find("EncryptedPackage") >= 0) return FileFormat::EncryptedPackage;
+    return FileFormat::OtherCompoundFile;
+  } catch (const HostError&) {
+    // A damaged container with the signature is still taken as one; the
+    // reader's own message says what is wrong when it is opened.
+    return FileFormat::Biff8Workbook;
+  }
+}
+
+std::string Lowered(std::string_view text) {
+  std::string lower(text);
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c); });
+  return lower;
+}
+
+bool LooksLikeText(std::string_view head) {
+  if (head.empty()) return false;
+  if (head.substr(0, 2) == "\xFF\xFE" || head.substr(0, 2) == "\xFE\xFF") return true;  // UTF-16 with a mark
+  size_t control = 0;
+  for (unsigned char c : head) {
+    if (c == 0) return false;
+    if (c < 0x20 && c != '\t' && c != '\n' && c != '\r' && c != '\f') ++control;
+  }
+  return control * 100 <= head.size();
+}
+
+}  // namespace
+
+FileFormat RecogniseFormat(std::string_view bytes) {
+  if (bytes.substr(0, 4) == std::string_view("PK\x03\x04", 4) || bytes.substr(0, 4) == std::string_view("PK\x05\x06", 4))
+    return RecogniseZip(bytes);
+  if (CompoundFile::HasSignature(bytes)) return RecogniseCompoundFile(bytes);
+  BiffVersion bare = DetectBiffVersion(bytes.substr(0, 8));
+  if (bare == BiffVersion::Biff2 || bare == BiffVersion::Biff3 || bare == BiffVersion::Biff4)
+    return FileFormat::Biff4OrOlder;
+  std::string_view head = bytes.substr(0, 4096);
+  if (!LooksLikeText(head)) return FileFormat::Unknown;
+  std::string lower = Lowered(head);
+  // A web page saved with an .xls name, as spreadsheet programs write them.
+  if (lower.find("<html") != std::string::npos || lower.find("<!doctype html") != std::string::npos)
+    return FileFormat::HtmlPage;
+  if (lower.find("progid=\"excel.sheet\"") != std::string::npos ||
+      lower.find("urn:schemas-microsoft-com:office:spreadsheet") != std::string::npos)
+    return FileFormat::XmlSpreadsheet2003;
+  if (lower.find("application/vnd.oasis.opendocument.spreadsheet") != std::string::npos &&
+      lower.find("office:document") != std::string::npos)
+    return FileFormat::FlatOpenDocument;
+  return FileFormat::Text;
+}
+
+FileFormat RecogniseFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  if (!in) return FileFormat::Unknown;
+  const auto size = static_cast<size_t>(in.tellg());
+  in.seekg(0);
+  // A zip package is told by its directory and a compound file by its
+  // streams; everything else by its first bytes.
+  std::string head(std::min<size_t>(size, 4096), '\0');
+  if (!in.read(head.data(), static_cast<std::streamsize>(head.size()))) return FileFormat::Unknown;
+  const bool zip = head.substr(0, 4) == std::string_view("PK\x03\x04", 4) ||
+                   head.substr(0, 4) == std::string_view("PK\x05\x06", 4);
+  if (zip) {
+    int error = 0;
+    zip_t* archive = zip_open(path.c_str(), ZIP_RDONLY, &error);
+    if (!archive) return error == ZIP_ER_OPEN || error == ZIP_ER_READ ? FileFormat::Unknown : FileFormat::DamagedZip;
+    const FileFormat format = RecogniseArchive(archive);
+    zip_discard(archive);
+    return format;
+  }
+  if (!CompoundFile::HasSignature(head) || size <= head.size()) return RecogniseFormat(head);
+  std::string content(size, '\0');
+  in.seekg(0);
+  if (!in.read(content.data(), static_cast<std::streamsize>(content.size()))) return FileFormat::Unknown;
+  return RecogniseFormat(content);
+}
+
+std::string FormatsOpened() { return ".xlsx, .xlsm, .xltx, .xltm, .xls, .ods, .csv and .tsv"; }
+
+std::string RefusalMessage(FileFormat format, const std::string& path) {
+  const std::string file = "\"" + path + "\" ";
+  switch (format) {
+    case FileFormat::OoxmlWorkbook:
+    case FileFormat::Biff8Workbook:
+    case FileFormat::OpenDocumentSpreadsheet: return {};
+    case FileFormat::Biff5Workbook: return file + "is an Excel 95 workbook: save it as Excel 97–2003 or .xlsx first.";
+    case FileFormat::Biff4OrOlder:
+      return file + "is an Excel 4.0 or older workbook: save it as Excel 97–2003 or .xlsx first.";
+    case FileFormat::OtherZip: return file + "is a zip package that holds no workbook.";
+    case FileFormat::DamagedZip:
+      return "Cannot open \"" + path + "\": it is a zip package that is truncated or damaged (its directory cannot be read).";
+    case FileFormat::EncryptedPackage:
+      return file + "is protected with a password: remove the password in a spreadsheet program first.";
+    case FileFormat::OtherCompoundFile: return file + "is an Office document that holds no workbook.";
+    case FileFormat::HtmlPage: return file + "is a web page (HTML), not a workbook: save it as .xlsx first.";
+    case FileFormat::FlatOpenDocument:
+      return file + "is a flat XML OpenDocument spreadsheet (.fods): save it as .ods first.";
+    case FileFormat::XmlSpreadsheet2003:
+      return file + "is an XML Spreadsheet 2003 file, not a workbook this host opens: save it as .xlsx first.";
+    case FileFormat::Text: return file + "is a text file, not a workbook.";
+    case FileFormat::Unknown: break;
+  }
+  return "Cannot open \"" + path + "\": it is a binary file in no format this host opens (it opens " + FormatsOpened() +
+         " files).";
+}
+
+}  // namespace host

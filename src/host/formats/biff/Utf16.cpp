@@ -1,0 +1,69 @@
+#include "host/formats/biff/Utf16.h"
+
+#include "host/formats/biff/LittleEndian.h"
+
+namespace host::biff {
+
+void AppendUtf8(std::string& out, uint32_t c) {
+  if (c < 0x80) {
+    out.push_back(static_cast<char>(c));
+  } else if (c < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | c >> 6));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else if (c < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | c >> 12));
+    out.push_back(static_cast<char>(0x80 | (c >> 6 & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | c >> 18));
+    out.push_back(static_cast<char>(0x80 | (c >> 12 & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c >> 6 & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  }
+}
+
+namespace {
+
+void AppendUnit(std::string& out, uint16_t unit, uint16_t& pending) {
+  constexpr uint32_t kReplacement = 0xFFFD;
+  bool high = unit >= 0xD800 && unit < 0xDC00;
+  bool low = unit >= 0xDC00 && unit < 0xE000;
+  if (pending) {
+    if (low) {
+      AppendUtf8(out, 0x10000 + ((pending - 0xD800u) << 10) + (unit - 0xDC00u));
+      pending = 0;
+      return;
+    }
+    AppendUtf8(out, kReplacement);
+    pending = 0;
+  }
+  if (high)
+    pending = unit;
+  else
+    AppendUtf8(out, low ? kReplacement : unit);
+}
+
+}  // namespace
+
+void AppendUnits(std::string& out, std::string_view bytes, bool wide, uint16_t& pending) {
+  if (!wide) {
+    for (char byte : bytes) AppendUnit(out, static_cast<uint8_t>(byte), pending);
+    return;
+  }
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2) AppendUnit(out, U16(bytes, i), pending);
+}
+
+void FinishUnits(std::string& out, uint16_t& pending) {
+  if (pending) AppendUtf8(out, 0xFFFD);
+  pending = 0;
+}
+
+std::string Utf16ToUtf8(std::string_view bytes) {
+  std::string out;
+  uint16_t pending = 0;
+  AppendUnits(out, bytes, true, pending);
+  FinishUnits(out, pending);
+  return out;
+}
+
+}  // namespace host::biff

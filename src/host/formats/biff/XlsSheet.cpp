@@ -1,0 +1,299 @@
+#include "host/formats/biff/XlsSheet.h"
+
+#include <algorithm>
+
+#include "host/core/HostError.h"
+#include "host/core/NumberFormat.h"
+#include "host/formats/biff/BiffRecords.h"
+#include "host/formats/biff/FormulaTokens.h"
+#include "host/formats/biff/LittleEndian.h"
+
+namespace host::biff {
+
+namespace {
+
+constexpr uint8_t kPtgExp = 0x01, kPtgTbl = 0x02;
+// EnhancedProtection: what a protected sheet still allows.
+constexpr uint32_t kAllowsFormatRows = 1u << 4, kAllowsSort = 1u << 11;
+constexpr size_t kCreated = SIZE_MAX;  // RowRecord::offset of a row this host made
+
+// An error value the format does not define shows as #N/A.
+std::string ErrorText(uint8_t code) {
+  const char* text = ErrorValueText(code);
+  return text ? text : "#N/A";
+}
+
+bool Before(const CellRef& a, const CellRef& b) {
+  return a.row != b.row ? a.row < b.row : a.column < b.column;
+}
+
+// Row, column and place in the stream as one number, in that order.
+uint64_t Order(const CellRef& c) { return uint64_t{c.row} << 48 | uint64_t{c.column} << 32 | c.recordOffset; }
+
+}  // namespace
+
+void SortCells(std::vector<CellRef>& cells) {
+  // In place (no copy of the cells); two records of one cell keep their file
+  // order. Cells read from a file mostly stand in order already.
+  auto before = [](const CellRef& a, const CellRef& b) { return Order(a) < Order(b); };
+  if (std::is_sorted(cells.begin(), cells.end(), before)) return;
+  // Each cell swapped into its row's place (an American flag sort over the
+  // 65,536 rows), then each row put in order: linear, where a sort moved
+  // whole rows.
+  constexpr size_t kRows = 65536;
+  std::vector<uint32_t> next(kRows + 1, 0);
+  for (const CellRef& c : cells) ++next[c.row + 1];
+  for (size_t r = 1; r <= kRows; ++r) next[r] += next[r - 1];
+  const std::vector<uint32_t> end(next.begin() + 1, next.end());
+  for (size_t r = 0; r < kRows; ++r) {
+    while (next[r] < end[r]) {
+      CellRef& c = cells[next[r]];
+      if (c.row == r)
+        ++next[r];
+      else
+        std::swap(c, cells[next[c.row]++]);
+    }
+  }
+  for (auto row = cells.begin(); row != cells.end();) {
+    auto rowEnd = std::find_if(row, cells.end(), [&](const CellRef& c) { return c.row != row->row; });
+    if (!std::is_sorted(row, rowEnd, before)) std::sort(row, rowEnd, before);
+    row = rowEnd;
+  }
+}
+
+XlsSheet::XlsSheet(std::shared_ptr<const XlsBook> book, size_t index) : book_(std::move(book)), index_(index) {
+  const SheetInfo& info = book_->globals.sheets.at(index);
+  begin_ = info.position;
+  records_ = ReadSheet(book_->stream, begin_, book_->globals.sharedStrings, "Workbook", book_->path);
+  end_ = records_.end;
+  SortCells(records_.cells);
+  auto byRow = [](const RowRecord& a, const RowRecord& b) { return a.row < b.row; };
+  if (!std::is_sorted(records_.rows.begin(), records_.rows.end(), byRow))
+    std::stable_sort(records_.rows.begin(), records_.rows.end(), byRow);
+  IndexFormulaAreas();
+}
+
+const CellRef* XlsSheet::Find(int row0, int column0) const {
+  if (row0 < 0 || row0 > 0xFFFF || column0 < 0 || column0 > 0xFFFF) return nullptr;
+  CellRef probe;
+  probe.row = static_cast<uint16_t>(row0);
+  probe.column = static_cast<uint16_t>(column0);
+  auto it = std::lower_bound(records_.cells.begin(), records_.cells.end(), probe, Before);
+  return it != records_.cells.end() && it->row == row0 && it->column == column0 ? &*it : nullptr;
+}
+
+bool XlsSheet::UsedArea(CellArea& area) const {
+  if (records_.cells.empty()) return false;
+  area.firstRow = records_.cells.front().row + 1;
+  area.lastRow = records_.cells.back().row + 1;
+  int first = INT32_MAX, last = 0;
+  for (const CellRef& c : records_.cells) {
+    first = std::min<int>(first, c.column);
+    last = std::max<int>(last, c.column);
+  }
+  area.firstColumn = first + 1;
+  area.lastColumn = last + 1;
+  return true;
+}
+
+StoredValue XlsSheet::Value(int row, int column) const {
+  StoredValue value;
+  const CellRef* ref = Find(row - 1, column - 1);
+  if (!ref) return value;
+  const CellRecord decoded = Decode(*ref);
+  const CellRecord* cell = &decoded;
+  // A formula shows its cached result, which the record gives like a value.
+  CellKind kind = cell->kind;
+  if (kind == CellKind::Formula) {
+    switch (cell->result) {
+      case ResultKind::Number: kind = CellKind::Number; break;
+      case ResultKind::Text:
+        // A text result lives in the STRING record after the formula;
+        // without one the formula has no usable result.
+        if (cell->textRecord == UINT32_MAX) {
+          value.uncalculated = true;
+          return value;
+        }
+        kind = CellKind::Text;
+        break;
+      case ResultKind::EmptyText: value.kind = host::CellKind::Text; return value;
+      case ResultKind::Boolean: kind = CellKind::Boolean; break;
+      case ResultKind::Error: kind = CellKind::Error; break;
+    }
+  }
+  switch (kind) {
+    case CellKind::Blank:
+    case CellKind::Formula: break;
+    case CellKind::Number:
+      value.kind = host::CellKind::Number;
+      value.number = cell->number;
+      break;
+    case CellKind::Text:
+      value.kind = host::CellKind::Text;
+      value.text = CellText(book_->stream, *cell, book_->globals.sharedStrings);
+      break;
+    case CellKind::Boolean:
+      value.kind = host::CellKind::Boolean;
+      value.number = cell->code ? 1 : 0;
+      break;
+    case CellKind::Error:
+      value.kind = host::CellKind::Error;
+      value.text = ErrorText(cell->code);
+      break;
+  }
+  return value;
+}
+
+std::string_view XlsSheet::FormatCode(int row, int column) const {
+  const CellRef* cell = Find(row - 1, column - 1);
+  const WorkbookGlobals& globals = book_->globals;
+  if (!cell) return "General";
+  const uint16_t xf = Decode(*cell).xf;
+  if (xf >= globals.xfFormats.size()) return "General";
+  uint16_t id = globals.xfFormats[xf];
+  auto own = globals.formats.find(id);
+  std::string_view code = own != globals.formats.end() ? std::string_view(own->second) : BuiltinFormatCode(id);
+  return code.empty() ? std::string_view("General") : code;
+}
+
+std::pair<std::string, std::string> XlsSheet::OwnFormula(const CellRef& ref) const {
+  const std::string_view stream = book_->stream;
+  if (ref.newFormula != kDerivedFormula) {
+    std::string_view parsed = std::string_view(formulaArena_).substr(ref.newFormula + 4, U32(formulaArena_, ref.newFormula));
+    return {std::string(parsed.substr(2, U16(parsed, 0))), std::string(parsed.substr(2 + U16(parsed, 0)))};
+  }
+  const int readRow = U16(stream, ref.recordOffset + 4);
+  std::string rgce, rgcb;
+  if (const FormulaArea* shared = SharedFormulaOf(ref)) {
+    rgce = ExpandSharedFormula(stream.substr(shared->formulaOffset, shared->formulaLength), readRow, ref.column);
+    rgcb = stream.substr(shared->extraOffset, shared->extraLength);
+  } else {
+    rgce = RecordRgce(ref);
+    rgcb = RecordRgcb(ref);
+  }
+  return {ShiftFormulaRows(rgce, ref.row - readRow), std::move(rgcb)};
+}
+
+size_t XlsSheet::OwnFormulaSize(const CellRef& ref) const {
+  if (ref.newFormula != kDerivedFormula) return U32(formulaArena_, ref.newFormula);
+  // Expanding and shifting keep an expression's size.
+  if (const FormulaArea* shared = SharedFormulaOf(ref)) return 2 + shared->formulaLength + shared->extraLength;
+  return 2 + U16(book_->stream, ref.recordOffset + 2) - 22;
+}
+
+std::string XlsSheet::Extra(const CellRef& ref) const {
+  if (ref.newFormula != UINT32_MAX) return OwnFormula(ref).second;
+  return std::string(RecordRgcb(ref));
+}
+
+std::string_view XlsSheet::RecordRgce(const CellRef& ref) const {
+  const size_t at = ref.recordOffset;
+  return std::string_view(book_->stream).substr(at + 4 + 22, U16(book_->stream, at + 4 + 20));
+}
+
+std::string_view XlsSheet::RecordRgcb(const CellRef& ref) const {
+  const size_t at = ref.recordOffset, extraAt = at + 4 + 22 + U16(book_->stream, at + 4 + 20);
+  return std::string_view(book_->stream).substr(extraAt, at + 4 + U16(book_->stream, at + 2) - extraAt);
+}
+
+namespace {
+uint64_t AnchorKey(uint16_t type, uint16_t row, uint16_t column) {
+  return uint64_t{type} << 32 | uint32_t{row} << 16 | column;
+}
+}  // namespace
+
+void XlsSheet::IndexFormulaAreas() {
+  areaByAnchor_.clear();
+  for (size_t i = 0; i < records_.formulaAreas.size(); ++i) {
+    const FormulaArea& a = records_.formulaAreas[i];
+    areaByAnchor_.try_emplace(AnchorKey(a.type, a.anchorRow, a.anchorColumn), i);
+  }
+}
+
+const FormulaArea* XlsSheet::AreaOfAnchor(uint16_t type, uint16_t row, uint16_t column) const {
+  auto found = areaByAnchor_.find(AnchorKey(type, row, column));
+  return found != areaByAnchor_.end() ? &records_.formulaAreas[found->second] : nullptr;
+}
+
+const FormulaArea* XlsSheet::SharedFormulaOf(const CellRef& ref) const {
+  if (!IsFormula(ref)) return nullptr;
+  std::string_view rgce = RecordRgce(ref);
+  if (rgce.size() != 5 || U8(rgce, 0) != kPtgExp) return nullptr;
+  return AreaOfAnchor(rt::kShrFmla, U16(rgce, 1), U16(rgce, 3));
+}
+
+std::string XlsSheet::CurrentRgce(const CellRef& ref) const {
+  if (ref.newFormula != UINT32_MAX) return OwnFormula(ref).first;
+  if (const FormulaArea* shared = SharedFormulaOf(ref))
+    return ExpandSharedFormula(book_->stream.substr(shared->formulaOffset, shared->formulaLength), ref.row,
+                               ref.column);
+  return std::string(RecordRgce(ref));
+}
+
+std::string XlsSheet::Formula(int row, int column) const {
+  const CellRef* cell = Find(row - 1, column - 1);
+  if (!cell || !IsFormula(*cell)) return {};
+  const WorkbookGlobals& globals = book_->globals;
+  FormulaContext context;
+  context.sheetName = [&globals](int xti) { return globals.SheetOfXti(xti); };
+  context.definedName = [&globals](uint32_t index) {
+    return index >= 1 && index <= globals.definedNames.size() ? globals.definedNames[index - 1] : std::string();
+  };
+  std::string rgce = CurrentRgce(*cell);
+  if (rgce.size() == 5 && (U8(rgce, 0) == kPtgExp || U8(rgce, 0) == kPtgTbl)) {
+    // A cell of an array formula shows the array's formula; a data table's cells have none.
+    const FormulaArea* array = AreaOfAnchor(rt::kArray, U16(rgce, 1), U16(rgce, 3));
+    if (!array) return {};
+    auto moved = arrayRgce_.find(array->offset);
+    std::string arrayRgce = moved != arrayRgce_.end()
+                                ? moved->second
+                                : std::string(book_->stream.substr(array->formulaOffset, array->formulaLength));
+    context.extra = std::string_view(book_->stream).substr(array->extraOffset, array->extraLength);
+    return FormulaText(arrayRgce, array->anchorRow, array->anchorColumn, context);
+  }
+  const std::string extra = Extra(*cell);
+  context.extra = extra;
+  return FormulaText(rgce, cell->row, cell->column, context);
+}
+
+bool XlsSheet::RowHidden(int row) const {
+  auto it = std::lower_bound(records_.rows.begin(), records_.rows.end(), row - 1,
+                             [](const RowRecord& r, int v) { return r.row < v; });
+  return it != records_.rows.end() && it->row == row - 1 && it->hidden;
+}
+
+void XlsSheet::SetRowHidden(int row, bool hidden) {
+  if (row < 1 || row > 65536) {
+    if (!hidden) return;
+    throw HostError("Cannot hide row " + std::to_string(row) + " of \"" + book_->path +
+                    "\": an .xls sheet has 65,536 rows.");
+  }
+  auto it = std::lower_bound(records_.rows.begin(), records_.rows.end(), row - 1,
+                             [](const RowRecord& r, int v) { return r.row < v; });
+  if (it == records_.rows.end() || it->row != row - 1) {
+    if (!hidden) return;
+    RowRecord made;
+    made.row = static_cast<uint16_t>(row - 1);
+    made.height = records_.defaultRowHeight;
+    made.offset = kCreated;
+    it = records_.rows.insert(it, made);
+  }
+  if (it->hidden == hidden) return;
+  it->hidden = hidden;
+  // A row counts while it stays hidden and showed when the sheet was read.
+  bool hiddenAtOpen = it->offset != kCreated && U8(book_->stream, it->offset + 4 + 12) & 0x20;
+  rowsFlipped_ += hidden != hiddenAtOpen ? 1 : -1;
+  if (!hiddenAtOpen) rowsHiddenSinceOpen_ += hidden ? 1 : -1;
+  if (it->offset == kCreated && !hidden) records_.rows.erase(it);
+}
+
+bool XlsSheet::SortProtected() const {
+  return records_.protectedSheet && !(records_.enhancedProtection && (records_.protectionAllows & kAllowsSort));
+}
+
+bool XlsSheet::RowFormattingProtected() const {
+  return records_.protectedSheet &&
+         !(records_.enhancedProtection && (records_.protectionAllows & kAllowsFormatRows));
+}
+
+}  // namespace host::biff

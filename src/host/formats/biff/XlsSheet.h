@@ -1,0 +1,137 @@
+#pragma once
+// One worksheet of an .xls workbook as the host sees it: where its cell
+// records stand (values decoded from them when asked for), its rows' hidden
+// flags, and the hides and sorts made on it, kept until the workbook writes
+// the sheet's substream anew.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+#include "host/core/SheetStore.h"
+#include "host/core/SortPlan.h"
+#include "host/formats/biff/BiffRecords.h"
+#include "host/formats/biff/LittleEndian.h"
+#include "host/formats/biff/SheetRecords.h"
+#include "host/formats/biff/StreamPieces.h"
+#include "host/formats/biff/WorkbookGlobals.h"
+
+namespace host::biff {
+
+// What every sheet of one workbook reads from: the workbook stream and its globals.
+struct XlsBook {
+  std::string path;
+  std::string stream;  // the "Workbook" stream as read
+  WorkbookGlobals globals;
+};
+
+// Orders cells by row, then column, then place in the stream.
+void SortCells(std::vector<CellRef>& cells);
+
+// Appends the substream [begin, end) of stream to out as read, but for
+// patches (offset in stream, the bytes standing there now, of the same size)
+// and its INDEX record at indexOffset (npos: none), whose DEFCOLWIDTH and
+// DBCELL positions move to where the substream now begins.
+void CopySubstreamAs(std::string_view stream, size_t begin, size_t end, size_t indexOffset,
+                     std::vector<std::pair<size_t, std::string_view>> patches, StreamPieces& out);
+// The offset of the INDEX record of the substream whose BOF is at begin; npos when none.
+size_t IndexRecordOf(std::string_view stream, size_t begin, const std::string& path);
+
+class XlsSheet : public SheetStore {
+ public:
+  // Reads the sheet whose BOUNDSHEET8 is entry index of book's globals.
+  // Throws HostError for a damaged record.
+  XlsSheet(std::shared_ptr<const XlsBook> book, size_t index);
+
+  bool UsedArea(CellArea& area) const override;
+  std::vector<CellArea> MergedCellAreas() const override;
+  StoredValue Value(int row, int column) const override;
+  std::string_view FormatCode(int row, int column) const override;
+  std::string Formula(int row, int column) const override;
+  bool RowHidden(int row) const override;
+  void SetRowHidden(int row, bool hidden) override;
+  size_t RowsHiddenSinceOpen() const override { return rowsHiddenSinceOpen_; }
+  bool SortProtected() const override;
+  bool RowFormattingProtected() const override;
+  bool HoldsFormulas() const override { return records_.holdsFormulas; }
+  bool Sort(const CellArea& area, int keyColumn, bool descending) override;
+  size_t RowsMoved() const override { return rowsMoved_; }
+
+  // True when a hide or a sort changed the sheet since it was read.
+  bool Changed() const { return sorted_ || rowsFlipped_ > 0; }
+  // The index of the sheet's BOUNDSHEET8 in the globals.
+  size_t Index() const { return index_; }
+  // Where the sheet's substream begins and ends (just after its EOF) in the stream as read.
+  size_t Begin() const { return begin_; }
+  size_t End() const { return end_; }
+  // Appends the sheet's substream to out as it stands now (out.Size() is
+  // where it begins in the new stream). After hides alone, the substream as
+  // read with the ROW records' hidden flags changed; after a sort, records
+  // the changes do not touch as they were read, the cell table written anew
+  // with its ROW blocks, DBCELL and INDEX offsets. INDEX gives the positions
+  // the substream has in the new stream.
+  void WriteSubstream(StreamPieces& out) const;
+
+ private:
+  const CellRef* Find(int row0, int column0) const;
+  CellRecord Decode(const CellRef& cell) const { return DecodeCell(book_->stream, cell); }
+  bool IsFormula(const CellRef& cell) const { return U16(book_->stream, cell.recordOffset) == rt::kFormula; }
+  // The rgce the formula cell holds now (after moves), shared formulas expanded.
+  std::string CurrentRgce(const CellRef& cell) const;
+  // The rgcb after the formula cell's rgce (array constants' values), as it stands now.
+  std::string Extra(const CellRef& cell) const;
+  // A formula cell's rgce and the rgcb after it, in its record as read.
+  std::string_view RecordRgce(const CellRef& cell) const;
+  std::string_view RecordRgcb(const CellRef& cell) const;
+  // The SHRFMLA record whose formula the cell's record names, as read; nullptr when none.
+  const FormulaArea* SharedFormulaOf(const CellRef& cell) const;
+  const FormulaArea* AreaOfAnchor(uint16_t type, uint16_t row, uint16_t column) const;
+  void IndexFormulaAreas();
+  // Appends the rows [blockBegin, blockEnd) of one block, their cells from
+  // cell on (cell is moved past them) and the block's DBCELL; returns where
+  // the DBCELL stands in out.
+  // With sizing set, formulas written anew are left as zeros of their size
+  // (for laying the table out).
+  size_t WriteBlock(std::string& out, const std::vector<RowRecord>& rows, size_t blockBegin, size_t blockEnd,
+                    size_t& cell, bool sizing = false) const;
+  void WriteCell(std::string& out, const std::vector<CellRef>& cells, size_t& i, bool sizing) const;
+  std::vector<RowRecord> RowsToWrite() const;
+  // Appends the substream written anew (see WriteSubstream).
+  void RewriteSubstream(StreamPieces& out) const;
+  // The substream as read with its INDEX positions moved to base, and the
+  // ROW records whose hidden flag changed patched; false (out untouched)
+  // when a row needs a ROW record the sheet does not hold.
+  bool CopySubstream(StreamPieces& out) const;
+
+  // The rgce and rgcb of a formula cell written anew (newFormula set).
+  std::pair<std::string, std::string> OwnFormula(const CellRef& cell) const;
+  // CellRef::newFormula of a formula that a single move gives: the record's
+  // expression (a shared formula's expanded at the row it was read at)
+  // shifted by the rows the cell moved since.
+  static constexpr uint32_t kDerivedFormula = UINT32_MAX - 1;
+  // The size of the CellParsedFormula OwnFormula gives, without working it out.
+  size_t OwnFormulaSize(const CellRef& cell) const;
+
+  std::shared_ptr<const XlsBook> book_;
+  size_t index_;
+  size_t begin_, end_;  // the substream in the stream as read
+  SheetRecords records_;  // cells sorted by row then column; rows sorted by row
+  std::unordered_map<uint64_t, size_t> areaByAnchor_;   // type, anchor row and column -> formulaAreas index
+  // Formulas written anew that moved more than once (or are array and
+  // table cells), each a 4-byte length and its CellParsedFormula;
+  // CellRef::newFormula gives where.
+  std::string formulaArena_;
+  std::unordered_set<size_t> droppedShared_;             // SHRFMLA records no cell refers to any more
+  std::unordered_map<size_t, std::string> arrayRgce_;    // moved ARRAY record offset -> its rgce now
+  std::vector<RowMove> moves_;
+  bool sorted_ = false;      // a sort moved cells
+  size_t rowsFlipped_ = 0;   // rows whose hidden flag differs from the file's
+  size_t rowsHiddenSinceOpen_ = 0;
+  size_t rowsMoved_ = 0;
+};
+
+}  // namespace host::biff

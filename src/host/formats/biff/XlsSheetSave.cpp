@@ -1,0 +1,425 @@
+// Writing an .xls sheet's substream after hides and sorts. After hides
+// alone, the substream as read with the changed ROW records' flags. After a
+// sort, every record outside the cell table as it was read (notes, their
+// text boxes and hyperlinks with the rows their cells moved to); the cell
+// table anew in blocks of 32 rows, each ROW record, cell record and DBCELL
+// where BIFF8 expects it, laid out first and written as the file is
+// written, and the INDEX record pointing at the new DBCELL records.
+
+#include <algorithm>
+#include <memory>
+
+#include "host/formats/biff/BiffRecords.h"
+#include "host/formats/biff/LittleEndian.h"
+#include "host/formats/biff/NoteAnchors.h"
+#include "host/formats/biff/XlsSheet.h"
+
+namespace host::biff {
+
+namespace {
+
+// The copies of an HLINK or HLINKTOOLTIP record (raw, its header included)
+// that cover its cells after the moves, each with its Ref8 at refAt set to
+// one of the areas the cells now stand in; the record itself when no cell
+// of it moved.
+std::vector<std::string> LinkPieces(std::string_view raw, size_t refAt, const std::vector<RowMove>& moves) {
+  const CellArea area{U16(raw, refAt) + 1, U16(raw, refAt + 4) + 1, U16(raw, refAt + 2) + 1, U16(raw, refAt + 6) + 1};
+  std::vector<std::string> pieces;
+  for (const CellArea& moved : MovedAreas(area, moves)) {
+    std::string piece(raw);
+    Put(piece, refAt, moved.firstRow - 1, 2);
+    Put(piece, refAt + 2, moved.lastRow - 1, 2);
+    Put(piece, refAt + 4, moved.firstColumn - 1, 2);
+    Put(piece, refAt + 6, moved.lastColumn - 1, 2);
+    pieces.push_back(std::move(piece));
+  }
+  return pieces;
+}
+
+constexpr size_t kCreated = SIZE_MAX;
+constexpr uint16_t kFormulaShared = 0x0008;  // FORMULA's fShrFmla
+
+bool InCellTable(uint16_t type) {
+  switch (type) {
+    case rt::kRow: case rt::kBlank: case rt::kMulBlank: case rt::kRk: case rt::kMulRk: case rt::kBoolErr:
+    case rt::kNumber: case rt::kLabelSst: case rt::kLabel: case rt::kRString: case rt::kFormula: case rt::kString:
+    case rt::kShrFmla: case rt::kArray: case rt::kTable: case rt::kDbCell:
+      return true;
+    default:
+      return false;
+  }
+}
+
+void AppendRecord(std::string& out, uint16_t type, std::string_view body) {
+  Append(out, type, 2);
+  Append(out, body.size(), 2);
+  out.append(body);
+}
+
+// The record at offset with its CONTINUE records, as stored.
+std::string_view RawRecord(std::string_view stream, size_t offset) {
+  size_t end = offset + 4 + U16(stream, offset + 2);
+  while (end + 4 <= stream.size() && U16(stream, end) == rt::kContinue) end += 4 + U16(stream, end + 2);
+  return stream.substr(offset, end - offset);
+}
+
+}  // namespace
+
+std::vector<RowRecord> XlsSheet::RowsToWrite() const {
+  // Every row that has a ROW record or holds cells, with the span of its cells.
+  std::vector<RowRecord> rows;
+  rows.reserve(records_.rows.size() + 16);
+  auto cell = records_.cells.begin();
+  auto row = records_.rows.begin();
+  while (cell != records_.cells.end() || row != records_.rows.end()) {
+    int next = std::min(cell != records_.cells.end() ? int{cell->row} : INT32_MAX,
+                        row != records_.rows.end() ? int{row->row} : INT32_MAX);
+    RowRecord r;
+    if (row != records_.rows.end() && row->row == next) {
+      r = *row++;
+    } else {
+      r.row = static_cast<uint16_t>(next);
+      r.height = records_.defaultRowHeight;
+      r.offset = kCreated;
+    }
+    if (cell != records_.cells.end() && cell->row == next) {
+      r.firstColumn = cell->column;
+      while (cell != records_.cells.end() && cell->row == next) r.lastColumnPlus1 = static_cast<uint16_t>(cell++->column + 1);
+    } else if (r.firstColumn != r.lastColumnPlus1) {
+      r.firstColumn = r.lastColumnPlus1 = 0;  // its cells moved away
+    }
+    rows.push_back(r);
+  }
+  return rows;
+}
+
+void XlsSheet::WriteCell(std::string& out, const std::vector<CellRef>& cells, size_t& i, bool sizing) const {
+  const std::string_view stream = book_->stream;
+  const CellRef& cell = cells[i];
+  const std::string_view original = RawRecord(stream, cell.recordOffset);
+  const uint16_t recordType = U16(original, 0);
+  if (recordType == rt::kMulRk || recordType == rt::kMulBlank) {
+    // The run of cells that still stand together in one row, from one record.
+    const bool numbers = recordType == rt::kMulRk;
+    const size_t width = numbers ? 6 : 2;
+    const uint16_t recordFirst = U16(original, 4 + 2);
+    const size_t recordCount = (U16(original, 2) - 6u) / width;
+    size_t end = i + 1;
+    while (end < cells.size() && cells[end].recordOffset == cell.recordOffset && cells[end].row == cell.row &&
+           cells[end].column == cells[end - 1].column + 1)
+      ++end;
+    const size_t count = end - i;
+    if (count == recordCount && U16(original, 4) == cell.row) {
+      out.append(original);
+    } else {
+      auto item = [&](uint16_t column) { return original.substr(4 + 4 + (column - recordFirst) * width, width); };
+      std::string body;
+      Append(body, cell.row, 2);
+      Append(body, cell.column, 2);
+      if (count == 1) {
+        body.append(item(cell.column));
+        AppendRecord(out, numbers ? rt::kRk : rt::kBlank, body);
+      } else {
+        for (size_t k = i; k < end; ++k) body.append(item(cells[k].column));
+        Append(body, cells[end - 1].column, 2);
+        AppendRecord(out, recordType, body);
+      }
+    }
+    i = end;
+    return;
+  }
+  ++i;
+  const size_t at = out.size();
+  if (recordType != rt::kFormula) {
+    out.append(original);
+    Put(out, at + 4, cell.row, 2);
+    return;
+  }
+  if (cell.newFormula == UINT32_MAX) {
+    out.append(original.substr(0, 4 + U16(original, 2)));
+  } else if (sizing) {
+    out.append(4 + 20 + OwnFormulaSize(cell), '\0');
+  } else {
+    const auto [rgce, rgcb] = OwnFormula(cell);
+    std::string parsed;
+    Append(parsed, rgce.size(), 2);
+    parsed += rgce;
+    parsed += rgcb;
+    Append(out, rt::kFormula, 2);
+    Append(out, 20 + parsed.size(), 2);
+    out.append(original.substr(4, 20));
+    // A shared formula's cell given its own expression.
+    if (SharedFormulaOf(cell)) Put(out, at + 4 + 14, U16(out, at + 4 + 14) & ~kFormulaShared, 2);
+    out.append(parsed);
+  }
+  Put(out, at + 4, cell.row, 2);
+  // What belongs to the formula follows it: its shared formula, array or
+  // data table, and the STRING of a text result.
+  size_t next = cell.recordOffset + original.size();
+  while (next + 4 <= stream.size()) {
+    uint16_t type = U16(stream, next);
+    if (type != rt::kShrFmla && type != rt::kArray && type != rt::kTable && type != rt::kString) break;
+    std::string_view record = RawRecord(stream, next);
+    const size_t recordAt = next;
+    next += record.size();
+    if (type == rt::kShrFmla && droppedShared_.count(recordAt)) continue;
+    auto area = std::find_if(records_.formulaAreas.begin(), records_.formulaAreas.end(),
+                             [&](const FormulaArea& a) { return a.offset == recordAt; });
+    if ((type == rt::kArray || type == rt::kTable) && area != records_.formulaAreas.end()) {
+      std::string body(record.substr(4, 6));
+      Put(body, 0, area->area.firstRow, 2);
+      Put(body, 2, area->area.lastRow, 2);
+      auto rgce = arrayRgce_.find(recordAt);
+      if (rgce != arrayRgce_.end()) {
+        body.append(record.substr(4 + 6, 6));
+        Append(body, rgce->second.size(), 2);
+        body += rgce->second;
+        body.append(stream.substr(area->extraOffset, area->extraLength));
+      } else {
+        body.append(record.substr(4 + 6, U16(record, 2) - 6));
+      }
+      AppendRecord(out, type, body);
+      continue;
+    }
+    out.append(record);
+  }
+}
+
+size_t XlsSheet::WriteBlock(std::string& out, const std::vector<RowRecord>& rows, size_t blockBegin, size_t blockEnd,
+                           size_t& cell, bool sizing) const {
+  const std::string_view stream = book_->stream;
+  const size_t firstRowAt = out.size();
+  for (size_t r = blockBegin; r < blockEnd; ++r) {
+    const RowRecord& row = rows[r];
+    std::string body;
+    if (row.offset != kCreated) {
+      body = stream.substr(row.offset + 4, 16);
+    } else {
+      // A row of default height and no format of its own.
+      body.assign(16, '\0');
+      Put(body, 6, row.height, 2);
+      Put(body, 12, 0x000F0100, 4);
+    }
+    Put(body, 0, row.row, 2);
+    Put(body, 2, row.firstColumn, 2);
+    Put(body, 4, row.lastColumnPlus1, 2);
+    body[12] = static_cast<char>(row.hidden ? body[12] | 0x20 : body[12] & ~0x20);
+    AppendRecord(out, rt::kRow, body);
+  }
+  const size_t afterFirstRow = firstRowAt + 20;
+  std::vector<size_t> firstCells;
+  for (size_t r = blockBegin; r < blockEnd; ++r) {
+    firstCells.push_back(out.size());
+    while (cell < records_.cells.size() && records_.cells[cell].row == rows[r].row) WriteCell(out, records_.cells, cell, sizing);
+  }
+  std::string body;
+  Append(body, out.size() - firstRowAt, 4);
+  for (size_t k = 0; k < firstCells.size(); ++k)
+    Append(body, firstCells[k] - (k == 0 ? afterFirstRow : firstCells[k - 1]), 2);
+  const size_t dbCellAt = out.size();
+  AppendRecord(out, rt::kDbCell, body);
+  return dbCellAt;
+}
+
+void XlsSheet::WriteSubstream(StreamPieces& out) const {
+  if (!Changed()) {
+    CopySubstreamAs(book_->stream, begin_, end_, records_.indexOffset, {}, out);
+    return;
+  }
+  if (!sorted_ && CopySubstream(out)) return;
+  RewriteSubstream(out);
+}
+
+bool XlsSheet::CopySubstream(StreamPieces& out) const {
+  const std::string_view stream = book_->stream;
+  size_t flipped = 0;
+  for (const RowRecord& r : records_.rows) {
+    if (r.offset == kCreated) return false;
+    flipped += r.hidden != ((U8(stream, r.offset + 4 + 12) & 0x20) != 0);
+  }
+  std::string& bytes = out.Keep(std::string());
+  bytes.reserve(flipped);
+  std::vector<std::pair<size_t, std::string_view>> patches;
+  for (const RowRecord& r : records_.rows) {
+    const size_t at = r.offset + 4 + 12;
+    const char flags = stream[at];
+    if (r.hidden == ((flags & 0x20) != 0)) continue;
+    bytes.push_back(static_cast<char>(r.hidden ? flags | 0x20 : flags & ~0x20));
+    patches.emplace_back(at, std::string_view(bytes).substr(bytes.size() - 1));
+  }
+  CopySubstreamAs(stream, begin_, end_, records_.indexOffset, std::move(patches), out);
+  return true;
+}
+
+size_t IndexRecordOf(std::string_view stream, size_t begin, const std::string& path) {
+  RecordReader reader(stream, begin, "Workbook", path);
+  Record record;
+  if (!reader.Next(record) || record.type != rt::kBof) return std::string_view::npos;
+  // INDEX stands before the cell table.
+  while (reader.Next(record) && record.type != rt::kBof && record.type != rt::kEof && !InCellTable(record.type))
+    if (record.type == rt::kIndex) return record.offset;
+  return std::string_view::npos;
+}
+
+void CopySubstreamAs(std::string_view stream, size_t begin, size_t end, size_t indexOffset,
+                     std::vector<std::pair<size_t, std::string_view>> patches, StreamPieces& out) {
+  const size_t base = out.Size();
+  if (indexOffset != std::string_view::npos && base != begin && indexOffset + 4 <= end) {
+    // INDEX gives the DEFCOLWIDTH and DBCELL positions in the stream: they move with the substream.
+    const size_t body = indexOffset + 4, size = std::min<size_t>(U16(stream, indexOffset + 2), end - body);
+    std::string& index = out.Keep(std::string(stream.substr(body, size)));
+    for (size_t at = 12; at + 4 <= size; at += 4) {
+      const uint32_t position = U32(index, at);
+      if (position != 0) Put(index, at, position - begin + base, 4);
+    }
+    patches.emplace_back(body, index);
+  }
+  std::sort(patches.begin(), patches.end());
+  size_t at = begin;
+  for (const auto& [offset, patch] : patches) {
+    out.View(stream.substr(at, offset - at));
+    out.View(patch);
+    at = offset + patch.size();
+  }
+  out.View(stream.substr(at, end - at));
+}
+
+void XlsSheet::RewriteSubstream(StreamPieces& pieces) const {
+  const std::string_view stream = book_->stream;
+  const size_t base = pieces.Size();
+  // The cell table, in blocks of the rows of one 32-row band, is laid out
+  // here and written again when the stream is handed on, so that it is never
+  // held whole.
+  auto rows = std::make_shared<const std::vector<RowRecord>>(RowsToWrite());
+  auto blockEnds = std::make_shared<std::vector<size_t>>();
+  std::vector<size_t> dbCells;  // in the table
+  size_t tableSize = 0;
+  {
+    std::string block;
+    size_t cell = 0;
+    for (size_t blockBegin = 0; blockBegin < rows->size();) {
+      size_t blockEnd = blockBegin;
+      while (blockEnd < rows->size() && (*rows)[blockEnd].row / 32 == (*rows)[blockBegin].row / 32) ++blockEnd;
+      block.clear();
+      dbCells.push_back(tableSize + WriteBlock(block, *rows, blockBegin, blockEnd, cell, true));
+      tableSize += block.size();
+      blockEnds->push_back(blockEnd);
+      blockBegin = blockEnd;
+    }
+  }
+  const size_t blocks = blockEnds->size();
+  // The other records, with the place the table goes (tableAt).
+  std::string out;
+  out.reserve(end_ - begin_ > 65536 ? 65536 : end_ - begin_);
+  RecordReader reader(stream, begin_, "Workbook", book_->path);
+  Record record;
+  int depth = 0;
+  bool tableWritten = false, defColWidthAfterTable = false;
+  size_t indexAt = std::string::npos, defColWidthAt = std::string::npos, tableAt = 0;
+  NoteAnchors boxes;
+  auto writeTable = [&] {
+    if (!tableWritten) tableAt = out.size();
+    tableWritten = true;
+  };
+  // A hyperlink read but not yet written: its record in pieces.
+  std::vector<std::string> links;
+  std::string_view linkArea;
+  auto flushLinks = [&] {
+    for (const std::string& link : links) out.append(link);
+    links.clear();
+  };
+  while (reader.Next(record)) {
+    std::string_view raw = stream.substr(record.offset, record.end - record.offset);
+    if (record.type != rt::kHLinkTooltip) flushLinks();
+    if (record.type == rt::kBof) ++depth;
+    if (record.type == rt::kEof && --depth == 0) {
+      writeTable();
+      out.append(raw);
+      break;
+    }
+    if (depth > 1 || record.type == rt::kBof || record.type == rt::kEof) {
+      out.append(raw);  // the sheet's BOF, and charts embedded in it, as they were
+      continue;
+    }
+    if (InCellTable(record.type)) {
+      writeTable();
+      continue;
+    }
+    switch (record.type) {
+      case rt::kIndex: {
+        indexAt = out.size();
+        std::string body(record.body.substr(0, 16));
+        body.resize(16 + 4 * blocks, '\0');
+        AppendRecord(out, rt::kIndex, body);
+        continue;
+      }
+      case rt::kDefColWidth:
+        defColWidthAt = out.size();
+        defColWidthAfterTable = tableWritten;
+        break;
+      case rt::kMsoDrawing:
+        if (record.continues.empty()) boxes.AddDrawing(record.body, out.size() + 4);
+        break;
+      case rt::kObj: boxes.AddObject(record.body); break;
+      case rt::kNote: {
+        // The note follows its cell, and its text box with it.
+        const size_t rowAt = out.size() + 4;
+        out.append(raw);
+        const int firstRow = U16(out, rowAt), column = U16(out, rowAt + 2);
+        const int moved = MovedRow(moves_, firstRow + 1, column + 1) - 1;
+        if (moved != firstRow) {
+          Put(out, rowAt, moved, 2);
+          boxes.MoveBox(out, U16(out, rowAt + 6), moved - firstRow);
+        }
+        continue;
+      }
+      case rt::kHLink: {
+        // Held until the next record shows whether its tooltip follows.
+        links = LinkPieces(raw, 4, moves_);
+        linkArea = raw.substr(4, 8);
+        continue;
+      }
+      case rt::kHLinkTooltip: {
+        std::vector<std::string> tips = LinkPieces(raw, 6, moves_);
+        if (!links.empty() && raw.substr(6, 8) == linkArea && tips.size() == links.size()) {
+          // Each piece of the link with its own copy of the tooltip.
+          for (size_t k = 0; k < links.size(); ++k) out.append(links[k]).append(tips[k]);
+          links.clear();
+          continue;
+        }
+        flushLinks();
+        for (const std::string& tip : tips) out.append(tip);
+        continue;
+      }
+      default: break;
+    }
+    out.append(raw);
+    if (record.type == rt::kDimensions && records_.rows.empty() && records_.cells.empty() && !rows->empty())
+      writeTable();  // the sheet had no cell table: it follows DIMENSIONS
+  }
+  if (indexAt != std::string::npos) {
+    const size_t body = indexAt + 4;
+    bool anyCells = !records_.cells.empty();
+    Put(out, body + 4, anyCells ? records_.cells.front().row : 0, 4);
+    Put(out, body + 8, anyCells ? records_.cells.back().row + 1 : 0, 4);
+    if (defColWidthAt != std::string::npos)
+      Put(out, body + 12, base + defColWidthAt + (defColWidthAfterTable ? tableSize : 0), 4);
+    for (size_t k = 0; k < dbCells.size() && k < blocks; ++k) Put(out, body + 16 + 4 * k, base + tableAt + dbCells[k], 4);
+  }
+  if (!tableWritten) tableAt = out.size();
+  const std::string& kept = pieces.Keep(std::move(out));
+  pieces.View(std::string_view(kept).substr(0, tableAt));
+  pieces.Produce(tableSize, [this, rows, blockEnds](const StreamPieces::Sink& sink) {
+    std::string block;
+    size_t cell = 0, blockBegin = 0;
+    for (size_t blockEnd : *blockEnds) {
+      block.clear();
+      WriteBlock(block, *rows, blockBegin, blockEnd, cell);
+      sink(block);
+      blockBegin = blockEnd;
+    }
+  });
+  pieces.View(std::string_view(kept).substr(tableAt));
+}
+
+}  // namespace host::biff

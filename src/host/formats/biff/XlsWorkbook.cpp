@@ -1,0 +1,205 @@
+#include "host/formats/biff/XlsWorkbook.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <fstream>
+#include <functional>
+#include <map>
+
+#include "host/core/HostError.h"
+#include "host/core/SaveTarget.h"
+#include "host/formats/biff/BiffRecords.h"
+#include "host/formats/biff/CompoundFile.h"
+#include "host/formats/biff/CompoundFileWriter.h"
+#include "host/formats/FileFormat.h"
+#include "host/formats/biff/LittleEndian.h"
+
+namespace host::biff {
+
+namespace {
+
+std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
+
+// The whole file; HostError when it cannot be read.
+std::string ReadWholeFile(const std::string& path, const std::string& doing) {
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  std::streamoff size = in ? static_cast<std::streamoff>(in.tellg()) : -1;
+  if (size < 0) throw HostError("Cannot " + doing + " " + Quoted(path) + ": the file cannot be read.");
+  std::string bytes(static_cast<size_t>(size), '\0');
+  in.seekg(0);
+  if (!in.read(bytes.data(), size)) throw HostError("Cannot " + doing + " " + Quoted(path) + ": the file cannot be read.");
+  return bytes;
+}
+
+// The compound file at path and the index of its "Workbook" stream; HostError
+// for anything that is not a BIFF8 workbook.
+CompoundFile OpenContainer(const std::string& path, const std::string& doing, int& workbook) {
+  std::string signature(8, '\0');
+  {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw HostError("Cannot " + doing + " " + Quoted(path) + ": the file cannot be read.");
+    in.read(signature.data(), 8);
+    signature.resize(static_cast<size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+  }
+  if (!CompoundFile::HasSignature(signature)) {
+    std::string bytes = ReadWholeFile(path, doing);
+    std::string refusal = RefusalMessage(RecogniseFormat(bytes), path);
+    throw HostError(refusal.empty() ? Quoted(path) + " is not an Excel 97–2003 workbook." : refusal);
+  }
+  // The container's tables are read now, its streams' sectors when read:
+  // the file is never held whole.
+  CompoundFile file = CompoundFile::FromFile(path);
+  workbook = file.Find("Workbook");
+  if (workbook < 0 || file.Entries()[workbook].type != EntryType::Stream) {
+    int book = file.Find("Book");
+    throw HostError(RefusalMessage(book >= 0 ? FileFormat::Biff5Workbook : FileFormat::OtherCompoundFile, path));
+  }
+  return file;
+}
+
+}  // namespace
+
+XlsWorkbook::XlsWorkbook(const std::string& path) : book_(std::make_shared<XlsBook>()) {
+  book_->path = path;
+  opened_ = FileIdentity::Of(path);
+  container_ = std::make_unique<CompoundFile>(OpenContainer(path, "open", workbookEntry_));
+  book_->stream = container_->ReadStream(workbookEntry_);
+  // The other streams stay for the save; the file's bytes are dropped.
+  container_->KeepStreamsExcept(workbookEntry_);
+  ReadSheets();
+}
+
+std::unique_ptr<XlsWorkbook> XlsWorkbook::FromStream(std::string stream, const std::string& path) {
+  std::unique_ptr<XlsWorkbook> book(new XlsWorkbook());
+  book->book_ = std::make_shared<XlsBook>();
+  book->book_->path = path;
+  book->book_->stream = std::move(stream);
+  book->ReadSheets();
+  return book;
+}
+
+void XlsWorkbook::ReadSheets() {
+  book_->globals = ReadGlobals(book_->stream, "Workbook", book_->path);
+  for (size_t i = 0; i < book_->globals.sheets.size(); ++i) {
+    const SheetInfo& info = book_->globals.sheets[i];
+    entries_.push_back({info.name, info.kind == 0});
+    sheets_.push_back(info.kind == 0 ? std::make_unique<XlsSheet>(book_, i) : nullptr);
+    if (sheets_.back()) substreamEnds_[sheets_.back()->Begin()] = sheets_.back()->End();
+  }
+}
+
+std::unique_ptr<SheetStore> XlsWorkbook::TakeSheet(size_t index) {
+  if (index >= sheets_.size()) return nullptr;
+  return std::move(sheets_[index]);
+}
+
+size_t XlsWorkbook::ActiveTab() const {
+  size_t active = book_->globals.activeSheet;
+  return active < entries_.size() ? active : 0;
+}
+
+std::string XlsWorkbook::NewWorkbookStream(const std::vector<const XlsSheet*>& changed) const {
+  StreamPieces pieces;
+  NewWorkbookStream(changed, pieces);
+  return pieces.Joined();
+}
+
+void XlsWorkbook::NewWorkbookStream(const std::vector<const XlsSheet*>& changed, StreamPieces& pieces) const {
+  const std::string_view stream = book_->stream;
+  const WorkbookGlobals& globals = book_->globals;
+  // The globals: the recalculation request, the sheets' new positions (set
+  // once the sheets are placed).
+  std::string globalsNow;
+  globalsNow.reserve(globals.end + 12);
+  globalsNow.append(stream.substr(0, globals.eofOffset));
+  if (recalculate_) {
+    if (globals.recalcIdOffset != std::string_view::npos) {
+      Put(globalsNow, globals.recalcIdOffset + 4 + 4, 0, 4);
+    } else {
+      // Placed last, so that nothing before it moves (SST and EXTSST offsets hold).
+      std::string body;
+      Append(body, rt::kRecalcId, 2);
+      Append(body, 0, 2);
+      Append(body, 0, 4);
+      Append(globalsNow, rt::kRecalcId, 2);
+      Append(globalsNow, body.size(), 2);
+      globalsNow += body;
+    }
+  }
+  globalsNow.append(stream.substr(globals.eofOffset, globals.end - globals.eofOffset));
+  std::string& head = pieces.Own(std::move(globalsNow));
+  std::multimap<size_t, size_t> sheetAt;  // old position -> BOUNDSHEET8 index
+  for (size_t i = 0; i < globals.sheets.size(); ++i) sheetAt.emplace(globals.sheets[i].position, i);
+  std::vector<uint32_t> newPosition(globals.sheets.size());
+  std::vector<bool> placed(globals.sheets.size(), false);
+  size_t at = globals.end;
+  while (at < stream.size()) {
+    if (stream.size() - at < 4 || U16(stream, at) != rt::kBof) {
+      pieces.View(stream.substr(at));  // whatever follows the last substream, as it was
+      break;
+    }
+    auto known = substreamEnds_.find(at);
+    size_t end = known != substreamEnds_.end() ? known->second : SubstreamEnd(stream, at, "Workbook", book_->path);
+    const XlsSheet* store = nullptr;
+    for (auto [sheet, last] = sheetAt.equal_range(at); sheet != last; ++sheet) {
+      newPosition[sheet->second] = static_cast<uint32_t>(pieces.Size());
+      placed[sheet->second] = true;
+      for (const XlsSheet* s : changed)
+        if (s->Index() == sheet->second) store = s;
+    }
+    if (store)
+      store->WriteSubstream(pieces);
+    else if (pieces.Size() == at)
+      pieces.View(stream.substr(at, end - at));
+    else  // as it was, but where it stands now
+      CopySubstreamAs(stream, at, end, IndexRecordOf(stream, at, book_->path), {}, pieces);
+    at = end;
+  }
+  if (pieces.Size() > UINT32_MAX)
+    throw HostError("Cannot save " + Quoted(book_->path) + ": the workbook would grow beyond the 4 GB an .xls file can hold.");
+  for (size_t i = 0; i < globals.sheets.size(); ++i) {
+    if (!placed[i])
+      throw HostError("Cannot save " + Quoted(book_->path) + ": its stream \"Workbook\" is damaged (sheet \"" +
+                      globals.sheets[i].name + "\" does not begin where its BOUNDSHEET8 record at offset " +
+                      std::to_string(globals.sheets[i].recordOffset) + " says).");
+    Put(head, globals.sheets[i].recordOffset + 4, newPosition[i], 4);
+  }
+}
+
+void XlsWorkbook::Save(const std::vector<const SheetStore*>& sheets) {
+  std::vector<const XlsSheet*> changed;
+  for (const SheetStore* s : sheets)
+    if (auto* sheet = dynamic_cast<const XlsSheet*>(s); sheet && sheet->Changed()) changed.push_back(sheet);
+  for (const auto& s : sheets_)
+    if (s && s->Changed()) changed.push_back(s.get());
+  if (changed.empty()) return;  // nothing to write: the file stays as it is
+  const std::string& path = book_->path;
+  try {
+    StreamPieces stream;
+    NewWorkbookStream(changed, stream);
+    // The file must still be the workbook that was read (the save checks):
+    // the save replaces it with the streams read at the open.
+    std::unique_ptr<CompoundFile> read;  // a workbook made from a stream alone: the file's other streams
+    int workbook = workbookEntry_;
+    if (!container_) read = std::make_unique<CompoundFile>(OpenContainer(path, "save", workbook));
+    std::map<int, const StreamPieces*> replacements{{workbook, &stream}};
+    ReplaceFile(path, container_ ? &opened_ : nullptr, [&](const std::function<void(std::string_view)>& sink) {
+      WriteCompoundFile(container_ ? *container_ : *read, replacements, sink);
+    });
+  } catch (...) {
+    RethrowAsHostError("Cannot save " + Quoted(path));
+  }
+}
+
+std::unique_ptr<WorkbookStore> OpenXls(const std::string& path) {
+  try {
+    return std::make_unique<XlsWorkbook>(path);
+  } catch (...) {
+    RethrowAsHostError("Cannot open " + Quoted(path));
+  }
+}
+
+}  // namespace host::biff

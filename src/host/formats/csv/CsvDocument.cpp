@@ -1,0 +1,243 @@
+#include "host/formats/csv/CsvDocument.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <limits>
+#include <memory>
+
+#include "host/core/HostError.h"
+#include "host/formats/csv/CsvDelimiter.h"
+#include "host/formats/csv/CsvFields.h"
+#include "host/formats/csv/CsvText.h"
+
+namespace host::csv {
+
+namespace {
+
+std::string BaseName(const std::string& path) {
+  size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string LowerExtension(const std::string& name) {
+  size_t dot = name.find_last_of('.');
+  std::string ext = dot == std::string::npos ? "" : name.substr(dot + 1);
+  for (char& c : ext) c = (c >= 'A' && c <= 'Z') ? c + 32 : c;
+  return ext;
+}
+
+// The sheet is named after the file: no extension, at most 31 characters,
+// none of the characters a sheet name cannot hold.
+std::string SheetNameOf(const std::string& fileName) {
+  size_t dot = fileName.find_last_of('.');
+  std::string stem = dot == std::string::npos || dot == 0 ? fileName : fileName.substr(0, dot);
+  std::string name;
+  size_t chars = 0;
+  for (char c : stem) {
+    bool lead = (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    if (lead && ++chars > 31) break;
+    name += std::string_view("[]:*?\\").find(c) == std::string_view::npos ? c : '_';
+  }
+  return name.empty() ? "Sheet1" : name;
+}
+
+std::string ReasonOf(int error) {
+  switch (error) {
+    case ENOENT: return "it does not exist";
+    case EACCES:
+    case EPERM: return "permission was denied";
+    case ENOSPC: return "the disk is full";
+    case EISDIR: return "it is a folder";
+    default: return "the system refused it";
+  }
+}
+
+}  // namespace
+
+char CsvDocument::DelimiterOfCurrentOrder() const {
+  DelimiterDetector detector(locale_.decimal == ",");
+  int piece = 0;  // the first is the preamble, which is no part of a record
+  bool separatorLine = false;
+  Emit([&](std::string_view bytes) {
+    if (piece++ == 0) return true;
+    // A record "sep=X" put first would read as the delimiter's line.
+    char named = 0;
+    if (piece == 2 && SeparatorLine(bytes, named) > 0) separatorLine = true;
+    return !separatorLine && detector.Feed(bytes);
+  });
+  return separatorLine ? '\0' : detector.Result();
+}
+
+CsvDocument CsvDocument::Open(const std::string& path) {
+  std::string name = BaseName(path);
+  const FileIdentity opened = FileIdentity::Of(path);  // before the read: a change during it shows at the save
+  std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+  struct stat st {};
+  if (!file || fstat(fileno(file.get()), &st) != 0)
+    throw HostError(name + " cannot be opened: " + ReasonOf(errno) + ".");
+  if (S_ISDIR(st.st_mode)) throw HostError(name + " cannot be opened: " + ReasonOf(EISDIR) + ".");
+  if (static_cast<unsigned long long>(st.st_size) >= std::numeric_limits<uint32_t>::max())
+    throw HostError(name + " is too large: CSV files of 4 GB or more are not handled.");
+  std::string bytes(static_cast<size_t>(st.st_size), '\0');
+  if (!bytes.empty() && std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size())
+    throw HostError(name + " cannot be read: " + ReasonOf(errno) + ".");
+  CsvDocument doc = FromBytes(std::move(bytes), name);
+  doc.opened_ = opened;
+  return doc;
+}
+
+CsvDocument CsvDocument::FromBytes(std::string bytes, const std::string& fileName) {
+  if (bytes.size() >= std::numeric_limits<uint32_t>::max())
+    throw HostError(fileName + " is too large: CSV files of 4 GB or more are not handled.");
+  CsvDocument doc;
+  const std::string_view head(bytes.data(), std::min<size_t>(bytes.size(), 4));
+  if (head == std::string_view("\xFF\xFE\0\0", 4) || head == std::string_view("\0\0\xFE\xFF", 4))
+    throw HostError(fileName + " is a UTF-32 text file; only UTF-8, UTF-16 and Windows-1252 text files are read. "
+                    "It was not changed.");
+  if (head.substr(0, 2) == "\xFF\xFE" || head.substr(0, 2) == "\xFE\xFF") {
+    // UTF-16 text: read as UTF-8, written back to the same code units.
+    const bool bigEndian = head[0] == '\xFE';
+    std::string text;
+    if (!Utf16ToUtf8(std::string_view(bytes).substr(2), bigEndian, text))
+      throw HostError(fileName + " starts as UTF-16 text, but not all of it reads as UTF-16 characters "
+                      "(it is damaged or not a text file); it was not changed.");
+    if (text.size() >= std::numeric_limits<uint32_t>::max())
+      throw HostError(fileName + " is too large: CSV files of 4 GB or more are not handled.");
+    doc.utf16_ = bigEndian ? Utf16::BigEndian : Utf16::LittleEndian;
+    bytes = std::move(text);
+  }
+  doc.bytes_ = std::move(bytes);
+  doc.fileName_ = fileName;
+  doc.locale_ = LocaleConventions::ForUser();
+  doc.sheetName_ = SheetNameOf(fileName);
+  doc.delimiter_ = LowerExtension(fileName) == "tsv" ? '\t' : 0;
+  doc.Scan();
+  return doc;
+}
+
+void CsvDocument::Scan() {
+  std::string_view b = bytes_;
+  if (utf16_ == Utf16::None && b.substr(0, 3) == "\xEF\xBB\xBF") preambleLength_ = 3;
+  byteOrderMark_ = preambleLength_ > 0;
+  utf8_ = byteOrderMark_ || IsValidUtf8(b.substr(preambleLength_));
+  const size_t n = b.size();
+
+  char named = 0;
+  if (const size_t line = SeparatorLine(b.substr(preambleLength_), named)) {
+    preambleLength_ += line;
+    separatorLine_ = true;
+    delimiter_ = named;
+  }
+  fixedDelimiter_ = delimiter_ != 0;
+  if (delimiter_ == 0) {
+    DelimiterDetector detector(locale_.decimal == ",");
+    detector.Feed(b.substr(preambleLength_));
+    delimiter_ = detector.Result();
+  }
+  const char delim = delimiter_;
+
+  size_t pos = preambleLength_;
+  size_t line = 1;
+  bool haveEnding = false;
+  while (pos < n) {
+    starts_.push_back(static_cast<uint32_t>(pos));
+    int field = 1, lastTextField = 0;
+    bool fieldStart = true, inQuotes = false;
+    size_t quoteLine = 0, i = pos, ending = 0;
+    while (i < n) {
+      char c = b[i];
+      if (inQuotes) {
+        if (c == '"') {
+          if (i + 1 < n && b[i + 1] == '"') {
+            lastTextField = field;
+            i += 2;
+            continue;
+          }
+          inQuotes = false;
+        } else {
+          if (c == '\n' || (c == '\r' && (i + 1 >= n || b[i + 1] != '\n'))) ++line;
+          lastTextField = field;
+        }
+        ++i;
+        continue;
+      }
+      if (c == delim) {
+        ++field;
+        fieldStart = true;
+        ++i;
+        continue;
+      }
+      if (c == '\n' || c == '\r') {
+        ending = (c == '\r' && i + 1 < n && b[i + 1] == '\n') ? 2 : 1;
+        ++line;
+        break;
+      }
+      if (c == '"' && fieldStart) {
+        inQuotes = true;
+        quoteLine = line;
+      } else {
+        lastTextField = field;
+      }
+      fieldStart = false;
+      ++i;
+    }
+    if (inQuotes)
+      throw HostError(fileName_ + ": the quoted field that starts on line " + std::to_string(quoteLine) +
+                      " is never closed, so the file cannot be read.");
+    if (ending > 0 && !haveEnding) {
+      lineEnding_ = std::string(b.substr(i, ending));
+      haveEnding = true;
+    }
+    if (lastTextField > 0) {
+      usedRows_ = static_cast<int>(starts_.size());
+      usedColumns_ = std::max(usedColumns_, lastTextField);
+    }
+    pos = i + ending;
+    finalBreak_ = ending > 0;
+  }
+  starts_.push_back(static_cast<uint32_t>(n));
+  rows_ = starts_.size() - 1;
+}
+
+std::string_view CsvDocument::Span(uint32_t record) const {
+  return std::string_view(bytes_).substr(starts_[record], starts_[record + 1] - starts_[record]);
+}
+
+std::string_view CsvDocument::Content(uint32_t record) const {
+  std::string_view s = Span(record);
+  if (!s.empty() && s.back() == '\n') s.remove_suffix(1);
+  if (!s.empty() && s.back() == '\r') s.remove_suffix(1);
+  return s;
+}
+
+uint32_t CsvDocument::RecordOf(int row) const {
+  if (row < 1 || row > RowCount())
+    throw HostError(fileName_ + " has no row " + std::to_string(row) + ".");
+  return At(static_cast<size_t>(row));
+}
+
+int CsvDocument::FieldCount(int row) const {
+  std::string_view content = Content(RecordOf(row));
+  if (content.empty()) return 0;
+  int count = 1;
+  for (size_t end = FieldEnd(content, 0, delimiter_); end < content.size();
+       end = FieldEnd(content, end + 1, delimiter_))
+    ++count;
+  return count;
+}
+
+std::string CsvDocument::Text(int row, int column) const {
+  if (column < 1) return {};
+  std::string text;
+  AppendAsUtf8(Unquote(RawField(Content(RecordOf(row)), delimiter_, column)), utf8_, text);
+  return text;
+}
+
+void CsvDocument::RefuseHiddenRows() const {
+  throw HostError(fileName_ + " is a CSV file, which cannot keep hidden rows; nothing was changed");
+}
+
+}  // namespace host::csv

@@ -1,0 +1,116 @@
+#pragma once
+// A CSV or TSV file read as one sheet named after the file. Each record keeps
+// its bytes (line ending included) so that a sort writes the file back with
+// the records' own quoting, delimiter and line endings, only in a new order.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/core/CellAddress.h"
+#include "host/core/FileReplacement.h"
+#include "host/core/StoredValue.h"
+#include "host/formats/csv/CsvValue.h"
+
+namespace host::csv {
+
+class CsvDocument {
+ public:
+  // Reads a file; a .tsv file is tab-separated. HostError when it cannot be
+  // read, is too large, or a quoted field is never closed (with its line).
+  static CsvDocument Open(const std::string& path);
+  // The same from bytes in memory; fileName names the sheet and messages.
+  static CsvDocument FromBytes(std::string bytes, const std::string& fileName);
+
+  // The sheet's name: the file name without its extension.
+  const std::string& SheetName() const { return sheetName_; }
+  const std::string& FileName() const { return fileName_; }
+  char Delimiter() const { return delimiter_; }
+  bool HasByteOrderMark() const { return byteOrderMark_ || utf16_ != Utf16::None; }
+  // True when a first line "sep=X" named the delimiter; that line is no
+  // record and stays first.
+  bool HasSeparatorLine() const { return separatorLine_; }
+  // False when the file is read as Windows-1252.
+  bool IsUtf8() const { return utf8_; }
+  // True for a UTF-16 file (told by its byte-order mark).
+  bool IsUtf16() const { return utf16_ != Utf16::None; }
+  bool EndsWithLineBreak() const { return finalBreak_; }
+
+  // Records in the file (rows 1..RowCount), blank lines included.
+  int RowCount() const { return static_cast<int>(rows_); }
+  // The used range: the last row and the widest record up to it.
+  int UsedRowCount() const { return usedRows_; }
+  int UsedColumnCount() const { return usedColumns_; }
+  // Fields of a row (ragged records hold fewer).
+  int FieldCount(int row) const;
+  // A field's text as written, unquoted, in UTF-8; empty past the record's end.
+  std::string Text(int row, int column) const;
+  // The field's typed value (see CsvValue.h) as the host stores values.
+  StoredValue Value(int row, int column) const;
+
+  // Reorders the rows of range by the typed values of the column's fields,
+  // in the host's sort order (see SortKeys.h); equal keys keep their order.
+  // Records move whole when the range spans them; otherwise the fields
+  // within the range's columns move. Returns true when any row moved.
+  // Throws SortRefused (nothing changed) when the record put first would
+  // read with another delimiter. The column is one of the range's (the
+  // core refuses others).
+  bool SortRows(const CellArea& range, int column, bool descending);
+  // Rows the sorts so far moved.
+  size_t RowsMoved() const { return rowsMoved_; }
+  // Hiding rows is refused: a CSV file cannot keep them.
+  [[noreturn]] void RefuseHiddenRows() const;
+
+  // The file's bytes with the records in their current order, in the
+  // file's own encoding.
+  std::string Bytes() const;
+  // Writes Bytes() over path by the host's save policy (FileReplacement.h);
+  // a document opened from a file must still find that file there.
+  void Save(const std::string& path);
+
+ private:
+  CsvDocument() = default;
+  void Scan();
+  // Hands the text's bytes (UTF-16 already read as UTF-8), records in the
+  // current order, to sink piece by piece, until sink returns false. Pieces
+  // end only between characters.
+  void Emit(const std::function<bool(std::string_view)>& sink) const;
+  // The same in the file's own encoding: what a save writes.
+  void EmitFile(const std::function<bool(std::string_view)>& sink) const;
+  // The delimiter the file would be read with, were it written now.
+  char DelimiterOfCurrentOrder() const;
+  // The record's bytes without / with its line ending.
+  std::string_view Content(uint32_t record) const;
+  std::string_view Span(uint32_t record) const;
+  uint32_t RecordOf(int row) const;
+  // The record shown in a row (1-based), unchecked.
+  uint32_t At(size_t row) const { return order_.empty() ? static_cast<uint32_t>(row - 1) : order_[row - 1]; }
+
+  enum class Utf16 { None, LittleEndian, BigEndian };
+
+  FileIdentity opened_;  // the file read by Open (or last saved); none from bytes
+  std::string bytes_;  // the text; a UTF-16 file's as UTF-8, without its mark
+  std::string fileName_;
+  std::string sheetName_;
+  char delimiter_ = ',';
+  bool fixedDelimiter_ = false;  // given by a "sep=" line or the extension (.tsv), not read from the records
+  size_t preambleLength_ = 0;    // the byte-order mark and the "sep=" line: no records
+  bool byteOrderMark_ = false, separatorLine_ = false;
+  bool utf8_ = true;
+  Utf16 utf16_ = Utf16::None;
+  bool finalBreak_ = false;
+  std::string lineEnding_ = "\r\n";
+  std::vector<uint32_t> starts_;  // record k spans starts_[k]..starts_[k+1]
+  size_t rows_ = 0;
+  // The record shown in each row; empty while every record is in its own
+  // row, which spares a large file's sort four bytes a row at its peak.
+  std::vector<uint32_t> order_;
+  size_t rowsMoved_ = 0;
+  LocaleConventions locale_;  // the user's, for typing fields
+  int usedRows_ = 0;
+  int usedColumns_ = 0;
+};
+
+}  // namespace host::csv

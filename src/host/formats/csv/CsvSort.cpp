@@ -1,0 +1,164 @@
+// Sorting the records of a CSV sheet: each row's key field is typed once, the
+// keys are ordered by the host's sort order, and only the row order changes;
+// the records' bytes stay. A range narrower than its records moves the
+// fields within its columns, and only those records are put together anew.
+
+#include <algorithm>
+#include <cstring>
+
+#include "host/core/SortKeys.h"
+#include "host/core/SortPlan.h"
+#include "host/formats/csv/CsvDocument.h"
+#include "host/formats/csv/CsvFields.h"
+#include "host/formats/csv/CsvText.h"
+
+namespace host::csv {
+
+namespace {
+
+StoredValue StoredOf(const CsvValue& value) {
+  StoredValue stored;
+  switch (value.kind) {
+    case CsvKind::Number: stored.kind = CellKind::Number; break;
+    case CsvKind::Text: stored.kind = CellKind::Text; break;
+    case CsvKind::Boolean: stored.kind = CellKind::Boolean; break;
+    case CsvKind::Error: stored.kind = CellKind::Error; break;
+    case CsvKind::Empty: break;
+  }
+  stored.number = value.number;
+  return stored;
+}
+
+// The raw fields of a record's content.
+std::vector<std::string_view> RawFields(std::string_view content, char delimiter) {
+  std::vector<std::string_view> fields;
+  if (content.empty()) return fields;
+  for (size_t start = 0;;) {
+    const size_t end = FieldEnd(content, start, delimiter);
+    fields.push_back(content.substr(start, end - start));
+    if (end >= content.size()) break;
+    start = end + 1;
+  }
+  return fields;
+}
+
+}  // namespace
+
+StoredValue CsvDocument::Value(int row, int column) const {
+  StoredValue value = StoredOf(TypeField(Text(row, column), locale_));
+  if (value.kind == CellKind::Text || value.kind == CellKind::Error) value.text = Text(row, column);
+  return value;
+}
+
+bool CsvDocument::SortRows(const CellArea& range, int column, bool descending) {
+  const int firstRow = range.firstRow;
+  const int lastRow = std::min(range.lastRow, RowCount());
+  if (lastRow <= firstRow) return false;
+  const size_t count = static_cast<size_t>(lastRow - firstRow + 1);
+
+  // Texts that need unquoting or decoding are kept in `side`; the others are
+  // read where they stand in the file.
+  std::string side, scratch;
+  std::vector<SortKey> keys;
+  keys.reserve(count);
+  std::vector<std::pair<size_t, std::pair<size_t, size_t>>> inSide;  // key -> (offset, size) in side
+  bool wholeRecords = range.firstColumn == 1;
+  for (size_t k = 0; k < count; ++k) {
+    const int row = firstRow + static_cast<int>(k);
+    std::string_view content = Content(At(static_cast<size_t>(row)));
+    if (wholeRecords && range.lastColumn < kMaxColumns && FieldCount(row) > range.lastColumn) wholeRecords = false;
+    std::string_view raw = RawField(content, delimiter_, column);
+    std::string_view text = raw;
+    const bool decoded = !IsPlain(raw) || (!utf8_ && std::any_of(raw.begin(), raw.end(), [](char c) {
+                                             return static_cast<unsigned char>(c) >= 0x80;
+                                           }));
+    if (decoded) {
+      scratch.clear();
+      AppendAsUtf8(IsPlain(raw) ? std::string(raw) : Unquote(raw), utf8_, scratch);
+      text = scratch;
+    }
+    const StoredValue value = StoredOf(TypeField(text, locale_));
+    SortKey key(row);
+    if (value.kind == CellKind::Text) {
+      // Decoded texts are viewed once `side` stops growing.
+      key.SetText(decoded ? std::string_view() : text);
+      if (decoded) {
+        inSide.push_back({keys.size(), {side.size(), scratch.size()}});
+        side += scratch;
+      }
+    } else if (value.kind != CellKind::Blank) {
+      key.Set(value.kind == CellKind::Number    ? KeyClass::Number
+              : value.kind == CellKind::Boolean ? KeyClass::Boolean
+                                                : KeyClass::Error,
+              value.number);
+    }
+    keys.push_back(key);
+  }
+  for (const auto& [k, span] : inSide) keys[k].SetText(std::string_view(side).substr(span.first, span.second));
+  const std::vector<int> sourceOf = PlaceRows(firstRow, lastRow, {}, OrderKeys(std::move(keys), descending));
+  side.clear();
+
+  std::vector<uint32_t> moved(count);
+  size_t movedRows = 0;
+  for (size_t t = 0; t < count; ++t) {
+    moved[t] = At(static_cast<size_t>(sourceOf[t]));
+    if (sourceOf[t] != firstRow + static_cast<int>(t)) ++movedRows;
+  }
+  if (movedRows == 0) return false;
+  if (order_.empty()) {
+    order_.resize(rows_);
+    for (uint32_t k = 0; k < rows_; ++k) order_[k] = k;
+  }
+  const std::vector<uint32_t> before(order_.begin() + (firstRow - 1), order_.begin() + lastRow);
+  const size_t bytesBefore = bytes_.size(), startsBefore = starts_.size();
+
+  if (!wholeRecords) {
+    // Each target record keeps its fields outside the range and takes the
+    // source record's fields within it.
+    std::vector<std::string> rebuilt(count);
+    for (size_t t = 0; t < count; ++t) {
+      const uint32_t own = order_[firstRow - 1 + t];
+      if (moved[t] == own) continue;
+      std::vector<std::string_view> target = RawFields(Content(own), delimiter_);
+      const size_t ownWidth = target.size();
+      const std::vector<std::string_view> source = RawFields(Content(moved[t]), delimiter_);
+      const size_t lastSource = std::min<size_t>(source.size(), static_cast<size_t>(range.lastColumn));
+      const size_t width = std::max(target.size(), lastSource);
+      target.resize(width);
+      for (size_t c = static_cast<size_t>(range.firstColumn); c <= std::min(width, static_cast<size_t>(range.lastColumn)); ++c)
+        target[c - 1] = c <= source.size() ? source[c - 1] : std::string_view();
+      while (target.size() > ownWidth && target.back().empty()) target.pop_back();
+      std::string& record = rebuilt[t];
+      for (size_t c = 0; c < target.size(); ++c) {
+        if (c > 0) record += delimiter_;
+        record.append(target[c]);
+      }
+      record.append(Span(own).substr(Content(own).size()));  // the target's own line ending
+    }
+    size_t added = 0;
+    for (const std::string& record : rebuilt) added += record.size();
+    if (bytes_.size() + added >= UINT32_MAX)
+      throw SortRefused("the sorted file would reach 4 GB, which CSV files here cannot");
+    for (size_t t = 0; t < count; ++t) {
+      if (moved[t] == order_[firstRow - 1 + t]) continue;
+      bytes_ += rebuilt[t];
+      starts_.push_back(static_cast<uint32_t>(bytes_.size()));
+      moved[t] = static_cast<uint32_t>(starts_.size() - 2);
+    }
+  }
+  std::copy(moved.begin(), moved.end(), order_.begin() + (firstRow - 1));
+  // The delimiter was read from the first record (and, past a stray quote,
+  // from what follows it): a sort must not make the file read with another.
+  if (!fixedDelimiter_ && DelimiterOfCurrentOrder() != delimiter_) {
+    std::copy(before.begin(), before.end(), order_.begin() + (firstRow - 1));
+    bytes_.resize(bytesBefore);
+    starts_.resize(startsBefore);
+    throw SortRefused("the sorted file would read with another delimiter than \"" +
+                      std::string(delimiter_ == '\t' ? "tab" : std::string(1, delimiter_)) +
+                      "\", so it would no longer read the same");
+  }
+  rowsMoved_ += movedRows;
+  return true;
+}
+
+}  // namespace host::csv

@@ -1,0 +1,178 @@
+#include "host/formats/odf/OdsCell.h"
+
+#include <cctype>
+#include <charconv>
+#include <climits>
+#include <string_view>
+
+#include "host/core/DateSerial.h"
+#include "host/io/XmlScanner.h"
+
+namespace host::odf {
+
+namespace {
+
+// Spans nest; text nested deeper than any writer nests it is left out.
+constexpr int kMaxNesting = 64;
+
+bool IsParagraph(std::string_view name) { return name == "text:p" || name == "text:h"; }
+
+// Appends the text of a paragraph (or of a span, link or field inside one),
+// the scanner standing after its start tag.
+void AppendParagraph(XmlScanner& scanner, const XmlScanner::Tag& start, std::string& out, int depth) {
+  if (start.selfClosing) return;
+  while (true) {
+    AppendTextContent(out, scanner.ReadContent());
+    XmlScanner::Tag tag = scanner.ReadTag();
+    if (tag.isEnd) return;
+    std::string_view name = tag.qname;
+    if (name == "text:s") {
+      std::string_view count;
+      int n = ElementAttribute({tag.begin, static_cast<size_t>(tag.end - tag.begin)}, "text:c", count)
+                  ? LeadingInt(count, 1)
+                  : 1;
+      out.append(static_cast<size_t>(n > 0 ? n : 1), ' ');
+    } else if (name == "text:tab") {
+      out += '\t';
+    } else if (name == "text:line-break") {
+      out += '\n';
+    } else if (name != "office:annotation" && name != "text:note" && depth < kMaxNesting) {
+      AppendParagraph(scanner, tag, out, depth + 1);  // spans, links, fields
+      continue;
+    }
+    if (!tag.selfClosing) scanner.SkipContent(tag);
+  }
+}
+
+double Number(std::string_view text) {
+  double value = 0;
+  std::from_chars(text.data(), text.data() + text.size(), value);
+  return value;
+}
+
+}  // namespace
+
+int LeadingInt(std::string_view raw, int fallback) {
+  while (!raw.empty() && (raw.front() == ' ' || raw.front() == '\t' || raw.front() == '\n' || raw.front() == '\r'))
+    raw.remove_prefix(1);
+  int value = fallback;
+  auto [ptr, ec] = std::from_chars(raw.data(), raw.data() + raw.size(), value);
+  if (ec == std::errc::result_out_of_range) return raw.front() == '-' ? INT_MIN : INT_MAX;
+  return ec == std::errc() ? value : fallback;
+}
+
+bool ElementAttribute(std::string_view element, std::string_view name, std::string_view& raw) {
+  size_t at = 1;
+  while (at < element.size() && element[at] != ' ' && element[at] != '\t' && element[at] != '\n' &&
+         element[at] != '\r' && element[at] != '>' && element[at] != '/')
+    ++at;
+  const char* cursor = element.data() + at;
+  const char* end = element.data() + element.size();
+  std::string_view n, v;
+  while (XmlScanner::NextAttribute(cursor, end, n, v))
+    if (n == name) {
+      raw = v;
+      return true;
+    }
+  return false;
+}
+
+std::string DecodeAttribute(std::string_view raw) {
+  // White space characters written as such read as spaces (CR LF as one).
+  std::string spaced;
+  spaced.reserve(raw.size());
+  for (size_t i = 0; i < raw.size(); ++i) {
+    char c = raw[i];
+    if (c == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') ++i;
+    spaced += (c == '\t' || c == '\n' || c == '\r') ? ' ' : c;
+  }
+  return DecodeXml(spaced);
+}
+
+std::string AttributeText(std::string_view element, std::string_view name) {
+  std::string_view raw;
+  return ElementAttribute(element, name, raw) ? DecodeAttribute(raw) : std::string();
+}
+
+std::string CellText(std::string_view cell) {
+  std::string text;
+  if (cell.empty()) return text;
+  XmlScanner scanner(cell.data(), cell.size());
+  XmlScanner::Tag start = scanner.ReadTag();
+  if (start.selfClosing) return text;
+  bool first = true;
+  XmlScanner::Tag tag;
+  while (scanner.NextChild(start, tag)) {
+    if (IsParagraph(tag.qname)) {
+      if (!first) text += '\n';
+      first = false;
+      AppendParagraph(scanner, tag, text, 0);
+    } else if (!tag.selfClosing) {
+      scanner.SkipContent(tag);
+    }
+  }
+  return text;
+}
+
+OdsValue CellValue(std::string_view cell) {
+  std::string_view type;
+  if (!ElementAttribute(cell, "office:value-type", type)) return {};
+  std::string t = DecodeAttribute(type);
+  auto number = [&] { return Number(AttributeText(cell, "office:value")); };
+  if (t == "float") return {OdsKind::Number, number(), {}};
+  if (t == "percentage") return {OdsKind::Percentage, number(), {}};
+  if (t == "currency") return {OdsKind::Currency, number(), {}};
+  if (t == "date") return {OdsKind::Date, 0, AttributeText(cell, "office:date-value")};
+  if (t == "time") return {OdsKind::Time, 0, AttributeText(cell, "office:time-value")};
+  if (t == "boolean") return {OdsKind::Boolean, AttributeText(cell, "office:boolean-value") == "true" ? 1.0 : 0.0, {}};
+  return {OdsKind::Text, 0, {}};
+}
+
+std::string CellFormula(std::string_view cell) { return AttributeText(cell, "table:formula"); }
+
+bool CellHasParagraphs(std::string_view cell) {
+  if (cell.empty()) return false;
+  XmlScanner scanner(cell.data(), cell.size());
+  XmlScanner::Tag start = scanner.ReadTag();
+  if (start.selfClosing) return false;
+  XmlScanner::Tag tag;
+  while (scanner.NextChild(start, tag)) {
+    if (IsParagraph(tag.qname)) return true;
+    if (!tag.selfClosing) scanner.SkipContent(tag);
+  }
+  return false;
+}
+
+bool DurationDays(std::string_view literal, double& days) {
+  bool negative = !literal.empty() && literal[0] == '-';
+  if (negative) literal.remove_prefix(1);
+  if (literal.size() < 2 || literal[0] != 'P') return false;
+  double total = 0;  // seconds
+  bool inTime = false;
+  size_t i = 1;
+  while (i < literal.size()) {
+    if (literal[i] == 'T') {
+      inTime = true;
+      ++i;
+      continue;
+    }
+    size_t end = i;
+    while (end < literal.size() && (std::isdigit(static_cast<unsigned char>(literal[end])) || literal[end] == '.')) ++end;
+    double value = 0;
+    auto [ptr, ec] = std::from_chars(literal.data() + i, literal.data() + end, value);
+    if (ec != std::errc() || end == i || end >= literal.size()) return false;
+    char unit = literal[end];
+    if (!inTime && unit == 'D') total += value * 86400;
+    else if (!inTime && unit == 'Y') total += value * 365 * 86400;  // not written for cell times
+    else if (!inTime && unit == 'M') total += value * 30 * 86400;
+    else if (inTime && unit == 'H') total += value * 3600;
+    else if (inTime && unit == 'M') total += value * 60;
+    else if (inTime && unit == 'S') total += value;
+    else return false;
+    i = end + 1;
+  }
+  days = (negative ? -total : total) / 86400;
+  return true;
+}
+
+}  // namespace host::odf

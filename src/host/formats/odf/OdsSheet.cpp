@@ -1,0 +1,582 @@
+#include "host/formats/odf/OdsSheet.h"
+
+#include <algorithm>
+#include <optional>
+#include <tuple>
+
+#include "host/core/CellAddress.h"
+#include "host/core/HostError.h"
+#include "host/io/XmlScanner.h"
+#include "host/formats/odf/OdsFormula.h"
+
+namespace host::odf {
+
+namespace {
+
+constexpr int64_t kMaxAreas = 1000000;
+// Row and column groups nest; groups nested deeper than any writer nests them are not read.
+constexpr int kMaxGroupNesting = 64;
+constexpr std::string_view kRowsRepeated = "table:number-rows-repeated";
+constexpr std::string_view kColumnsRepeated = "table:number-columns-repeated";
+constexpr std::string_view kRowEnd = "</table:table-row>";
+constexpr std::string_view kEmptyCell = "<table:table-cell/>";
+
+// A repeat or span count as XML readers take it: its leading integer, within 1..limit.
+int Count(std::string_view raw, int limit) { return std::clamp(LeadingInt(raw, 1), 1, limit); }
+
+bool IsTrue(std::string_view raw) { return !raw.empty() && std::string_view("1tTyY").find(raw.front()) != std::string_view::npos; }
+
+void Include(OdsArea& used, int firstRow, int firstColumn, int lastRow, int lastColumn) {
+  if (used.lastRow == 0) {
+    used = {firstRow, firstColumn, lastRow, lastColumn};
+    return;
+  }
+  used.firstRow = std::min(used.firstRow, firstRow);
+  used.firstColumn = std::min(used.firstColumn, firstColumn);
+  used.lastRow = std::max(used.lastRow, lastRow);
+  used.lastColumn = std::max(used.lastColumn, lastColumn);
+}
+
+bool IsColumnGroup(std::string_view name) {
+  return name == "table:table-columns" || name == "table:table-column-group" || name == "table:table-header-columns";
+}
+
+bool IsRowGroup(std::string_view name) {
+  return name == "table:table-header-rows" || name == "table:table-rows" || name == "table:table-row-group";
+}
+
+// An attribute given a new value (escaped for a double-quoted value) or
+// removed (no value) when a start tag is written anew.
+struct AttributeEdit {
+  std::string_view name;
+  std::optional<std::string> value;
+  bool done = false;
+};
+
+// The start tag `tag` (or a new one named qname when tag is empty) with the
+// edits made; other attributes as written. Edited attributes keep their
+// places; new ones go last.
+std::string EditedStartTag(std::string_view tag, std::string_view qname, std::vector<AttributeEdit> edits, bool empty) {
+  std::string out = "<";
+  out += qname;
+  if (!tag.empty()) {
+    const char* cursor = tag.data() + 1 + qname.size();
+    const char* end = tag.data() + tag.size();
+    std::string_view name, value;
+    while (XmlScanner::NextAttribute(cursor, end, name, value)) {
+      auto edit = std::find_if(edits.begin(), edits.end(), [&](const AttributeEdit& e) { return e.name == name; });
+      if (edit != edits.end()) {
+        edit->done = true;
+        if (edit->value) out.append(" ").append(name).append("=\"").append(*edit->value).append("\"");
+        continue;
+      }
+      char quote = value.data()[value.size()];
+      out.append(" ").append(name).append("=");
+      out += quote;
+      out.append(value);
+      out += quote;
+    }
+  }
+  for (const AttributeEdit& edit : edits)
+    if (!edit.done && edit.value) out.append(" ").append(edit.name).append("=\"").append(*edit.value).append("\"");
+  out += empty ? "/>" : ">";
+  return out;
+}
+
+std::optional<std::string> CountValue(int count) {
+  return count > 1 ? std::optional<std::string>(std::to_string(count)) : std::nullopt;
+}
+
+}  // namespace
+
+// One pass over the table element, filling the sheet's records.
+class OdsSheet::Scan {
+ public:
+  Scan(OdsSheet& sheet, XmlScanner& scanner) : sheet_(sheet), scanner_(scanner) {}
+
+  // Reads the children of `parent` up to its end tag.
+  void Children(const XmlScanner::Tag& parent, int depth) {
+    XmlScanner::Tag tag;
+    while (scanner_.NextChild(parent, tag)) {
+      std::string_view name = tag.qname;
+      if (name == "table:table-column") {
+        std::string_view style, repeat;
+        std::string_view start(tag.begin, static_cast<size_t>(tag.end - tag.begin));
+        ElementAttribute(start, "table:default-cell-style-name", style);
+        bool repeated = ElementAttribute(start, kColumnsRepeated, repeat);
+        sheet_.columnStyles_.emplace_back(nextColumn_, style);
+        nextColumn_ = static_cast<int>(std::min<int64_t>(int64_t(nextColumn_) + (repeated ? Count(repeat, kMaxColumns) : 1),
+                                                         int64_t(kMaxColumns) + 1));
+        Skip(tag);
+        if (depth == 0) sheet_.rowAnchor_ = Offset(scanner_.Position());
+      } else if (name == "table:table-row") {
+        if (nextRow_ > kMaxRows) {
+          Skip(tag);  // rows past the sheet's last row are not read (nor changed)
+          continue;
+        }
+        std::string_view repeat;
+        int count = ElementAttribute({tag.begin, static_cast<size_t>(tag.end - tag.begin)}, kRowsRepeated, repeat)
+                        ? Count(repeat, kMaxRows - nextRow_ + 1)
+                        : 1;
+        Row(tag, count);
+        nextRow_ += count;
+      } else if ((IsColumnGroup(name) || IsRowGroup(name)) && depth < kMaxGroupNesting && !tag.selfClosing) {
+        Children(tag, depth + 1);
+        if (depth == 0 && IsColumnGroup(name)) sheet_.rowAnchor_ = Offset(scanner_.Position());
+      } else {
+        Skip(tag);
+      }
+    }
+  }
+
+ private:
+  size_t Offset(const char* at) const { return static_cast<size_t>(at - sheet_.part_.data()); }
+  void Skip(const XmlScanner::Tag& tag) {
+    if (!tag.selfClosing) scanner_.SkipContent(tag);
+  }
+
+  void Row(const XmlScanner::Tag& tag, int count) {
+    RowGroup row;
+    row.firstRow = nextRow_;
+    row.count = count;
+    row.begin = Offset(tag.begin);
+    row.startEnd = row.contentEnd = row.end = row.tailBegin = Offset(tag.end);
+    std::string_view visibility;
+    if (ElementAttribute({tag.begin, static_cast<size_t>(tag.end - tag.begin)}, "table:visibility", visibility))
+      row.hidden = visibility == "collapse" || visibility == "filter";
+    row.firstCell = sheet_.cells_.size();
+    if (!tag.selfClosing) {
+      int column = 1;
+      XmlScanner::Tag child;
+      while (scanner_.NextChild(tag, child)) {
+        bool covered = child.qname == "table:covered-table-cell";
+        if ((covered || child.qname == "table:table-cell") && column <= kMaxColumns) {
+          sheet_.cells_.push_back(Cell(child, covered, column, row.firstRow, count));
+          column += sheet_.cells_.back().count;
+          row.tailBegin = Offset(scanner_.Position());
+        } else {
+          Skip(child);  // cells past the sheet's last column are not read
+        }
+      }
+      row.contentEnd = Offset(child.begin);
+      row.end = Offset(child.end);
+    }
+    row.cellCount = static_cast<uint32_t>(sheet_.cells_.size() - row.firstCell);
+    sheet_.rows_.push_back(row);
+  }
+
+  CellRun Cell(const XmlScanner::Tag& tag, bool covered, int column, int firstRow, int rows) {
+    CellRun run;
+    run.firstColumn = column;
+    run.count = 1;
+    run.begin = static_cast<uint32_t>(Offset(tag.begin));
+    if (covered) run.flags |= kCovered;
+    int rowsSpanned = 1, columnsSpanned = 1, matrixRows = 0, matrixColumns = 0;
+    const char* cursor = tag.attrs;
+    std::string_view name, value;
+    while (XmlScanner::NextAttribute(cursor, tag.end, name, value)) {
+      if (name == kColumnsRepeated) run.count = Count(value, kMaxColumns - column + 1);
+      else if (name == "office:value-type") run.flags |= kContent;
+      else if (name == "table:formula") run.flags |= kContent | kFormula;
+      else if (name == "table:style-name") run.flags |= kStyle;
+      else if (covered) continue;
+      else if (name == "table:number-rows-spanned") rowsSpanned = Count(value, kMaxRows);
+      else if (name == "table:number-columns-spanned") columnsSpanned = Count(value, kMaxColumns);
+      else if (name == "table:number-matrix-rows-spanned") matrixRows = Count(value, kMaxRows);
+      else if (name == "table:number-matrix-columns-spanned") matrixColumns = Count(value, kMaxColumns);
+    }
+    XmlScanner::Tag child;
+    while (!tag.selfClosing && scanner_.NextChild(tag, child)) {
+      if (child.qname == "text:p" || child.qname == "text:h" || child.qname == "office:annotation")
+        run.flags |= kContent;
+      Skip(child);
+    }
+    run.length = static_cast<uint32_t>(Offset(scanner_.Position()) - run.begin);
+    if (run.flags & kContent) Include(sheet_.used_, firstRow, column, firstRow + rows - 1, column + run.count - 1);
+    if (rowsSpanned > 1 || columnsSpanned > 1) sheet_.AddAreas(sheet_.merged_, firstRow, rows, run, rowsSpanned, columnsSpanned);
+    // An array formula's cell names the block its results fill.
+    if (matrixRows || matrixColumns)
+      sheet_.AddAreas(sheet_.arrays_, firstRow, rows, run, std::max(matrixRows, 1), std::max(matrixColumns, 1));
+    return run;
+  }
+
+  OdsSheet& sheet_;
+  XmlScanner& scanner_;
+  int nextRow_ = 1;
+  int nextColumn_ = 1;
+};
+
+OdsSheet::OdsSheet(std::string_view part, size_t begin) : part_(part), begin_(begin) {
+  XmlScanner scanner(part.data(), part.size());
+  scanner.SetPosition(part.data() + begin);
+  if (part.size() > UINT32_MAX) scanner.Fail("a part larger than 4 GB");
+  XmlScanner::Tag tag = scanner.ReadTag();
+  if (tag.isEnd || tag.qname != "table:table") scanner.FailAt(tag.begin, "a table was expected");
+  startEnd_ = end_ = rowAnchor_ = static_cast<size_t>(tag.end - part.data());
+  selfClosing_ = tag.selfClosing;
+  std::string_view start = StartTag();
+  name_ = AttributeText(start, "table:name");
+  protected_ = IsTrue(AttributeText(start, "table:protected"));
+  if (!tag.selfClosing) {
+    // Room for the records of a table written as spreadsheet programs write
+    // one (fresh memory is only taken as it is filled); more is added when needed.
+    const size_t bytes = part.size() - begin;
+    cells_.reserve(std::min<size_t>(bytes / 64, size_t(1) << 22));
+    rows_.reserve(std::min<size_t>(bytes / 512, size_t(1) << 20));
+    Scan scan(*this, scanner);
+    scan.Children(tag, 0);
+    end_ = static_cast<size_t>(scanner.Position() - part.data());
+  }
+}
+
+// The blocks that a (repeated) spanning cell starts, each rows x columns.
+void OdsSheet::AddAreas(std::vector<OdsArea>& areas, int firstRow, int count, const CellRun& run, int rows,
+                        int columns) {
+  if (static_cast<int64_t>(count) * run.count + static_cast<int64_t>(merged_.size() + arrays_.size()) > kMaxAreas)
+    throw HostError("the sheet " + Name() + " holds more merged cells or array formulas than this program handles");
+  for (int r = 0; r < count; ++r)
+    for (int c = 0; c < run.count; ++c)
+      areas.push_back({firstRow + r, run.firstColumn + c, std::min(firstRow + r + rows - 1, kMaxRows),
+                       std::min(run.firstColumn + c + columns - 1, kMaxColumns)});
+}
+
+const OdsSheet::RowGroup* OdsSheet::GroupOf(int row) const {
+  auto it = std::upper_bound(rows_.begin(), rows_.end(), row,
+                             [](int r, const RowGroup& g) { return r < g.firstRow; });
+  if (it == rows_.begin()) return nullptr;
+  --it;
+  return row < it->firstRow + it->count ? &*it : nullptr;
+}
+
+const OdsSheet::CellRun* OdsSheet::RunAt(int row, int column) const {
+  const RowGroup* group = GroupOf(row);
+  if (!group) return nullptr;
+  std::span<const CellRun> cells = Cells(*group);
+  auto it = std::upper_bound(cells.begin(), cells.end(), column,
+                             [](int c, const CellRun& run) { return c < run.firstColumn; });
+  if (it == cells.begin()) return nullptr;
+  --it;
+  return column < it->firstColumn + it->count ? &*it : nullptr;
+}
+
+std::string_view OdsSheet::CellElement(int row, int column) const {
+  const CellRun* run = RunAt(row, column);
+  return run ? Bytes(*run) : std::string_view();
+}
+
+std::string OdsSheet::CellXml(int row, int column) const {
+  const CellRun* run = RunAt(row, column);
+  return run ? CellXmlOf(*run) : std::string();
+}
+
+std::string OdsSheet::Formula(int row, int column) const {
+  const CellRun* run = RunAt(row, column);
+  if (!run || !(run->flags & kFormula)) return {};
+  return run->formula >= 0 ? formulas_[static_cast<size_t>(run->formula)] : CellFormula(Bytes(*run));
+}
+
+std::string_view OdsSheet::RowAttribute(int row, std::string_view name) const {
+  const RowGroup* group = GroupOf(row);
+  std::string_view value;
+  if (!group || group->added ||
+      !ElementAttribute(part_.substr(group->begin, group->startEnd - group->begin), name, value))
+    return {};
+  return value;
+}
+
+std::string_view OdsSheet::CellStyle(int row, int column) const {
+  std::string_view style;
+  if (const CellRun* run = RunAt(row, column); run && (run->flags & kStyle) &&
+                                                ElementAttribute(Bytes(*run), "table:style-name", style))
+    return style;
+  if (std::string_view rowStyle = RowAttribute(row, "table:default-cell-style-name"); !rowStyle.empty())
+    return rowStyle;
+  auto it = std::upper_bound(columnStyles_.begin(), columnStyles_.end(), column,
+                             [](int c, const std::pair<int, std::string_view>& run) { return c < run.first; });
+  if (it == columnStyles_.begin()) return {};
+  return std::prev(it)->second;
+}
+
+bool OdsSheet::IsRowHidden(int row) const {
+  const RowGroup* group = GroupOf(row);
+  return group && group->hidden;
+}
+
+bool OdsSheet::HoldsFormulas() const {
+  for (const RowGroup& group : rows_)
+    for (const CellRun& run : Cells(group))
+      if (run.flags & kFormula) return true;
+  return false;
+}
+
+bool OdsSheet::RowHoldsCells(int row, int firstColumn, int lastColumn) const {
+  const RowGroup* group = GroupOf(row);
+  if (!group) return false;
+  for (const CellRun& run : Cells(*group)) {
+    if (run.firstColumn > lastColumn) break;
+    if (run.firstColumn + run.count - 1 < firstColumn) continue;
+    if (run.flags & (kContent | kStyle)) return true;
+  }
+  return false;
+}
+
+void OdsSheet::SplitRow(int row) { SplitAt({row, row + 1}); }
+
+void OdsSheet::SplitAt(const std::vector<int>& starts) {
+  if (starts.empty()) return;
+  auto cuts = [&](const RowGroup& group) {
+    auto it = std::upper_bound(starts.begin(), starts.end(), group.firstRow);
+    return it != starts.end() && *it < group.firstRow + group.count ? it : starts.end();
+  };
+  if (std::none_of(rows_.begin(), rows_.end(), [&](const RowGroup& g) { return cuts(g) != starts.end(); })) return;
+  std::vector<RowGroup> out;
+  out.reserve(rows_.size() + starts.size());
+  for (RowGroup& group : rows_) {
+    auto it = cuts(group);
+    if (it == starts.end()) {
+      out.push_back(std::move(group));
+      continue;
+    }
+    const int groupEnd = group.firstRow + group.count;
+    int from = group.firstRow;
+    for (; it != starts.end() && *it < groupEnd; ++it) {
+      if (*it <= from) continue;
+      out.push_back(group);
+      out.back().firstRow = from;
+      out.back().count = *it - from;
+      out.back().repeatChanged = true;
+      from = *it;
+    }
+    out.push_back(group);
+    out.back().firstRow = from;
+    out.back().count = groupEnd - from;
+    out.back().repeatChanged = true;
+  }
+  rows_ = std::move(out);
+}
+
+void OdsSheet::EnsureRows(int lastRow) {
+  int have = RowCount();
+  if (lastRow <= have) return;
+  size_t anchor = rows_.empty() ? rowAnchor_ : rows_.back().added ? rows_.back().begin : rows_.back().end;
+  auto add = [&](int firstRow, int count) {
+    RowGroup row;
+    row.firstRow = firstRow;
+    row.count = count;
+    row.begin = anchor;
+    row.added = true;
+    row.firstCell = cells_.size();
+    row.cellCount = 1;
+    cells_.push_back(CellRun{1, 1});
+    rows_.push_back(row);
+  };
+  if (lastRow - have > 1) add(have + 1, lastRow - have - 1);
+  add(lastRow, 1);
+}
+
+void OdsSheet::SetRowHidden(int row, bool hidden) {
+  if (IsRowHidden(row) == hidden) return;
+  EnsureRows(row);
+  SplitRow(row);
+  RowGroup& group = rows_[static_cast<size_t>(GroupOf(row) - rows_.data())];
+  group.hidden = hidden;
+  group.visibilityChanged = true;
+  modified_ = true;
+}
+
+void OdsSheet::Segmented(const RowGroup& row, int firstColumn, int lastColumn, std::vector<CellRun>& out) const {
+  out.clear();
+  auto split = [&](CellRun run, int column) {
+    CellRun after = run;
+    run.count = column - run.firstColumn;
+    after.firstColumn = column;
+    after.count -= run.count;
+    run.flags |= kRepeatChanged;
+    after.flags |= kRepeatChanged;
+    out.push_back(run);
+    return after;
+  };
+  int end = 0;
+  for (CellRun run : Cells(row)) {
+    for (int column : {firstColumn, lastColumn + 1})
+      if (column > run.firstColumn && column < run.firstColumn + run.count) run = split(run, column);
+    out.push_back(run);
+    end = run.firstColumn + run.count - 1;
+  }
+  if (end < lastColumn) {
+    CellRun pad{end + 1, lastColumn - end};
+    if (firstColumn > pad.firstColumn) pad = split(pad, firstColumn);
+    out.push_back(pad);
+  }
+}
+
+void OdsSheet::PlaceRowCells(int firstRow, int firstColumn, int lastColumn, const std::vector<int>& sourceOf) {
+  const int height = static_cast<int>(sourceOf.size());
+  if (height == 0) return;
+  bool moved = false;
+  for (int k = 0; k < height && !moved; ++k) moved = sourceOf[k] - firstRow != k;
+  if (!moved) return;
+  const int lastRow = firstRow + height - 1;
+  EnsureRows(lastRow);
+  // Rows that move together out of one group stay one group: groups are cut
+  // only where the rows' sources stop running on within a group, so a
+  // repeated block that moves or stays whole is still written once.
+  std::vector<int> starts{firstRow};
+  for (int k = 1; k < height; ++k)
+    if (sourceOf[k] != sourceOf[k - 1] + 1 || GroupOf(sourceOf[k])->firstRow == sourceOf[k])
+      starts.push_back(firstRow + k);
+  starts.push_back(lastRow + 1);
+  SplitAt(starts);
+  auto groupAt = [this](int row) {
+    return static_cast<size_t>(std::lower_bound(rows_.begin(), rows_.end(), row,
+                                                [](const RowGroup& g, int r) { return g.firstRow < r; }) -
+                               rows_.begin());
+  };
+  const size_t first = groupAt(firstRow), end = groupAt(lastRow + 1);
+  int width = 0;
+  for (size_t k = first; k < end; ++k) {
+    std::span<const CellRun> cells = Cells(rows_[k]);
+    if (!cells.empty()) width = std::max(width, cells.back().firstColumn + cells.back().count - 1);
+  }
+  // Columns no row reaches hold nothing to move.
+  lastColumn = std::min(lastColumn, width);
+  if (lastColumn < firstColumn) return;
+
+  // Every group's runs in a new stretch: a moved group gets its own runs
+  // before and after the columns and the source's within (padded and split
+  // to the columns), their formulas moved with them.
+  std::vector<CellRun> cells;
+  cells.reserve(cells_.size() + (end - first) * 2);
+  std::vector<CellRun> own, source;
+  std::vector<std::pair<size_t, uint32_t>> stretches(rows_.size());  // taken once all are made
+  for (size_t k = 0; k < rows_.size(); ++k) {
+    RowGroup& row = rows_[k];
+    std::span<const CellRun> runs = Cells(row);
+    const size_t at = cells.size();
+    const int from = k >= first && k < end ? sourceOf[static_cast<size_t>(row.firstRow - firstRow)] : row.firstRow;
+    if (from == row.firstRow) {
+      cells.insert(cells.end(), runs.begin(), runs.end());
+    } else {
+      const int rowDelta = row.firstRow - from;
+      Segmented(row, firstColumn, lastColumn, own);
+      Segmented(*GroupOf(from), firstColumn, lastColumn, source);
+      for (const CellRun& run : own)
+        if (run.firstColumn < firstColumn) cells.push_back(run);
+      for (CellRun run : source) {
+        if (run.firstColumn < firstColumn || run.firstColumn > lastColumn) continue;
+        if (run.flags & kFormula) {
+          std::string now = run.formula >= 0 ? formulas_[static_cast<size_t>(run.formula)] : CellFormula(Bytes(run));
+          formulas_.push_back(ShiftOdsFormula(now, rowDelta));
+          run.formula = static_cast<int>(formulas_.size() - 1);
+        }
+        cells.push_back(run);
+      }
+      for (const CellRun& run : own)
+        if (run.firstColumn > lastColumn) cells.push_back(run);
+      row.cellsChanged = true;
+    }
+    stretches[k] = {at, static_cast<uint32_t>(cells.size() - at)};
+  }
+  cells_ = std::move(cells);
+  for (size_t k = 0; k < rows_.size(); ++k) std::tie(rows_[k].firstCell, rows_[k].cellCount) = stretches[k];
+  RecomputeUsedRange();
+  modified_ = true;
+}
+
+void OdsSheet::RecomputeUsedRange() {
+  used_ = {};
+  for (const RowGroup& group : rows_)
+    for (const CellRun& run : Cells(group))
+      if (run.flags & kContent)
+        Include(used_, group.firstRow, run.firstColumn, group.firstRow + group.count - 1,
+                run.firstColumn + run.count - 1);
+}
+
+std::string OdsSheet::CellXmlOf(const CellRun& run) const {
+  std::string_view name = run.flags & kCovered ? "table:covered-table-cell" : "table:table-cell";
+  if (run.length == 0) return EditedStartTag({}, name, {{kColumnsRepeated, CountValue(run.count)}}, true);
+  std::string_view bytes = Bytes(run);
+  if (!(run.flags & kRepeatChanged) && run.formula < 0) return std::string(bytes);
+  XmlScanner scanner(bytes.data(), bytes.size());
+  XmlScanner::Tag tag = scanner.ReadTag();
+  std::vector<AttributeEdit> edits;
+  if (run.flags & kRepeatChanged) edits.push_back({kColumnsRepeated, CountValue(run.count)});
+  if (run.formula >= 0) {
+    std::string escaped;
+    AppendEscapedXml(escaped, formulas_[static_cast<size_t>(run.formula)], true);
+    edits.push_back({"table:formula", std::move(escaped)});
+  }
+  size_t tagSize = static_cast<size_t>(tag.end - tag.begin);
+  return EditedStartTag(bytes.substr(0, tagSize), tag.qname, std::move(edits), tag.selfClosing) +
+         std::string(bytes.substr(tagSize));
+}
+
+void OdsSheet::WriteRow(const RowGroup& row, std::vector<std::string_view>& pieces,
+                        std::deque<std::string>& written) const {
+  const bool fromRecords = row.added || row.cellsChanged;
+  const bool selfClosing = !row.added && row.end == row.startEnd;
+  const bool empty = fromRecords ? row.cellCount == 0 && row.tailBegin == row.contentEnd : selfClosing;
+  if (row.added || row.repeatChanged || row.visibilityChanged || selfClosing != empty) {
+    std::vector<AttributeEdit> edits;
+    if (row.added || row.repeatChanged) edits.push_back({kRowsRepeated, CountValue(row.count)});
+    if (row.visibilityChanged || (row.added && row.hidden))
+      edits.push_back({"table:visibility", row.hidden ? std::optional<std::string>("collapse") : std::nullopt});
+    std::string_view tag = row.added ? std::string_view() : part_.substr(row.begin, row.startEnd - row.begin);
+    pieces.push_back(written.emplace_back(EditedStartTag(tag, "table:table-row", std::move(edits), empty)));
+  } else {
+    pieces.push_back(part_.substr(row.begin, row.startEnd - row.begin));
+  }
+  if (empty) return;
+  if (!fromRecords) {
+    pieces.push_back(part_.substr(row.startEnd, row.contentEnd - row.startEnd));
+  } else {
+    for (const CellRun& run : Cells(row)) {
+      if (run.length > 0 && !(run.flags & kRepeatChanged) && run.formula < 0) pieces.push_back(Bytes(run));
+      else if (run.length == 0 && run.count == 1 && !(run.flags & kCovered)) pieces.push_back(kEmptyCell);
+      else pieces.push_back(written.emplace_back(CellXmlOf(run)));
+    }
+    if (!row.added) pieces.push_back(part_.substr(row.tailBegin, row.contentEnd - row.tailBegin));
+  }
+  pieces.push_back(kRowEnd);
+}
+
+void OdsSheet::Write(std::vector<std::string_view>& pieces, std::deque<std::string>& written) const {
+  if (selfClosing_ && !rows_.empty()) {  // an empty table given rows
+    std::string_view tag = StartTag();
+    tag.remove_suffix(2);
+    while (!tag.empty() && (tag.back() == ' ' || tag.back() == '\t' || tag.back() == '\n' || tag.back() == '\r'))
+      tag.remove_suffix(1);
+    pieces.push_back(tag);
+    pieces.push_back(">");
+    for (const RowGroup& row : rows_) WriteRow(row, pieces, written);
+    pieces.push_back("</table:table>");
+    return;
+  }
+  // Rows left as read are copied with the bytes around them.
+  size_t more = 1;
+  for (const RowGroup& row : rows_)
+    if (row.added || row.repeatChanged || row.visibilityChanged || row.cellsChanged) more += row.cellCount + 4;
+  pieces.reserve(pieces.size() + more);
+  size_t at = begin_;
+  for (const RowGroup& row : rows_) {
+    if (!row.added && !row.repeatChanged && !row.visibilityChanged && !row.cellsChanged) continue;
+    if (row.begin > at) {
+      pieces.push_back(part_.substr(at, row.begin - at));
+      at = row.begin;
+    }
+    WriteRow(row, pieces, written);
+    if (!row.added) at = std::max(at, row.end);
+  }
+  pieces.push_back(part_.substr(at, end_ - at));
+}
+
+std::string OdsSheet::Xml() const {
+  std::vector<std::string_view> pieces;
+  std::deque<std::string> written;
+  Write(pieces, written);
+  std::string out;
+  for (std::string_view piece : pieces) out += piece;
+  return out;
+}
+
+}  // namespace host::odf

@@ -1,0 +1,51 @@
+#pragma once
+// One table of an .ods workbook as the host's object model sees it: values,
+// displayed texts, number formats and formulas of its cells, and the two
+// changes (hiding rows, sorting rows) made on the table's XML until the
+// workbook is saved.
+
+#include <memory>
+#include <set>
+
+#include "host/core/SheetStore.h"
+
+namespace host::odf {
+
+class OdsDocument;
+class OdsSheet;
+
+class OdsSheetStore : public SheetStore {
+ public:
+  // The sheet'th table (1-based) of document, which the store shares.
+  OdsSheetStore(std::shared_ptr<OdsDocument> document, int sheet);
+
+  bool UsedArea(CellArea& area) const override;
+  std::vector<CellArea> MergedCellAreas() const override;
+  StoredValue Value(int row, int column) const override;
+  std::string_view FormatCode(int row, int column) const override;
+  // The formula without its namespace and "=" ("[.A1]*2").
+  std::string Formula(int row, int column) const override;
+  std::optional<std::string> StoredText(int row, int column) const override;
+
+  bool RowHidden(int row) const override;
+  void SetRowHidden(int row, bool hidden) override;
+  size_t RowsHiddenSinceOpen() const override { return hiddenSinceOpen_.size(); }
+
+  bool SortProtected() const override;
+  bool RowFormattingProtected() const override;
+  bool HoldsFormulas() const override;
+
+  bool Sort(const CellArea& area, int keyColumn, bool descending) override;
+  size_t RowsMoved() const override { return rowsMoved_; }
+
+ private:
+  OdsSheet& Sheet() const;
+
+  std::shared_ptr<OdsDocument> document_;
+  int sheet_;
+  std::set<int> hiddenAtOpen_;     // rows hidden when read that were shown since
+  std::set<int> hiddenSinceOpen_;  // rows shown when read and hidden now
+  size_t rowsMoved_ = 0;
+};
+
+}  // namespace host::odf

@@ -1,0 +1,29 @@
+#include "host/formats/odf/OdsWorkbook.h"
+
+#include "host/formats/odf/OdsDocument.h"
+#include "host/formats/odf/OdsSheetStore.h"
+
+namespace host::odf {
+
+OdsWorkbook::OdsWorkbook(const std::string& path) : path_(path), document_(std::make_shared<OdsDocument>(path)) {
+  for (int k = 1; k <= document_->SheetCount(); ++k) sheets_.push_back({document_->Sheet(k).Name(), true});
+}
+
+std::unique_ptr<SheetStore> OdsWorkbook::TakeSheet(size_t index) {
+  return std::make_unique<OdsSheetStore>(document_, static_cast<int>(index) + 1);
+}
+
+size_t OdsWorkbook::ActiveTab() const { return static_cast<size_t>(document_->ActiveSheet() - 1); }
+
+bool OdsWorkbook::Date1904() const { return document_->Date1904(); }
+
+void OdsWorkbook::Save(const std::vector<const SheetStore*>& sheets) {
+  // The stores change the tables of the shared document in place; the
+  // document knows which tables changed.
+  (void)sheets;
+  document_->Save();
+}
+
+std::unique_ptr<WorkbookStore> OpenOds(const std::string& path) { return std::make_unique<OdsWorkbook>(path); }
+
+}  // namespace host::odf

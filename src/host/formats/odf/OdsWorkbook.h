@@ -1,0 +1,39 @@
+#pragma once
+// An .ods workbook as the host's object model sees it: its tables as sheets,
+// the active one, and the save that writes back only what changed.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/core/WorkbookStore.h"
+
+namespace host::odf {
+
+class OdsDocument;
+
+class OdsWorkbook : public WorkbookStore {
+ public:
+  // Opens the package at path; HostError naming the file when it cannot.
+  explicit OdsWorkbook(const std::string& path);
+
+  const std::string& Path() const override { return path_; }
+  const std::vector<SheetEntry>& Sheets() const override { return sheets_; }
+  std::unique_ptr<SheetStore> TakeSheet(size_t index) override;
+  size_t ActiveTab() const override;
+  bool Date1904() const override;
+  // Writes content.xml anew when a table changed (only those tables' bytes
+  // differ); every other entry is copied as stored. Nothing is written when
+  // nothing changed.
+  void Save(const std::vector<const SheetStore*>& sheets) override;
+
+ private:
+  std::string path_;
+  std::shared_ptr<OdsDocument> document_;
+  std::vector<SheetEntry> sheets_;
+};
+
+// Opens an OpenDocument spreadsheet package (.ods).
+std::unique_ptr<WorkbookStore> OpenOds(const std::string& path);
+
+}  // namespace host::odf

@@ -1,0 +1,204 @@
+#pragma once
+// The cells and rows of one worksheet part, read without a document tree.
+//
+// The part's bytes are kept as they are. A hand-written scanner walks
+// sheetData once and records every row and cell compactly (offsets into the
+// bytes, the value already decoded to a number or an index); rows are sorted,
+// so a cell is found by two binary searches. Changes (hidden rows, sorted
+// cells) are kept beside the bytes; writing copies unchanged rows as raw
+// bytes and re-emits only what changed. Everything outside sheetData is
+// copied untouched.
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "host/core/CellAddress.h"
+#include "host/core/SheetStore.h"
+#include "host/io/Package.h"
+#include "host/core/SortPlan.h"
+#include "host/io/XmlScanner.h"
+
+namespace host::ooxml {
+
+class SharedStrings;
+class Styles;
+
+class SheetData : public SheetStore {
+ public:
+  enum class ValueKind : uint8_t { Blank, Number, Shared, Inline, String, Boolean, Error, IsoDate };
+
+  // Cell flags.
+  static constexpr uint8_t kFormula = 1;        // has an <f>
+  static constexpr uint8_t kSharedFormula = 2;  // <f t="shared">
+  static constexpr uint8_t kSharedMaster = 4;   // ... with a ref (the group's master)
+  static constexpr uint8_t kArrayFormula = 8;   // <f t="array"> or a data table
+  static constexpr uint8_t kMoved = 16;         // stands in another row than its r says
+  static constexpr uint8_t kFormulaChanged = 32;  // formula text replaced (see formulas_)
+  static constexpr uint8_t kImplicitRef = 64;     // the element has no r attribute
+  static constexpr uint8_t kUncalculated = 128;   // a formula with no stored result (<f>, no <v>)
+
+  struct CellRecord {
+    uint32_t begin;   // '<' of the <c> element in the part
+    uint32_t length;  // length of the whole element
+    union {
+      double number;  // Number, Boolean (0/1)
+      uint64_t index;  // Shared: index into the shared strings
+      struct {
+        uint32_t offset;  // Inline: the <is> content; String, Error, IsoDate: the <v> content
+        uint32_t size;
+      } span;
+    } value;
+    uint32_t style;
+    uint16_t column;
+    ValueKind kind;
+    uint8_t flags;
+  };
+
+  struct RowRecord {
+    int32_t row;
+    uint32_t begin;       // '<' of <row>, or 0 for a row made by the host
+    uint32_t startEnd;    // one past the start tag
+    uint32_t tailBegin;   // after the last cell (other children follow)
+    uint32_t closeBegin;  // '<' of </row> (== end for <row/>)
+    uint32_t end;         // one past the element
+    uint32_t firstCell;   // index into cells
+    uint32_t cellCount;
+    uint8_t hiddenOriginal;
+    int8_t hiddenSet;     // -1 unchanged, 0 shown, 1 hidden
+    uint8_t created;      // the host made the row
+    uint8_t dirty;        // cells changed: the row is written anew
+  };
+
+  // Scans the worksheet part. sharedCount and styleCount bound the indices
+  // cells may use. Throws XmlFault with what is wrong and where.
+  SheetData(PartBytes xml, size_t sharedCount, size_t styleCount);
+
+  // The workbook's strings and styles the cells refer to, and its date system.
+  void Bind(const SharedStrings& strings, const Styles& styles, bool date1904);
+
+  // SheetStore.
+  bool UsedArea(CellArea& area) const override;
+  StoredValue Value(int row, int column) const override;
+  std::string_view FormatCode(int row, int column) const override;
+  std::string Formula(int row, int column) const override;
+  bool RowHidden(int row) const override;
+  void SetRowHidden(int row, bool hidden) override;
+  size_t RowsHiddenSinceOpen() const override;
+  bool SortProtected() const override { return sortProtected_; }
+  bool RowFormattingProtected() const override { return rowFormattingProtected_; }
+  bool HoldsFormulas() const override { return holdsFormulas_; }
+  bool Sort(const CellArea& area, int keyColumn, bool descending) override {
+    return Sort(area, keyColumn, descending, *strings_);
+  }
+  size_t RowsMoved() const override { return rowsMoved_; }
+
+  // The cell at (row, column), or nullptr when the sheet holds none.
+  const CellRecord* Find(int row, int column) const;
+  // The row record of row, or nullptr.
+  const RowRecord* FindRow(int row) const;
+
+
+
+  // The serial number of an ISO 8601 date/time ("2024-05-01T12:00:00");
+  // false when malformed.
+  static bool IsoDateToSerial(std::string_view text, bool date1904, double& serial);
+
+  // Raw bytes of the part.
+  std::string_view Bytes() const { return xml_; }
+  std::string_view Span(uint32_t offset, uint32_t size) const { return xml_.substr(offset, size); }
+  // The decoded text of an Inline cell's <is> (runs joined, phonetic runs left out).
+  std::string InlineText(const CellRecord& cell) const;
+  // The formula of a cell without "=" (shared formulas expanded); "" when none.
+  std::string FormulaOf(const CellRecord& cell, int row) const;
+
+
+  // Merged areas and array formula areas, for the sort's checks.
+  const std::vector<CellArea>& MergedAreas() const { return merged_; }
+  std::vector<CellArea> MergedCellAreas() const override { return merged_; }
+  // The sheet's tables as plain areas (set by the workbook, which reads the
+  // table parts).
+  void SetTables(std::vector<TableArea> tables) { tables_ = std::move(tables); }
+  // Where the sorts so far moved cells, in order (for notes and links).
+  const std::vector<RowMove>& Moves() const { return moves_; }
+
+  // Reorders the visible rows of area within area's columns by the cells of
+  // keyColumn (see Range::Sort); hidden rows keep their place, and a table's
+  // header and totals rows stay. Returns true when any cell moved.
+  // Throws SortRefused with the reason when the key
+  // column lies outside the area, a record would be torn apart, or a key cell
+  // holds a formula that was never calculated; nothing changes then.
+  bool Sort(const CellArea& area, int keyColumn, bool descending, const SharedStrings& strings);
+
+  // True when the part must be written anew.
+  bool Modified() const { return modified_; }
+  // A producer of the part's new bytes (valid while this object lives and is
+  // not changed).
+  PartProducer Writer() const;
+
+  size_t CellCount() const { return cells_.size(); }
+  size_t RowCount() const { return rows_.size(); }
+
+ private:
+  friend class SheetWriter;
+  void Scan(size_t sharedCount, size_t styleCount);
+  void ScanSheetData(XmlScanner& scanner, const XmlScanner::Tag& tag, size_t sharedCount, size_t styleCount);
+  void ScanRow(XmlScanner& scanner, const XmlScanner::Tag& tag, RowRecord& row, size_t sharedCount,
+               size_t styleCount);
+  void ScanCell(XmlScanner& scanner, const XmlScanner::Tag& tag, int row, int& lastColumn,
+                size_t sharedCount, size_t styleCount);
+  void ReadMergeCells(XmlScanner& scanner, const XmlScanner::Tag& tag);
+  void ReadProtection(const XmlScanner::Tag& tag);
+  void ExpandSharedFormulas(const CellArea& area);
+  void MergeCreatedRows();
+  std::string CurrentFormula(const CellRecord& cell, int row) const;
+  // The row's hidden flag as it stands now.
+  static bool IsHidden(const RowRecord& r) { return r.hiddenSet >= 0 ? r.hiddenSet == 1 : r.hiddenOriginal == 1; }
+
+  const SharedStrings* strings_ = nullptr;
+  const Styles* styles_ = nullptr;
+  bool date1904_ = false;
+  PartBytes bytes_;
+  std::string_view xml_;  // the part's bytes
+  std::vector<RowRecord> rows_;
+  std::vector<CellRecord> cells_;
+  // Rows the host made that the part has no element for: row -> hidden.
+  std::map<int, bool> createdRows_;
+  // Formulas replaced by a sort, by the cell's begin offset (unique per cell).
+  std::unordered_map<uint32_t, std::string> formulas_;
+  struct SharedMaster {
+    int row;
+    int column;
+    std::string formula;
+  };
+  std::unordered_map<uint32_t, SharedMaster> sharedMasters_;
+  std::vector<CellArea> merged_;
+  std::vector<CellArea> arrays_;
+  // New ref of array formulas that moved, by the cell's begin offset.
+  std::unordered_map<uint32_t, std::string> arrayRefs_;
+  std::vector<TableArea> tables_;
+  std::vector<RowMove> moves_;
+  bool sortProtected_ = false;
+  bool rowFormattingProtected_ = false;
+  // The <hyperlinks> element after sheetData (begin == end when none).
+  uint32_t hyperlinksBegin_ = 0;
+  uint32_t hyperlinksEnd_ = 0;
+  // Where sheetData stands in the part.
+  uint32_t sheetDataBegin_ = 0;    // '<' of <sheetData>
+  uint32_t sheetDataStartEnd_ = 0;  // one past its start tag
+  uint32_t sheetDataClose_ = 0;     // '<' of </sheetData> (== end when self-closing)
+  uint32_t sheetDataEnd_ = 0;       // one past the element
+  bool sheetDataSelfClosing_ = false;
+  std::string prefix_;  // namespace prefix of sheetData ("x:" or "")
+  bool modified_ = false;
+  bool holdsFormulas_ = false;
+  size_t rowsMoved_ = 0;
+  mutable bool usedValid_ = false;
+  mutable bool usedAny_ = false;
+  mutable CellArea used_;
+};
+
+}  // namespace host::ooxml

@@ -1,0 +1,283 @@
+// Sorting the rows of an area of a worksheet: the keys are read once from
+// the cell records, ordered stably, and the cell records rebuilt with the
+// moved cells in their new rows. Which rows move and which arrangements are
+// refused is the sort plan's matter (SortPlan.h). Formulas of moved cells
+// shift as a copy would shift them; array formulas keep their area with
+// their row.
+
+#include <algorithm>
+#include <optional>
+#include <stdexcept>
+#include <unordered_set>
+
+#include "host/core/FormulaShift.h"
+#include "host/formats/ooxml/OoxmlEscapes.h"
+#include "host/formats/ooxml/SharedStrings.h"
+#include "host/formats/ooxml/SheetData.h"
+#include "host/core/SortPlan.h"
+#include "host/core/SortKeys.h"
+
+namespace host::ooxml {
+
+void SheetData::MergeCreatedRows() {
+  if (createdRows_.empty()) return;
+  std::vector<RowRecord> merged;
+  merged.reserve(rows_.size() + createdRows_.size());
+  auto it = createdRows_.begin();
+  auto makeRow = [this](int row, bool hidden) {
+    RowRecord r{};
+    r.row = row;
+    r.hiddenSet = hidden ? 1 : -1;
+    r.created = 1;
+    r.firstCell = static_cast<uint32_t>(cells_.size());
+    return r;
+  };
+  for (const RowRecord& r : rows_) {
+    while (it != createdRows_.end() && it->first < r.row) {
+      merged.push_back(makeRow(it->first, it->second));
+      ++it;
+    }
+    merged.push_back(r);
+  }
+  for (; it != createdRows_.end(); ++it) merged.push_back(makeRow(it->first, it->second));
+  // Created rows hold no cells: give them an empty slice at the right place.
+  uint32_t next = 0;
+  for (RowRecord& r : merged) {
+    if (r.created && r.cellCount == 0) r.firstCell = next;
+    next = r.firstCell + r.cellCount;
+  }
+  rows_.swap(merged);
+  createdRows_.clear();
+}
+
+void SheetData::ExpandSharedFormulas(const CellArea& area) {
+  // Which shared groups have a member inside the area?
+  auto siOf = [this](const CellRecord& cell) -> int64_t {
+    std::string_view element = Span(cell.begin, cell.length);
+    size_t pos = element.find("si=");
+    while (pos != std::string_view::npos) {
+      char quote = pos + 3 < element.size() ? element[pos + 3] : 0;
+      if ((quote == '"' || quote == '\'') && (pos == 0 || element[pos - 1] == ' ' || element[pos - 1] == '\t' ||
+                                              element[pos - 1] == '\n' || element[pos - 1] == '\r')) {
+        return std::strtoll(element.data() + pos + 4, nullptr, 10);
+      }
+      pos = element.find("si=", pos + 3);
+    }
+    return -1;
+  };
+  std::unordered_set<int64_t> groups;
+  for (const RowRecord& r : rows_) {
+    if (r.row < area.firstRow || r.row > area.lastRow) continue;
+    for (uint32_t i = r.firstCell; i < r.firstCell + r.cellCount; ++i) {
+      const CellRecord& c = cells_[i];
+      if ((c.flags & kSharedFormula) && !(c.flags & kFormulaChanged) && c.column >= area.firstColumn &&
+          c.column <= area.lastColumn)
+        groups.insert(siOf(c));
+    }
+  }
+  if (groups.empty()) return;
+  for (const RowRecord& r : rows_) {
+    for (uint32_t i = r.firstCell; i < r.firstCell + r.cellCount; ++i) {
+      CellRecord& c = cells_[i];
+      if (!(c.flags & kSharedFormula) || (c.flags & kFormulaChanged) || !groups.count(siOf(c))) continue;
+      formulas_[c.begin] = CurrentFormula(c, r.row);
+      c.flags |= kFormulaChanged;
+    }
+  }
+  for (RowRecord& r : rows_) {
+    for (uint32_t i = r.firstCell; i < r.firstCell + r.cellCount; ++i)
+      if ((cells_[i].flags & kSharedFormula) && (cells_[i].flags & kFormulaChanged)) r.dirty = 1;
+  }
+  modified_ = true;
+}
+
+bool SheetData::Sort(const CellArea& range, int keyColumn, bool descending, const SharedStrings& strings) {
+  std::optional<CellArea> reordered = RowsToReorder(range, merged_, arrays_, tables_);
+  if (!reordered) return false;
+  const CellArea area = *reordered;
+
+  MergeCreatedRows();
+  // Rows of the area that hold cells within its columns.
+  auto firstRow = std::lower_bound(rows_.begin(), rows_.end(), area.firstRow,
+                                   [](const RowRecord& r, int v) { return r.row < v; });
+  auto lastRow = std::upper_bound(firstRow, rows_.end(), area.lastRow,
+                                  [](int v, const RowRecord& r) { return v < r.row; });
+  auto rangeCells = [&](const RowRecord& r) {
+    const CellRecord* b = cells_.data() + r.firstCell;
+    const CellRecord* e = b + r.cellCount;
+    const CellRecord* lo = std::lower_bound(b, e, area.firstColumn, [](const CellRecord& c, int v) { return c.column < v; });
+    const CellRecord* hi = std::upper_bound(lo, e, area.lastColumn, [](int v, const CellRecord& c) { return v < c.column; });
+    return std::pair<const CellRecord*, const CellRecord*>(lo, hi);
+  };
+
+  std::vector<int> hiddenRows;
+  std::vector<SortKey> keys;
+  std::vector<std::string> decoded;  // texts that needed decoding
+  std::vector<std::pair<size_t, size_t>> decodedRefs;  // key index -> decoded index
+  for (auto it = firstRow; it != lastRow; ++it) {
+    if (IsHidden(*it)) {
+      hiddenRows.push_back(it->row);
+      continue;
+    }
+    auto [lo, hi] = rangeCells(*it);
+    if (lo == hi) continue;
+    SortKey key(it->row);
+    const CellRecord* cell = std::lower_bound(lo, hi, keyColumn, [](const CellRecord& c, int v) { return c.column < v; });
+    if (cell != hi && cell->column == keyColumn && (cell->flags & kUncalculated))
+      throw NeverCalculatedKey(it->row, keyColumn);
+    if (cell != hi && cell->column == keyColumn) {
+      switch (cell->kind) {
+        case ValueKind::Number:
+          key.Set(KeyClass::Number, cell->value.number);
+          break;
+        case ValueKind::IsoDate: {
+          double serial = 0;
+          std::string_view raw = Span(cell->value.span.offset, cell->value.span.size);
+          if (IsoDateToSerial(raw, date1904_, serial)) {
+            key.Set(KeyClass::Number, serial);
+          } else {
+            key.SetText(raw);
+          }
+          break;
+        }
+        case ValueKind::Shared:
+          key.SetText(strings.Get(cell->value.index));
+          break;
+        case ValueKind::String:
+        case ValueKind::Inline: {
+          key.SetText({});  // the decoded text follows
+          std::string text = cell->kind == ValueKind::Inline
+                                 ? InlineText(*cell)
+                                 : DecodeXml(Span(cell->value.span.offset, cell->value.span.size));
+          if (cell->kind == ValueKind::String && HasOoxmlEscape(text)) text = DecodeOoxmlEscapes(text);
+          decodedRefs.emplace_back(keys.size(), decoded.size());
+          decoded.push_back(std::move(text));
+          break;
+        }
+        case ValueKind::Boolean:
+          key.Set(KeyClass::Boolean, cell->value.number);
+          break;
+        case ValueKind::Error:
+          key.Set(KeyClass::Error);
+          break;
+        case ValueKind::Blank:
+          break;
+      }
+    }
+    keys.push_back(key);
+  }
+  for (auto [k, d] : decodedRefs) keys[k].SetText(decoded[d]);
+  // Keyed rows fill the visible rows from the top in sorted order; the other
+  // visible rows follow in their old order; hidden rows stay.
+  const std::vector<int> keyedInOrder = OrderKeys(std::move(keys), descending);
+  size_t height = static_cast<size_t>(area.lastRow - area.firstRow + 1);
+  std::vector<int> sourceOf = PlaceRows(area.firstRow, area.lastRow, hiddenRows, keyedInOrder);
+  // indexOf[row - firstRow] = index of the row's record when it holds cells of the area
+  std::vector<int32_t> indexOf(height, -1);
+  for (auto it = firstRow; it != lastRow; ++it) {
+    auto [lo, hi] = rangeCells(*it);
+    if (lo != hi) indexOf[it->row - area.firstRow] = static_cast<int32_t>(it - rows_.begin());
+  }
+  // incoming[target - firstRow] = index of the row whose cells land there (-1: none)
+  std::vector<int32_t> incoming(height, -1);
+  std::vector<int> targetOf(height, 0);
+  size_t movedRows = 0;
+  for (size_t t = 0; t < height; ++t) {
+    int source = sourceOf[t];
+    int target = area.firstRow + static_cast<int>(t);
+    targetOf[source - area.firstRow] = target;
+    incoming[t] = indexOf[source - area.firstRow];
+    if (incoming[t] >= 0 && source != target) ++movedRows;
+  }
+  indexOf.clear();
+  indexOf.shrink_to_fit();
+  sourceOf.clear();
+  sourceOf.shrink_to_fit();
+  decoded.clear();
+  if (movedRows == 0) return false;
+  rowsMoved_ += movedRows;
+
+  ExpandSharedFormulas(area);
+
+  // Rows that receive cells but have no element yet are made.
+  std::vector<RowRecord> newRows;
+  newRows.reserve(rows_.size() + 16);
+  {
+    size_t oi = 0;
+    for (size_t t = 0; t < height; ++t) {
+      if (incoming[t] < 0) continue;
+      int target = area.firstRow + static_cast<int>(t);
+      while (oi < rows_.size() && rows_[oi].row < target) newRows.push_back(rows_[oi++]);
+      if (oi < rows_.size() && rows_[oi].row == target) continue;
+      RowRecord r{};
+      r.row = target;
+      r.hiddenSet = -1;
+      r.created = 1;
+      r.dirty = 1;
+      r.firstCell = UINT32_MAX;  // no cells of its own
+      newRows.push_back(r);
+    }
+    while (oi < rows_.size()) newRows.push_back(rows_[oi++]);
+  }
+
+  const std::vector<CellArea> arraysBefore = arrays_;
+  std::vector<CellRecord> newCells;
+  newCells.reserve(cells_.size());
+  for (RowRecord& r : newRows) {
+    bool own = r.firstCell != UINT32_MAX;
+    const CellRecord* b = own ? cells_.data() + r.firstCell : nullptr;
+    const CellRecord* e = own ? b + r.cellCount : nullptr;
+    uint32_t first = static_cast<uint32_t>(newCells.size());
+    if (r.row < area.firstRow || r.row > area.lastRow) {
+      newCells.insert(newCells.end(), b, e);
+    } else {
+      const CellRecord* c = b;
+      for (; c != e && c->column < area.firstColumn; ++c) newCells.push_back(*c);
+      bool hadInRange = c != e && c->column <= area.lastColumn;
+      while (c != e && c->column <= area.lastColumn) ++c;
+      int32_t sourceIndex = incoming[r.row - area.firstRow];
+      int source = sourceIndex >= 0 ? rows_[sourceIndex].row : 0;
+      if (sourceIndex >= 0) {
+        const RowRecord* src = &rows_[sourceIndex];
+        const CellRecord* sb = cells_.data() + src->firstCell;
+        const CellRecord* se = sb + src->cellCount;
+        for (const CellRecord* s = sb; s != se; ++s) {
+          if (s->column < area.firstColumn || s->column > area.lastColumn) continue;
+          CellRecord moved = *s;
+          if (source != r.row) {
+            moved.flags |= kMoved;
+            if (moved.flags & kArrayFormula) {
+              // The array's area moves with its row: same columns, new row.
+              for (CellArea a : arraysBefore) {
+                if (a.firstRow != source || a.firstColumn != s->column) continue;
+                a.firstRow = a.lastRow = r.row;
+                arrayRefs_[moved.begin] = PlainAddress(a);
+                break;
+              }
+            }
+            if (moved.flags & kFormula) {
+              std::string formula = CurrentFormula(*s, source);
+              formulas_[moved.begin] = ShiftFormula(formula, r.row - source, 0);
+              moved.flags |= kFormulaChanged;
+            }
+          }
+          newCells.push_back(moved);
+        }
+      }
+      if (source != r.row && (source != 0 || hadInRange)) r.dirty = 1;
+      for (; c != e; ++c) newCells.push_back(*c);
+    }
+    r.firstCell = first;
+    r.cellCount = static_cast<uint32_t>(newCells.size() - first);
+  }
+  rows_.swap(newRows);
+  cells_.swap(newCells);
+  for (CellArea& a : arrays_)
+    if (area.Contains(a)) a.firstRow = a.lastRow = targetOf[a.firstRow - area.firstRow];
+  moves_.push_back(RowMove{area, std::move(targetOf)});
+  modified_ = true;
+  usedValid_ = false;
+  return true;
+}
+
+}  // namespace host::ooxml

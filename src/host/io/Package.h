@@ -1,0 +1,94 @@
+#pragma once
+// The zip package of a workbook: reading parts with caps against deflate
+// bombs, and writing a new package in which unchanged entries are copied
+// as compressed bytes, replaced atomically over the original file.
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "host/core/FileReplacement.h"
+
+struct zip;
+
+namespace host {
+
+// Produces the bytes of a part written anew, piece by piece: each call returns
+// the next piece (valid until the next call); an empty piece ends the part.
+using PartProducer = std::function<std::string_view()>;
+
+// A part written anew: its producer and the exact number of bytes it yields
+// (known sizes keep the entries free of Zip64 records). An empty producer
+// drops the part.
+struct NewPart {
+  PartProducer produce;
+  uint64_t size = 0;
+};
+
+// The bytes of a part, read without first clearing the memory they go to.
+struct PartBytes {
+  std::unique_ptr<char[]> data;
+  size_t size = 0;
+  std::string_view View() const { return std::string_view(data.get(), size); }
+};
+
+class Package {
+ public:
+  // Largest uncompressed part accepted, and the largest compression ratio
+  // accepted for parts above kRatioCheckFrom bytes.
+  static constexpr uint64_t kMaxPartSize = uint64_t(2) << 30;
+  static constexpr uint64_t kMaxTotalSize = uint64_t(8) << 30;
+  static constexpr uint64_t kRatioCheckFrom = uint64_t(1) << 20;
+  static constexpr uint64_t kMaxRatio = 300;
+  // Deflate level of the parts written anew.
+  static constexpr uint32_t kWriteLevel = 4;
+
+  // Opens the zip file at path for reading; HostError (naming the file) when
+  // it is no zip package, damaged or truncated.
+  explicit Package(const std::string& path);
+  ~Package();
+  Package(const Package&) = delete;
+  Package& operator=(const Package&) = delete;
+
+  // True when the package holds the part (names without a leading "/";
+  // compared without regard to case, as part names are).
+  bool Has(std::string_view name) const;
+  // The part's bytes; HostError when missing, oversized or damaged.
+  std::string Read(std::string_view name);
+  // The same, into a buffer of its own (for large parts kept as read).
+  PartBytes ReadBytes(std::string_view name);
+  // The entry name as stored, for a part name in any case ("" when missing).
+  std::string StoredName(std::string_view name) const;
+
+  // Writes the package back to its file: parts in `changed` are written anew
+  // (deflated), every other entry is copied with its compressed bytes.
+  // The new file replaces the old one by the host's save policy
+  // (FileReplacement.h), which also refuses a file changed on disk since
+  // the package was opened. HostError and the old file unchanged on
+  // failure; what a part's producer
+  // throws passes through (FailedEntry names that part).
+  void Save(const std::map<std::string, NewPart>& changed);
+
+  const std::string& Path() const { return path_; }
+  // The entry a failed Save was writing when a part's producer failed ("" otherwise).
+  const std::string& FailedEntry() const { return current_; }
+
+ private:
+  // Copies an entry's attributes, extra fields and comment to entry `to` of out.
+  void CopyEntryHeaders(int64_t from, zip* out, int64_t to) const;
+  [[noreturn]] void Fail(const std::string& what) const;
+  int64_t Locate(std::string_view name) const;
+  // Checks the part's sizes, asks allocate for room and reads the part into it.
+  void ReadInto(std::string_view name, const std::function<char*(size_t)>& allocate);
+
+  std::string path_;
+  FileIdentity opened_;  // the file as read (or last saved)
+  zip* archive_ = nullptr;
+  uint64_t totalRead_ = 0;
+  std::string current_;
+};
+
+}  // namespace host
