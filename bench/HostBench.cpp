@@ -27,9 +27,9 @@
 #include <vector>
 
 #include "BenchWorkbook.h"
-#include "host/Application.h"
-#include "host/Workbook.h"
-#include "host/Worksheet.h"
+#include "host/core/Application.h"
+#include "host/core/Workbook.h"
+#include "host/core/Worksheet.h"
 
 namespace {
 

@@ -22,10 +22,10 @@
 #include <vector>
 
 #include "BenchWorkbook.h"
-#include "host/Application.h"
-#include "host/Workbook.h"
-#include "host/Workbooks.h"
-#include "host/Worksheet.h"
+#include "host/core/Application.h"
+#include "host/core/Workbook.h"
+#include "host/core/Workbooks.h"
+#include "host/core/Worksheet.h"
 #include "host/ui/HostMainWindow.h"
 #include "host/ui/QtHostWindow.h"
 #include "host/ui/WorkbookView.h"

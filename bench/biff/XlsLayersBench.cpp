@@ -23,10 +23,10 @@
 
 #include "../BenchWorkbook.h"
 #include "BenchClock.h"
-#include "host/biff/CompoundFile.h"
-#include "host/biff/CompoundFileWriter.h"
-#include "host/biff/SheetRecords.h"
-#include "host/biff/WorkbookGlobals.h"
+#include "host/formats/biff/CompoundFile.h"
+#include "host/formats/biff/CompoundFileWriter.h"
+#include "host/formats/biff/SheetRecords.h"
+#include "host/formats/biff/WorkbookGlobals.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include <string>
 
 #include "BenchClock.h"
-#include "host/biff/XlsWorkbook.h"
+#include "host/formats/biff/XlsWorkbook.h"
 
 namespace {
 

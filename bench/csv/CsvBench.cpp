@@ -19,8 +19,8 @@
 #include <string>
 
 #include "ChildRun.h"
-#include "host/HostError.h"
-#include "host/csv/CsvDocument.h"
+#include "host/core/HostError.h"
+#include "host/formats/csv/CsvDocument.h"
 
 namespace {
 

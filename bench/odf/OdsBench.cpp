@@ -20,10 +20,10 @@
 #include <vector>
 
 #include "ChildRun.h"
-#include "host/HostError.h"
-#include "host/SheetStore.h"
-#include "host/WorkbookStore.h"
-#include "host/odf/OdsWorkbook.h"
+#include "host/core/HostError.h"
+#include "host/core/SheetStore.h"
+#include "host/core/WorkbookStore.h"
+#include "host/formats/odf/OdsWorkbook.h"
 
 namespace {
 
