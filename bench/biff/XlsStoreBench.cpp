@@ -19,6 +19,7 @@
 #include <string>
 
 #include "BenchClock.h"
+#include "host/core/RowSort.h"
 #include "host/formats/biff/XlsWorkbook.h"
 
 namespace {
@@ -70,7 +71,7 @@ int Once(const std::string& what, const std::string& path) {
   host::CellArea used;
   sheet->UsedArea(used);
   if (what == "sort") {
-    sheet->Sort(host::CellArea{2, 1, used.lastRow, used.lastColumn}, 2, false);  // by name
+    host::SortRows(*sheet, host::CellArea{2, 1, used.lastRow, used.lastColumn}, 2, false);  // by name
   } else {
     for (int row = 2; row <= used.lastRow; ++row)
       if (sheet->Value(row, 7).text == "north") sheet->SetRowHidden(row, true);

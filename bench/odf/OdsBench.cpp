@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "ChildRun.h"
+#include "host/core/RowSort.h"
 #include "host/core/HostError.h"
 #include "host/core/SheetStore.h"
 #include "host/core/WorkbookStore.h"
@@ -92,7 +93,7 @@ int main(int argc, char** argv) {
         auto book = host::odf::OpenOds(ours);
         auto sheet = book->TakeSheet(0);
         host::CellArea used;
-        if (!sheet->UsedArea(used) || !sheet->Sort(used, 2, false)) return 1;
+        if (!sheet->UsedArea(used) || !host::SortRows(*sheet, used, 2, false)) return 1;
         book->Save({sheet.get()});
         return 0;
       } catch (const host::HostError& e) {

@@ -4,6 +4,7 @@
 
 #include "host/core/CellAddress.h"
 #include "host/core/HostError.h"
+#include "host/core/RowSort.h"
 #include "host/core/SheetStore.h"
 #include "host/core/SortPlan.h"
 #include "host/core/Workbook.h"
@@ -63,9 +64,10 @@ void Range::Sort(CellRef key1, int order1) {
     fail("the sort key column " + ColumnLetters(key1.column) + " lies outside the range");
   if (sheet_->Store().SortProtected()) fail("the sheet is protected against sorting");
   try {
-    const bool moved =
-        sheet_->Store().Sort(CellArea{firstRow_, firstColumn_, lastRow_, lastColumn_}, key1.column, order1 == 2);
-    if (moved && HoldsFormulasOrNames(book)) book.Store().RequestFullRecalculation();
+    const size_t moved =
+        SortRows(sheet_->Store(), CellArea{firstRow_, firstColumn_, lastRow_, lastColumn_}, key1.column, order1 == 2);
+    sheet_->AddRowsMoved(moved);
+    if (moved > 0 && HoldsFormulasOrNames(book)) book.Store().RequestFullRecalculation();
   } catch (const SortRefused& refused) {
     fail(refused.Reason());
   }

@@ -16,7 +16,7 @@ void RowRef::SetHidden(bool hidden) {
     throw HostError("Cannot " + std::string(hidden ? "hide" : "show") + " row " + std::to_string(row_) + " of sheet \"" +
                     sheet_->Name() + "\" in \"" + sheet_->Parent().FullName() +
                     "\": the sheet is protected against formatting rows.");
-  sheet_->Store().SetRowHidden(row_, hidden);
+  sheet_->SetRowHidden(row_, hidden);
 }
 
 }  // namespace host

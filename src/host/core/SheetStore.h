@@ -1,9 +1,12 @@
 #pragma once
 // What a file format gives the host for one worksheet: its cells read as
-// stored values, its rows' hidden flags, and the two changes the host makes
-// (hiding rows, sorting rows), kept until the workbook is saved. Each format
-// folder implements it over its own records; the object model (Worksheet,
-// Cell, RowRef, Range) reaches the sheet only through it.
+// stored values, its rows' hidden flags, the areas a sort must keep whole,
+// and the two changes the host makes, kept until the workbook is saved. The
+// core decides every change (which rows a sort moves and where, what is
+// refused, what is counted; see RowSort.h); a store answers these narrow
+// questions and applies what was decided in its own records. Each format
+// folder implements it; the object model (Worksheet, Cell, RowRef, Range)
+// reaches the sheet only through it.
 
 #include <cstddef>
 #include <optional>
@@ -12,9 +15,12 @@
 #include <vector>
 
 #include "host/core/CellAddress.h"
+#include "host/core/SortPlan.h"
 #include "host/core/StoredValue.h"
 
 namespace host {
+
+class SortKeyList;
 
 class SheetStore {
  public:
@@ -46,8 +52,6 @@ class SheetStore {
   // Hides or shows a row; nothing else of the row changes. Throws HostError
   // (nothing changed) when the format cannot keep hidden rows.
   virtual void SetRowHidden(int row, bool hidden) = 0;
-  // Rows hidden now that showed when the sheet was read.
-  virtual size_t RowsHiddenSinceOpen() const = 0;
 
   // True when the sheet is protected and sorting is not allowed on it.
   virtual bool SortProtected() const { return false; }
@@ -56,13 +60,26 @@ class SheetStore {
   // True when any cell of the sheet holds a formula.
   virtual bool HoldsFormulas() const = 0;
 
-  // Reorders the visible rows of area within its columns by the cells of
-  // keyColumn, one of area's columns (the core refuses any other) (see Range::Sort and SortPlan.h for what moves and what is
-  // refused). Returns true when any cell moved. Throws SortRefused with the
-  // reason; nothing changes then.
-  virtual bool Sort(const CellArea& area, int keyColumn, bool descending) = 0;
-  // Rows whose cells the sorts so far moved to another row.
-  virtual size_t RowsMoved() const = 0;
+  // The cells the format's sheet can hold: A1:XFD1048576 unless it holds
+  // fewer (an .xls sheet: 65,536 rows of 256 columns).
+  virtual CellArea Grid() const { return CellArea{1, 1, kMaxRows, kMaxColumns}; }
+  // What a sort must keep whole besides the merged areas: the array
+  // formulas' areas and the sheet's tables.
+  virtual std::vector<CellArea> ArrayFormulaAreas() const { return {}; }
+  virtual std::vector<TableArea> TableAreas() const { return {}; }
+  // Adds the key cells of column keyColumn in rows firstRow..lastRow to keys,
+  // in ascending row order; blank cells may be left out, hidden rows may be
+  // included (the core leaves them out). The default reads Value(); a format
+  // reads its records directly where that is faster.
+  virtual void ReadSortKeys(int firstRow, int lastRow, int keyColumn, SortKeyList& keys) const;
+  // Puts the cells of move.area's columns that stood in row r into row
+  // move.targetOf[r - move.area.firstRow], as the core decided: cells keep
+  // their values and styles, formulas shift as a copy would shift them in
+  // the format's own grammar, and notes and links travel with their cells.
+  // Cells outside the area stay. Returns the rows whose cells went to
+  // another row; 0 when none did, and then nothing changed. Throws
+  // SortRefused, with nothing changed, when the format cannot apply it.
+  virtual size_t MoveRows(const RowMove& move) = 0;
 };
 
 }  // namespace host

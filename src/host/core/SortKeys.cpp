@@ -13,10 +13,6 @@
 
 namespace host {
 
-namespace {
-
-}  // namespace
-
 // What ordering needs of a key beyond its public face: a text key's prefix
 // (its first weights or sort key bytes), kept in the number, which text keys
 // do not use, and the text replaced by its sort key.
@@ -108,6 +104,20 @@ SortKey KeyOf(int row, const StoredValue& value) {
     case CellKind::Blank: break;
   }
   return key;
+}
+
+void SortKeyList::Add(int row, const StoredValue& value) {
+  if (value.uncalculated) {
+    AddUncalculated(row);
+  } else if (value.kind == CellKind::Text) {
+    AddText(row, value.text);
+  } else if (value.kind != CellKind::Blank) {
+    keys_.push_back(KeyOf(row, value));
+  }
+}
+
+void SortKeyList::AddText(int row, std::string text) {
+  Push(row).SetText(texts_.emplace_back(std::move(text)));
 }
 
 std::vector<int> OrderKeys(std::vector<SortKey> keys, bool descending) {

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <deque>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -56,6 +58,35 @@ static_assert(sizeof(SortKey) == 24, "a million keys must stay small");
 
 // The key of a stored value (text viewed, not copied: value must outlive it).
 SortKey KeyOf(int row, const StoredValue& value);
+
+// The key cells of one sort as a store reads them, in ascending row order.
+// A text is viewed where it stands when the store keeps it for the whole
+// sort, or copied here; a formula never calculated is noted, and the core
+// refuses the sort for it when its row takes part.
+class SortKeyList {
+ public:
+  // A cell's value as the host stores values (its text copied).
+  void Add(int row, const StoredValue& value);
+  void AddNumber(int row, double number) { Push(row).Set(KeyClass::Number, number); }
+  void AddBoolean(int row, bool value) { Push(row).Set(KeyClass::Boolean, value ? 1 : 0); }
+  void AddError(int row) { Push(row).Set(KeyClass::Error); }
+  // A text that outlives the sort (the store's own bytes).
+  void AddTextView(int row, std::string_view text) { Push(row).SetText(text); }
+  // A text made for the sort (decoded, unquoted).
+  void AddText(int row, std::string text);
+  // A key cell holding a formula that has no stored result.
+  void AddUncalculated(int row) { uncalculated_.push_back(row); }
+
+  std::vector<SortKey>& Keys() { return keys_; }
+  const std::vector<int>& UncalculatedRows() const { return uncalculated_; }
+
+ private:
+  SortKey& Push(int row) { return keys_.emplace_back(row); }
+
+  std::vector<SortKey> keys_;
+  std::deque<std::string> texts_;  // the copied texts; a deque never moves them
+  std::vector<int> uncalculated_;
+};
 
 // The rows of the non-empty keys in sorted order, ascending or descending;
 // keys come in ascending row order, and equal keys keep that order. Rows with an empty key are left out: PlaceRows puts them after

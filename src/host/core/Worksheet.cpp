@@ -74,8 +74,13 @@ int Worksheet::MaxColumn() const {
 
 bool Worksheet::RowHidden(int row) const { return store_->RowHidden(row); }
 
-int Worksheet::RowsMoved() const { return static_cast<int>(store_->RowsMoved()); }
-
-int Worksheet::RowsHiddenSinceOpen() const { return static_cast<int>(store_->RowsHiddenSinceOpen()); }
+void Worksheet::SetRowHidden(int row, bool hidden) {
+  if (store_->RowHidden(row) == hidden) return;
+  store_->SetRowHidden(row, hidden);
+  // A row back in the state it had at open is no change.
+  auto& undone = hidden ? shownSinceOpen_ : hiddenSinceOpen_;
+  auto& done = hidden ? hiddenSinceOpen_ : shownSinceOpen_;
+  if (!undone.erase(row)) done.insert(row);
+}
 
 }  // namespace host

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 
 #include "host/core/Cell.h"
 #include "host/core/CellAddress.h"
@@ -46,10 +47,14 @@ class Worksheet {
   int MaxColumn() const;
   // True when the row is hidden.
   bool RowHidden(int row) const;
+  // Hides or shows the row (see RowRef::SetHidden for the checks).
+  void SetRowHidden(int row, bool hidden);
   // What changed since the sheet was read: rows that sorts moved to another
   // row, and rows hidden that showed.
-  int RowsMoved() const;
-  int RowsHiddenSinceOpen() const;
+  int RowsMoved() const { return rowsMoved_; }
+  int RowsHiddenSinceOpen() const { return static_cast<int>(hiddenSinceOpen_.size()); }
+  // Counts rows a sort moved (see Range::Sort).
+  void AddRowsMoved(size_t rows) { rowsMoved_ += static_cast<int>(rows); }
 
   // The sheet's cells as its file format holds them (for the classes of the host).
   SheetStore& Store() { return *store_; }
@@ -64,6 +69,10 @@ class Worksheet {
   std::string name_;
   int index_;
   std::unique_ptr<SheetStore> store_;
+  int rowsMoved_ = 0;
+  // Rows hidden now that showed at open, and rows shown that were hidden.
+  std::unordered_set<int> hiddenSinceOpen_;
+  std::unordered_set<int> shownSinceOpen_;
 };
 
 }  // namespace host

@@ -280,10 +280,9 @@ void XlsSheet::SetRowHidden(int row, bool hidden) {
   }
   if (it->hidden == hidden) return;
   it->hidden = hidden;
-  // A row counts while it stays hidden and showed when the sheet was read.
+  // The sheet changed while a row's flag differs from what was read.
   bool hiddenAtOpen = it->offset != kCreated && U8(book_->stream, it->offset + 4 + 12) & 0x20;
   rowsFlipped_ += hidden != hiddenAtOpen ? 1 : -1;
-  if (!hiddenAtOpen) rowsHiddenSinceOpen_ += hidden ? 1 : -1;
   if (it->offset == kCreated && !hidden) records_.rows.erase(it);
 }
 

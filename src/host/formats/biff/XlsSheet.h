@@ -54,12 +54,13 @@ class XlsSheet : public SheetStore {
   std::string Formula(int row, int column) const override;
   bool RowHidden(int row) const override;
   void SetRowHidden(int row, bool hidden) override;
-  size_t RowsHiddenSinceOpen() const override { return rowsHiddenSinceOpen_; }
   bool SortProtected() const override;
   bool RowFormattingProtected() const override;
   bool HoldsFormulas() const override { return records_.holdsFormulas; }
-  bool Sort(const CellArea& area, int keyColumn, bool descending) override;
-  size_t RowsMoved() const override { return rowsMoved_; }
+  // An .xls sheet holds 65,536 rows of 256 columns.
+  CellArea Grid() const override { return CellArea{1, 1, 65536, 256}; }
+  std::vector<CellArea> ArrayFormulaAreas() const override;
+  size_t MoveRows(const RowMove& move) override;
 
   // True when a hide or a sort changed the sheet since it was read.
   bool Changed() const { return sorted_ || rowsFlipped_ > 0; }
@@ -130,8 +131,6 @@ class XlsSheet : public SheetStore {
   std::vector<RowMove> moves_;
   bool sorted_ = false;      // a sort moved cells
   size_t rowsFlipped_ = 0;   // rows whose hidden flag differs from the file's
-  size_t rowsHiddenSinceOpen_ = 0;
-  size_t rowsMoved_ = 0;
 };
 
 }  // namespace host::biff

@@ -1,11 +1,10 @@
-// Sorting the rows of an area of an .xls sheet: the keys come from the cell
-// records, the order and the rows that move from the host's sort rules; the
-// cell records move whole to their new rows, formulas shifted as a copy
-// would shift them, shared formulas of moved cells made into each cell's own.
+// The .xls sheet's side of a sort: the move the core decided (RowSort.h)
+// applied to the cell records, which move whole to their new rows, formulas
+// shifted as a copy would shift them, shared formulas of moved cells made
+// into each cell's own.
 
 #include <algorithm>
 
-#include "host/core/SortKeys.h"
 #include "host/formats/biff/BiffRecords.h"
 #include "host/formats/biff/FormulaTokens.h"
 #include "host/formats/biff/LittleEndian.h"
@@ -16,7 +15,6 @@ namespace host::biff {
 namespace {
 
 constexpr uint8_t kPtgExp = 0x01, kPtgTbl = 0x02;
-constexpr int kLastRow = 65536, kLastColumn = 256;  // an .xls sheet's size
 
 CellArea AreaOf(const RecordArea& a) {
   return CellArea{a.firstRow + 1, a.firstColumn + 1, a.lastRow + 1, a.lastColumn + 1};
@@ -30,53 +28,30 @@ std::vector<CellArea> XlsSheet::MergedCellAreas() const {
   return areas;
 }
 
-bool XlsSheet::Sort(const CellArea& range, int keyColumn, bool descending) {
-  std::vector<CellArea> merged = MergedCellAreas(), arrays;
+std::vector<CellArea> XlsSheet::ArrayFormulaAreas() const {
+  std::vector<CellArea> arrays;
   for (const FormulaArea& f : records_.formulaAreas)
     if (f.type != rt::kShrFmla) arrays.push_back(AreaOf(f.area));
-  std::optional<CellArea> reordered = RowsToReorder(range, merged, arrays, {});
-  CellArea used;
-  if (!reordered || !UsedArea(used)) return false;
-  // Nothing lies beyond the sheet's last cell, nor beyond what .xls can hold.
-  CellArea area = *reordered;
-  area.lastRow = std::min({area.lastRow, used.lastRow, kLastRow});
-  area.lastColumn = std::min(area.lastColumn, kLastColumn);
-  if (area.lastRow <= area.firstRow || area.firstColumn > area.lastColumn) return false;
+  return arrays;
+}
+
+size_t XlsSheet::MoveRows(const RowMove& move) {
+  const CellArea area = move.area;
+  std::vector<int> targetOf = move.targetOf;
   const int firstRow0 = area.firstRow - 1, lastRow0 = area.lastRow - 1;
   const int firstColumn0 = area.firstColumn - 1, lastColumn0 = area.lastColumn - 1;
   auto inArea = [&](const CellRef& c) {
     return c.row >= firstRow0 && c.row <= lastRow0 && c.column >= firstColumn0 && c.column <= lastColumn0;
   };
-
-  // The key of every visible row that holds cells of the area.
-  std::vector<int> hiddenRows;
-  for (const RowRecord& r : records_.rows)
-    if (r.hidden && r.row >= firstRow0 && r.row <= lastRow0) hiddenRows.push_back(r.row + 1);
-  std::vector<int> holding;  // rows (1-based) with cells of the area
-  for (const CellRef& c : records_.cells)
-    if (inArea(c) && (holding.empty() || holding.back() != c.row + 1)) holding.push_back(c.row + 1);
-  std::vector<StoredValue> values;
-  std::vector<int> keyRows;
-  values.reserve(holding.size());
-  for (int row : holding) {
-    if (std::binary_search(hiddenRows.begin(), hiddenRows.end(), row)) continue;
-    StoredValue value = Value(row, keyColumn);
-    if (value.uncalculated)
-      throw NeverCalculatedKey(row, keyColumn);
-    values.push_back(std::move(value));
-    keyRows.push_back(row);
-  }
-  std::vector<SortKey> keys;
-  keys.reserve(values.size());
-  for (size_t i = 0; i < values.size(); ++i) keys.push_back(KeyOf(keyRows[i], values[i]));
-  std::vector<int> sourceOf = PlaceRows(area.firstRow, area.lastRow, hiddenRows, OrderKeys(std::move(keys), descending));
-  values.clear();
-  std::vector<int> targetOf(sourceOf.size());
-  for (size_t t = 0; t < sourceOf.size(); ++t) targetOf[sourceOf[t] - area.firstRow] = area.firstRow + static_cast<int>(t);
+  // Rows whose cells go elsewhere.
   size_t moved = 0;
-  for (int row : holding)
-    if (targetOf[row - area.firstRow] != row) ++moved;
-  if (moved == 0) return false;
+  int lastCounted = -1;
+  for (const CellRef& c : records_.cells)
+    if (inArea(c) && c.row != lastCounted) {
+      lastCounted = c.row;
+      if (targetOf[c.row - firstRow0] != c.row + 1) ++moved;
+    }
+  if (moved == 0) return 0;
   auto newRow0 = [&](const CellRef& c) { return targetOf[c.row - firstRow0] - 1; };
 
   // The formulas anew, worked out before anything changes (a damaged
@@ -179,9 +154,8 @@ bool XlsSheet::Sort(const CellArea& range, int keyColumn, bool descending) {
     if (inArea(c)) c.row = static_cast<uint16_t>(newRow0(c));
   SortCells(records_.cells);
   moves_.push_back(RowMove{area, std::move(targetOf)});
-  rowsMoved_ += moved;
   sorted_ = true;
-  return true;
+  return moved;
 }
 
 }  // namespace host::biff

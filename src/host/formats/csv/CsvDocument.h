@@ -11,8 +11,13 @@
 
 #include "host/core/CellAddress.h"
 #include "host/core/FileReplacement.h"
+#include "host/core/SortPlan.h"
 #include "host/core/StoredValue.h"
 #include "host/formats/csv/CsvValue.h"
+
+namespace host {
+class SortKeyList;
+}
 
 namespace host::csv {
 
@@ -50,13 +55,16 @@ class CsvDocument {
   // The field's typed value (see CsvValue.h) as the host stores values.
   StoredValue Value(int row, int column) const;
 
-  // Reorders the rows of range by the typed values of the column's fields,
-  // in the host's sort order (see SortKeys.h); equal keys keep their order.
-  // Records move whole when the range spans them; otherwise the fields
-  // within the range's columns move. Returns true when any row moved.
-  // Throws SortRefused (nothing changed) when the record put first would
-  // read with another delimiter. The column is one of the range's (the
-  // core refuses others).
+  // The typed values of the column's fields in rows firstRow..lastRow, as
+  // sort keys (see SheetStore::ReadSortKeys).
+  void ReadSortKeys(int firstRow, int lastRow, int column, SortKeyList& keys) const;
+  // Applies a move the core decided (see SheetStore::MoveRows): records move
+  // whole when the area spans them; otherwise the fields within the area's
+  // columns move. Returns the rows that moved. Throws SortRefused (nothing
+  // changed) when the record put first would read with another delimiter.
+  size_t MoveRows(const RowMove& move);
+  // Sorts the rows of range by the column through the host's sort
+  // (RowSort.h) over this document's sheet; true when any row moved.
   bool SortRows(const CellArea& range, int column, bool descending);
   // Rows the sorts so far moved.
   size_t RowsMoved() const { return rowsMoved_; }

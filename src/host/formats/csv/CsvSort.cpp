@@ -1,15 +1,18 @@
-// Sorting the records of a CSV sheet: each row's key field is typed once, the
-// keys are ordered by the host's sort order, and only the row order changes;
-// the records' bytes stay. A range narrower than its records moves the
-// fields within its columns, and only those records are put together anew.
+// The CSV side of a sort: each row's key field typed once, read where it
+// stands in the file, and the order the core decided applied by changing
+// only the row order; the records' bytes stay. A range narrower than its
+// records moves the fields within its columns, and only those records are
+// put together anew.
 
 #include <algorithm>
 #include <cstring>
 
+#include "host/core/RowSort.h"
 #include "host/core/SortKeys.h"
 #include "host/core/SortPlan.h"
 #include "host/formats/csv/CsvDocument.h"
 #include "host/formats/csv/CsvFields.h"
+#include "host/formats/csv/CsvSheet.h"
 #include "host/formats/csv/CsvText.h"
 
 namespace host::csv {
@@ -50,24 +53,13 @@ StoredValue CsvDocument::Value(int row, int column) const {
   return value;
 }
 
-bool CsvDocument::SortRows(const CellArea& range, int column, bool descending) {
-  const int firstRow = range.firstRow;
-  const int lastRow = std::min(range.lastRow, RowCount());
-  if (lastRow <= firstRow) return false;
-  const size_t count = static_cast<size_t>(lastRow - firstRow + 1);
-
-  // Texts that need unquoting or decoding are kept in `side`; the others are
-  // read where they stand in the file.
-  std::string side, scratch;
-  std::vector<SortKey> keys;
-  keys.reserve(count);
-  std::vector<std::pair<size_t, std::pair<size_t, size_t>>> inSide;  // key -> (offset, size) in side
-  bool wholeRecords = range.firstColumn == 1;
-  for (size_t k = 0; k < count; ++k) {
-    const int row = firstRow + static_cast<int>(k);
-    std::string_view content = Content(At(static_cast<size_t>(row)));
-    if (wholeRecords && range.lastColumn < kMaxColumns && FieldCount(row) > range.lastColumn) wholeRecords = false;
-    std::string_view raw = RawField(content, delimiter_, column);
+void CsvDocument::ReadSortKeys(int firstRow, int lastRow, int column, SortKeyList& keys) const {
+  lastRow = std::min(lastRow, RowCount());
+  // Texts that need unquoting or decoding are made anew; the others are
+  // viewed where they stand in the file.
+  std::string scratch;
+  for (int row = firstRow; row <= lastRow; ++row) {
+    std::string_view raw = RawField(Content(At(static_cast<size_t>(row))), delimiter_, column);
     std::string_view text = raw;
     const bool decoded = !IsPlain(raw) || (!utf8_ && std::any_of(raw.begin(), raw.end(), [](char c) {
                                              return static_cast<unsigned char>(c) >= 0x80;
@@ -78,25 +70,31 @@ bool CsvDocument::SortRows(const CellArea& range, int column, bool descending) {
       text = scratch;
     }
     const StoredValue value = StoredOf(TypeField(text, locale_));
-    SortKey key(row);
-    if (value.kind == CellKind::Text) {
-      // Decoded texts are viewed once `side` stops growing.
-      key.SetText(decoded ? std::string_view() : text);
-      if (decoded) {
-        inSide.push_back({keys.size(), {side.size(), scratch.size()}});
-        side += scratch;
-      }
-    } else if (value.kind != CellKind::Blank) {
-      key.Set(value.kind == CellKind::Number    ? KeyClass::Number
-              : value.kind == CellKind::Boolean ? KeyClass::Boolean
-                                                : KeyClass::Error,
-              value.number);
+    switch (value.kind) {
+      case CellKind::Text:
+        if (decoded)
+          keys.AddText(row, scratch);
+        else
+          keys.AddTextView(row, text);
+        break;
+      case CellKind::Blank: break;
+      default: keys.Add(row, value); break;
     }
-    keys.push_back(key);
   }
-  for (const auto& [k, span] : inSide) keys[k].SetText(std::string_view(side).substr(span.first, span.second));
-  const std::vector<int> sourceOf = PlaceRows(firstRow, lastRow, {}, OrderKeys(std::move(keys), descending));
-  side.clear();
+}
+
+size_t CsvDocument::MoveRows(const RowMove& move) {
+  const CellArea& range = move.area;
+  const int firstRow = range.firstRow;
+  const int lastRow = range.lastRow;  // the core keeps the area within the records
+  if (lastRow <= firstRow || lastRow > RowCount()) return 0;
+  const size_t count = static_cast<size_t>(lastRow - firstRow + 1);
+  std::vector<int> sourceOf(count);
+  for (size_t k = 0; k < count; ++k) sourceOf[static_cast<size_t>(move.targetOf[k] - firstRow)] = firstRow + static_cast<int>(k);
+  // Records move whole when the range spans them all.
+  bool wholeRecords = range.firstColumn == 1;
+  for (int row = firstRow; wholeRecords && range.lastColumn < kMaxColumns && row <= lastRow; ++row)
+    if (FieldCount(row) > range.lastColumn) wholeRecords = false;
 
   std::vector<uint32_t> moved(count);
   size_t movedRows = 0;
@@ -104,7 +102,7 @@ bool CsvDocument::SortRows(const CellArea& range, int column, bool descending) {
     moved[t] = At(static_cast<size_t>(sourceOf[t]));
     if (sourceOf[t] != firstRow + static_cast<int>(t)) ++movedRows;
   }
-  if (movedRows == 0) return false;
+  if (movedRows == 0) return 0;
   if (order_.empty()) {
     order_.resize(rows_);
     for (uint32_t k = 0; k < rows_; ++k) order_[k] = k;
@@ -158,7 +156,12 @@ bool CsvDocument::SortRows(const CellArea& range, int column, bool descending) {
                       "\", so it would no longer read the same");
   }
   rowsMoved_ += movedRows;
-  return true;
+  return movedRows;
+}
+
+bool CsvDocument::SortRows(const CellArea& range, int column, bool descending) {
+  CsvSheet sheet(*this);
+  return host::SortRows(sheet, range, column, descending) > 0;
 }
 
 }  // namespace host::csv

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <string_view>
 
-#include "host/core/SortKeys.h"
 #include "host/core/SortPlan.h"
 #include "host/formats/odf/OdsDocument.h"
 #include "host/formats/odf/OdsFormula.h"
@@ -117,14 +116,7 @@ std::optional<std::string> OdsSheetStore::StoredText(int row, int column) const 
 bool OdsSheetStore::RowHidden(int row) const { return Sheet().IsRowHidden(row); }
 
 void OdsSheetStore::SetRowHidden(int row, bool hidden) {
-  bool was = Sheet().IsRowHidden(row);
-  if (was == hidden) return;
-  Sheet().SetRowHidden(row, hidden);
-  if (hidden) {
-    if (!hiddenAtOpen_.erase(row)) hiddenSinceOpen_.insert(row);
-  } else {
-    if (!hiddenSinceOpen_.erase(row)) hiddenAtOpen_.insert(row);
-  }
+  if (Sheet().IsRowHidden(row) != hidden) Sheet().SetRowHidden(row, hidden);
 }
 
 bool OdsSheetStore::SortProtected() const { return Sheet().IsProtected(); }
@@ -133,46 +125,20 @@ bool OdsSheetStore::RowFormattingProtected() const { return Sheet().IsProtected(
 
 bool OdsSheetStore::HoldsFormulas() const { return Sheet().HoldsFormulas(); }
 
-bool OdsSheetStore::Sort(const CellArea& range, int keyColumn, bool descending) {
+std::vector<CellArea> OdsSheetStore::ArrayFormulaAreas() const { return CoreAreas(Sheet().ArrayAreas()); }
+
+size_t OdsSheetStore::MoveRows(const RowMove& move) {
+  const CellArea& area = move.area;
   OdsSheet& sheet = Sheet();
-  std::optional<CellArea> reordered = RowsToReorder(range, MergedCellAreas(), CoreAreas(sheet.ArrayAreas()), {});
-  if (!reordered) return false;
-  CellArea area = *reordered;
-  // Rows below the last used one are empty: they keep their places whatever
-  // the order, so repeated empty rows to the sheet's end stay one element.
-  area.lastRow = std::min(area.lastRow, sheet.UsedRange().lastRow);
-  if (area.lastRow <= area.firstRow) return false;
-
-  std::vector<int> hiddenRows;
-  std::vector<StoredValue> values;
-  std::vector<int> valueRows;
-  for (int row = area.firstRow; row <= area.lastRow; ++row) {
-    if (sheet.IsRowHidden(row)) {
-      hiddenRows.push_back(row);
-      continue;
-    }
-    StoredValue value = Value(row, keyColumn);
-    if (value.uncalculated)
-      throw NeverCalculatedKey(row, keyColumn);
-    if (value.kind == CellKind::Blank) continue;
-    values.push_back(std::move(value));
-    valueRows.push_back(row);
-  }
-  std::vector<SortKey> keys;
-  keys.reserve(values.size());
-  for (size_t k = 0; k < values.size(); ++k) keys.push_back(KeyOf(valueRows[k], values[k]));
-  std::vector<int> keyedInOrder = OrderKeys(std::move(keys), descending);
-  std::vector<int> sourceOf = PlaceRows(area.firstRow, area.lastRow, hiddenRows, keyedInOrder);
-
+  std::vector<int> sourceOf(move.targetOf.size());
   size_t moved = 0;
-  for (size_t k = 0; k < sourceOf.size(); ++k)
-    if (sourceOf[k] != area.firstRow + static_cast<int>(k) &&
-        sheet.RowHoldsCells(sourceOf[k], area.firstColumn, area.lastColumn))
-      ++moved;
-  if (moved == 0) return false;
-  sheet.PlaceRowCells(area.firstRow, area.firstColumn, area.lastColumn, sourceOf);
-  rowsMoved_ += moved;
-  return true;
+  for (size_t k = 0; k < move.targetOf.size(); ++k) {
+    const int source = area.firstRow + static_cast<int>(k);
+    sourceOf[static_cast<size_t>(move.targetOf[k] - area.firstRow)] = source;
+    if (move.targetOf[k] != source && sheet.RowHoldsCells(source, area.firstColumn, area.lastColumn)) ++moved;
+  }
+  if (moved > 0) sheet.PlaceRowCells(area.firstRow, area.firstColumn, area.lastColumn, sourceOf);
+  return moved;
 }
 
 }  // namespace host::odf

@@ -1,11 +1,10 @@
 #pragma once
 // One table of an .ods workbook as the host's object model sees it: values,
 // displayed texts, number formats and formulas of its cells, and the two
-// changes (hiding rows, sorting rows) made on the table's XML until the
-// workbook is saved.
+// changes the core decides (hidden rows, rows moved) applied to the table's
+// XML until the workbook is saved.
 
 #include <memory>
-#include <set>
 
 #include "host/core/SheetStore.h"
 
@@ -29,23 +28,19 @@ class OdsSheetStore : public SheetStore {
 
   bool RowHidden(int row) const override;
   void SetRowHidden(int row, bool hidden) override;
-  size_t RowsHiddenSinceOpen() const override { return hiddenSinceOpen_.size(); }
 
   bool SortProtected() const override;
   bool RowFormattingProtected() const override;
   bool HoldsFormulas() const override;
 
-  bool Sort(const CellArea& area, int keyColumn, bool descending) override;
-  size_t RowsMoved() const override { return rowsMoved_; }
+  std::vector<CellArea> ArrayFormulaAreas() const override;
+  size_t MoveRows(const RowMove& move) override;
 
  private:
   OdsSheet& Sheet() const;
 
   std::shared_ptr<OdsDocument> document_;
   int sheet_;
-  std::set<int> hiddenAtOpen_;     // rows hidden when read that were shown since
-  std::set<int> hiddenSinceOpen_;  // rows shown when read and hidden now
-  size_t rowsMoved_ = 0;
 };
 
 }  // namespace host::odf

@@ -475,15 +475,6 @@ void SheetData::SetRowHidden(int row, bool hidden) {
   modified_ = true;
 }
 
-size_t SheetData::RowsHiddenSinceOpen() const {
-  size_t count = 0;
-  for (const RowRecord& r : rows_)
-    if (r.hiddenSet == 1 && r.hiddenOriginal == 0) ++count;
-  for (const auto& [row, hidden] : createdRows_)
-    if (hidden) ++count;
-  return count;
-}
-
 std::string SheetData::InlineText(const CellRecord& cell) const {
   std::string out;
   std::string_view content = Span(cell.value.span.offset, cell.value.span.size);

@@ -87,14 +87,15 @@ class SheetData : public SheetStore {
   std::string Formula(int row, int column) const override;
   bool RowHidden(int row) const override;
   void SetRowHidden(int row, bool hidden) override;
-  size_t RowsHiddenSinceOpen() const override;
   bool SortProtected() const override { return sortProtected_; }
   bool RowFormattingProtected() const override { return rowFormattingProtected_; }
   bool HoldsFormulas() const override { return holdsFormulas_; }
-  bool Sort(const CellArea& area, int keyColumn, bool descending) override {
-    return Sort(area, keyColumn, descending, *strings_);
-  }
-  size_t RowsMoved() const override { return rowsMoved_; }
+  std::vector<CellArea> ArrayFormulaAreas() const override { return arrays_; }
+  std::vector<TableArea> TableAreas() const override { return tables_; }
+  // The key cells read from the records: texts viewed in the part or the
+  // shared strings where they need no decoding.
+  void ReadSortKeys(int firstRow, int lastRow, int keyColumn, SortKeyList& keys) const override;
+  size_t MoveRows(const RowMove& move) override;
 
   // The cell at (row, column), or nullptr when the sheet holds none.
   const CellRecord* Find(int row, int column) const;
@@ -124,14 +125,6 @@ class SheetData : public SheetStore {
   void SetTables(std::vector<TableArea> tables) { tables_ = std::move(tables); }
   // Where the sorts so far moved cells, in order (for notes and links).
   const std::vector<RowMove>& Moves() const { return moves_; }
-
-  // Reorders the visible rows of area within area's columns by the cells of
-  // keyColumn (see Range::Sort); hidden rows keep their place, and a table's
-  // header and totals rows stay. Returns true when any cell moved.
-  // Throws SortRefused with the reason when the key
-  // column lies outside the area, a record would be torn apart, or a key cell
-  // holds a formula that was never calculated; nothing changes then.
-  bool Sort(const CellArea& area, int keyColumn, bool descending, const SharedStrings& strings);
 
   // True when the part must be written anew.
   bool Modified() const { return modified_; }
@@ -195,7 +188,6 @@ class SheetData : public SheetStore {
   std::string prefix_;  // namespace prefix of sheetData ("x:" or "")
   bool modified_ = false;
   bool holdsFormulas_ = false;
-  size_t rowsMoved_ = 0;
   mutable bool usedValid_ = false;
   mutable bool usedAny_ = false;
   mutable CellArea used_;

@@ -1,9 +1,8 @@
-// Sorting the rows of an area of a worksheet: the keys are read once from
-// the cell records, ordered stably, and the cell records rebuilt with the
-// moved cells in their new rows. Which rows move and which arrangements are
-// refused is the sort plan's matter (SortPlan.h). Formulas of moved cells
-// shift as a copy would shift them; array formulas keep their area with
-// their row.
+// The worksheet part's side of a sort: the keys read once from the cell
+// records, and the move the core decided (RowSort.h) applied by rebuilding
+// the cell records with the moved cells in their new rows. Formulas of
+// moved cells shift as a copy would shift them; array formulas keep their
+// area with their row.
 
 #include <algorithm>
 #include <optional>
@@ -91,11 +90,51 @@ void SheetData::ExpandSharedFormulas(const CellArea& area) {
   modified_ = true;
 }
 
-bool SheetData::Sort(const CellArea& range, int keyColumn, bool descending, const SharedStrings& strings) {
-  std::optional<CellArea> reordered = RowsToReorder(range, merged_, arrays_, tables_);
-  if (!reordered) return false;
-  const CellArea area = *reordered;
+void SheetData::ReadSortKeys(int firstRowNumber, int lastRowNumber, int keyColumn, SortKeyList& keys) const {
+  auto firstRow = std::lower_bound(rows_.begin(), rows_.end(), firstRowNumber,
+                                   [](const RowRecord& r, int v) { return r.row < v; });
+  auto lastRow = std::upper_bound(firstRow, rows_.end(), lastRowNumber,
+                                  [](int v, const RowRecord& r) { return v < r.row; });
+  for (auto it = firstRow; it != lastRow; ++it) {
+    const CellRecord* b = cells_.data() + it->firstCell;
+    const CellRecord* e = b + it->cellCount;
+    const CellRecord* cell = std::lower_bound(b, e, keyColumn, [](const CellRecord& c, int v) { return c.column < v; });
+    if (cell == e || cell->column != keyColumn) continue;
+    const int row = it->row;
+    if (cell->flags & kUncalculated) {
+      keys.AddUncalculated(row);
+      continue;
+    }
+    switch (cell->kind) {
+      case ValueKind::Number: keys.AddNumber(row, cell->value.number); break;
+      case ValueKind::IsoDate: {
+        double serial = 0;
+        std::string_view raw = Span(cell->value.span.offset, cell->value.span.size);
+        if (IsoDateToSerial(raw, date1904_, serial))
+          keys.AddNumber(row, serial);
+        else
+          keys.AddTextView(row, raw);
+        break;
+      }
+      case ValueKind::Shared: keys.AddTextView(row, strings_->Get(cell->value.index)); break;
+      case ValueKind::String:
+      case ValueKind::Inline: {
+        std::string text = cell->kind == ValueKind::Inline
+                               ? InlineText(*cell)
+                               : DecodeXml(Span(cell->value.span.offset, cell->value.span.size));
+        if (cell->kind == ValueKind::String && HasOoxmlEscape(text)) text = DecodeOoxmlEscapes(text);
+        keys.AddText(row, std::move(text));
+        break;
+      }
+      case ValueKind::Boolean: keys.AddBoolean(row, cell->value.number != 0); break;
+      case ValueKind::Error: keys.AddError(row); break;
+      case ValueKind::Blank: break;
+    }
+  }
+}
 
+size_t SheetData::MoveRows(const RowMove& move) {
+  const CellArea area = move.area;
   MergeCreatedRows();
   // Rows of the area that hold cells within its columns.
   auto firstRow = std::lower_bound(rows_.begin(), rows_.end(), area.firstRow,
@@ -109,69 +148,8 @@ bool SheetData::Sort(const CellArea& range, int keyColumn, bool descending, cons
     const CellRecord* hi = std::upper_bound(lo, e, area.lastColumn, [](int v, const CellRecord& c) { return v < c.column; });
     return std::pair<const CellRecord*, const CellRecord*>(lo, hi);
   };
-
-  std::vector<int> hiddenRows;
-  std::vector<SortKey> keys;
-  std::vector<std::string> decoded;  // texts that needed decoding
-  std::vector<std::pair<size_t, size_t>> decodedRefs;  // key index -> decoded index
-  for (auto it = firstRow; it != lastRow; ++it) {
-    if (IsHidden(*it)) {
-      hiddenRows.push_back(it->row);
-      continue;
-    }
-    auto [lo, hi] = rangeCells(*it);
-    if (lo == hi) continue;
-    SortKey key(it->row);
-    const CellRecord* cell = std::lower_bound(lo, hi, keyColumn, [](const CellRecord& c, int v) { return c.column < v; });
-    if (cell != hi && cell->column == keyColumn && (cell->flags & kUncalculated))
-      throw NeverCalculatedKey(it->row, keyColumn);
-    if (cell != hi && cell->column == keyColumn) {
-      switch (cell->kind) {
-        case ValueKind::Number:
-          key.Set(KeyClass::Number, cell->value.number);
-          break;
-        case ValueKind::IsoDate: {
-          double serial = 0;
-          std::string_view raw = Span(cell->value.span.offset, cell->value.span.size);
-          if (IsoDateToSerial(raw, date1904_, serial)) {
-            key.Set(KeyClass::Number, serial);
-          } else {
-            key.SetText(raw);
-          }
-          break;
-        }
-        case ValueKind::Shared:
-          key.SetText(strings.Get(cell->value.index));
-          break;
-        case ValueKind::String:
-        case ValueKind::Inline: {
-          key.SetText({});  // the decoded text follows
-          std::string text = cell->kind == ValueKind::Inline
-                                 ? InlineText(*cell)
-                                 : DecodeXml(Span(cell->value.span.offset, cell->value.span.size));
-          if (cell->kind == ValueKind::String && HasOoxmlEscape(text)) text = DecodeOoxmlEscapes(text);
-          decodedRefs.emplace_back(keys.size(), decoded.size());
-          decoded.push_back(std::move(text));
-          break;
-        }
-        case ValueKind::Boolean:
-          key.Set(KeyClass::Boolean, cell->value.number);
-          break;
-        case ValueKind::Error:
-          key.Set(KeyClass::Error);
-          break;
-        case ValueKind::Blank:
-          break;
-      }
-    }
-    keys.push_back(key);
-  }
-  for (auto [k, d] : decodedRefs) keys[k].SetText(decoded[d]);
-  // Keyed rows fill the visible rows from the top in sorted order; the other
-  // visible rows follow in their old order; hidden rows stay.
-  const std::vector<int> keyedInOrder = OrderKeys(std::move(keys), descending);
   size_t height = static_cast<size_t>(area.lastRow - area.firstRow + 1);
-  std::vector<int> sourceOf = PlaceRows(area.firstRow, area.lastRow, hiddenRows, keyedInOrder);
+  std::vector<int> targetOf = move.targetOf;
   // indexOf[row - firstRow] = index of the row's record when it holds cells of the area
   std::vector<int32_t> indexOf(height, -1);
   for (auto it = firstRow; it != lastRow; ++it) {
@@ -180,22 +158,16 @@ bool SheetData::Sort(const CellArea& range, int keyColumn, bool descending, cons
   }
   // incoming[target - firstRow] = index of the row whose cells land there (-1: none)
   std::vector<int32_t> incoming(height, -1);
-  std::vector<int> targetOf(height, 0);
   size_t movedRows = 0;
-  for (size_t t = 0; t < height; ++t) {
-    int source = sourceOf[t];
-    int target = area.firstRow + static_cast<int>(t);
-    targetOf[source - area.firstRow] = target;
-    incoming[t] = indexOf[source - area.firstRow];
-    if (incoming[t] >= 0 && source != target) ++movedRows;
+  for (size_t k = 0; k < height; ++k) {
+    const int source = area.firstRow + static_cast<int>(k);
+    const size_t t = static_cast<size_t>(targetOf[k] - area.firstRow);
+    incoming[t] = indexOf[k];
+    if (indexOf[k] >= 0 && targetOf[k] != source) ++movedRows;
   }
   indexOf.clear();
   indexOf.shrink_to_fit();
-  sourceOf.clear();
-  sourceOf.shrink_to_fit();
-  decoded.clear();
-  if (movedRows == 0) return false;
-  rowsMoved_ += movedRows;
+  if (movedRows == 0) return 0;
 
   ExpandSharedFormulas(area);
 
@@ -277,7 +249,7 @@ bool SheetData::Sort(const CellArea& range, int keyColumn, bool descending, cons
   moves_.push_back(RowMove{area, std::move(targetOf)});
   modified_ = true;
   usedValid_ = false;
-  return true;
+  return movedRows;
 }
 
 }  // namespace host::ooxml

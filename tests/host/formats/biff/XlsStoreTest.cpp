@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "XlsFixtures.h"
+#include "host/core/RowSort.h"
 #include "host/core/Application.h"
 #include "host/core/HostError.h"
 #include "host/core/Workbook.h"
@@ -193,7 +194,6 @@ TEST(XlsStore, HidingSetsTheRowFlagAndKeepsEverythingElse) {
     data->SetRowHidden(6, false);   // hidden when read
     data->SetRowHidden(15, true);   // no ROW record yet
     data->SetRowHidden(100, true);  // another row block
-    EXPECT_EQ(data->RowsHiddenSinceOpen(), 3u);
     sheets.at("Other")->SetRowHidden(2, true);
   });
   auto lines = XlrdData(path, dir);
@@ -278,8 +278,7 @@ TEST(XlsStore, SortMovesRecordsWholeAndHiddenRowsStay) {
   auto streamsBefore = OtherStreams(path, dir);
   Change(path, [](auto& sheets) {
     host::SheetStore* data = sheets.at("Data");
-    EXPECT_TRUE(data->Sort(host::CellArea{2, 1, 9, 7}, 2, false));
-    EXPECT_EQ(data->RowsMoved(), 6u);  // fig stays in row 8
+    EXPECT_EQ(host::SortRows(*data, host::CellArea{2, 1, 9, 7}, 2, false), 6u);  // fig stays in row 8
   });
   // Visible rows by quantity; row 6 (grape, hidden) keeps its place.
   const std::vector<std::pair<std::string, double>> expected = {
@@ -341,8 +340,8 @@ TEST(XlsStore, SecondSortMovesWhatTheFirstMoved) {
   std::string path = Copy(SortXls(), dir);
   Change(path, [](auto& sheets) {
     host::SheetStore* data = sheets.at("Data");
-    EXPECT_TRUE(data->Sort(host::CellArea{2, 1, 9, 7}, 2, false));
-    EXPECT_TRUE(data->Sort(host::CellArea{2, 1, 9, 7}, 2, true));
+    EXPECT_TRUE(host::SortRows(*data, host::CellArea{2, 1, 9, 7}, 2, false));
+    EXPECT_TRUE(host::SortRows(*data, host::CellArea{2, 1, 9, 7}, 2, true));
   });
   auto book = OpenXls(path);
   auto data = book->TakeSheet(0);
@@ -376,7 +375,7 @@ TEST(XlsStore, SortRefusesWhatWouldTearRecords) {
   TempDir dir;
   auto book = OpenXls(Copy(SortXls(), dir));
   auto data = book->TakeSheet(0);
-  EXPECT_THROW(data->Sort(host::CellArea{11, 1, 13, 2}, 1, false), host::SortRefused);  // merged A12:B12
+  EXPECT_THROW(host::SortRows(*data, host::CellArea{11, 1, 13, 2}, 1, false), host::SortRefused);  // merged A12:B12
 }
 
 TEST(XlsStore, SavingWithoutChangesLeavesTheFileAlone) {
@@ -556,7 +555,7 @@ TEST(XlsStore, SortWritesConsistentRowBlocksAndSplitsMultipleCellRecords) {
   ASSERT_EQ(CellTableFault(hand), "");
   TempDir dir;
   std::string path = Copy(WithStream([&](std::string& s) { s = hand; }), dir);
-  Change(path, [](auto& sheets) { EXPECT_TRUE(sheets.at("Hand")->Sort(host::CellArea{1, 2, 40, 3}, 2, false)); });
+  Change(path, [](auto& sheets) { EXPECT_TRUE(host::SortRows(*sheets.at("Hand"), host::CellArea{1, 2, 40, 3}, 2, false)); });
   CompoundFile saved(fixtures::ReadFile(path), path);
   const std::string stream = saved.ReadStream(saved.Find("Workbook"));
   EXPECT_EQ(CellTableFault(stream), "");
@@ -603,8 +602,8 @@ TEST(XlsStore, OneRowArrayFormulasMoveWithTheirRowsAndTallerOnesAreRefused) {
   std::string path = Copy(bytes, dir);
   Change(path, [](auto& sheets) {
     host::SheetStore* data = sheets.at("Data");
-    EXPECT_THROW(data->Sort(host::CellArea{1, 1, 4, 5}, 1, false), host::SortRefused);
-    EXPECT_TRUE(data->Sort(host::CellArea{1, 1, 4, 3}, 1, false));
+    EXPECT_THROW(host::SortRows(*data, host::CellArea{1, 1, 4, 5}, 1, false), host::SortRefused);
+    EXPECT_TRUE(host::SortRows(*data, host::CellArea{1, 1, 4, 3}, 1, false));
   });
   auto book = OpenXls(path);
   auto data = book->TakeSheet(0);
@@ -660,7 +659,7 @@ TEST(XlsStore, ALinkOverSeveralRowsFollowsEachOfItsCells) {
                             s[link + 6] = 6;
                           }),
                           dir);
-  Change(path, [](auto& sheets) { EXPECT_TRUE(sheets.at("Data")->Sort(host::CellArea{2, 1, 9, 7}, 2, false)); });
+  Change(path, [](auto& sheets) { EXPECT_TRUE(host::SortRows(*sheets.at("Data"), host::CellArea{2, 1, 9, 7}, 2, false)); });
   auto lines = XlrdData(path, dir);
   // honeydew, apple, grape (hidden, stays) and banana went to rows 9, 2, 6 and 3.
   std::vector<std::string> links;

@@ -16,6 +16,7 @@
 #include <string>
 #include <string_view>
 
+#include "host/core/RowSort.h"
 #include "host/core/HostError.h"
 #include "host/formats/biff/CompoundFile.h"
 #include "host/formats/biff/CompoundFileWriter.h"
@@ -119,7 +120,7 @@ inline void ExerciseStore(std::string_view stream) {
       if (any) {
         for (bool descending : {false, true}) {
           try {
-            sheet->Sort(used, descending ? used.lastColumn : used.firstColumn, descending);
+            host::SortRows(*sheet, used, descending ? used.lastColumn : used.firstColumn, descending);
           } catch (const host::SortRefused&) {
           }
         }

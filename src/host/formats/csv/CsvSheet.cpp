@@ -1,0 +1,25 @@
+#include "host/formats/csv/CsvSheet.h"
+
+namespace host::csv {
+
+bool CsvSheet::UsedArea(CellArea& area) const {
+  if (document_->UsedRowCount() == 0) return false;
+  area = CellArea{1, 1, document_->UsedRowCount(), document_->UsedColumnCount()};
+  return true;
+}
+
+StoredValue CsvSheet::Value(int row, int column) const {
+  if (row > document_->RowCount()) return {};
+  return document_->Value(row, column);
+}
+
+std::optional<std::string> CsvSheet::StoredText(int row, int column) const {
+  if (row > document_->RowCount()) return std::string();
+  return document_->Text(row, column);
+}
+
+void CsvSheet::SetRowHidden(int, bool hidden) {
+  if (hidden) document_->RefuseHiddenRows();
+}
+
+}  // namespace host::csv
