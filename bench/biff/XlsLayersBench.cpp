@@ -23,8 +23,8 @@
 
 #include "../BenchWorkbook.h"
 #include "BenchClock.h"
-#include "host/formats/biff/CompoundFile.h"
-#include "host/formats/biff/CompoundFileWriter.h"
+#include "host/io/CompoundFile.h"
+#include "host/io/CompoundFileWriter.h"
 #include "host/formats/biff/SheetRecords.h"
 #include "host/formats/biff/WorkbookGlobals.h"
 
@@ -37,14 +37,14 @@ int Once(const std::string& path) {
   std::string content(static_cast<size_t>(in.tellg()), '\0');
   in.seekg(0);
   in.read(content.data(), static_cast<std::streamsize>(content.size()));
-  host::biff::CompoundFile file(std::move(content), path);
+  host::io::CompoundFile file(std::move(content), path);
   int workbook = file.Find("Workbook");
   std::string stream = file.ReadStream(workbook);
   host::biff::WorkbookGlobals globals = host::biff::ReadGlobals(stream, "Workbook", path);
   size_t cells = 0;
   for (const host::biff::SheetInfo& sheet : globals.sheets)
     cells += host::biff::ReadSheet(stream, sheet.position, globals.sharedStrings, "Workbook", path).cells.size();
-  std::string written = host::biff::WriteCompoundFile(file, {{workbook, stream}});
+  std::string written = host::io::WriteCompoundFile(file, {{workbook, stream}});
   std::string temporary = path + ".saving";
   int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   if (fd < 0 || write(fd, written.data(), written.size()) != static_cast<ssize_t>(written.size()) || fsync(fd) != 0) {

@@ -2,6 +2,7 @@
 
 #include "app/shell/ErrorReport.h"
 #include "host/core/FileReplacement.h"
+#include "host/core/HostError.h"
 
 #include <QFile>
 
@@ -66,7 +67,7 @@ void KeepBackup(const QString& path, const QString& suffix) {
   const QString shown = QFile::decodeName(backup.c_str());
   const auto fail = [&](int error) {
     throw ProcedureError(QStringLiteral("Cannot keep a backup of \"%1\" as \"%2\": %3.")
-                             .arg(path, shown, QString::fromStdString(host::SaveErrorReason(error))));
+                             .arg(path, shown, QString::fromStdString(host::FileErrorReason(error))));
   };
 
   const int in = ::open(original.c_str(), O_RDONLY | O_CLOEXEC);

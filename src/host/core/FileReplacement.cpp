@@ -86,17 +86,6 @@ void CopyExtendedAttributes(const std::string& original, const std::string& file
   }
 }
 
-std::string SaveErrorReason(int error) {
-  switch (error) {
-    case ENOSPC:
-    case EDQUOT: return "the disk is full";
-    case EACCES:
-    case EPERM:
-    case EROFS: return "permission was denied";
-    default: return "the system refused it";
-  }
-}
-
 FileReplacement::FileReplacement(const std::string& path, const FileIdentity* opened) : path_(path) {
   if (!ResolveSaveTarget(path, target_) || ::stat(target_.file.c_str(), &original_) != 0)
     Fail("the file is no longer there");
@@ -111,7 +100,7 @@ FileReplacement::FileReplacement(const std::string& path, const FileIdentity* op
   if (fd_ < 0) {
     const int error = errno;
     temp_.clear();
-    Fail("no file can be made in its folder (" + SaveErrorReason(error) + ")");
+    Fail("no file can be made in its folder (" + FileErrorReason(error) + ")");
   }
   held_ = RememberHeldFile(temp_);
 }
@@ -141,7 +130,7 @@ void FileReplacement::Flush() {
   for (size_t done = 0; done < gathered_.size();) {
     const ssize_t n = ::write(fd_, gathered_.data() + done, gathered_.size() - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) Fail(SaveErrorReason(errno));
+    if (n < 0) Fail(FileErrorReason(errno));
     done += static_cast<size_t>(n);
   }
   gathered_.clear();
@@ -158,14 +147,14 @@ FileIdentity FileReplacement::Commit() {
   if (fd_ < 0) {
     // The writer made the temporary by its name: open it again to flush it.
     fd_ = ::open(temp_.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0) Fail("the new file cannot be read back (" + SaveErrorReason(errno) + ")");
+    if (fd_ < 0) Fail("the new file cannot be read back (" + FileErrorReason(errno) + ")");
   } else {
     Flush();
   }
-  if (::fsync(fd_) != 0) Fail("the new file cannot be flushed to disk (" + SaveErrorReason(errno) + ")");
+  if (::fsync(fd_) != 0) Fail("the new file cannot be flushed to disk (" + FileErrorReason(errno) + ")");
   const int closed = ::close(fd_);
   fd_ = -1;
-  if (closed != 0) Fail(SaveErrorReason(errno));
+  if (closed != 0) Fail(FileErrorReason(errno));
   TakeOwnerAndMode(temp_, original_);
   CopyExtendedAttributes(target_.file, temp_);
   struct stat made {};
@@ -175,7 +164,7 @@ FileIdentity FileReplacement::Commit() {
     WriteInPlace();
   } else {
     if (::rename(temp_.c_str(), target_.file.c_str()) != 0)
-      Fail("the file cannot be replaced (" + SaveErrorReason(errno) + ")");
+      Fail("the file cannot be replaced (" + FileErrorReason(errno) + ")");
     committed_ = true;
     SyncFolder(target_.folder);
   }
@@ -189,14 +178,14 @@ void FileReplacement::WriteInPlace() {
   ForgetHeldFile(held_);  // complete from here on: a signal leaves it
   held_ = -1;
   if (::rename(temp_.c_str(), journal.c_str()) != 0)
-    Fail("the new file cannot be kept beside it (" + SaveErrorReason(errno) + ")");
+    Fail("the new file cannot be kept beside it (" + FileErrorReason(errno) + ")");
   temp_ = journal;
   SyncFolder(target_.folder);
   if (!CopyInto(journal, target_.file)) {
     // Whatever part went in, the journal holds the whole: the next open
     // for change finishes it.
     committed_ = true;
-    throw HostError("Cannot save \"" + path_ + "\": writing into it failed (" + SaveErrorReason(errno) +
+    throw HostError("Cannot save \"" + path_ + "\": writing into it failed (" + FileErrorReason(errno) +
                     "); its new content is kept beside it and goes in when it is next opened for change.");
   }
   ::unlink(journal.c_str());
@@ -212,7 +201,7 @@ void FinishInterruptedSave(const std::string& path) {
   if (::lstat(journal.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;
   if (!CopyInto(journal, target.file))
     throw HostError("Cannot open \"" + path + "\" for change: an earlier save into it was interrupted and cannot be "
-                    "finished (" + SaveErrorReason(errno) + ").");
+                    "finished (" + FileErrorReason(errno) + ").");
   ::unlink(journal.c_str());
   SyncFolder(target.folder);
 }

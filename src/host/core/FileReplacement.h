@@ -91,8 +91,6 @@ void ReplaceFile(const std::string& path, FileIdentity* opened, const ByteEmitte
 // sets the mode's group bits back to its mask.
 void CopyExtendedAttributes(const std::string& original, const std::string& file);
 
-// The words for a system error of a save: "the disk is full", ...
-std::string SaveErrorReason(int error);
 
 // Finishes a save into the file at path that was interrupted after its new
 // content was complete (its journal beside it): the content goes in, the

@@ -1,9 +1,29 @@
 #include "host/core/HostError.h"
 
+#include <cerrno>
+
 #include <new>
 
 
 namespace host {
+
+HostError CannotOpen(const std::string& path, const std::string& why) {
+  return HostError("Cannot open \"" + path + "\": " + why + ".");
+}
+
+std::string FileErrorReason(int error) {
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR: return "it does not exist";
+    case EACCES:
+    case EPERM:
+    case EROFS: return "permission was denied";
+    case ENOSPC:
+    case EDQUOT: return "the disk is full";
+    case EISDIR: return "it is a folder";
+    default: return "the system refused it";
+  }
+}
 
 void RethrowAsHostError(const std::string& subject) {
   try {

@@ -17,6 +17,14 @@ class HostError : public std::runtime_error {
   std::string description_;
 };
 
+// The refusal to open a file, in one wording for every format:
+// Cannot open "PATH": WHY. (why without its final full stop).
+HostError CannotOpen(const std::string& path, const std::string& why);
+
+// Why a call on a file failed, in plain words ("it does not exist",
+// "permission was denied", "the disk is full"), never the system's text.
+std::string FileErrorReason(int error);
+
 // A failure the host did not foresee (a library or standard-library exception
 // caught where a file is opened or saved). Callers see a HostError; tests and
 // the fuzz target treat it as a defect of the host.

@@ -366,7 +366,7 @@ WorkbookLock::WorkbookLock(const std::string& path) : lockPath_(LibreOfficeLockP
   auto fail = [&](int error) {
     ForgetHeldFile(slot_);
     throw HostError("Cannot open \"" + path + "\" for change: its lock file " + lockPath_ +
-                    " cannot be written (" + SaveErrorReason(error) + ").");
+                    " cannot be written (" + FileErrorReason(error) + ").");
   };
   int fd = ::open(lockPath_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (fd < 0 && errno == EEXIST) {

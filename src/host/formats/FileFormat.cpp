@@ -11,15 +11,17 @@
 #include <fstream>
 
 #include "host/core/HostError.h"
+#include "host/formats/FormatRegistry.h"
 #include "host/formats/biff/BiffRecords.h"
-#include "host/formats/biff/CompoundFile.h"
+#include "host/formats/biff/XlsFormat.h"
+#include "host/io/CompoundFile.h"
 
 namespace host {
 
 using biff::BiffVersion;
-using biff::CompoundFile;
 using biff::DetectBiffVersion;
-using biff::EntryType;
+using io::CompoundFile;
+using io::EntryType;
 
 namespace {
 
@@ -53,36 +55,36 @@ FileFormat RecogniseZip(std::string_view bytes) {
 }
 
 FileFormat RecogniseArchive(zip_t* archive) {
-  std::string types = ZipEntry(archive, "[Content_Types].xml", 1 << 20);
-  std::string mimetype = ZipEntry(archive, "mimetype", 256);
-  // Every workbook main part type (workbook, template, with macros, add-in)
-  // is an "...sheet.main", "...template.main" or "...addin.macroEnabled.main".
-  for (const char* main : {"spreadsheetml.sheet.main+xml", "spreadsheetml.template.main+xml",
-                           "ms-excel.sheet.macroEnabled.main+xml", "ms-excel.template.macroEnabled.main+xml",
-                           "ms-excel.addin.macroEnabled.main+xml"})
-    if (types.find(main) != std::string::npos) return FileFormat::OoxmlWorkbook;
-  if (mimetype.rfind("application/vnd.oasis.opendocument.spreadsheet", 0) == 0)
-    return FileFormat::OpenDocumentSpreadsheet;
+  ContentProbe probe;
+  probe.container = Container::ZipPackage;
+  probe.part = [archive](const char* name, size_t limit) { return ZipEntry(archive, name, limit); };
+  for (const WorkbookFormat& format : WorkbookFormats())
+    if (format.container == Container::ZipPackage && format.claims(probe)) return format.kind;
   return FileFormat::OtherZip;
 }
 
 FileFormat RecogniseCompoundFile(std::string_view bytes) {
   try {
     CompoundFile file{std::string(bytes), ""};
-    int workbook = file.Find("Workbook");
-    if (workbook >= 0 && file.Entries()[workbook].type == EntryType::Stream) {
-      // An Excel 5.0/95 writer may also name its stream "Workbook": the BOF decides.
-      std::string head = file.ReadStream(workbook, 8);
-      return DetectBiffVersion(head) == BiffVersion::Biff5 ? FileFormat::Biff5Workbook : FileFormat::Biff8Workbook;
-    }
-    if (file.Find("Book") >= 0) return FileFormat::Biff5Workbook;
+    ContentProbe probe;
+    probe.container = Container::CompoundFile;
+    probe.part = [&file](const char* name, size_t limit) -> std::string {
+      const int entry = file.Find(name);
+      if (entry < 0 || file.Entries()[entry].type != EntryType::Stream) return {};
+      return file.ReadStream(entry, limit);
+    };
+    for (const WorkbookFormat& format : WorkbookFormats())
+      if (format.container == Container::CompoundFile && format.claims(probe)) return format.kind;
+    if (file.Find("Workbook") >= 0 || file.Find("Book") >= 0) return FileFormat::Biff5Workbook;
     // A workbook (or any Office file) saved with a password to open it.
     if (file.Find("EncryptedPackage") >= 0) return FileFormat::EncryptedPackage;
     return FileFormat::OtherCompoundFile;
   } catch (const HostError&) {
     // A damaged container with the signature is still taken as one; the
     // reader's own message says what is wrong when it is opened.
-    return FileFormat::Biff8Workbook;
+    for (const WorkbookFormat& format : WorkbookFormats())
+      if (format.container == Container::CompoundFile) return format.kind;
+    return FileFormat::OtherCompoundFile;
   }
 }
 
@@ -154,33 +156,37 @@ FileFormat RecogniseFile(const std::string& path) {
   return RecogniseFormat(content);
 }
 
-std::string FormatsOpened() { return ".xlsx, .xlsm, .xltx, .xltm, .xls, .ods, .csv and .tsv"; }
+std::string FormatsOpened() {
+  std::vector<std::string_view> all;
+  for (const WorkbookFormat& format : WorkbookFormats()) all.insert(all.end(), format.extensions.begin(), format.extensions.end());
+  std::string list;
+  for (size_t i = 0; i < all.size(); ++i) {
+    if (i > 0) list += i + 1 == all.size() ? " and " : ", ";
+    list += all[i];
+  }
+  return list;
+}
 
 std::string RefusalMessage(FileFormat format, const std::string& path) {
-  const std::string file = "\"" + path + "\" ";
+  auto cannot = [&path](const std::string& why) { return CannotOpen(path, why).Description(); };
   switch (format) {
-    case FileFormat::OoxmlWorkbook:
-    case FileFormat::Biff8Workbook:
-    case FileFormat::OpenDocumentSpreadsheet: return {};
-    case FileFormat::Biff5Workbook: return file + "is an Excel 95 workbook: save it as Excel 97–2003 or .xlsx first.";
-    case FileFormat::Biff4OrOlder:
-      return file + "is an Excel 4.0 or older workbook: save it as Excel 97–2003 or .xlsx first.";
-    case FileFormat::OtherZip: return file + "is a zip package that holds no workbook.";
-    case FileFormat::DamagedZip:
-      return "Cannot open \"" + path + "\": it is a zip package that is truncated or damaged (its directory cannot be read).";
+    case FileFormat::Biff5Workbook: return biff::Excel95Refusal(path);
+    case FileFormat::Biff4OrOlder: return biff::Excel4Refusal(path);
+    case FileFormat::OtherZip: return cannot("it is a zip package that holds no workbook");
+    case FileFormat::DamagedZip: return cannot("it is a zip package that is truncated or damaged (its directory cannot be read)");
     case FileFormat::EncryptedPackage:
-      return file + "is protected with a password: remove the password in a spreadsheet program first.";
-    case FileFormat::OtherCompoundFile: return file + "is an Office document that holds no workbook.";
-    case FileFormat::HtmlPage: return file + "is a web page (HTML), not a workbook: save it as .xlsx first.";
+      return cannot("it is protected with a password; remove the password in a spreadsheet program first");
+    case FileFormat::OtherCompoundFile: return cannot("it is an Office document that holds no workbook");
+    case FileFormat::HtmlPage: return cannot("it is a web page (HTML), not a workbook; save it as .xlsx first");
     case FileFormat::FlatOpenDocument:
-      return file + "is a flat XML OpenDocument spreadsheet (.fods): save it as .ods first.";
+      return cannot("it is a flat XML OpenDocument spreadsheet (.fods); save it as .ods first");
     case FileFormat::XmlSpreadsheet2003:
-      return file + "is an XML Spreadsheet 2003 file, not a workbook this host opens: save it as .xlsx first.";
-    case FileFormat::Text: return file + "is a text file, not a workbook.";
-    case FileFormat::Unknown: break;
+      return cannot("it is an XML Spreadsheet 2003 file, not a workbook this host opens; save it as .xlsx first");
+    case FileFormat::Text: return cannot("it is a text file, not a workbook");
+    case FileFormat::Unknown:
+      return cannot("it is a binary file in no format this host opens (it opens " + FormatsOpened() + " files)");
+    default: return {};  // a format the host opens
   }
-  return "Cannot open \"" + path + "\": it is a binary file in no format this host opens (it opens " + FormatsOpened() +
-         " files).";
 }
 
 }  // namespace host

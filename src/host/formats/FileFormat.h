@@ -37,8 +37,9 @@ FileFormat RecogniseFile(const std::string& path);
 std::string FormatsOpened();
 
 // The message that refuses to open the file at path in a format this host
-// does not read as a workbook; empty for the formats it opens (OOXML, BIFF8,
-// OpenDocument). Text is opened only as .csv or .tsv.
+// does not read as a workbook; empty for the formats it opens (see
+// FormatRegistry.h). Text is opened only under the names its format claims
+// (.csv, .tsv), so Text gets a refusal here.
 std::string RefusalMessage(FileFormat format, const std::string& path);
 
 }  // namespace host

@@ -1,16 +1,13 @@
-// Opening a workbook file in the format its content shows. This is the one
-// place of the host's core that knows the format folders.
+// Opening a workbook file in the format its content shows, through the
+// formats' registry: the one place that hands a path to a format folder.
 
 #include <memory>
 #include <string>
 
-#include "host/formats/FileFormat.h"
 #include "host/core/HostError.h"
 #include "host/core/WorkbookStore.h"
-#include "host/formats/biff/XlsWorkbook.h"
-#include "host/formats/csv/CsvWorkbook.h"
-#include "host/formats/odf/OdsWorkbook.h"
-#include "host/formats/ooxml/WorkbookFile.h"
+#include "host/formats/FileFormat.h"
+#include "host/formats/FormatRegistry.h"
 
 namespace host {
 
@@ -29,35 +26,21 @@ std::string LowerExtension(const std::string& path) {
 
 std::unique_ptr<WorkbookStore> OpenWorkbookStore(const std::string& path) {
   CheckOpenable(path);
-  const FileFormat format = RecogniseFile(path);
-  switch (format) {
-    case FileFormat::Text: {
-      // Text is a workbook only where its name says it holds records.
-      const std::string ext = LowerExtension(path);
-      if (ext == "csv" || ext == "tsv") return csv::OpenCsv(path);
-      break;
-    }
-    case FileFormat::Biff8Workbook:
-      return biff::OpenXls(path);
-    case FileFormat::OpenDocumentSpreadsheet:
-      return odf::OpenOds(path);
-    case FileFormat::Biff5Workbook:
-    case FileFormat::Biff4OrOlder:
-    case FileFormat::EncryptedPackage:
-    case FileFormat::OtherCompoundFile:
-    case FileFormat::HtmlPage:
-    case FileFormat::XmlSpreadsheet2003:
-    case FileFormat::FlatOpenDocument:
-    case FileFormat::DamagedZip:
-    case FileFormat::Unknown:
-      break;
-    case FileFormat::OoxmlWorkbook:
-    case FileFormat::OtherZip:
-      // The package reader names what is missing or damaged, or why the
-      // file cannot be read at all.
-      return std::make_unique<ooxml::WorkbookFile>(path);
+  const FileFormat kind = RecogniseFile(path);
+  ContentProbe named;
+  named.extension = LowerExtension(path);
+  for (const WorkbookFormat& format : WorkbookFormats()) {
+    if (format.kind != kind) continue;
+    // Text is a workbook only where its name says it holds records.
+    if (format.container == Container::Text && !format.claims(named)) break;
+    return format.open(path);
   }
-  throw HostError(RefusalMessage(format, path));
+  // A zip package that holds no workbook goes to the first package format,
+  // whose reader names what is missing or damaged.
+  if (kind == FileFormat::OtherZip)
+    for (const WorkbookFormat& format : WorkbookFormats())
+      if (format.container == Container::ZipPackage) return format.open(path);
+  throw HostError(RefusalMessage(kind, path));
 }
 
 }  // namespace host

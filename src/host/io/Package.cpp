@@ -44,7 +44,7 @@ std::string ZipProblem(int code, int systemCode = 0) {
     case ZIP_ER_TMPOPEN:
     case ZIP_ER_RENAME:
     case ZIP_ER_REMOVE:
-      return systemCode ? SaveErrorReason(systemCode) : "the disk could not be used";
+      return systemCode ? FileErrorReason(systemCode) : "the disk could not be used";
     default: return "the zip data could not be handled";
   }
 }

@@ -4,9 +4,11 @@
 #include <utility>
 
 #include "host/core/HostError.h"
-#include "host/formats/biff/LittleEndian.h"
+#include "host/io/LittleEndian.h"
 
 namespace host::biff {
+
+using namespace host::io;  // the container and the byte helpers the records sit in
 
 namespace {
 

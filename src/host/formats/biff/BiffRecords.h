@@ -8,7 +8,11 @@
 #include <string_view>
 #include <vector>
 
+#include "host/io/LittleEndian.h"
+
 namespace host::biff {
+
+using namespace host::io;  // the container and the byte helpers the records sit in
 
 // Record types this layer and its readers know.
 namespace rt {

@@ -1,9 +1,11 @@
 #include "host/formats/biff/ContinuedData.h"
 
-#include "host/formats/biff/LittleEndian.h"
-#include "host/formats/biff/Utf16.h"
+#include "host/io/LittleEndian.h"
+#include "host/io/Utf16.h"
 
 namespace host::biff {
+
+using namespace host::io;  // the container and the byte helpers the records sit in
 
 ContinuedData::ContinuedData(const Record& record, const RecordReader& reader)
     : record_(record), reader_(reader), data_(record.body) {}

@@ -7,10 +7,12 @@
 
 #include "host/core/HostError.h"
 #include "host/formats/biff/BiffRecords.h"
-#include "host/formats/biff/LittleEndian.h"
-#include "host/formats/biff/Utf16.h"
+#include "host/io/LittleEndian.h"
+#include "host/io/Utf16.h"
 
 namespace host::biff {
+
+using namespace host::io;  // the container and the byte helpers the records sit in
 namespace {
 
 // Token numbers: the base tokens, then the classified ones by their low five

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 
-#include "host/formats/biff/LittleEndian.h"
+#include "host/io/LittleEndian.h"
 
 namespace host::biff {
+
+using namespace host::io;  // the container and the byte helpers the records sit in
 
 namespace {
 constexpr uint16_t kClientAnchor = 0xF010;  // OfficeArtClientAnchorSheet

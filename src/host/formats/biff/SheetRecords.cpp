@@ -5,9 +5,11 @@
 
 #include "host/formats/biff/BiffRecords.h"
 #include "host/formats/biff/ContinuedData.h"
-#include "host/formats/biff/LittleEndian.h"
+#include "host/io/LittleEndian.h"
 
 namespace host::biff {
+
+using namespace host::io;  // the container and the byte helpers the records sit in
 
 double DecodeRk(uint32_t rk) {
   double value;

@@ -6,11 +6,13 @@
 #include "host/core/HostError.h"
 #include "host/formats/biff/BiffRecords.h"
 #include "host/formats/biff/ContinuedData.h"
-#include "host/formats/FileFormat.h"
-#include "host/formats/biff/LittleEndian.h"
-#include "host/formats/biff/Utf16.h"
+#include "host/formats/biff/XlsFormat.h"
+#include "host/io/LittleEndian.h"
+#include "host/io/Utf16.h"
 
 namespace host::biff {
+
+using namespace host::io;  // the container and the byte helpers the records sit in
 
 namespace {
 
@@ -55,10 +57,10 @@ std::string WorkbookGlobals::SheetOfXti(int xti) const {
 WorkbookGlobals ReadGlobals(std::string_view stream, const std::string& streamName, const std::string& path) {
   switch (DetectBiffVersion(stream)) {
     case BiffVersion::Biff8: break;
-    case BiffVersion::Biff5: throw HostError(RefusalMessage(FileFormat::Biff5Workbook, path));
+    case BiffVersion::Biff5: throw HostError(Excel95Refusal(path));
     case BiffVersion::Biff2:
     case BiffVersion::Biff3:
-    case BiffVersion::Biff4: throw HostError(RefusalMessage(FileFormat::Biff4OrOlder, path));
+    case BiffVersion::Biff4: throw HostError(Excel4Refusal(path));
     case BiffVersion::Unknown:
       throw HostError("Cannot open \"" + path + "\": its stream \"" + streamName +
                       "\" is damaged (it does not begin with a BOF record).");

@@ -6,9 +6,11 @@
 #include "host/core/NumberFormat.h"
 #include "host/formats/biff/BiffRecords.h"
 #include "host/formats/biff/FormulaTokens.h"
-#include "host/formats/biff/LittleEndian.h"
+#include "host/io/LittleEndian.h"
 
 namespace host::biff {
+
+using namespace host::io;  // the container and the byte helpers the records sit in
 
 namespace {
 

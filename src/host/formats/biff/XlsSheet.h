@@ -15,12 +15,14 @@
 #include "host/core/SheetStore.h"
 #include "host/core/SortPlan.h"
 #include "host/formats/biff/BiffRecords.h"
-#include "host/formats/biff/LittleEndian.h"
+#include "host/io/LittleEndian.h"
 #include "host/formats/biff/SheetRecords.h"
-#include "host/formats/biff/StreamPieces.h"
+#include "host/io/StreamPieces.h"
 #include "host/formats/biff/WorkbookGlobals.h"
 
 namespace host::biff {
+
+using namespace host::io;  // the container and the byte helpers the records sit in
 
 // What every sheet of one workbook reads from: the workbook stream and its globals.
 struct XlsBook {

@@ -10,11 +10,13 @@
 #include <memory>
 
 #include "host/formats/biff/BiffRecords.h"
-#include "host/formats/biff/LittleEndian.h"
+#include "host/io/LittleEndian.h"
 #include "host/formats/biff/NoteAnchors.h"
 #include "host/formats/biff/XlsSheet.h"
 
 namespace host::biff {
+
+using namespace host::io;  // the container and the byte helpers the records sit in
 
 namespace {
 

@@ -12,27 +12,18 @@
 #include "host/core/HostError.h"
 #include "host/core/SaveTarget.h"
 #include "host/formats/biff/BiffRecords.h"
-#include "host/formats/biff/CompoundFile.h"
-#include "host/formats/biff/CompoundFileWriter.h"
-#include "host/formats/FileFormat.h"
-#include "host/formats/biff/LittleEndian.h"
+#include "host/io/CompoundFile.h"
+#include "host/io/CompoundFileWriter.h"
+#include "host/formats/biff/XlsFormat.h"
+#include "host/io/LittleEndian.h"
 
 namespace host::biff {
+
+using namespace host::io;  // the container and the byte helpers the records sit in
 
 namespace {
 
 std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
-
-// The whole file; HostError when it cannot be read.
-std::string ReadWholeFile(const std::string& path, const std::string& doing) {
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
-  std::streamoff size = in ? static_cast<std::streamoff>(in.tellg()) : -1;
-  if (size < 0) throw HostError("Cannot " + doing + " " + Quoted(path) + ": the file cannot be read.");
-  std::string bytes(static_cast<size_t>(size), '\0');
-  in.seekg(0);
-  if (!in.read(bytes.data(), size)) throw HostError("Cannot " + doing + " " + Quoted(path) + ": the file cannot be read.");
-  return bytes;
-}
 
 // The compound file at path and the index of its "Workbook" stream; HostError
 // for anything that is not a BIFF8 workbook.
@@ -44,18 +35,15 @@ CompoundFile OpenContainer(const std::string& path, const std::string& doing, in
     in.read(signature.data(), 8);
     signature.resize(static_cast<size_t>(std::max<std::streamsize>(in.gcount(), 0)));
   }
-  if (!CompoundFile::HasSignature(signature)) {
-    std::string bytes = ReadWholeFile(path, doing);
-    std::string refusal = RefusalMessage(RecogniseFormat(bytes), path);
-    throw HostError(refusal.empty() ? Quoted(path) + " is not an Excel 97–2003 workbook." : refusal);
-  }
+  if (!CompoundFile::HasSignature(signature))
+    throw HostError("Cannot " + doing + " " + Quoted(path) + ": it is not an Excel 97–2003 workbook.");
   // The container's tables are read now, its streams' sectors when read:
   // the file is never held whole.
   CompoundFile file = CompoundFile::FromFile(path);
   workbook = file.Find("Workbook");
   if (workbook < 0 || file.Entries()[workbook].type != EntryType::Stream) {
-    int book = file.Find("Book");
-    throw HostError(RefusalMessage(book >= 0 ? FileFormat::Biff5Workbook : FileFormat::OtherCompoundFile, path));
+    if (file.Find("Book") >= 0) throw HostError(Excel95Refusal(path));
+    throw HostError("Cannot " + doing + " " + Quoted(path) + ": it holds no Excel 97–2003 workbook stream.");
   }
   return file;
 }

@@ -13,11 +13,13 @@
 
 #include "host/core/FileReplacement.h"
 #include "host/core/WorkbookStore.h"
-#include "host/formats/biff/CompoundFile.h"
-#include "host/formats/biff/StreamPieces.h"
+#include "host/io/CompoundFile.h"
+#include "host/io/StreamPieces.h"
 #include "host/formats/biff/XlsSheet.h"
 
 namespace host::biff {
+
+using namespace host::io;  // the container and the byte helpers the records sit in
 
 class XlsWorkbook : public WorkbookStore {
  public:

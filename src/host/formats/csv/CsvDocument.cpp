@@ -44,17 +44,6 @@ std::string SheetNameOf(const std::string& fileName) {
   return name.empty() ? "Sheet1" : name;
 }
 
-std::string ReasonOf(int error) {
-  switch (error) {
-    case ENOENT: return "it does not exist";
-    case EACCES:
-    case EPERM: return "permission was denied";
-    case ENOSPC: return "the disk is full";
-    case EISDIR: return "it is a folder";
-    default: return "the system refused it";
-  }
-}
-
 }  // namespace
 
 char CsvDocument::DelimiterOfCurrentOrder() const {
@@ -77,13 +66,13 @@ CsvDocument CsvDocument::Open(const std::string& path) {
   std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
   struct stat st {};
   if (!file || fstat(fileno(file.get()), &st) != 0)
-    throw HostError(name + " cannot be opened: " + ReasonOf(errno) + ".");
-  if (S_ISDIR(st.st_mode)) throw HostError(name + " cannot be opened: " + ReasonOf(EISDIR) + ".");
+    throw CannotOpen(path, FileErrorReason(errno));
+  if (S_ISDIR(st.st_mode)) throw CannotOpen(path, FileErrorReason(EISDIR));
   if (static_cast<unsigned long long>(st.st_size) >= std::numeric_limits<uint32_t>::max())
-    throw HostError(name + " is too large: CSV files of 4 GB or more are not handled.");
+    throw CannotOpen(path, "it is too large: CSV files of 4 GB or more are not handled");
   std::string bytes(static_cast<size_t>(st.st_size), '\0');
   if (!bytes.empty() && std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size())
-    throw HostError(name + " cannot be read: " + ReasonOf(errno) + ".");
+    throw CannotOpen(path, "it cannot be read (" + FileErrorReason(errno) + ")");
   CsvDocument doc = FromBytes(std::move(bytes), name);
   doc.opened_ = opened;
   return doc;

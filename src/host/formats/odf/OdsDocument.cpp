@@ -79,8 +79,7 @@ class OdsDocument::ContentScan {
 };
 
 OdsDocument::OdsDocument(const std::string& path) {
-  size_t slash = path.find_last_of('/');
-  name_ = slash == std::string::npos ? path : path.substr(slash + 1);
+  path_ = path;
   RefuseFlatXml(path);
   package_ = std::make_unique<Package>(path);
 
@@ -118,7 +117,7 @@ OdsDocument::~OdsDocument() = default;
 const std::string& OdsDocument::Path() const { return package_->Path(); }
 
 void OdsDocument::Refuse(const std::string& why) const {
-  throw HostError(name_ + " cannot be opened: " + why + ".");
+  throw CannotOpen(path_, why);
 }
 
 // A flat OpenDocument file is one XML document instead of a package.

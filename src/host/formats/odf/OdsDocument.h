@@ -56,7 +56,7 @@ class OdsDocument {
   // its old element.
   std::vector<std::string_view> ContentPieces(std::deque<std::string>& written) const;
 
-  std::string name_;
+  std::string path_;
   std::unique_ptr<Package> package_;
   PartBytes contentBytes_;
   pugi::xml_document content_;  // content.xml with each table element left empty

@@ -12,8 +12,8 @@
 #include "XlsFixtures.h"
 #include "host/core/HostError.h"
 #include "host/formats/biff/BiffRecords.h"
-#include "host/formats/biff/CompoundFile.h"
-#include "host/formats/biff/CompoundFileWriter.h"
+#include "host/io/CompoundFile.h"
+#include "host/io/CompoundFileWriter.h"
 #include "host/formats/FileFormat.h"
 #include "host/formats/biff/SheetRecords.h"
 #include "host/formats/biff/WorkbookGlobals.h"
@@ -330,7 +330,7 @@ TEST(BiffRecords, RefusesExcel95Workbooks) {
   std::string biff5 = Rec(rt::kBof, Le(0x0500, 2) + Le(0x0005, 2) + Le(0, 4)) + Eof();
   TempDir dir;
   std::string path = dir.File("old.xls");
-  fixtures::WriteFile(path, host::biff::WriteCompoundFile(CompoundFile(bytes, path), {{workbook, biff5}}));
+  fixtures::WriteFile(path, host::io::WriteCompoundFile(CompoundFile(bytes, path), {{workbook, biff5}}));
   EXPECT_EQ(RecogniseFile(path), FileFormat::Biff5Workbook);
   CompoundFile file(fixtures::ReadFile(path), path);
   ASSERT_EQ(file.Find("Book"), workbook);
@@ -338,7 +338,7 @@ TEST(BiffRecords, RefusesExcel95Workbooks) {
     ReadGlobals(file.ReadStream(workbook), "Book", "old.xls");
     FAIL() << "an Excel 95 stream was read";
   } catch (const host::HostError& error) {
-    EXPECT_STREQ(error.what(), "\"old.xls\" is an Excel 95 workbook: save it as Excel 97–2003 or .xlsx first.");
+    EXPECT_STREQ(error.what(), "Cannot open \"old.xls\": it is an Excel 95 workbook; save it as Excel 97–2003 or .xlsx first.");
   }
 }
 

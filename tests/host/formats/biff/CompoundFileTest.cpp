@@ -7,11 +7,11 @@
 
 #include "XlsFixtures.h"
 #include "host/core/HostError.h"
-#include "host/formats/biff/CompoundFile.h"
-#include "host/formats/biff/CompoundFileWriter.h"
+#include "host/io/CompoundFile.h"
+#include "host/io/CompoundFileWriter.h"
 
 using fixtures::TempDir;
-using host::biff::CompoundFile;
+using host::io::CompoundFile;
 
 namespace {
 
@@ -36,8 +36,8 @@ std::string WithStorage(const std::string& xls) {
   CompoundFile source(xls, "source.xls");
   int ole = source.Find("\x01Ole");
   const auto& entries = source.Entries();
-  if (ole < 0 || entries.size() < 8 || entries[6].type != host::biff::EntryType::Unused ||
-      entries[7].type != host::biff::EntryType::Unused || entries[ole].right != CompoundFile::kNoStream)
+  if (ole < 0 || entries.size() < 8 || entries[6].type != host::io::EntryType::Unused ||
+      entries[7].type != host::io::EntryType::Unused || entries[ole].right != CompoundFile::kNoStream)
     return {};
   std::string file = xls;
   xlsfixtures::EditEntry(file, 6, [](std::string& raw) {
@@ -119,7 +119,7 @@ TEST(CompoundFile, WriterKeepsEveryEntryButTheReplacedStream) {
   int workbook = source.Find("Workbook");
   std::string changed = WithNewNumber(source.ReadStream(workbook));
   ASSERT_NE(changed, source.ReadStream(workbook));
-  fixtures::WriteFile(after, host::biff::WriteCompoundFile(source, {{workbook, changed}}));
+  fixtures::WriteFile(after, host::io::WriteCompoundFile(source, {{workbook, changed}}));
 
   auto old = xlsfixtures::OlefileEntries(before, dir);
   auto now = xlsfixtures::OlefileEntries(after, dir);
@@ -161,7 +161,7 @@ TEST(CompoundFile, WriterPlacesStreamsOfEverySize) {
   for (size_t size : {size_t{0}, size_t{100}, size_t{4096}, size_t{70000}, size_t{9000000}}) {
     std::string data(size, '\0');
     for (size_t i = 0; i < size; ++i) data[i] = static_cast<char>(i * 131 % 251);
-    std::string written = host::biff::WriteCompoundFile(source, {{workbook, data}});
+    std::string written = host::io::WriteCompoundFile(source, {{workbook, data}});
     CompoundFile reread(written, "written.xls");
     EXPECT_EQ(reread.ReadStream(reread.Find("Workbook")), data) << size;
     EXPECT_EQ(reread.ReadStream(reread.Find("\x05SummaryInformation")),
@@ -227,7 +227,7 @@ TEST(CompoundFile, ReadsAndWritesVersion4) {
   EXPECT_EQ(file.ReadStream(file.Find("Workbook")), workbook);
   EXPECT_EQ(file.ReadStream(file.Find("Small")), small);
 
-  std::string written = host::biff::WriteCompoundFile(file, {{file.Find("Small"), std::string(9000, 'n')}});
+  std::string written = host::io::WriteCompoundFile(file, {{file.Find("Small"), std::string(9000, 'n')}});
   CompoundFile reread(written, "written.xls");
   EXPECT_EQ(reread.SectorSize(), 4096u);
   EXPECT_EQ(reread.ReadStream(reread.Find("Small")), std::string(9000, 'n'));

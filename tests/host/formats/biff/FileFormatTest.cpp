@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "XlsFixtures.h"
-#include "host/formats/biff/CompoundFile.h"
+#include "host/io/CompoundFile.h"
 #include "host/formats/FileFormat.h"
 
 using fixtures::TempDir;
@@ -54,7 +54,7 @@ TEST(FileFormat, RecognisesLibreOfficeXls) {
   // A compound file without a workbook stream (only Calc is installed for
   // the tests: its .xls with the stream renamed stands in for other documents).
   std::string other = xlsfixtures::LibreOfficeXls();
-  int workbook = host::biff::CompoundFile(other, "x.xls").Find("Workbook");
+  int workbook = host::io::CompoundFile(other, "x.xls").Find("Workbook");
   xlsfixtures::EditEntry(other, workbook, [](std::string& raw) { raw[0] = 'X'; });
   EXPECT_EQ(RecogniseFormat(other), FileFormat::OtherCompoundFile);
 }
@@ -63,11 +63,13 @@ TEST(FileFormat, RefusalsSayWhatTheFileIs) {
   const std::pair<FileFormat, std::string> cases[] = {
       {FileFormat::OoxmlWorkbook, ""},
       {FileFormat::Biff8Workbook, ""},
-      {FileFormat::Biff5Workbook, "\"a.xls\" is an Excel 95 workbook: save it as Excel 97–2003 or .xlsx first."},
-      {FileFormat::HtmlPage, "\"a.xls\" is a web page (HTML), not a workbook: save it as .xlsx first."},
+      {FileFormat::Biff5Workbook, "Cannot open \"a.xls\": it is an Excel 95 workbook; save it as Excel 97–2003 or .xlsx first."},
+      {FileFormat::HtmlPage, "Cannot open \"a.xls\": it is a web page (HTML), not a workbook; save it as .xlsx first."},
       {FileFormat::XmlSpreadsheet2003,
-       "\"a.xls\" is an XML Spreadsheet 2003 file, not a workbook this host opens: save it as .xlsx first."},
-      {FileFormat::Text, "\"a.xls\" is a text file, not a workbook."},
+       "Cannot open \"a.xls\": it is an XML Spreadsheet 2003 file, not a workbook this host opens; save it as .xlsx first."},
+      {FileFormat::Text, "Cannot open \"a.xls\": it is a text file, not a workbook."},
+      {FileFormat::Unknown, "Cannot open \"a.xls\": it is a binary file in no format this host opens (it opens "
+                            ".xlsx, .xlsm, .xltx, .xltm, .xls, .ods, .csv and .tsv files)."},
   };
   for (const auto& [format, message] : cases) EXPECT_EQ(RefusalMessage(format, "a.xls"), message);
 }

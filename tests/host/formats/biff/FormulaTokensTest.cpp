@@ -13,9 +13,9 @@
 #include "XlsFixtures.h"
 #include "host/core/HostError.h"
 #include "host/formats/biff/BiffRecords.h"
-#include "host/formats/biff/CompoundFile.h"
+#include "host/io/CompoundFile.h"
 #include "host/formats/biff/FormulaTokens.h"
-#include "host/formats/biff/LittleEndian.h"
+#include "host/io/LittleEndian.h"
 #include "host/formats/biff/SheetRecords.h"
 #include "host/formats/biff/WorkbookGlobals.h"
 

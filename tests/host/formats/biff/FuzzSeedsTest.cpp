@@ -8,7 +8,7 @@
 
 #include "XlsFixtures.h"
 #include "fuzz/ExerciseXls.h"
-#include "host/formats/biff/CompoundFile.h"
+#include "host/io/CompoundFile.h"
 
 namespace {
 
@@ -17,7 +17,7 @@ TEST(BiffFuzzSeeds, WriteSeedCorpus) {
   std::string seeds = TABULORY_BIFF_FUZZ_SEEDS;
   std::filesystem::create_directories(seeds);
   const std::string& xls = xlsfixtures::LibreOfficeXls();
-  host::biff::CompoundFile file(xls, "seed.xls");
+  host::io::CompoundFile file(xls, "seed.xls");
   fixtures::WriteFile(seeds + "/libreoffice.xls", xls);
   // The workbook stream alone, and each of its sheet substreams alone.
   std::string stream = file.ReadStream(file.Find("Workbook"));
@@ -29,7 +29,7 @@ TEST(BiffFuzzSeeds, WriteSeedCorpus) {
       {"sort", xlsfixtures::SortXlsx}, {"array", xlsfixtures::ArrayXlsx}};
   for (const auto& [name, make] : more) {
     std::string bytes = xlsfixtures::ConvertedCached(make, "xls");
-    host::biff::CompoundFile book(bytes, "seed.xls");
+    host::io::CompoundFile book(bytes, "seed.xls");
     std::string workbook = book.ReadStream(book.Find("Workbook"));
     fixtures::WriteFile(seeds + "/" + name + ".stream", workbook);
     EXPECT_NO_THROW(xlsfuzz::ExerciseXls(workbook));

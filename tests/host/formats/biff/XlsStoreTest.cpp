@@ -12,6 +12,7 @@
 
 #include "XlsFixtures.h"
 #include "host/core/RowSort.h"
+#include "host/core/WorkbookStore.h"
 #include "host/core/Application.h"
 #include "host/core/HostError.h"
 #include "host/core/Workbook.h"
@@ -21,8 +22,8 @@
 #include "host/core/RowRef.h"
 #include "host/core/Cell.h"
 #include "host/core/SortPlan.h"
-#include "host/formats/biff/CompoundFile.h"
-#include "host/formats/biff/CompoundFileWriter.h"
+#include "host/io/CompoundFile.h"
+#include "host/io/CompoundFileWriter.h"
 #include "host/formats/biff/XlsWorkbook.h"
 
 using fixtures::TempDir;
@@ -417,7 +418,7 @@ TEST(XlsStore, RefusesWhatItCannotReadAndLeavesTheFile) {
        }); }, "is protected with a password"},
       // LibreOffice no longer writes Excel 95: its BOF version, as BIFF5 gives it.
       {"excel 95", [] { return WithStream([](std::string& s) { s[5] = '\x05'; }); },
-       "is an Excel 95 workbook: save it as Excel 97–2003 or .xlsx first"},
+       "it is an Excel 95 workbook; save it as Excel 97–2003 or .xlsx first"},
       {"cut short", [] { return WithStream([](std::string& s) { s.resize(FirstRecord(s, 0x0208) + 10); }); },
        "its stream \"Workbook\" is damaged (record 0x"},
       {"record too long", [] { return WithStream([](std::string& s) {
@@ -434,7 +435,7 @@ TEST(XlsStore, RefusesWhatItCannotReadAndLeavesTheFile) {
     TempDir dir;
     std::string path = Copy(bytes, dir);
     try {
-      OpenXls(path);
+      host::OpenWorkbookStore(path);  // as the host opens any file: by its content
       ADD_FAILURE() << "opened";
     } catch (const host::HostError& e) {
       EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();

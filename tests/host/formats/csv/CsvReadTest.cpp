@@ -139,7 +139,7 @@ TEST(CsvRead, OpenReadsTheFileAndReportsAMissingOneInPlainWords) {
     CsvDocument::Open((dir / "gone.csv").string());
     ADD_FAILURE() << "no error";
   } catch (const HostError& e) {
-    EXPECT_STREQ(e.what(), "gone.csv cannot be opened: it does not exist.");
+    EXPECT_EQ(std::string(e.what()), "Cannot open \"" + (dir / "gone.csv").string() + "\": it does not exist.");
   }
   std::filesystem::remove_all(dir);
 }

@@ -115,25 +115,26 @@ TEST(OdsRead, RefusesWhatItCannotReadAndLeavesItAsItWas) {
     std::string message;
   } cases[] = {
       {"encrypted", WritePackage(dir, "not xml", Manifest("<manifest:encryption-data/>"), kMime, "a.ods"),
-       "a.ods cannot be opened: it is protected by a password; nothing was changed."},
+       "it is protected by a password; nothing was changed."},
       {"damaged content", WritePackage(dir, Content("<table:table>"), Manifest(), kMime, "b.ods"),
-       "b.ods cannot be opened: its part content.xml is damaged"},
+       "its part content.xml is damaged"},
       {"text document", WritePackage(dir, Content(""), Manifest(), "application/vnd.oasis.opendocument.text", "c.ods"),
-       "c.ods cannot be opened: it is not an OpenDocument spreadsheet."},
+       "it is not an OpenDocument spreadsheet."},
       {"no spreadsheet body", WritePackage(dir, "<office:document-content><office:body/></office:document-content>",
                                            Manifest(), kMime, "f.ods"),
-       "f.ods cannot be opened: it holds no spreadsheet body."},
+       "it holds no spreadsheet body."},
       {"damaged manifest", WritePackage(dir, Content(""), "<manifest:manifest>", kMime, "d.ods"),
-       "d.ods cannot be opened: its part META-INF/manifest.xml is damaged"},
+       "its part META-INF/manifest.xml is damaged"},
       {"flat XML", flat,
-       "e.fods cannot be opened: it is a flat OpenDocument file (one XML document, .fods), which this program does "
+       "it is a flat OpenDocument file (one XML document, .fods), which this program does "
        "not read; nothing was changed."},
   };
   for (Case& c : cases) {
     SCOPED_TRACE(c.name);
     std::string before = fixtures::ReadFile(c.path);
     std::string message = OpenError(c.path);
-    EXPECT_EQ(message.substr(0, c.message.size()), c.message);
+    const std::string expected = "Cannot open \"" + c.path + "\": " + c.message;
+    EXPECT_EQ(message.substr(0, expected.size()), expected);
     EXPECT_EQ(fixtures::ReadFile(c.path), before);
   }
 }

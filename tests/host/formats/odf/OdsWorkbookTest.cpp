@@ -52,7 +52,8 @@ TEST(OdsWorkbook, AnEncryptedPackageIsRefusedAndLeftAsItWas) {
     app.Workbooks().Open(path);
     ADD_FAILURE() << "an encrypted package opened";
   } catch (const host::HostError& error) {
-    EXPECT_EQ(std::string(error.what()), "locked.ods cannot be opened: it is protected by a password; nothing was changed.");
+    EXPECT_EQ(std::string(error.what()),
+              "Cannot open \"" + path + "\": it is protected by a password; nothing was changed.");
   }
   EXPECT_EQ(fixtures::ReadFile(path), before);
 }

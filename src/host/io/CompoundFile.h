@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-namespace host::biff {
+namespace host::io {
 
 enum class EntryType : uint8_t { Unused = 0, Storage = 1, Stream = 2, Root = 5 };
 
@@ -109,4 +109,4 @@ class CompoundFile {
   std::map<int, std::string> unreadable_;  // streams whose sectors are damaged -> the message
 };
 
-}  // namespace host::biff
+}  // namespace host::io

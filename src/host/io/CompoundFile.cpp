@@ -1,13 +1,13 @@
-#include "host/formats/biff/CompoundFile.h"
+#include "host/io/CompoundFile.h"
 
 #include <algorithm>
 #include <utility>
 
 #include "host/core/HostError.h"
-#include "host/formats/biff/LittleEndian.h"
-#include "host/formats/biff/Utf16.h"
+#include "host/io/LittleEndian.h"
+#include "host/io/Utf16.h"
 
-namespace host::biff {
+namespace host::io {
 
 namespace {
 
@@ -321,4 +321,4 @@ std::string CompoundFile::ReadStream(int index, uint64_t limit) const {
   return data;
 }
 
-}  // namespace host::biff
+}  // namespace host::io

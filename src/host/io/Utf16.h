@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace host::biff {
+namespace host::io {
 
 // Appends one code point as UTF-8.
 void AppendUtf8(std::string& out, uint32_t codePoint);
@@ -23,4 +23,4 @@ void AppendUnits(std::string& out, std::string_view bytes, bool wide, uint16_t& 
 // Ends a run of AppendUnits calls: a surrogate left pending becomes U+FFFD.
 void FinishUnits(std::string& out, uint16_t& pending);
 
-}  // namespace host::biff
+}  // namespace host::io

@@ -1,8 +1,8 @@
-#include "host/formats/biff/Utf16.h"
+#include "host/io/Utf16.h"
 
-#include "host/formats/biff/LittleEndian.h"
+#include "host/io/LittleEndian.h"
 
-namespace host::biff {
+namespace host::io {
 
 void AppendUtf8(std::string& out, uint32_t c) {
   if (c < 0x80) {
@@ -66,4 +66,4 @@ std::string Utf16ToUtf8(std::string_view bytes) {
   return out;
 }
 
-}  // namespace host::biff
+}  // namespace host::io

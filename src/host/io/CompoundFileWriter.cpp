@@ -1,12 +1,12 @@
-#include "host/formats/biff/CompoundFileWriter.h"
+#include "host/io/CompoundFileWriter.h"
 
 #include <vector>
 #include <string_view>
 
 #include "host/core/HostError.h"
-#include "host/formats/biff/LittleEndian.h"
+#include "host/io/LittleEndian.h"
 
-namespace host::biff {
+namespace host::io {
 
 namespace {
 
@@ -214,4 +214,4 @@ void WriteCompoundFile(const CompoundFile& source, const std::map<int, const Str
   sink(out);
 }
 
-}  // namespace host::biff
+}  // namespace host::io

@@ -1,8 +1,8 @@
-#include "host/formats/biff/StreamPieces.h"
+#include "host/io/StreamPieces.h"
 
 #include "host/core/HostError.h"
 
-namespace host::biff {
+namespace host::io {
 
 void StreamPieces::View(std::string_view bytes) {
   if (bytes.empty()) return;
@@ -46,4 +46,4 @@ std::string StreamPieces::Joined() const {
   return all;
 }
 
-}  // namespace host::biff
+}  // namespace host::io

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace host::biff {
+namespace host::io {
 
 inline uint8_t U8(std::string_view bytes, size_t at) { return static_cast<uint8_t>(bytes[at]); }
 
@@ -40,4 +40,4 @@ inline void Append(std::string& bytes, uint64_t value, int width) {
   for (int i = 0; i < width; ++i) bytes.push_back(static_cast<char>(value >> (8 * i) & 0xFF));
 }
 
-}  // namespace host::biff
+}  // namespace host::io

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-namespace host::biff {
+namespace host::io {
 
 class StreamPieces {
  public:
@@ -49,4 +49,4 @@ class StreamPieces {
   size_t size_ = 0;
 };
 
-}  // namespace host::biff
+}  // namespace host::io

@@ -8,10 +8,10 @@
 #include <string_view>
 #include <string>
 
-#include "host/formats/biff/CompoundFile.h"
-#include "host/formats/biff/StreamPieces.h"
+#include "host/io/CompoundFile.h"
+#include "host/io/StreamPieces.h"
 
-namespace host::biff {
+namespace host::io {
 
 // The bytes of a compound file holding source's entries in the same directory
 // order, with the streams in replacements (by entry index) holding the new
@@ -28,4 +28,4 @@ void WriteCompoundFile(const CompoundFile& source, const std::map<int, std::stri
 void WriteCompoundFile(const CompoundFile& source, const std::map<int, const StreamPieces*>& replacements,
                        const std::function<void(std::string_view)>& sink);
 
-}  // namespace host::biff
+}  // namespace host::io
