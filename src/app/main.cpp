@@ -4,7 +4,7 @@
 #include "app/shell/ProgramFolder.h"
 #include "app/shell/QtMessages.h"
 #include "app/shell/SettingsStore.h"
-#include "batch/EmbeddedHostFactory.h"
+#include "app/EmbeddedHostFactory.h"
 #include "host/ui/QtHostWindow.h"
 
 #include <QApplication>

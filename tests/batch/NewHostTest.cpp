@@ -1,6 +1,6 @@
 // A new host instance per file: invisible, the workbook open in it, a new one
 // on every call, failures passed on with the host's description.
-#include "batch/EmbeddedHostFactory.h"
+#include "app/EmbeddedHostFactory.h"
 #include "batch/HostFactory.h"
 #include "batch/HostRunning.h"
 #include "batch/NewHost.h"

@@ -8,7 +8,7 @@
 #include "app/Form1.h"
 #include "app/shell/Messages.h"
 #include "app/shell/SettingsStore.h"
-#include "batch/EmbeddedHostFactory.h"
+#include "app/EmbeddedHostFactory.h"
 #include "filelist/FileListModel.h"
 
 #include <QApplication>

@@ -10,7 +10,7 @@
 #include "app/shell/QtMessages.h"
 #include "app/ReportListModel.h"
 #include "app/shell/SettingsStore.h"
-#include "batch/EmbeddedHostFactory.h"
+#include "app/EmbeddedHostFactory.h"
 
 #include <QApplication>
 #include <QComboBox>

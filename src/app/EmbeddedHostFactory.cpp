@@ -1,4 +1,4 @@
-#include "batch/EmbeddedHostFactory.h"
+#include "app/EmbeddedHostFactory.h"
 
 #include "host/core/Application.h"
 #include "host/core/HostWindow.h"
