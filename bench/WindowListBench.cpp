@@ -7,7 +7,7 @@
 #include "app/ReportListModel.h"
 #include "app/shell/SettingsStore.h"
 #include "app/shell/QtMessages.h"
-#include "batch/EmbeddedHostFactory.h"
+#include "app/EmbeddedHostFactory.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

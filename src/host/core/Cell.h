@@ -4,12 +4,11 @@
 
 #include <string>
 
+#include "host/core/StoredValue.h"  // CellKind
+
 namespace host {
 
 class Worksheet;
-
-// What a cell holds. Blank: no cell, or a cell with only a style.
-enum class CellKind { Blank, Number, Text, Boolean, Error };
 
 class Cell {
  public:

@@ -4,9 +4,10 @@
 
 #include <string>
 
-#include "host/core/Cell.h"
-
 namespace host {
+
+// What a cell holds. Blank: no cell, or a cell with only a style.
+enum class CellKind { Blank, Number, Text, Boolean, Error };
 
 struct StoredValue {
   CellKind kind = CellKind::Blank;  // the value's kind (a formula's cached result for formulas)
