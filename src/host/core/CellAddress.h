@@ -37,6 +37,7 @@ struct CellArea {
     return firstRow <= o.firstRow && o.lastRow <= lastRow && firstColumn <= o.firstColumn &&
            o.lastColumn <= lastColumn;
   }
+  bool operator==(const CellArea&) const = default;
 };
 
 // Parses "B2:D9", "$B$2:$D$9", "B5", whole columns "C:E" and whole rows

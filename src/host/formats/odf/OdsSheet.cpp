@@ -26,7 +26,7 @@ int Count(std::string_view raw, int limit) { return std::clamp(LeadingInt(raw, 1
 
 bool IsTrue(std::string_view raw) { return !raw.empty() && std::string_view("1tTyY").find(raw.front()) != std::string_view::npos; }
 
-void Include(OdsArea& used, int firstRow, int firstColumn, int lastRow, int lastColumn) {
+void Include(CellArea& used, int firstRow, int firstColumn, int lastRow, int lastColumn) {
   if (used.lastRow == 0) {
     used = {firstRow, firstColumn, lastRow, lastColumn};
     return;
@@ -230,7 +230,7 @@ OdsSheet::OdsSheet(std::string_view part, size_t begin) : part_(part), begin_(be
 }
 
 // The blocks that a (repeated) spanning cell starts, each rows x columns.
-void OdsSheet::AddAreas(std::vector<OdsArea>& areas, int firstRow, int count, const CellRun& run, int rows,
+void OdsSheet::AddAreas(std::vector<CellArea>& areas, int firstRow, int count, const CellRun& run, int rows,
                         int columns) {
   if (static_cast<int64_t>(count) * run.count + static_cast<int64_t>(merged_.size() + arrays_.size()) > kMaxAreas)
     throw HostError("the sheet " + Name() + " holds more merged cells or array formulas than this program handles");
@@ -484,7 +484,7 @@ void OdsSheet::PlaceRowCells(int firstRow, int firstColumn, int lastColumn, cons
 }
 
 void OdsSheet::RecomputeUsedRange() {
-  used_ = {};
+  used_ = kNoCells;
   for (const RowGroup& group : rows_)
     for (const CellRun& run : Cells(group))
       if (run.flags & kContent)

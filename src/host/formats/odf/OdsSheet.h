@@ -19,14 +19,14 @@
 
 #include "host/formats/odf/OdsCell.h"
 
+#include "host/core/CellAddress.h"
+
 namespace host::odf {
 
-// A rectangle of cells, 1-based and inclusive.
-struct OdsArea {
-  int firstRow = 0, firstColumn = 0, lastRow = 0, lastColumn = 0;
-  bool operator==(const OdsArea&) const = default;
-};
+// The used range of a table that holds no cell.
+inline constexpr CellArea kNoCells{0, 0, 0, 0};
 
+// A rectangle of cells, 1-based and inclusive.
 class OdsSheet {
  public:
   // A run of equal cells: one table:table-cell or table:covered-table-cell.
@@ -77,11 +77,11 @@ class OdsSheet {
   // The cell runs of a row group, in column order.
   std::span<const CellRun> Cells(const RowGroup& row) const { return {cells_.data() + row.firstCell, row.cellCount}; }
   // The bounding box of cells with content; lastRow 0 for an empty sheet.
-  OdsArea UsedRange() const { return used_; }
+  CellArea UsedRange() const { return used_; }
   // Merged areas: each spanning cell with the covered cells under it.
-  const std::vector<OdsArea>& MergedAreas() const { return merged_; }
+  const std::vector<CellArea>& MergedAreas() const { return merged_; }
   // The blocks of array formulas (table:number-matrix-*-spanned).
-  const std::vector<OdsArea>& ArrayAreas() const { return arrays_; }
+  const std::vector<CellArea>& ArrayAreas() const { return arrays_; }
   // True when the table is protected.
   bool IsProtected() const { return protected_; }
 
@@ -144,7 +144,7 @@ class OdsSheet {
   // runs split so that firstColumn and lastColumn + 1 start runs.
   void Segmented(const RowGroup& row, int firstColumn, int lastColumn, std::vector<CellRun>& out) const;
   void RecomputeUsedRange();
-  void AddAreas(std::vector<OdsArea>& areas, int firstRow, int count, const CellRun& run, int rows, int columns);
+  void AddAreas(std::vector<CellArea>& areas, int firstRow, int count, const CellRun& run, int rows, int columns);
   std::string CellXmlOf(const CellRun& run) const;
   void WriteRow(const RowGroup& row, std::vector<std::string_view>& pieces, std::deque<std::string>& written) const;
 
@@ -160,10 +160,10 @@ class OdsSheet {
   // share theirs).
   std::vector<CellRun> cells_;
   std::vector<std::pair<int, std::string_view>> columnStyles_;  // first column of a run, default cell style
-  std::vector<OdsArea> merged_;
-  std::vector<OdsArea> arrays_;
+  std::vector<CellArea> merged_;
+  std::vector<CellArea> arrays_;
   std::vector<std::string> formulas_;  // formulas written anew
-  OdsArea used_;
+  CellArea used_ = kNoCells;  // lastRow 0 while the table holds no cell
   bool modified_ = false;
 };
 

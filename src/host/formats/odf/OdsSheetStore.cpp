@@ -16,22 +16,12 @@ OdsSheetStore::OdsSheetStore(std::shared_ptr<OdsDocument> document, int sheet)
 
 OdsSheet& OdsSheetStore::Sheet() const { return document_->Sheet(sheet_); }
 
-namespace {
-
-std::vector<CellArea> CoreAreas(const std::vector<OdsArea>& from) {
-  std::vector<CellArea> to;
-  for (const OdsArea& a : from) to.push_back({a.firstRow, a.firstColumn, a.lastRow, a.lastColumn});
-  return to;
-}
-
-}  // namespace
-
-std::vector<CellArea> OdsSheetStore::MergedCellAreas() const { return CoreAreas(Sheet().MergedAreas()); }
+std::vector<CellArea> OdsSheetStore::MergedCellAreas() const { return Sheet().MergedAreas(); }
 
 bool OdsSheetStore::UsedArea(CellArea& area) const {
-  OdsArea used = Sheet().UsedRange();
+  const CellArea used = Sheet().UsedRange();
   if (used.lastRow == 0) return false;
-  area = {used.firstRow, used.firstColumn, used.lastRow, used.lastColumn};
+  area = used;
   return true;
 }
 
@@ -125,7 +115,7 @@ bool OdsSheetStore::RowFormattingProtected() const { return Sheet().IsProtected(
 
 bool OdsSheetStore::HoldsFormulas() const { return Sheet().HoldsFormulas(); }
 
-std::vector<CellArea> OdsSheetStore::ArrayFormulaAreas() const { return CoreAreas(Sheet().ArrayAreas()); }
+std::vector<CellArea> OdsSheetStore::ArrayFormulaAreas() const { return Sheet().ArrayAreas(); }
 
 size_t OdsSheetStore::MoveRows(const RowMove& move) {
   const CellArea& area = move.area;

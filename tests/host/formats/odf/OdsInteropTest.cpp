@@ -9,7 +9,7 @@
 #include "host/Fixtures.h"
 #include "host/formats/odf/OdsDocument.h"
 
-using host::odf::OdsArea;
+using host::CellArea;
 using host::odf::OdsDocument;
 using host::odf::OdsKind;
 
@@ -71,7 +71,7 @@ TEST(OdsInterop, ReadsWhatLibreOfficeWrites) {
   EXPECT_TRUE(s.IsRowHidden(4));
   EXPECT_FALSE(s.IsRowHidden(3));
   EXPECT_EQ(s.Text(6, 1), "merged");
-  EXPECT_EQ(s.MergedAreas(), (std::vector<OdsArea>{{6, 1, 7, 3}}));
-  EXPECT_EQ(s.UsedRange(), (OdsArea{1, 1, 6, 2}));
-  EXPECT_EQ(doc.Sheet(2).UsedRange(), (OdsArea{3, 3, 4, 4}));
+  EXPECT_EQ(s.MergedAreas(), (std::vector<CellArea>{{6, 1, 7, 3}}));
+  EXPECT_EQ(s.UsedRange(), (CellArea{1, 1, 6, 2}));
+  EXPECT_EQ(doc.Sheet(2).UsedRange(), (CellArea{3, 3, 4, 4}));
 }

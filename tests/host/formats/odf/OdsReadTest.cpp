@@ -6,7 +6,7 @@
 #include "host/formats/odf/OdsDocument.h"
 #include "host/formats/odf/OdsFixtures.h"
 
-using host::odf::OdsArea;
+using host::CellArea;
 using host::odf::OdsDocument;
 using host::odf::OdsKind;
 using odsfixtures::Content;
@@ -73,9 +73,9 @@ TEST(OdsRead, ReadsTablesWithRepeatsTextsAndValues) {
   EXPECT_EQ(s.Formula(6, 3), "of:=[.A2]*2");
   EXPECT_EQ(s.Value(6, 4).kind, OdsKind::Boolean);
   // Styled empty rows repeated to the sheet's end are outside the used range.
-  EXPECT_EQ(s.UsedRange(), (OdsArea{1, 1, 6, 4}));
+  EXPECT_EQ(s.UsedRange(), (CellArea{1, 1, 6, 4}));
   EXPECT_EQ(s.Rows().back().firstRow + s.Rows().back().count - 1, 1048576);
-  EXPECT_EQ(s.MergedAreas(), (std::vector<OdsArea>{{5, 1, 6, 2}}));
+  EXPECT_EQ(s.MergedAreas(), (std::vector<CellArea>{{5, 1, 6, 2}}));
   for (int row : {1, 2, 3, 4, 5, 6, 7}) EXPECT_EQ(s.IsRowHidden(row), row >= 2 && row <= 5) << row;
   EXPECT_EQ(doc.Sheet(2).UsedRange().lastRow, 0);
 }
