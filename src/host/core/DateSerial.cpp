@@ -1,17 +1,16 @@
 #include "host/core/DateSerial.h"
+#include "host/core/Characters.h"
 
 namespace host {
 
 namespace {
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // Exactly n digits at text[pos]; advances pos.
 bool Digits(std::string_view text, size_t& pos, size_t n, long& out) {
   if (pos + n > text.size()) return false;
   out = 0;
   for (size_t k = 0; k < n; ++k) {
-    if (!IsDigit(text[pos + k])) return false;
+    if (!IsAsciiDigit(text[pos + k])) return false;
     out = out * 10 + (text[pos + k] - '0');
   }
   pos += n;
@@ -31,7 +30,7 @@ bool Time(std::string_view text, size_t& pos, double& seconds) {
       ++pos;
       double scale = 0.1;
       const size_t start = pos;
-      for (; pos < text.size() && IsDigit(text[pos]); ++pos, scale /= 10) fraction += (text[pos] - '0') * scale;
+      for (; pos < text.size() && IsAsciiDigit(text[pos]); ++pos, scale /= 10) fraction += (text[pos] - '0') * scale;
       if (pos == start) return false;
     }
   }

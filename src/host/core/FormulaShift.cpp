@@ -1,4 +1,5 @@
 #include "host/core/FormulaShift.h"
+#include "host/core/Characters.h"
 
 #include "host/core/CellAddress.h"
 
@@ -8,22 +9,20 @@ namespace host {
 
 namespace {
 
-constexpr long long kMaxRow = 1048576;
+constexpr long long kMaxRow = kMaxRows;
 constexpr long long kMaxColumn = 16384;  // XFD
 const char* const kRefError = "#REF!";
 
-bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // Characters that may continue a name, a function or a reference.
 bool IsNameChar(char c) {
     const auto u = static_cast<unsigned char>(c);
-    return IsLetter(c) || IsDigit(c) || c == '_' || c == '.' || c == '\\' || c == '?' || c == '$' || u >= 0x80;
+    return IsAsciiLetter(c) || IsAsciiDigit(c) || c == '_' || c == '.' || c == '\\' || c == '?' || c == '$' || u >= 0x80;
 }
 
 bool IsNameStart(char c) {
     const auto u = static_cast<unsigned char>(c);
-    return IsLetter(c) || c == '_' || c == '\\' || c == '$' || u >= 0x80;
+    return IsAsciiLetter(c) || c == '_' || c == '\\' || c == '$' || u >= 0x80;
 }
 
 // One coordinate of a reference as written: "$C", "C", "$12", "12".
@@ -38,7 +37,7 @@ long long ColumnNumber(std::string_view letters) {
     if (letters.empty() || letters.size() > 3) return 0;
     long long n = 0;
     for (char c : letters) {
-        if (!IsLetter(c)) return 0;
+        if (!IsAsciiLetter(c)) return 0;
         n = n * 26 + ((c | 0x20) - 'a' + 1);
     }
     return n <= kMaxColumn ? n : 0;
@@ -50,7 +49,7 @@ size_t ReadColumn(std::string_view s, Coord& c) {
     c.absolute = i < s.size() && s[i] == '$';
     if (c.absolute) ++i;
     const size_t start = i;
-    while (i < s.size() && IsLetter(s[i]) && i - start < 4) ++i;
+    while (i < s.size() && IsAsciiLetter(s[i]) && i - start < 4) ++i;
     c.value = ColumnNumber(s.substr(start, i - start));
     if (c.value == 0) return 0;
     c.text = s.substr(0, i);
@@ -64,7 +63,7 @@ size_t ReadRow(std::string_view s, Coord& c) {
     if (c.absolute) ++i;
     const size_t start = i;
     long long v = 0;
-    while (i < s.size() && IsDigit(s[i])) {
+    while (i < s.size() && IsAsciiDigit(s[i])) {
         if (v <= kMaxRow) v = v * 10 + (s[i] - '0');
         ++i;
     }
@@ -159,17 +158,17 @@ std::string ShiftFormula(std::string_view f, int rowDelta, int columnDelta) {
         }
         if (c == '#') {  // error literal: #REF!, #N/A, #DIV/0!, #NAME?
             size_t j = i + 1;
-            while (j < n && (IsLetter(f[j]) || IsDigit(f[j]) || f[j] == '/' || f[j] == '_')) ++j;
+            while (j < n && (IsAsciiLetter(f[j]) || IsAsciiDigit(f[j]) || f[j] == '/' || f[j] == '_')) ++j;
             if (j < n && (f[j] == '!' || f[j] == '?')) ++j;
             out.append(f.substr(i, j - i));
             i = j;
             continue;
         }
-        if (IsDigit(c) || (c == '.' && i + 1 < n && IsDigit(f[i + 1]))) {
+        if (IsAsciiDigit(c) || (c == '.' && i + 1 < n && IsAsciiDigit(f[i + 1]))) {
             // a whole-row range 3:5 / 3:$5, else a number such as 1.5 or 1E5
-            if (IsDigit(c)) {
+            if (IsAsciiDigit(c)) {
                 size_t j = i;
-                while (j < n && IsDigit(f[j])) ++j;
+                while (j < n && IsAsciiDigit(f[j])) ++j;
                 if (j < n && f[j] == ':') {
                     const size_t k = NameEnd(f, j + 1);
                     Coord r1, r2;
@@ -184,16 +183,16 @@ std::string ShiftFormula(std::string_view f, int rowDelta, int columnDelta) {
                 }
             }
             size_t j = i;
-            while (j < n && IsDigit(f[j])) ++j;
+            while (j < n && IsAsciiDigit(f[j])) ++j;
             if (j < n && f[j] == '.') {
                 ++j;
-                while (j < n && IsDigit(f[j])) ++j;
+                while (j < n && IsAsciiDigit(f[j])) ++j;
             }
             if (j < n && (f[j] == 'E' || f[j] == 'e')) {
                 size_t k = j + 1;
                 if (k < n && (f[k] == '+' || f[k] == '-')) ++k;
-                if (k < n && IsDigit(f[k])) {
-                    while (k < n && IsDigit(f[k])) ++k;
+                if (k < n && IsAsciiDigit(f[k])) {
+                    while (k < n && IsAsciiDigit(f[k])) ++k;
                     j = k;
                 }
             }

@@ -1,4 +1,5 @@
 #include "host/core/SortPlan.h"
+#include "host/core/Characters.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -8,8 +9,6 @@
 namespace host {
 
 namespace {
-
-std::string Quoted(const std::string& name) { return "\"" + name + "\""; }
 
 // Merged areas inside the rows: allowed only when every row has the same
 // one-row merged areas, which then stay where they are.

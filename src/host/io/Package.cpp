@@ -1,4 +1,5 @@
 #include "host/io/Package.h"
+#include "host/core/Characters.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -19,8 +20,6 @@
 namespace host {
 
 namespace {
-
-std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
 
 // What a libzip error code means, in the host's words (the library's own
 // text and numbers mean nothing to the user).

@@ -1,4 +1,5 @@
 #include "host/formats/biff/FormulaTokens.h"
+#include "host/core/Characters.h"
 
 #include <algorithm>
 #include <charconv>
@@ -304,26 +305,24 @@ std::string AreaText(int firstRow, int lastRow, int firstColumn, int lastColumn,
   return CellText(firstRow, firstColumn, firstWord) + ":" + CellText(lastRow, lastColumn, lastWord);
 }
 
-bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // Whether a sheet name must be quoted before "!": anything but letters,
 // digits, "_" and ".", a leading digit, or a name that reads as a cell.
 bool NeedsQuotes(std::string_view name) {
-  if (name.empty() || IsDigit(name[0]) || name[0] == '.') return true;
+  if (name.empty() || IsAsciiDigit(name[0]) || name[0] == '.') return true;
   for (char c : name)
-    if (!(static_cast<unsigned char>(c) >= 0x80 || IsAsciiLetter(c) || IsDigit(c) || c == '_' || c == '.')) return true;
+    if (!(static_cast<unsigned char>(c) >= 0x80 || IsAsciiLetter(c) || IsAsciiDigit(c) || c == '_' || c == '.')) return true;
   size_t letters = 0;
   while (letters < name.size() && IsAsciiLetter(name[letters])) ++letters;
   bool digitsFollow = letters < name.size() &&
-                      std::all_of(name.begin() + letters, name.end(), [](char c) { return IsDigit(c); });
+                      std::all_of(name.begin() + letters, name.end(), [](char c) { return IsAsciiDigit(c); });
   if (letters > 0 && letters <= 3 && digitsFollow) return true;  // like A1 or IV65536
   // R1C1 forms: R, C, R2, C3, R2C3
   size_t at = 0;
   auto part = [&](char upper) {
     if (at < name.size() && (name[at] == upper || name[at] == upper + 32)) {
       ++at;
-      while (at < name.size() && IsDigit(name[at])) ++at;
+      while (at < name.size() && IsAsciiDigit(name[at])) ++at;
       return true;
     }
     return false;

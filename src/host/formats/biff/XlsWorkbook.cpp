@@ -1,4 +1,5 @@
 #include "host/formats/biff/XlsWorkbook.h"
+#include "host/core/Characters.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -22,8 +23,6 @@ namespace host::biff {
 using namespace host::io;  // the container and the byte helpers the records sit in
 
 namespace {
-
-std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
 
 // The compound file at path and the index of its "Workbook" stream; HostError
 // for anything that is not a BIFF8 workbook.

@@ -1,4 +1,5 @@
 #include "host/formats/csv/CsvValue.h"
+#include "host/core/Characters.h"
 
 #include <array>
 #include <charconv>
@@ -9,8 +10,6 @@
 namespace host::csv {
 
 namespace {
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 std::string_view Trim(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
@@ -32,7 +31,7 @@ bool ParseNumber(std::string_view s, const LocaleConventions& locale, double& ou
   size_t intStart = i, groupLen = 0;
   bool grouped = false;
   while (i < s.size()) {
-    if (IsDigit(s[i])) {
+    if (IsAsciiDigit(s[i])) {
       digits += s[i++];
       ++groupLen;
     } else if (!group.empty() && s.substr(i, group.size()) == group) {
@@ -50,7 +49,7 @@ bool ParseNumber(std::string_view s, const LocaleConventions& locale, double& ou
     digits += '.';
     i += point.size();
     size_t fracStart = i;
-    for (; i < s.size() && IsDigit(s[i]); ++i) digits += s[i];
+    for (; i < s.size() && IsAsciiDigit(s[i]); ++i) digits += s[i];
     haveDigits = haveDigits || i > fracStart;
   }
   if (!haveDigits) return false;
@@ -59,7 +58,7 @@ bool ParseNumber(std::string_view s, const LocaleConventions& locale, double& ou
     ++i;
     if (i < s.size() && (s[i] == '+' || s[i] == '-')) digits += s[i++];
     size_t expStart = i;
-    for (; i < s.size() && IsDigit(s[i]); ++i) digits += s[i];
+    for (; i < s.size() && IsAsciiDigit(s[i]); ++i) digits += s[i];
     if (i == expStart) return false;
   }
   if (i != s.size()) return false;
@@ -131,8 +130,8 @@ bool ParseIsoDate(std::string_view s, double& out) {
 // One to four digits at s[pos]; advances pos, counts them in n.
 bool SomeDigits(std::string_view s, size_t& pos, int& out, size_t& n) {
   out = 0;
-  for (n = 0; pos < s.size() && IsDigit(s[pos]) && n < 4; ++n) out = out * 10 + (s[pos++] - '0');
-  return n > 0 && !(pos < s.size() && IsDigit(s[pos]));
+  for (n = 0; pos < s.size() && IsAsciiDigit(s[pos]) && n < 4; ++n) out = out * 10 + (s[pos++] - '0');
+  return n > 0 && !(pos < s.size() && IsAsciiDigit(s[pos]));
 }
 
 // A date in the locale's short form, with an optional time after a blank.

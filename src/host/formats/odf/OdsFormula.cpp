@@ -1,4 +1,5 @@
 #include "host/formats/odf/OdsFormula.h"
+#include "host/core/Characters.h"
 
 #include <cctype>
 #include <charconv>
@@ -10,20 +11,17 @@ namespace host::odf {
 
 namespace {
 
-bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
 // Shifts the address after a sheet locator's '.': "$A$1", "A1", "A", "1".
 // False when the row leaves the sheet.
 bool ShiftAddress(std::string_view address, int rowDelta, std::string& out) {
   size_t i = 0;
-  if (i < address.size() && address[i] == '$' && i + 1 < address.size() && IsLetter(address[i + 1])) ++i;
-  while (i < address.size() && IsLetter(address[i])) ++i;
+  if (i < address.size() && address[i] == '$' && i + 1 < address.size() && IsAsciiLetter(address[i + 1])) ++i;
+  while (i < address.size() && IsAsciiLetter(address[i])) ++i;
   size_t rowStart = i;
   bool absolute = i < address.size() && address[i] == '$';
   size_t digits = absolute ? i + 1 : i;
   size_t end = digits;
-  while (end < address.size() && IsDigit(address[end])) ++end;
+  while (end < address.size() && IsAsciiDigit(address[end])) ++end;
   if (end != address.size() || end == digits || absolute || rowDelta == 0) {
     out.append(address);  // no relative row, or not an address we know: as written
     return true;
@@ -78,7 +76,7 @@ std::string_view FormulaBody(std::string_view formula) {
   if (colon != std::string_view::npos && (eq == std::string_view::npos || colon < eq)) {
     bool prefix = colon > 0;
     for (size_t k = 0; k < colon; ++k)
-      if (!IsLetter(formula[k])) prefix = false;
+      if (!IsAsciiLetter(formula[k])) prefix = false;
     if (prefix) formula.remove_prefix(colon + 1);
   }
   if (!formula.empty() && formula.front() == '=') formula.remove_prefix(1);
