@@ -1,4 +1,5 @@
 #include "host/core/NumberFormat.h"
+#include "host/formats/BuiltinNumberFormats.h"
 
 #include <gtest/gtest.h>
 

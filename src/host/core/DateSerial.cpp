@@ -105,4 +105,34 @@ bool IsoDateToSerial(std::string_view text, bool date1904, double& serial) {
   return true;
 }
 
+void CivilFromDays(long long z, int& y, int& m, int& d) {
+    z += 719468;
+    const long long era = (z >= 0 ? z : z - 146096) / 146097;
+    const long long doe = z - era * 146097;
+    const long long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const long long mp = (5 * doy + 2) / 153;
+    d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    y = static_cast<int>(yoe + era * 400 + (m <= 2 ? 1 : 0));
+}
+
+CalendarDay DayOfSerial(long long days, bool date1904) {
+    CalendarDay p;
+    if (date1904) {
+        // day 0 is 1904-01-01, a Friday; 1904-01-01 is 12418 days before 1970-01-01
+        CivilFromDays(days - 24107, p.year, p.month, p.day);
+        p.weekday = static_cast<int>((days + 5) % 7);
+        return p;
+    }
+    // The 1900 system counts a 29 February 1900 (serial 60) that never was, and
+    // serial 0 is "1/0/1900"; weekdays follow that count.
+    p.weekday = static_cast<int>((days + 6) % 7);
+    if (days == 0) { p.year = 1900; p.month = 1; p.day = 0; return p; }
+    if (days == 60) { p.year = 1900; p.month = 2; p.day = 29; return p; }
+    const long long fromEpoch = days < 60 ? days - 25568 : days - 25569;
+    CivilFromDays(fromEpoch, p.year, p.month, p.day);
+    return p;
+}
+
 }  // namespace host

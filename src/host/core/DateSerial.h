@@ -21,6 +21,19 @@ inline long DaysFromCivil(long year, long month, long day) {
   return era * 146097 + dayOfEra - 719468;
 }
 
+// The calendar day of a day count from 1970-01-01 (proleptic Gregorian).
+void CivilFromDays(long long days, int& year, int& month, int& day);
+
+// A day of a date system as a calendar shows it.
+struct CalendarDay {
+  int year = 1900, month = 1, day = 0, weekday = 0;  // weekday 0 = Sunday
+};
+
+// The calendar day of a serial's whole days. In the 1900 system serial 0
+// is "1900-01-00" and serial 60 the 29 February 1900 that never was; the
+// weekdays follow that count, as the reference program shows them.
+CalendarDay DayOfSerial(long long days, bool date1904);
+
 // True when day is a day of that month of that year.
 bool IsCivilDate(long year, long month, long day);
 

@@ -7,10 +7,6 @@
 
 namespace host {
 
-// The format code of a built-in number format id (0-49 and the locale ids the
-// standard reserves), or an empty view when the id has no built-in code.
-std::string_view BuiltinFormatCode(int numFmtId);
-
 // The displayed text of a number under a format code. An empty code or
 // "General" gives the General form a standard-width column shows.
 // date1904 selects the 1904 date system for date and time codes.

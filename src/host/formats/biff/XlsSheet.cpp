@@ -4,6 +4,7 @@
 
 #include "host/core/HostError.h"
 #include "host/core/NumberFormat.h"
+#include "host/formats/BuiltinNumberFormats.h"
 #include "host/formats/biff/BiffRecords.h"
 #include "host/formats/biff/FormulaTokens.h"
 #include "host/io/LittleEndian.h"

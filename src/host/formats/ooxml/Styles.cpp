@@ -6,6 +6,7 @@
 
 #include "host/formats/ooxml/AlternateContent.h"
 #include "host/core/NumberFormat.h"
+#include "host/formats/BuiltinNumberFormats.h"
 #include "host/formats/ooxml/XmlProblem.h"
 #include "host/io/XmlScanner.h"
 
