@@ -75,6 +75,14 @@ int Worksheet::MaxColumn() const {
 bool Worksheet::RowHidden(int row) const { return store_->RowHidden(row); }
 
 void Worksheet::SetRowHidden(int row, bool hidden) {
+  // A row past what the format's sheet holds is empty and shows: hiding it
+  // is refused, showing it is no change.
+  const int lastRow = store_->Grid().lastRow;
+  if (row > lastRow) {
+    if (!hidden) return;
+    throw HostError("Cannot hide row " + std::to_string(row) + " of sheet \"" + name_ + "\" in \"" +
+                    workbook_->FullName() + "\": the sheet holds " + std::to_string(lastRow) + " rows.");
+  }
   if (store_->RowHidden(row) == hidden) return;
   store_->SetRowHidden(row, hidden);
   // A row back in the state it had at open is no change.

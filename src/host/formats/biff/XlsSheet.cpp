@@ -266,11 +266,7 @@ bool XlsSheet::RowHidden(int row) const {
 }
 
 void XlsSheet::SetRowHidden(int row, bool hidden) {
-  if (row < 1 || row > 65536) {
-    if (!hidden) return;
-    throw HostError("Cannot hide row " + std::to_string(row) + " of \"" + book_->path +
-                    "\": an .xls sheet has 65,536 rows.");
-  }
+  if (row < 1 || row > Grid().lastRow) return;  // the core refuses hiding past the grid
   auto it = std::lower_bound(records_.rows.begin(), records_.rows.end(), row - 1,
                              [](const RowRecord& r, int v) { return r.row < v; });
   if (it == records_.rows.end() || it->row != row - 1) {
