@@ -96,13 +96,12 @@ FileReplacement::FileReplacement(const std::string& path, const FileIdentity* op
   if (opened && !(FileIdentity::Of(target_.file) == *opened))
     Fail("the file changed on disk since it was opened");
   RemoveStaleTemporaries(target_.folder);
-  fd_ = MakeTemporary(target_.folder, temp_);
+  fd_ = MakeTemporary(target_.folder, temp_, held_);
   if (fd_ < 0) {
     const int error = errno;
     temp_.clear();
     Fail("no file can be made in its folder (" + FileErrorReason(error) + ")");
   }
-  held_ = RememberHeldFile(temp_);
 }
 
 FileReplacement::~FileReplacement() {

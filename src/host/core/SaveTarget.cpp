@@ -9,8 +9,10 @@
 #include <climits>
 #include <csignal>
 #include <cstdlib>
+#include <random>
 #include <vector>
 
+#include "host/core/HeldFiles.h"
 #include "host/core/HostError.h"
 
 namespace host {
@@ -84,14 +86,32 @@ bool ResolveSaveTarget(const std::string& path, SaveTarget& target) {
   return true;
 }
 
-int MakeTemporary(const std::string& folder, std::string& name) {
-  std::string pattern = folder + (folder.back() == '/' ? "" : "/") + Prefix() + std::to_string(::getpid()) + "~" +
-                        std::string(kRandomLength, 'X');
-  std::vector<char> buffer(pattern.begin(), pattern.end());
-  buffer.push_back('\0');
-  int fd = ::mkstemp(buffer.data());
-  if (fd >= 0) name = buffer.data();
-  return fd;
+int MakeTemporary(const std::string& folder, std::string& name, int& held) {
+  static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  std::random_device random;
+  const std::string stem =
+      folder + (folder.back() == '/' ? "" : "/") + Prefix() + std::to_string(::getpid()) + "~";
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string candidate = stem;
+    for (size_t i = 0; i < kRandomLength; ++i) candidate += kLetters[random() % (sizeof kLetters - 1)];
+    // Listed before it exists: a signal at any moment after the file is
+    // made finds it on the list.
+    held = RememberHeldFile(candidate);
+    const int fd = ::open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+      name = candidate;
+      return fd;
+    }
+    const int error = errno;
+    ForgetHeldFile(held);
+    held = -1;
+    if (error != EEXIST) {
+      errno = error;
+      return -1;
+    }
+  }
+  errno = EEXIST;
+  return -1;
 }
 
 void RemoveStaleTemporaries(const std::string& folder) {

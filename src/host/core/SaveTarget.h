@@ -28,9 +28,10 @@ void CheckMayChange(const std::string& path);
 bool ResolveSaveTarget(const std::string& path, SaveTarget& target);
 
 // Makes a new empty temporary in folder, named by this host's pattern (short
-// whatever the workbook's name). Returns its open descriptor and its path in
-// name, or -1 with errno set.
-int MakeTemporary(const std::string& folder, std::string& name);
+// whatever the workbook's name), on the list of held files (HeldFiles.h)
+// from before it exists, so a signal never leaves it behind. Returns its open
+// descriptor, its path in name and its slot in held, or -1 with errno set.
+int MakeTemporary(const std::string& folder, std::string& name, int& held);
 
 // Gives the new file at temp the owner and group of original where this
 // process may set them, then its mode (a change of owner clears some bits).
