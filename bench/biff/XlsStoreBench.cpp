@@ -67,7 +67,7 @@ void WriteWorkbook(const std::string& path) {
 int Once(const std::string& what, const std::string& path) {
   auto start = std::chrono::steady_clock::now();
   auto book = host::biff::OpenXls(path);
-  auto sheet = book->TakeSheet(0);
+  auto* sheet = book->Sheet(0);
   host::CellArea used;
   sheet->UsedArea(used);
   if (what == "sort") {
@@ -77,7 +77,7 @@ int Once(const std::string& what, const std::string& path) {
       if (sheet->Value(row, 7).text == "north") sheet->SetRowHidden(row, true);
   }
   book->RequestFullRecalculation();
-  book->Save({sheet.get()});
+  book->Save();
   double seconds = Seconds(start);
   const SelfUsage usage = UsageOfThisProcess();
   auto* xls = dynamic_cast<host::biff::XlsWorkbook*>(book.get());

@@ -91,10 +91,10 @@ int main(int argc, char** argv) {
     best = Best(best, Measure([&] {
       try {
         auto book = host::odf::OpenOds(ours);
-        auto sheet = book->TakeSheet(0);
+        auto* sheet = book->Sheet(0);
         host::CellArea used;
         if (!sheet->UsedArea(used) || !host::SortRows(*sheet, used, 2, false)) return 1;
-        book->Save({sheet.get()});
+        book->Save();
         return 0;
       } catch (const host::HostError& e) {
         std::fprintf(stderr, "%s\n", e.what());
@@ -115,7 +115,7 @@ int main(int argc, char** argv) {
   bool ordered = true;
   try {
     auto book = host::odf::OpenOds(ours);
-    auto sheet = book->TakeSheet(0);
+    auto* sheet = book->Sheet(0);
     std::string previous;
     std::vector<bool> seen(static_cast<size_t>(rows) + 1);
     for (long r = 1; r <= rows && ordered; ++r) {

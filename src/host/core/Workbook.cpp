@@ -48,8 +48,8 @@ Workbook::Workbook(Application& app, const std::string& path)
   const auto& sheets = file_->Sheets();
   worksheets_.resize(sheets.size());
   for (size_t i = 0; i < sheets.size(); ++i) {
-    if (!sheets[i].worksheet) continue;
-    worksheets_[i] = std::make_unique<Worksheet>(*this, sheets[i].name, static_cast<int>(i + 1), file_->TakeSheet(i));
+    SheetStore* store = sheets[i].worksheet ? file_->Sheet(i) : nullptr;
+    if (store) worksheets_[i] = std::make_unique<Worksheet>(*this, sheets[i].name, static_cast<int>(i + 1), *store);
   }
 }
 
@@ -74,9 +74,7 @@ Worksheet& Workbook::ActiveSheet() {
 void Workbook::Save() {
   if (!lock_)  // opened for reading only
     throw HostError("Cannot save \"" + path_ + "\": it was opened for reading only.");
-  std::vector<const SheetStore*> sheets;
-  for (auto& sheet : worksheets_) sheets.push_back(sheet ? &sheet->Store() : nullptr);
-  file_->Save(sheets);
+  file_->Save();
 }
 
 std::string Workbook::Name() const {

@@ -26,8 +26,9 @@ class WorkbookStore {
   virtual const std::string& Path() const = 0;
   // Every sheet in workbook order.
   virtual const std::vector<SheetEntry>& Sheets() const = 0;
-  // The cells of worksheet entry index, read at open (moved out once).
-  virtual std::unique_ptr<SheetStore> TakeSheet(size_t index) = 0;
+  // The cells of worksheet entry index, read at open; the workbook store
+  // owns them while it lives. nullptr for chart, dialog and macro sheets.
+  virtual SheetStore* Sheet(size_t index) = 0;
   // 0-based index of the sheet the workbook opens on.
   virtual size_t ActiveTab() const = 0;
   virtual bool Date1904() const { return false; }
@@ -36,10 +37,10 @@ class WorkbookStore {
   // Asks for a full recalculation when the workbook is next opened (cells
   // that formulas refer to have moved).
   virtual void RequestFullRecalculation() {}
-  // Writes the workbook back to its file: what changed written anew,
-  // everything else copied as it was, the file replaced atomically.
-  // sheets[i] is the store TakeSheet(i) gave (nullptr for other sheets).
-  virtual void Save(const std::vector<const SheetStore*>& sheets) = 0;
+  // Writes the workbook back to its file: what changed in its sheets written
+  // anew, everything else copied as it was, by the host's save policy
+  // (FileReplacement.h). Nothing is written when nothing changed.
+  virtual void Save() = 0;
 };
 
 // Opens the workbook at path in whatever format its content shows; HostError

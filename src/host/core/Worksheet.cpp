@@ -10,8 +10,8 @@
 
 namespace host {
 
-Worksheet::Worksheet(Workbook& workbook, std::string name, int index, std::unique_ptr<SheetStore> store)
-    : workbook_(&workbook), name_(std::move(name)), index_(index), store_(std::move(store)) {}
+Worksheet::Worksheet(Workbook& workbook, std::string name, int index, SheetStore& store)
+    : workbook_(&workbook), name_(std::move(name)), index_(index), store_(&store) {}
 
 Worksheet::~Worksheet() = default;
 

@@ -18,7 +18,7 @@ class SheetStore;
 
 class Worksheet {
  public:
-  Worksheet(Workbook& workbook, std::string name, int index, std::unique_ptr<SheetStore> store);
+  Worksheet(Workbook& workbook, std::string name, int index, SheetStore& store);
   ~Worksheet();
   Worksheet(const Worksheet&) = delete;
   Worksheet& operator=(const Worksheet&) = delete;
@@ -68,7 +68,7 @@ class Worksheet {
   Workbook* workbook_;
   std::string name_;
   int index_;
-  std::unique_ptr<SheetStore> store_;
+  SheetStore* store_;  // owned by the workbook's store
   int rowsMoved_ = 0;
   // Rows hidden now that showed at open, and rows shown that were hidden.
   std::unordered_set<int> hiddenSinceOpen_;

@@ -78,10 +78,7 @@ void XlsWorkbook::ReadSheets() {
   }
 }
 
-std::unique_ptr<SheetStore> XlsWorkbook::TakeSheet(size_t index) {
-  if (index >= sheets_.size()) return nullptr;
-  return std::move(sheets_[index]);
-}
+SheetStore* XlsWorkbook::Sheet(size_t index) { return index < sheets_.size() ? sheets_[index].get() : nullptr; }
 
 size_t XlsWorkbook::ActiveTab() const {
   size_t active = book_->globals.activeSheet;
@@ -156,10 +153,8 @@ void XlsWorkbook::NewWorkbookStream(const std::vector<const XlsSheet*>& changed,
   }
 }
 
-void XlsWorkbook::Save(const std::vector<const SheetStore*>& sheets) {
+void XlsWorkbook::Save() {
   std::vector<const XlsSheet*> changed;
-  for (const SheetStore* s : sheets)
-    if (auto* sheet = dynamic_cast<const XlsSheet*>(s); sheet && sheet->Changed()) changed.push_back(sheet);
   for (const auto& s : sheets_)
     if (s && s->Changed()) changed.push_back(s.get());
   if (changed.empty()) return;  // nothing to write: the file stays as it is

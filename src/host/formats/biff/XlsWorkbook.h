@@ -32,14 +32,14 @@ class XlsWorkbook : public WorkbookStore {
 
   const std::string& Path() const override { return book_->path; }
   const std::vector<SheetEntry>& Sheets() const override { return entries_; }
-  std::unique_ptr<SheetStore> TakeSheet(size_t index) override;
+  SheetStore* Sheet(size_t index) override;
   size_t ActiveTab() const override;
   bool Date1904() const override { return book_->globals.date1904; }
   bool HasDefinedNames() const override { return !book_->globals.definedNames.empty(); }
   // Sets RECALCID's engine build to 0, older than any, so that the next
   // program to open the workbook recalculates every formula.
   void RequestFullRecalculation() override { recalculate_ = true; }
-  void Save(const std::vector<const SheetStore*>& sheets) override;
+  void Save() override;
 
   // The size of the workbook stream as read.
   size_t StreamSize() const { return book_->stream.size(); }
@@ -59,7 +59,7 @@ class XlsWorkbook : public WorkbookStore {
   int workbookEntry_ = -1;
   std::map<size_t, size_t> substreamEnds_;  // where each worksheet read begins -> where it ends
   std::vector<SheetEntry> entries_;
-  std::vector<std::unique_ptr<XlsSheet>> sheets_;  // worksheets not taken yet (nullptr for others)
+  std::vector<std::unique_ptr<XlsSheet>> sheets_;  // worksheets (nullptr for other sheets)
   bool recalculate_ = false;
   FileIdentity opened_;  // the file as it was read (or last saved): a save checks it is still that file
 };

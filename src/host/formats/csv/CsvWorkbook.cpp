@@ -8,14 +8,9 @@ namespace host::csv {
 CsvWorkbook::CsvWorkbook(const std::string& path)
     : path_(path), document_(CsvDocument::Open(path)), entries_{SheetEntry{document_.SheetName(), true}} {}
 
-std::unique_ptr<SheetStore> CsvWorkbook::TakeSheet(size_t index) {
-  if (index != 0 || taken_) return nullptr;
-  taken_ = true;
-  return std::make_unique<CsvSheet>(document_);
-}
+SheetStore* CsvWorkbook::Sheet(size_t index) { return index == 0 ? &sheet_ : nullptr; }
 
-void CsvWorkbook::Save(const std::vector<const SheetStore*>& sheets) {
-  (void)sheets;  // the one sheet works on document_ itself
+void CsvWorkbook::Save() {
   if (document_.RowsMoved() > 0) document_.Save(path_);
 }
 

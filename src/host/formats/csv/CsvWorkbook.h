@@ -9,6 +9,7 @@
 
 #include "host/core/WorkbookStore.h"
 #include "host/formats/csv/CsvDocument.h"
+#include "host/formats/csv/CsvSheet.h"
 
 namespace host::csv {
 
@@ -19,16 +20,16 @@ class CsvWorkbook : public WorkbookStore {
 
   const std::string& Path() const override { return path_; }
   const std::vector<SheetEntry>& Sheets() const override { return entries_; }
-  std::unique_ptr<SheetStore> TakeSheet(size_t index) override;
+  SheetStore* Sheet(size_t index) override;
   size_t ActiveTab() const override { return 0; }
   // Writes the file anew when a sort moved rows; otherwise nothing.
-  void Save(const std::vector<const SheetStore*>& sheets) override;
+  void Save() override;
 
  private:
   std::string path_;
   CsvDocument document_;
   std::vector<SheetEntry> entries_;
-  bool taken_ = false;
+  CsvSheet sheet_{document_};  // the one sheet, over document_
 };
 
 // Opens a CSV (or, by its extension, TSV) file as a workbook.

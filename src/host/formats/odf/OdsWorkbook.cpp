@@ -6,21 +6,21 @@
 namespace host::odf {
 
 OdsWorkbook::OdsWorkbook(const std::string& path) : path_(path), document_(std::make_shared<OdsDocument>(path)) {
-  for (int k = 1; k <= document_->SheetCount(); ++k) sheets_.push_back({document_->Sheet(k).Name(), true});
+  for (int k = 1; k <= document_->SheetCount(); ++k) {
+    sheets_.push_back({document_->Sheet(k).Name(), true});
+    stores_.push_back(std::make_unique<OdsSheetStore>(document_, k));
+  }
 }
 
-std::unique_ptr<SheetStore> OdsWorkbook::TakeSheet(size_t index) {
-  return std::make_unique<OdsSheetStore>(document_, static_cast<int>(index) + 1);
-}
+SheetStore* OdsWorkbook::Sheet(size_t index) { return index < stores_.size() ? stores_[index].get() : nullptr; }
 
 size_t OdsWorkbook::ActiveTab() const { return static_cast<size_t>(document_->ActiveSheet() - 1); }
 
 bool OdsWorkbook::Date1904() const { return document_->Date1904(); }
 
-void OdsWorkbook::Save(const std::vector<const SheetStore*>& sheets) {
+void OdsWorkbook::Save() {
   // The stores change the tables of the shared document in place; the
   // document knows which tables changed.
-  (void)sheets;
   document_->Save();
 }
 

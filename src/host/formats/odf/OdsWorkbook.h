@@ -19,18 +19,19 @@ class OdsWorkbook : public WorkbookStore {
 
   const std::string& Path() const override { return path_; }
   const std::vector<SheetEntry>& Sheets() const override { return sheets_; }
-  std::unique_ptr<SheetStore> TakeSheet(size_t index) override;
+  SheetStore* Sheet(size_t index) override;
   size_t ActiveTab() const override;
   bool Date1904() const override;
   // Writes content.xml anew when a table changed (only those tables' bytes
   // differ); every other entry is copied as stored. Nothing is written when
   // nothing changed.
-  void Save(const std::vector<const SheetStore*>& sheets) override;
+  void Save() override;
 
  private:
   std::string path_;
   std::shared_ptr<OdsDocument> document_;
   std::vector<SheetEntry> sheets_;
+  std::vector<std::unique_ptr<SheetStore>> stores_;  // one a table, over document_
 };
 
 // Opens an OpenDocument spreadsheet package (.ods).

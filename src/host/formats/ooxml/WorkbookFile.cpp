@@ -342,7 +342,7 @@ void WorkbookFile::MoveNotes(const SheetParts& entry, const SheetData& data, std
     rewrite(part, [&](std::string& xml) { return MoveVmlNotes(xml, moves); });
 }
 
-std::unique_ptr<SheetStore> WorkbookFile::TakeSheet(size_t index) { return std::move(data_[index]); }
+SheetStore* WorkbookFile::Sheet(size_t index) { return index < data_.size() ? data_[index].get() : nullptr; }
 
 std::string WorkbookFile::WorkbookWithFullCalc() const {
   std::string xml = workbookXml_;
@@ -396,20 +396,19 @@ std::string WorkbookFile::PartWithout(const std::string& part,
   return out.str();
 }
 
-void WorkbookFile::Save(const std::vector<const SheetStore*>& sheets) {
+void WorkbookFile::Save() {
   current_.clear();
   try {
-    SaveChanges(sheets);
+    SaveChanges();
   } catch (...) {
     RethrowAsHostError("Cannot save \"" + path_ + "\": " + (current_.empty() ? "the package" : "the part " + current_));
   }
 }
 
-void WorkbookFile::SaveChanges(const std::vector<const SheetStore*>& sheets) {
+void WorkbookFile::SaveChanges() {
   std::map<std::string, NewPart> changed;
-  for (size_t i = 0; i < sheets.size() && i < sheets_.size(); ++i) {
-    // The stores of worksheets are the SheetData this file made.
-    const auto* data = static_cast<const SheetData*>(sheets[i]);
+  for (size_t i = 0; i < data_.size() && i < sheets_.size(); ++i) {
+    const SheetData* data = data_[i].get();
     const std::string& part = sheets_[i].part;
     if (!data || !data->Modified()) continue;
     current_ = part;

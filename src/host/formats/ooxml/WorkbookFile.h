@@ -49,20 +49,20 @@ class WorkbookFile : public WorkbookStore {
   // WorkbookStore.
   const std::string& Path() const override { return path_; }
   const std::vector<SheetEntry>& Sheets() const override { return entries_; }
-  std::unique_ptr<SheetStore> TakeSheet(size_t index) override;
+  SheetStore* Sheet(size_t index) override;
   size_t ActiveTab() const override { return activeTab_; }
   bool Date1904() const override { return date1904_; }
   bool HasDefinedNames() const override { return hasDefinedNames_; }
   void RequestFullRecalculation() override { fullCalc_ = true; }
   // Writes what changed back to the file (see Package::Save).
-  void Save(const std::vector<const SheetStore*>& sheets) override;
+  void Save() override;
 
   const SharedStrings& Strings() const { return strings_; }
   const Styles& StyleSheet() const { return styles_; }
 
  private:
   void Load();
-  void SaveChanges(const std::vector<const SheetStore*>& sheets);
+  void SaveChanges();
   [[noreturn]] void Fail(const std::string& what) const;
   // The part's text, in UTF-8 whatever it was written in.
   std::string ReadPartText(const std::string& part) const;

@@ -53,17 +53,12 @@ std::string Copy(const std::string& bytes, const TempDir& dir, const std::string
 void Change(const std::string& path,
             const std::function<void(std::map<std::string, host::SheetStore*>&)>& change) {
   auto book = OpenXls(path);
-  std::vector<std::unique_ptr<host::SheetStore>> stores;
   std::map<std::string, host::SheetStore*> byName;
-  for (size_t i = 0; i < book->Sheets().size(); ++i) {
-    stores.push_back(book->TakeSheet(i));
-    if (stores.back()) byName[book->Sheets()[i].name] = stores.back().get();
-  }
+  for (size_t i = 0; i < book->Sheets().size(); ++i)
+    if (host::SheetStore* sheet = book->Sheet(i)) byName[book->Sheets()[i].name] = sheet;
   change(byName);
   book->RequestFullRecalculation();
-  std::vector<const host::SheetStore*> sheets;
-  for (const auto& s : stores) sheets.push_back(s.get());
-  book->Save(sheets);
+  book->Save();
 }
 
 // What python3-xlrd reads of sheet "Data": each cell as "row col value",
@@ -110,7 +105,7 @@ TEST(XlsStore, ReadsSheetsValuesFormatsAndRows) {
   EXPECT_EQ(book->Sheets()[0].name, "Data");
   EXPECT_EQ(book->ActiveTab(), 0u);
   EXPECT_FALSE(book->Date1904());
-  auto data = book->TakeSheet(0);
+  auto* data = book->Sheet(0);
   struct Case {
     int row, column;
     host::CellKind kind;
@@ -150,8 +145,8 @@ TEST(XlsStore, ReadsSheetsValuesFormatsAndRows) {
   EXPECT_EQ(used.lastColumn, 7);
   EXPECT_EQ(used.lastRow, 12);
   EXPECT_FALSE(data->SortProtected());
-  auto locked = book->TakeSheet(2);
-  auto sortOk = book->TakeSheet(3);
+  auto* locked = book->Sheet(2);
+  auto* sortOk = book->Sheet(3);
   EXPECT_TRUE(locked->SortProtected());
   EXPECT_TRUE(locked->RowFormattingProtected());
   EXPECT_FALSE(sortOk->SortProtected());
@@ -203,12 +198,12 @@ TEST(XlsStore, HidingSetsTheRowFlagAndKeepsEverythingElse) {
   EXPECT_EQ(xlsfixtures::XlrdCells(path, dir), cellsBefore);
   ExpectSameEntries(OtherStreams(path, dir), streamsBefore);
   auto again = OpenXls(path);
-  auto data = again->TakeSheet(0);
+  auto* data = again->Sheet(0);
   EXPECT_TRUE(data->RowHidden(3));
   EXPECT_FALSE(data->RowHidden(6));
   EXPECT_TRUE(data->RowHidden(15));
   EXPECT_TRUE(data->RowHidden(100));
-  EXPECT_TRUE(again->TakeSheet(1)->RowHidden(2));
+  EXPECT_TRUE(again->Sheet(1)->RowHidden(2));
 }
 
 // Hides of rows that have ROW records change those records' hidden flags
@@ -224,10 +219,10 @@ TEST(XlsStore, HidingRowsWithRowRecordsChangesOnlyTheirFlags) {
   const std::string before = streamOf(path);
   {
     auto book = OpenXls(path);
-    auto data = book->TakeSheet(0);
+    auto* data = book->Sheet(0);
     data->SetRowHidden(3, true);   // a row with a ROW record
     data->SetRowHidden(6, false);  // hidden when read
-    book->Save({data.get()});
+    book->Save();
   }
   const std::string after = streamOf(path);
   ASSERT_EQ(after.size(), before.size());
@@ -314,7 +309,7 @@ TEST(XlsStore, SortMovesRecordsWholeAndHiddenRowsStay) {
 
   // Formulas shifted as a copy shifts them, as this host and LibreOffice read them.
   auto book = OpenXls(path);
-  auto data = book->TakeSheet(0);
+  auto* data = book->Sheet(0);
   for (int row = 2; row <= 9; ++row) {
     std::string r = std::to_string(row);
     EXPECT_EQ(data->Formula(row, 4), "B" + r + "*2");
@@ -345,7 +340,7 @@ TEST(XlsStore, SecondSortMovesWhatTheFirstMoved) {
     EXPECT_TRUE(host::SortRows(*data, host::CellArea{2, 1, 9, 7}, 2, true));
   });
   auto book = OpenXls(path);
-  auto data = book->TakeSheet(0);
+  auto* data = book->Sheet(0);
   // Descending by quantity in the visible rows; grape (7, hidden row 6) stays.
   const double expected[] = {8, 6, 5, 4, 7, 3, 2, 1};
   for (int row = 2; row <= 9; ++row) {
@@ -364,10 +359,10 @@ TEST(XlsStore, SaveRefusesAFileChangedSinceItWasRead) {
   TempDir dir;
   std::string path = Copy(SortXls(), dir);
   auto book = OpenXls(path);
-  auto data = book->TakeSheet(0);
+  auto* data = book->Sheet(0);
   data->SetRowHidden(3, true);
   fixtures::WriteFile(path, "changed by another program");
-  EXPECT_THROW(book->Save({data.get()}), host::HostError);
+  EXPECT_THROW(book->Save(), host::HostError);
   EXPECT_EQ(fixtures::ReadFile(path), "changed by another program");
 }
 
@@ -375,7 +370,7 @@ TEST(XlsStore, SortRefusesWhatWouldTearRecords) {
   NEED_XLS(SortXls());
   TempDir dir;
   auto book = OpenXls(Copy(SortXls(), dir));
-  auto data = book->TakeSheet(0);
+  auto* data = book->Sheet(0);
   EXPECT_THROW(host::SortRows(*data, host::CellArea{11, 1, 13, 2}, 1, false), host::SortRefused);  // merged A12:B12
 }
 
@@ -561,7 +556,7 @@ TEST(XlsStore, SortWritesConsistentRowBlocksAndSplitsMultipleCellRecords) {
   const std::string stream = saved.ReadStream(saved.Find("Workbook"));
   EXPECT_EQ(CellTableFault(stream), "");
   auto book = OpenXls(path);
-  auto sheet = book->TakeSheet(0);
+  auto* sheet = book->Sheet(0);
   std::vector<int> rows(40);
   for (int r = 0; r < 40; ++r) rows[r] = r;
   std::stable_sort(rows.begin(), rows.end(), [](int a, int b) { return KeyOf(a) < KeyOf(b); });
@@ -593,7 +588,7 @@ TEST(XlsStore, HidingKeepsTheCellTableAndMovesIndexPositions) {
   const std::string stream = saved.ReadStream(saved.Find("Workbook"));
   EXPECT_EQ(stream.size(), hand.size() + 12);  // RECALCID, and nothing written anew
   EXPECT_EQ(CellTableFault(stream), "");
-  EXPECT_TRUE(OpenXls(path)->TakeSheet(0)->RowHidden(3));
+  EXPECT_TRUE(OpenXls(path)->Sheet(0)->RowHidden(3));
 }
 
 TEST(XlsStore, OneRowArrayFormulasMoveWithTheirRowsAndTallerOnesAreRefused) {
@@ -607,7 +602,7 @@ TEST(XlsStore, OneRowArrayFormulasMoveWithTheirRowsAndTallerOnesAreRefused) {
     EXPECT_TRUE(host::SortRows(*data, host::CellArea{1, 1, 4, 3}, 1, false));
   });
   auto book = OpenXls(path);
-  auto data = book->TakeSheet(0);
+  auto* data = book->Sheet(0);
   for (int r = 1; r <= 4; ++r) {
     EXPECT_EQ(data->Value(r, 1).number, r);
     EXPECT_EQ(data->Value(r, 2).number, r * 10);  // the cached result moved with its array

@@ -65,14 +65,14 @@ TEST(OdsStoreInterop, SortAndHideReadBackByLibreOffice) {
   auto entriesBefore = fixtures::ReadZip(ods);
   {
     auto book = host::odf::OpenOds(ods);
-    auto sheet = book->TakeSheet(0);
+    auto* sheet = book->Sheet(0);
     host::CellArea used;
     ASSERT_TRUE(sheet->UsedArea(used));
     EXPECT_EQ(used.lastRow, 6);
     EXPECT_EQ(sheet->StoredText(5, 1), "fig");
     EXPECT_TRUE(host::SortRows(*sheet, {2, 1, 6, 3}, 2, false));
     sheet->SetRowHidden(5, true);
-    book->Save({sheet.get(), nullptr});
+    book->Save();
   }
   auto entriesAfter = fixtures::ReadZip(ods);
   EXPECT_EQ(entriesAfter.size(), entriesBefore.size());

@@ -27,17 +27,17 @@ namespace {
 
 struct Opened {
   std::unique_ptr<host::WorkbookStore> book;
-  std::unique_ptr<host::SheetStore> sheet;
+  host::SheetStore* sheet = nullptr;  // owned by book
 };
 
 Opened Open(const std::string& path, size_t index = 0) {
   Opened o;
   o.book = host::odf::OpenOds(path);
-  o.sheet = o.book->TakeSheet(index);
+  o.sheet = o.book->Sheet(index);
   return o;
 }
 
-void Save(Opened& o) { o.book->Save({o.sheet.get()}); }
+void Save(Opened& o) { o.book->Save(); }
 
 // The bytes of content.xml before and after the first table.
 std::pair<std::string, std::string> AroundFirstTable(const std::string& content) {
@@ -269,13 +269,13 @@ TEST(OdsStore, SortRefusesMergedCellsAndArraysItWouldTear) {
   std::string path = odsfixtures::WriteOds(dir, "m.ods", Content(merged + array + kOther));
   std::string before = fixtures::ReadFile(path);
   auto book = host::odf::OpenOds(path);
-  std::unique_ptr<host::SheetStore> sheets[] = {book->TakeSheet(0), book->TakeSheet(1)};
+  host::SheetStore* sheets[] = {book->Sheet(0), book->Sheet(1)};
   for (auto& sheet : sheets) {
     for (CellArea area : {CellArea{1, 1, 3, 2}, CellArea{2, 1, 3, 2}}) {
       SCOPED_TRACE(area.firstRow);
       EXPECT_THROW(host::SortRows(*sheet, area, 1, false), host::SortRefused);
     }
   }
-  book->Save({sheets[0].get(), sheets[1].get(), nullptr});
+  book->Save();
   EXPECT_EQ(fixtures::ReadFile(path), before);
 }

@@ -96,11 +96,9 @@ inline void ExerciseStore(std::string_view stream) {
   } catch (const host::HostError&) {
     return;
   }
-  std::vector<std::unique_ptr<host::SheetStore>> stores;
   std::vector<const XlsSheet*> sheets;
   for (size_t i = 0; i < book->Sheets().size(); ++i) {
-    stores.push_back(book->TakeSheet(i));
-    auto* sheet = static_cast<XlsSheet*>(stores.back().get());
+    auto* sheet = static_cast<XlsSheet*>(book->Sheet(i));
     if (!sheet) continue;
     host::CellArea used;
     const bool any = sheet->UsedArea(used);
@@ -144,7 +142,7 @@ inline void ExerciseStore(std::string_view stream) {
     std::abort();  // the store wrote what it cannot read
   }
   for (const XlsSheet* sheet : sheets) {
-    auto reread = again->TakeSheet(sheet->Index());
+    auto* reread = again->Sheet(sheet->Index());
     if (!reread) std::abort();
     host::CellArea used, usedAgain;
     bool any = sheet->UsedArea(used);
