@@ -188,7 +188,7 @@ TEST_F(WindowBatchTest, DecliningTheQuestionTouchesNothing) {
                                 << '\t' << getuid() << '\t' << getuid() << '\t' << getuid() << '\n';
   std::ofstream(pid / "comm") << "gnumeric\n";
   std::ofstream(pid / "cmdline", std::ios::binary) << "gnumeric" << '\0';
-  const ProcessTable table{proc.path().toStdString(), getuid()};
+  const ProcessTable table{proc.path().toStdString(), getuid(), 0};
   form->hooks().askStopIfHostRunning = [&](Messages& m) { return AskStopIfHostRunning(m, table); };
 
   const QString a = Workbook("a.xlsx");
