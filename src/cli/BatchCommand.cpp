@@ -241,7 +241,7 @@ int RunBatchCommand(const QStringList& arguments, CommandIO& io) {
 
   const auto outputFailed = [&io] { return io.outputFailed && io.outputFailed(); };
   ProgressBar bar(io.err);
-  const bool showProgress = io.errIsTerminal;
+  const bool showProgress = io.errIsTerminal && !io.dumbTerminal;
   bool anyFailed = false;
   bool selectionCancelled = false;
   RunInListOrder(

@@ -30,6 +30,9 @@ struct CommandIO {
   std::function<void(const QString&)> err;  // standard error
   bool inIsTerminal = false;                // standard input is a terminal
   bool errIsTerminal = false;               // standard error is a terminal
+  // The terminal understands no escape codes (TERM is dumb, empty or unset):
+  // no progress bar is drawn, whose redrawing needs them.
+  bool dumbTerminal = false;
   std::function<QString()> readLine;        // a line typed on the terminal
   std::function<QByteArray()> readInput;    // all of standard input (--files-from -)
   // Another spreadsheet program (or Tabulory window) that runs, if any.

@@ -11,6 +11,8 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <string_view>
 #include <iostream>
 #include <string>
 #include <unistd.h>
@@ -56,6 +58,8 @@ int main(int argc, char** argv) {
   io.outputFailed = [] { return outputFailed.load(); };
   io.inIsTerminal = isatty(STDIN_FILENO) == 1;
   io.errIsTerminal = isatty(STDERR_FILENO) == 1;
+  const char* term = std::getenv("TERM");
+  io.dumbTerminal = term == nullptr || *term == '\0' || std::string_view(term) == "dumb";
   io.readLine = [] {
     std::string line;
     std::getline(std::cin, line);

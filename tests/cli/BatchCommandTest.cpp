@@ -258,14 +258,21 @@ TEST_F(BatchCommandTest, TwoJobsGiveTheSameFilesByteForByteAndTheSameOutput) {
   EXPECT_EQ(errTwo.replace("/two/", "/one/").count("at line"), errOne.count("at line"));
 }
 
-TEST_F(BatchCommandTest, ProgressBarOnlyOnATerminal) {
+// The bar is drawn with escape codes, so only on a terminal that has them.
+TEST_F(BatchCommandTest, ProgressBarOnlyOnATerminalWithEscapeCodes) {
   const QString a = Workbook("a.xlsx"), b = Workbook("b.xlsx");
-  EXPECT_EQ(Run(FilterKeep({a, b})), kExitSuccess);
-  EXPECT_FALSE(err.contains("\x1b[K"));
-  io.errIsTerminal = true;
-  EXPECT_EQ(Run(FilterKeep({"--jobs", "2", a, b})), kExitSuccess);
-  EXPECT_TRUE(err.contains("] 2/2 ")) << err.toStdString();
-  EXPECT_TRUE(err.endsWith("\r\x1b[K"));  // the bar is gone at the end
+  struct Case {
+    bool terminal, dumb, bar;
+  } cases[] = {{false, false, false}, {true, true, false}, {false, true, false}, {true, false, true}};
+  for (const Case& c : cases) {
+    io.errIsTerminal = c.terminal;
+    io.dumbTerminal = c.dumb;
+    err.clear();
+    EXPECT_EQ(Run(FilterKeep({"--jobs", "2", a, b})), kExitSuccess);
+    EXPECT_EQ(err.contains("\x1b"), c.bar) << c.terminal << c.dumb;
+    EXPECT_EQ(err.contains("] 2/2 "), c.bar) << err.toStdString();
+    if (c.bar) EXPECT_TRUE(err.endsWith("\r\x1b[K"));  // the bar is gone at the end
+  }
 }
 
 TEST(OrderedRun, SameFileNeverTwiceAtOnceAndResultsInListOrder) {
