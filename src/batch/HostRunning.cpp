@@ -69,8 +69,9 @@ std::vector<std::string> SplitArguments(const std::string& cmdline) {
 
 constexpr char kTabuloryWindow[] = "tabulory";
 
-bool IsKnownProgram(const std::string& name) {
+bool IsKnownProgram(const std::string& name, bool tabuloryWindows) {
   if (name.empty()) return false;
+  if (tabuloryWindows && name == kTabuloryWindow) return true;
   const auto& known = KnownSpreadsheetPrograms();
   return std::find(known.begin(), known.end(), name) != known.end();
 }
@@ -98,7 +99,7 @@ bool RunsWithoutWindow(const std::vector<std::string>& args) {
 
 // The known program the process in this folder runs, when it is a
 // spreadsheet program of the user with a window.
-std::optional<std::string> UsersSpreadsheetProgram(const fs::path& dir, uid_t user) {
+std::optional<std::string> UsersSpreadsheetProgram(const fs::path& dir, uid_t user, bool tabuloryWindows) {
   const std::string status = ReadSmallFile(dir / "status");
   uid_t owner = 0;
   if (!StatusUser(status, owner) || owner != user) return std::nullopt;
@@ -118,7 +119,8 @@ std::optional<std::string> UsersSpreadsheetProgram(const fs::path& dir, uid_t us
   while (!comm.empty() && (comm.back() == '\n' || comm.back() == '\0')) comm.pop_back();
   names.push_back(comm);
 
-  const auto known = std::find_if(names.begin(), names.end(), IsKnownProgram);
+  const auto known = std::find_if(names.begin(), names.end(),
+                                  [&](const std::string& name) { return IsKnownProgram(name, tabuloryWindows); });
   if (known == names.end() || RunsWithoutWindow(args)) return std::nullopt;
   return *known;
 }
@@ -146,7 +148,6 @@ const std::vector<std::string>& KnownSpreadsheetPrograms() {
       "et",              // WPS Office spreadsheets
       "calligrasheets",  // Calligra Sheets
       "DesktopEditors",  // ONLYOFFICE desktop editors
-      kTabuloryWindow,   // another Tabulory window
   };
   return kPrograms;
 }
@@ -164,7 +165,7 @@ std::optional<RunningProgram> FindRunningHost(const ProcessTable& table) {
       if (!IsProcessFolderName(folder) || folder.size() > 18) continue;
       const long long pid = std::stoll(folder);
       if (pid == table.self) continue;
-      if (const auto program = UsersSpreadsheetProgram(it->path(), table.user))
+      if (const auto program = UsersSpreadsheetProgram(it->path(), table.user, table.tabuloryWindows))
         return RunningProgram{ShownName(*program), pid, *program == kTabuloryWindow};
     }
   } catch (...) {

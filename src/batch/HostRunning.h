@@ -20,6 +20,9 @@ struct ProcessTable {
   std::filesystem::path root = "/proc";
   uid_t user = ProcessTable::CurrentUser();
   pid_t self = ProcessTable::CurrentProcess();  // never counts as another program
+  // Whether another Tabulory window counts as well (the command line names
+  // it; the window's own question is about the spreadsheet programs only).
+  bool tabuloryWindows = false;
 
   static uid_t CurrentUser();
   static pid_t CurrentProcess();
@@ -37,8 +40,9 @@ struct RunningProgram {
 QString RunningProgramPhrase(const RunningProgram& program);
 
 // Executable names (exact base names) of the desktop spreadsheet programs that
-// count as a running host; another Tabulory window ("tabulory") counts too, as
-// its host windows may hold the same workbooks.
+// count as a running host. With ProcessTable::tabuloryWindows another
+// Tabulory window ("tabulory") counts too, as its host windows may hold the
+// same workbooks.
 const std::vector<std::string>& KnownSpreadsheetPrograms();
 
 // The first running program of the table's user that counts as a running

@@ -70,7 +70,11 @@ int main(int argc, char** argv) {
     if (!in.open(stdin, QIODevice::ReadOnly)) return QByteArray();
     return in.readAll();
   };
-  io.runningHost = [] { return tabulory::FindRunningHost(); };
+  io.runningHost = [] {
+    tabulory::ProcessTable table;
+    table.tabuloryWindows = true;  // another Tabulory window is named too
+    return tabulory::FindRunningHost(table);
+  };
   io.hosts = &hosts;
   // The arguments as given: a file name that is not UTF-8 keeps its bytes.
   QStringList arguments;

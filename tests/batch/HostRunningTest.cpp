@@ -96,23 +96,28 @@ TEST(HostRunning, EachKnownProgramCountsByItsExecutableName) {
 }
 
 // What was found is named: the program users know, its process id; another
-// Tabulory window counts, this very process does not.
+// Tabulory window counts where asked for, this very process never.
 TEST(HostRunning, WhatRunsIsNamed) {
+  const FakeProcess window{.exe = "/usr/lib/tabulory/tabulory", .args = {"tabulory"}};
   struct Case {
     FakeProcess process;
     pid_t self;
+    bool tabuloryWindows;
     std::optional<QString> phrase;
   } cases[] = {
-      {kCalc, 0, "a LibreOffice process (process id 900)"},
-      {{.exe = "/usr/lib/tabulory/tabulory", .args = {"tabulory"}}, 0, "another Tabulory instance (process id 900)"},
-      {{.exe = "/usr/lib/tabulory/tabulory", .args = {"tabulory"}}, 900, std::nullopt},
-      {{.exe = "/usr/bin/tabulory-batch", .args = {"tabulory-batch"}}, 0, std::nullopt},
+      {kCalc, 0, false, "a LibreOffice process (process id 900)"},
+      {kCalc, 900, true, std::nullopt},
+      {window, 0, true, "another Tabulory instance (process id 900)"},
+      {window, 0, false, std::nullopt},
+      {window, 900, true, std::nullopt},
+      {{.exe = "/usr/bin/tabulory-batch", .args = {"tabulory-batch"}}, 0, true, std::nullopt},
   };
   for (const Case& c : cases) {
     FakeProcessTable procs;
     procs.Add(900, c.process);
     ProcessTable table = procs.Table();
     table.self = c.self;
+    table.tabuloryWindows = c.tabuloryWindows;
     const std::optional<RunningProgram> found = FindRunningHost(table);
     ASSERT_EQ(found.has_value(), c.phrase.has_value()) << c.process.exe;
     if (found) EXPECT_EQ(RunningProgramPhrase(*found), *c.phrase);

@@ -98,7 +98,7 @@ class DialogSequence {
     ++handled_;
     const std::optional<Block> block = actions_.empty() ? std::nullopt : actions_.front();
     if (!actions_.empty()) actions_.pop_front();
-    auto* window = qobject_cast<host::ui::HostMainWindow*>(dialog->parentWidget());
+    auto* window = qobject_cast<host::ui::HostMainWindow*>(dialog->window());
     if (block && window) {
       HighlightBlock(*window->View(), window->View()->Tabs()->currentIndex(), block->firstRow,
                      block->firstColumn, block->lastRow, block->lastColumn);
