@@ -1,4 +1,5 @@
-# bash completion for tabulory-batch
+# bash completion for tabulory-batch (the build fills in the formats the host
+# opens, from the host's own list)
 _tabulory_batch() {
   local cur prev words cword
   _init_completion -s || return
@@ -44,6 +45,6 @@ _tabulory_batch() {
     COMPREPLY=($(compgen -W 'sort filter' -- "$cur"))
     return
   fi
-  _filedir '@(xlsx|xlsm|xltx|xltm)'
+  _filedir '@(@TABULORY_FORMATS_GLOB@)'
 } &&
   complete -F _tabulory_batch tabulory-batch

@@ -1,18 +1,29 @@
 #!/usr/bin/env bash
 # Builds the Debian package and checks it: its file list against
 # packaging/contents.txt, and lintian (no errors). Usage:
-#   scripts/package.sh [BUILD_DIR]      (default build/package)
-# An existing build folder (the test build, in CI) is reused as it is
-# configured; a new one gets a Release build. Leaves
+#   scripts/package.sh [BUILD_DIR]
+# Without BUILD_DIR the test build (build/test, as scripts/test.sh makes it)
+# is reused when it exists, else build/package gets a Release build of the
+# programs only. In a reused build only what the package holds is built
+# (target tabulory_package_files), never the tests or benchmarks. Leaves
 # BUILD_DIR/tabulory_VERSION_amd64.deb.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${1:-build/package}
+if [[ -n "${1:-}" ]]; then
+  build=$1
+elif [[ -f build/test/CMakeCache.txt ]]; then
+  build=build/test
+else
+  build=build/package
+fi
 if [[ ! -f "$build/CMakeCache.txt" ]]; then
   bash scripts/deps.sh --package
   cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DTABULORY_BUILD_TESTS=OFF -DTABULORY_BUILD_BENCH=OFF >/dev/null
 fi
-cmake --build "$build" --parallel "$(nproc)"
+# Configured again so that a changed list of formats reaches the manual page,
+# the completion and the description.
+cmake "$build" >/dev/null
+cmake --build "$build" --target tabulory_package_files --parallel "$(nproc)"
 rm -f "$build"/tabulory_*_amd64.deb
 (cd "$build" && cpack -G DEB >/dev/null)
 deb=$(ls "$build"/tabulory_*_amd64.deb)

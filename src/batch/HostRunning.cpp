@@ -67,10 +67,24 @@ std::vector<std::string> SplitArguments(const std::string& cmdline) {
   return args;
 }
 
-bool IsKnownProgram(const std::string& name) {
+constexpr char kTabuloryWindow[] = "tabulory";
+
+bool IsKnownProgram(const std::string& name, bool tabuloryWindows) {
   if (name.empty()) return false;
+  if (tabuloryWindows && name == kTabuloryWindow) return true;
   const auto& known = KnownSpreadsheetPrograms();
   return std::find(known.begin(), known.end(), name) != known.end();
+}
+
+// The name users know a program by, for its executable's name.
+QString ShownName(const std::string& executable) {
+  if (executable == "soffice.bin") return QStringLiteral("LibreOffice");
+  if (executable == "gnumeric") return QStringLiteral("Gnumeric");
+  if (executable == "et") return QStringLiteral("WPS Office Spreadsheets");
+  if (executable == "calligrasheets") return QStringLiteral("Calligra Sheets");
+  if (executable == "DesktopEditors") return QStringLiteral("ONLYOFFICE Desktop Editors");
+  if (executable == kTabuloryWindow) return QStringLiteral("Tabulory");
+  return QString::fromStdString(executable);
 }
 
 // A spreadsheet program started without a window only converts or serves
@@ -83,12 +97,13 @@ bool RunsWithoutWindow(const std::vector<std::string>& args) {
   return false;
 }
 
-// True when the process in this folder is a spreadsheet program of the user.
-bool IsUsersSpreadsheetProcess(const fs::path& dir, uid_t user) {
+// The known program the process in this folder runs, when it is a
+// spreadsheet program of the user with a window.
+std::optional<std::string> UsersSpreadsheetProgram(const fs::path& dir, uid_t user, bool tabuloryWindows) {
   const std::string status = ReadSmallFile(dir / "status");
   uid_t owner = 0;
-  if (!StatusUser(status, owner) || owner != user) return false;
-  if (StatusField(status, "State").starts_with('Z')) return false;  // ended, not yet reaped
+  if (!StatusUser(status, owner) || owner != user) return std::nullopt;
+  if (StatusField(status, "State").starts_with('Z')) return std::nullopt;  // ended, not yet reaped
 
   std::vector<std::string> names;
   std::error_code ec;
@@ -104,8 +119,10 @@ bool IsUsersSpreadsheetProcess(const fs::path& dir, uid_t user) {
   while (!comm.empty() && (comm.back() == '\n' || comm.back() == '\0')) comm.pop_back();
   names.push_back(comm);
 
-  if (std::none_of(names.begin(), names.end(), IsKnownProgram)) return false;
-  return !RunsWithoutWindow(args);
+  const auto known = std::find_if(names.begin(), names.end(),
+                                  [&](const std::string& name) { return IsKnownProgram(name, tabuloryWindows); });
+  if (known == names.end() || RunsWithoutWindow(args)) return std::nullopt;
+  return *known;
 }
 
 bool IsProcessFolderName(const std::string& name) {
@@ -116,6 +133,13 @@ bool IsProcessFolderName(const std::string& name) {
 }  // namespace
 
 uid_t ProcessTable::CurrentUser() { return getuid(); }
+pid_t ProcessTable::CurrentProcess() { return getpid(); }
+
+QString RunningProgramPhrase(const RunningProgram& program) {
+  const QString pid = QStringLiteral(" (process id %1)").arg(program.process);
+  if (program.tabulory) return QStringLiteral("another %1 instance").arg(program.name) + pid;
+  return QStringLiteral("a %1 process").arg(program.name) + pid;
+}
 
 const std::vector<std::string>& KnownSpreadsheetPrograms() {
   static const std::vector<std::string> kPrograms = {
@@ -128,22 +152,28 @@ const std::vector<std::string>& KnownSpreadsheetPrograms() {
   return kPrograms;
 }
 
-bool IsHostRunning(const ProcessTable& table) {
+std::optional<RunningProgram> FindRunningHost(const ProcessTable& table) {
   try {
     std::error_code ec;
     fs::directory_iterator it(table.root, ec);
-    if (ec) return false;
+    if (ec) return std::nullopt;
     for (const fs::directory_iterator end; it != end; it.increment(ec)) {
-      if (ec) return false;
+      if (ec) return std::nullopt;
       // Processes come and go while the table is read; a vanished one simply
       // yields nothing.
-      if (!IsProcessFolderName(it->path().filename().string())) continue;
-      if (IsUsersSpreadsheetProcess(it->path(), table.user)) return true;
+      const std::string folder = it->path().filename().string();
+      if (!IsProcessFolderName(folder) || folder.size() > 18) continue;
+      const long long pid = std::stoll(folder);
+      if (pid == table.self) continue;
+      if (const auto program = UsersSpreadsheetProgram(it->path(), table.user, table.tabuloryWindows))
+        return RunningProgram{ShownName(*program), pid, *program == kTabuloryWindow};
     }
   } catch (...) {
   }
-  return false;
+  return std::nullopt;
 }
+
+bool IsHostRunning(const ProcessTable& table) { return FindRunningHost(table).has_value(); }
 
 QString HostRunningQuestion() {
   return QStringLiteral(

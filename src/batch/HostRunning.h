@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -18,13 +19,35 @@ class Messages;
 struct ProcessTable {
   std::filesystem::path root = "/proc";
   uid_t user = ProcessTable::CurrentUser();
+  pid_t self = ProcessTable::CurrentProcess();  // never counts as another program
+  // Whether another Tabulory window counts as well (the command line names
+  // it; the window's own question is about the spreadsheet programs only).
+  bool tabuloryWindows = false;
 
   static uid_t CurrentUser();
+  static pid_t CurrentProcess();
 };
 
+// A running program the probe found.
+struct RunningProgram {
+  QString name;          // "LibreOffice", "Gnumeric", ..., or "Tabulory"
+  long long process = 0; // its process id
+  bool tabulory = false; // another instance of this program's window
+};
+
+// How the command line names what was found: "a LibreOffice process
+// (process id 4242)", "another Tabulory instance (process id 4242)".
+QString RunningProgramPhrase(const RunningProgram& program);
+
 // Executable names (exact base names) of the desktop spreadsheet programs that
-// count as a running host.
+// count as a running host. With ProcessTable::tabuloryWindows another
+// Tabulory window ("tabulory") counts too, as its host windows may hold the
+// same workbooks.
 const std::vector<std::string>& KnownSpreadsheetPrograms();
+
+// The first running program of the table's user that counts as a running
+// host (see IsHostRunning), or nothing.
+std::optional<RunningProgram> FindRunningHost(const ProcessTable& table = {});
 
 // True when a process of the table's user runs one of the known spreadsheet
 // programs with a window of its own (a headless converter does not count).

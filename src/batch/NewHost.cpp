@@ -1,5 +1,7 @@
 #include "batch/NewHost.h"
 
+#include "app/shell/RawFileName.h"
+
 #include "batch/HostFactory.h"
 #include "host/core/Application.h"
 #include "host/core/HostError.h"
@@ -12,7 +14,7 @@ std::shared_ptr<host::Application> OpenWorkbookInNewHost(const QString& path,
   std::shared_ptr<host::Application> app = factory.Create();
   if (!app) throw host::HostError("The spreadsheet host could not be started.");
   // A failing Open releases the instance on the way out, without Quit.
-  app->Workbooks().Open(path.toStdString());
+  app->Workbooks().Open(FileNameBytes(path).toStdString());
   return app;
 }
 

@@ -1,6 +1,7 @@
 #include "cli/Backup.h"
 
 #include "app/shell/ErrorReport.h"
+#include "app/shell/RawFileName.h"
 #include "host/core/FileReplacement.h"
 #include "host/core/HostError.h"
 
@@ -60,11 +61,11 @@ std::string NextNumberedBackup(const std::string& original) {
 }  // namespace
 
 void KeepBackup(const QString& path, const QString& suffix) {
-  const std::string original = QFile::encodeName(path).toStdString();
+  const std::string original = FileNameBytes(path).toStdString();
   const std::string backup = suffix == QLatin1String(kNumberedBackups)
                                  ? NextNumberedBackup(original)
-                                 : original + QFile::encodeName(suffix).toStdString();
-  const QString shown = QFile::decodeName(backup.c_str());
+                                 : original + FileNameBytes(suffix).toStdString();
+  const QString shown = FileNameFromBytes(QByteArrayView(backup.data(), static_cast<qsizetype>(backup.size())));
   const auto fail = [&](int error) {
     throw ProcedureError(QStringLiteral("Cannot keep a backup of \"%1\" as \"%2\": %3.")
                              .arg(path, shown, QString::fromStdString(host::FileErrorReason(error))));

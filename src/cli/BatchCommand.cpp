@@ -2,6 +2,7 @@
 
 #include "app/shell/ErrorReport.h"
 #include "app/shell/MousePointer.h"
+#include "app/shell/RawFileName.h"
 #include "batch/BatchRun.h"
 #include "batch/HostRunning.h"
 #include "batch/HostFactory.h"
@@ -83,7 +84,11 @@ SaveStep SaveFor(const BatchCommand& command, FileResult& result, const GuardedP
         result.details += DryRunLines(result.path, workbook, command.options.operation);
     };
   return [&command, &result](host::Workbook& workbook) {
-    if (command.backupSuffix) KeepBackup(QString::fromStdString(workbook.FullName()), *command.backupSuffix);
+    if (command.backupSuffix) {
+      const std::string& full = workbook.FullName();
+      KeepBackup(FileNameFromBytes(QByteArrayView(full.data(), static_cast<qsizetype>(full.size()))),
+                 *command.backupSuffix);
+    }
     workbook.Save();
     result.savedSheets = ChangedSheets(workbook, command.options.operation);
   };
@@ -164,17 +169,34 @@ QString FailureReport(const FileResult& r, bool dryRun) {
       .arg(ProgramName(), r.path, StepOf(r.outcome.failedStatements.value(0), dryRun), OneLine(r.outcome.failures.first()));
 }
 
-// False when the run must stop before the first file.
-bool MayGoOn(const BatchCommand& command, CommandIO& io) {
-  if (command.yes || !io.hostRunning || !io.hostRunning()) return true;
-  const QString question = StreamLines(HostRunningQuestion());
+// The running program that stops the run before the first file: found, and
+// neither --yes nor the user on the terminal said to go on. The command line
+// says what runs and that --yes answers the question (the window asks its
+// own question).
+std::optional<RunningProgram> StoppingProgram(const BatchCommand& command, CommandIO& io) {
+  if (command.yes || !io.runningHost) return std::nullopt;
+  const std::optional<RunningProgram> running = io.runningHost();
+  if (!running) return std::nullopt;
+  const QString found = QStringLiteral("%1: %2 is running and may have some of these files open.\n")
+                            .arg(ProgramName(), RunningProgramPhrase(*running));
   if (!(io.inIsTerminal && io.errIsTerminal) || !io.readLine) {
-    io.err(question);
-    return false;
+    io.err(found + QStringLiteral("%1: no file was processed: close it first, or give --yes to go on anyway.\n")
+                       .arg(ProgramName()));
+    return running;
   }
-  io.err(question + QStringLiteral("[y/N] "));
+  io.err(found + QStringLiteral("Go on anyway (as --yes does)? [y/N] "));
   const QString answer = io.readLine().trimmed().toLower();
-  return answer == QStringLiteral("y") || answer == QStringLiteral("yes");
+  if (answer == QStringLiteral("y") || answer == QStringLiteral("yes")) return std::nullopt;
+  return running;
+}
+
+// The result line of every file when a running program stopped the run.
+QString NotProcessedLines(const QStringList& files, const RunningProgram& running) {
+  QString lines;
+  for (const QString& path : files)
+    lines += QStringLiteral("failed %1: not processed: %2 is running (--yes goes on anyway)\n")
+                 .arg(path, RunningProgramPhrase(running));
+  return lines;
 }
 
 int UsageFailure(CommandIO& io, const UsageError& e) {
@@ -210,13 +232,16 @@ int RunBatchCommand(const QStringList& arguments, CommandIO& io) {
       return UsageFailure(io, e);
     }
   }
-  if (!MayGoOn(command, io)) return kExitFailure;
+  if (const std::optional<RunningProgram> running = StoppingProgram(command, io)) {
+    io.out(NotProcessedLines(command.files, *running));
+    return kExitFailure;
+  }
   ReadOnlyHosts readOnlyHosts(*io.hosts);
   HostFactory& hosts = command.dryRun ? static_cast<HostFactory&>(readOnlyHosts) : *io.hosts;
 
   const auto outputFailed = [&io] { return io.outputFailed && io.outputFailed(); };
   ProgressBar bar(io.err);
-  const bool showProgress = io.errIsTerminal;
+  const bool showProgress = io.errIsTerminal && !io.dumbTerminal;
   bool anyFailed = false;
   bool selectionCancelled = false;
   RunInListOrder(

@@ -1,13 +1,17 @@
 #pragma once
 // tabulory-batch: the batch run without a window. Parses the command line,
-// asks about a running spreadsheet program, processes the files (each in a
+// asks about a running spreadsheet program (naming it, and that --yes answers
+// the question), processes the files (each in a
 // host instance of its own, on one or more threads) with the same per-file
 // routine as the window, and writes a line per file.
+
+#include "batch/HostRunning.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <optional>
 
 namespace tabulory {
 class HostFactory;
@@ -26,9 +30,13 @@ struct CommandIO {
   std::function<void(const QString&)> err;  // standard error
   bool inIsTerminal = false;                // standard input is a terminal
   bool errIsTerminal = false;               // standard error is a terminal
+  // The terminal understands no escape codes (TERM is dumb, empty or unset):
+  // no progress bar is drawn, whose redrawing needs them.
+  bool dumbTerminal = false;
   std::function<QString()> readLine;        // a line typed on the terminal
   std::function<QByteArray()> readInput;    // all of standard input (--files-from -)
-  std::function<bool()> hostRunning;        // another spreadsheet program runs
+  // Another spreadsheet program (or Tabulory window) that runs, if any.
+  std::function<std::optional<RunningProgram>()> runningHost;
   HostFactory* hosts = nullptr;             // new host instances (no window)
   // True once standard output could not be written (a full disk, a closed
   // pipe): the run then starts no further file and ends with status 1.

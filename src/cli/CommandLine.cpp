@@ -3,6 +3,7 @@
 #include "app/shell/Messages.h"
 #include "options/ColumnReference.h"
 #include "options/OptionsPanel.h"
+#include "host/formats/FileFormat.h"
 
 #include <QRegularExpression>
 #include <optional>
@@ -269,60 +270,115 @@ QString VersionText() {
   return ProgramName() + QStringLiteral(" ") + QStringLiteral(TABULORY_VERSION) + QLatin1Char('\n');
 }
 
+namespace {
+
+// `text` broken into lines of at most `width` characters at blanks.
+QString Wrapped(const QString& text, int width) {
+  QString lines, line;
+  for (const QString& word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+    if (!line.isEmpty() && line.size() + 1 + word.size() > width) {
+      lines += line + QLatin1Char('\n');
+      line.clear();
+    }
+    line += (line.isEmpty() ? QString() : QStringLiteral(" ")) + word;
+  }
+  return lines + line + QLatin1Char('\n');
+}
+
+// One option of the help: its spelling, then its description from column 21;
+// a long spelling gets the description on the lines below. Every option is
+// its own paragraph of the manual page help2man makes from this.
+QString OptionHelp(const QString& spelling, const QString& description) {
+  constexpr int kColumn = 20, kWidth = 79;
+  QString lines;
+  const QStringList body = Wrapped(description, kWidth - kColumn).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+  const QString head = QStringLiteral("  ") + spelling;
+  int first = 0;
+  if (head.size() + 2 <= kColumn) {
+    lines += head.leftJustified(kColumn) + body.value(0) + QLatin1Char('\n');
+    first = 1;
+  } else {
+    lines += head + QLatin1Char('\n');
+  }
+  for (int i = first; i < body.size(); ++i) lines += QString(kColumn, QLatin1Char(' ')) + body[i] + QLatin1Char('\n');
+  return lines;
+}
+
+}  // namespace
+
+QString FormatsText() { return QString::fromStdString(host::FormatsOpened()); }
+
 QString HelpText() {
-  return QStringLiteral(
+  QString help = QStringLiteral(
       "Usage: tabulory-batch sort --column C [OPTION]... FILE...\n"
       "  or:  tabulory-batch filter --column D --criterion WORD [OPTION]... FILE...\n"
       "\n"
       "Sorts the used rows of each workbook ascending by one column, or hides every row\n"
       "whose cell in one column fails a criterion, and saves each workbook over itself.\n"
-      "\n"
-      "  --column C        the column, as letters A to IV or as its number 1 to 256\n"
-      "  --criterion WORD  filter only: a row stays when its cell text\n"
-      "                      equals     is exactly the value (case-sensitive)\n"
-      "                      contains   holds the value (case-sensitive)\n"
-      "                      not-blank  is not empty\n"
-      "                      blank      is empty\n"
-      "  --value TEXT      filter only: the value for equals and contains (default empty)\n"
-      "  --scope SCOPE     workbook: every worksheet (default); active: the active sheet;\n"
-      "                    block: the cells of --block\n"
-      "  --block REF       the block for --scope block in every file, e.g. B2:D9 or\n"
-      "                    'Sheet 2'!B2:D9 (without a sheet name: the active sheet)\n"
-      "  --yes             go on when another spreadsheet program is running\n"
-      "  --jobs N          process N files at a time (default 1); output keeps the order\n"
-      "  --backup[=SUFFIX] keep the original of each file saved as FILE+SUFFIX (default\n"
-      "                    \"~\"), made before the new file replaces it; it replaces\n"
-      "                    the last backup of that name, with its owner, mode and\n"
-      "                    attributes\n"
-      "  --backup=numbered keep every backup, as FILE.~1~, FILE.~2~, ... (as GNU cp)\n"
-      "  --dry-run         open each file and report, per sheet, the rows that would\n"
-      "                    move (sort) or be hidden (filter); write nothing\n"
-      "  --files-from LIST also process the files LIST names, one per line (\"-\": read\n"
-      "                    the list from standard input); given again, the lists add up\n"
-      "  --null            the names in LIST end with NUL, not a new line (find -print0)\n"
-      "  -h, --help        show this help and exit\n"
-      "      --version     show the version and exit\n"
-      "\n"
-      "Formats, told by each file's content: Excel workbooks and templates (.xlsx,\n"
-      ".xlsm, .xltx, .xltm), Excel 97-2003 workbooks (.xls), OpenDocument\n"
-      "spreadsheets (.ods), and CSV/TSV files (.csv, .tsv), which cannot keep hidden\n"
-      "rows: a filter that would hide one fails for the file and leaves it as it was.\n"
-      "Only what changes is written; the rest of each file stays byte for byte.\n"
-      "\n"
-      "Each file gets a line on standard output, \"ok FILE\" or \"failed FILE: reason\",\n"
-      "and \"Done.\" follows the last one unless the block of the last block-scope file\n"
-      "was not found. A dry run puts a line per worksheet before a file's line:\n"
-      "  FILE: sheet \"NAME\": N rows would move        (sort)\n"
-      "  FILE: sheet \"NAME\": N rows would be hidden   (filter)\n"
-      "A workbook that another program has open (a lock file of LibreOffice or an\n"
-      "owner file ~$NAME beside it) fails and stays untouched; while a workbook is\n"
-      "being changed, a LibreOffice lock file beside it tells other programs so.\n"
-      "Error reports go to standard error. When another spreadsheet\n"
-      "program is running, the command asks whether to go on if it has a terminal, and\n"
-      "otherwise stops with the question on standard error (unless --yes).\n"
-      "\n"
-      "Exit status: 0 when every file succeeded, 1 when any failed or the run was\n"
-      "stopped, 2 on a usage error.\n");
+      "\n");
+  help += OptionHelp(QStringLiteral("--column C"), QStringLiteral("the column, as letters A to IV or as its number 1 to 256"));
+  help += OptionHelp(QStringLiteral("--criterion WORD"),
+                     QStringLiteral("filter only: a row stays when its cell text equals the value exactly "
+                                    "(equals), holds it (contains; both case-sensitive), is not empty (not-blank) "
+                                    "or is empty (blank)"));
+  help += OptionHelp(QStringLiteral("--value TEXT"),
+                     QStringLiteral("filter only: the value for equals and contains (default empty)"));
+  help += OptionHelp(QStringLiteral("--scope SCOPE"),
+                     QStringLiteral("workbook: every worksheet (default); active: the active sheet; block: the "
+                                    "cells of --block"));
+  help += OptionHelp(QStringLiteral("--block REF"),
+                     QStringLiteral("the block for --scope block in every file, e.g. B2:D9 or 'Sheet 2'!B2:D9 "
+                                    "(without a sheet name: the active sheet)"));
+  help += OptionHelp(QStringLiteral("--yes"),
+                     QStringLiteral("go on when another spreadsheet program or Tabulory window is running"));
+  help += OptionHelp(QStringLiteral("--jobs N"),
+                     QStringLiteral("process N files at a time (default 1); the output keeps the list order"));
+  help += OptionHelp(QStringLiteral("--backup[=SUFFIX]"),
+                     QStringLiteral("keep the original of each file saved as FILE+SUFFIX (default \"~\"), made "
+                                    "before the new file replaces it, with its owner, mode and attributes; it "
+                                    "replaces the last backup of that name"));
+  help += OptionHelp(QStringLiteral("--backup=numbered"),
+                     QStringLiteral("keep every backup, as FILE.~1~, FILE.~2~, ... (as GNU cp does)"));
+  help += OptionHelp(QStringLiteral("--dry-run"),
+                     QStringLiteral("open each file and report, per sheet, the rows that would move (sort) or be "
+                                    "hidden (filter); write nothing"));
+  help += OptionHelp(QStringLiteral("--files-from LIST"),
+                     QStringLiteral("also process the files LIST names, one per line (\"-\": read the list from "
+                                    "standard input); given again, the lists add up; a binary file is refused"));
+  help += OptionHelp(QStringLiteral("--null"),
+                     QStringLiteral("the names in LIST end with NUL, not a new line, as find -print0 writes them"));
+  help += OptionHelp(QStringLiteral("-h, --help"), QStringLiteral("show this help and exit"));
+  help += OptionHelp(QStringLiteral("--version"), QStringLiteral("show the version and exit"));
+  help += QLatin1Char('\n');
+  help += Wrapped(QStringLiteral("Formats, told by each file's content: ") + FormatsText() +
+                      QStringLiteral(". CSV and TSV files cannot keep hidden rows: a filter that would hide one "
+                                     "fails for the file and leaves it as it was. Only what changes is written; "
+                                     "the rest of each file stays byte for byte. A name that is no regular file "
+                                     "(a pipe, device or socket) fails at once; names are taken as their bytes, "
+                                     "UTF-8 or not."),
+                  79);
+  help += QLatin1Char('\n');
+  help += Wrapped(QStringLiteral("Each file gets a line on standard output, \"ok FILE\" or \"failed FILE: reason\", "
+                                 "and \"Done.\" follows the last one unless the block of the last block-scope file "
+                                 "was not found. A dry run puts a line per worksheet before a file's line: "
+                                 "'FILE: sheet \"NAME\": N rows would move' for a sort, '... would be hidden' for "
+                                 "a filter. On a terminal a progress bar is drawn on standard error (not where "
+                                 "TERM is dumb)."),
+                  79);
+  help += QLatin1Char('\n');
+  help += Wrapped(QStringLiteral("A workbook that another program has open (a lock file of LibreOffice or an owner "
+                                 "file ~$NAME beside it) fails and stays untouched; while a workbook is being "
+                                 "changed, a LibreOffice lock file beside it tells other programs so. Error "
+                                 "reports go to standard error. When another spreadsheet program or Tabulory "
+                                 "window is running, the command names it and asks whether to go on if it has a "
+                                 "terminal; otherwise no file is processed and each gets its \"failed\" line. "
+                                 "--yes answers the question."),
+                  79);
+  help += QLatin1Char('\n');
+  help += Wrapped(QStringLiteral("Exit status: 0 when every file succeeded, 1 when any failed or the run was "
+                                 "stopped, 2 on a usage error."),
+                  79);
+  return help;
 }
 
 }  // namespace tabulory::cli

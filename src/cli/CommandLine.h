@@ -63,6 +63,9 @@ inline constexpr char kDefaultBackupSuffix[] = "~";
 
 // The program's name in messages.
 QString ProgramName();
+// The formats the host opens, for the help, from the host's list of formats:
+// ".xlsx, ..., .csv and .tsv".
+QString FormatsText();
 // The text of --help, and of --version.
 QString HelpText();
 QString VersionText();

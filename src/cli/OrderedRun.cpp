@@ -1,10 +1,13 @@
 #include "cli/OrderedRun.h"
 
 #include "app/shell/ErrorReport.h"
+#include "app/shell/RawFileName.h"
 
 #include <QFileInfo>
 #include <QHash>
 #include <algorithm>
+#include <climits>
+#include <cstdlib>
 #include <condition_variable>
 #include <mutex>
 #include <optional>
@@ -14,9 +17,10 @@
 namespace tabulory::cli {
 
 QString SameFileKey(const QString& path) {
-  const QFileInfo info(path);
-  const QString canonical = info.canonicalFilePath();
-  return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
+  // Resolved on the name's own bytes, so names that are not UTF-8 stay apart.
+  char resolved[PATH_MAX];
+  if (::realpath(FileNameBytes(path).constData(), resolved)) return FileNameFromBytes(resolved);
+  return QFileInfo(path).absoluteFilePath();
 }
 
 namespace {

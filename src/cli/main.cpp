@@ -1,5 +1,6 @@
 // tabulory-batch: sorts or filters many workbooks from the command line, with
 // the same batch engine as the window. Needs no display.
+#include "app/shell/RawFileName.h"
 #include "cli/BatchCommand.h"
 #include "cli/HeadlessHostFactory.h"
 #include "batch/HostRunning.h"
@@ -10,6 +11,8 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <string_view>
 #include <iostream>
 #include <string>
 #include <unistd.h>
@@ -18,9 +21,10 @@ namespace {
 
 std::atomic<bool> outputFailed{false};
 
-// Writes text; false when the stream took it not whole.
+// Writes text (a file name in it with its own bytes); false when the stream
+// took it not whole.
 bool Write(std::FILE* stream, const QString& text) {
-  const QByteArray bytes = text.toUtf8();
+  const QByteArray bytes = tabulory::FileNameBytes(text);
   const bool written = std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream) ==
                        static_cast<size_t>(bytes.size());
   return std::fflush(stream) == 0 && written;
@@ -54,6 +58,8 @@ int main(int argc, char** argv) {
   io.outputFailed = [] { return outputFailed.load(); };
   io.inIsTerminal = isatty(STDIN_FILENO) == 1;
   io.errIsTerminal = isatty(STDERR_FILENO) == 1;
+  const char* term = std::getenv("TERM");
+  io.dumbTerminal = term == nullptr || *term == '\0' || std::string_view(term) == "dumb";
   io.readLine = [] {
     std::string line;
     std::getline(std::cin, line);
@@ -64,7 +70,14 @@ int main(int argc, char** argv) {
     if (!in.open(stdin, QIODevice::ReadOnly)) return QByteArray();
     return in.readAll();
   };
-  io.hostRunning = [] { return tabulory::IsHostRunning(); };
+  io.runningHost = [] {
+    tabulory::ProcessTable table;
+    table.tabuloryWindows = true;  // another Tabulory window is named too
+    return tabulory::FindRunningHost(table);
+  };
   io.hosts = &hosts;
-  return tabulory::cli::RunBatchCommand(QCoreApplication::arguments().mid(1), io);
+  // The arguments as given: a file name that is not UTF-8 keeps its bytes.
+  QStringList arguments;
+  for (int i = 1; i < argc; ++i) arguments << tabulory::FileNameFromBytes(argv[i]);
+  return tabulory::cli::RunBatchCommand(arguments, io);
 }

@@ -27,7 +27,8 @@ struct KernelDirent {
 DirectoryEntry::Kind KindByStat(int dirFd, const char* name) {
   struct stat st {};
   if (::fstatat(dirFd, name, &st, 0) != 0) return DirectoryEntry::Kind::Missing;
-  return S_ISDIR(st.st_mode) ? DirectoryEntry::Kind::Folder : DirectoryEntry::Kind::File;
+  if (S_ISDIR(st.st_mode)) return DirectoryEntry::Kind::Folder;
+  return S_ISREG(st.st_mode) ? DirectoryEntry::Kind::File : DirectoryEntry::Kind::Special;
 }
 
 }  // namespace
@@ -88,7 +89,7 @@ int ReadDirectory(const FolderHandle& folder, std::vector<DirectoryEntry>& entri
           e.kind = KindByStat(fd, n);
           break;
         }
-        default: e.kind = DirectoryEntry::Kind::File; break;  // devices, pipes, sockets
+        default: e.kind = DirectoryEntry::Kind::Special; break;  // devices, pipes, sockets
       }
       if (foldersOnly && e.kind != DirectoryEntry::Kind::Folder) continue;
       entries.push_back(std::move(e));

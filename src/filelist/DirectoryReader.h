@@ -9,7 +9,10 @@
 namespace tabulory {
 
 struct DirectoryEntry {
-  enum class Kind { File, Folder, Missing };  // Missing: a broken link or a vanished entry
+  // File: a regular file (or a link to one). Special: a pipe, device or
+  // socket (or a link to one), which holds no workbook and would block a
+  // read. Missing: a broken link or a vanished entry.
+  enum class Kind { File, Folder, Special, Missing };
   QString name;       // decoded name
   QByteArray raw;     // the name's bytes on disk
   Kind kind = Kind::Missing;

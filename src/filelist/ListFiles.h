@@ -23,7 +23,8 @@ class FileNameArray {
 };
 
 // Names (without folder) of the plain files in `folder` that match `pattern`
-// (see WildcardMatch), hidden files included, folders excluded, each one
+// (see WildcardMatch), hidden files included, folders, pipes, devices and
+// sockets excluded, each one
 // existing as FileExists says. A missing or unreadable folder gives no names.
 FileNameArray ListFiles(const QString& folder, const QString& pattern);
 

@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <filesystem>
+#include <optional>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <string>
@@ -52,7 +53,8 @@ class FakeProcessTable {
     if (!p.exe.empty()) fs::create_symlink(p.exe, dir / "exe");
   }
 
-  ProcessTable Table() const { return {Root(), kMe}; }
+  // No process of this table is the test itself.
+  ProcessTable Table() const { return {Root(), kMe, 0}; }
   fs::path Root() const { return fs::path(dir_.path().toStdString()); }
 
  private:
@@ -90,6 +92,35 @@ TEST(HostRunning, EachKnownProgramCountsByItsExecutableName) {
     FakeProcessTable procs;
     procs.Add(500, {.exe = "/opt/office/bin/" + name, .args = {"/opt/office/bin/" + name}});
     EXPECT_TRUE(IsHostRunning(procs.Table())) << name;
+  }
+}
+
+// What was found is named: the program users know, its process id; another
+// Tabulory window counts where asked for, this very process never.
+TEST(HostRunning, WhatRunsIsNamed) {
+  const FakeProcess window{.exe = "/usr/lib/tabulory/tabulory", .args = {"tabulory"}};
+  struct Case {
+    FakeProcess process;
+    pid_t self;
+    bool tabuloryWindows;
+    std::optional<QString> phrase;
+  } cases[] = {
+      {kCalc, 0, false, "a LibreOffice process (process id 900)"},
+      {kCalc, 900, true, std::nullopt},
+      {window, 0, true, "another Tabulory instance (process id 900)"},
+      {window, 0, false, std::nullopt},
+      {window, 900, true, std::nullopt},
+      {{.exe = "/usr/bin/tabulory-batch", .args = {"tabulory-batch"}}, 0, true, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    FakeProcessTable procs;
+    procs.Add(900, c.process);
+    ProcessTable table = procs.Table();
+    table.self = c.self;
+    table.tabuloryWindows = c.tabuloryWindows;
+    const std::optional<RunningProgram> found = FindRunningHost(table);
+    ASSERT_EQ(found.has_value(), c.phrase.has_value()) << c.process.exe;
+    if (found) EXPECT_EQ(RunningProgramPhrase(*found), *c.phrase);
   }
 }
 

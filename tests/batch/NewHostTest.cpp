@@ -154,7 +154,7 @@ TEST_F(NewHostTest, DecliningTheQuestionTouchesNoFile) {
   std::filesystem::create_directories(calc);
   std::ofstream(calc / "status") << "Name:\tsoffice.bin\nState:\tS (sleeping)\nUid:\t1000\t1000\n";
   std::ofstream(calc / "comm") << "soffice.bin\n";
-  const ProcessTable table{proc.path().toStdString(), 1000};
+  const ProcessTable table{proc.path().toStdString(), 1000, 0};
 
   ScriptedMessages messages;
   messages.answers = {MessageAnswer::No};

@@ -98,7 +98,7 @@ class DialogSequence {
     ++handled_;
     const std::optional<Block> block = actions_.empty() ? std::nullopt : actions_.front();
     if (!actions_.empty()) actions_.pop_front();
-    auto* window = qobject_cast<host::ui::HostMainWindow*>(dialog->parentWidget());
+    auto* window = qobject_cast<host::ui::HostMainWindow*>(dialog->window());
     if (block && window) {
       HighlightBlock(*window->View(), window->View()->Tabs()->currentIndex(), block->firstRow,
                      block->firstColumn, block->lastRow, block->lastColumn);
@@ -188,7 +188,7 @@ TEST_F(WindowBatchTest, DecliningTheQuestionTouchesNothing) {
                                 << '\t' << getuid() << '\t' << getuid() << '\t' << getuid() << '\n';
   std::ofstream(pid / "comm") << "gnumeric\n";
   std::ofstream(pid / "cmdline", std::ios::binary) << "gnumeric" << '\0';
-  const ProcessTable table{proc.path().toStdString(), getuid()};
+  const ProcessTable table{proc.path().toStdString(), getuid(), 0};
   form->hooks().askStopIfHostRunning = [&](Messages& m) { return AskStopIfHostRunning(m, table); };
 
   const QString a = Workbook("a.xlsx");

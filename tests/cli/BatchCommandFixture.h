@@ -18,7 +18,7 @@ class BatchCommandTest : public ::testing::Test {
     ASSERT_TRUE(dir.isValid());
     io.out = [this](const QString& t) { out += t; };
     io.err = [this](const QString& t) { err += t; };
-    io.hostRunning = [this] { return hostRunning; };
+    io.runningHost = [this] { return running; };
     io.readLine = [this] {
       ++questionsRead;
       return answer;
@@ -44,7 +44,7 @@ class BatchCommandTest : public ::testing::Test {
   cli::HeadlessHostFactory hosts;
   cli::CommandIO io;
   QString out, err;
-  bool hostRunning = false;
+  std::optional<RunningProgram> running;  // what the probe finds
   QString answer;
   int questionsRead = 0;
 };

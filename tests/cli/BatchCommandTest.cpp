@@ -120,40 +120,53 @@ TEST_F(BatchCommandTest, HelpAndVersionGoToStandardOutput) {
   EXPECT_EQ(err, "");
 }
 
-TEST_F(BatchCommandTest, RunningSpreadsheetProgramWithoutTerminalStops) {
-  hostRunning = true;
-  const QString a = Workbook("a.xlsx");
-  const QByteArray before = FileBytes(a);
-  EXPECT_EQ(Run(FilterKeep({a})), kExitFailure);
-  EXPECT_EQ(err,
-            "Excel may be open. It is recommended that you close Excel first.\n"
-            "Use Ctrl+Alt+Del > Task Manager > EXCEL.EXE if necessary.\n\n"
-            "Would you like to proceed anyway?\n");
-  EXPECT_EQ(out, "");
-  EXPECT_EQ(questionsRead, 0);
-  EXPECT_EQ(FileBytes(a), before);
-
-  err.clear();
-  EXPECT_EQ(Run(FilterKeep({"--yes", a})), kExitSuccess);
-  EXPECT_EQ(err, "");
-  EXPECT_EQ(Hidden(a), (Rows{1, 3}));
-}
-
-TEST_F(BatchCommandTest, RunningSpreadsheetProgramOnATerminalAsks) {
-  hostRunning = true;
-  io.inIsTerminal = io.errIsTerminal = true;
-  const QString a = Workbook("a.xlsx");
-  const QByteArray before = FileBytes(a);
-  answer = "n";
-  EXPECT_EQ(Run(FilterKeep({a})), kExitFailure);
-  EXPECT_EQ(questionsRead, 1);
-  EXPECT_TRUE(err.endsWith("Would you like to proceed anyway?\n[y/N] "));
-  EXPECT_EQ(FileBytes(a), before);
-
-  answer = "Yes";
-  EXPECT_EQ(Run(FilterKeep({a})), kExitSuccess);
-  EXPECT_EQ(questionsRead, 2);
-  EXPECT_EQ(Hidden(a), (Rows{1, 3}));
+// A running program is named, with the way on (--yes); stopped, every file
+// still gets its line and stays as it was.
+TEST_F(BatchCommandTest, ARunningProgramIsNamedAndEveryFileGetsItsLine) {
+  const RunningProgram calc{"LibreOffice", 4242, false}, window{"Tabulory", 77, true};
+  struct Case {
+    RunningProgram program;
+    bool terminal;
+    QString answer;
+    QStringList options;
+    int status;
+    QString saidOnError;  // on standard error, besides the reports
+    int questions;
+  } cases[] = {
+      {calc, false, "", {}, kExitFailure,
+       "tabulory-batch: a LibreOffice process (process id 4242) is running and may have some of these files "
+       "open.\ntabulory-batch: no file was processed: close it first, or give --yes to go on anyway.\n", 0},
+      {window, true, "n", {}, kExitFailure,
+       "tabulory-batch: another Tabulory instance (process id 77) is running and may have some of these files "
+       "open.\nGo on anyway (as --yes does)? [y/N] ", 1},
+      {window, true, "Yes", {}, kExitSuccess,
+       "tabulory-batch: another Tabulory instance (process id 77) is running and may have some of these files "
+       "open.\nGo on anyway (as --yes does)? [y/N] ", 1},
+      {calc, false, "", {"--yes"}, kExitSuccess, "", 0},
+  };
+  for (const Case& c : cases) {
+    const QString a = Workbook("a.xlsx"), b = Workbook("b.xlsx");
+    const QByteArray before = FileBytes(a);
+    running = c.program;
+    io.inIsTerminal = io.errIsTerminal = c.terminal;
+    answer = c.answer;
+    questionsRead = 0;
+    out.clear();
+    err.clear();
+    const QString phrase = RunningProgramPhrase(c.program);
+    EXPECT_EQ(Run(FilterKeep(c.options + QStringList{a, b})), c.status) << phrase.toStdString();
+    EXPECT_EQ(questionsRead, c.questions);
+    if (c.status == kExitFailure) {
+      EXPECT_EQ(err, c.saidOnError);
+      EXPECT_EQ(out, "failed " + a + ": not processed: " + phrase + " is running (--yes goes on anyway)\n" +
+                         "failed " + b + ": not processed: " + phrase + " is running (--yes goes on anyway)\n");
+      EXPECT_EQ(FileBytes(a), before);
+    } else {
+      EXPECT_EQ(err.left(c.saidOnError.size()), c.saidOnError);  // then the progress bar, if any
+      EXPECT_EQ(out, "ok " + a + "\nok " + b + "\nDone.\n");
+      EXPECT_EQ(Hidden(a), (Rows{1, 3}));
+    }
+  }
 }
 
 TEST_F(BatchCommandTest, BlockScopeNamedBlockInEveryFile) {
@@ -245,14 +258,21 @@ TEST_F(BatchCommandTest, TwoJobsGiveTheSameFilesByteForByteAndTheSameOutput) {
   EXPECT_EQ(errTwo.replace("/two/", "/one/").count("at line"), errOne.count("at line"));
 }
 
-TEST_F(BatchCommandTest, ProgressBarOnlyOnATerminal) {
+// The bar is drawn with escape codes, so only on a terminal that has them.
+TEST_F(BatchCommandTest, ProgressBarOnlyOnATerminalWithEscapeCodes) {
   const QString a = Workbook("a.xlsx"), b = Workbook("b.xlsx");
-  EXPECT_EQ(Run(FilterKeep({a, b})), kExitSuccess);
-  EXPECT_FALSE(err.contains("\x1b[K"));
-  io.errIsTerminal = true;
-  EXPECT_EQ(Run(FilterKeep({"--jobs", "2", a, b})), kExitSuccess);
-  EXPECT_TRUE(err.contains("] 2/2 ")) << err.toStdString();
-  EXPECT_TRUE(err.endsWith("\r\x1b[K"));  // the bar is gone at the end
+  struct Case {
+    bool terminal, dumb, bar;
+  } cases[] = {{false, false, false}, {true, true, false}, {false, true, false}, {true, false, true}};
+  for (const Case& c : cases) {
+    io.errIsTerminal = c.terminal;
+    io.dumbTerminal = c.dumb;
+    err.clear();
+    EXPECT_EQ(Run(FilterKeep({"--jobs", "2", a, b})), kExitSuccess);
+    EXPECT_EQ(err.contains("\x1b"), c.bar) << c.terminal << c.dumb;
+    EXPECT_EQ(err.contains("] 2/2 "), c.bar) << err.toStdString();
+    if (c.bar) EXPECT_TRUE(err.endsWith("\r\x1b[K"));  // the bar is gone at the end
+  }
 }
 
 TEST(OrderedRun, SameFileNeverTwiceAtOnceAndResultsInListOrder) {

@@ -6,7 +6,10 @@
 
 #include <QFile>
 #include <gtest/gtest.h>
+#include <cstring>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -271,4 +274,29 @@ TEST(AddFolderTreeFiles, KeepsRowsAlreadyListedAndAddsDuplicates) {
   list.AddEntry(a);
   AddFolderTreeFiles(list, {t.Path("R") + "/"}, "*.xlsx");
   EXPECT_EQ(list.Texts(), QStringList({"/earlier/row.xlsx", a, a}));
+}
+
+// Pipes, sockets and devices (and links to them) hold no workbook and would
+// block whoever opens them: the scan passes them over.
+TEST(AddFolderTreeFiles, SkipsEveryEntryThatIsNoRegularFile) {
+  TempTree t;
+  t.File("R/book.xlsx");
+  const auto native = [&](const char* name) { return QFile::encodeName(t.Path(name)); };
+  ASSERT_EQ(::mkfifo(native("R/pipe.xlsx").constData(), 0600), 0);
+  ::symlink("pipe.xlsx", native("R/to-pipe.xlsx").constData());
+  ::symlink("/dev/null", native("R/device.xlsx").constData());
+  const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const QByteArray socketPath = native("R/socket.xlsx");
+  const bool haveSocket = sock >= 0 && static_cast<size_t>(socketPath.size()) < sizeof address.sun_path &&
+                          (std::memcpy(address.sun_path, socketPath.constData(), socketPath.size()),
+                           ::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0);
+  for (const QString& pattern : {QStringLiteral("*.xlsx"), QStringLiteral("*.*"), QStringLiteral("*")}) {
+    FileListModel list;
+    AddFolderTreeFiles(list, {t.Path("R") + "/"}, pattern);
+    EXPECT_EQ(Relative(t, list.Texts()), QStringList({"R/book.xlsx"})) << pattern.toStdString();
+  }
+  if (sock >= 0) ::close(sock);
+  if (!haveSocket) GTEST_SKIP() << "no socket could be made here; pipes and devices were checked";
 }

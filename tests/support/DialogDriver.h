@@ -20,9 +20,9 @@
 
 namespace tabulory::testing {
 
-// The reference dialog that shows now, or nullptr.
+// The reference dialog that shows now (in its host window), or nullptr.
 inline host::ui::CellBlockDialog* ShownCellBlockDialog() {
-  for (QWidget* w : QApplication::topLevelWidgets())
+  for (QWidget* w : QApplication::allWidgets())
     if (auto* d = qobject_cast<host::ui::CellBlockDialog*>(w); d && d->isVisible()) return d;
   return nullptr;
 }
@@ -52,7 +52,7 @@ class DialogDriver {
     if (auto* dialog = ShownCellBlockDialog()) {
       timer_.stop();
       ran_ = true;
-      auto* window = qobject_cast<host::ui::HostMainWindow*>(dialog->parentWidget());
+      auto* window = qobject_cast<host::ui::HostMainWindow*>(dialog->window());
       action_(*dialog, window ? window->View() : nullptr);
       return;
     }

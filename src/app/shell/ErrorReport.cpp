@@ -1,6 +1,7 @@
 #include "app/shell/ErrorReport.h"
 
 #include "app/shell/Messages.h"
+#include "app/shell/RawFileName.h"
 #include "host/core/HostError.h"
 
 #include <exception>
@@ -40,7 +41,9 @@ QString CurrentExceptionDescription() {
   } catch (const std::bad_alloc&) {
     return QStringLiteral("Out of memory");
   } catch (const host::HostError& e) {
-    return QString::fromStdString(e.Description());
+    // A path in the text keeps its bytes, also those that are not UTF-8.
+    const std::string& text = e.Description();
+    return FileNameFromBytes(QByteArrayView(text.data(), static_cast<qsizetype>(text.size())));
   } catch (const ProcedureError& e) {
     return e.Description();
   } catch (const std::exception&) {

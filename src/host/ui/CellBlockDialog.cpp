@@ -8,7 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QVBoxLayout>
+#include <QGridLayout>
 
 namespace host::ui {
 
@@ -24,7 +24,7 @@ CellBlockDialog::CellBlockDialog(const QString& prompt, WorkbookView* view, QWid
 
   auto* promptLabel = new QLabel(prompt, this);
   promptLabel->setObjectName(QStringLiteral("prompt"));
-  promptLabel->setWordWrap(true);
+  promptLabel->setWordWrap(false);
   field_->setObjectName(QStringLiteral("reference"));
   field_->setMinimumWidth(260);
   problem_->setObjectName(QStringLiteral("problem"));
@@ -33,11 +33,18 @@ CellBlockDialog::CellBlockDialog(const QString& prompt, WorkbookView* view, QWid
   problem_->hide();
   buttons_->setObjectName(QStringLiteral("buttons"));
 
-  auto* layout = new QVBoxLayout(this);
-  layout->addWidget(promptLabel);
-  layout->addWidget(field_);
-  layout->addWidget(problem_);
-  layout->addWidget(buttons_);
+  // One band across the window above the grid: the prompt, the field and the
+  // buttons in a row, a refusal on a line of its own below them, so that the
+  // band grows for it and nothing lies over it.
+  auto* layout = new QGridLayout(this);
+  layout->setContentsMargins(8, 6, 8, 6);
+  layout->addWidget(promptLabel, 0, 0);
+  layout->addWidget(field_, 0, 1);
+  layout->addWidget(buttons_, 0, 2);
+  layout->addWidget(problem_, 1, 0, 1, 3);
+  layout->setColumnStretch(1, 1);
+  // Enter takes the reference wherever the band sits.
+  buttons_->button(QDialogButtonBox::Ok)->setDefault(true);
 
   connect(buttons_, &QDialogButtonBox::accepted, this, &CellBlockDialog::accept);
   connect(buttons_, &QDialogButtonBox::rejected, this, &CellBlockDialog::reject);

@@ -1,7 +1,8 @@
 #pragma once
 // The host's reference dialog: a prompt, a reference field, OK and Cancel.
 // It leaves the grid of its window usable, so the user can highlight a block
-// there (which fills the field) or type a reference.
+// there (which fills the field) or type a reference. The host's window shows
+// it as a band above the grid (HostMainWindow::ShowQuestion), never over it.
 
 #include <QDialog>
 #include <optional>

@@ -63,9 +63,11 @@ std::optional<host::Range> QtHostWindow::InputBox(std::string_view prompt, int /
   // Closing the window gives up the question.
   const auto closing = QObject::connect(window_.get(), &HostMainWindow::Closing, &dialog,
                                         &CellBlockDialog::reject);
+  window_->ShowQuestion(&dialog);
   dialog_ = &dialog;
   std::optional<host::Range> answer = dialog.Ask();
   dialog_ = nullptr;
+  if (window_) window_->EndQuestion(&dialog);
   QObject::disconnect(closing);
   return answer;
 }

@@ -52,10 +52,11 @@ int SheetModel::GridRow(int sheetRow) const {
 
 QVariant SheetModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid()) return {};
-  if (role != Qt::DisplayRole && role != Qt::TextAlignmentRole) return {};
+  if (role != Qt::DisplayRole && role != Qt::TextAlignmentRole && role != kIsNumberRole) return {};
   try {
     const host::Cell cell = sheet_->Cells(SheetRow(index.row()), index.column() + 1);
     if (role == Qt::DisplayRole) return QString::fromStdString(cell.Text());
+    if (role == kIsNumberRole) return cell.Kind() == host::CellKind::Number;
     switch (cell.Kind()) {
       case host::CellKind::Number:
         return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);

@@ -20,6 +20,8 @@ class SheetModel : public QAbstractTableModel {
   // The whole sheet, A1:XFD1048576, as the grid shows it.
   static constexpr int kSheetRows = 1048576;
   static constexpr int kSheetColumns = 16384;
+  // The data role that tells a number cell (true) from any other.
+  static constexpr int kIsNumberRole = Qt::UserRole + 1;
 
   // Reads which rows of the sheet are hidden (again on Reload).
   explicit SheetModel(host::Worksheet& sheet, QObject* parent = nullptr);
@@ -32,7 +34,7 @@ class SheetModel : public QAbstractTableModel {
   int rowCount(const QModelIndex& parent = {}) const override;
   int columnCount(const QModelIndex& parent = {}) const override;
   // The cell's displayed text; numbers to the right, truth values and errors
-  // centred.
+  // centred; kIsNumberRole: whether it holds a number.
   QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
   // Column letters across, sheet row numbers down.
   QVariant headerData(int section, Qt::Orientation orientation,

@@ -3,6 +3,7 @@
 #include "host/core/Workbook.h"
 #include "host/core/Worksheet.h"
 #include "host/ui/BlockReference.h"
+#include "host/ui/NumberCellDelegate.h"
 #include "host/ui/SheetModel.h"
 
 #include <QHeaderView>
@@ -72,6 +73,7 @@ QTableView* WorkbookView::MakeGrid(host::Worksheet& sheet) {
   grid->setSelectionBehavior(QAbstractItemView::SelectItems);
   grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
   grid->setWordWrap(false);
+  grid->setItemDelegate(new NumberCellDelegate(grid));
   grid->horizontalHeader()->setDefaultSectionSize(80);
   grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
   grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);

@@ -1,5 +1,6 @@
 // Takes the picture of the host's window for the documentation: a workbook
-// with a block highlighted and the reference dialog over it. Run on a display
+// with a block highlighted, the reference box above the grid and a total too
+// wide for its column (shown as ###). Run on a display
 // (scripts/host-screenshot.sh starts a virtual one); not part of the tests.
 //
 //   host_window_screenshot <picture.png>
@@ -21,7 +22,8 @@
 
 namespace {
 
-// A small order list on three sheets, one row hidden.
+// A small order list on three sheets, one row hidden; the totals of column G
+// are too wide for the column where they reach the millions.
 void WriteOrders(const std::string& path) {
   lxw_workbook* wb = workbook_new(path.c_str());
   lxw_worksheet* orders = workbook_add_worksheet(wb, "Orders");
@@ -31,8 +33,8 @@ void WriteOrders(const std::string& path) {
   format_set_num_format(date, "yyyy-mm-dd");
   lxw_format* money = workbook_add_format(wb);
   format_set_num_format(money, "#,##0.00");
-  const char* heads[] = {"Order", "Region", "Product", "Units", "Price", "Date"};
-  for (int c = 0; c < 6; ++c) worksheet_write_string(orders, 0, c, heads[c], nullptr);
+  const char* heads[] = {"Order", "Region", "Product", "Units", "Price", "Date", "Total"};
+  for (int c = 0; c < 7; ++c) worksheet_write_string(orders, 0, c, heads[c], nullptr);
   const char* regions[] = {"North", "East", "South", "West"};
   const char* products[] = {"Lamp", "Desk", "Chair", "Shelf", "Stool"};
   for (int r = 1; r <= 24; ++r) {
@@ -42,6 +44,8 @@ void WriteOrders(const std::string& path) {
     worksheet_write_number(orders, r, 3, (r * 37) % 23 + 1, nullptr);
     worksheet_write_number(orders, r, 4, 12.5 + (r * 13) % 40 * 2.25, money);
     worksheet_write_number(orders, r, 5, 45300 + r * 3, date);
+    const double units = (r * 37) % 23 + 1, price = 12.5 + (r * 13) % 40 * 2.25;
+    worksheet_write_number(orders, r, 6, units * price * (r % 4 == 0 ? 100000 : 1), money);
   }
   lxw_row_col_options hidden = {};
   hidden.hidden = 1;
@@ -71,13 +75,10 @@ int main(int argc, char** argv) {
   tabulory::testing::DialogDriver driver([&](host::ui::CellBlockDialog& dialog,
                                              host::ui::WorkbookView* view) {
     QWidget* window = view->window();
-    window->move(10, 10);
     tabulory::testing::HighlightBlock(*view, 0, 3, 2, 12, 5);
-    dialog.adjustSize();
-    dialog.move(window->x() + window->width() - dialog.width() - 40, window->y() + 90);
     QTimer::singleShot(700, [&saved, &picture, &dialog, window] {
-      const QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0).copy(
-          0, 0, window->width() + 20, window->height() + 20);
+      const QRect frame = window->frameGeometry().adjusted(-10, -10, 10, 10);
+      const QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0).copy(frame);
       saved = shot.save(picture);
       tabulory::testing::PressCancel(dialog);
     });

@@ -7,6 +7,7 @@
 #include "host/core/Worksheet.h"
 #include "host/ui/CellBlockDialog.h"
 #include "host/ui/HostMainWindow.h"
+#include "host/ui/NumberCellDelegate.h"
 #include "host/ui/QtHostWindow.h"
 #include "host/ui/SheetModel.h"
 #include "host/ui/WorkbookView.h"
@@ -17,7 +18,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
+#include <QStyleOptionViewItem>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTableView>
@@ -238,7 +241,7 @@ TEST_F(HostWindowTest, GridTakesTheMouseWhileTheDialogWaitsAndOtherWindowsDoNot)
     // the driving program's windows wait, the grid and the dialog do not.
     dialogModal = dialog.isModal();
     gridWindowIsTheModalOne = QGuiApplication::modalWindow() == view->window()->windowHandle();
-    dialogBelongsToIt = dialog.windowHandle()->transientParent() == view->window()->windowHandle();
+    dialogBelongsToIt = dialog.window() == view->window();
     QTableView* grid = view->Grid(0);
     const QRect cell = grid->visualRect(grid->model()->index(3, 2));
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
@@ -350,4 +353,77 @@ TEST_F(HostWindowTest, NoWindowWithoutTheFactory) {
   EXPECT_THROW(app_->SetVisible(true), host::HostError);
   EXPECT_EQ(ShownHostWindow(), nullptr);
   EXPECT_FALSE(app_->InputBox("Highlight a block of cells with mouse", 8).has_value());
+}
+
+// A number wider than its column fills the cell with "#", as in a spreadsheet;
+// a number that fits, a truth value and text show as they are.
+TEST_F(HostWindowTest, NumbersWiderThanTheirColumnShowHashes) {
+  Open();
+  app_->SetVisible(true);
+  QTableView* grid = ShownHostWindow()->View()->Grid(0);
+  auto* delegate = qobject_cast<host::ui::NumberCellDelegate*>(grid->itemDelegate());
+  ASSERT_NE(delegate, nullptr);
+  const int narrow = grid->fontMetrics().horizontalAdvance("10") + 4;
+  struct Case {
+    int row, column, width;  // grid row and column (0-based), column width
+    QString shown;           // "#" when the cell must fill with hashes
+  } cases[] = {
+      {1, 1, 80, "101"},      // Sheet1!B2 = 101 fits
+      {1, 1, narrow, "#"},    // ... and does not fit
+      {11, 1, narrow, "TRUE"},  // a truth value is no number
+      {0, 0, narrow, "Item"},   // text is the style's to cut
+  };
+  for (const Case& c : cases) {
+    grid->setColumnWidth(c.column, c.width);
+    const QModelIndex index = grid->model()->index(c.row, c.column);
+    QStyleOptionViewItem option;
+    option.rect = grid->visualRect(index);
+    option.widget = grid;
+    option.font = grid->font();
+    option.fontMetrics = grid->fontMetrics();
+    const QString shown = delegate->ShownText(option, index);
+    if (c.shown == "#") {
+      EXPECT_FALSE(shown.isEmpty());
+      EXPECT_EQ(shown, QString(shown.size(), '#')) << shown.toStdString();
+      EXPECT_LE(grid->fontMetrics().horizontalAdvance(shown), c.width);
+    } else {
+      EXPECT_EQ(shown, c.shown);
+    }
+  }
+}
+
+// The reference box is a band above the grid: it covers no column letter, no
+// row and no cell, its refusal lies below its buttons, and the window fits the
+// free area of its screen.
+TEST_F(HostWindowTest, TheReferenceBoxLiesAboveTheGridAndTheWindowFitsItsScreen) {
+  Open();
+  app_->SetVisible(true);
+  struct Seen {
+    QRect band, buttons, problem;
+    int gridTop = 0;
+  };
+  std::vector<Seen> seen;  // before and after a refused reference
+  QRect window, screen;
+  AskWith([&](CellBlockDialog& dialog, WorkbookView* view) {
+    QWidget* top = view->window();
+    window = top->frameGeometry();
+    screen = top->screen()->availableGeometry();
+    const auto in = [top](const QWidget* w) { return QRect(w->mapTo(top, QPoint(0, 0)), w->size()); };
+    for (const char* reference : {"B2:C3", "not a block"}) {
+      dialog.ReferenceField()->setText(reference);
+      if (QString(reference) == "not a block") PressOk(dialog);
+      QApplication::processEvents();
+      seen.push_back({in(&dialog), in(dialog.Buttons()), in(dialog.findChild<QLabel*>("problem")),
+                      view->Grid(0)->mapTo(top, QPoint(0, 0)).y()});
+    }
+    EXPECT_TRUE(dialog.findChild<QLabel*>("problem")->isVisible());
+    PressCancel(dialog);
+  });
+  EXPECT_TRUE(screen.contains(window)) << window.width() << "x" << window.height();
+  EXPECT_LE(window.width(), host::ui::HostMainWindow::kPreferredWidth);
+  ASSERT_EQ(seen.size(), 2u);
+  for (const Seen& s : seen) EXPECT_LE(s.band.bottom(), s.gridTop);  // the header row A, B, ... included
+  EXPECT_FALSE(seen[1].problem.intersects(seen[1].buttons));
+  EXPECT_GE(seen[1].problem.top(), seen[1].buttons.bottom());
+  EXPECT_TRUE(seen[1].band.contains(seen[1].problem));
 }
