@@ -118,11 +118,13 @@ const std::string kOdsKeys = OdsRow(OdsText("b")) + OdsRow(OdsText("a")) + OdsRo
 struct Case {
   const char* name;
   // Builds the file in dir and returns its path; SortAndSave runs over it in
-  // the child. For a lower layer tried alone: "" and the work in `alone`.
+  // the child unless `work` is given (a lower layer tried alone gets "").
   std::function<std::string(const TempDir& dir)> build;
   // "" when the host must read it whole; else words its refusal must hold.
   const char* refusal;
-  std::function<std::string()> alone = {};
+  std::function<std::string(const std::string& path)> work = {};
+  // What must hold of the file afterwards: "" or what does not.
+  std::function<std::string(const std::string& path)> check = {};
 };
 
 void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
@@ -196,7 +198,7 @@ const Case kDeepCases[] = {
      "nested too deeply"},
     {"xls formula of 8,000 parenthesis tokens (a record's room) read and moved",
      [](const TempDir&) { return std::string(); }, "",
-     [] {
+     [](const std::string&) {
        // ptgInt 1, then ptgParen around it 8,000 times.
        const std::string rgce = std::string("\x1e\x01\x00", 3) + std::string(8000, '\x15');
        const std::string text = host::biff::FormulaText(rgce, 0, 0);
@@ -212,19 +214,16 @@ const Case kDeepCases[] = {
      ""},
 };
 
-class DeepInput : public testing::TestWithParam<Case> {};
-
-// No reader or writer recurses on the input's depth: a file nested many
-// thousands deep is read whole or refused in words, and the process lives
-// on; a refused file is left as it was.
-TEST_P(DeepInput, IsReadOrRefusedWithoutEndingTheProcess) {
-  const Case& c = GetParam();
+// Builds the case's file, runs it in a child and checks the outcome: done
+// (and what check says), or refused in words with the file left as it was.
+void Expect(const Case& c) {
   TempDir dir;
   const std::string path = c.build(dir);
   const std::string before = path.empty() ? "" : fixtures::ReadFile(path);
-  const std::string outcome = InChild([&] { return c.alone ? c.alone() : SortAndSave(path); });
+  const std::string outcome = InChild([&] { return c.work ? c.work(path) : SortAndSave(path); });
   if (*c.refusal == '\0') {
     EXPECT_EQ(outcome, "done:");
+    if (c.check) EXPECT_EQ(c.check(path), "");
   } else {
     EXPECT_EQ(outcome.rfind("refused:", 0), 0u) << outcome;
     EXPECT_NE(outcome.find(c.refusal), std::string::npos) << outcome;
@@ -233,6 +232,94 @@ TEST_P(DeepInput, IsReadOrRefusedWithoutEndingTheProcess) {
   }
 }
 
+class DeepInput : public testing::TestWithParam<Case> {};
+
+// No reader or writer recurses on the input's depth: a file nested many
+// thousands deep is read whole or refused in words, and the process lives
+// on; a refused file is left as it was.
+TEST_P(DeepInput, IsReadOrRefusedWithoutEndingTheProcess) { Expect(GetParam()); }
+
 INSTANTIATE_TEST_SUITE_P(Formats, DeepInput, testing::ValuesIn(kDeepCases));
+
+// ---- repeat counts
+
+const std::string kEmptyRows = "<table:table-row table:number-rows-repeated=\"1048573\">"
+                               "<table:table-cell table:number-columns-repeated=\"16384\"/></table:table-row>";
+
+std::string ManyTables(const std::string& rows, int count) {
+  std::string tables;
+  for (int i = 0; i < count; ++i)
+    tables += "<table:table table:name=\"S" + std::to_string(i) + "\">" + rows + "</table:table>";
+  return tables;
+}
+
+// The rows of the saved file's first table, counted with their repeats.
+std::string RowsAre(const std::string& path, long long expected) {
+  const std::string content = fixtures::ReadZip(path)["content.xml"];
+  long long rows = 0;
+  const std::string repeat = "table:number-rows-repeated=\"";
+  for (size_t at = content.find("<table:table-row"); at != std::string::npos;
+       at = content.find("<table:table-row", at + 1)) {
+    if (content.compare(at, 22, "<table:table-row-group") == 0) continue;
+    const size_t end = content.find('>', at);
+    const size_t count = content.find(repeat, at);
+    rows += count < end ? std::stoll(content.substr(count + repeat.size())) : 1;
+  }
+  return rows == expected ? "" : std::to_string(rows) + " rows, not " + std::to_string(expected);
+}
+
+// Hides rows 4 to 10 (empty, inside the repeated rows after the keys) and saves.
+std::string HideAndSave(const std::string& path) {
+  host::Application app;
+  host::Workbook& book = app.Workbooks().Open(path);
+  for (int r = 4; r <= 10; ++r) book.Worksheets()[0]->Rows(r).SetHidden(true);
+  book.Save();
+  app.Quit();
+  return "";
+}
+
+const Case kRepeatCases[] = {
+    {"202 sheets of keys and 1,048,573 empty repeated rows",
+     [](const TempDir& dir) { return Ods(dir, ManyTables(kOdsKeys + kEmptyRows, 202)); }, ""},
+    {"202 sheets of two keys around 1,048,574 empty rows",
+     [](const TempDir& dir) {
+       return Ods(dir, ManyTables(OdsRow(OdsText("b")) + "<table:table-row table:number-rows-repeated=\"1048574\"/>" +
+                                      OdsRow(OdsText("a")),
+                                  202));
+     },
+     ""},
+    {"a cell with content past row 1,048,576",
+     [](const TempDir& dir) {
+       return Ods(dir, OdsTable(kOdsKeys + kEmptyRows + OdsRow(OdsText("z"))));
+     },
+     "past row 1048576"},
+    {"a row with content repeated past row 1,048,576",
+     [](const TempDir& dir) {
+       return Ods(dir, OdsTable(kOdsKeys + OdsRow(OdsText("z"), " table:number-rows-repeated=\"1000000000\"")));
+     },
+     "past row 1048576"},
+    {"a cell with content repeated past column XFD",
+     [](const TempDir& dir) {
+       return Ods(dir, OdsTable(OdsRow("<table:table-cell table:number-columns-repeated=\"20000\" "
+                                       "office:value-type=\"float\" office:value=\"1\"/>") +
+                                kOdsKeys));
+     },
+     "past column XFD"},
+    {"empty rows repeated 1,000,000,000 times, past the last row, some hidden",
+     [](const TempDir& dir) {
+       return Ods(dir, OdsTable(kOdsKeys + "<table:table-row table:number-rows-repeated=\"1000000000\">"
+                                           "<table:table-cell/></table:table-row>"));
+     },
+     "", HideAndSave, [](const std::string& path) { return RowsAre(path, 1000000003LL); }},
+};
+
+class RepeatedRows : public testing::TestWithParam<Case> {};
+
+// Repeated empty rows and cells cost what one row costs; cells past the
+// sheet's last row or column are refused (never cut), and empty rows a
+// repeat count gives past the last row are written back whole.
+TEST_P(RepeatedRows, CostNothingWhenEmptyAndAreNeverCut) { Expect(GetParam()); }
+
+INSTANTIATE_TEST_SUITE_P(Ods, RepeatedRows, testing::ValuesIn(kRepeatCases));
 
 }  // namespace
