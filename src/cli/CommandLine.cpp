@@ -3,6 +3,7 @@
 #include "app/shell/Messages.h"
 #include "options/ColumnReference.h"
 #include "options/OptionsPanel.h"
+#include "host/core/MemoryBudget.h"
 
 #include <QRegularExpression>
 #include <optional>
@@ -38,7 +39,7 @@ constexpr LongOption kOptions[] = {
     {"scope", Argument::Required},      {"block", Argument::Required},     {"jobs", Argument::Required},
     {"yes", Argument::None},            {"help", Argument::None},          {"version", Argument::None},
     {"backup", Argument::Optional},     {"dry-run", Argument::None},       {"files-from", Argument::Required},
-    {"null", Argument::None},
+    {"null", Argument::None},           {"max-memory", Argument::Required},
 };
 
 QString Quoted(const QString& text) { return QLatin1Char('\'') + text + QLatin1Char('\''); }
@@ -63,7 +64,7 @@ const LongOption& FindOption(const QString& name) {
 
 // The values given, by option; absent when the option was not given.
 struct GivenOptions {
-  std::optional<QString> column, criterion, value, scope, block, jobs, backup;
+  std::optional<QString> column, criterion, value, scope, block, jobs, backup, maxMemory;
   QStringList filesFrom;  // every --files-from, in order: the lists add up
   bool yes = false;
   bool help = false;
@@ -79,6 +80,7 @@ void Store(GivenOptions& given, const QString& name, const QString& value) {
   else if (name == "scope") given.scope = value;
   else if (name == "block") given.block = value;
   else if (name == "jobs") given.jobs = value;
+  else if (name == "max-memory") given.maxMemory = value;
   else if (name == "backup") given.backup = value;
   else if (name == "files-from") given.filesFrom << value;
 }
@@ -89,6 +91,14 @@ void StoreFlag(GivenOptions& given, const QString& name) {
   else if (name == "version") given.version = true;
   else if (name == "dry-run") given.dryRun = true;
   else if (name == "null") given.null = true;
+}
+
+// A memory size: digits with an optional K, M, G or T (powers of 1024).
+uint64_t MemoryFromArgument(const QString& text) {
+  uint64_t bytes = 0;
+  if (!host::ParseSize(text.toStdString(), bytes))
+    throw UsageError(QStringLiteral("invalid --max-memory %1: a size such as 512M or 4G").arg(Quoted(text)));
+  return bytes;
 }
 
 // A backup suffix must name another file in the same folder.
@@ -250,6 +260,7 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
 
   c.yes = given.yes;
   if (given.jobs) c.jobs = JobsFromArgument(*given.jobs);
+  if (given.maxMemory) c.maxMemory = MemoryFromArgument(*given.maxMemory);
   if (given.backup) c.backupSuffix = BackupSuffixFromArgument(*given.backup);
   c.dryRun = given.dryRun;
   c.filesFrom = given.filesFrom;
@@ -290,6 +301,9 @@ QString HelpText() {
       "                    'Sheet 2'!B2:D9 (without a sheet name: the active sheet)\n"
       "  --yes             go on when another spreadsheet program is running\n"
       "  --jobs N          process N files at a time (default 1); output keeps the order\n"
+      "  --max-memory SIZE the memory the run may take (e.g. 512M, 4G; default: what the\n"
+      "                    machine has free), shared by the --jobs; a file whose\n"
+      "                    estimated need exceeds its share fails, saying how much\n"
       "  --backup[=SUFFIX] keep the original of each file saved as FILE+SUFFIX (default\n"
       "                    \"~\"), made before the new file replaces it; it replaces\n"
       "                    the last backup of that name, with its owner, mode and\n"

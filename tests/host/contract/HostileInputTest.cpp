@@ -18,6 +18,7 @@
 #include "host/core/Application.h"
 #include "host/core/CellRef.h"
 #include "host/core/HostError.h"
+#include "host/core/MemoryBudget.h"
 #include "host/core/Range.h"
 #include "host/core/RowRef.h"
 #include "host/core/Workbook.h"
@@ -321,5 +322,66 @@ class RepeatedRows : public testing::TestWithParam<Case> {};
 TEST_P(RepeatedRows, CostNothingWhenEmptyAndAreNeverCut) { Expect(GetParam()); }
 
 INSTANTIATE_TEST_SUITE_P(Ods, RepeatedRows, testing::ValuesIn(kRepeatCases));
+
+// ---- memory
+
+// 20,000 rows of keys (about 1 MB of cells) in each format the tests can write.
+std::string BigXlsx(const TempDir& dir) {
+  std::string rows;
+  for (int r = 1; r <= 20000; ++r)
+    rows += "<row r=\"" + std::to_string(r) + "\"><c r=\"A" + std::to_string(r) + "\"><v>" +
+            std::to_string((r * 7919) % 20011) + "</v></c></row>";
+  return Xlsx(dir, rows);
+}
+std::string BigOds(const TempDir& dir) {
+  std::string rows;
+  for (int r = 1; r <= 20000; ++r) rows += OdsRow(OdsText(std::to_string((r * 7919) % 20011)));
+  return Ods(dir, OdsTable(rows));
+}
+std::string BigCsv(const TempDir& dir) {
+  std::string text;
+  for (int r = 1; r <= 20000; ++r) text += std::to_string((r * 7919) % 20011) + ",some text of the row\n";
+  const std::string path = dir.File("big.csv");
+  fixtures::WriteFile(path, text);
+  return path;
+}
+
+// Sorts and saves under a budget of `bytes` set the way the command line sets it.
+std::function<std::string(const std::string&)> WithBudget(uint64_t bytes) {
+  return [bytes](const std::string& path) {
+    host::SetMemoryBudget(bytes, "the budget of the test");
+    return SortAndSave(path);
+  };
+}
+
+const Case kMemoryCases[] = {
+    {"xlsx over a 256 KB budget", BigXlsx, "of memory (its XML parts inflate to", WithBudget(256 << 10)},
+    {"xlsx within a 64 MB budget", BigXlsx, "", WithBudget(64 << 20)},
+    {"ods over a 256 KB budget", BigOds, "of memory (its XML parts inflate to", WithBudget(256 << 10)},
+    {"ods within a 64 MB budget", BigOds, "", WithBudget(64 << 20)},
+    {"csv over a 256 KB budget", BigCsv, "it may take (the budget of the test)", WithBudget(256 << 10)},
+    {"csv within a 64 MB budget", BigCsv, "", WithBudget(64 << 20)},
+};
+
+class MemoryBudget : public testing::TestWithParam<Case> {};
+
+// A file whose estimated need exceeds the budget is refused before it is
+// read, with the need, its reason and the budget in words; within it, read.
+TEST_P(MemoryBudget, RefusesWhatWouldExceedIt) { Expect(GetParam()); }
+
+INSTANTIATE_TEST_SUITE_P(Formats, MemoryBudget, testing::ValuesIn(kMemoryCases));
+
+// Sizes as --max-memory takes them.
+TEST(MemoryBudget, SizesAreReadWithTheirUnits) {
+  const std::pair<const char*, uint64_t> sizes[] = {
+      {"512", 512}, {"64K", 64 << 10}, {"512M", 512 << 20}, {"4G", uint64_t(4) << 30}, {"1TB", uint64_t(1) << 40},
+      {"2x", 0},    {"", 0},           {"0", 0},            {"M", 0},
+  };
+  for (const auto& [text, bytes] : sizes) {
+    uint64_t read = 0;
+    EXPECT_EQ(host::ParseSize(text, read), bytes != 0) << text;
+    if (bytes) EXPECT_EQ(read, bytes) << text;
+  }
+}
 
 }  // namespace

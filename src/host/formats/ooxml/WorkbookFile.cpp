@@ -1,3 +1,4 @@
+#include "host/io/ZipDirectory.h"
 #include "host/formats/ooxml/WorkbookFile.h"
 
 #include <pugixml.hpp>
@@ -468,4 +469,9 @@ void WorkbookFile::SaveChanges(const std::vector<const SheetStore*>& sheets) {
   }
 }
 
+
+MemoryNeed OoxmlMemoryNeed(const std::string& path) {
+  const uint64_t xml = InflatedXmlSize(path);
+  return {3 * xml, "its XML parts inflate to " + SizeText(xml)};
+}
 }  // namespace host::ooxml
