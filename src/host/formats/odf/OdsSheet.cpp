@@ -444,6 +444,30 @@ void OdsSheet::EnsureRows(int lastRow) {
 void OdsSheet::SetRowHidden(int row, bool hidden) {
   if (IsRowHidden(row) == hidden) return;
   EnsureRows(row);
+  // The first row of a repeated element joins the rows of that element just
+  // before it when they have been given this visibility already: hiding the
+  // rows of a long repeat one by one costs one record, not a split each.
+  const size_t at = static_cast<size_t>(GroupOf(row) - rows_.data());
+  if (at > 0 && rows_[at].firstRow == row) {
+    RowGroup& before = rows_[at - 1];
+    RowGroup& group = rows_[at];
+    const bool sameElement = !before.added && !group.added && before.begin == group.begin &&
+                             before.firstCell == group.firstCell && before.cellCount == group.cellCount &&
+                             before.cellsChanged == group.cellsChanged;
+    if (sameElement && before.hidden == hidden && before.firstRow + before.count == row) {
+      ++before.count;
+      before.repeatChanged = true;
+      if (group.count == 1) {
+        rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(at));
+      } else {
+        ++group.firstRow;
+        --group.count;
+        group.repeatChanged = true;
+      }
+      modified_ = true;
+      return;
+    }
+  }
   SplitRow(row);
   RowGroup& group = rows_[static_cast<size_t>(GroupOf(row) - rows_.data())];
   group.hidden = hidden;
