@@ -5,7 +5,7 @@ _tabulory_batch() {
   _init_completion -s || return
 
   case $prev in
-    --column | --value | --block | --jobs)
+    --column | --value | --block | --jobs | --max-memory)
       return
       ;;
     --criterion)
@@ -34,7 +34,7 @@ _tabulory_batch() {
   done
 
   if [[ $cur == -* ]]; then
-    local options='--column --scope --block --yes --jobs --backup --backup= --dry-run
+    local options='--column --scope --block --yes --jobs --max-memory --backup --backup= --dry-run
       --files-from --null --help --version'
     [[ $operation == filter ]] && options+=' --criterion --value'
     COMPREPLY=($(compgen -W "$options" -- "$cur"))

@@ -15,6 +15,7 @@
 #include "cli/ReferenceBlockChooser.h"
 #include "cli/StreamMessages.h"
 #include "host/core/Application.h"
+#include "host/core/MemoryBudget.h"
 #include "host/core/SaveTarget.h"
 #include "host/core/Workbook.h"
 #include "host/core/Worksheet.h"
@@ -240,6 +241,15 @@ int RunBatchCommand(const QStringList& arguments, CommandIO& io) {
   HostFactory& hosts = command.dryRun ? static_cast<HostFactory&>(readOnlyHosts) : *io.hosts;
 
   const auto outputFailed = [&io] { return io.outputFailed && io.outputFailed(); };
+  // The memory budget, shared by the files processed at a time.
+  {
+    const uint64_t total = command.maxMemory ? command.maxMemory : host::MemoryFree();
+    const int share = std::max(1, std::min<int>(command.jobs, static_cast<int>(command.files.size())));
+    const std::string source = std::string(command.maxMemory ? "the " + host::SizeText(total) + " of --max-memory"
+                                                             : "the " + host::SizeText(total) + " this machine has free") +
+                               (share > 1 ? " shared by " + std::to_string(share) + " jobs" : "");
+    host::SetMemoryBudget(total / static_cast<uint64_t>(share), source);
+  }
   ProgressBar bar(io.err);
   const bool showProgress = io.errIsTerminal && !io.dumbTerminal;
   bool anyFailed = false;

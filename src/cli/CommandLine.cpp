@@ -3,6 +3,7 @@
 #include "app/shell/Messages.h"
 #include "options/ColumnReference.h"
 #include "options/OptionsPanel.h"
+#include "host/core/MemoryBudget.h"
 #include "host/formats/FileFormat.h"
 
 #include <QRegularExpression>
@@ -39,7 +40,7 @@ constexpr LongOption kOptions[] = {
     {"scope", Argument::Required},      {"block", Argument::Required},     {"jobs", Argument::Required},
     {"yes", Argument::None},            {"help", Argument::None},          {"version", Argument::None},
     {"backup", Argument::Optional},     {"dry-run", Argument::None},       {"files-from", Argument::Required},
-    {"null", Argument::None},
+    {"null", Argument::None},           {"max-memory", Argument::Required},
 };
 
 QString Quoted(const QString& text) { return QLatin1Char('\'') + text + QLatin1Char('\''); }
@@ -64,7 +65,7 @@ const LongOption& FindOption(const QString& name) {
 
 // The values given, by option; absent when the option was not given.
 struct GivenOptions {
-  std::optional<QString> column, criterion, value, scope, block, jobs, backup;
+  std::optional<QString> column, criterion, value, scope, block, jobs, backup, maxMemory;
   QStringList filesFrom;  // every --files-from, in order: the lists add up
   bool yes = false;
   bool help = false;
@@ -80,6 +81,7 @@ void Store(GivenOptions& given, const QString& name, const QString& value) {
   else if (name == "scope") given.scope = value;
   else if (name == "block") given.block = value;
   else if (name == "jobs") given.jobs = value;
+  else if (name == "max-memory") given.maxMemory = value;
   else if (name == "backup") given.backup = value;
   else if (name == "files-from") given.filesFrom << value;
 }
@@ -90,6 +92,14 @@ void StoreFlag(GivenOptions& given, const QString& name) {
   else if (name == "version") given.version = true;
   else if (name == "dry-run") given.dryRun = true;
   else if (name == "null") given.null = true;
+}
+
+// A memory size: digits with an optional K, M, G or T (powers of 1024).
+uint64_t MemoryFromArgument(const QString& text) {
+  uint64_t bytes = 0;
+  if (!host::ParseSize(text.toStdString(), bytes))
+    throw UsageError(QStringLiteral("invalid --max-memory %1: a size such as 512M or 4G").arg(Quoted(text)));
+  return bytes;
 }
 
 // A backup suffix must name another file in the same folder.
@@ -251,6 +261,7 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
 
   c.yes = given.yes;
   if (given.jobs) c.jobs = JobsFromArgument(*given.jobs);
+  if (given.maxMemory) c.maxMemory = MemoryFromArgument(*given.maxMemory);
   if (given.backup) c.backupSuffix = BackupSuffixFromArgument(*given.backup);
   c.dryRun = given.dryRun;
   c.filesFrom = given.filesFrom;
@@ -333,6 +344,10 @@ QString HelpText() {
                      QStringLiteral("go on when another spreadsheet program or Tabulory window is running"));
   help += OptionHelp(QStringLiteral("--jobs N"),
                      QStringLiteral("process N files at a time (default 1); the output keeps the list order"));
+  help += OptionHelp(QStringLiteral("--max-memory SIZE"),
+                     QStringLiteral("the memory the run may take (e.g. 512M, 4G; default: what the machine has "
+                                    "free), shared by the --jobs; a file whose estimated need exceeds its share "
+                                    "fails, saying how much"));
   help += OptionHelp(QStringLiteral("--backup[=SUFFIX]"),
                      QStringLiteral("keep the original of each file saved as FILE+SUFFIX (default \"~\"), made "
                                     "before the new file replaces it, with its owner, mode and attributes; it "

@@ -7,6 +7,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <cstdint>
 #include <optional>
 #include <stdexcept>
 
@@ -21,6 +22,7 @@ struct BatchCommand {
   QString block;              // the --block reference; empty unless block scope
   bool yes = false;           // go on even when another spreadsheet program runs
   int jobs = 1;               // worker threads
+  uint64_t maxMemory = 0;     // --max-memory in bytes, shared by the jobs; 0: the memory free
   QStringList files;          // in processing order (the list of --files-from follows)
   std::optional<QString> backupSuffix;  // --backup: keep each original as FILE+suffix
   bool dryRun = false;                  // report what would change, write nothing

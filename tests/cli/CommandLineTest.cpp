@@ -96,6 +96,17 @@ TEST(CommandLine, Jobs) {
         << bad;
 }
 
+// --max-memory takes a size with an optional K, M, G or T (powers of 1024).
+TEST(CommandLine, MaxMemory) {
+  EXPECT_EQ(Parse({"sort", "--column", "A", "f"}).maxMemory, 0u);
+  const std::pair<const char*, uint64_t> sizes[] = {{"4096", 4096}, {"512M", uint64_t(512) << 20}, {"4G", uint64_t(4) << 30}};
+  for (const auto& [text, bytes] : sizes) EXPECT_EQ(Parse({"sort", "--column", "A", "--max-memory", text, "f"}).maxMemory, bytes);
+  for (const char* bad : {"0", "-1", "4X", "G", ""})
+    EXPECT_EQ(Refusal({"sort", "--column", "A", "--max-memory", bad, "f"}),
+              "invalid --max-memory '" + std::string(bad) + "': a size such as 512M or 4G")
+        << bad;
+}
+
 TEST(CommandLine, GnuSpellings) {
   EXPECT_EQ(Parse({"sort", "--col", "B", "--j", "2", "f"}).jobs, 2);  // unambiguous prefixes
   EXPECT_EQ(Refusal({"sort", "--c", "B", "f"}), "option '--c' is ambiguous");

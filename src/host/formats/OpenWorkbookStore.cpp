@@ -1,10 +1,13 @@
 // Opening a workbook file in the format its content shows, through the
 // formats' registry: the one place that hands a path to a format folder.
+// Each format first estimates the memory the file needs; the core's one
+// rule decides whether it fits (see MemoryBudget.h).
 
 #include <memory>
 #include <string>
 
 #include "host/core/HostError.h"
+#include "host/core/MemoryBudget.h"
 #include "host/core/WorkbookStore.h"
 #include "host/formats/FileFormat.h"
 #include "host/formats/FormatRegistry.h"
@@ -33,13 +36,17 @@ std::unique_ptr<WorkbookStore> OpenWorkbookStore(const std::string& path) {
     if (format.kind != kind) continue;
     // Text is a workbook only where its name says it holds records.
     if (format.container == Container::Text && !format.claims(named)) break;
+    RequireMemory(path, format.memoryNeed(path));
     return format.open(path);
   }
   // A zip package that holds no workbook goes to the first package format,
   // whose reader names what is missing or damaged.
   if (kind == FileFormat::OtherZip)
     for (const WorkbookFormat& format : WorkbookFormats())
-      if (format.container == Container::ZipPackage) return format.open(path);
+      if (format.container == Container::ZipPackage) {
+        RequireMemory(path, format.memoryNeed(path));
+        return format.open(path);
+      }
   throw HostError(RefusalMessage(kind, path));
 }
 

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "host/core/MemoryBudget.h"
 #include "host/formats/FileFormat.h"
 
 namespace host {
@@ -39,6 +40,9 @@ struct WorkbookFormat {
   bool (*claims)(const ContentProbe& probe);
   // Opens the file at path (HostError naming the file and what is wrong).
   std::unique_ptr<WorkbookStore> (*open)(const std::string& path);
+  // What opening, changing and saving the file at path will take, estimated
+  // before it is read (see MemoryBudget.h).
+  MemoryNeed (*memoryNeed)(const std::string& path);
 };
 
 }  // namespace host

@@ -156,4 +156,17 @@ std::string FirstInconsistentEntry(const std::string& path, const std::vector<Zi
   return "";
 }
 
+uint64_t InflatedXmlSize(const std::string& path) {
+  std::vector<ZipEntryHeader> entries;
+  if (!ReadZipDirectory(path, entries)) return 0;
+  uint64_t total = 0;
+  for (const ZipEntryHeader& entry : entries) {
+    const std::string& n = entry.name;
+    const bool xml = (n.size() >= 4 && n.compare(n.size() - 4, 4, ".xml") == 0) ||
+                     (n.size() >= 5 && n.compare(n.size() - 5, 5, ".rels") == 0);
+    if (xml) total += entry.size;
+  }
+  return total;
+}
+
 }  // namespace host

@@ -33,4 +33,8 @@ std::string FirstDuplicateName(const std::vector<std::string>& names);
 // local header, which may hold zeros or Zip64 placeholders there.
 std::string FirstInconsistentEntry(const std::string& path, const std::vector<ZipEntryHeader>& entries);
 
+// The bytes the XML parts (.xml, .rels) of the zip file at path inflate to,
+// by its central directory; 0 when it has none readable.
+uint64_t InflatedXmlSize(const std::string& path);
+
 }  // namespace host

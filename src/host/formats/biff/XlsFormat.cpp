@@ -19,7 +19,8 @@ bool ClaimsCompoundFile(const ContentProbe& probe) {
 }  // namespace
 
 WorkbookFormat Format() {
-  return WorkbookFormat{FileFormat::Biff8Workbook, Container::CompoundFile, {".xls"}, ClaimsCompoundFile, OpenXls};
+  return WorkbookFormat{FileFormat::Biff8Workbook, Container::CompoundFile, {".xls"}, ClaimsCompoundFile, OpenXls,
+                        XlsMemoryNeed};
 }
 
 std::string Excel95Refusal(const std::string& path) {

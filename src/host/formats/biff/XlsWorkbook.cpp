@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include "host/formats/biff/XlsWorkbook.h"
 #include "host/core/Characters.h"
 
@@ -184,4 +186,10 @@ std::unique_ptr<WorkbookStore> OpenXls(const std::string& path) {
   }
 }
 
+
+MemoryNeed XlsMemoryNeed(const std::string& path) {
+  struct stat st {};
+  const uint64_t size = ::stat(path.c_str(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
+  return {3 * size, "the file holds " + SizeText(size) + " of streams, read whole and written anew"};
+}
 }  // namespace host::biff

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "host/core/MemoryBudget.h"
 #include "host/core/FileReplacement.h"
 #include "host/core/WorkbookStore.h"
 #include "host/io/CompoundFile.h"
@@ -66,5 +67,8 @@ class XlsWorkbook : public WorkbookStore {
 
 // Opens the .xls workbook at path (see XlsWorkbook).
 std::unique_ptr<WorkbookStore> OpenXls(const std::string& path);
+// What opening, sorting and saving the .xls file at path takes: its streams
+// are read whole and written anew, about three times the file's size.
+MemoryNeed XlsMemoryNeed(const std::string& path);
 
 }  // namespace host::biff

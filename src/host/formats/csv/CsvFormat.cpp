@@ -12,6 +12,6 @@ bool ClaimsText(const ContentProbe& probe) {
 
 }  // namespace
 
-WorkbookFormat Format() { return WorkbookFormat{FileFormat::Text, Container::Text, {".csv", ".tsv"}, ClaimsText, OpenCsv}; }
+WorkbookFormat Format() { return WorkbookFormat{FileFormat::Text, Container::Text, {".csv", ".tsv"}, ClaimsText, OpenCsv, CsvMemoryNeed}; }
 
 }  // namespace host::csv

@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include "host/formats/csv/CsvWorkbook.h"
 
 #include "host/core/HostError.h"
@@ -16,4 +18,10 @@ void CsvWorkbook::Save() {
 
 std::unique_ptr<WorkbookStore> OpenCsv(const std::string& path) { return std::make_unique<CsvWorkbook>(path); }
 
+
+MemoryNeed CsvMemoryNeed(const std::string& path) {
+  struct stat st {};
+  const uint64_t size = ::stat(path.c_str(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
+  return {3 * size, "the file holds " + SizeText(size) + " of text, read whole with a record of every field"};
+}
 }  // namespace host::csv

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "host/core/MemoryBudget.h"
 #include "host/core/WorkbookStore.h"
 #include "host/formats/csv/CsvDocument.h"
 #include "host/formats/csv/CsvSheet.h"
@@ -34,5 +35,8 @@ class CsvWorkbook : public WorkbookStore {
 
 // Opens a CSV (or, by its extension, TSV) file as a workbook.
 std::unique_ptr<WorkbookStore> OpenCsv(const std::string& path);
+// What opening, sorting and saving the CSV file at path takes: its text and
+// the records of its fields, about three times the file's size (twice, measured, and a margin).
+MemoryNeed CsvMemoryNeed(const std::string& path);
 
 }  // namespace host::csv

@@ -12,19 +12,21 @@ namespace host::odf {
 
 namespace {
 
-// Spans nest; text nested deeper than any writer nests it is left out.
-constexpr int kMaxNesting = 64;
-
 bool IsParagraph(std::string_view name) { return name == "text:p" || name == "text:h"; }
 
-// Appends the text of a paragraph (or of a span, link or field inside one),
-// the scanner standing after its start tag.
-void AppendParagraph(XmlScanner& scanner, const XmlScanner::Tag& start, std::string& out, int depth) {
+// Appends the text of a paragraph, the scanner standing after its start tag.
+// Spans, links and fields nest in it to any depth: the walk counts the open
+// ones instead of descending into each.
+void AppendParagraph(XmlScanner& scanner, const XmlScanner::Tag& start, std::string& out) {
   if (start.selfClosing) return;
+  size_t open = 1;
   while (true) {
     AppendTextContent(out, scanner.ReadContent());
     XmlScanner::Tag tag = scanner.ReadTag();
-    if (tag.isEnd) return;
+    if (tag.isEnd) {
+      if (--open == 0) return;
+      continue;
+    }
     std::string_view name = tag.qname;
     if (name == "text:s") {
       std::string_view count;
@@ -36,8 +38,8 @@ void AppendParagraph(XmlScanner& scanner, const XmlScanner::Tag& start, std::str
       out += '\t';
     } else if (name == "text:line-break") {
       out += '\n';
-    } else if (name != "office:annotation" && name != "text:note" && depth < kMaxNesting) {
-      AppendParagraph(scanner, tag, out, depth + 1);  // spans, links, fields
+    } else if (name != "office:annotation" && name != "text:note") {
+      if (!tag.selfClosing) ++open;  // spans, links, fields
       continue;
     }
     if (!tag.selfClosing) scanner.SkipContent(tag);
@@ -106,7 +108,7 @@ std::string CellText(std::string_view cell) {
     if (IsParagraph(tag.qname)) {
       if (!first) text += '\n';
       first = false;
-      AppendParagraph(scanner, tag, text, 0);
+      AppendParagraph(scanner, tag, text);
     } else if (!tag.selfClosing) {
       scanner.SkipContent(tag);
     }

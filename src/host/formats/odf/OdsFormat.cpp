@@ -14,7 +14,8 @@ bool ClaimsPackage(const ContentProbe& probe) {
 }  // namespace
 
 WorkbookFormat Format() {
-  return WorkbookFormat{FileFormat::OpenDocumentSpreadsheet, Container::ZipPackage, {".ods"}, ClaimsPackage, OpenOds};
+  return WorkbookFormat{FileFormat::OpenDocumentSpreadsheet, Container::ZipPackage, {".ods"}, ClaimsPackage, OpenOds,
+                        OdsMemoryNeed};
 }
 
 }  // namespace host::odf

@@ -14,8 +14,6 @@ namespace host::odf {
 namespace {
 
 constexpr int64_t kMaxAreas = 1000000;
-// Row and column groups nest; groups nested deeper than any writer nests them are not read.
-constexpr int kMaxGroupNesting = 64;
 constexpr std::string_view kRowsRepeated = "table:number-rows-repeated";
 constexpr std::string_view kColumnsRepeated = "table:number-columns-repeated";
 constexpr std::string_view kRowEnd = "</table:table-row>";
@@ -23,6 +21,20 @@ constexpr std::string_view kEmptyCell = "<table:table-cell/>";
 
 // A repeat or span count as XML readers take it: its leading integer, within 1..limit.
 int Count(std::string_view raw, int limit) { return std::clamp(LeadingInt(raw, 1), 1, limit); }
+
+// A repeat count as written, at least 1 (counts beyond 2^62 are taken as 2^62).
+int64_t Repeats(std::string_view raw) {
+  while (!raw.empty() && (raw.front() == ' ' || raw.front() == '\t' || raw.front() == '\n' || raw.front() == '\r'))
+    raw.remove_prefix(1);
+  int64_t value = 0;
+  bool any = false;
+  for (char c : raw) {
+    if (c < '0' || c > '9') break;
+    any = true;
+    value = value > (int64_t(1) << 58) ? int64_t(1) << 62 : value * 10 + (c - '0');
+  }
+  return any && value > 0 ? value : 1;
+}
 
 bool IsTrue(std::string_view raw) { return !raw.empty() && std::string_view("1tTyY").find(raw.front()) != std::string_view::npos; }
 
@@ -83,7 +95,7 @@ std::string EditedStartTag(std::string_view tag, std::string_view qname, std::ve
   return out;
 }
 
-std::optional<std::string> CountValue(int count) {
+std::optional<std::string> CountValue(int64_t count) {
   return count > 1 ? std::optional<std::string>(std::to_string(count)) : std::nullopt;
 }
 
@@ -94,10 +106,20 @@ class OdsSheet::Scan {
  public:
   Scan(OdsSheet& sheet, XmlScanner& scanner) : sheet_(sheet), scanner_(scanner) {}
 
-  // Reads the children of `parent` up to its end tag.
-  void Children(const XmlScanner::Tag& parent, int depth) {
+  // Reads the children of `table` up to its end tag. Row and column groups
+  // nest; the open ones are kept on a stack of the scan's own, so that groups
+  // nested any depth are read without deepening the call stack.
+  void Children(const XmlScanner::Tag& table) {
+    std::vector<XmlScanner::Tag> open{table};
     XmlScanner::Tag tag;
-    while (scanner_.NextChild(parent, tag)) {
+    while (!open.empty()) {
+      const size_t depth = open.size() - 1;
+      if (!scanner_.NextChild(open.back(), tag)) {
+        const bool columnGroup = depth > 0 && IsColumnGroup(open.back().qname);
+        open.pop_back();
+        if (depth == 1 && columnGroup) sheet_.rowAnchor_ = Offset(scanner_.Position());
+        continue;
+      }
       std::string_view name = tag.qname;
       if (name == "table:table-column") {
         std::string_view style, repeat;
@@ -110,19 +132,28 @@ class OdsSheet::Scan {
         Skip(tag);
         if (depth == 0) sheet_.rowAnchor_ = Offset(scanner_.Position());
       } else if (name == "table:table-row") {
+        // Rows past the sheet's last row are kept as they are written when
+        // they are empty; a cell with content there is refused, never cut.
         if (nextRow_ > kMaxRows) {
-          Skip(tag);  // rows past the sheet's last row are not read (nor changed)
+          SkipPastTheEnd(tag, kPastLastRow);
           continue;
         }
         std::string_view repeat;
-        int count = ElementAttribute({tag.begin, static_cast<size_t>(tag.end - tag.begin)}, kRowsRepeated, repeat)
-                        ? Count(repeat, kMaxRows - nextRow_ + 1)
-                        : 1;
+        const int64_t repeats =
+            ElementAttribute({tag.begin, static_cast<size_t>(tag.end - tag.begin)}, kRowsRepeated, repeat)
+                ? Repeats(repeat)
+                : 1;
+        const int count = static_cast<int>(std::min<int64_t>(repeats, kMaxRows - nextRow_ + 1));
         Row(tag, count);
+        if (repeats > count) {
+          const RowGroup& row = sheet_.rows_.back();
+          for (const CellRun& run : sheet_.Cells(row))
+            if (run.flags & kContent) Refuse(kPastLastRow);
+          sheet_.rowsPastEnd_ = repeats - count;  // written back with the group that ends the sheet
+        }
         nextRow_ += count;
-      } else if ((IsColumnGroup(name) || IsRowGroup(name)) && depth < kMaxGroupNesting && !tag.selfClosing) {
-        Children(tag, depth + 1);
-        if (depth == 0 && IsColumnGroup(name)) sheet_.rowAnchor_ = Offset(scanner_.Position());
+      } else if ((IsColumnGroup(name) || IsRowGroup(name)) && !tag.selfClosing) {
+        open.push_back(tag);
       } else {
         Skip(tag);
       }
@@ -130,6 +161,35 @@ class OdsSheet::Scan {
   }
 
  private:
+  static constexpr std::string_view kPastLastRow = "past row 1048576, the last row of a sheet";
+  static constexpr std::string_view kPastLastColumn = "past column XFD, the last column of a sheet";
+
+  [[noreturn]] void Refuse(std::string_view where) const {
+    throw HostError("the sheet " + sheet_.Name() + " holds cells " + std::string(where));
+  }
+
+  // Skips a row or cell that lies past the sheet's edge; refused when a cell
+  // in it holds a value, a formula, text or a note (so nothing is cut).
+  void SkipPastTheEnd(const XmlScanner::Tag& element, std::string_view where) {
+    const bool cell = element.qname == "table:table-cell" || element.qname == "table:covered-table-cell";
+    if (cell) {
+      const char* cursor = element.attrs;
+      std::string_view name, value;
+      while (XmlScanner::NextAttribute(cursor, element.end, name, value))
+        if (name == "office:value-type" || name == "table:formula") Refuse(where);
+    }
+    if (element.selfClosing) return;
+    XmlScanner::Tag child;
+    while (scanner_.NextChild(element, child)) {
+      if (cell && (child.qname == "text:p" || child.qname == "text:h" || child.qname == "office:annotation"))
+        Refuse(where);
+      if (!cell && (child.qname == "table:table-cell" || child.qname == "table:covered-table-cell"))
+        SkipPastTheEnd(child, where);
+      else
+        Skip(child);
+    }
+  }
+
   size_t Offset(const char* at) const { return static_cast<size_t>(at - sheet_.part_.data()); }
   void Skip(const XmlScanner::Tag& tag) {
     if (!tag.selfClosing) scanner_.SkipContent(tag);
@@ -154,8 +214,10 @@ class OdsSheet::Scan {
           sheet_.cells_.push_back(Cell(child, covered, column, row.firstRow, count));
           column += sheet_.cells_.back().count;
           row.tailBegin = Offset(scanner_.Position());
+        } else if (covered || child.qname == "table:table-cell") {
+          SkipPastTheEnd(child, kPastLastColumn);  // empty cells past the last column stay as written
         } else {
-          Skip(child);  // cells past the sheet's last column are not read
+          Skip(child);
         }
       }
       row.contentEnd = Offset(child.begin);
@@ -172,10 +234,14 @@ class OdsSheet::Scan {
     run.begin = static_cast<uint32_t>(Offset(tag.begin));
     if (covered) run.flags |= kCovered;
     int rowsSpanned = 1, columnsSpanned = 1, matrixRows = 0, matrixColumns = 0;
+    int64_t repeats = 1;
     const char* cursor = tag.attrs;
     std::string_view name, value;
     while (XmlScanner::NextAttribute(cursor, tag.end, name, value)) {
-      if (name == kColumnsRepeated) run.count = Count(value, kMaxColumns - column + 1);
+      if (name == kColumnsRepeated) {
+        repeats = Repeats(value);
+        run.count = static_cast<int>(std::min<int64_t>(repeats, kMaxColumns - column + 1));
+      }
       else if (name == "office:value-type") run.flags |= kContent;
       else if (name == "table:formula") run.flags |= kContent | kFormula;
       else if (name == "table:style-name") run.flags |= kStyle;
@@ -192,6 +258,7 @@ class OdsSheet::Scan {
       Skip(child);
     }
     run.length = static_cast<uint32_t>(Offset(scanner_.Position()) - run.begin);
+    if ((run.flags & kContent) && repeats > run.count) Refuse(kPastLastColumn);
     if (run.flags & kContent) Include(sheet_.used_, firstRow, column, firstRow + rows - 1, column + run.count - 1);
     if (rowsSpanned > 1 || columnsSpanned > 1) sheet_.AddAreas(sheet_.merged_, firstRow, rows, run, rowsSpanned, columnsSpanned);
     // An array formula's cell names the block its results fill.
@@ -224,7 +291,7 @@ OdsSheet::OdsSheet(std::string_view part, size_t begin) : part_(part), begin_(be
     cells_.reserve(std::min<size_t>(bytes / 64, size_t(1) << 22));
     rows_.reserve(std::min<size_t>(bytes / 512, size_t(1) << 20));
     Scan scan(*this, scanner);
-    scan.Children(tag, 0);
+    scan.Children(tag);
     end_ = static_cast<size_t>(scanner.Position() - part.data());
   }
 }
@@ -377,6 +444,30 @@ void OdsSheet::EnsureRows(int lastRow) {
 void OdsSheet::SetRowHidden(int row, bool hidden) {
   if (IsRowHidden(row) == hidden) return;
   EnsureRows(row);
+  // The first row of a repeated element joins the rows of that element just
+  // before it when they have been given this visibility already: hiding the
+  // rows of a long repeat one by one costs one record, not a split each.
+  const size_t at = static_cast<size_t>(GroupOf(row) - rows_.data());
+  if (at > 0 && rows_[at].firstRow == row) {
+    RowGroup& before = rows_[at - 1];
+    RowGroup& group = rows_[at];
+    const bool sameElement = !before.added && !group.added && before.begin == group.begin &&
+                             before.firstCell == group.firstCell && before.cellCount == group.cellCount &&
+                             before.cellsChanged == group.cellsChanged;
+    if (sameElement && before.hidden == hidden && before.firstRow + before.count == row) {
+      ++before.count;
+      before.repeatChanged = true;
+      if (group.count == 1) {
+        rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(at));
+      } else {
+        ++group.firstRow;
+        --group.count;
+        group.repeatChanged = true;
+      }
+      modified_ = true;
+      return;
+    }
+  }
   SplitRow(row);
   RowGroup& group = rows_[static_cast<size_t>(GroupOf(row) - rows_.data())];
   group.hidden = hidden;
@@ -518,7 +609,11 @@ void OdsSheet::WriteRow(const RowGroup& row, std::vector<std::string_view>& piec
   const bool empty = fromRecords ? row.cellCount == 0 && row.tailBegin == row.contentEnd : selfClosing;
   if (row.added || row.repeatChanged || row.visibilityChanged || selfClosing != empty) {
     std::vector<AttributeEdit> edits;
-    if (row.added || row.repeatChanged) edits.push_back({kRowsRepeated, CountValue(row.count)});
+    if (row.added || row.repeatChanged) {
+      // The group that ends the sheet carries the empty rows written past it.
+      const int64_t past = row.firstRow + row.count - 1 == kMaxRows ? rowsPastEnd_ : 0;
+      edits.push_back({kRowsRepeated, CountValue(row.count + past)});
+    }
     if (row.visibilityChanged || (row.added && row.hidden))
       edits.push_back({"table:visibility", row.hidden ? std::optional<std::string>("collapse") : std::nullopt});
     std::string_view tag = row.added ? std::string_view() : part_.substr(row.begin, row.startEnd - row.begin);

@@ -59,8 +59,9 @@ class OdsSheet {
 
   // Reads the table element whose '<' stands at `begin` in part (which must
   // outlive the sheet): its columns, rows and cells (those within the sheet's
-  // limits, XFD1048576). XmlFault when the element is not well formed or
-  // the part is larger than 4 GB;
+  // limits, XFD1048576; empty rows and cells past them are kept as they are
+  // written). XmlFault when the element is not well formed or the part is
+  // larger than 4 GB; HostError when a cell past the limits holds content;
   // HostError when it holds more merged cells or array formulas than the
   // host handles.
   OdsSheet(std::string_view part, size_t begin);
@@ -163,7 +164,8 @@ class OdsSheet {
   std::vector<CellArea> merged_;
   std::vector<CellArea> arrays_;
   std::vector<std::string> formulas_;  // formulas written anew
-  CellArea used_ = kNoCells;  // lastRow 0 while the table holds no cell
+CellArea used_ = kNoCells;  // lastRow 0 while the table holds no cell
+  int64_t rowsPastEnd_ = 0;  // empty rows a repeat count gives past the sheet's last row
   bool modified_ = false;
 };
 

@@ -1,3 +1,4 @@
+#include "host/io/ZipDirectory.h"
 #include "host/formats/odf/OdsWorkbook.h"
 
 #include "host/formats/odf/OdsDocument.h"
@@ -26,4 +27,9 @@ void OdsWorkbook::Save() {
 
 std::unique_ptr<WorkbookStore> OpenOds(const std::string& path) { return std::make_unique<OdsWorkbook>(path); }
 
+
+MemoryNeed OdsMemoryNeed(const std::string& path) {
+  const uint64_t xml = InflatedXmlSize(path);
+  return {3 * xml, "its XML parts inflate to " + SizeText(xml)};
+}
 }  // namespace host::odf

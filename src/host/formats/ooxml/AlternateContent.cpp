@@ -97,32 +97,21 @@ std::string_view Attribute(const XmlScanner::Tag& tag, std::string_view wanted) 
 }
 
 // Copies the content of an element (the scanner stands after its start tag)
-// up to its end tag, which is left unread, with alternatives resolved.
+// up to its end tag, which is left unread, with alternatives resolved. The
+// walk keeps its open elements on a stack of its own, not on the call stack:
+// a sheet may nest elements many thousands deep.
 class SheetFlattener {
  public:
   SheetFlattener(XmlScanner& scanner, std::string& out) : scanner_(scanner), out_(out) {}
 
+  // Copies the content of parent, in whose scope `scope` is declared.
   void CopyContent(const XmlScanner::Tag& parent, Declarations scope) {
-    while (true) {
-      scanner_.SkipMisc(true);
-      if (scanner_.AtEnd()) scanner_.FailAt(parent.begin, "<" + std::string(parent.qname) + "> is never closed");
-      const char* at = scanner_.Position();
-      XmlScanner::Tag tag = scanner_.ReadTag();
-      if (tag.isEnd) {
-        scanner_.SetPosition(at);
-        return;
-      }
-      Declarations inner = scope;
-      Declare(tag, inner);
-      if (tag.local == "AlternateContent" && ScopeUri(inner, PrefixOf(tag.qname)) == kCompatibility) {
-        out_.append(copied_, at);
-        resolved_ = true;
-        if (!tag.selfClosing) ChooseBranch(inner);
-        copied_ = scanner_.Position();
-      } else if (!tag.selfClosing) {
-        CopyContent(tag, inner);
-        scanner_.ReadTag();
-      }
+    scope_ = std::move(scope);
+    open_.clear();
+    open_.push_back({Frame::kElement, parent, scope_.size(), false});
+    while (!open_.empty()) {
+      if (open_.back().kind == Frame::kAlternate) NextBranch();
+      else NextChild();
     }
   }
 
@@ -131,38 +120,87 @@ class SheetFlattener {
   bool Resolved() const { return resolved_; }
 
  private:
-  void ChooseBranch(const Declarations& scope) {
-    bool chosen = false;
-    while (true) {
-      scanner_.SkipMisc();
-      XmlScanner::Tag branch = scanner_.ReadTag();
-      if (branch.isEnd) return;
-      Declarations inner = scope;
-      Declare(branch, inner);
-      bool take = !chosen && (branch.local == "Fallback" ||
-                              (branch.local == "Choice" &&
-                               RequirementsMet(Attribute(branch, "Requires"),
-                                               [&](std::string_view p) { return ScopeUri(inner, p); })));
-      if (branch.selfClosing) {
-        chosen = chosen || take;
-        continue;
-      }
-      if (take) {
-        chosen = true;
-        copied_ = scanner_.Position();
-        CopyContent(branch, inner);
-        out_.append(copied_, scanner_.Position());
-        scanner_.ReadTag();
-      } else {
-        scanner_.SkipContent(branch);
-      }
+  // An element whose content is being copied, an alternate-content element
+  // whose branches are being weighed, or the branch taken.
+  struct Frame {
+    enum Kind { kElement, kAlternate, kBranch } kind;
+    XmlScanner::Tag tag;
+    size_t scopeSize;  // the declarations in scope outside it
+    bool chosen;       // kAlternate: a branch was taken
+  };
+
+  // One step in an element or taken branch: a child opened, or the end tag
+  // reached (left unread for the outermost element, read for the others).
+  void NextChild() {
+    const XmlScanner::Tag parent = open_.back().tag;
+    scanner_.SkipMisc(true);
+    if (scanner_.AtEnd()) scanner_.FailAt(parent.begin, "<" + std::string(parent.qname) + "> is never closed");
+    const char* at = scanner_.Position();
+    XmlScanner::Tag tag = scanner_.ReadTag();
+    if (tag.isEnd) {
+      scanner_.SetPosition(at);
+      const Frame closed = open_.back();
+      Close();
+      if (closed.kind == Frame::kBranch) out_.append(copied_, at);
+      if (!open_.empty()) scanner_.ReadTag();
+      return;
     }
+    const size_t outer = scope_.size();
+    Declare(tag, scope_);
+    if (tag.local == "AlternateContent" && ScopeUri(scope_, PrefixOf(tag.qname)) == kCompatibility) {
+      out_.append(copied_, at);
+      resolved_ = true;
+      if (!tag.selfClosing) {
+        open_.push_back({Frame::kAlternate, tag, outer, false});
+        return;
+      }
+      copied_ = scanner_.Position();
+    } else if (!tag.selfClosing) {
+      open_.push_back({Frame::kElement, tag, outer, false});
+      return;
+    }
+    scope_.resize(outer);
+  }
+
+  // One step in an alternate-content element: the first branch whose
+  // requirements are met (or the fallback) is taken, the others skipped.
+  void NextBranch() {
+    scanner_.SkipMisc();
+    XmlScanner::Tag branch = scanner_.ReadTag();
+    if (branch.isEnd) {
+      Close();
+      copied_ = scanner_.Position();
+      return;
+    }
+    const size_t outer = scope_.size();
+    Declare(branch, scope_);
+    bool& chosen = open_.back().chosen;
+    bool take = !chosen && (branch.local == "Fallback" ||
+                            (branch.local == "Choice" &&
+                             RequirementsMet(Attribute(branch, "Requires"),
+                                             [&](std::string_view p) { return ScopeUri(scope_, p); })));
+    if (take) chosen = true;
+    if (take && !branch.selfClosing) {
+      copied_ = scanner_.Position();
+      open_.push_back({Frame::kBranch, branch, outer, false});
+      return;
+    }
+    if (!branch.selfClosing) scanner_.SkipContent(branch);
+    scope_.resize(outer);
+  }
+
+  // Leaves the innermost open element, and the declarations made in it.
+  void Close() {
+    scope_.resize(open_.back().scopeSize);
+    open_.pop_back();
   }
 
   XmlScanner& scanner_;
   std::string& out_;
   const char* copied_ = nullptr;
   bool resolved_ = false;
+  Declarations scope_;
+  std::vector<Frame> open_;
 };
 
 }  // namespace

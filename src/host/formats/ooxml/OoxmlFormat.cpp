@@ -24,7 +24,7 @@ std::unique_ptr<WorkbookStore> Open(const std::string& path) { return std::make_
 
 WorkbookFormat Format() {
   return WorkbookFormat{FileFormat::OoxmlWorkbook, Container::ZipPackage, {".xlsx", ".xlsm", ".xltx", ".xltm"},
-                        ClaimsPackage, Open};
+                        ClaimsPackage, Open, OoxmlMemoryNeed};
 }
 
 }  // namespace host::ooxml

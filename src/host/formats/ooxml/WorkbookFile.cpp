@@ -1,3 +1,4 @@
+#include "host/io/ZipDirectory.h"
 #include "host/formats/ooxml/WorkbookFile.h"
 
 #include <pugixml.hpp>
@@ -467,4 +468,9 @@ void WorkbookFile::SaveChanges() {
   }
 }
 
+
+MemoryNeed OoxmlMemoryNeed(const std::string& path) {
+  const uint64_t xml = InflatedXmlSize(path);
+  return {3 * xml, "its XML parts inflate to " + SizeText(xml)};
+}
 }  // namespace host::ooxml

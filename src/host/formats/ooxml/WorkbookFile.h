@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "host/core/MemoryBudget.h"
 #include "host/core/SortPlan.h"
 #include "host/core/WorkbookStore.h"
 #include "host/io/Package.h"
@@ -23,6 +24,11 @@ namespace host::ooxml {
 
 class SheetData;
 
+
+// What opening, sorting and saving the package at path takes: its XML parts
+// inflated, the records of their rows and the new parts, about three times
+// what the zip directory says they inflate to.
+MemoryNeed OoxmlMemoryNeed(const std::string& path);
 
 class WorkbookFile : public WorkbookStore {
  public:
