@@ -85,7 +85,7 @@ const char* const kMainContentTypes[] = {
 };
 
 void Replace(PartBytes& bytes, const std::string& text) {
-  bytes.data.reset(new char[text.size() ? text.size() : 1]);
+  bytes.data = AllocatePartMemory(text.size());
   std::copy(text.begin(), text.end(), bytes.data.get());
   bytes.size = text.size();
 }
@@ -417,7 +417,7 @@ void WorkbookFile::SaveChanges(const std::vector<const SheetStore*>& sheets) {
     uint64_t size = 0;
     PartProducer count = data->Writer();
     for (std::string_view piece = count(); !piece.empty(); piece = count()) size += piece.size();
-    changed[package_->StoredName(part)] = NewPart{data->Writer(), size};
+    changed[package_->StoredName(part)] = NewPart{data->Writer(), size, kSheetDeflateLevel};
     if (data->Moves().empty()) continue;
     MoveNotes(sheets_[i], *data, changed);
   }
