@@ -30,9 +30,9 @@ constexpr int kSheetDeflateLevel = 5;
 constexpr int kContentDeflateLevel = 7;
 constexpr int kSmallPartDeflateLevel = 9;
 
-// A part written anew: its producer, the number of bytes it yields (known
-// sizes keep the entries free of Zip64 records) and its deflate level. An
-// empty producer drops the part.
+// A part written anew: its producer, about the number of bytes it yields
+// (it chooses how a large part is split for deflating; the entry records the
+// bytes produced) and its deflate level. An empty producer drops the part.
 struct NewPart {
   PartProducer produce;
   uint64_t size = 0;

@@ -42,7 +42,7 @@ struct PartDeflater::Piece {
 
 PartDeflater::PartDeflater(int level, uint64_t expectedSize) : level_(level) {
   if (expectedSize < kSplitFrom) {
-    pieceSize_ = static_cast<size_t>(std::max<uint64_t>(expectedSize, kPieceGrain));
+    pieceSize_ = kMaxPiece;  // memory is only touched as far as it is used
     return;
   }
   // At least two pieces, so that both threads have one.
