@@ -4,7 +4,7 @@
 #   deps.sh --test   also what the test suite needs
 #   deps.sh --package  also what building the Debian package needs
 set -euo pipefail
-pkgs=(build-essential cmake pkg-config qt6-base-dev libzip-dev libpugixml-dev libicu-dev libxlsxwriter-dev)
+pkgs=(build-essential cmake pkg-config qt6-base-dev libzip-dev libpugixml-dev libicu-dev libxlsxwriter-dev libdeflate-dev)
 package_pkgs=(help2man dpkg-dev lintian)
 if [[ "${1:-}" == "--test" ]]; then
   pkgs+=(libgtest-dev googletest clang libclang-rt-14-dev xvfb xauth zip unzip libreoffice-calc-nogui

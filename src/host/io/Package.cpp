@@ -2,6 +2,7 @@
 #include "host/core/Characters.h"
 
 #include <fcntl.h>
+#include <libdeflate.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zip.h>
@@ -15,6 +16,7 @@
 
 #include "host/core/HostError.h"
 #include "host/core/FileReplacement.h"
+#include "host/io/PartDeflater.h"
 #include "host/io/ZipDirectory.h"
 
 namespace host {
@@ -64,51 +66,38 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-// Feeds a part written anew to libzip piece by piece.
-// What a producer threw while libzip pulled its bytes, and from which entry.
-struct ProducerFault {
-  std::exception_ptr error;
-  std::string entry;
-};
-
-struct ProducerSource {
-  PartProducer produce;
-  std::string_view pending;
-  bool done = false;
+// Hands libzip a part deflated beforehand: the stat says the bytes are
+// deflate data of the part's size and checksum, so libzip writes them as
+// they are.
+struct CompressedSource {
+  std::unique_ptr<PartDeflater> part;
+  size_t piece = 0;
+  size_t offset = 0;
   time_t mtime = 0;
-  uint64_t size = 0;
   zip_error_t error;
-  std::string entry;
-  ProducerFault* fault = nullptr;
 };
 
-zip_int64_t ProducerCallback(void* state, void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
-  auto* s = static_cast<ProducerSource*>(state);
+zip_int64_t CompressedCallback(void* state, void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
+  auto* s = static_cast<CompressedSource*>(state);
   switch (cmd) {
     case ZIP_SOURCE_OPEN:
+      s->piece = 0;
+      s->offset = 0;
       return 0;
     case ZIP_SOURCE_READ: {
+      const std::vector<std::string_view>& pieces = s->part->Compressed();
       char* out = static_cast<char*>(data);
       zip_uint64_t n = 0;
-      try {
-        while (n < len) {
-          if (s->pending.empty()) {
-            if (s->done) break;
-            s->pending = s->produce();
-            if (s->pending.empty()) {
-              s->done = true;
-              break;
-            }
-          }
-          size_t take = std::min<zip_uint64_t>(len - n, s->pending.size());
-          std::memcpy(out + n, s->pending.data(), take);
-          s->pending.remove_prefix(take);
-          n += take;
+      while (n < len && s->piece < pieces.size()) {
+        std::string_view rest = pieces[s->piece].substr(s->offset);
+        const size_t take = std::min<zip_uint64_t>(len - n, rest.size());
+        std::memcpy(out + n, rest.data(), take);
+        n += take;
+        s->offset += take;
+        if (s->offset == pieces[s->piece].size()) {
+          ++s->piece;
+          s->offset = 0;
         }
-      } catch (...) {
-        if (!s->fault->error) *s->fault = ProducerFault{std::current_exception(), s->entry};
-        zip_error_set(&s->error, ZIP_ER_INTERNAL, 0);
-        return -1;
       }
       return static_cast<zip_int64_t>(n);
     }
@@ -118,8 +107,13 @@ zip_int64_t ProducerCallback(void* state, void* data, zip_uint64_t len, zip_sour
       auto* st = static_cast<zip_stat_t*>(data);
       zip_stat_init(st);
       st->mtime = s->mtime;
-      st->size = s->size;
-      st->valid |= ZIP_STAT_MTIME | ZIP_STAT_SIZE;
+      st->size = s->part->Size();
+      st->comp_size = s->part->CompressedSize();
+      st->crc = s->part->Crc();
+      st->comp_method = ZIP_CM_DEFLATE;
+      st->encryption_method = ZIP_EM_NONE;
+      st->valid |= ZIP_STAT_MTIME | ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_CRC | ZIP_STAT_COMP_METHOD |
+                   ZIP_STAT_ENCRYPTION_METHOD;
       return sizeof(*st);
     }
     case ZIP_SOURCE_ERROR:
@@ -135,6 +129,17 @@ zip_int64_t ProducerCallback(void* state, void* data, zip_uint64_t len, zip_sour
       zip_error_set(&s->error, ZIP_ER_OPNOTSUPP, 0);
       return -1;
   }
+}
+
+// One decompressor per thread, kept (it is small, but allocated each time it
+// would show in small parts).
+libdeflate_decompressor* Decompressor() {
+  struct Holder {
+    libdeflate_decompressor* d = libdeflate_alloc_decompressor();
+    ~Holder() { libdeflate_free_decompressor(d); }
+  };
+  thread_local Holder holder;
+  return holder.d;
 }
 
 }  // namespace
@@ -240,11 +245,45 @@ void Package::ReadInto(std::string_view name, const std::function<char*(size_t)>
     Fail("the part " + part + " is compressed beyond any plausible ratio (a zip bomb?)");
   if (totalRead_ + st.size > kMaxTotalSize) Fail("the package is too large to open");
   char* data = allocate(st.size);
-  zip_file_t* file = zip_fopen_index(archive_, index, 0);
+  if (!InflateInto(index, st, part, data)) {
+    zip_file_t* file = zip_fopen_index(archive_, index, 0);
+    if (!file) Fail("the part " + part + " cannot be read (" + ZipProblem(zip_get_error(archive_)) + ")");
+    uint64_t got = 0;
+    while (got < st.size) {
+      zip_int64_t n = zip_fread(file, data + got, st.size - got);
+      if (n < 0) {
+        std::string why = ZipProblem(zip_file_get_error(file));
+        zip_fclose(file);
+        Fail("the part " + part + " is damaged (" + why + ")");
+      }
+      if (n == 0) break;
+      got += static_cast<uint64_t>(n);
+    }
+    char extra;
+    zip_int64_t more = got == st.size ? zip_fread(file, &extra, 1) : 0;
+    int closed = zip_fclose(file);
+    if (got != st.size) Fail("the part " + part + " is shorter than declared (damaged or truncated)");
+    if (more > 0) Fail("the part " + part + " is longer than declared (damaged or a zip bomb)");
+    if (more < 0 || closed != 0) Fail("the part " + part + " is damaged (checksum or data error)");
+  }
+  totalRead_ += st.size;
+}
+
+bool Package::InflateInto(int64_t index, const zip_stat_t& st, const std::string& part, char* data) {
+  const zip_uint64_t needed = ZIP_STAT_COMP_METHOD | ZIP_STAT_COMP_SIZE | ZIP_STAT_CRC;
+  if ((st.valid & needed) != needed || st.comp_method != ZIP_CM_DEFLATE ||
+      ((st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE))
+    return false;
+  libdeflate_decompressor* inflater = Decompressor();
+  if (!inflater) Fail("the part " + part + " cannot be read (there is not enough memory)");
+  // The compressed bytes go to a buffer kept for the next part.
+  thread_local ScratchBuffer compressed;
+  char* in = compressed.Reserve(st.comp_size);
+  zip_file_t* file = zip_fopen_index(archive_, index, ZIP_FL_COMPRESSED);
   if (!file) Fail("the part " + part + " cannot be read (" + ZipProblem(zip_get_error(archive_)) + ")");
   uint64_t got = 0;
-  while (got < st.size) {
-    zip_int64_t n = zip_fread(file, data + got, st.size - got);
+  while (got < st.comp_size) {
+    zip_int64_t n = zip_fread(file, in + got, st.comp_size - got);
     if (n < 0) {
       std::string why = ZipProblem(zip_file_get_error(file));
       zip_fclose(file);
@@ -253,13 +292,21 @@ void Package::ReadInto(std::string_view name, const std::function<char*(size_t)>
     if (n == 0) break;
     got += static_cast<uint64_t>(n);
   }
-  char extra;
-  zip_int64_t more = got == st.size ? zip_fread(file, &extra, 1) : 0;
-  int closed = zip_fclose(file);
-  if (got != st.size) Fail("the part " + part + " is shorter than declared (damaged or truncated)");
-  if (more > 0) Fail("the part " + part + " is longer than declared (damaged or a zip bomb)");
-  if (more < 0 || closed != 0) Fail("the part " + part + " is damaged (checksum or data error)");
-  totalRead_ += st.size;
+  zip_fclose(file);
+  if (got != st.comp_size) Fail("the part " + part + " is shorter than declared (damaged or truncated)");
+  size_t consumed = 0, produced = 0;
+  switch (libdeflate_deflate_decompress_ex(inflater, in, got, data, st.size, &consumed, &produced)) {
+    case LIBDEFLATE_SUCCESS:
+      if (produced != st.size) Fail("the part " + part + " is shorter than declared (damaged or truncated)");
+      break;
+    case LIBDEFLATE_INSUFFICIENT_SPACE:
+      Fail("the part " + part + " is longer than declared (damaged or a zip bomb)");
+    default:
+      Fail("the part " + part + " is damaged (" + ZipProblem(ZIP_ER_ZLIB) + ")");
+  }
+  if (libdeflate_crc32(0, data, st.size) != st.crc)
+    Fail("the part " + part + " is damaged (" + ZipProblem(ZIP_ER_CRC) + ")");
+  return true;
 }
 
 std::string Package::Read(std::string_view name) {
@@ -274,7 +321,7 @@ std::string Package::Read(std::string_view name) {
 PartBytes Package::ReadBytes(std::string_view name) {
   PartBytes bytes;
   ReadInto(name, [&bytes](size_t size) {
-    bytes.data.reset(new char[size ? size : 1]);
+    bytes.data = AllocatePartMemory(size);
     bytes.size = size;
     return bytes.data.get();
   });
@@ -290,7 +337,7 @@ void Package::Save(const std::map<std::string, NewPart>& changed) {
   auto failSave = [&replacement](const std::string& what) { replacement.Fail(what); };
 
   zip_t* out = nullptr;
-  ProducerFault fault;
+  current_.clear();
   try {
     int code = 0;
     out = zip_open(temp.c_str(), ZIP_TRUNCATE, &code);
@@ -314,9 +361,17 @@ void Package::Save(const std::map<std::string, NewPart>& changed) {
         // A rewritten part keeps its entry's time, so that the saved file
         // depends only on its content (the same change gives the same bytes).
         const time_t entryTime = (st.valid & ZIP_STAT_MTIME) ? st.mtime : time(nullptr);
-        auto* state = new ProducerSource{producer->produce, {}, false, entryTime, producer->size, {}, name, &fault};
+        // The part is produced and deflated here, in entry order; libzip
+        // then writes the deflated bytes as they are.
+        auto deflater = std::make_unique<PartDeflater>(producer->level, producer->size);
+        current_ = name;
+        for (std::string_view piece = producer->produce(); !piece.empty(); piece = producer->produce())
+          deflater->Add(piece);
+        current_.clear();
+        if (!deflater->Finish()) failSave("the entry " + name + " cannot be written (there is not enough memory)");
+        auto* state = new CompressedSource{std::move(deflater), 0, 0, entryTime, {}};
         zip_error_init(&state->error);
-        source = zip_source_function(out, ProducerCallback, state);
+        source = zip_source_function(out, CompressedCallback, state);
         if (!source) {
           zip_error_fini(&state->error);
           delete state;
@@ -331,12 +386,11 @@ void Package::Save(const std::map<std::string, NewPart>& changed) {
         zip_source_free(source);
         failSave("the entry " + name + " cannot be added (" + ZipProblem(zip_get_error(out)) + ")");
       }
-      // Level 4 deflates about twice as fast as 6 for a few percent more bytes;
-      // written parts are large sheets, so the speed matters more.
-      if (producer) zip_set_file_compression(out, index, ZIP_CM_DEFLATE, kWriteLevel);
+      // A part written anew is deflate data already (libzip keeps it as it is).
+      if (producer) zip_set_file_compression(out, index, ZIP_CM_DEFLATE, 0);
       // A stored entry (an OpenDocument mimetype, a picture) stays stored;
       // libzip would otherwise deflate it anew.
-      else if ((st.valid & ZIP_STAT_COMP_METHOD) && st.comp_method == ZIP_CM_STORE)
+      if (!producer && (st.valid & ZIP_STAT_COMP_METHOD) && st.comp_method == ZIP_CM_STORE)
         zip_set_file_compression(out, index, ZIP_CM_STORE, 0);
       if (st.valid & ZIP_STAT_MTIME) zip_file_set_mtime(out, index, st.mtime, 0);
       CopyEntryHeaders(i, out, index);
@@ -345,10 +399,6 @@ void Package::Save(const std::map<std::string, NewPart>& changed) {
     const char* comment = zip_get_archive_comment(archive_, &commentLength, ZIP_FL_ENC_RAW);
     if (comment && commentLength > 0) zip_set_archive_comment(out, comment, static_cast<zip_uint16_t>(commentLength));
     if (zip_close(out) != 0) {
-      if (fault.error) {
-        current_ = fault.entry;
-        std::rethrow_exception(fault.error);
-      }
       failSave("the new file cannot be written (" + ZipProblem(zip_get_error(out)) + ")");
     }
     out = nullptr;

@@ -11,8 +11,10 @@
 #include <string_view>
 
 #include "host/core/FileReplacement.h"
+#include "host/io/PartMemory.h"
 
 struct zip;
+struct zip_stat;
 
 namespace host {
 
@@ -20,17 +22,26 @@ namespace host {
 // the next piece (valid until the next call); an empty piece ends the part.
 using PartProducer = std::function<std::string_view()>;
 
-// A part written anew: its producer and the exact number of bytes it yields
-// (known sizes keep the entries free of Zip64 records). An empty producer
-// drops the part.
+// libdeflate levels for the parts written anew, chosen per kind of part so
+// that the entry is no larger than zlib's level 6 makes it (measured; see
+// BENCHMARKS.md): worksheet XML, OpenDocument content, and small parts,
+// where the time does not matter.
+constexpr int kSheetDeflateLevel = 5;
+constexpr int kContentDeflateLevel = 7;
+constexpr int kSmallPartDeflateLevel = 9;
+
+// A part written anew: its producer, about the number of bytes it yields
+// (it chooses how a large part is split for deflating; the entry records the
+// bytes produced) and its deflate level. An empty producer drops the part.
 struct NewPart {
   PartProducer produce;
   uint64_t size = 0;
+  int level = kSmallPartDeflateLevel;
 };
 
 // The bytes of a part, read without first clearing the memory they go to.
 struct PartBytes {
-  std::unique_ptr<char[]> data;
+  PartMemory data;
   size_t size = 0;
   std::string_view View() const { return std::string_view(data.get(), size); }
 };
@@ -43,8 +54,6 @@ class Package {
   static constexpr uint64_t kMaxTotalSize = uint64_t(8) << 30;
   static constexpr uint64_t kRatioCheckFrom = uint64_t(1) << 20;
   static constexpr uint64_t kMaxRatio = 300;
-  // Deflate level of the parts written anew.
-  static constexpr uint32_t kWriteLevel = 4;
 
   // Opens the zip file at path for reading; HostError (naming the file) when
   // it is no zip package, damaged or truncated.
@@ -64,7 +73,8 @@ class Package {
   std::string StoredName(std::string_view name) const;
 
   // Writes the package back to its file: parts in `changed` are written anew
-  // (deflated), every other entry is copied with its compressed bytes.
+  // (deflated by libdeflate, a large part on two threads), every other entry
+  // is copied with its compressed bytes.
   // The new file replaces the old one by the host's save policy
   // (FileReplacement.h), which also refuses a file changed on disk since
   // the package was opened. HostError and the old file unchanged on
@@ -83,6 +93,10 @@ class Package {
   int64_t Locate(std::string_view name) const;
   // Checks the part's sizes, asks allocate for room and reads the part into it.
   void ReadInto(std::string_view name, const std::function<char*(size_t)>& allocate);
+  // Reads a deflated entry's compressed bytes and inflates them into data
+  // (size bytes, as the directory says); false when the entry is stored in a
+  // way only libzip reads (encrypted).
+  bool InflateInto(int64_t index, const struct zip_stat& st, const std::string& part, char* data);
 
   std::string path_;
   FileIdentity opened_;  // the file as read (or last saved)

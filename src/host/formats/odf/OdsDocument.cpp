@@ -214,7 +214,7 @@ void OdsDocument::Save() {
                  while (next < pieces->size() && (*pieces)[next].empty()) ++next;
                  return next < pieces->size() ? (*pieces)[next++] : std::string_view();
                },
-               size};
+               size, kContentDeflateLevel};
   package_->Save({{"content.xml", part}});
 }
 

@@ -131,6 +131,8 @@ class SheetData : public SheetStore {
   // A producer of the part's new bytes (valid while this object lives and is
   // not changed).
   PartProducer Writer() const;
+  // The size of the part as read (what the part written anew comes close to).
+  uint64_t SourceSize() const { return bytes_.size; }
 
   size_t CellCount() const { return cells_.size(); }
   size_t RowCount() const { return rows_.size(); }

@@ -86,7 +86,7 @@ const char* const kMainContentTypes[] = {
 };
 
 void Replace(PartBytes& bytes, const std::string& text) {
-  bytes.data.reset(new char[text.size() ? text.size() : 1]);
+  bytes.data = AllocatePartMemory(text.size());
   std::copy(text.begin(), text.end(), bytes.data.get());
   bytes.size = text.size();
 }
@@ -413,11 +413,9 @@ void WorkbookFile::SaveChanges() {
     const std::string& part = sheets_[i].part;
     if (!data || !data->Modified()) continue;
     current_ = part;
-    // A first pass counts the bytes, so that the entry's size is known.
-    uint64_t size = 0;
-    PartProducer count = data->Writer();
-    for (std::string_view piece = count(); !piece.empty(); piece = count()) size += piece.size();
-    changed[package_->StoredName(part)] = NewPart{data->Writer(), size};
+    // The package counts the bytes as it deflates them; the size as read
+    // tells it how to split the work.
+    changed[package_->StoredName(part)] = NewPart{data->Writer(), data->SourceSize(), kSheetDeflateLevel};
     if (data->Moves().empty()) continue;
     MoveNotes(sheets_[i], *data, changed);
   }

@@ -1,0 +1,84 @@
+// A part deflated in pieces is one deflate stream that an independent
+// inflater (zlib) reads back to the part, with the part's size and CRC-32.
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <random>
+#include <string>
+
+#include "host/io/PartDeflater.h"
+
+namespace {
+
+std::string Inflate(const std::string& compressed, size_t expected) {
+  std::string out(expected + 1, '\0');
+  z_stream z{};
+  EXPECT_EQ(inflateInit2(&z, -15), Z_OK);
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(compressed.data()));
+  z.avail_in = static_cast<uInt>(compressed.size());
+  z.next_out = reinterpret_cast<Bytef*>(out.data());
+  z.avail_out = static_cast<uInt>(out.size());
+  const int status = inflate(&z, Z_FINISH);
+  EXPECT_EQ(status, Z_STREAM_END);
+  EXPECT_EQ(z.avail_in, 0u) << "bytes after the stream's end";
+  out.resize(z.total_out);
+  inflateEnd(&z);
+  return out;
+}
+
+// Rows of sheet-like XML, with random numbers so that it is not trivial.
+std::string XmlRows(size_t bytes, unsigned seed) {
+  std::mt19937 rng(seed);
+  std::string s;
+  for (int r = 1; s.size() < bytes; ++r)
+    s += "<row r=\"" + std::to_string(r) + "\"><c r=\"A" + std::to_string(r) + "\"><v>" + std::to_string(rng()) +
+         "</v></c></row>";
+  s.resize(bytes);
+  return s;
+}
+
+std::string RandomBytes(size_t bytes, unsigned seed) {
+  std::mt19937 rng(seed);
+  std::string s(bytes, '\0');
+  for (char& c : s) c = static_cast<char>(rng());
+  return s;
+}
+
+struct Case {
+  const char* name;
+  std::string part;
+  uint64_t announced;  // the size the producer announces
+  size_t chunk;        // how the bytes arrive
+  int level;
+};
+
+TEST(PartDeflater, JoinedPiecesInflateToThePart) {
+  const size_t piece = host::PartDeflater::kMaxPiece;
+  const std::string mixed = XmlRows(3 << 20, 1) + RandomBytes(2 << 20, 2) + XmlRows(5 << 20, 3);
+  const Case cases[] = {
+      {"empty", "", 0, 1, 5},
+      {"one byte", "x", 1, 1, 5},
+      {"small part", XmlRows(50000, 4), 50000, 777, 9},
+      {"just above the split", XmlRows(host::PartDeflater::kSplitFrom + 1, 5), host::PartDeflater::kSplitFrom + 1, 4096, 5},
+      {"whole pieces exactly", XmlRows(2 * piece, 6), 2 * piece, 65536, 5},
+      {"many pieces, stored blocks among them", mixed, mixed.size(), 100000, 5},
+      {"many pieces, level 1", mixed, mixed.size(), 1 << 20, 1},
+      {"announced too small", XmlRows(3 << 20, 7), 1000, 65536, 7},
+      {"announced too large", XmlRows(2 << 20, 8), 40 << 20, 65536, 5},
+  };
+  for (const Case& c : cases) {
+    host::PartDeflater deflater(c.level, c.announced);
+    for (size_t at = 0; at < c.part.size(); at += c.chunk) deflater.Add(std::string_view(c.part).substr(at, c.chunk));
+    ASSERT_TRUE(deflater.Finish()) << c.name;
+    std::string joined;
+    for (std::string_view p : deflater.Compressed()) joined += p;
+    EXPECT_EQ(joined.size(), deflater.CompressedSize()) << c.name;
+    EXPECT_EQ(deflater.Size(), c.part.size()) << c.name;
+    EXPECT_EQ(deflater.Crc(), crc32(0, reinterpret_cast<const Bytef*>(c.part.data()), static_cast<uInt>(c.part.size())))
+        << c.name;
+    EXPECT_TRUE(Inflate(joined, c.part.size()) == c.part) << c.name;
+  }
+}
+
+}  // namespace
