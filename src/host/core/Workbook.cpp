@@ -10,6 +10,7 @@
 #include "host/core/WorkbookStore.h"
 #include "host/core/WorkbookLock.h"
 #include "host/core/Worksheet.h"
+#include "host/core/calc/Recalculation.h"
 
 namespace host {
 
@@ -76,6 +77,10 @@ void Workbook::Save() {
     throw HostError("Cannot save \"" + path_ + "\": it was opened for reading only.");
   std::vector<const SheetStore*> sheets;
   for (auto& sheet : worksheets_) sheets.push_back(sheet ? &sheet->Store() : nullptr);
+  // Formula results made true before they are written.
+  const calc::RecalculationCount recalculated = calc::RecalculateChangedWorkbook(*this);
+  formulasLeft_ = recalculated.leftToRecalculate;
+  if (formulasLeft_ > 0) file_->RequestFullRecalculation();
   file_->Save(sheets);
 }
 
