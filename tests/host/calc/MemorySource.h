@@ -70,6 +70,9 @@ struct Case {
   Expected expected;
 };
 
+// A value as a failure message shows it.
+std::string Describe(const Value& v);
+
 // Empty when the outcome is what the case expects, else what differs.
 std::string Mismatch(const Evaluator::Outcome& outcome, const Expected& expected);
 

@@ -56,6 +56,8 @@ class Scanner {
     if (c == '(') return Single(std::move(t), Token::Type::Open);
     if (c == ')') return Single(std::move(t), Token::Type::Close);
     if (c == ',') return Single(std::move(t), Token::Type::Comma);
+    // LibreOffice writes its union operator "~" into the .xlsx files it saves.
+    if (c == '~') return Op(std::move(t), 1);
     if (c == ';') return Single(std::move(t), Token::Type::Semicolon);
     if (c == '{') return Single(std::move(t), Token::Type::BraceOpen);
     if (c == '}') return Single(std::move(t), Token::Type::BraceClose);
@@ -437,7 +439,7 @@ class Parser {
 
   NodePtr UnionLevel() {
     NodePtr left = IntersectLevel();
-    while (unionAllowed_ && token_.type == Token::Type::Comma) {
+    while ((unionAllowed_ && token_.type == Token::Type::Comma) || IsOp("~")) {
       Advance();
       left = Binary(Operator::Union, std::move(left), IntersectLevel());
     }

@@ -94,7 +94,6 @@ TEST(FormulaResults, AFormulaTheHostCannotComputeIsLeftToTheRecalculation) {
 TEST(FormulaResults, AnUnchangedWorkbookKeepsItsStoredResults) {
   TempDir dir;
   const std::string path = WriteBook(dir, false);
-  const std::string before = fixtures::ReadFile(path);
   host::Application app;
   host::Workbook& book = app.Workbooks().Open(path);
   book.Save();
