@@ -17,7 +17,7 @@ constexpr size_t kMaxChain = 48;
 // Defined names that refer to names, at most this deep.
 constexpr int kMaxNameDepth = 32;
 // An array an operator or function makes holds at most this many values.
-constexpr long long kMaxArrayCells = 16LL * 1024 * 1024;
+constexpr long long kMaxArrayCells = 1LL << 20;  // a whole column of cells
 
 constexpr uint64_t kArrayKey = 1ULL << 63;
 

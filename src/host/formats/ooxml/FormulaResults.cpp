@@ -107,8 +107,8 @@ bool SheetData::SetFormulaResult(int row, int column, const StoredValue& result)
   // left to the recalculation on open.
   if ((cell->flags & kArrayFormula)) return false;
   results_[cell->begin] = result;
-  for (RowRecord& r : rows_)
-    if (r.row == row) r.dirty = 1;
+  // The row is written anew at the save (rows are found by binary search).
+  const_cast<RowRecord*>(FindRow(row))->dirty = 1;
   modified_ = true;
   return true;
 }
