@@ -216,12 +216,15 @@ Value Evaluator::ComputeFormulaCell(uint64_t key, int sheet, int row, int column
   cells_[key] = std::move(owned);
   path_.push_back(key);
   try {
-    const Node* tree = nullptr;
+    // Each cell's tree is its own: a sheet's formulas are mostly distinct
+    // texts, which a cache would only hash.
+    NodePtr parsed;
     try {
-      tree = &Parsed(formula);
+      parsed = ParseA1Formula(formula);
     } catch (const FormulaUnreadable& e) {
       throw NotEvaluable{"the formula cannot be read here: " + e.what};
     }
+    const Node* tree = parsed.get();
     const bool array = (key & kArrayKey) != 0;
     const Place place{sheet, row, column, array};
     Value v = Evaluate(*tree, place);
