@@ -67,15 +67,12 @@ bool WriteOds(const std::string& dir, const std::string& name, int sheets, const
 int SortAll(const std::string& path) {
   try {
     auto book = host::odf::OpenOds(path);
-    std::vector<std::unique_ptr<host::SheetStore>> sheets;
-    std::vector<const host::SheetStore*> views;
     for (size_t i = 0; i < book->Sheets().size(); ++i) {
-      sheets.push_back(book->TakeSheet(i));
+      host::SheetStore* sheet = book->Sheet(i);
       host::CellArea used;
-      if (sheets.back()->UsedArea(used)) host::SortRows(*sheets.back(), used, 1, false);
-      views.push_back(sheets.back().get());
+      if (sheet && sheet->UsedArea(used)) host::SortRows(*sheet, used, 1, false);
     }
-    book->Save(views);
+    book->Save();
     return 0;
   } catch (const host::HostError& e) {
     std::fprintf(stderr, "%s\n", e.what());
@@ -87,9 +84,9 @@ int SortAll(const std::string& path) {
 int HideRows(const std::string& path, int lastRow) {
   try {
     auto book = host::odf::OpenOds(path);
-    auto sheet = book->TakeSheet(0);
+    host::SheetStore* sheet = book->Sheet(0);
     for (int r = 2; r <= lastRow; ++r) sheet->SetRowHidden(r, true);
-    book->Save({sheet.get()});
+    book->Save();
     return 0;
   } catch (const host::HostError& e) {
     std::fprintf(stderr, "%s\n", e.what());

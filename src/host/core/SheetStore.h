@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "host/core/CellAddress.h"
@@ -80,6 +81,20 @@ class SheetStore {
   // another row; 0 when none did, and then nothing changed. Throws
   // SortRefused, with nothing changed, when the format cannot apply it.
   virtual size_t MoveRows(const RowMove& move) = 0;
+
+  // The cells holding a formula, as (row, column) in row order; none where
+  // the format gives the host no results to keep (see SetFormulaResult).
+  virtual std::vector<std::pair<int, int>> FormulaCells() const { return {}; }
+  // Keeps a formula's freshly computed result in the cell's stored-result
+  // field until the save, Value() giving it from now on; false, with nothing
+  // changed, when the format cannot keep it there (the result is then left
+  // to the recalculation the workbook asks for when opened).
+  virtual bool SetFormulaResult(int row, int column, const StoredValue& result) {
+    (void)row;
+    (void)column;
+    (void)result;
+    return false;
+  }
 };
 
 }  // namespace host

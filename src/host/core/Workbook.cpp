@@ -10,6 +10,7 @@
 #include "host/core/WorkbookStore.h"
 #include "host/core/WorkbookLock.h"
 #include "host/core/Worksheet.h"
+#include "host/core/calc/Recalculation.h"
 
 namespace host {
 
@@ -74,6 +75,10 @@ Worksheet& Workbook::ActiveSheet() {
 void Workbook::Save() {
   if (!lock_)  // opened for reading only
     throw HostError("Cannot save \"" + path_ + "\": it was opened for reading only.");
+  // Formula results made true before they are written.
+  const calc::RecalculationCount recalculated = calc::RecalculateChangedWorkbook(*this);
+  formulasLeft_ = recalculated.leftToRecalculate;
+  if (formulasLeft_ > 0) file_->RequestFullRecalculation();
   file_->Save();
 }
 

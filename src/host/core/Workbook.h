@@ -36,6 +36,9 @@ class Workbook {
   // atomically, so a failing save leaves it unchanged. HostError in an
   // instance that opens workbooks for reading only.
   void Save();
+  // The formulas the last save could not give a fresh result (left to the
+  // recalculation the file asks for when opened).
+  int FormulasLeftToRecalculate() const { return formulasLeft_; }
 
   // The full path the workbook was opened from.
   const std::string& FullName() const { return path_; }
@@ -63,6 +66,7 @@ class Workbook {
   std::unique_ptr<WorkbookLock> lock_;  // made first, released last
   std::unique_ptr<WorkbookStore> file_;
   std::vector<std::unique_ptr<Worksheet>> worksheets_;
+  int formulasLeft_ = 0;
 };
 
 }  // namespace host

@@ -10,7 +10,10 @@
 #include "host/core/Application.h"
 #include "host/core/HostError.h"
 #include "host/core/Workbook.h"
+#include "host/core/SheetStore.h"
 #include "host/core/Worksheet.h"
+#include "host/core/calc/Evaluator.h"
+#include "host/core/calc/WorkbookCells.h"
 
 namespace fuzzcase {
 
@@ -55,7 +58,22 @@ bool WritePartsWorkbook(const std::string& path, std::string_view text) {
   return zip_close(archive) == 0;
 }
 
+// Every formula of the first rows computed by the engine: what it cannot
+// compute it reports; anything else it throws is a defect.
+void EvaluateAll(host::Workbook& book) {
+  host::calc::WorkbookCells cells(book);
+  host::calc::Evaluator engine(cells);
+  const std::vector<host::Worksheet*> sheets = book.Worksheets();
+  for (size_t s = 0; s < sheets.size(); ++s) {
+    const int lastRow = std::min(sheets[s]->MaxRow(), 400), lastColumn = std::min(sheets[s]->MaxColumn(), 40);
+    for (int r = 1; r <= lastRow; ++r)
+      for (int c = 1; c <= lastColumn; ++c)
+        if (!sheets[s]->Store().Formula(r, c).empty()) (void)engine.Cell(static_cast<int>(s), r, c);
+  }
+}
+
 void ReadAll(host::Workbook& book) {
+  EvaluateAll(book);
   for (host::Worksheet* sheet : book.Worksheets()) {
     host::Range used = sheet->UsedRange();
     int lastRow = std::min(used.Rows()(used.Rows().Count()).Row(), 400);

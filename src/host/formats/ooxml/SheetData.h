@@ -96,6 +96,13 @@ class SheetData : public SheetStore {
   // shared strings where they need no decoding.
   void ReadSortKeys(int firstRow, int lastRow, int keyColumn, SortKeyList& keys) const override;
   size_t MoveRows(const RowMove& move) override;
+  std::vector<std::pair<int, int>> FormulaCells() const override;
+  bool SetFormulaResult(int row, int column, const StoredValue& result) override;
+  // The fresh result set for a cell's element, or nullptr (see FormulaResults.h).
+  const StoredValue* ResultOf(const CellRecord& cell) const {
+    auto it = results_.find(cell.begin);
+    return it == results_.end() ? nullptr : &it->second;
+  }
 
   // The cell at (row, column), or nullptr when the sheet holds none.
   const CellRecord* Find(int row, int column) const;
@@ -164,6 +171,8 @@ class SheetData : public SheetStore {
   std::map<int, bool> createdRows_;
   // Formulas replaced by a sort, by the cell's begin offset (unique per cell).
   std::unordered_map<uint32_t, std::string> formulas_;
+  // Formula results computed by the host, by the cell's begin offset.
+  std::unordered_map<uint32_t, StoredValue> results_;
   struct SharedMaster {
     int row;
     int column;

@@ -18,6 +18,7 @@ StoredValue SheetData::Value(int row, int column) const {
   StoredValue value;
   const CellRecord* cell = Find(row, column);
   if (!cell) return value;
+  if (const StoredValue* fresh = results_.empty() ? nullptr : ResultOf(*cell)) return *fresh;
   value.uncalculated = (cell->flags & kUncalculated) != 0;
   switch (cell->kind) {
     case ValueKind::Blank:

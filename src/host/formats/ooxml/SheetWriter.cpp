@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstring>
 
+#include "host/formats/ooxml/FormulaResults.h"
 #include "host/formats/ooxml/HyperlinkMoves.h"
 
 namespace host::ooxml {
@@ -175,8 +176,23 @@ void SheetWriter::WriteRow(const SheetData::RowRecord& row) {
     const SheetData::CellRecord& cell = cells[i];
     bool rewrite = (cell.flags & (SheetData::kMoved | SheetData::kFormulaChanged)) ||
                    ((cell.flags & SheetData::kImplicitRef) && row.dirty);
-    if (rewrite) WriteCell(cell, row.row);
-    else scratch_.append(xml_.substr(cell.begin, cell.length));
+    const StoredValue* result = sheet_.ResultOf(cell);
+    if (!result) {
+      if (rewrite) WriteCell(cell, row.row);
+      else scratch_.append(xml_.substr(cell.begin, cell.length));
+      continue;
+    }
+    // A fresh formula result: the cell as it would be written, then its value replaced.
+    std::string element;
+    if (rewrite) {
+      const size_t start = scratch_.size();
+      WriteCell(cell, row.row);
+      element = scratch_.substr(start);
+      scratch_.resize(start);
+    } else {
+      element = std::string(xml_.substr(cell.begin, cell.length));
+    }
+    scratch_ += CellWithResult(element, *result);
   }
   if (selfClosing) {
     scratch_ += "</";

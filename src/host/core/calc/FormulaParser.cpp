@@ -1,0 +1,607 @@
+#include "host/core/calc/FormulaParser.h"
+
+#include <cctype>
+#include <cstdlib>
+#include <utility>
+
+#include "host/core/CellAddress.h"
+
+namespace host::calc {
+
+namespace {
+
+// Formulas nest at most this deep (the reference program allows 64 levels
+// of functions; parentheses count here too), so the parser's recursion is bounded.
+constexpr int kMaxDepth = 200;
+
+bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsNameChar(char c) {
+  return IsLetter(c) || IsDigit(c) || c == '_' || c == '.' || c == '\\' || c == '?' ||
+         static_cast<unsigned char>(c) >= 0x80;
+}
+
+std::string Upper(std::string_view s) {
+  std::string out(s);
+  for (char& c : out)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  return out;
+}
+
+struct Token {
+  enum class Type { End, Number, Text, Boolean, Error, Reference, Name, Function, Operator, Open, Close,
+                    Comma, Semicolon, BraceOpen, BraceClose };
+  Type type = Type::End;
+  bool spaceBefore = false;
+  std::string text;  // Operator: the operator; Name/Function: the name; Text: the string
+  double number = 0;
+  CalcError error = CalcError::Value;
+  NodePtr reference;  // Reference: the node, made by the scanner
+};
+
+class Scanner {
+ public:
+  explicit Scanner(std::string_view text) : s_(text) {}
+
+  Token Next() {
+    Token t;
+    while (pos_ < s_.size() && (s_[pos_] == ' ' || s_[pos_] == '\n' || s_[pos_] == '\r' || s_[pos_] == '\t')) {
+      ++pos_;
+      t.spaceBefore = true;
+    }
+    if (pos_ >= s_.size()) return t;
+    const char c = s_[pos_];
+    if (c == '"') return String(std::move(t));
+    if (c == '#') return ErrorOrRef(std::move(t), "");
+    if (c == '(') return Single(std::move(t), Token::Type::Open);
+    if (c == ')') return Single(std::move(t), Token::Type::Close);
+    if (c == ',') return Single(std::move(t), Token::Type::Comma);
+    // LibreOffice writes its union operator "~" into the .xlsx files it saves.
+    if (c == '~') return Op(std::move(t), 1);
+    if (c == ';') return Single(std::move(t), Token::Type::Semicolon);
+    if (c == '{') return Single(std::move(t), Token::Type::BraceOpen);
+    if (c == '}') return Single(std::move(t), Token::Type::BraceClose);
+    if (c == '[') throw FormulaUnreadable{"it refers to another workbook or to a table's columns"};
+    if (c == '\'') return Quoted(std::move(t));
+    if (std::string_view("+-*/^&%:=").find(c) != std::string_view::npos) return Op(std::move(t), 1);
+    if (c == '<') return Op(std::move(t), pos_ + 1 < s_.size() && (s_[pos_ + 1] == '=' || s_[pos_ + 1] == '>') ? 2 : 1);
+    if (c == '>') return Op(std::move(t), pos_ + 1 < s_.size() && s_[pos_ + 1] == '=' ? 2 : 1);
+    if (NodePtr ref = ReferenceAt("", "")) {
+      t.type = Token::Type::Reference;
+      t.reference = std::move(ref);
+      return t;
+    }
+    if (IsDigit(c) || c == '.') return NumberToken(std::move(t));
+    if (IsNameChar(c) || c == '$') return Word(std::move(t));
+    throw FormulaUnreadable{std::string("it holds an unexpected character '") + c + "'"};
+  }
+
+ private:
+  Token Single(Token t, Token::Type type) {
+    t.type = type;
+    ++pos_;
+    return t;
+  }
+
+  Token Op(Token t, size_t length) {
+    t.type = Token::Type::Operator;
+    t.text = std::string(s_.substr(pos_, length));
+    pos_ += length;
+    return t;
+  }
+
+  Token String(Token t) {
+    ++pos_;
+    std::string out;
+    for (;;) {
+      if (pos_ >= s_.size()) throw FormulaUnreadable{"a text in it has no closing quote"};
+      if (s_[pos_] == '"') {
+        if (pos_ + 1 < s_.size() && s_[pos_ + 1] == '"') {
+          out += '"';
+          pos_ += 2;
+          continue;
+        }
+        ++pos_;
+        break;
+      }
+      out += s_[pos_++];
+    }
+    t.type = Token::Type::Text;
+    t.text = std::move(out);
+    return t;
+  }
+
+  Token NumberToken(Token t) {
+    const size_t start = pos_;
+    while (pos_ < s_.size() && IsDigit(s_[pos_])) ++pos_;
+    if (pos_ < s_.size() && s_[pos_] == '.') {
+      ++pos_;
+      while (pos_ < s_.size() && IsDigit(s_[pos_])) ++pos_;
+    }
+    if (pos_ < s_.size() && (s_[pos_] == 'e' || s_[pos_] == 'E')) {
+      size_t at = pos_ + 1;
+      if (at < s_.size() && (s_[at] == '+' || s_[at] == '-')) ++at;
+      if (at < s_.size() && IsDigit(s_[at])) {
+        pos_ = at;
+        while (pos_ < s_.size() && IsDigit(s_[pos_])) ++pos_;
+      }
+    }
+    const std::string digits(s_.substr(start, pos_ - start));
+    if (digits == ".") throw FormulaUnreadable{"it holds a lone '.'"};
+    t.type = Token::Type::Number;
+    t.number = std::strtod(digits.c_str(), nullptr);
+    return t;
+  }
+
+  // An error literal, or "#REF!" standing for a reference (after a sheet name too).
+  Token ErrorOrRef(Token t, const std::string& sheet) {
+    static constexpr std::string_view kNames[] = {"#NULL!", "#DIV/0!", "#VALUE!", "#REF!", "#NAME?",
+                                                  "#NUM!", "#N/A", "#SPILL!", "#CALC!", "#GETTING_DATA"};
+    for (std::string_view name : kNames) {
+      if (Upper(s_.substr(pos_, name.size())) != name) continue;
+      pos_ += name.size();
+      if (name == "#GETTING_DATA") throw FormulaUnreadable{"it waits for external data"};
+      CalcError error;
+      ErrorFromText(name, error);
+      if (error == CalcError::Ref || !sheet.empty()) {
+        auto node = std::make_unique<Node>();
+        node->kind = Node::Kind::Reference;
+        node->sheet = sheet;
+        node->refError = true;
+        t.type = Token::Type::Reference;
+        t.reference = std::move(node);
+        return t;
+      }
+      t.type = Token::Type::Error;
+      t.error = error;
+      return t;
+    }
+    throw FormulaUnreadable{"it holds an unknown error value"};
+  }
+
+  // 'Sheet name'! or 'First:Last'! followed by a reference.
+  Token Quoted(Token t) {
+    ++pos_;
+    std::string name;
+    for (;;) {
+      if (pos_ >= s_.size()) throw FormulaUnreadable{"a sheet name in it has no closing quote"};
+      if (s_[pos_] == '\'') {
+        if (pos_ + 1 < s_.size() && s_[pos_ + 1] == '\'') {
+          name += '\'';
+          pos_ += 2;
+          continue;
+        }
+        ++pos_;
+        break;
+      }
+      name += s_[pos_++];
+    }
+    if (pos_ >= s_.size() || s_[pos_] != '!') throw FormulaUnreadable{"a quoted sheet name in it is not followed by '!'"};
+    ++pos_;
+    if (!name.empty() && name[0] == '[') throw FormulaUnreadable{"it refers to another workbook"};
+    std::string first = name, last;
+    if (size_t colon = name.find(':'); colon != std::string::npos) {
+      first = name.substr(0, colon);
+      last = name.substr(colon + 1);
+    }
+    return AfterSheet(std::move(t), first, last);
+  }
+
+  Token AfterSheet(Token t, const std::string& sheet, const std::string& lastSheet) {
+    if (pos_ < s_.size() && s_[pos_] == '#') return ErrorOrRef(std::move(t), sheet);
+    if (NodePtr ref = ReferenceAt(sheet, lastSheet)) {
+      t.type = Token::Type::Reference;
+      t.reference = std::move(ref);
+      return t;
+    }
+    // A sheet-level defined name.
+    const size_t start = pos_;
+    while (pos_ < s_.size() && IsNameChar(s_[pos_])) ++pos_;
+    if (pos_ == start) throw FormulaUnreadable{"a sheet name in it is followed by no reference"};
+    t.type = Token::Type::Name;
+    t.text = std::string(s_.substr(start, pos_ - start));
+    auto node = std::make_unique<Node>();
+    node->kind = Node::Kind::Name;
+    node->name = t.text;
+    node->sheet = sheet;
+    t.reference = std::move(node);
+    return t;
+  }
+
+  // A word: a function name, TRUE/FALSE, a defined name, or an unquoted sheet name before "!".
+  Token Word(Token t) {
+    const size_t start = pos_;
+    while (pos_ < s_.size() && (IsNameChar(s_[pos_]) || s_[pos_] == '$')) ++pos_;
+    std::string word(s_.substr(start, pos_ - start));
+    if (pos_ < s_.size() && s_[pos_] == '!') {
+      ++pos_;
+      return AfterSheet(std::move(t), word, "");
+    }
+    if (pos_ < s_.size() && s_[pos_] == ':') {  // a 3-D reference Sheet1:Sheet3!A1
+      size_t at = pos_ + 1, end = at;
+      while (end < s_.size() && IsNameChar(s_[end])) ++end;
+      if (end > at && end < s_.size() && s_[end] == '!') {
+        std::string last(s_.substr(at, end - at));
+        pos_ = end + 1;
+        return AfterSheet(std::move(t), word, last);
+      }
+    }
+    if (word.find('$') != std::string::npos) throw FormulaUnreadable{"it holds a malformed reference"};
+    size_t look = pos_;
+    while (look < s_.size() && s_[look] == ' ') ++look;
+    if (look < s_.size() && s_[look] == '(') {
+      pos_ = look;
+      t.type = Token::Type::Function;
+      std::string name = Upper(word);
+      for (std::string_view prefix : {"_XLFN.", "_XLWS."})
+        if (name.compare(0, prefix.size(), prefix) == 0) name.erase(0, prefix.size());
+      if (name.compare(0, 6, "_XLWS.") == 0) name.erase(0, 6);
+      t.text = name;
+      return t;
+    }
+    const std::string upper = Upper(word);
+    if (upper == "TRUE" || upper == "FALSE") {
+      t.type = Token::Type::Boolean;
+      t.number = upper == "TRUE";
+      return t;
+    }
+    t.type = Token::Type::Name;
+    t.text = word;
+    auto node = std::make_unique<Node>();
+    node->kind = Node::Kind::Name;
+    node->name = word;
+    t.reference = std::move(node);
+    return t;
+  }
+
+  // One part of a reference at at: column letters, row digits or both,
+  // each optionally after "$". kind: 1 cell, 2 column, 3 row.
+  struct Part {
+    int kind = 0, row = 0, column = 0;
+    size_t end = 0;
+  };
+  Part PartAt(size_t at) const {
+    Part part;
+    size_t p = at;
+    if (p < s_.size() && s_[p] == '$') ++p;
+    const size_t letters = p;
+    int column = 0;
+    while (p < s_.size() && IsLetter(s_[p]) && p - letters < 4) {
+      column = column * 26 + (std::toupper(static_cast<unsigned char>(s_[p])) - 'A' + 1);
+      ++p;
+    }
+    const size_t letterCount = p - letters;
+    if (letterCount > 3) return part;
+    size_t q = p;
+    if (letterCount > 0 && q < s_.size() && s_[q] == '$') ++q;
+    const size_t digits = q;
+    long row = 0;
+    while (q < s_.size() && IsDigit(s_[q]) && q - digits < 8) row = row * 10 + (s_[q++] - '0');
+    const size_t digitCount = q - digits;
+    if (letterCount > 0 && digitCount > 0) {
+      if (column > kMaxColumns || row < 1 || row > kMaxRows) return part;
+      part = {1, static_cast<int>(row), column, q};
+    } else if (letterCount > 0 && q == p) {
+      if (column > kMaxColumns) return part;
+      part = {2, 0, column, p};
+    } else if (letterCount == 0 && digitCount > 0) {
+      if (row < 1 || row > kMaxRows) return part;
+      part = {3, static_cast<int>(row), 0, q};
+    } else {
+      return part;
+    }
+    // A reference ends where a name could not go on.
+    if (part.end < s_.size() && (IsNameChar(s_[part.end]) || s_[part.end] == '(' || s_[part.end] == '!'))
+      return Part{};
+    return part;
+  }
+
+  NodePtr ReferenceAt(const std::string& sheet, const std::string& lastSheet) {
+    const Part first = PartAt(pos_);
+    if (first.kind == 0) return nullptr;
+    Part second;
+    if (first.end < s_.size() && s_[first.end] == ':') {
+      second = PartAt(first.end + 1);
+      if (second.kind != first.kind) second = Part{};
+    }
+    if (first.kind != 1 && second.kind == 0) return nullptr;  // a lone column or row is a name or number
+    auto node = std::make_unique<Node>();
+    node->kind = Node::Kind::Reference;
+    node->sheet = sheet;
+    node->lastSheet = lastSheet;
+    const Part& end = second.kind ? second : first;
+    auto set = [&](const Part& a, const Part& b) {
+      node->firstRow = a.kind == 2 ? 1 : std::min(a.row, b.row);
+      node->lastRow = a.kind == 2 ? kMaxRows : std::max(a.row, b.row);
+      node->firstColumn = a.kind == 3 ? 1 : std::min(a.column, b.column);
+      node->lastColumn = a.kind == 3 ? kMaxColumns : std::max(a.column, b.column);
+    };
+    set(first, end);
+    pos_ = end.end;
+    return node;
+  }
+
+  std::string_view s_;
+  size_t pos_ = 0;
+};
+
+class Parser {
+ public:
+  explicit Parser(std::string_view text) : scanner_(text) { Advance(); }
+
+  NodePtr Formula() {
+    NodePtr node = Comparison();
+    if (token_.type != Token::Type::End) throw FormulaUnreadable{"it has more after its expression"};
+    return node;
+  }
+
+ private:
+  void Advance() { token_ = scanner_.Next(); }
+  bool IsOp(std::string_view op) const { return token_.type == Token::Type::Operator && token_.text == op; }
+
+  static NodePtr Binary(Operator op, NodePtr a, NodePtr b) {
+    auto node = std::make_unique<Node>();
+    node->kind = Node::Kind::Binary;
+    node->op = op;
+    node->children.push_back(std::move(a));
+    node->children.push_back(std::move(b));
+    return node;
+  }
+  static NodePtr Unary(Operator op, NodePtr a) {
+    auto node = std::make_unique<Node>();
+    node->kind = Node::Kind::Unary;
+    node->op = op;
+    node->children.push_back(std::move(a));
+    return node;
+  }
+
+  struct Depth {
+    explicit Depth(int& d) : d_(d) {
+      if (++d_ > kMaxDepth) throw FormulaUnreadable{"it nests too deeply"};
+    }
+    ~Depth() { --d_; }
+    int& d_;
+  };
+
+  NodePtr Comparison() {
+    Depth guard(depth_);
+    NodePtr left = Concat();
+    for (;;) {
+      Operator op;
+      if (IsOp("=")) op = Operator::Equal;
+      else if (IsOp("<>")) op = Operator::NotEqual;
+      else if (IsOp("<")) op = Operator::Less;
+      else if (IsOp(">")) op = Operator::Greater;
+      else if (IsOp("<=")) op = Operator::LessEqual;
+      else if (IsOp(">=")) op = Operator::GreaterEqual;
+      else return left;
+      Advance();
+      left = Binary(op, std::move(left), Concat());
+    }
+  }
+
+  NodePtr Concat() {
+    NodePtr left = Additive();
+    while (IsOp("&")) {
+      Advance();
+      left = Binary(Operator::Concat, std::move(left), Additive());
+    }
+    return left;
+  }
+
+  NodePtr Additive() {
+    NodePtr left = Multiplicative();
+    while (IsOp("+") || IsOp("-")) {
+      const Operator op = IsOp("+") ? Operator::Add : Operator::Subtract;
+      Advance();
+      left = Binary(op, std::move(left), Multiplicative());
+    }
+    return left;
+  }
+
+  NodePtr Multiplicative() {
+    NodePtr left = Power();
+    while (IsOp("*") || IsOp("/")) {
+      const Operator op = IsOp("*") ? Operator::Multiply : Operator::Divide;
+      Advance();
+      left = Binary(op, std::move(left), Power());
+    }
+    return left;
+  }
+
+  NodePtr Power() {
+    NodePtr left = Percent();
+    while (IsOp("^")) {
+      Advance();
+      left = Binary(Operator::Power, std::move(left), Percent());
+    }
+    return left;
+  }
+
+  NodePtr Percent() {
+    NodePtr node = Sign();
+    while (IsOp("%")) {
+      Advance();
+      node = Unary(Operator::Percent, std::move(node));
+    }
+    return node;
+  }
+
+  NodePtr Sign() {
+    Depth guard(depth_);
+    if (IsOp("-") || IsOp("+")) {
+      const Operator op = IsOp("-") ? Operator::Negate : Operator::Plus;
+      Advance();
+      return Unary(op, Sign());
+    }
+    return UnionLevel();
+  }
+
+  NodePtr UnionLevel() {
+    NodePtr left = IntersectLevel();
+    while ((unionAllowed_ && token_.type == Token::Type::Comma) || IsOp("~")) {
+      Advance();
+      left = Binary(Operator::Union, std::move(left), IntersectLevel());
+    }
+    return left;
+  }
+
+  bool StartsOperand() const {
+    switch (token_.type) {
+      case Token::Type::Reference:
+      case Token::Type::Name:
+      case Token::Type::Function:
+      case Token::Type::Open:
+        return true;
+      default:
+        return false;
+    }
+  }
+
+  NodePtr IntersectLevel() {
+    NodePtr left = RangeLevel();
+    while (token_.spaceBefore && StartsOperand()) left = Binary(Operator::Intersect, std::move(left), RangeLevel());
+    return left;
+  }
+
+  NodePtr RangeLevel() {
+    NodePtr left = Primary();
+    while (IsOp(":")) {
+      Advance();
+      left = Binary(Operator::Range, std::move(left), Primary());
+    }
+    return left;
+  }
+
+  NodePtr Constant(Value v) {
+    auto node = std::make_unique<Node>();
+    node->constant = std::move(v);
+    Advance();
+    return node;
+  }
+
+  NodePtr Primary() {
+    Depth guard(depth_);
+    switch (token_.type) {
+      case Token::Type::Number:
+        return Constant(Value::Number(token_.number));
+      case Token::Type::Text:
+        return Constant(Value::Text(token_.text));
+      case Token::Type::Boolean:
+        return Constant(Value::Boolean(token_.number != 0));
+      case Token::Type::Error:
+        return Constant(Value::Error(token_.error));
+      case Token::Type::Reference:
+      case Token::Type::Name: {
+        NodePtr node = std::move(token_.reference);
+        Advance();
+        return node;
+      }
+      case Token::Type::Function:
+        return Call();
+      case Token::Type::Open: {
+        Advance();
+        const bool saved = unionAllowed_;
+        unionAllowed_ = true;
+        NodePtr inner = Comparison();
+        unionAllowed_ = saved;
+        if (token_.type != Token::Type::Close) throw FormulaUnreadable{"a parenthesis in it is not closed"};
+        Advance();
+        return inner;
+      }
+      case Token::Type::BraceOpen:
+        return ArrayConstant();
+      default:
+        throw FormulaUnreadable{"an operand is missing in it"};
+    }
+  }
+
+  NodePtr Call() {
+    auto node = std::make_unique<Node>();
+    node->kind = Node::Kind::Function;
+    node->name = token_.text;
+    Advance();  // the name
+    Advance();  // "("
+    const bool saved = unionAllowed_;
+    unionAllowed_ = false;
+    if (token_.type == Token::Type::Close) {
+      Advance();
+      unionAllowed_ = saved;
+      return node;
+    }
+    for (;;) {
+      if (token_.type == Token::Type::Comma || token_.type == Token::Type::Close) {
+        auto missing = std::make_unique<Node>();
+        missing->kind = Node::Kind::Missing;
+        node->children.push_back(std::move(missing));
+      } else {
+        node->children.push_back(Comparison());
+      }
+      if (token_.type == Token::Type::Comma) {
+        Advance();
+        continue;
+      }
+      if (token_.type == Token::Type::Close) break;
+      throw FormulaUnreadable{"the arguments of " + node->name + " are not closed"};
+    }
+    Advance();
+    unionAllowed_ = saved;
+    if (node->children.size() > 255) throw FormulaUnreadable{"a function in it has too many arguments"};
+    return node;
+  }
+
+  NodePtr ArrayConstant() {
+    Advance();
+    std::vector<std::vector<Value>> rows(1);
+    for (;;) {
+      bool negative = false;
+      while (IsOp("-") || IsOp("+")) {
+        if (IsOp("-")) negative = !negative;
+        Advance();
+      }
+      Value v;
+      if (token_.type == Token::Type::Number) v = Value::Number(negative ? -token_.number : token_.number);
+      else if (token_.type == Token::Type::Text && !negative) v = Value::Text(token_.text);
+      else if (token_.type == Token::Type::Boolean && !negative) v = Value::Boolean(token_.number != 0);
+      else if (token_.type == Token::Type::Error && !negative) v = Value::Error(token_.error);
+      else throw FormulaUnreadable{"an array constant in it holds what is not a constant"};
+      rows.back().push_back(std::move(v));
+      Advance();
+      if (token_.type == Token::Type::Comma) {
+        Advance();
+      } else if (token_.type == Token::Type::Semicolon) {
+        Advance();
+        rows.emplace_back();
+      } else if (token_.type == Token::Type::BraceClose) {
+        Advance();
+        break;
+      } else {
+        throw FormulaUnreadable{"an array constant in it is not closed"};
+      }
+    }
+    Matrix m(static_cast<int>(rows.size()), static_cast<int>(rows[0].size()));
+    for (size_t r = 0; r < rows.size(); ++r) {
+      if (rows[r].size() != rows[0].size()) throw FormulaUnreadable{"the rows of an array constant in it differ in length"};
+      for (size_t c = 0; c < rows[r].size(); ++c) m.At(static_cast<int>(r), static_cast<int>(c)) = rows[r][c];
+    }
+    auto node = std::make_unique<Node>();
+    node->kind = Node::Kind::ArrayConstant;
+    node->constant = Value::Array(std::move(m));
+    return node;
+  }
+
+  Scanner scanner_;
+  Token token_;
+  bool unionAllowed_ = false;
+  int depth_ = 0;
+};
+
+}  // namespace
+
+NodePtr ParseA1Formula(std::string_view formula) {
+  if (!formula.empty() && formula[0] == '=') formula.remove_prefix(1);
+  Parser parser(formula);
+  return parser.Formula();
+}
+
+}  // namespace host::calc

@@ -1,0 +1,80 @@
+#include "host/core/calc/Recalculation.h"
+
+#include <exception>
+
+#include "host/core/SheetStore.h"
+#include "host/core/Workbook.h"
+#include "host/core/Worksheet.h"
+#include "host/core/calc/Evaluator.h"
+#include "host/core/calc/WorkbookCells.h"
+
+namespace host::calc {
+
+namespace {
+
+StoredValue Stored(const Value& v) {
+  StoredValue out;
+  switch (v.type) {
+    case Value::Type::Number:
+      out.kind = CellKind::Number;
+      out.number = v.number;
+      break;
+    case Value::Type::Text:
+      out.kind = CellKind::Text;
+      out.text = v.text;
+      break;
+    case Value::Type::Boolean:
+      out.kind = CellKind::Boolean;
+      out.number = v.number;
+      break;
+    case Value::Type::Error:
+      out.kind = CellKind::Error;
+      out.text = std::string(ErrorText(v.error));
+      break;
+    default:
+      out.kind = CellKind::Number;
+      break;
+  }
+  return out;
+}
+
+bool Same(const StoredValue& a, const StoredValue& b) {
+  if (a.uncalculated || b.uncalculated || a.kind != b.kind) return false;
+  if (a.kind == CellKind::Number || a.kind == CellKind::Boolean) return a.number == b.number;
+  return a.text == b.text;
+}
+
+}  // namespace
+
+RecalculationCount RecalculateChangedWorkbook(Workbook& book) {
+  RecalculationCount count;
+  const std::vector<Worksheet*> sheets = book.Worksheets();
+  bool changed = false;
+  for (Worksheet* sheet : sheets) changed = changed || sheet->RowsMoved() > 0 || sheet->RowsHiddenSinceOpen() > 0;
+  if (!changed) return count;
+  WorkbookCells cells(book);
+  Evaluator engine(cells);
+  for (size_t s = 0; s < sheets.size(); ++s) {
+    SheetStore& store = sheets[s]->Store();
+    if (!store.HoldsFormulas()) continue;
+    for (const auto& [row, column] : store.FormulaCells()) {
+      Evaluator::Outcome outcome;
+      try {
+        outcome = engine.Cell(static_cast<int>(s), row, column);
+      } catch (const std::exception&) {
+        outcome.evaluated = false;  // no result rather than no save
+      }
+      if (!outcome.evaluated) {
+        ++count.leftToRecalculate;
+        continue;
+      }
+      const StoredValue fresh = Stored(outcome.value);
+      if (Same(fresh, store.Value(row, column))) continue;
+      if (store.SetFormulaResult(row, column, fresh)) ++count.updated;
+      else ++count.leftToRecalculate;
+    }
+  }
+  return count;
+}
+
+}  // namespace host::calc
