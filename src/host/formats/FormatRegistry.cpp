@@ -4,12 +4,14 @@
 #include "host/formats/csv/CsvFormat.h"
 #include "host/formats/odf/OdsFormat.h"
 #include "host/formats/ooxml/OoxmlFormat.h"
+#include "host/formats/xlsb/XlsbFormat.h"
 
 namespace host {
 
 const std::vector<WorkbookFormat>& WorkbookFormats() {
   static const std::vector<WorkbookFormat> formats = {
       ooxml::Format(),
+      xlsb::Format(),
       biff::Format(),
       odf::Format(),
       csv::Format(),
