@@ -11,8 +11,8 @@ namespace host {
 const std::vector<WorkbookFormat>& WorkbookFormats() {
   static const std::vector<WorkbookFormat> formats = {
       ooxml::Format(),
-      xlsb::Format(),
       biff::Format(),
+      xlsb::Format(),
       odf::Format(),
       csv::Format(),
   };

@@ -474,7 +474,7 @@ TEST(FormatByContent, EachRefusalSaysWhatIsWrong) {
        },
        "it is a zip package that is truncated or damaged"},
       {"nul.csv", [](const std::string& p) { fixtures::WriteFile(p, std::string("a,b\n1,\0\n", 8)); },
-       "it is a binary file in no format this host opens (it opens .xlsx, .xlsm, .xltx, .xltm, .xls, .ods, .csv and .tsv "
+       "it is a binary file in no format this host opens (it opens .xlsx, .xlsm, .xltx, .xltm, .xls, .xlsb, .ods, .csv and .tsv "
        "files)"},
       {"gone.xls", [](const std::string&) {}, "it does not exist"},
   };

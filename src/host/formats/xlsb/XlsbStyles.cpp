@@ -2,7 +2,7 @@
 
 #include <map>
 
-#include "host/core/NumberFormat.h"
+#include "host/formats/BuiltinNumberFormats.h"
 #include "host/formats/xlsb/XlsbRecords.h"
 #include "host/io/LittleEndian.h"
 
