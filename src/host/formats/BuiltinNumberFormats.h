@@ -1,7 +1,8 @@
 #pragma once
-// The number formats a workbook names by id alone: OOXML styles and BIFF
-// FORMAT records number the same built-in codes, which a file never writes
-// out. The formats that number their codes this way read them here.
+// The number formats a workbook names by id alone: OOXML styles, BIFF
+// FORMAT records and .xlsb style records number the same built-in codes,
+// which a file never writes out. The formats that number their codes this
+// way read them here.
 
 #include <string_view>
 

@@ -11,6 +11,7 @@ namespace host {
 
 enum class FileFormat {
   OoxmlWorkbook,           // a zip package whose main part is a workbook
+  XlsbWorkbook,            // a zip package whose main part is a binary workbook (.xlsb)
   Biff8Workbook,           // a compound file with a "Workbook" stream (Excel 97-2003)
   Biff5Workbook,           // a compound file with a "Book" stream (Excel 5.0/95)
   Biff4OrOlder,            // a bare BIFF2-4 stream (Excel 2.x to 4.0)

@@ -4,6 +4,7 @@
 #include "host/formats/csv/CsvFormat.h"
 #include "host/formats/odf/OdsFormat.h"
 #include "host/formats/ooxml/OoxmlFormat.h"
+#include "host/formats/xlsb/XlsbFormat.h"
 
 namespace host {
 
@@ -11,6 +12,7 @@ const std::vector<WorkbookFormat>& WorkbookFormats() {
   static const std::vector<WorkbookFormat> formats = {
       ooxml::Format(),
       biff::Format(),
+      xlsb::Format(),
       odf::Format(),
       csv::Format(),
   };

@@ -1,6 +1,7 @@
 // Rules that hold for every format the host opens, checked on one small
 // workbook of each: .xlsx (libxlsxwriter), .xls (LibreOffice's own export of
-// that workbook), .ods (written as office programs write packages) and CSV.
+// that workbook), .ods (written as office programs write packages), .xlsb
+// (records written by hand) and CSV.
 #include <gtest/gtest.h>
 #include <grp.h>
 #include <sys/stat.h>
@@ -23,6 +24,7 @@
 #include "host/core/Worksheet.h"
 #include "host/core/Workbooks.h"
 #include "formats/odf/OdsFixtures.h"
+#include "formats/xlsb/XlsbFixtures.h"
 
 namespace {
 
@@ -102,6 +104,8 @@ const Format kFormats[] = {
      }},
     {"ods", [](const TempDir& dir, const std::string& file) { return odsfixtures::WriteOds(dir, file, OdsTable(false)); },
      ".ods", [](const TempDir& dir, const std::string& file) { return odsfixtures::WriteOds(dir, file, OdsTable(true)); }},
+    {"xlsb", [](const TempDir& dir, const std::string& file) { return xlsbfixtures::Keys(dir, file); }, ".xlsb",
+     [](const TempDir& dir, const std::string& file) { return xlsbfixtures::Keys(dir, file, true); }},
     {"csv",
      [](const TempDir& dir, const std::string& file) {
        fixtures::WriteFile(dir.File(file), "b\na\nc\n");
@@ -470,7 +474,7 @@ TEST(FormatByContent, EachRefusalSaysWhatIsWrong) {
        },
        "it is a zip package that is truncated or damaged"},
       {"nul.csv", [](const std::string& p) { fixtures::WriteFile(p, std::string("a,b\n1,\0\n", 8)); },
-       "it is a binary file in no format this host opens (it opens .xlsx, .xlsm, .xltx, .xltm, .xls, .ods, .csv and .tsv "
+       "it is a binary file in no format this host opens (it opens .xlsx, .xlsm, .xltx, .xltm, .xls, .xlsb, .ods, .csv and .tsv "
        "files)"},
       {"gone.xls", [](const std::string&) {}, "it does not exist"},
   };

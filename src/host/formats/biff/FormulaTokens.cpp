@@ -631,4 +631,15 @@ std::string FormulaText(std::string_view rgce, int row, int column, const std::f
   return FormulaText(rgce, row, column, context);
 }
 
+const char* BuiltinFunction(uint16_t number, int& fixed) {
+  const Function* function = FindFunction(number);
+  if (!function) return nullptr;
+  fixed = function->arguments;
+  return function->name;
+}
+
+std::string SheetReferencePrefix(const std::string& name) { return SheetPrefix(name); }
+
+std::string FormulaNumber(double value) { return NumberText(value); }
+
 }  // namespace host::biff

@@ -51,4 +51,14 @@ struct FormulaContext {
 // FormulaText with defined names, add-in names and array constants resolved through context.
 std::string FormulaText(std::string_view rgce, int row, int column, const FormulaContext& context);
 
+// The name of built-in function number (iftab), with the count of arguments
+// it always takes in fixed (-1: a variable count); nullptr when not known.
+// Binary workbooks (.xlsb) number their functions the same way.
+const char* BuiltinFunction(uint16_t number, int& fixed);
+
+// A sheet's name as a reference puts it before "!" (quoted where needed),
+// "!" included; and a number as a formula writes it. Shared with .xlsb.
+std::string SheetReferencePrefix(const std::string& name);
+std::string FormulaNumber(double value);
+
 }  // namespace host::biff

@@ -10,6 +10,7 @@
 #include "host/formats/ooxml/AlternateContent.h"
 #include "host/core/HostError.h"
 #include "host/formats/ooxml/NoteMoves.h"
+#include "host/formats/ooxml/PackageRelationships.h"
 #include "host/core/SortPlan.h"
 #include "host/formats/ooxml/SheetData.h"
 #include "host/formats/ooxml/XmlEncoding.h"
@@ -29,41 +30,6 @@ std::string Lower(std::string_view s) {
 
 bool EndsWith(std::string_view s, std::string_view suffix) {
   return s.size() >= suffix.size() && s.substr(s.size() - suffix.size()) == suffix;
-}
-
-std::string Directory(const std::string& part) {
-  size_t slash = part.rfind('/');
-  return slash == std::string::npos ? std::string() : part.substr(0, slash + 1);
-}
-
-// The part a relationship target names, relative to the source part.
-std::string ResolveTarget(const std::string& sourcePart, std::string_view target) {
-  std::string joined = !target.empty() && target[0] == '/' ? std::string(target.substr(1))
-                                                           : Directory(sourcePart) + std::string(target);
-  std::vector<std::string> segments;
-  std::stringstream in(joined);
-  std::string segment;
-  while (std::getline(in, segment, '/')) {
-    if (segment.empty() || segment == ".") continue;
-    if (segment == "..") {
-      if (!segments.empty()) segments.pop_back();
-      continue;
-    }
-    segments.push_back(segment);
-  }
-  std::string out;
-  for (size_t i = 0; i < segments.size(); ++i) {
-    if (i) out += '/';
-    out += segments[i];
-  }
-  return out;
-}
-
-std::string RelationshipsPartOf(const std::string& part) {
-  size_t slash = part.rfind('/');
-  std::string dir = slash == std::string::npos ? "" : part.substr(0, slash + 1);
-  std::string file = slash == std::string::npos ? part : part.substr(slash + 1);
-  return dir + "_rels/" + file + ".rels";
 }
 
 pugi::xml_node Child(pugi::xml_node parent, std::string_view local) {

@@ -69,7 +69,7 @@ TEST(FileFormat, RefusalsSayWhatTheFileIs) {
        "Cannot open \"a.xls\": it is an XML Spreadsheet 2003 file, not a workbook this host opens; save it as .xlsx first."},
       {FileFormat::Text, "Cannot open \"a.xls\": it is a text file, not a workbook."},
       {FileFormat::Unknown, "Cannot open \"a.xls\": it is a binary file in no format this host opens (it opens "
-                            ".xlsx, .xlsm, .xltx, .xltm, .xls, .ods, .csv and .tsv files)."},
+                            ".xlsx, .xlsm, .xltx, .xltm, .xls, .xlsb, .ods, .csv and .tsv files)."},
   };
   for (const auto& [format, message] : cases) EXPECT_EQ(RefusalMessage(format, "a.xls"), message);
 }

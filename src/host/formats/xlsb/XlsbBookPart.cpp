@@ -1,0 +1,67 @@
+#include "host/formats/xlsb/XlsbBookPart.h"
+
+#include "host/formats/xlsb/XlsbRecords.h"
+#include "host/io/LittleEndian.h"
+
+namespace host::xlsb {
+
+BookPart ReadBookPart(std::string_view part, const std::string& partName) {
+  BookPart book;
+  RecordReader reader(part, partName);
+  Record record;
+  bool viewRead = false;
+  // The supporting links in order: true for those that name this workbook.
+  std::vector<bool> selfLinks;
+  while (reader.Next(record)) {
+    const std::string_view body = record.body;
+    switch (record.type) {
+      case rt::kBundleSh: {
+        // hsState, iTabID, then the relationship id and the name.
+        BookPart::Sheet sheet;
+        size_t at = 8;
+        if (body.size() < 8 || !ReadWideString(body, at, sheet.relationshipId) || !ReadWideString(body, at, sheet.name))
+          reader.Damaged(record, "holds a sheet entry that is cut off");
+        book.sheets.push_back(std::move(sheet));
+        break;
+      }
+      case rt::kWbProp:
+        if (body.size() < 4) reader.Damaged(record, "is shorter than the workbook's properties");
+        book.date1904 = io::U32(body, 0) & 1;
+        break;
+      case rt::kBookView:
+        if (body.size() < 28) reader.Damaged(record, "is shorter than a workbook view");
+        if (!viewRead) book.activeTab = io::U32(body, 24);
+        viewRead = true;
+        break;
+      case rt::kName: {
+        // Flags, a shortcut key and the sheet it is local to, then the name.
+        size_t at = 9;
+        std::string name;
+        if (body.size() < 9 || !ReadWideString(body, at, name)) reader.Damaged(record, "holds a defined name that is cut off");
+        book.definedNames.push_back(std::move(name));
+        break;
+      }
+      case rt::kSupSelf:
+      case rt::kSupSame: selfLinks.push_back(true); break;
+      case rt::kSupBookSrc:
+      case rt::kSupAddin: selfLinks.push_back(false); break;
+      case rt::kExternSheet: {
+        if (body.size() < 4) reader.Damaged(record, "is shorter than its count");
+        const uint32_t count = io::U32(body, 0);
+        if (count > (body.size() - 4) / 12) reader.Damaged(record, "holds fewer entries than it counts");
+        for (uint32_t i = 0; i < count; ++i) {
+          const uint32_t link = io::U32(body, 4 + 12 * i);
+          const auto first = static_cast<int32_t>(io::U32(body, 8 + 12 * i));
+          const auto last = static_cast<int32_t>(io::U32(body, 12 + 12 * i));
+          const bool self = link < selfLinks.size() && selfLinks[link];
+          book.xtiSheets.push_back(self && first == last && first >= 0 ? first : -1);
+        }
+        break;
+      }
+      default: break;
+    }
+  }
+  return book;
+}
+
+}  // namespace host::xlsb

@@ -1,0 +1,63 @@
+#pragma once
+// An open binary workbook (.xlsb): the package (shared with .xlsx), the
+// workbook part and its relationships, the sheets with their notes and
+// tables, shared strings and styles, and the saving of what changed: the
+// sheets a sort or a hide changed are written anew, their notes moved, and
+// every other part copied byte for byte.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/core/WorkbookStore.h"
+#include "host/formats/xlsb/XlsbBookPart.h"
+#include "host/formats/xlsb/XlsbStrings.h"
+#include "host/formats/xlsb/XlsbStyles.h"
+#include "host/io/Package.h"
+
+namespace host::xlsb {
+
+class XlsbSheet;
+
+// The content type of a binary workbook's main part.
+inline constexpr const char* kMainContentType = "application/vnd.ms-excel.sheet.binary.macroEnabled.main";
+
+class XlsbWorkbook : public WorkbookStore {
+ public:
+  // Opens and reads the workbook at path; HostError naming the file and the
+  // fault (a damaged record by part, record and offset) otherwise.
+  explicit XlsbWorkbook(const std::string& path);
+  ~XlsbWorkbook() override;
+
+  const std::string& Path() const override { return path_; }
+  const std::vector<SheetEntry>& Sheets() const override { return entries_; }
+  std::unique_ptr<SheetStore> TakeSheet(size_t index) override;
+  size_t ActiveTab() const override { return activeTab_; }
+  bool Date1904() const override { return book_.date1904; }
+  bool HasDefinedNames() const override { return !book_.definedNames.empty(); }
+  void Save(const std::vector<const SheetStore*>& sheets) override;
+
+ private:
+  struct SheetParts {
+    std::string part;                       // "" for a sheet that is not a worksheet
+    std::vector<std::string> commentParts;  // comments.bin parts
+    std::vector<std::string> vmlParts;      // the notes' shapes
+  };
+
+  void Load();
+  void ReadSheetRelations(SheetParts& parts, const std::string& sheetName, std::vector<TableArea>& tables);
+  void SaveChanges(const std::vector<const SheetStore*>& sheets);
+
+  std::string path_;
+  std::string current_;  // the part being read or written, for messages
+  std::unique_ptr<Package> package_;
+  BookPart book_;
+  SharedStrings strings_;
+  Styles styles_;
+  std::vector<SheetParts> sheets_;
+  std::vector<SheetEntry> entries_;
+  std::vector<std::unique_ptr<XlsbSheet>> data_;
+  size_t activeTab_ = 0;
+};
+
+}  // namespace host::xlsb

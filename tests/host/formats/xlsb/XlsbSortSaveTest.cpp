@@ -1,0 +1,162 @@
+// Sorting and hiding rows of binary workbooks through the host, saved in
+// place: what moved (values, formulas shifted, shared formulas expanded,
+// hyperlinks and notes), hidden rows (a row header made where none was),
+// the parts left byte for byte, and LibreOffice reading the result.
+#include <gtest/gtest.h>
+
+#include "formats/xlsb/XlsbFixtures.h"
+#include "host/core/Application.h"
+#include "host/core/Cell.h"
+#include "host/core/HostError.h"
+#include "host/core/Range.h"
+#include "host/core/RowRef.h"
+#include "host/core/Workbook.h"
+#include "host/core/Workbooks.h"
+#include "host/core/Worksheet.h"
+
+namespace {
+
+using namespace xlsbfixtures;
+using fixtures::TempDir;
+
+// Keys in A (shared strings), a formula in B that refers to A of its row
+// (B1 =A1&"", written as A1 itself), numbers in C; rows 1..4.
+std::string Book(const TempDir& dir, const std::string& after = "", const std::string& rels = "",
+                 std::vector<std::pair<std::string, std::string>> parts = {}) {
+  const std::vector<std::string> keys = {"d", "b", "a", "c"};
+  std::string data;
+  for (int r = 0; r < 4; ++r)
+    data += Row(r) + Shared(0, static_cast<uint32_t>(r)) + FormulaNumber(1, r + 1, PtgRef(static_cast<uint32_t>(r), 2)) +
+            Number(2, r + 1);
+  return Write(dir, "book.xlsb", Package({{"Data", data, after, std::move(parts), rels}, {"Other", Row(0) + Number(0, 9), "", {}, ""}}, keys));
+}
+
+void SortFirstSheet(const std::string& path, const std::string& range) {
+  host::Application app;
+  host::Workbook& book = app.Workbooks().Open(path);
+  book.Worksheets()[0]->GetRange(range).Sort(host::CellRef{1, 1});
+  book.Save();
+  app.Quit();
+}
+
+TEST(XlsbSortSave, RowsMoveWithTheirFormulasAndOtherPartsStayByteForByte) {
+  TempDir dir;
+  const std::string path = Book(dir);
+  const auto before = fixtures::ReadZipRaw(path);
+  SortFirstSheet(path, "A1:C4");
+  host::Application app;
+  host::Worksheet& sheet = *app.Workbooks().Open(path).Worksheets()[0];
+  const char* keys[] = {"a", "b", "c", "d"};
+  const char* formulas[] = {"C1", "C2", "C3", "C4"};
+  const char* numbers[] = {"3", "2", "4", "1"};
+  for (int r = 1; r <= 4; ++r) {
+    EXPECT_EQ(sheet.Cells(r, 1).Text(), keys[r - 1]) << r;
+    EXPECT_EQ(sheet.Cells(r, 2).Formula(), formulas[r - 1]) << r;
+    EXPECT_EQ(sheet.Cells(r, 3).Text(), numbers[r - 1]) << r;
+  }
+  app.Quit();
+  const auto after = fixtures::ReadZipRaw(path);
+  for (const auto& [name, bytes] : before)
+    if (name != "xl/worksheets/sheet1.bin") EXPECT_EQ(after.at(name), bytes) << name;
+}
+
+TEST(XlsbSortSave, SharedFormulaMembersGetTheirOwnExpressions) {
+  TempDir dir;
+  // B1:B3 share =A1*2 (PtgRefN one column left); A holds 3, 1, 2.
+  const std::string shared = PtgRefN(0, -1) + PtgNum(2) + std::string(1, '\x05');
+  std::string data = Row(0) + Number(0, 3) + FormulaNumber(1, 6, PtgExp(0), U32(1)) + SharedFormula(0, 2, 1, 1, shared);
+  data += Row(1) + Number(0, 1) + FormulaNumber(1, 2, PtgExp(0), U32(1));
+  data += Row(2) + Number(0, 2) + FormulaNumber(1, 4, PtgExp(0), U32(1));
+  const std::string path = Write(dir, "shared.xlsb", Package({{"S", data, "", {}, ""}}, {}));
+  SortFirstSheet(path, "A1:B3");
+  host::Application app;
+  host::Worksheet& sheet = *app.Workbooks().Open(path).Worksheets()[0];
+  for (int r = 1; r <= 3; ++r) {
+    EXPECT_EQ(sheet.Cells(r, 1).Text(), std::to_string(r)) << r;
+    EXPECT_EQ(sheet.Cells(r, 2).Formula(), "A" + std::to_string(r) + "*2") << r;
+    EXPECT_EQ(sheet.Cells(r, 2).Text(), std::to_string(2 * r)) << r;
+  }
+  app.Quit();
+}
+
+TEST(XlsbSortSave, HidingARowSetsItsFlagAndMakesAHeaderWhereNoneWas) {
+  TempDir dir;
+  const std::string path = Book(dir);
+  {
+    host::Application app;
+    host::Workbook& book = app.Workbooks().Open(path);
+    host::Worksheet& sheet = *book.Worksheets()[0];
+    sheet.Rows(2).SetHidden(true);
+    sheet.Rows(7).SetHidden(true);  // no row header, no cells
+    book.Save();
+    app.Quit();
+  }
+  host::Application app;
+  host::Worksheet& sheet = *app.Workbooks().Open(path).Worksheets()[0];
+  for (int r = 1; r <= 8; ++r) EXPECT_EQ(sheet.RowHidden(r), r == 2 || r == 7) << r;
+  EXPECT_EQ(sheet.Cells(2, 1).Text(), "b");
+  app.Quit();
+}
+
+TEST(XlsbSortSave, HyperlinksAndNotesTravelWithTheirCells) {
+  TempDir dir;
+  // A hyperlink on A1 ("d"), a note on A2 ("b").
+  const std::string rels =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+      "<Relationship Id=\"rIdL\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/hyperlink\" "
+      "Target=\"https://example.org/\" TargetMode=\"External\"/>"
+      "<Relationship Id=\"rIdC\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/comments\" "
+      "Target=\"../comments1.bin\"/></Relationships>";
+  const std::string comments = Record(628, "") + Record(630, "") + Record(632, Wide("me")) + Record(631, "") +
+                               Record(633, "") + Record(635, U32(0) + Area(1, 1, 0, 0) + std::string(16, '\0')) +
+                               Record(637, std::string(1, '\0') + Wide("note")) + Record(636, "") + Record(634, "") +
+                               Record(629, "");
+  const std::string path = Book(dir, Hyperlink(0, 0, 0, 0, "rIdL"), rels, {{"xl/comments1.bin", comments}});
+  SortFirstSheet(path, "A1:C4");
+  const auto parts = fixtures::ReadZip(path);
+  const std::string& sheet = parts.at("xl/worksheets/sheet1.bin");
+  const std::string link = Record(494, Area(3, 3, 0, 0) + Wide("rIdL") + Wide("") + Wide("") + Wide(""));
+  EXPECT_NE(sheet.find(link), std::string::npos) << "the link went with d to row 4";
+  const std::string& notes = parts.at("xl/comments1.bin");
+  EXPECT_NE(notes.find(Record(635, U32(0) + Area(1, 1, 0, 0) + std::string(16, '\0'))), std::string::npos)
+      << "the note stays with b, which sorts to row 2";
+}
+
+TEST(XlsbSortSave, ProtectedSheetsRefuseTheSortUntouched) {
+  TempDir dir;
+  const std::string path = Book(dir, Protection(true, false));
+  const std::string before = fixtures::ReadFile(path);
+  host::Application app;
+  host::Workbook& book = app.Workbooks().Open(path);
+  EXPECT_THROW(book.Worksheets()[0]->GetRange("A1:C4").Sort(host::CellRef{1, 1}), host::HostError);
+  book.Save();
+  app.Quit();
+  EXPECT_EQ(fixtures::ReadFile(path), before);
+}
+
+TEST(XlsbSortSave, LibreOfficeReadsTheSortedAndHiddenRows) {
+  if (!fixtures::HaveSoffice()) GTEST_SKIP() << "LibreOffice (soffice) is not installed";
+  TempDir dir;
+  const std::string path = Book(dir);
+  {
+    host::Application app;
+    host::Workbook& book = app.Workbooks().Open(path);
+    host::Worksheet& sheet = *book.Worksheets()[0];
+    sheet.GetRange("A1:C4").Sort(host::CellRef{1, 1});
+    sheet.Rows(3).SetHidden(true);
+    book.Save();
+    app.Quit();
+  }
+  TempDir work;
+  EXPECT_EQ(fixtures::SofficeCsv(path, work), (std::vector<std::string>{"a,3,3", "b,2,2", "c,4,4", "d,1,1"}));
+  // As .xlsx, LibreOffice's row 3 is hidden.
+  const std::string command = "cd '" + work.Path() + "' && timeout 180 soffice -env:UserInstallation=file://" + work.Path() +
+                              "/profile --headless --convert-to xlsx --outdir '" + work.Path() + "/x' '" + path + "' >/dev/null 2>&1";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  const std::string xml = fixtures::ReadZip(work.Path() + "/x/book.xlsx").at("xl/worksheets/sheet1.xml");
+  const size_t row3 = xml.find("<row r=\"3\"");
+  ASSERT_NE(row3, std::string::npos);
+  EXPECT_NE(xml.substr(row3, xml.find('>', row3) - row3).find("hidden=\"true\""), std::string::npos) << xml.substr(row3, 200);
+}
+
+}  // namespace
