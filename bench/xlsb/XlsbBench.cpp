@@ -186,7 +186,7 @@ int main(int argc, char** argv) {
       best = Best(best, Measure([&] {
         try {
           auto book = host::xlsb::OpenXlsb(ours);
-          auto sheet = book->TakeSheet(0);
+          host::SheetStore* sheet = book->Sheet(0);
           host::CellArea used;
           if (!sheet->UsedArea(used)) return 1;
           if (what == "sort") {
@@ -194,7 +194,7 @@ int main(int argc, char** argv) {
           } else {
             for (int r = 1; r <= used.lastRow; r += 5) sheet->SetRowHidden(r, true);
           }
-          book->Save({sheet.get()});
+          book->Save();
           return 0;
         } catch (const host::HostError& e) {
           std::fprintf(stderr, "%s\n", e.what());
@@ -207,7 +207,7 @@ int main(int argc, char** argv) {
     bool checked = true;
     try {
       auto book = host::xlsb::OpenXlsb(ours);
-      auto sheet = book->TakeSheet(0);
+      host::SheetStore* sheet = book->Sheet(0);
       std::string previous;
       for (long r = 1; r <= rows && checked; ++r) {
         const int row = static_cast<int>(r);

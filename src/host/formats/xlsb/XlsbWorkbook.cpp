@@ -158,12 +158,12 @@ void XlsbWorkbook::ReadSheetRelations(SheetParts& parts, const std::string& shee
   }
 }
 
-std::unique_ptr<SheetStore> XlsbWorkbook::TakeSheet(size_t index) { return std::move(data_[index]); }
+SheetStore* XlsbWorkbook::Sheet(size_t index) { return index < data_.size() ? data_[index].get() : nullptr; }
 
-void XlsbWorkbook::Save(const std::vector<const SheetStore*>& sheets) {
+void XlsbWorkbook::Save() {
   current_.clear();
   try {
-    SaveChanges(sheets);
+    SaveChanges();
   } catch (const RecordFault& fault) {
     throw HostError("Cannot save \"" + path_ + "\": " + fault.message + ".");
   } catch (const XmlFault& fault) {
@@ -173,11 +173,10 @@ void XlsbWorkbook::Save(const std::vector<const SheetStore*>& sheets) {
   }
 }
 
-void XlsbWorkbook::SaveChanges(const std::vector<const SheetStore*>& sheets) {
+void XlsbWorkbook::SaveChanges() {
   std::map<std::string, NewPart> changed;
-  for (size_t i = 0; i < sheets.size() && i < sheets_.size(); ++i) {
-    // The stores of worksheets are the XlsbSheet this file made.
-    const auto* sheet = static_cast<const XlsbSheet*>(sheets[i]);
+  for (size_t i = 0; i < data_.size() && i < sheets_.size(); ++i) {
+    const XlsbSheet* sheet = data_[i].get();
     if (!sheet || !sheet->Modified()) continue;
     current_ = sheets_[i].part;
     changed[package_->StoredName(sheets_[i].part)] = WholePart(sheet->Write());

@@ -31,11 +31,11 @@ class XlsbWorkbook : public WorkbookStore {
 
   const std::string& Path() const override { return path_; }
   const std::vector<SheetEntry>& Sheets() const override { return entries_; }
-  std::unique_ptr<SheetStore> TakeSheet(size_t index) override;
+  SheetStore* Sheet(size_t index) override;
   size_t ActiveTab() const override { return activeTab_; }
   bool Date1904() const override { return book_.date1904; }
   bool HasDefinedNames() const override { return !book_.definedNames.empty(); }
-  void Save(const std::vector<const SheetStore*>& sheets) override;
+  void Save() override;
 
  private:
   struct SheetParts {
@@ -46,7 +46,7 @@ class XlsbWorkbook : public WorkbookStore {
 
   void Load();
   void ReadSheetRelations(SheetParts& parts, const std::string& sheetName, std::vector<TableArea>& tables);
-  void SaveChanges(const std::vector<const SheetStore*>& sheets);
+  void SaveChanges();
 
   std::string path_;
   std::string current_;  // the part being read or written, for messages

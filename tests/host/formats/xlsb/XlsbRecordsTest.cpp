@@ -19,10 +19,10 @@ using fixtures::TempDir;
 
 // The first sheet's store with the workbook it reads its strings and styles from.
 struct Opened {
-  explicit Opened(const std::string& path) : book(path), sheet(book.TakeSheet(0)) {}
+  explicit Opened(const std::string& path) : book(path), sheet(book.Sheet(0)) {}
   host::xlsb::XlsbWorkbook book;
-  std::unique_ptr<host::SheetStore> sheet;
-  host::SheetStore* operator->() const { return sheet.get(); }
+  host::SheetStore* sheet;  // owned by book
+  host::SheetStore* operator->() const { return sheet; }
 };
 
 
