@@ -156,17 +156,20 @@ std::string FirstInconsistentEntry(const std::string& path, const std::vector<Zi
   return "";
 }
 
-uint64_t InflatedXmlSize(const std::string& path) {
+uint64_t InflatedSizeOf(const std::string& path, const std::vector<std::string>& endings) {
   std::vector<ZipEntryHeader> entries;
   if (!ReadZipDirectory(path, entries)) return 0;
   uint64_t total = 0;
-  for (const ZipEntryHeader& entry : entries) {
-    const std::string& n = entry.name;
-    const bool xml = (n.size() >= 4 && n.compare(n.size() - 4, 4, ".xml") == 0) ||
-                     (n.size() >= 5 && n.compare(n.size() - 5, 5, ".rels") == 0);
-    if (xml) total += entry.size;
-  }
+  for (const ZipEntryHeader& entry : entries)
+    for (const std::string& ending : endings)
+      if (entry.name.size() >= ending.size() &&
+          entry.name.compare(entry.name.size() - ending.size(), ending.size(), ending) == 0) {
+        total += entry.size;
+        break;
+      }
   return total;
 }
+
+uint64_t InflatedXmlSize(const std::string& path) { return InflatedSizeOf(path, {".xml", ".rels"}); }
 
 }  // namespace host

@@ -36,5 +36,7 @@ std::string FirstInconsistentEntry(const std::string& path, const std::vector<Zi
 // The bytes the XML parts (.xml, .rels) of the zip file at path inflate to,
 // by its central directory; 0 when it has none readable.
 uint64_t InflatedXmlSize(const std::string& path);
+// The same for the parts whose names end in one of endings.
+uint64_t InflatedSizeOf(const std::string& path, const std::vector<std::string>& endings);
 
 }  // namespace host

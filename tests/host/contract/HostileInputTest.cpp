@@ -24,6 +24,7 @@
 #include "host/core/Workbook.h"
 #include "host/core/Workbooks.h"
 #include "host/core/Worksheet.h"
+#include "host/formats/FormatRegistry.h"
 #include "host/formats/biff/FormulaTokens.h"
 
 namespace {
@@ -388,6 +389,12 @@ class MemoryBudget : public testing::TestWithParam<Case> {};
 TEST_P(MemoryBudget, RefusesWhatWouldExceedIt) { Expect(GetParam()); }
 
 INSTANTIATE_TEST_SUITE_P(Formats, MemoryBudget, testing::ValuesIn(kMemoryCases));
+
+// Every format the host opens gives its estimate.
+TEST(MemoryBudget, EveryFormatEstimates) {
+  for (const host::WorkbookFormat& format : host::WorkbookFormats())
+    EXPECT_NE(format.memoryNeed, nullptr) << format.extensions.front();
+}
 
 // Sizes as --max-memory takes them.
 TEST(MemoryBudget, SizesAreReadWithTheirUnits) {

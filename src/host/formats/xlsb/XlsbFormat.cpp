@@ -1,6 +1,7 @@
 #include "host/formats/xlsb/XlsbFormat.h"
 
 #include "host/formats/xlsb/XlsbWorkbook.h"
+#include "host/io/ZipDirectory.h"
 
 namespace host::xlsb {
 
@@ -14,6 +15,12 @@ bool ClaimsXlsb(const ContentProbe& probe) {
 
 std::unique_ptr<WorkbookStore> OpenXlsb(const std::string& path) { return std::make_unique<XlsbWorkbook>(path); }
 
-WorkbookFormat Format() { return WorkbookFormat{FileFormat::XlsbWorkbook, Container::ZipPackage, {".xlsb"}, ClaimsXlsb, OpenXlsb}; }
+MemoryNeed XlsbMemoryNeed(const std::string& path) {
+  const uint64_t parts = InflatedSizeOf(path, {".bin", ".xml", ".rels"});
+  return {3 * parts, "its parts inflate to " + SizeText(parts)};
+}
+
+WorkbookFormat Format() { return WorkbookFormat{FileFormat::XlsbWorkbook, Container::ZipPackage, {".xlsb"}, ClaimsXlsb, OpenXlsb,
+                                                XlsbMemoryNeed}; }
 
 }  // namespace host::xlsb

@@ -11,6 +11,10 @@ bool ClaimsXlsb(const ContentProbe& probe);
 
 // Opens the binary workbook at path (HostError naming the file and the fault).
 std::unique_ptr<WorkbookStore> OpenXlsb(const std::string& path);
+// What opening, sorting and saving the binary workbook at path takes: its
+// parts (records and XML) inflated, the records read from them and the new
+// parts, about three times what the zip directory says they inflate to.
+MemoryNeed XlsbMemoryNeed(const std::string& path);
 
 // The registry's entry.
 WorkbookFormat Format();
