@@ -120,7 +120,9 @@ TEST(HostRunning, WhatRunsIsNamed) {
     table.tabuloryWindows = c.tabuloryWindows;
     const std::optional<RunningProgram> found = FindRunningHost(table);
     ASSERT_EQ(found.has_value(), c.phrase.has_value()) << c.process.exe;
-    if (found) EXPECT_EQ(RunningProgramPhrase(*found), *c.phrase);
+    if (found) {
+      EXPECT_EQ(RunningProgramPhrase(*found), *c.phrase);
+    }
   }
 }
 

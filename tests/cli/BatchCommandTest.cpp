@@ -271,7 +271,9 @@ TEST_F(BatchCommandTest, ProgressBarOnlyOnATerminalWithEscapeCodes) {
     EXPECT_EQ(Run(FilterKeep({"--jobs", "2", a, b})), kExitSuccess);
     EXPECT_EQ(err.contains("\x1b"), c.bar) << c.terminal << c.dumb;
     EXPECT_EQ(err.contains("] 2/2 "), c.bar) << err.toStdString();
-    if (c.bar) EXPECT_TRUE(err.endsWith("\r\x1b[K"));  // the bar is gone at the end
+    if (c.bar) {
+      EXPECT_TRUE(err.endsWith("\r\x1b[K"));  // the bar is gone at the end
+    }
   }
 }
 

@@ -78,7 +78,9 @@ TEST(RawFileName, EveryByteStringComesBackAsItWas) {
     const QString name = FileNameFromBytes(bytes);
     EXPECT_EQ(FileNameBytes(name), bytes) << bytes.toHex().toStdString();
     EXPECT_EQ(HoldsRawBytes(name), !QUtf8StringView(bytes).isValidUtf8()) << bytes.toHex().toStdString();
-    if (QUtf8StringView(bytes).isValidUtf8()) EXPECT_EQ(name, QString::fromUtf8(bytes));
+    if (QUtf8StringView(bytes).isValidUtf8()) {
+      EXPECT_EQ(name, QString::fromUtf8(bytes));
+    }
   }
 }
 
@@ -127,7 +129,9 @@ TEST(Executable, NamesAreTakenAsTheirBytesAndEveryEntryGetsItsRealReason) {
     EXPECT_EQ(run.status, c.status) << shown << "\n" << run.err;
     EXPECT_EQ(run.out, c.out) << shown;
     EXPECT_NE(run.err.find(c.errHolds), std::string::npos) << shown << "\n" << run.err;
-    if (c.status == 0) EXPECT_EQ(OpenedWorkbook(latin).HiddenRows("Sheet1", 2), (std::vector<int>{1})) << shown;
+    if (c.status == 0) {
+      EXPECT_EQ(OpenedWorkbook(latin).HiddenRows("Sheet1", 2), (std::vector<int>{1})) << shown;
+    }
   }
   ::unlink(latin.c_str());  // the temporary folder's removal cannot reach a name that is not UTF-8
 }
