@@ -100,7 +100,7 @@ TEST(XlsbSortSave, HidingARowSetsItsFlagAndMakesAHeaderWhereNoneWas) {
 
 TEST(XlsbSortSave, HyperlinksAndNotesTravelWithTheirCells) {
   TempDir dir;
-  // A hyperlink on A1 ("d"), a note on A2 ("b").
+  // A hyperlink on A1 ("d"), a note on A3 ("a").
   const std::string rels =
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
       "<Relationship Id=\"rIdL\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/hyperlink\" "
@@ -108,7 +108,7 @@ TEST(XlsbSortSave, HyperlinksAndNotesTravelWithTheirCells) {
       "<Relationship Id=\"rIdC\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/comments\" "
       "Target=\"../comments1.bin\"/></Relationships>";
   const std::string comments = Record(628, "") + Record(630, "") + Record(632, Wide("me")) + Record(631, "") +
-                               Record(633, "") + Record(635, U32(0) + Area(1, 1, 0, 0) + std::string(16, '\0')) +
+                               Record(633, "") + Record(635, U32(0) + Area(2, 2, 0, 0) + std::string(16, '\0')) +
                                Record(637, std::string(1, '\0') + Wide("note")) + Record(636, "") + Record(634, "") +
                                Record(629, "");
   const std::string path = Book(dir, Hyperlink(0, 0, 0, 0, "rIdL"), rels, {{"xl/comments1.bin", comments}});
@@ -118,8 +118,8 @@ TEST(XlsbSortSave, HyperlinksAndNotesTravelWithTheirCells) {
   const std::string link = Record(494, Area(3, 3, 0, 0) + Wide("rIdL") + Wide("") + Wide("") + Wide(""));
   EXPECT_NE(sheet.find(link), std::string::npos) << "the link went with d to row 4";
   const std::string& notes = parts.at("xl/comments1.bin");
-  EXPECT_NE(notes.find(Record(635, U32(0) + Area(1, 1, 0, 0) + std::string(16, '\0'))), std::string::npos)
-      << "the note stays with b, which sorts to row 2";
+  EXPECT_NE(notes.find(Record(635, U32(0) + Area(0, 0, 0, 0) + std::string(16, '\0'))), std::string::npos)
+      << "the note went with a to row 1";
 }
 
 TEST(XlsbSortSave, ProtectedSheetsRefuseTheSortUntouched) {
