@@ -62,7 +62,7 @@ TEST(PackageTexts, TheManualPageGivesEachOptionItsOwnParagraph) {
   const QStringList lines = page.split('\n');
   for (int i = 0; i + 1 < lines.size(); ++i)
     if (lines[i] == ".TP") tags << lines[i + 1];
-  const QStringList options{"column", "criterion", "value", "scope", "block", "yes", "jobs", "backup",
+  const QStringList options{"column", "criterion", "value", "scope", "block", "yes", "jobs", "max\\-memory", "backup",
                             "backup", "dry\\-run", "files\\-from", "null", "help", "version"};
   ASSERT_EQ(tags.size(), options.size()) << tags.join('\n').toStdString();
   for (int i = 0; i < options.size(); ++i) {
