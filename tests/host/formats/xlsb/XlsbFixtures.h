@@ -1,6 +1,6 @@
 #pragma once
-// Binary workbooks (.xlsb) for the tests, written record by record as the
-// format's specification lays them out (no Debian package writes .xlsb):
+// Binary workbooks (.xlsb) for the tests, written record by record as the public
+// MS-XLSB document lays them out (no Debian package writes .xlsb):
 // record framing, the cell kinds, row headers, shared strings, a workbook
 // part and the package around them.
 
