@@ -120,11 +120,6 @@ void FileReplacement::Fail(const std::string& reason) {
   throw HostError("Cannot save \"" + path_ + "\": " + reason + "; the file was not changed.");
 }
 
-void FileReplacement::CloseDescriptor() {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
-}
-
 void FileReplacement::Flush() {
   for (size_t done = 0; done < gathered_.size();) {
     const ssize_t n = ::write(fd_, gathered_.data() + done, gathered_.size() - done);
@@ -143,13 +138,8 @@ void FileReplacement::Write(std::string_view bytes) {
 }
 
 FileIdentity FileReplacement::Commit() {
-  if (fd_ < 0) {
-    // The writer made the temporary by its name: open it again to flush it.
-    fd_ = ::open(temp_.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0) Fail("the new file cannot be read back (" + FileErrorReason(errno) + ")");
-  } else {
-    Flush();
-  }
+  if (fd_ < 0) Fail("the new file is no longer open");
+  Flush();
   if (::fsync(fd_) != 0) Fail("the new file cannot be flushed to disk (" + FileErrorReason(errno) + ")");
   const int closed = ::close(fd_);
   fd_ = -1;

@@ -51,10 +51,10 @@ class FileReplacement {
   FileReplacement(const FileReplacement&) = delete;
   FileReplacement& operator=(const FileReplacement&) = delete;
 
-  // The temporary, for a writer that makes the file by its name (it may
-  // close Descriptor() and write there itself).
-  const std::string& TemporaryPath() const { return temp_; }
-  void CloseDescriptor();
+  // The temporary, open for reading and writing, for a writer that places
+  // its bytes itself (a zip archive seeks back to its headers). Such a
+  // writer does not also use Write.
+  int Descriptor() const { return fd_; }
   // Appends bytes to the temporary (gathered into large writes).
   void Write(std::string_view bytes);
   // Flushes the temporary to disk, gives it the original's owner and mode

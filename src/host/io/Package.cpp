@@ -17,6 +17,7 @@
 #include "host/core/HostError.h"
 #include "host/core/FileReplacement.h"
 #include "host/io/PartDeflater.h"
+#include "host/io/ZipFileSink.h"
 #include "host/io/ZipDirectory.h"
 
 namespace host {
@@ -330,18 +331,23 @@ PartBytes Package::ReadBytes(std::string_view name) {
 
 void Package::Save(const std::map<std::string, NewPart>& changed) {
   // The save policy of every format: links followed, the file still the one
-  // read, a temporary beside it that libzip writes by its name.
+  // read, a temporary beside it that libzip writes into through the sink.
   FileReplacement replacement(path_, &opened_);
-  replacement.CloseDescriptor();
-  const std::string temp = replacement.TemporaryPath();
+  ZipFileSink sink(replacement.Descriptor());
   auto failSave = [&replacement](const std::string& what) { replacement.Fail(what); };
 
   zip_t* out = nullptr;
   current_.clear();
   try {
-    int code = 0;
-    out = zip_open(temp.c_str(), ZIP_TRUNCATE, &code);
-    if (!out) failSave("the new file cannot be written (" + ZipProblem(code, errno) + ")");
+    zip_error_t openError;
+    zip_error_init(&openError);
+    out = sink.OpenArchive(&openError);
+    if (!out) {
+      const std::string why = ZipProblem(&openError);
+      zip_error_fini(&openError);
+      failSave("the new file cannot be written (" + why + ")");
+    }
+    zip_error_fini(&openError);
     zip_int64_t count = zip_get_num_entries(archive_, 0);
     for (zip_int64_t i = 0; i < count; ++i) {
       const char* rawName = zip_get_name(archive_, i, ZIP_FL_ENC_RAW);
@@ -399,7 +405,9 @@ void Package::Save(const std::map<std::string, NewPart>& changed) {
     const char* comment = zip_get_archive_comment(archive_, &commentLength, ZIP_FL_ENC_RAW);
     if (comment && commentLength > 0) zip_set_archive_comment(out, comment, static_cast<zip_uint16_t>(commentLength));
     if (zip_close(out) != 0) {
-      failSave("the new file cannot be written (" + ZipProblem(zip_get_error(out)) + ")");
+      // The sink knows the system's reason for a failed write (a full disk).
+      const std::string why = sink.SystemError() ? FileErrorReason(sink.SystemError()) : ZipProblem(zip_get_error(out));
+      failSave("the new file cannot be written (" + why + ")");
     }
     out = nullptr;
   } catch (...) {

@@ -4,6 +4,7 @@
 // (records written by hand) and CSV.
 #include <gtest/gtest.h>
 #include <grp.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
@@ -302,6 +303,38 @@ TEST_P(FormatContract, MovedAndHiddenRowsAreCountedOnceAndHiddenRowsAreSaved) {
   EXPECT_EQ(sheet.RowHidden(2), !csv);
   EXPECT_FALSE(sheet.RowHidden(3));
   EXPECT_EQ(sheet.RowsHiddenSinceOpen(), 0);
+}
+
+// A save makes no file beside the workbook but its lock and its one
+// temporary (the files a signal handler knows to remove): no library makes
+// a second temporary of its own under another name.
+TEST_P(FormatContract, ASaveMakesNoFileButItsLockAndItsTemporary) {
+  TempDir dir;
+  const std::string path = Workbook(dir);
+  if (path.empty()) GTEST_SKIP() << "LibreOffice (soffice) is not installed";
+  const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  ASSERT_GE(watch, 0);
+  ASSERT_GE(::inotify_add_watch(watch, dir.Path().c_str(), IN_CREATE | IN_MOVED_TO), 0);
+  ASSERT_EQ(SortAndSave(path), "");
+  std::vector<std::string> made;
+  alignas(inotify_event) char buffer[64 * 1024];
+  for (ssize_t n; (n = ::read(watch, buffer, sizeof buffer)) > 0;)
+    for (char* at = buffer; at < buffer + n;) {
+      const auto* event = reinterpret_cast<const inotify_event*>(at);
+      if ((event->mask & IN_CREATE) && event->len > 0) made.emplace_back(event->name);
+      at += sizeof(inotify_event) + event->len;
+    }
+  ::close(watch);
+  const std::string name = std::filesystem::path(path).filename();
+  size_t locks = 0, temporaries = 0;
+  for (const std::string& file : made) {
+    if (file == ".~lock." + name + "#") ++locks;
+    else if (file.rfind(".tabulory~", 0) == 0) ++temporaries;
+    else ADD_FAILURE() << "made " << file;
+  }
+  EXPECT_EQ(locks, 1u) << ::testing::PrintToString(made);
+  EXPECT_EQ(temporaries, 1u) << ::testing::PrintToString(made);
+  EXPECT_EQ(Names(dir), std::vector<std::string>{name});
 }
 
 // A sort that moves no row writes nothing: the file keeps its bytes and its

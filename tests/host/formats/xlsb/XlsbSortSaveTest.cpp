@@ -56,8 +56,11 @@ TEST(XlsbSortSave, RowsMoveWithTheirFormulasAndOtherPartsStayByteForByte) {
   }
   app.Quit();
   const auto after = fixtures::ReadZipRaw(path);
-  for (const auto& [name, bytes] : before)
-    if (name != "xl/worksheets/sheet1.bin") EXPECT_EQ(after.at(name), bytes) << name;
+  for (const auto& [name, bytes] : before) {
+    if (name != "xl/worksheets/sheet1.bin") {
+      EXPECT_EQ(after.at(name), bytes) << name;
+    }
+  }
 }
 
 TEST(XlsbSortSave, SharedFormulaMembersGetTheirOwnExpressions) {
