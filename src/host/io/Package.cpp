@@ -249,17 +249,7 @@ void Package::ReadInto(std::string_view name, const std::function<char*(size_t)>
   if (!InflateInto(index, st, part, data)) {
     zip_file_t* file = zip_fopen_index(archive_, index, 0);
     if (!file) Fail("the part " + part + " cannot be read (" + ZipProblem(zip_get_error(archive_)) + ")");
-    uint64_t got = 0;
-    while (got < st.size) {
-      zip_int64_t n = zip_fread(file, data + got, st.size - got);
-      if (n < 0) {
-        std::string why = ZipProblem(zip_file_get_error(file));
-        zip_fclose(file);
-        Fail("the part " + part + " is damaged (" + why + ")");
-      }
-      if (n == 0) break;
-      got += static_cast<uint64_t>(n);
-    }
+    const uint64_t got = ReadFully(file, data, st.size, part);
     char extra;
     zip_int64_t more = got == st.size ? zip_fread(file, &extra, 1) : 0;
     int closed = zip_fclose(file);
@@ -268,6 +258,21 @@ void Package::ReadInto(std::string_view name, const std::function<char*(size_t)>
     if (more < 0 || closed != 0) Fail("the part " + part + " is damaged (checksum or data error)");
   }
   totalRead_ += st.size;
+}
+
+uint64_t Package::ReadFully(zip_file_t* file, char* data, uint64_t size, const std::string& part) {
+  uint64_t got = 0;
+  while (got < size) {
+    const zip_int64_t n = zip_fread(file, data + got, size - got);
+    if (n < 0) {
+      std::string why = ZipProblem(zip_file_get_error(file));
+      zip_fclose(file);
+      Fail("the part " + part + " is damaged (" + why + ")");
+    }
+    if (n == 0) break;
+    got += static_cast<uint64_t>(n);
+  }
+  return got;
 }
 
 bool Package::InflateInto(int64_t index, const zip_stat_t& st, const std::string& part, char* data) {
@@ -282,17 +287,7 @@ bool Package::InflateInto(int64_t index, const zip_stat_t& st, const std::string
   char* in = compressed.Reserve(st.comp_size);
   zip_file_t* file = zip_fopen_index(archive_, index, ZIP_FL_COMPRESSED);
   if (!file) Fail("the part " + part + " cannot be read (" + ZipProblem(zip_get_error(archive_)) + ")");
-  uint64_t got = 0;
-  while (got < st.comp_size) {
-    zip_int64_t n = zip_fread(file, in + got, st.comp_size - got);
-    if (n < 0) {
-      std::string why = ZipProblem(zip_file_get_error(file));
-      zip_fclose(file);
-      Fail("the part " + part + " is damaged (" + why + ")");
-    }
-    if (n == 0) break;
-    got += static_cast<uint64_t>(n);
-  }
+  const uint64_t got = ReadFully(file, in, st.comp_size, part);
   zip_fclose(file);
   if (got != st.comp_size) Fail("the part " + part + " is shorter than declared (damaged or truncated)");
   size_t consumed = 0, produced = 0;

@@ -15,6 +15,7 @@
 
 struct zip;
 struct zip_stat;
+struct zip_file;
 
 namespace host {
 
@@ -97,6 +98,9 @@ class Package {
   // (size bytes, as the directory says); false when the entry is stored in a
   // way only libzip reads (encrypted).
   bool InflateInto(int64_t index, const struct zip_stat& st, const std::string& part, char* data);
+  // Reads up to size bytes of the open entry into data and returns how many
+  // came; a read error closes the entry and fails the part as damaged.
+  uint64_t ReadFully(zip_file* file, char* data, uint64_t size, const std::string& part);
 
   std::string path_;
   FileIdentity opened_;  // the file as read (or last saved)
