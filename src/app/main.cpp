@@ -5,6 +5,7 @@
 #include "app/shell/QtMessages.h"
 #include "app/shell/SettingsStore.h"
 #include "app/EmbeddedHostFactory.h"
+#include "host/core/HeldFiles.h"
 #include "host/ui/QtHostWindow.h"
 
 #include <QApplication>
@@ -12,6 +13,9 @@
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  // Ended from outside (a logout, a kill, Ctrl+C in its terminal), the
+  // program takes its lock files and a save's temporary with it.
+  host::RemoveHeldFilesOnSignals();
   QApplication::setApplicationName(QStringLiteral("tabulory"));
   QApplication::setApplicationDisplayName(tabulory::kDisplayTitle);
   QApplication::setDesktopFileName(QStringLiteral("tabulory"));

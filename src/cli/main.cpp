@@ -30,20 +30,14 @@ bool Write(std::FILE* stream, const QString& text) {
   return std::fflush(stream) == 0 && written;
 }
 
-// Ctrl+C, a closed terminal or a kill end the command at once; the lock files
-// of the workbooks it holds and the temporary of a save under way go first,
-// then the signal does what it does.
-void RemoveLocksAndEnd(int signal) {
-  host::RemoveHeldFiles();
-  std::signal(signal, SIG_DFL);
-  std::raise(signal);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
-  for (int signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal, RemoveLocksAndEnd);
+  // Ctrl+C, a closed terminal or a kill end the command at once; the lock
+  // files of the workbooks it holds and the temporary of a save under way go
+  // first. A file size limit fails the file's save, not the run.
+  host::RemoveHeldFilesOnSignals();
   // A closed pipe on standard output (| head -1) is a failed write the run
   // handles, not a signal that ends it with its locks left behind.
   std::signal(SIGPIPE, SIG_IGN);

@@ -14,6 +14,7 @@
 #include <QThread>
 #include <gtest/gtest.h>
 #include <cstdio>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -252,6 +253,32 @@ TEST(Executable, AnUnwritableStandardOutputEndsTheRun) {
   EXPECT_EQ(p.exitCode(), 1);
   EXPECT_TRUE(QString::fromUtf8(p.readAllStandardError()).contains("standard output cannot be written"));
   EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), (QStringList{"a.xlsx", "b.xlsx"}));
+}
+
+// Under a file size limit (ulimit -f) a save that would pass it fails for
+// its file, which stays as it was, and the run goes on with the next.
+TEST(Executable, AFileSizeLimitFailsOneSaveNotTheRun) {
+  QTemporaryDir dir;
+  const QString big = dir.filePath("big.csv"), small = dir.filePath("small.csv");
+  QByteArray rows;
+  for (int r = 0; r < 20000; ++r) rows += QByteArray::number(r * 7919 % 20011) + ",row\n";
+  WriteBytes(big, rows);
+  WriteBytes(small, "b\na\n");
+  QProcess p;
+  p.setChildProcessModifier([] {
+    const rlimit limit{32 * 1024, 32 * 1024};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+  });
+  p.start(QStringLiteral(TABULORY_BATCH_COMMAND), {"sort", "--column", "A", "--yes", big, small});
+  ASSERT_TRUE(p.waitForFinished(60000));
+  EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(p.exitCode(), 1);
+  const QString out = QString::fromUtf8(p.readAllStandardOutput());
+  EXPECT_TRUE(out.contains("failed " + big + ": Cannot save")) << out.toStdString();
+  EXPECT_TRUE(out.contains("ok " + small)) << out.toStdString();
+  EXPECT_EQ(FileBytes(big), rows);
+  EXPECT_EQ(FileBytes(small), QByteArray("a\nb\n"));
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), (QStringList{"big.csv", "small.csv"}));
 }
 
 // Stopped by a signal while it writes a save's temporary, the command leaves

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <csignal>
 #include <cstring>
 
 namespace host {
@@ -14,6 +15,12 @@ constexpr int kHeldSlots = 256;
 constexpr size_t kHeldPathMax = 4096;
 std::atomic<int> heldState[kHeldSlots];
 char heldPath[kHeldSlots][kHeldPathMax];
+
+void RemoveHeldFilesAndEnd(int signal) {
+  RemoveHeldFiles();
+  std::signal(signal, SIG_DFL);
+  std::raise(signal);
+}
 
 }  // namespace
 
@@ -36,6 +43,11 @@ void ForgetHeldFile(int slot) {
 void RemoveHeldFiles() {
   for (int i = 0; i < kHeldSlots; ++i)
     if (heldState[i].load() == 2) ::unlink(heldPath[i]);
+}
+
+void RemoveHeldFilesOnSignals() {
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal, RemoveHeldFilesAndEnd);
+  std::signal(SIGXFSZ, SIG_IGN);
 }
 
 }  // namespace host

@@ -17,4 +17,10 @@ void ForgetHeldFile(int slot);
 // Removes every file listed now. Safe to call from a signal handler.
 void RemoveHeldFiles();
 
+// Makes the signals that end a process from outside (interrupt, terminate,
+// hang-up) remove the listed files first and then end it as they would; and
+// makes a file size limit (SIGXFSZ) a write that fails, which the save
+// reports for its file, instead of an end that leaves the files behind.
+void RemoveHeldFilesOnSignals();
+
 }  // namespace host

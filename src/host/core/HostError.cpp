@@ -21,6 +21,8 @@ std::string FileErrorReason(int error) {
     case ENOSPC:
     case EDQUOT: return "the disk is full";
     case EISDIR: return "it is a folder";
+    case EFBIG: return "the file would grow past the largest file this user may write";
+    case EIO: return "the disk could not be read or written";
     default: return "the system refused it";
   }
 }

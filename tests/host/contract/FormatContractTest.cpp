@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <grp.h>
 #include <sys/inotify.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
@@ -18,6 +19,7 @@
 
 #include "formats/biff/XlsFixtures.h"
 #include "host/core/Application.h"
+#include "host/core/HeldFiles.h"
 #include "host/core/HostError.h"
 #include "host/core/CellRef.h"
 #include "host/core/Range.h"
@@ -143,16 +145,15 @@ std::string OpenForChange(const std::string& path) {
 // What answer() gives when run in a child process as the unprivileged user
 // nobody, in group if given (the text goes back through a pipe); "" when
 // that cannot be done.
-std::string AsNobody(const std::function<std::string()>& answer, gid_t group = 0) {
+// What answer gives, run in a forked child once prepare has set the child
+// up ("" when it could not).
+std::string InChild(const std::function<bool()>& prepare, const std::function<std::string()>& answer) {
   int pipe[2];
   if (::pipe(pipe) != 0) return {};
   const pid_t child = ::fork();
   if (child == 0) {
     ::close(pipe[0]);
-    const gid_t groups[] = {group};
-    if (::setgroups(group ? 1 : 0, groups) != 0 || ::setresgid(65534, 65534, 65534) != 0 ||
-        ::setresuid(65534, 65534, 65534) != 0)
-      ::_exit(2);
+    if (!prepare()) ::_exit(2);
     const std::string text = answer();
     ::_exit(::write(pipe[1], text.data(), text.size()) == static_cast<ssize_t>(text.size()) ? 0 : 1);
   }
@@ -163,6 +164,18 @@ std::string AsNobody(const std::function<std::string()>& answer, gid_t group = 0
   ::close(pipe[0]);
   if (child > 0) ::waitpid(child, nullptr, 0);
   return text;
+}
+
+// What answer gives, run as the user nobody (with group as its one
+// supplementary group, if given).
+std::string AsNobody(const std::function<std::string()>& answer, gid_t group = 0) {
+  return InChild(
+      [group] {
+        const gid_t groups[] = {group};
+        return ::setgroups(group ? 1 : 0, groups) == 0 && ::setresgid(65534, 65534, 65534) == 0 &&
+               ::setresuid(65534, 65534, 65534) == 0;
+      },
+      answer);
 }
 
 // The extended attributes of a file, by name.
@@ -335,6 +348,37 @@ TEST_P(FormatContract, ASaveMakesNoFileButItsLockAndItsTemporary) {
   EXPECT_EQ(locks, 1u) << ::testing::PrintToString(made);
   EXPECT_EQ(temporaries, 1u) << ::testing::PrintToString(made);
   EXPECT_EQ(Names(dir), std::vector<std::string>{name});
+}
+
+// The disk fills while the new file is written (here: a file size limit
+// half the workbook's size): the save fails in plain words, the file keeps
+// its bytes and nothing is left beside it.
+TEST_P(FormatContract, ASaveThatRunsOutOfDiskLeavesTheFileAsItWas) {
+  TempDir dir;
+  const std::string path = Workbook(dir);
+  if (path.empty()) GTEST_SKIP() << "LibreOffice (soffice) is not installed";
+  const std::string bytes = fixtures::ReadFile(path);
+  const std::string answer = InChild([] { return true; }, [&] {
+    try {
+      host::Application app;
+      host::Workbook& book = app.Workbooks().Open(path);
+      book.Worksheets()[0]->UsedRange().Sort(host::Cells(1, 1));
+      host::RemoveHeldFilesOnSignals();  // a write past the limit fails instead of ending the process
+      const rlimit limit{bytes.size() / 2, bytes.size() / 2};
+      if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return std::string("no limit");
+      book.Save();
+      app.Quit();
+      return std::string("saved");
+    } catch (const host::HostError& error) {
+      return std::string(error.what());
+    }
+  });
+  EXPECT_EQ(answer.rfind("Cannot save \"" + path + "\": ", 0), 0u) << answer;
+  EXPECT_NE(answer.find("the file would grow past the largest file this user may write"), std::string::npos) << answer;
+  EXPECT_NE(answer.find("the file was not changed."), std::string::npos) << answer;
+  for (const char* library : {"zip", "std::", "errno", "deflate"}) EXPECT_EQ(answer.find(library), std::string::npos) << answer;
+  EXPECT_TRUE(fixtures::ReadFile(path) == bytes);
+  EXPECT_EQ(Names(dir), std::vector<std::string>{std::filesystem::path(path).filename()});
 }
 
 // A sort that moves no row writes nothing: the file keeps its bytes and its
