@@ -1,5 +1,6 @@
 #include "host/formats/odf/OdsCell.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <climits>
@@ -143,6 +144,33 @@ bool CellHasParagraphs(std::string_view cell) {
     if (!tag.selfClosing) scanner.SkipContent(tag);
   }
   return false;
+}
+
+std::string EditedStartTag(std::string_view tag, std::string_view qname, std::vector<AttributeEdit> edits, bool empty) {
+  std::string out = "<";
+  out += qname;
+  if (!tag.empty()) {
+    const char* cursor = tag.data() + 1 + qname.size();
+    const char* end = tag.data() + tag.size();
+    std::string_view name, value;
+    while (XmlScanner::NextAttribute(cursor, end, name, value)) {
+      auto edit = std::find_if(edits.begin(), edits.end(), [&](const AttributeEdit& e) { return e.name == name; });
+      if (edit != edits.end()) {
+        edit->done = true;
+        if (edit->value) out.append(" ").append(name).append("=\"").append(*edit->value).append("\"");
+        continue;
+      }
+      char quote = value.data()[value.size()];
+      out.append(" ").append(name).append("=");
+      out += quote;
+      out.append(value);
+      out += quote;
+    }
+  }
+  for (const AttributeEdit& edit : edits)
+    if (!edit.done && edit.value) out.append(" ").append(edit.name).append("=\"").append(*edit.value).append("\"");
+  out += empty ? "/>" : ">";
+  return out;
 }
 
 bool DurationDays(std::string_view literal, double& days) {

@@ -7,7 +7,7 @@
 
 #include "host/core/SortPlan.h"
 #include "host/formats/odf/OdsDocument.h"
-#include "host/formats/odf/OdsFormula.h"
+#include "host/formats/odf/OpenFormula.h"
 
 namespace host::odf {
 
@@ -94,7 +94,10 @@ std::string_view OdsSheetStore::FormatCode(int row, int column) const {
 }
 
 std::string OdsSheetStore::Formula(int row, int column) const {
-  return std::string(FormulaBody(Sheet().Formula(row, column)));
+  std::string written = Sheet().Formula(row, column);
+  if (written.empty()) return written;
+  std::optional<std::string> a1 = OpenFormulaToA1(written);
+  return a1 ? std::move(*a1) : written;
 }
 
 std::optional<std::string> OdsSheetStore::StoredText(int row, int column) const {
