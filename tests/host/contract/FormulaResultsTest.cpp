@@ -51,6 +51,11 @@ std::string WriteXlsx(const TempDir& dir, bool withVolatile) {
   worksheet_write_formula(report, 0, 0, "=VLOOKUP(1,Data!A2:B6,2,FALSE)", nullptr);
   worksheet_write_formula(report, 1, 0, "=SUBTOTAL(109,Data!B2:B6)", nullptr);
   worksheet_write_formula(report, 2, 0, "=INDEX(Data!C2:C6,1)&\" first\"", nullptr);
+  // Results whose kind the sort changes: a number that becomes an error, a
+  // boolean that turns, a text with a run of spaces.
+  worksheet_write_formula(report, 0, 1, "=Data!A2/(Data!A2-1)", nullptr);
+  worksheet_write_formula(report, 1, 1, "=Data!B2>20", nullptr);
+  worksheet_write_formula(report, 2, 1, "=\"a  b \"&Data!A2", nullptr);
   if (withVolatile) worksheet_write_formula(report, 3, 0, "=NOW()+Data!B2", nullptr);
   EXPECT_EQ(workbook_close(wb), LXW_NO_ERROR);
   return path;
@@ -106,6 +111,10 @@ TEST_P(FormulaResults, ASortAndAHideLeaveTrueResults) {
   EXPECT_EQ(report.Cells(2, 1).Number(), 150 - 50);
   EXPECT_EQ(report.Cells(3, 1).Value(), "30 first");
   EXPECT_EQ(report.Cells(3, 1).Kind(), host::CellKind::Text);
+  EXPECT_EQ(report.Cells(1, 2).Kind(), host::CellKind::Error);
+  EXPECT_EQ(report.Cells(1, 2).Text(), "#DIV/0!");
+  EXPECT_EQ(report.Cells(2, 2).Kind(), host::CellKind::Boolean);
+  EXPECT_EQ(report.Cells(3, 2).Value(), "a  b 1");
 
   if (!fixtures::HaveSoffice()) return;
   // LibreOffice shows the stored results as it computes them, and as the host does.
@@ -117,7 +126,7 @@ TEST_P(FormulaResults, ASortAndAHideLeaveTrueResults) {
     host::Worksheet* sheet;
     const char* name;
     int firstRow, lastRow, firstColumn, lastColumn;
-  } formulas[] = {{&data, "Data", 2, 6, 3, 4}, {&report, "Report", 1, 3, 1, 1}};
+  } formulas[] = {{&data, "Data", 2, 6, 3, 4}, {&report, "Report", 1, 3, 1, 2}};
   for (const Shown& f : formulas)
     for (int r = f.firstRow; r <= f.lastRow; ++r)
       for (int c = f.firstColumn; c <= f.lastColumn; ++c) {
