@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <initializer_list>
 #include <optional>
 #include <vector>
 
@@ -122,7 +123,7 @@ void AppendParagraphs(std::string& out, std::string_view text) {
 }  // namespace
 
 std::string CellWithResult(std::string_view element, const StoredValue& result, std::string_view formatCode,
-                           bool date1904) {
+                           bool date1904, std::vector<AttributeEdit> edits) {
   XmlScanner scanner(element.data(), element.size());
   const XmlScanner::Tag tag = scanner.ReadTag();
   const std::string_view start(tag.begin, static_cast<size_t>(tag.end - tag.begin));
@@ -166,10 +167,11 @@ std::string CellWithResult(std::string_view element, const StoredValue& result, 
       break;
   }
   if (!calcType) calcType = type;
-  std::vector<AttributeEdit> edits = {
-      {"office:value-type", type}, {"office:value", value},      {"office:string-value", text},
-      {"office:boolean-value", boolean}, {"office:date-value", date}, {"office:time-value", time},
-      {"calcext:value-type", calcType}};
+  for (AttributeEdit edit : std::initializer_list<AttributeEdit>{
+           {"office:value-type", type}, {"office:value", value}, {"office:string-value", text},
+           {"office:boolean-value", boolean}, {"office:date-value", date}, {"office:time-value", time},
+           {"calcext:value-type", calcType}})
+    edits.push_back(std::move(edit));
   if (!keepCurrency) edits.push_back({"office:currency", std::nullopt});
   std::string out = EditedStartTag(start, tag.qname, std::move(edits), false);
 
@@ -203,7 +205,7 @@ std::vector<std::pair<int, int>> OdsSheetStore::FormulaCells() const { return Sh
 
 bool OdsSheetStore::SetFormulaResult(int row, int column, const StoredValue& result) {
   OdsSheet& sheet = Sheet();
-  if (sheet.Formula(row, column).empty()) return false;
+  if (!sheet.IsFormulaCell(row, column)) return false;
   // An array formula's other cells keep their values: the whole array is
   // left to the recalculation of the program that opens it.
   for (const CellArea& a : sheet.ArrayAreas())
@@ -212,8 +214,9 @@ bool OdsSheetStore::SetFormulaResult(int row, int column, const StoredValue& res
       return false;
   const std::string code(FormatCode(row, column));
   const bool date1904 = document_->Date1904();
-  sheet.RewriteCell(row, column,
-                    [&](std::string_view element) { return CellWithResult(element, result, code, date1904); });
+  sheet.RewriteCell(row, column, [&](std::string_view element, std::vector<AttributeEdit> edits) {
+    return CellWithResult(element, result, code, date1904, std::move(edits));
+  });
   return true;
 }
 

@@ -10,14 +10,17 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "host/core/StoredValue.h"
+#include "host/formats/odf/OdsCell.h"
 
 namespace host::odf {
 
 // The table:table-cell element with result as its stored value; formatCode
-// is the cell's number format, date1904 the document's date system.
+// is the cell's number format, date1904 the document's date system, edits
+// further changes of its start tag made on the way (a moved formula).
 std::string CellWithResult(std::string_view element, const StoredValue& result, std::string_view formatCode,
-                           bool date1904);
+                           bool date1904, std::vector<AttributeEdit> edits = {});
 
 }  // namespace host::odf

@@ -338,6 +338,11 @@ bool OdsSheet::HoldsFormulas() const {
   return false;
 }
 
+bool OdsSheet::IsFormulaCell(int row, int column) const {
+  const CellRun* run = RunAt(row, column);
+  return run && (run->flags & kFormula);
+}
+
 std::vector<std::pair<int, int>> OdsSheet::FormulaCells() const {
   std::vector<std::pair<int, int>> out;
   for (const RowGroup& group : rows_)
@@ -348,7 +353,8 @@ std::vector<std::pair<int, int>> OdsSheet::FormulaCells() const {
   return out;
 }
 
-void OdsSheet::RewriteCell(int row, int column, const std::function<std::string(std::string_view)>& rewrite) {
+void OdsSheet::RewriteCell(int row, int column,
+                           const std::function<std::string(std::string_view, std::vector<AttributeEdit>)>& rewrite) {
   const RowGroup* found = GroupOf(row);
   if (!found) return;
   if (found->count > 1) SplitRow(row);
@@ -369,7 +375,7 @@ void OdsSheet::RewriteCell(int row, int column, const std::function<std::string(
     index = static_cast<size_t>(RunAt(row, column) - cells_.data());
   }
   CellRun& run = cells_[index];
-  std::string element = rewrite(CellXmlOf(run));
+  std::string element = rewrite(Bytes(run), PendingEdits(run));
   rewritten_.push_back(std::move(element));
   run.begin = static_cast<uint32_t>(rewritten_.size() - 1);
   run.length = static_cast<uint32_t>(rewritten_.back().size());
@@ -593,6 +599,12 @@ std::string OdsSheet::CellXmlOf(const CellRun& run) const {
   if (!(run.flags & kRepeatChanged) && run.formula < 0) return std::string(bytes);
   XmlScanner scanner(bytes.data(), bytes.size());
   XmlScanner::Tag tag = scanner.ReadTag();
+  size_t tagSize = static_cast<size_t>(tag.end - tag.begin);
+  return EditedStartTag(bytes.substr(0, tagSize), tag.qname, PendingEdits(run), tag.selfClosing) +
+         std::string(bytes.substr(tagSize));
+}
+
+std::vector<AttributeEdit> OdsSheet::PendingEdits(const CellRun& run) const {
   std::vector<AttributeEdit> edits;
   if (run.flags & kRepeatChanged) edits.push_back({kColumnsRepeated, CountValue(run.count)});
   if (run.formula >= 0) {
@@ -600,9 +612,7 @@ std::string OdsSheet::CellXmlOf(const CellRun& run) const {
     AppendEscapedXml(escaped, formulas_[static_cast<size_t>(run.formula)], true);
     edits.push_back({"table:formula", std::move(escaped)});
   }
-  size_t tagSize = static_cast<size_t>(tag.end - tag.begin);
-  return EditedStartTag(bytes.substr(0, tagSize), tag.qname, std::move(edits), tag.selfClosing) +
-         std::string(bytes.substr(tagSize));
+  return edits;
 }
 
 void OdsSheet::WriteRow(const RowGroup& row, std::vector<std::string_view>& pieces,

@@ -123,12 +123,16 @@ class OdsSheet {
   bool RowHoldsCells(int row, int firstColumn, int lastColumn) const;
   // True when any cell holds a formula.
   bool HoldsFormulas() const;
+  // True when the cell at (row, column) holds a formula.
+  bool IsFormulaCell(int row, int column) const;
   // The cells holding a formula, as (row, column) in row order.
   std::vector<std::pair<int, int>> FormulaCells() const;
-  // Puts rewrite(the cell element as it would be written now) in place of
-  // the element at (row, column), which holds a cell; its row and column
-  // repeats are split first, so that the other cells they stood for stay.
-  void RewriteCell(int row, int column, const std::function<std::string(std::string_view element)>& rewrite);
+  // Puts rewrite(element, edits) in place of the element at (row, column),
+  // which holds a cell: the element as read and the edits of its start tag
+  // still to be made (a moved formula, a repeat count split). Its row and
+  // column repeats are split first, so that the other cells they stood for stay.
+  void RewriteCell(int row, int column,
+                   const std::function<std::string(std::string_view element, std::vector<AttributeEdit> edits)>& rewrite);
   // True once the table changed since it was read.
   bool Modified() const { return modified_; }
 
@@ -157,6 +161,8 @@ class OdsSheet {
   void RecomputeUsedRange();
   void AddAreas(std::vector<CellArea>& areas, int firstRow, int count, const CellRun& run, int rows, int columns);
   std::string CellXmlOf(const CellRun& run) const;
+  // The start tag's edits a run's element still waits for.
+  std::vector<AttributeEdit> PendingEdits(const CellRun& run) const;
   void WriteRow(const RowGroup& row, std::vector<std::string_view>& pieces, std::deque<std::string>& written) const;
 
   std::string_view part_;

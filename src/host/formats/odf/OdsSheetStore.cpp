@@ -31,7 +31,8 @@ StoredValue OdsSheetStore::Value(int row, int column) const {
   if (cell.empty()) return value;
   std::string_view raw;
   bool formula = ElementAttribute(cell, "table:formula", raw);
-  if (AttributeText(cell, "calcext:value-type") == "error") {
+  std::string_view calcType;
+  if (ElementAttribute(cell, "calcext:value-type", calcType) && calcType == "error") {
     value.kind = CellKind::Error;
     value.text = CellText(cell);
     return value;

@@ -1,7 +1,6 @@
 #include "host/formats/odf/OpenFormula.h"
 
 #include <array>
-#include <utility>
 
 #include "host/core/Characters.h"
 #include "host/formats/odf/OdsFormula.h"
@@ -24,11 +23,10 @@ std::string Upper(std::string_view s) {
 // The error literals both grammars write alike.
 constexpr std::array<std::string_view, 7> kErrors = {"#NULL!", "#DIV/0!", "#VALUE!", "#REF!", "#NAME?", "#NUM!", "#N/A"};
 
-// OpenDocument functions the reference program has under another name, and
-// those whose results differ between the two (plain CEILING and FLOOR round
-// negative numbers toward zero where the reference program's round away;
-// spreadsheet programs write the reference program's as COM.MICROSOFT.CEILING).
-constexpr std::array<std::pair<std::string_view, std::string_view>, 0> kRenamed = {};
+// OpenDocument functions whose results differ from the reference program's
+// functions of the same name: plain CEILING and FLOOR round negative numbers
+// toward zero where the reference program's round away (spreadsheet
+// programs write the reference program's as COM.MICROSOFT.CEILING).
 constexpr std::array<std::string_view, 2> kMeaningDiffers = {"CEILING", "FLOOR"};
 
 // One side of a bracketed reference: an optional sheet, then ".", then a
@@ -161,8 +159,6 @@ std::string FunctionName(std::string_view written) {
   if (name.compare(0, kPrefix.size(), kPrefix) == 0) return name.substr(kPrefix.size());
   for (std::string_view differs : kMeaningDiffers)
     if (name == differs) return {};
-  for (const auto& [odf, a1] : kRenamed)
-    if (name == odf) return std::string(a1);
   return name;
 }
 
