@@ -344,6 +344,15 @@ bool OdsSheet::IsFormulaCell(int row, int column) const {
 }
 
 std::vector<std::pair<int, int>> OdsSheet::FormulaCells() const {
+  // A repeat count makes one element stand for many cells: more than these
+  // beyond the elements themselves are refused, not enumerated.
+  constexpr int64_t kMaxRepeatedFormulas = 1000000;
+  int64_t repeated = 0;
+  for (const RowGroup& group : rows_)
+    for (const CellRun& run : Cells(group))
+      if (run.flags & kFormula) repeated += int64_t(group.count) * run.count - 1;
+  if (repeated > kMaxRepeatedFormulas)
+    throw HostError("the sheet " + Name() + " repeats formulas over more cells than this program computes");
   std::vector<std::pair<int, int>> out;
   for (const RowGroup& group : rows_)
     for (int r = group.firstRow; r < group.firstRow + group.count; ++r)

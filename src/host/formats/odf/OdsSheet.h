@@ -125,7 +125,8 @@ class OdsSheet {
   bool HoldsFormulas() const;
   // True when the cell at (row, column) holds a formula.
   bool IsFormulaCell(int row, int column) const;
-  // The cells holding a formula, as (row, column) in row order.
+  // The cells holding a formula, as (row, column) in row order. HostError
+  // when repeat counts make a million formula cells or more out of fewer elements.
   std::vector<std::pair<int, int>> FormulaCells() const;
   // Puts rewrite(element, edits) in place of the element at (row, column),
   // which holds a cell: the element as read and the edits of its start tag

@@ -1,12 +1,18 @@
 // Fresh formula results in .ods cells: one row per kind of result as
 // spreadsheet programs store it, read back by the host's own cell reader;
-// and only the cells given a result change, repeated cells split around them.
+// only the cells given a result change, repeated cells split around them;
+// repeat counts that make millions of formula cells are refused.
 
 #include <gtest/gtest.h>
 
 #include <optional>
 
+#include "host/core/Application.h"
+#include "host/core/HostError.h"
+#include "host/core/RowRef.h"
 #include "host/core/SheetStore.h"
+#include "host/core/Workbook.h"
+#include "host/core/Worksheet.h"
 #include "host/formats/odf/OdsCell.h"
 #include "host/formats/odf/OdsFixtures.h"
 #include "host/formats/odf/OdsFormulaResults.h"
@@ -125,3 +131,28 @@ TEST(OdsFormulaResults, OnlyTheCellsGivenAResultChange) {
 }
 
 }  // namespace
+
+TEST(OdsFormulaResults, FormulasRepeatedOverMillionsOfCellsAreRefusedAndTheFileKept) {
+  fixtures::TempDir dir;
+  const std::string table =
+      "<table:table table:name=\"T\"><table:table-row>" + odsfixtures::Number(1) +
+      "</table:table-row><table:table-row table:number-rows-repeated=\"1048575\">" +
+      odsfixtures::Cell("table:formula=\"of:=[.$A$1]\" office:value-type=\"float\" office:value=\"1\" "
+                        "table:number-columns-repeated=\"2\"",
+                        "<text:p>1</text:p>") +
+      "</table:table-row></table:table>";
+  const std::string path = odsfixtures::WriteOds(dir, "big.ods", odsfixtures::Content(table));
+  const auto before = fixtures::ReadZip(path);
+  host::Application app;
+  host::Workbook& book = app.Workbooks().Open(path);
+  book.Worksheets()[0]->Rows(1).SetHidden(true);
+  try {
+    book.Save();
+    ADD_FAILURE() << "saved";
+  } catch (const host::HostError& error) {
+    EXPECT_NE(std::string(error.what()).find("repeats formulas over more cells than this program computes"),
+              std::string::npos)
+        << error.what();
+  }
+  EXPECT_EQ(fixtures::ReadZip(path), before);
+}
