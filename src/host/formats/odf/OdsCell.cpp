@@ -120,8 +120,15 @@ std::string CellText(std::string_view cell) {
 OdsValue CellValue(std::string_view cell) {
   std::string_view type;
   if (!ElementAttribute(cell, "office:value-type", type)) return {};
-  std::string t = DecodeAttribute(type);
-  auto number = [&] { return Number(AttributeText(cell, "office:value")); };
+  // Values as writers write them need no decoding (read for every cell the
+  // engine reads); those holding references or white space are decoded.
+  const auto plain = [](std::string_view raw) { return raw.find_first_of("&\t\n\r") == std::string_view::npos; };
+  const std::string t = plain(type) ? std::string(type) : DecodeAttribute(type);
+  auto number = [&] {
+    std::string_view raw;
+    if (!ElementAttribute(cell, "office:value", raw)) return 0.0;
+    return plain(raw) ? Number(raw) : Number(DecodeAttribute(raw));
+  };
   if (t == "float") return {OdsKind::Number, number(), {}};
   if (t == "percentage") return {OdsKind::Percentage, number(), {}};
   if (t == "currency") return {OdsKind::Currency, number(), {}};
