@@ -364,4 +364,63 @@ std::vector<std::string> SofficeCsv(const std::string& workbook, const TempDir& 
   return lines;
 }
 
+namespace {
+
+// The fields of a CSV line as LibreOffice writes them ("" inside quotes for a quote).
+std::vector<std::string> CsvFields(const std::string& line) {
+  std::vector<std::string> fields(1);
+  bool quoted = false;
+  for (size_t i = 0; i < line.size(); ++i) {
+    const char c = line[i];
+    if (quoted && c == '"' && i + 1 < line.size() && line[i + 1] == '"') {
+      fields.back() += '"';
+      ++i;
+    } else if (c == '"') {
+      quoted = !quoted;
+    } else if (c == ',' && !quoted) {
+      fields.emplace_back();
+    } else {
+      fields.back() += c;
+    }
+  }
+  return fields;
+}
+
+}  // namespace
+
+std::map<std::string, std::vector<std::vector<std::string>>> SofficeShownSheets(const std::string& workbook,
+                                                                                const TempDir& work, bool recalculate) {
+  // LibreOffice's load settings: 0 recalculates every formula, 1 never does.
+  const std::string mode = recalculate ? "0" : "1";
+  const std::string profile = work.Path() + (recalculate ? "/profile-recalculating" : "/profile-stored");
+  std::filesystem::create_directories(profile + "/user");
+  std::ofstream(profile + "/user/registrymodifications.xcu")
+      << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<oor:items xmlns:oor=\"http://openoffice.org/2001/registry\" "
+         "xmlns:xs=\"http://www.w3.org/2001/XMLSchema\" xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">\n"
+      << "<item oor:path=\"/org.openoffice.Office.Calc/Formula/Load\"><prop oor:name=\"ODFRecalcMode\" "
+         "oor:op=\"fuse\"><value>" << mode << "</value></prop></item>\n"
+      << "<item oor:path=\"/org.openoffice.Office.Calc/Formula/Load\"><prop oor:name=\"OOXMLRecalcMode\" "
+         "oor:op=\"fuse\"><value>" << mode << "</value></prop></item>\n</oor:items>\n";
+  const std::string out = profile + "-csv";
+  // Every sheet (-1), UTF-8, cells as shown.
+  const std::string command = "cd '" + work.Path() + "' && timeout 180 soffice -env:UserInstallation=file://" + profile +
+                              " --headless --convert-to 'csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,true,"
+                              "false,false,-1' --outdir '" + out + "' '" + workbook + "' >/dev/null 2>&1";
+  std::map<std::string, std::vector<std::vector<std::string>>> sheets;
+  if (std::system(command.c_str()) != 0) return sheets;
+  std::string base = workbook.substr(workbook.rfind('/') + 1);
+  base = base.substr(0, base.rfind('.')) + "-";
+  for (const auto& entry : std::filesystem::directory_iterator(out)) {
+    const std::string name = entry.path().stem();
+    if (name.compare(0, base.size(), base) != 0) continue;
+    std::ifstream in(entry.path());
+    auto& rows = sheets[name.substr(base.size())];
+    for (std::string line; std::getline(in, line);) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      rows.push_back(CsvFields(line));
+    }
+  }
+  return sheets;
+}
+
 }  // namespace fixtures

@@ -78,5 +78,11 @@ bool HaveSoffice();
 // Converts a workbook to CSV of its first sheet with soffice and returns the
 // lines; empty when the conversion failed.
 std::vector<std::string> SofficeCsv(const std::string& workbook, const TempDir& work);
+// Every sheet of a workbook as LibreOffice shows it, by sheet name: each row
+// its cells' shown texts. Read with every formula recalculated on load
+// (recalculate) or with the results the file stores (LibreOffice's own
+// default); empty when the conversion failed.
+std::map<std::string, std::vector<std::vector<std::string>>> SofficeShownSheets(const std::string& workbook,
+                                                                                const TempDir& work, bool recalculate);
 
 }  // namespace fixtures

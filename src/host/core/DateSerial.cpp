@@ -1,6 +1,9 @@
 #include "host/core/DateSerial.h"
 #include "host/core/Characters.h"
 
+#include <cmath>
+#include <cstdio>
+
 namespace host {
 
 namespace {
@@ -103,6 +106,26 @@ bool IsoDateToSerial(std::string_view text, bool date1904, double& serial) {
   if (!ParseIsoDateTime(text, parsed)) return false;
   serial = (parsed.hasDate ? SerialOfDay(parsed.year, parsed.month, parsed.day, date1904) : 0.0) + parsed.seconds / 86400.0;
   return true;
+}
+
+bool IsoTextOfSerial(double serial, bool date1904, std::string& text) {
+  if (!(serial >= (date1904 ? 0.0 : 1.0)) || serial >= 2958466) return false;
+  long long milliseconds = std::llround(serial * 86400000.0);
+  const long long days = milliseconds / 86400000;
+  milliseconds -= days * 86400000;
+  if (!date1904 && days == 60) return false;
+  const CalendarDay day = DayOfSerial(days, date1904);
+  char buffer[40];
+  int n = std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", day.year, day.month, day.day);
+  if (milliseconds > 0) {
+    const long long seconds = milliseconds / 1000;
+    n += std::snprintf(buffer + n, sizeof buffer - static_cast<size_t>(n), "T%02lld:%02lld:%02lld", seconds / 3600,
+                       seconds / 60 % 60, seconds % 60);
+    if (milliseconds % 1000)
+      std::snprintf(buffer + n, sizeof buffer - static_cast<size_t>(n), ".%03lld", milliseconds % 1000);
+  }
+  text = buffer;
+  return day.year <= 9999;
 }
 
 void CivilFromDays(long long z, int& y, int& m, int& d) {

@@ -6,6 +6,7 @@
 // 60, so that from 1 March 1900 on its serials are the days since
 // 1899-12-30; the 1904 system counts from 1904-01-01 as day 0.
 
+#include <string>
 #include <string_view>
 
 namespace host {
@@ -55,5 +56,11 @@ bool ParseIsoDateTime(std::string_view text, IsoDateTime& out);
 
 // The serial of ISO text in a date system; false when it is not ISO text.
 bool IsoDateToSerial(std::string_view text, bool date1904, double& serial);
+
+// The ISO text of a serial, as IsoDateToSerial reads it back: "2024-01-31",
+// with "T12:30:00" (and ".250" for a part of a second, to the millisecond)
+// when it holds a time of day. False for a serial no calendar day has
+// (before the system's first day, past 9999, the 1900 system's 29 February).
+bool IsoTextOfSerial(double serial, bool date1904, std::string& text);
 
 }  // namespace host

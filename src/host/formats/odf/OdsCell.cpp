@@ -1,5 +1,6 @@
 #include "host/formats/odf/OdsCell.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <climits>
@@ -119,8 +120,15 @@ std::string CellText(std::string_view cell) {
 OdsValue CellValue(std::string_view cell) {
   std::string_view type;
   if (!ElementAttribute(cell, "office:value-type", type)) return {};
-  std::string t = DecodeAttribute(type);
-  auto number = [&] { return Number(AttributeText(cell, "office:value")); };
+  // Values as writers write them need no decoding (read for every cell the
+  // engine reads); those holding references or white space are decoded.
+  const auto plain = [](std::string_view raw) { return raw.find_first_of("&\t\n\r") == std::string_view::npos; };
+  const std::string t = plain(type) ? std::string(type) : DecodeAttribute(type);
+  auto number = [&] {
+    std::string_view raw;
+    if (!ElementAttribute(cell, "office:value", raw)) return 0.0;
+    return plain(raw) ? Number(raw) : Number(DecodeAttribute(raw));
+  };
   if (t == "float") return {OdsKind::Number, number(), {}};
   if (t == "percentage") return {OdsKind::Percentage, number(), {}};
   if (t == "currency") return {OdsKind::Currency, number(), {}};
@@ -143,6 +151,33 @@ bool CellHasParagraphs(std::string_view cell) {
     if (!tag.selfClosing) scanner.SkipContent(tag);
   }
   return false;
+}
+
+std::string EditedStartTag(std::string_view tag, std::string_view qname, std::vector<AttributeEdit> edits, bool empty) {
+  std::string out = "<";
+  out += qname;
+  if (!tag.empty()) {
+    const char* cursor = tag.data() + 1 + qname.size();
+    const char* end = tag.data() + tag.size();
+    std::string_view name, value;
+    while (XmlScanner::NextAttribute(cursor, end, name, value)) {
+      auto edit = std::find_if(edits.begin(), edits.end(), [&](const AttributeEdit& e) { return e.name == name; });
+      if (edit != edits.end()) {
+        edit->done = true;
+        if (edit->value) out.append(" ").append(name).append("=\"").append(*edit->value).append("\"");
+        continue;
+      }
+      char quote = value.data()[value.size()];
+      out.append(" ").append(name).append("=");
+      out += quote;
+      out.append(value);
+      out += quote;
+    }
+  }
+  for (const AttributeEdit& edit : edits)
+    if (!edit.done && edit.value) out.append(" ").append(edit.name).append("=\"").append(*edit.value).append("\"");
+  out += empty ? "/>" : ">";
+  return out;
 }
 
 bool DurationDays(std::string_view literal, double& days) {

@@ -4,8 +4,10 @@
 // office:value-type and the value attributes), its formula and the text the
 // writer displayed, kept in its paragraphs.
 
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace host::odf {
 
@@ -37,6 +39,19 @@ OdsValue CellValue(std::string_view cell);
 std::string CellFormula(std::string_view cell);
 // True when the cell holds paragraphs (the text the writer displayed).
 bool CellHasParagraphs(std::string_view cell);
+
+// An attribute given a new value (escaped for a double-quoted value) or
+// removed (no value) when a start tag is written anew.
+struct AttributeEdit {
+  std::string_view name;
+  std::optional<std::string> value;
+  bool done = false;
+};
+
+// The start tag `tag` (or a new one named qname when tag is empty) with the
+// edits made; other attributes as written. Edited attributes keep their
+// places; new ones go last.
+std::string EditedStartTag(std::string_view tag, std::string_view qname, std::vector<AttributeEdit> edits, bool empty);
 
 // A time value (an ISO duration, "PT12H30M00S") in days; false when malformed.
 bool DurationDays(std::string_view literal, double& days);

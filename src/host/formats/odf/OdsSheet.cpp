@@ -57,44 +57,6 @@ bool IsRowGroup(std::string_view name) {
   return name == "table:table-header-rows" || name == "table:table-rows" || name == "table:table-row-group";
 }
 
-// An attribute given a new value (escaped for a double-quoted value) or
-// removed (no value) when a start tag is written anew.
-struct AttributeEdit {
-  std::string_view name;
-  std::optional<std::string> value;
-  bool done = false;
-};
-
-// The start tag `tag` (or a new one named qname when tag is empty) with the
-// edits made; other attributes as written. Edited attributes keep their
-// places; new ones go last.
-std::string EditedStartTag(std::string_view tag, std::string_view qname, std::vector<AttributeEdit> edits, bool empty) {
-  std::string out = "<";
-  out += qname;
-  if (!tag.empty()) {
-    const char* cursor = tag.data() + 1 + qname.size();
-    const char* end = tag.data() + tag.size();
-    std::string_view name, value;
-    while (XmlScanner::NextAttribute(cursor, end, name, value)) {
-      auto edit = std::find_if(edits.begin(), edits.end(), [&](const AttributeEdit& e) { return e.name == name; });
-      if (edit != edits.end()) {
-        edit->done = true;
-        if (edit->value) out.append(" ").append(name).append("=\"").append(*edit->value).append("\"");
-        continue;
-      }
-      char quote = value.data()[value.size()];
-      out.append(" ").append(name).append("=");
-      out += quote;
-      out.append(value);
-      out += quote;
-    }
-  }
-  for (const AttributeEdit& edit : edits)
-    if (!edit.done && edit.value) out.append(" ").append(edit.name).append("=\"").append(*edit.value).append("\"");
-  out += empty ? "/>" : ">";
-  return out;
-}
-
 std::optional<std::string> CountValue(int64_t count) {
   return count > 1 ? std::optional<std::string>(std::to_string(count)) : std::nullopt;
 }
@@ -376,6 +338,62 @@ bool OdsSheet::HoldsFormulas() const {
   return false;
 }
 
+bool OdsSheet::IsFormulaCell(int row, int column) const {
+  const CellRun* run = RunAt(row, column);
+  return run && (run->flags & kFormula);
+}
+
+std::vector<std::pair<int, int>> OdsSheet::FormulaCells() const {
+  // A repeat count makes one element stand for many cells: more than these
+  // beyond the elements themselves are refused, not enumerated.
+  constexpr int64_t kMaxRepeatedFormulas = 1000000;
+  int64_t repeated = 0;
+  for (const RowGroup& group : rows_)
+    for (const CellRun& run : Cells(group))
+      if (run.flags & kFormula) repeated += int64_t(group.count) * run.count - 1;
+  if (repeated > kMaxRepeatedFormulas)
+    throw HostError("the sheet " + Name() + " repeats formulas over more cells than this program computes");
+  std::vector<std::pair<int, int>> out;
+  for (const RowGroup& group : rows_)
+    for (int r = group.firstRow; r < group.firstRow + group.count; ++r)
+      for (const CellRun& run : Cells(group))
+        if (run.flags & kFormula)
+          for (int c = run.firstColumn; c < run.firstColumn + run.count; ++c) out.emplace_back(r, c);
+  return out;
+}
+
+void OdsSheet::RewriteCell(int row, int column,
+                           const std::function<std::string(std::string_view, std::vector<AttributeEdit>)>& rewrite) {
+  const RowGroup* found = GroupOf(row);
+  if (!found) return;
+  if (found->count > 1) SplitRow(row);
+  const size_t at = static_cast<size_t>(GroupOf(row) - rows_.data());
+  RowGroup& group = rows_[at];
+  // A stretch is shared only by neighbours split from one group.
+  const bool shared = (at > 0 && rows_[at - 1].firstCell == group.firstCell) ||
+                      (at + 1 < rows_.size() && rows_[at + 1].firstCell == group.firstCell);
+  const CellRun* current = RunAt(row, column);
+  if (!current) return;
+  size_t index = static_cast<size_t>(current - cells_.data());
+  if (shared || current->count > 1) {
+    std::vector<CellRun> own;
+    Segmented(group, column, column, own);
+    group.firstCell = cells_.size();
+    group.cellCount = static_cast<uint32_t>(own.size());
+    cells_.insert(cells_.end(), own.begin(), own.end());
+    index = static_cast<size_t>(RunAt(row, column) - cells_.data());
+  }
+  CellRun& run = cells_[index];
+  std::string element = rewrite(Bytes(run), PendingEdits(run));
+  rewritten_.push_back(std::move(element));
+  run.begin = static_cast<uint32_t>(rewritten_.size() - 1);
+  run.length = static_cast<uint32_t>(rewritten_.back().size());
+  run.flags = static_cast<uint8_t>((run.flags & ~kRepeatChanged) | kRewritten);
+  run.formula = -1;  // the formula as it stands is in the element
+  group.cellsChanged = true;
+  modified_ = true;
+}
+
 bool OdsSheet::RowHoldsCells(int row, int firstColumn, int lastColumn) const {
   const RowGroup* group = GroupOf(row);
   if (!group) return false;
@@ -590,6 +608,12 @@ std::string OdsSheet::CellXmlOf(const CellRun& run) const {
   if (!(run.flags & kRepeatChanged) && run.formula < 0) return std::string(bytes);
   XmlScanner scanner(bytes.data(), bytes.size());
   XmlScanner::Tag tag = scanner.ReadTag();
+  size_t tagSize = static_cast<size_t>(tag.end - tag.begin);
+  return EditedStartTag(bytes.substr(0, tagSize), tag.qname, PendingEdits(run), tag.selfClosing) +
+         std::string(bytes.substr(tagSize));
+}
+
+std::vector<AttributeEdit> OdsSheet::PendingEdits(const CellRun& run) const {
   std::vector<AttributeEdit> edits;
   if (run.flags & kRepeatChanged) edits.push_back({kColumnsRepeated, CountValue(run.count)});
   if (run.formula >= 0) {
@@ -597,9 +621,7 @@ std::string OdsSheet::CellXmlOf(const CellRun& run) const {
     AppendEscapedXml(escaped, formulas_[static_cast<size_t>(run.formula)], true);
     edits.push_back({"table:formula", std::move(escaped)});
   }
-  size_t tagSize = static_cast<size_t>(tag.end - tag.begin);
-  return EditedStartTag(bytes.substr(0, tagSize), tag.qname, std::move(edits), tag.selfClosing) +
-         std::string(bytes.substr(tagSize));
+  return edits;
 }
 
 void OdsSheet::WriteRow(const RowGroup& row, std::vector<std::string_view>& pieces,

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -33,7 +34,7 @@ class OdsSheet {
   struct CellRun {
     int firstColumn = 0;
     int count = 0;
-    uint32_t begin = 0;    // the element's bytes in the part (at most 4 GB)
+    uint32_t begin = 0;    // the element's bytes in the part (at most 4 GB); kRewritten: its index in rewritten_
     uint32_t length = 0;   // 0 for a cell added by a change
     int formula = -1;      // index of the formula written anew, -1 when as read
     uint8_t flags = 0;     // OdsSheet::k* below
@@ -55,7 +56,8 @@ class OdsSheet {
     size_t firstCell = 0;            // its cell runs: Cells(row)
     uint32_t cellCount = 0;
   };
-  static constexpr uint8_t kCovered = 1, kContent = 2, kFormula = 4, kStyle = 8, kRepeatChanged = 16;
+  static constexpr uint8_t kCovered = 1, kContent = 2, kFormula = 4, kStyle = 8, kRepeatChanged = 16,
+                           kRewritten = 32;
 
   // Reads the table element whose '<' stands at `begin` in part (which must
   // outlive the sheet): its columns, rows and cells (those within the sheet's
@@ -121,6 +123,17 @@ class OdsSheet {
   bool RowHoldsCells(int row, int firstColumn, int lastColumn) const;
   // True when any cell holds a formula.
   bool HoldsFormulas() const;
+  // True when the cell at (row, column) holds a formula.
+  bool IsFormulaCell(int row, int column) const;
+  // The cells holding a formula, as (row, column) in row order. HostError
+  // when repeat counts make a million formula cells or more out of fewer elements.
+  std::vector<std::pair<int, int>> FormulaCells() const;
+  // Puts rewrite(element, edits) in place of the element at (row, column),
+  // which holds a cell: the element as read and the edits of its start tag
+  // still to be made (a moved formula, a repeat count split). Its row and
+  // column repeats are split first, so that the other cells they stood for stay.
+  void RewriteCell(int row, int column,
+                   const std::function<std::string(std::string_view element, std::vector<AttributeEdit> edits)>& rewrite);
   // True once the table changed since it was read.
   bool Modified() const { return modified_; }
 
@@ -134,7 +147,9 @@ class OdsSheet {
   class Scan;
   const RowGroup* GroupOf(int row) const;
   const CellRun* RunAt(int row, int column) const;
-  std::string_view Bytes(const CellRun& run) const { return part_.substr(run.begin, run.length); }
+  std::string_view Bytes(const CellRun& run) const {
+    return run.flags & kRewritten ? std::string_view(rewritten_[run.begin]) : part_.substr(run.begin, run.length);
+  }
   int RowCount() const { return rows_.empty() ? 0 : rows_.back().firstRow + rows_.back().count - 1; }
   // Adds empty rows after the table's rows up to lastRow.
   void EnsureRows(int lastRow);
@@ -147,6 +162,8 @@ class OdsSheet {
   void RecomputeUsedRange();
   void AddAreas(std::vector<CellArea>& areas, int firstRow, int count, const CellRun& run, int rows, int columns);
   std::string CellXmlOf(const CellRun& run) const;
+  // The start tag's edits a run's element still waits for.
+  std::vector<AttributeEdit> PendingEdits(const CellRun& run) const;
   void WriteRow(const RowGroup& row, std::vector<std::string_view>& pieces, std::deque<std::string>& written) const;
 
   std::string_view part_;
@@ -156,14 +173,15 @@ class OdsSheet {
   std::string name_;
   bool protected_ = false;
   std::vector<RowGroup> rows_;
-  // The rows' cell runs, each row's in one stretch. Runs are never changed
-  // in place: a change gives a row a new stretch (rows split from one group
-  // share theirs).
+  // The rows' cell runs, each row's in one stretch. A change gives a row a
+  // new stretch (rows split from one group share theirs); a run is changed
+  // in place only where its row's stretch is its own.
   std::vector<CellRun> cells_;
   std::vector<std::pair<int, std::string_view>> columnStyles_;  // first column of a run, default cell style
   std::vector<CellArea> merged_;
   std::vector<CellArea> arrays_;
   std::vector<std::string> formulas_;  // formulas written anew
+  std::deque<std::string> rewritten_;  // cell elements written anew (kRewritten runs)
 CellArea used_ = kNoCells;  // lastRow 0 while the table holds no cell
   int64_t rowsPastEnd_ = 0;  // empty rows a repeat count gives past the sheet's last row
   bool modified_ = false;

@@ -7,7 +7,7 @@
 
 #include "host/core/SortPlan.h"
 #include "host/formats/odf/OdsDocument.h"
-#include "host/formats/odf/OdsFormula.h"
+#include "host/formats/odf/OpenFormula.h"
 
 namespace host::odf {
 
@@ -31,7 +31,8 @@ StoredValue OdsSheetStore::Value(int row, int column) const {
   if (cell.empty()) return value;
   std::string_view raw;
   bool formula = ElementAttribute(cell, "table:formula", raw);
-  if (AttributeText(cell, "calcext:value-type") == "error") {
+  std::string_view calcType;
+  if (ElementAttribute(cell, "calcext:value-type", calcType) && calcType == "error") {
     value.kind = CellKind::Error;
     value.text = CellText(cell);
     return value;
@@ -94,7 +95,10 @@ std::string_view OdsSheetStore::FormatCode(int row, int column) const {
 }
 
 std::string OdsSheetStore::Formula(int row, int column) const {
-  return std::string(FormulaBody(Sheet().Formula(row, column)));
+  std::string written = Sheet().Formula(row, column);
+  if (written.empty()) return written;
+  std::optional<std::string> a1 = OpenFormulaToA1(written);
+  return a1 ? std::move(*a1) : written;
 }
 
 std::optional<std::string> OdsSheetStore::StoredText(int row, int column) const {

@@ -22,7 +22,9 @@ class OdsSheetStore : public SheetStore {
   std::vector<CellArea> MergedCellAreas() const override;
   StoredValue Value(int row, int column) const override;
   std::string_view FormatCode(int row, int column) const override;
-  // The formula without its namespace and "=" ("[.A1]*2").
+  // The formula in A1 syntax without "=" ("A1*2" for "of:=[.A1]*2"); one
+  // that has no A1 form (another document's cells) as written, with its
+  // namespace ("of:=['other.ods'#$Sheet1.A1]"), which no A1 reader takes.
   std::string Formula(int row, int column) const override;
   std::optional<std::string> StoredText(int row, int column) const override;
 
@@ -35,6 +37,11 @@ class OdsSheetStore : public SheetStore {
 
   std::vector<CellArea> ArrayFormulaAreas() const override;
   size_t MoveRows(const RowMove& move) override;
+
+  // Formula results kept in the cells' value attributes and paragraphs
+  // (see OdsFormulaResults.h); an array formula of more than one cell keeps its own.
+  std::vector<std::pair<int, int>> FormulaCells() const override;
+  bool SetFormulaResult(int row, int column, const StoredValue& result) override;
 
  private:
   OdsSheet& Sheet() const;

@@ -111,7 +111,7 @@ TEST(OdsStore, ReadsValuesTextsAndFormats) {
     EXPECT_EQ(shown, c.shown);
   }
   EXPECT_FALSE(o.sheet->Value(6, 1).uncalculated);
-  EXPECT_EQ(o.sheet->Formula(6, 1), "[.A1]*2");
+  EXPECT_EQ(o.sheet->Formula(6, 1), "A1*2");
   // LibreOffice writes =IF(...;"";...) with an empty result so, and the
   // column sorts by it instead of being refused.
   EXPECT_NO_THROW(host::SortRows(*o.sheet, {6, 1, 7, 1}, 1, false));
