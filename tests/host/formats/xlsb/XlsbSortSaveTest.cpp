@@ -130,6 +130,26 @@ TEST(XlsbSortSave, MovedFormulasAskForAFullRecalculationAndDropTheCalculationCha
   }
 }
 
+// A sort of some of the columns: the cells of the sorted columns go to their
+// new rows and stand among the cells that stayed, in column order (the sheet
+// reads again, which it would refuse with a row's columns out of order).
+TEST(XlsbSortSave, CellsOutsideTheSortedColumnsStayAndRowsKeepColumnOrder) {
+  TempDir dir;
+  const std::string path = Book(dir);
+  SortFirstSheet(path, "A1:B4");
+  host::Application app;
+  host::Worksheet& sheet = *app.Workbooks().Open(path).Worksheets()[0];
+  const char* keys[] = {"a", "b", "c", "d"};
+  // Moved as a copy moves it: each relative reference now names its new row's C.
+  const char* formulas[] = {"C1", "C2", "C3", "C4"};
+  for (int r = 1; r <= 4; ++r) {
+    EXPECT_EQ(sheet.Cells(r, 1).Text(), keys[r - 1]) << r;
+    EXPECT_EQ(sheet.Cells(r, 2).Formula(), formulas[r - 1]) << r;
+    EXPECT_EQ(sheet.Cells(r, 3).Text(), std::to_string(r)) << r;
+  }
+  app.Quit();
+}
+
 TEST(XlsbSortSave, SharedFormulaMembersGetTheirOwnExpressions) {
   TempDir dir;
   // B1:B3 share =A1*2 (PtgRefN one column left); A holds 3, 1, 2.
