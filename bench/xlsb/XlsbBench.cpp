@@ -2,7 +2,8 @@
 // written record by record (no program on this platform writes .xlsb),
 // opened, sorted by its second column and saved by the host; and opened,
 // filtered (one row in five hidden) and saved; each against unzip + zip -6
-// of the same file, in the same run. Prints times and peak memory.
+// of the same file, in the same run. Prints times, peak memory and the saved
+// sheet's entry beside zip -6's entry for the same saved sheet.
 //
 //   tabulory-xlsb-bench [rows] [runs]      (defaults: 100000 rows, best of 3)
 
@@ -158,6 +159,17 @@ int Shell(const std::string& command) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
 }
 
+// The compressed size of the sheet's entry in a package, in bytes (0 when missing).
+uint64_t SheetEntrySize(const std::string& path) {
+  int error = 0;
+  zip_t* archive = zip_open(path.c_str(), ZIP_RDONLY, &error);
+  if (!archive) return 0;
+  zip_stat_t st;
+  const bool found = zip_stat(archive, "xl/worksheets/sheet1.bin", 0, &st) == 0 && (st.valid & ZIP_STAT_COMP_SIZE);
+  zip_discard(archive);
+  return found ? st.comp_size : 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -223,10 +235,17 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "%s\n", e.what());
       checked = false;
     }
+    // The saved sheet's entry against zip -6 of the same saved parts.
+    const uint64_t entry = SheetEntrySize(ours);
+    Shell("cd '" + dir + "' && rm -rf ours-unpacked ours-zip6.xlsb && unzip -q ours.xlsb -d ours-unpacked && "
+          "cd ours-unpacked && zip -q -X -6 -r ../ours-zip6.xlsb .");
+    const uint64_t zip6Entry = SheetEntrySize(dir + "/ours-zip6.xlsb");
     std::printf("case=xlsb-%s rows=%ld columns=10 file_mb=%.1f ours_s=%.3f ours_cpu_s=%.3f repack_s=%.3f "
-                "repack_cpu_s=%.3f vs_repack=%.2f cpu_vs_repack=%.2f ours_peak_mb=%.1f checked=%s\n",
+                "repack_cpu_s=%.3f vs_repack=%.2f cpu_vs_repack=%.2f ours_peak_mb=%.1f sheet_entry_kb=%.0f "
+                "zip6_sheet_entry_kb=%.0f checked=%s\n",
                 what.c_str(), rows, fileMb, best.wall, best.processor, repack.wall, repack.processor,
-                best.wall / repack.wall, best.processor / repack.processor, best.peakKb / 1024.0, checked ? "yes" : "no");
+                best.wall / repack.wall, best.processor / repack.processor, best.peakKb / 1024.0, entry / 1024.0,
+                zip6Entry / 1024.0, checked && entry > 0 && entry <= zip6Entry ? "yes" : "no");
   }
   std::filesystem::remove_all(dir);
   return 0;

@@ -77,7 +77,7 @@ FileFormat RecogniseCompoundFile(std::string_view bytes) {
       if (format.container == Container::CompoundFile && format.claims(probe)) return format.kind;
     if (file.Find("Workbook") >= 0 || file.Find("Book") >= 0) return FileFormat::Biff5Workbook;
     // A workbook (or any Office file) saved with a password to open it.
-    if (file.Find("EncryptedPackage") >= 0) return FileFormat::EncryptedPackage;
+    if (file.Find("EncryptionInfo") >= 0 || file.Find("EncryptedPackage") >= 0) return FileFormat::EncryptedPackage;
     return FileFormat::OtherCompoundFile;
   } catch (const HostError&) {
     // A damaged container with the signature is still taken as one; the

@@ -305,6 +305,18 @@ bool Package::InflateInto(int64_t index, const zip_stat_t& st, const std::string
   return true;
 }
 
+NewPart TextPart(std::string bytes, int level) {
+  auto shared = std::make_shared<std::string>(std::move(bytes));
+  auto done = std::make_shared<bool>(false);
+  const uint64_t size = shared->size();
+  return NewPart{[shared, done]() -> std::string_view {
+                   if (*done) return {};
+                   *done = true;
+                   return *shared;
+                 },
+                 size, level};
+}
+
 std::string Package::Read(std::string_view name) {
   std::string data;
   ReadInto(name, [&data](size_t size) {

@@ -25,10 +25,12 @@ using PartProducer = std::function<std::string_view()>;
 
 // libdeflate levels for the parts written anew, chosen per kind of part so
 // that the entry is no larger than zlib's level 6 makes it (measured; see
-// BENCHMARKS.md): worksheet XML, OpenDocument content, and small parts,
+// BENCHMARKS.md): worksheet XML, OpenDocument content, binary worksheet
+// records (.xlsb; level 6 makes them larger than zlib's 6), and small parts,
 // where the time does not matter.
 constexpr int kSheetDeflateLevel = 5;
 constexpr int kContentDeflateLevel = 7;
+constexpr int kBinarySheetDeflateLevel = 7;
 constexpr int kSmallPartDeflateLevel = 9;
 
 // A part written anew: its producer, about the number of bytes it yields
@@ -39,6 +41,9 @@ struct NewPart {
   uint64_t size = 0;
   int level = kSmallPartDeflateLevel;
 };
+
+// A part written anew from bytes already made (a small part edited whole).
+NewPart TextPart(std::string bytes, int level = kSmallPartDeflateLevel);
 
 // The bytes of a part, read without first clearing the memory they go to.
 struct PartBytes {

@@ -554,6 +554,8 @@ TEST(FormatByContent, EachRefusalSaysWhatIsWrong) {
        "it is a binary file in no format this host opens (it opens .xlsx, .xlsm, .xltx, .xltm, .xls, .xlsb, .ods, .csv and .tsv "
        "files)"},
       {"gone.xls", [](const std::string&) {}, "it does not exist"},
+      {"locked.xlsb", [](const std::string& p) { fixtures::WriteFile(p, xlsbfixtures::EncryptedPackageFile()); },
+       "it is protected with a password; remove the password in a spreadsheet program first"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

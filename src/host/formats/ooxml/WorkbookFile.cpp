@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "host/formats/ooxml/AlternateContent.h"
+#include "host/formats/ooxml/CalcChainDrop.h"
 #include "host/core/HostError.h"
 #include "host/formats/ooxml/NoteMoves.h"
 #include "host/formats/ooxml/PackageRelationships.h"
@@ -286,19 +287,13 @@ void WorkbookFile::ReadSheetRelations(SheetParts& entry, std::vector<TableArea>&
 
 void WorkbookFile::MoveNotes(const SheetParts& entry, const SheetData& data, std::map<std::string, NewPart>& changed) {
   auto rewrite = [&](const std::string& part, const std::function<bool(std::string&)>& move) {
-    auto xml = std::make_shared<std::string>(package_->Read(part));
+    std::string xml = package_->Read(part);
     try {
-      if (!move(*xml)) return;
+      if (!move(xml)) return;
     } catch (const XmlFault& fault) {
       throw HostError("Cannot save \"" + path_ + "\": the notes part " + part + " is damaged: " + fault.message + ".");
     }
-    auto done = std::make_shared<bool>(false);
-    changed[package_->StoredName(part)] = NewPart{[xml, done]() -> std::string_view {
-                                                    if (*done) return {};
-                                                    *done = true;
-                                                    return *xml;
-                                                  },
-                                                  xml->size()};
+    changed[package_->StoredName(part)] = TextPart(std::move(xml));
   };
   const auto& moves = data.Moves();
   for (const std::string& part : entry.commentParts)
@@ -344,25 +339,6 @@ std::string WorkbookFile::WorkbookWithFullCalc() const {
   return out.str();
 }
 
-std::string WorkbookFile::PartWithout(const std::string& part,
-                                      const std::function<bool(const pugi::xml_node&)>& drop) const {
-  std::string xml = ReadPartText(part);
-  pugi::xml_document doc;
-  unsigned flags = kRewriteFlags;
-  if (!doc.load_buffer(xml.data(), xml.size(), flags, pugi::encoding_auto))
-    throw HostError("Cannot save \"" + path_ + "\": the part " + part + " cannot be read again.");
-  pugi::xml_node root = doc.document_element();
-  for (pugi::xml_node child = root.first_child(); child;) {
-    pugi::xml_node next = child.next_sibling();
-    if (child.type() == pugi::node_element && drop(child)) root.remove_child(child);
-    child = next;
-  }
-  std::ostringstream out;
-  doc.save(out, "", pugi::format_raw | (doc.first_child().type() == pugi::node_declaration ? 0 : pugi::format_no_declaration),
-           pugi::encoding_utf8);
-  return out.str();
-}
-
 void WorkbookFile::Save() {
   current_.clear();
   try {
@@ -387,39 +363,11 @@ void WorkbookFile::SaveChanges() {
   }
   if (fullCalc_) {
     current_ = workbookPart_;
-    auto text = std::make_shared<std::string>(WorkbookWithFullCalc());
-    auto done = std::make_shared<bool>(false);
-    changed[package_->StoredName(workbookPart_)] = NewPart{[text, done]() -> std::string_view {
-                                                             if (*done) return {};
-                                                             *done = true;
-                                                             return *text;
-                                                           },
-                                                           text->size()};
+    changed[package_->StoredName(workbookPart_)] = TextPart(WorkbookWithFullCalc());
   }
   if (fullCalc_ && !calcChainPart_.empty() && package_->Has(calcChainPart_)) {
-    // Moved formulas leave the calculation chain naming the wrong cells; the
-    // chain is only a cache, so it goes (with its relationship and content
-    // type) and is rebuilt by the full recalculation.
-    auto text = [](std::string xml) {
-      auto shared = std::make_shared<std::string>(std::move(xml));
-      auto done = std::make_shared<bool>(false);
-      return NewPart{[shared, done]() -> std::string_view {
-                       if (*done) return {};
-                       *done = true;
-                       return *shared;
-                     },
-                     shared->size()};
-    };
     current_ = workbookRelsPart_;
-    std::string chain = calcChainPart_;
-    changed[package_->StoredName(chain)] = NewPart{};
-    changed[package_->StoredName(workbookRelsPart_)] = text(PartWithout(workbookRelsPart_, [](const pugi::xml_node& n) {
-      return EndsWith(n.attribute("Type").value(), "/calcChain");
-    }));
-    changed[package_->StoredName("[Content_Types].xml")] =
-        text(PartWithout("[Content_Types].xml", [&chain](const pugi::xml_node& n) {
-          return LocalName(n.name()) == "Override" && Lower(n.attribute("PartName").value()) == "/" + Lower(chain);
-        }));
+    DropCalcChain(*package_, workbookRelsPart_, calcChainPart_, changed);
   }
   current_.clear();
   // Nothing changed (a sort that moved no row): the file stays as it is.

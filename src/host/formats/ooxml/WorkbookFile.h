@@ -79,8 +79,6 @@ class WorkbookFile : public WorkbookStore {
   void ReadSheetRelations(SheetParts& entry, std::vector<TableArea>& tables);
   // Notes of sheets whose cells moved, rewritten into changed.
   void MoveNotes(const SheetParts& entry, const SheetData& data, std::map<std::string, NewPart>& changed);
-  // The XML of part without the elements for which drop(element) is true.
-  std::string PartWithout(const std::string& part, const std::function<bool(const pugi::xml_node&)>& drop) const;
 
   std::string path_;
   std::string current_;  // the part being read or written, for messages

@@ -1,5 +1,7 @@
 #include "host/formats/xlsb/XlsbBookPart.h"
 
+#include <cstring>
+
 #include "host/formats/xlsb/XlsbRecords.h"
 #include "host/io/LittleEndian.h"
 
@@ -58,10 +60,45 @@ BookPart ReadBookPart(std::string_view part, const std::string& partName) {
         }
         break;
       }
+      case rt::kCalcProp:
+        // The flags (fFullCalcOnLoad first) follow the engine id, the mode,
+        // the iteration count and change, and the thread count.
+        if (body.size() < 26) reader.Damaged(record, "is shorter than the calculation properties");
+        book.calcPropBodyAt = static_cast<size_t>(body.data() - part.data());
+        break;
       default: break;
     }
+    if (book.calcPropBodyAt == std::string_view::npos &&
+        (record.type == rt::kBeginBook || record.type == rt::kEndBundleShs || record.type == rt::kEndExternals ||
+         record.type == rt::kName))
+      book.calcPropPlace = record.end;
   }
   return book;
+}
+
+std::string WithFullCalcOnLoad(std::string_view part, const BookPart& book) {
+  std::string out(part);
+  if (book.calcPropBodyAt != std::string_view::npos) {
+    out[book.calcPropBodyAt + 24] = static_cast<char>(io::U8(part, book.calcPropBodyAt + 24) | 0x01);
+    return out;
+  }
+  // Engine 0 (never calculated), automatic, 100 iterations of 0.001, one
+  // thread; full calculation on load, A1 references, full precision,
+  // calculation before saving, several threads.
+  std::string body;
+  io::Append(body, 0, 4);
+  io::Append(body, 1, 4);
+  io::Append(body, 100, 4);
+  const double delta = 0.001;
+  uint64_t bits = 0;
+  std::memcpy(&bits, &delta, sizeof bits);
+  io::Append(body, bits, 8);
+  io::Append(body, 1, 4);
+  io::Append(body, 0x01 | 0x02 | 0x08 | 0x20 | 0x40, 2);
+  std::string record;
+  AppendRecord(record, rt::kCalcProp, body);
+  out.insert(book.calcPropPlace, record);
+  return out;
 }
 
 }  // namespace host::xlsb

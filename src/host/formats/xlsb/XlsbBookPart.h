@@ -1,8 +1,9 @@
 #pragma once
 // The workbook part of a binary workbook (workbook.bin): the sheets in order
 // (BrtBundleSh: relationship id and name), the active tab (BrtBookView), the
-// date system (BrtWbProp), the defined names and the sheets that 3-D
-// references name through BrtExternSheet.
+// date system (BrtWbProp), the defined names, the sheets that 3-D
+// references name through BrtExternSheet, and the calculation properties
+// (BrtCalcProp), whose full-recalculation flag a sort of formulas sets.
 
 #include <cstdint>
 #include <string>
@@ -22,9 +23,18 @@ struct BookPart {
   std::vector<std::string> definedNames;  // in order (1-based in formulas)
   // Per BrtExternSheet entry: the sheet it names in this workbook, or -1.
   std::vector<int> xtiSheets;
+  // Where BrtCalcProp's body starts (npos when the part has none), and where
+  // one would go: after the sheets, external references and names.
+  size_t calcPropBodyAt = std::string_view::npos;
+  size_t calcPropPlace = 0;
 };
 
 // Reads the part; RecordFault naming part, record and offset when damaged.
 BookPart ReadBookPart(std::string_view part, const std::string& partName);
+
+// The part (as read into book) asking for a full recalculation when the
+// workbook is next opened: BrtCalcProp's fFullCalcOnLoad set, the record
+// made with the usual settings where the part has none.
+std::string WithFullCalcOnLoad(std::string_view part, const BookPart& book);
 
 }  // namespace host::xlsb

@@ -170,21 +170,20 @@ std::string NewRowHeader(int row0) {
   return body;
 }
 
-std::string WithColumnSpans(std::string_view body, const std::vector<int32_t>& columns) {
-  std::string out(body.substr(0, 13));
-  std::string spans;
+void WithColumnSpans(std::string_view body, const std::vector<int32_t>& columns, std::string& out) {
+  out.assign(body.substr(0, 13));
+  io::Append(out, 0, 4);  // the count, set below
   uint32_t count = 0;
   for (size_t i = 0; i < columns.size();) {
     const int32_t block = columns[i] / 1024;
     size_t j = i;
     while (j + 1 < columns.size() && columns[j + 1] / 1024 == block) ++j;
-    io::Append(spans, static_cast<uint32_t>(columns[i]), 4);
-    io::Append(spans, static_cast<uint32_t>(columns[j]), 4);
+    io::Append(out, static_cast<uint32_t>(columns[i]), 4);
+    io::Append(out, static_cast<uint32_t>(columns[j]), 4);
     ++count;
     i = j + 1;
   }
-  io::Append(out, count, 4);
-  return out + spans;
+  io::Put(out, 13, count, 4);
 }
 
 }  // namespace host::xlsb

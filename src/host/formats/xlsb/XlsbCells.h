@@ -44,6 +44,7 @@ std::string NewRowHeader(int row0);
 
 // A row header's body with its column spans made to cover columns (0-based,
 // ascending): one span for each block of 1,024 columns that holds any.
-std::string WithColumnSpans(std::string_view body, const std::vector<int32_t>& columns);
+// Written into out (its memory reused from row to row).
+void WithColumnSpans(std::string_view body, const std::vector<int32_t>& columns, std::string& out);
 
 }  // namespace host::xlsb

@@ -21,6 +21,9 @@ constexpr uint32_t kBeginSheetData = 145, kEndSheetData = 146, kWsDim = 148, kWb
                    kExternSheet = 362, kBeginList = 343, kArrFmla = 426, kShrFmla = 427, kHLink = 494,
                    kSheetProtection = 535, kBeginCellXFs = 617, kEndCellXFs = 618, kBeginComment = 635,
                    kListPart = 661, kSupAddin = 667, kSheetProtectionIso = 1046;
+// The calculation properties and the records the workbook part lists just
+// before them.
+constexpr uint32_t kCalcProp = 157, kBeginBook = 131, kEndBundleShs = 144, kEndExternals = 354;
 }  // namespace rt
 
 // A part that cannot be read as records, in the host's words ("the part P

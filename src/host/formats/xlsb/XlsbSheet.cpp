@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "host/core/HostError.h"
+#include "host/core/SortKeys.h"
 #include "host/formats/biff/BiffRecords.h"
 #include "host/formats/xlsb/XlsbCells.h"
 #include "host/formats/xlsb/XlsbRecords.h"
@@ -24,7 +25,8 @@ uint64_t Key(int row0, int column0) { return static_cast<uint64_t>(row0) << 32 |
 
 }  // namespace
 
-XlsbSheet::XlsbSheet(std::string part, const std::string& partName, Book book) : part_(std::move(part)), book_(book) {
+XlsbSheet::XlsbSheet(PartBytes part, const std::string& partName, Book book)
+    : bytes_(std::move(part)), part_(bytes_.View()), book_(book) {
   Read(partName);
 }
 
@@ -170,12 +172,12 @@ void XlsbSheet::IndexAreas() {
 
 std::string_view XlsbSheet::Body(const CellRec& cell) const {
   if (cell.own >= 0) return own_[static_cast<size_t>(cell.own)];
-  return std::string_view(part_).substr(cell.bodyAt, cell.bodySize);
+  return part_.substr(cell.bodyAt, cell.bodySize);
 }
 
 std::string_view XlsbSheet::RowBody(const RowHead& head) const {
   if (head.own >= 0) return own_[static_cast<size_t>(head.own)];
-  return std::string_view(part_).substr(head.bodyAt, head.bodySize);
+  return part_.substr(head.bodyAt, head.bodySize);
 }
 
 const XlsbSheet::CellRec* XlsbSheet::Find(int row0, int column0) const {
@@ -222,6 +224,21 @@ std::string XlsbSheet::Formula(int row, int column) const {
     return FormulaText(area->rgce, anchorRow, anchorColumn, book_.names);
   }
   return FormulaText(rgce, row - 1, column - 1, book_.names);
+}
+
+void XlsbSheet::ReadSortKeys(int firstRow, int lastRow, int keyColumn, SortKeyList& keys) const {
+  // One walk over the rows' cells; shared strings are viewed where the
+  // workbook keeps them, numbers read from their records.
+  auto cell = std::lower_bound(cells_.begin(), cells_.end(), firstRow - 1,
+                               [](const CellRec& c, int32_t row0) { return c.row < row0; });
+  for (; cell != cells_.end() && cell->row <= lastRow - 1; ++cell) {
+    if (cell->column != keyColumn - 1) continue;
+    const std::string_view body = Body(*cell);
+    if (cell->type == rt::kCellIsst)
+      keys.AddTextView(cell->row + 1, book_.strings->At(U32(body, 8)));
+    else if (cell->type != rt::kCellBlank)
+      keys.Add(cell->row + 1, CellValue(cell->type, body, *book_.strings));
+  }
 }
 
 bool XlsbSheet::RowHidden(int row) const {

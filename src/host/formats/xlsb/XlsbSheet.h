@@ -7,7 +7,7 @@
 // making a header where the row had none. Saving writes the part anew from
 // its records: the records before and after the cells as they were (the
 // hyperlinks moved with their cells), the rows with only what moved or was
-// hidden changed.
+// hidden changed, produced piece by piece for the package to deflate.
 
 #include <cstdint>
 #include <string>
@@ -18,6 +18,7 @@
 #include "host/core/SheetStore.h"
 #include "host/core/SortPlan.h"
 #include "host/formats/xlsb/XlsbFormula.h"
+#include "host/io/Package.h"
 
 namespace host::xlsb {
 
@@ -33,16 +34,20 @@ class XlsbSheet : public SheetStore {
     FormulaNames names;
   };
 
-  // Reads the part; RecordFault naming part, record and offset when damaged.
-  XlsbSheet(std::string part, const std::string& partName, Book book);
+  // Reads the part (kept as read for the save); RecordFault naming part,
+  // record and offset when damaged.
+  XlsbSheet(PartBytes part, const std::string& partName, Book book);
 
   void SetTables(std::vector<TableArea> tables) { tables_ = std::move(tables); }
   // True when a sort or a hide changed the sheet since it was read.
   bool Modified() const { return modified_; }
   // The moves applied, in order (for the notes that follow their cells).
   const std::vector<RowMove>& Moves() const { return moves_; }
-  // The part written anew from its records.
-  std::string Write() const;
+  // The part written anew from its records, piece by piece; valid while the
+  // sheet lives and unchanged.
+  PartProducer Writer() const;
+  // The size of the part as read (about the size written).
+  uint64_t SourceSize() const { return part_.size(); }
 
   // SheetStore.
   bool UsedArea(CellArea& area) const override;
@@ -57,6 +62,7 @@ class XlsbSheet : public SheetStore {
   bool HoldsFormulas() const override { return holdsFormulas_; }
   std::vector<CellArea> ArrayFormulaAreas() const override;
   std::vector<TableArea> TableAreas() const override { return tables_; }
+  void ReadSortKeys(int firstRow, int lastRow, int keyColumn, SortKeyList& keys) const override;
   size_t MoveRows(const RowMove& move) override;
 
  private:
@@ -101,10 +107,19 @@ class XlsbSheet : public SheetStore {
   // The record bytes of a follower as written (a moved array formula anew,
   // a dropped shared formula not at all).
   void AppendFollower(std::string& out, const Follower& follower) const;
-  void AppendRow(std::string& out, int row0, const RowHead* head, const CellRec* first, const CellRec* last) const;
+  // Buffers a row header written anew is made in, reused from row to row.
+  struct RowScratch {
+    std::vector<int32_t> columns;
+    std::string body, spanned;
+  };
+  void AppendRow(std::string& out, int row0, const RowHead* head, const CellRec* first, const CellRec* last,
+                 RowScratch& scratch) const;
   std::string MovedTail() const;
+  // Puts the cells back in (row, column) order after their rows changed.
+  void ReorderCells();
 
-  std::string part_;
+  PartBytes bytes_;
+  std::string_view part_;  // bytes_ as read
   Book book_;
   std::vector<CellRec> cells_;  // in (row, column) order
   std::vector<std::string> own_;

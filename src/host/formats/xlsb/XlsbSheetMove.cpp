@@ -91,12 +91,34 @@ size_t XlsbSheet::MoveRows(const RowMove& move) {
       c.row = newRow(c);
       changedRows_[static_cast<size_t>(c.row)] = true;
     }
-  std::sort(cells_.begin(), cells_.end(),
-            [](const CellRec& a, const CellRec& b) { return a.row != b.row ? a.row < b.row : a.column < b.column; });
+  ReorderCells();
   IndexAreas();
   moves_.push_back(move);
   modified_ = true;
   return moved;
+}
+
+void XlsbSheet::ReorderCells() {
+  // Placed by row, counting (a sort of a million cells costs more), each
+  // row's cells in the order they stood; a row that took cells from another
+  // row beside cells that stayed (a sort of some of its columns) is then put
+  // in column order.
+  int32_t lastRow = 0;
+  for (const CellRec& c : cells_) lastRow = std::max(lastRow, c.row);
+  std::vector<uint32_t> next(static_cast<size_t>(lastRow) + 2, 0);
+  for (const CellRec& c : cells_) ++next[static_cast<size_t>(c.row) + 1];
+  for (size_t r = 1; r < next.size(); ++r) next[r] += next[r - 1];
+  std::vector<CellRec> placed(cells_.size());
+  for (const CellRec& c : cells_) placed[next[static_cast<size_t>(c.row)]++] = c;
+  auto byColumn = [](const CellRec& a, const CellRec& b) { return a.column < b.column; };
+  for (size_t first = 0; first < placed.size();) {
+    size_t last = first + 1;
+    while (last < placed.size() && placed[last].row == placed[first].row) ++last;
+    if (!std::is_sorted(placed.begin() + first, placed.begin() + last, byColumn))
+      std::sort(placed.begin() + first, placed.begin() + last, byColumn);
+    first = last;
+  }
+  cells_ = std::move(placed);
 }
 
 }  // namespace host::xlsb

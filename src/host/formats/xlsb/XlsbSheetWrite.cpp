@@ -4,6 +4,7 @@
 // the hyperlinks moved to where their cells went.
 
 #include <algorithm>
+#include <memory>
 
 #include "host/formats/xlsb/XlsbCells.h"
 #include "host/formats/xlsb/XlsbRecords.h"
@@ -17,7 +18,7 @@ void XlsbSheet::AppendFollower(std::string& out, const Follower& follower) const
     const FormulaArea& area = areas_[static_cast<size_t>(follower.area)];
     if (area.dropped) return;
     if (area.moved) {
-      const std::string_view old = std::string_view(part_).substr(follower.at, follower.size);
+      const std::string_view old = part_.substr(follower.at, follower.size);
       RecordReader reader(old, "");
       Record record;
       reader.Next(record);
@@ -37,19 +38,22 @@ void XlsbSheet::AppendFollower(std::string& out, const Follower& follower) const
   out.append(part_, follower.at, follower.size);
 }
 
-void XlsbSheet::AppendRow(std::string& out, int row0, const RowHead* head, const CellRec* first,
-                          const CellRec* last) const {
+void XlsbSheet::AppendRow(std::string& out, int row0, const RowHead* head, const CellRec* first, const CellRec* last,
+                          RowScratch& scratch) const {
   const bool changed = !changedRows_.empty() && changedRows_[static_cast<size_t>(row0)];
   if (head && !changed && head->own < 0) {
     out.append(part_, head->at, head->bodyAt + head->bodySize - head->at);
+  } else if (changed || !head) {
+    if (head)
+      scratch.body.assign(RowBody(*head));
+    else
+      scratch.body = NewRowHeader(row0);
+    scratch.columns.clear();
+    for (const CellRec* c = first; c != last; ++c) scratch.columns.push_back(c->column);
+    WithColumnSpans(scratch.body, scratch.columns, scratch.spanned);
+    AppendRecord(out, rt::kRowHdr, scratch.spanned);
   } else {
-    std::string body = head ? std::string(RowBody(*head)) : NewRowHeader(row0);
-    if (changed || !head) {
-      std::vector<int32_t> columns;
-      for (const CellRec* c = first; c != last; ++c) columns.push_back(c->column);
-      body = WithColumnSpans(body, columns);
-    }
-    AppendRecord(out, rt::kRowHdr, body);
+    AppendRecord(out, rt::kRowHdr, RowBody(*head));
   }
   if (head)
     for (uint32_t i = 0; i < head->followers; ++i) AppendFollower(out, followers_[head->firstFollower + i]);
@@ -63,7 +67,7 @@ void XlsbSheet::AppendRow(std::string& out, int row0, const RowHead* head, const
 }
 
 std::string XlsbSheet::MovedTail() const {
-  const std::string_view tail = std::string_view(part_).substr(dataEnd_);
+  const std::string_view tail = part_.substr(dataEnd_);
   if (moves_.empty()) return std::string(tail);
   std::string out;
   out.reserve(tail.size());
@@ -89,28 +93,63 @@ std::string XlsbSheet::MovedTail() const {
   return out;
 }
 
-std::string XlsbSheet::Write() const {
-  if (!hasData_) return part_;
-  std::string out;
-  out.reserve(part_.size() + part_.size() / 8);
-  out.append(part_, 0, leadEnd_);
-  std::vector<int32_t> headRows;
-  headRows.reserve(rows_.size());
-  for (const auto& [row, head] : rows_) headRows.push_back(row);
-  std::sort(headRows.begin(), headRows.end());
-  size_t h = 0;
-  const CellRec* cell = cells_.data();
-  const CellRec* const end = cells_.data() + cells_.size();
-  while (h < headRows.size() || cell != end) {
-    const int32_t row = h < headRows.size() && (cell == end || headRows[h] <= cell->row) ? headRows[h] : cell->row;
-    const CellRec* first = cell;
-    while (cell != end && cell->row == row) ++cell;
-    auto found = rows_.find(row);
-    AppendRow(out, row, found == rows_.end() ? nullptr : &found->second, first, cell);
-    if (h < headRows.size() && headRows[h] == row) ++h;
+PartProducer XlsbSheet::Writer() const {
+  // The rows go out in pieces of about kPiece bytes, each written into the
+  // same buffer; the records before and after the cells as views of the
+  // part as read.
+  constexpr size_t kPiece = size_t(1) << 20;
+  struct State {
+    enum class Phase { Lead, Rows, Tail, Done } phase = Phase::Lead;
+    std::vector<int32_t> headRows;  // the rows with a header, in order
+    size_t h = 0;
+    const CellRec* cell = nullptr;
+    std::string piece, tail;
+    RowScratch scratch;
+  };
+  auto state = std::make_shared<State>();
+  if (!hasData_) {
+    state->phase = State::Phase::Tail;
+    return [this, state]() -> std::string_view {
+      if (state->phase == State::Phase::Done) return {};
+      state->phase = State::Phase::Done;
+      return part_;
+    };
   }
-  out += MovedTail();
-  return out;
+  state->headRows.reserve(rows_.size());
+  for (const auto& [row, head] : rows_) state->headRows.push_back(row);
+  std::sort(state->headRows.begin(), state->headRows.end());
+  state->cell = cells_.data();
+  return [this, state]() -> std::string_view {
+    State& s = *state;
+    const CellRec* const end = cells_.data() + cells_.size();
+    switch (s.phase) {
+      case State::Phase::Lead:
+        s.phase = State::Phase::Rows;
+        if (leadEnd_ > 0) return part_.substr(0, leadEnd_);
+        [[fallthrough]];
+      case State::Phase::Rows:
+        s.piece.clear();
+        while (s.piece.size() < kPiece && (s.h < s.headRows.size() || s.cell != end)) {
+          const int32_t row =
+              s.h < s.headRows.size() && (s.cell == end || s.headRows[s.h] <= s.cell->row) ? s.headRows[s.h] : s.cell->row;
+          const CellRec* first = s.cell;
+          while (s.cell != end && s.cell->row == row) ++s.cell;
+          auto found = rows_.find(row);
+          AppendRow(s.piece, row, found == rows_.end() ? nullptr : &found->second, first, s.cell, s.scratch);
+          if (s.h < s.headRows.size() && s.headRows[s.h] == row) ++s.h;
+        }
+        if (!s.piece.empty()) return s.piece;
+        s.phase = State::Phase::Tail;
+        [[fallthrough]];
+      case State::Phase::Tail:
+        s.phase = State::Phase::Done;
+        if (moves_.empty()) return part_.substr(dataEnd_);
+        s.tail = MovedTail();
+        return s.tail;
+      case State::Phase::Done: break;
+    }
+    return {};
+  };
 }
 
 }  // namespace host::xlsb

@@ -3,6 +3,7 @@
 #include <map>
 
 #include "host/core/HostError.h"
+#include "host/formats/ooxml/CalcChainDrop.h"
 #include "host/formats/ooxml/NoteMoves.h"
 #include "host/formats/ooxml/PackageRelationships.h"
 #include "host/formats/xlsb/XlsbNotes.h"
@@ -21,19 +22,6 @@ namespace {
 
 bool EndsWith(std::string_view s, std::string_view suffix) {
   return s.size() >= suffix.size() && s.substr(s.size() - suffix.size()) == suffix;
-}
-
-// A part written anew from text kept in memory.
-NewPart WholePart(std::string text) {
-  auto shared = std::make_shared<std::string>(std::move(text));
-  auto done = std::make_shared<bool>(false);
-  const uint64_t size = shared->size();
-  return NewPart{[shared, done]() -> std::string_view {
-                   if (*done) return {};
-                   *done = true;
-                   return *shared;
-                 },
-                 size};
 }
 
 // A table part's area, header and totals rows and name (BrtBeginList).
@@ -92,16 +80,19 @@ void XlsbWorkbook::Load() {
   if (workbookPart.empty() || !package_->Has(workbookPart)) fail("the package has no workbook part");
   const std::string type = ContentTypeOf(read("[Content_Types].xml"), workbookPart);
   if (type != kMainContentType) fail("its main part is \"" + type + "\", not a binary workbook");
-  book_ = ReadBookPart(read(workbookPart), workbookPart);
+  workbookPart_ = workbookPart;
+  workbookBytes_ = read(workbookPart);
+  book_ = ReadBookPart(workbookBytes_, workbookPart);
   if (book_.sheets.empty()) fail("the workbook has no sheets");
   activeTab_ = book_.activeTab < book_.sheets.size() ? book_.activeTab : 0;
 
   std::map<std::string, PackageRelationship> rels;
-  const std::string relsPart = RelationshipsPartOf(workbookPart);
-  if (package_->Has(relsPart))
-    for (PackageRelationship& rel : ReadRelationships(read(relsPart), workbookPart)) rels[rel.id] = std::move(rel);
+  workbookRelsPart_ = RelationshipsPartOf(workbookPart);
+  if (package_->Has(workbookRelsPart_))
+    for (PackageRelationship& rel : ReadRelationships(read(workbookRelsPart_), workbookPart)) rels[rel.id] = std::move(rel);
   for (const auto& [id, rel] : rels) {
     if (rel.external || !package_->Has(rel.target)) continue;
+    if (EndsWith(rel.type, "/calcChain")) calcChainPart_ = rel.target;
     if (EndsWith(rel.type, "/sharedStrings")) strings_ = SharedStrings(read(rel.target), rel.target);
     if (EndsWith(rel.type, "/styles")) styles_ = Styles(read(rel.target), rel.target);
   }
@@ -130,7 +121,8 @@ void XlsbWorkbook::Load() {
     if (!package_->Has(rel->second.target))
       fail("the part " + rel->second.target + " of sheet \"" + sheet.name + "\" is missing");
     sheets_[i].part = rel->second.target;
-    data_[i] = std::make_unique<XlsbSheet>(read(sheets_[i].part), sheets_[i].part, lent);
+    current_ = sheets_[i].part;
+    data_[i] = std::make_unique<XlsbSheet>(package_->ReadBytes(sheets_[i].part), sheets_[i].part, lent);
     std::vector<TableArea> tables;
     ReadSheetRelations(sheets_[i], sheet.name, tables);
     data_[i]->SetTables(std::move(tables));
@@ -179,17 +171,27 @@ void XlsbWorkbook::SaveChanges() {
     const XlsbSheet* sheet = data_[i].get();
     if (!sheet || !sheet->Modified()) continue;
     current_ = sheets_[i].part;
-    changed[package_->StoredName(sheets_[i].part)] = WholePart(sheet->Write());
+    // The package counts the bytes as it deflates them; the size as read
+    // tells it how to split the work.
+    changed[package_->StoredName(sheets_[i].part)] = NewPart{sheet->Writer(), sheet->SourceSize(), kBinarySheetDeflateLevel};
     if (sheet->Moves().empty()) continue;
     for (const std::string& part : sheets_[i].commentParts) {
       current_ = part;
       std::string bytes = package_->Read(part);
-      if (MoveCommentCells(bytes, part, sheet->Moves())) changed[package_->StoredName(part)] = WholePart(std::move(bytes));
+      if (MoveCommentCells(bytes, part, sheet->Moves())) changed[package_->StoredName(part)] = TextPart(std::move(bytes));
     }
     for (const std::string& part : sheets_[i].vmlParts) {
       current_ = part;
       std::string xml = package_->Read(part);
-      if (ooxml::MoveVmlNotes(xml, sheet->Moves())) changed[package_->StoredName(part)] = WholePart(std::move(xml));
+      if (ooxml::MoveVmlNotes(xml, sheet->Moves())) changed[package_->StoredName(part)] = TextPart(std::move(xml));
+    }
+  }
+  if (fullCalc_) {
+    current_ = workbookPart_;
+    changed[package_->StoredName(workbookPart_)] = TextPart(WithFullCalcOnLoad(workbookBytes_, book_));
+    if (!calcChainPart_.empty()) {
+      current_ = workbookRelsPart_;
+      ooxml::DropCalcChain(*package_, workbookRelsPart_, calcChainPart_, changed);
     }
   }
   current_.clear();

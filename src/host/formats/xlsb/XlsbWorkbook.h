@@ -3,7 +3,9 @@
 // workbook part and its relationships, the sheets with their notes and
 // tables, shared strings and styles, and the saving of what changed: the
 // sheets a sort or a hide changed are written anew, their notes moved, and
-// every other part copied byte for byte.
+// every other part copied byte for byte (the workbook part and the
+// calculation chain also change when moved formulas ask for a full
+// recalculation).
 
 #include <memory>
 #include <string>
@@ -35,6 +37,9 @@ class XlsbWorkbook : public WorkbookStore {
   size_t ActiveTab() const override { return activeTab_; }
   bool Date1904() const override { return book_.date1904; }
   bool HasDefinedNames() const override { return !book_.definedNames.empty(); }
+  // Moved formulas: the save sets the workbook's full-recalculation flag and
+  // drops the calculation chain (calcChain.bin).
+  void RequestFullRecalculation() override { fullCalc_ = true; }
   void Save() override;
 
  private:
@@ -51,6 +56,8 @@ class XlsbWorkbook : public WorkbookStore {
   std::string path_;
   std::string current_;  // the part being read or written, for messages
   std::unique_ptr<Package> package_;
+  std::string workbookPart_, workbookRelsPart_, calcChainPart_;
+  std::string workbookBytes_;  // the workbook part as read (a few hundred bytes)
   BookPart book_;
   SharedStrings strings_;
   Styles styles_;
@@ -58,6 +65,7 @@ class XlsbWorkbook : public WorkbookStore {
   std::vector<SheetEntry> entries_;
   std::vector<std::unique_ptr<XlsbSheet>> data_;
   size_t activeTab_ = 0;
+  bool fullCalc_ = false;
 };
 
 }  // namespace host::xlsb

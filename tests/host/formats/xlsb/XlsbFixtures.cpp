@@ -190,4 +190,36 @@ std::string Keys(const fixtures::TempDir& dir, const std::string& file, bool mer
   return Write(dir, file, Package({sheet}, strings));
 }
 
+std::string EncryptedPackageFile() {
+  constexpr uint32_t kFree = 0xFFFFFFFF, kEnd = 0xFFFFFFFE, kFatSector = 0xFFFFFFFD, kNone = 0xFFFFFFFF;
+  // The header: signature, version 3.62, little-endian, 512-byte sectors,
+  // 64-byte mini sectors, one FAT sector (sector 0), the directory in sector 1.
+  std::string file = std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + std::string(16, '\0') + U16(0x3E) + U16(3) +
+                     U16(0xFFFE) + U16(9) + U16(6) + std::string(6, '\0') + U32(0) + U32(1) + U32(1) + U32(0) + U32(4096) +
+                     U32(kEnd) + U32(0) + U32(kEnd) + U32(0) + U32(0);
+  for (int i = 1; i < 109; ++i) file += U32(kFree);
+  // Sector 0, the FAT: itself, the directory, then two streams of eight sectors.
+  std::string fat = U32(kFatSector) + U32(kEnd);
+  for (uint32_t s = 2; s < 18; ++s) fat += U32(s == 9 || s == 17 ? kEnd : s + 1);
+  while (fat.size() < 512) fat += U32(kFree);
+  // Sector 1, the directory: the root, its two streams (a tree of two), one unused entry.
+  auto entry = [](const std::string& name, uint8_t type, uint8_t colour, uint32_t right, uint32_t child, uint32_t start,
+                  uint32_t size) {
+    std::string e;
+    for (char c : name) e += std::string{c, '\0'};
+    e.resize(64, '\0');
+    e += U16(name.empty() ? 0 : static_cast<uint32_t>(2 * name.size() + 2));
+    e += std::string{static_cast<char>(type), static_cast<char>(colour)};
+    e += U32(kNone) + U32(right) + U32(child) + std::string(16 + 4 + 16, '\0') + U32(start) + U32(size) + U32(0);
+    return e;
+  };
+  std::string directory = entry("Root Entry", 5, 1, kNone, 1, kEnd, 0) + entry("EncryptionInfo", 2, 1, 2, kNone, 2, 4096) +
+                          entry("EncryptedPackage", 2, 0, kNone, kNone, 10, 4096) + entry("", 0, 0, kNone, kNone, 0, 0);
+  std::string info = U16(4) + U16(4) + U32(0x40) + "<?xml version=\"1.0\" encoding=\"UTF-8\"?><encryption/>";
+  info.resize(4096, '\0');
+  std::string package = U32(1000) + U32(0);
+  for (int i = 0; package.size() < 4096; ++i) package.push_back(static_cast<char>(i * 37 + 11));
+  return file + fat + directory + info + package;
+}
+
 }  // namespace xlsbfixtures

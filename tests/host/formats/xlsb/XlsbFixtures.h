@@ -72,4 +72,10 @@ std::string Write(const fixtures::TempDir& dir, const std::string& file,
 // starting row in B; with merged, text "<key>-m" in C and C:D merged in each row.
 std::string Keys(const fixtures::TempDir& dir, const std::string& file, bool merged = false);
 
+// A workbook saved with a password to open it, as office programs store one:
+// an OLE2 compound file (version 3, 512-byte sectors) holding the streams
+// EncryptionInfo (agile, version 4.4) and EncryptedPackage, eight sectors
+// each; their contents stand in for real ones (no reader gets past the names).
+std::string EncryptedPackageFile();
+
 }  // namespace xlsbfixtures

@@ -13,6 +13,7 @@
 #include "host/core/Workbook.h"
 #include "host/core/Workbooks.h"
 #include "host/core/Worksheet.h"
+#include "host/formats/xlsb/XlsbRecords.h"
 
 namespace {
 
@@ -57,10 +58,96 @@ TEST(XlsbSortSave, RowsMoveWithTheirFormulasAndOtherPartsStayByteForByte) {
   app.Quit();
   const auto after = fixtures::ReadZipRaw(path);
   for (const auto& [name, bytes] : before) {
-    if (name != "xl/worksheets/sheet1.bin") {
+    // The workbook part asks for a full recalculation (formulas moved).
+    if (name != "xl/worksheets/sheet1.bin" && name != "xl/workbook.bin") {
       EXPECT_EQ(after.at(name), bytes) << name;
     }
   }
+}
+
+// The body of the first record of type in a part, or "" when it has none.
+std::string RecordBody(const std::string& part, uint32_t type) {
+  host::xlsb::RecordReader reader(part, "part");
+  host::xlsb::Record record;
+  while (reader.Next(record))
+    if (record.type == type) return std::string(record.body);
+  return {};
+}
+
+// Moved formulas leave the workbook to be recalculated when next opened:
+// BrtCalcProp's fFullCalcOnLoad is set (the record made where the workbook
+// part has none), and the calculation chain goes with its relationship and
+// content type; every other part of the workbook part stays.
+TEST(XlsbSortSave, MovedFormulasAskForAFullRecalculationAndDropTheCalculationChain) {
+  // BrtCalcProp as written with the flags cleared: engine, mode, count, delta, threads, flags.
+  const std::string calcProp = Record(157, U32(191029) + U32(1) + U32(100) + F64(0.001) + U32(1) + U16(0x6A));
+  for (const bool hasCalcProp : {false, true}) {
+    SCOPED_TRACE(hasCalcProp ? "with BrtCalcProp" : "without BrtCalcProp");
+    TempDir dir;
+    const std::string rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/";
+    std::string data;
+    for (int r = 0; r < 3; ++r) data += Row(r) + Number(0, 3 - r) + FormulaNumber(1, 3 - r, PtgRef(static_cast<uint32_t>(r), 0));
+    auto parts = Package({{"S", data, "", {}, ""}}, {});
+    std::string bookBefore;
+    for (auto& [name, bytes] : parts) {
+      if (name == "[Content_Types].xml")
+        bytes.insert(bytes.find("</Types>"),
+                     "<Override PartName=\"/xl/calcChain.bin\" ContentType=\"application/vnd.ms-excel.calcChain\"/>");
+      if (name == "xl/_rels/workbook.bin.rels")
+        bytes.insert(bytes.find("</Relationships>"),
+                     "<Relationship Id=\"rIdC\" Type=\"" + rel + "calcChain\" Target=\"calcChain.bin\"/>");
+      if (name == "xl/workbook.bin") {
+        if (hasCalcProp) bytes.insert(bytes.size() - Record(132, "").size(), calcProp);
+        bookBefore = bytes;
+      }
+    }
+    parts.emplace_back("xl/calcChain.bin", Record(107, "") + Record(108, ""));
+    const std::string path = Write(dir, "chain.xlsb", parts);
+    SortFirstSheet(path, "A1:B3");
+    auto after = fixtures::ReadZip(path);
+    EXPECT_EQ(after.count("xl/calcChain.bin"), 0u);
+    EXPECT_EQ(after["[Content_Types].xml"].find("calcChain"), std::string::npos);
+    EXPECT_NE(after["[Content_Types].xml"].find("/xl/worksheets/sheet1.bin"), std::string::npos);
+    EXPECT_EQ(after["xl/_rels/workbook.bin.rels"].find("calcChain"), std::string::npos);
+    EXPECT_NE(after["xl/_rels/workbook.bin.rels"].find("worksheets/sheet1.bin"), std::string::npos);
+    const std::string flags = RecordBody(after["xl/workbook.bin"], 157);
+    ASSERT_EQ(flags.size(), 26u);
+    EXPECT_EQ(static_cast<uint8_t>(flags[24]) & 1, 1);
+    // Nothing else of the workbook part changed.
+    std::string book = after["xl/workbook.bin"];
+    if (hasCalcProp) {
+      const size_t at = book.find(calcProp.substr(0, calcProp.size() - 2));
+      ASSERT_NE(at, std::string::npos);
+      book[at + calcProp.size() - 2] = '\x6A';
+    } else {
+      book.erase(book.find(Record(157, flags)), Record(157, flags).size());
+    }
+    EXPECT_TRUE(book == bookBefore);
+    host::Application app;
+    host::Worksheet& sheet = *app.Workbooks().Open(path).Worksheets()[0];
+    for (int r = 1; r <= 3; ++r) EXPECT_EQ(sheet.Cells(r, 2).Formula(), "A" + std::to_string(r)) << r;
+    app.Quit();
+  }
+}
+
+// A sort of some of the columns: the cells of the sorted columns go to their
+// new rows and stand among the cells that stayed, in column order (the sheet
+// reads again, which it would refuse with a row's columns out of order).
+TEST(XlsbSortSave, CellsOutsideTheSortedColumnsStayAndRowsKeepColumnOrder) {
+  TempDir dir;
+  const std::string path = Book(dir);
+  SortFirstSheet(path, "A1:B4");
+  host::Application app;
+  host::Worksheet& sheet = *app.Workbooks().Open(path).Worksheets()[0];
+  const char* keys[] = {"a", "b", "c", "d"};
+  // Moved as a copy moves it: each relative reference now names its new row's C.
+  const char* formulas[] = {"C1", "C2", "C3", "C4"};
+  for (int r = 1; r <= 4; ++r) {
+    EXPECT_EQ(sheet.Cells(r, 1).Text(), keys[r - 1]) << r;
+    EXPECT_EQ(sheet.Cells(r, 2).Formula(), formulas[r - 1]) << r;
+    EXPECT_EQ(sheet.Cells(r, 3).Text(), std::to_string(r)) << r;
+  }
+  app.Quit();
 }
 
 TEST(XlsbSortSave, SharedFormulaMembersGetTheirOwnExpressions) {
