@@ -62,7 +62,8 @@ class SheetStore {
   virtual bool HoldsFormulas() const = 0;
 
   // The cells the format's sheet can hold: A1:XFD1048576 unless it holds
-  // fewer (an .xls sheet: 65,536 rows of 256 columns).
+  // fewer (an .xls sheet: 65,536 rows of 256 columns) or more (a CSV file
+  // has no grid: its sheet runs as far as its records).
   virtual CellArea Grid() const { return CellArea{1, 1, kMaxRows, kMaxColumns}; }
   // What a sort must keep whole besides the merged areas: the array
   // formulas' areas and the sheet's tables.

@@ -31,12 +31,16 @@ class Worksheet {
   // The bounding box of every cell the sheet holds (with a value or only a
   // style); A1 for an empty sheet.
   Range UsedRange();
-  // The cell at (row, column); HostError outside A1:XFD1048576.
+  // The cells a reference may name: A1:XFD1048576, or the format's grid
+  // where it runs further (a CSV file's is as long as the file).
+  CellArea Reach() const;
+  // The cell at (row, column); HostError outside Reach().
   Cell Cells(int row, int column);
-  // Row n of the sheet; HostError outside 1..1048576.
+  // Row n of the sheet; HostError outside Reach()'s rows.
   RowRef Rows(int row);
   // The range of an A1 reference: "B2:D9", "$B$2:$D$9", "B5" (also "C:C" and
-  // "3:3"). HostError when malformed or beyond XFD1048576.
+  // "3:3", whole columns to Reach()'s last row). HostError when malformed or
+  // beyond Reach().
   Range GetRange(std::string_view a1);
 
   Workbook& Parent() { return *workbook_; }

@@ -34,6 +34,7 @@ using fixtures::TempDir;
 constexpr int kDepth = 50000;          // elements or parentheses nested
 constexpr unsigned kSeconds = 60;      // a child's time
 constexpr rlim_t kMemory = rlim_t(2) << 30;  // a child's address space
+constexpr int kMaxRowsOfAGrid = 1048576;
 
 std::string Repeat(const std::string& piece, int times) {
   std::string out;
@@ -341,6 +342,61 @@ class RepeatedRows : public testing::TestWithParam<Case> {};
 TEST_P(RepeatedRows, CostNothingWhenEmptyAndAreNeverCut) { Expect(GetParam()); }
 
 INSTANTIATE_TEST_SUITE_P(Ods, RepeatedRows, testing::ValuesIn(kRepeatCases));
+
+// ---- a CSV file has no grid
+
+constexpr int kLongCsvRows = kMaxRowsOfAGrid + 24;
+
+// A CSV file of kLongCsvRows records of one number each (about 8 MB), in an
+// order a sort must change from the first row to the last.
+std::string LongCsv(const TempDir& dir) {
+  std::string text;
+  text.reserve(static_cast<size_t>(kLongCsvRows) * 8);
+  for (int r = 1; r <= kLongCsvRows; ++r) text += std::to_string((r * 7919LL) % kLongCsvRows) + "\n";
+  const std::string path = dir.File("long.csv");
+  fixtures::WriteFile(path, text);
+  return path;
+}
+
+// "" when the file holds the numbers 0 to kLongCsvRows - 1, one a line, in
+// ascending order; else the first line that does not.
+std::string SortedWhole(const std::string& path) {
+  const std::string text = fixtures::ReadFile(path);
+  size_t at = 0;
+  for (long long expected = 0; expected < kLongCsvRows; ++expected) {
+    const size_t end = text.find('\n', at);
+    if (end == std::string::npos || text.compare(at, end - at, std::to_string(expected)) != 0)
+      return "line " + std::to_string(expected + 1) + " is not " + std::to_string(expected);
+    at = end + 1;
+  }
+  return at == text.size() ? "" : "more lines than records";
+}
+
+// Reads the last record's cell and the row past it, then hides the last
+// record's row, as a filter would.
+std::string ReadAndHideLastRow(const std::string& path) {
+  host::Application app;
+  host::Workbook& book = app.Workbooks().Open(path);
+  host::Worksheet& sheet = *book.Worksheets()[0];
+  if (sheet.UsedRange().LastRow() != kLongCsvRows) return "used range ends at " + sheet.UsedRange().Address();
+  if (sheet.Cells(kLongCsvRows, 1).Text() != std::to_string((kLongCsvRows * 7919LL) % kLongCsvRows))
+    return "last cell reads \"" + sheet.Cells(kLongCsvRows, 1).Text() + "\"";
+  sheet.Rows(kLongCsvRows).SetHidden(true);
+  return "";
+}
+
+const Case kGridCases[] = {
+    {"csv of 1,048,600 records sorted whole", LongCsv, "", {}, SortedWhole},
+    {"csv record past row 1,048,576 read and filtered", LongCsv, "cannot keep hidden rows", ReadAndHideLastRow},
+};
+
+class CsvWithoutGrid : public testing::TestWithParam<Case> {};
+
+// A CSV file's sheet is as long as the file: every record takes part in a
+// sort and is read by a filter, past the 1,048,576 rows of a grid.
+TEST_P(CsvWithoutGrid, IsSortedAndReadWhole) { Expect(GetParam()); }
+
+INSTANTIATE_TEST_SUITE_P(Csv, CsvWithoutGrid, testing::ValuesIn(kGridCases));
 
 // ---- memory
 
