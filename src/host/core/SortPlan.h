@@ -39,6 +39,13 @@ class SortRefused : public std::invalid_argument {
 // calculated: it has no value to sort by.
 SortRefused NeverCalculatedKey(int row, int column);
 
+// Rows that are copies of one another (the same cells in every column, the
+// same hidden state): what one repeated row record of a format holds.
+struct RowRun {
+  int firstRow = 0;
+  int count = 0;
+};
+
 // Where the rows of one sort went: targetOf[row - area.firstRow] is the new
 // row of the cells that stood in row, within area's columns.
 struct RowMove {

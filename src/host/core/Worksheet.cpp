@@ -83,6 +83,10 @@ int Worksheet::MaxColumn() const {
   return UsedArea(area) ? area.lastColumn : 1;
 }
 
+std::vector<RowRun> Worksheet::RepeatedRows(int firstRow, int lastRow) const {
+  return store_->RepeatedRows(firstRow, lastRow);
+}
+
 bool Worksheet::RowHidden(int row) const { return store_->RowHidden(row); }
 
 void Worksheet::SetRowHidden(int row, bool hidden) {
@@ -99,7 +103,7 @@ void Worksheet::SetRowHidden(int row, bool hidden) {
   // A row back in the state it had at open is no change.
   auto& undone = hidden ? shownSinceOpen_ : hiddenSinceOpen_;
   auto& done = hidden ? hiddenSinceOpen_ : shownSinceOpen_;
-  if (!undone.erase(row)) done.insert(row);
+  if (!undone.Erase(row)) done.Insert(row);
 }
 
 }  // namespace host

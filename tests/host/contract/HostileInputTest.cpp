@@ -57,7 +57,7 @@ std::string Noise() {
 
 // Runs work in a child with the time and memory limits; what it returns, or
 // "child ended: ..." when it did not finish (crash, timeout, memory).
-std::string InChild(const std::function<std::string()>& work) {
+std::string InChild(const std::function<std::string()>& work, unsigned processorSeconds = 0) {
   int pipe[2];
   if (::pipe(pipe) != 0) return "child ended: no pipe";
   const pid_t child = ::fork();
@@ -65,6 +65,10 @@ std::string InChild(const std::function<std::string()>& work) {
     ::close(pipe[0]);
     const rlimit memory{kMemory, kMemory};
     ::setrlimit(RLIMIT_AS, &memory);
+    if (processorSeconds > 0) {
+      const rlimit processor{processorSeconds, processorSeconds};
+      ::setrlimit(RLIMIT_CPU, &processor);
+    }
     ::alarm(kSeconds);
     std::string text;
     try {
@@ -85,7 +89,8 @@ std::string InChild(const std::function<std::string()>& work) {
   ::waitpid(child, &status, 0);
   if (WIFSIGNALED(status))
     return "child ended: signal " + std::to_string(WTERMSIG(status)) +
-           (WTERMSIG(status) == SIGALRM ? " (over " + std::to_string(kSeconds) + " s)" : "");
+           (WTERMSIG(status) == SIGALRM ? " (over " + std::to_string(kSeconds) + " s)" : "") +
+           (WTERMSIG(status) == SIGXCPU || WTERMSIG(status) == SIGKILL ? " (over its processor time)" : "");
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return "child ended: status " + std::to_string(status);
   return text;
 }
@@ -128,6 +133,9 @@ struct Case {
   std::function<std::string(const std::string& path)> work = {};
   // What must hold of the file afterwards: "" or what does not.
   std::function<std::string(const std::string& path)> check = {};
+  // The child's processor time, when less than kSeconds: for work that must
+  // not grow with a repeat count.
+  unsigned processorSeconds = 0;
 };
 
 void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
@@ -223,7 +231,8 @@ void Expect(const Case& c) {
   TempDir dir;
   const std::string path = c.build(dir);
   const std::string before = path.empty() ? "" : fixtures::ReadFile(path);
-  const std::string outcome = InChild([&] { return c.work ? c.work(path) : SortAndSave(path); });
+  const std::string outcome =
+      InChild([&] { return c.work ? c.work(path) : SortAndSave(path); }, c.processorSeconds);
   if (*c.refusal == '\0') {
     EXPECT_EQ(outcome, "done:");
     if (c.check) EXPECT_EQ(c.check(path), "");
@@ -309,6 +318,26 @@ const Case kRepeatCases[] = {
                                   20));
      },
      ""},
+    {"202 sheets of two keys around 1,048,574 empty rows, in 3 s of processor time",
+     [](const TempDir& dir) {
+       return Ods(dir, ManyTables(OdsRow(OdsText("b")) + "<table:table-row table:number-rows-repeated=\"1048574\"/>" +
+                                      OdsRow(OdsText("a")),
+                                  202));
+     },
+     "", {}, {}, 3},
+    {"a key row repeated 1,048,575 times sorted in 1 s of processor time",
+     [](const TempDir& dir) {
+       return Ods(dir, OdsTable(OdsRow(OdsText("b"), " table:number-rows-repeated=\"1048575\"") +
+                                OdsRow(OdsText("a"))));
+     },
+     "", {},
+     [](const std::string& path) {
+       const std::string content = fixtures::ReadZip(path)["content.xml"];
+       const size_t first = content.find("<text:p>", content.find("<table:table-row"));
+       if (content.compare(first, 10, "<text:p>a<") != 0) return std::string("row 1 does not hold a");
+       return RowsAre(path, 1048576);
+     },
+     1},
     {"a cell with content past row 1,048,576",
      [](const TempDir& dir) {
        return Ods(dir, OdsTable(kOdsKeys + kEmptyRows + OdsRow(OdsText("z"))));

@@ -394,6 +394,11 @@ void OdsSheet::RewriteCell(int row, int column,
   modified_ = true;
 }
 
+RowRun OdsSheet::RowsLike(int row) const {
+  const RowGroup* group = GroupOf(row);
+  return group ? RowRun{group->firstRow, group->count} : RowRun{row, 1};
+}
+
 bool OdsSheet::RowHoldsCells(int row, int firstColumn, int lastColumn) const {
   const RowGroup* group = GroupOf(row);
   if (!group) return false;
@@ -531,9 +536,12 @@ void OdsSheet::PlaceRowCells(int firstRow, int firstColumn, int lastColumn, cons
   // only where the rows' sources stop running on within a group, so a
   // repeated block that moves or stays whole is still written once.
   std::vector<int> starts{firstRow};
-  for (int k = 1; k < height; ++k)
-    if (sourceOf[k] != sourceOf[k - 1] + 1 || GroupOf(sourceOf[k])->firstRow == sourceOf[k])
-      starts.push_back(firstRow + k);
+  RowRun group = RowsLike(sourceOf[0]);  // the group of the last source looked up
+  for (int k = 1; k < height; ++k) {
+    const int from = sourceOf[k];
+    if (from < group.firstRow || from >= group.firstRow + group.count) group = RowsLike(from);
+    if (from != sourceOf[k - 1] + 1 || group.firstRow == from) starts.push_back(firstRow + k);
+  }
   starts.push_back(lastRow + 1);
   SplitAt(starts);
   auto groupAt = [this](int row) {
