@@ -318,13 +318,13 @@ const Case kRepeatCases[] = {
                                   20));
      },
      ""},
-    {"202 sheets of two keys around 1,048,574 empty rows, in 4 s of processor time",
+    {"202 sheets of two keys around 1,048,574 empty rows, in 1 s of processor time",
      [](const TempDir& dir) {
        return Ods(dir, ManyTables(OdsRow(OdsText("b")) + "<table:table-row table:number-rows-repeated=\"1048574\"/>" +
                                       OdsRow(OdsText("a")),
                                   202));
      },
-     "", {}, {}, 4},
+     "", {}, {}, 1},
     {"a key row repeated 1,048,575 times sorted in 1 s of processor time",
      [](const TempDir& dir) {
        return Ods(dir, OdsTable(OdsRow(OdsText("b"), " table:number-rows-repeated=\"1048575\"") +

@@ -119,6 +119,10 @@ class OdsSheet {
   // move whole (style, annotation, links); their formulas shift by the rows
   // moved; row elements and their attributes stay.
   void PlaceRowCells(int firstRow, int firstColumn, int lastColumn, const std::vector<int>& sourceOf);
+  // The same with the move as pieces (RowPiece: in target order, covering
+  // the rows from firstRow on): a repeated row element moved whole costs one
+  // piece, whatever its repeat count.
+  void PlaceRowCells(int firstRow, int firstColumn, int lastColumn, const std::vector<RowPiece>& pieces);
   // True when row holds a cell with content or a style of its own within
   // columns firstColumn..lastColumn.
   bool RowHoldsCells(int row, int firstColumn, int lastColumn) const;

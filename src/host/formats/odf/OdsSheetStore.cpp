@@ -139,22 +139,26 @@ std::vector<RowRun> OdsSheetStore::RepeatedRows(int firstRow, int lastRow) const
 size_t OdsSheetStore::MoveRows(const RowMove& move) {
   const CellArea& area = move.area;
   OdsSheet& sheet = Sheet();
-  std::vector<int> sourceOf(move.targetOf.size());
-  size_t moved = 0;
-  // Rows of one repeated element hold the same cells: asked once.
-  RowRun like{0, 0};
-  bool holds = false;
-  for (size_t k = 0; k < move.targetOf.size(); ++k) {
-    const int source = area.firstRow + static_cast<int>(k);
-    sourceOf[static_cast<size_t>(move.targetOf[k] - area.firstRow)] = source;
-    if (move.targetOf[k] == source) continue;
-    if (source >= like.firstRow + like.count) {
-      like = sheet.RowsLike(source);
-      holds = sheet.RowHoldsCells(source, area.firstColumn, area.lastColumn);
-    }
-    if (holds) ++moved;
+  std::vector<RowPiece> pieces = move.pieces;
+  if (pieces.empty()) {
+    std::vector<int> sourceOf(move.targetOf.size());
+    for (size_t k = 0; k < move.targetOf.size(); ++k)
+      sourceOf[static_cast<size_t>(move.targetOf[k] - area.firstRow)] = area.firstRow + static_cast<int>(k);
+    pieces = PiecesOf(area.firstRow, sourceOf);
   }
-  if (moved > 0) sheet.PlaceRowCells(area.firstRow, area.firstColumn, area.lastColumn, sourceOf);
+  // The rows that went elsewhere and hold cells, counted a row element at a
+  // time: its rows hold the same cells.
+  size_t moved = 0;
+  for (const RowPiece& piece : pieces) {
+    if (piece.target == piece.source) continue;
+    for (int row = piece.source; row < piece.source + piece.count;) {
+      const RowRun like = sheet.RowsLike(row);
+      const int end = std::min(like.firstRow + like.count, piece.source + piece.count);
+      if (sheet.RowHoldsCells(row, area.firstColumn, area.lastColumn)) moved += static_cast<size_t>(end - row);
+      row = end;
+    }
+  }
+  if (moved > 0) sheet.PlaceRowCells(area.firstRow, area.firstColumn, area.lastColumn, pieces);
   return moved;
 }
 
