@@ -13,8 +13,8 @@ namespace host {
 
 namespace {
 
-// The keys of rows firstRow..lastRow, less the hidden rows'; refused when a
-// visible key was never calculated.
+// The keys the list holds, less the hidden rows'; refused when a visible
+// key was never calculated.
 std::vector<SortKey> VisibleKeys(SortKeyList& list, int keyColumn, const std::function<bool(int)>& isHidden,
                                  bool anyHidden) {
   for (int row : list.UncalculatedRows())

@@ -73,7 +73,8 @@ class SheetStore {
   // that are copies of one another, in row order; a row in no run stands
   // alone. A format that keeps repeated rows as one record gives them, so
   // that the core reads such a run once (a run of a million empty rows costs
-  // what one row costs); the default gives none.
+  // what one row costs); the default gives none. A store that gives runs
+  // gets its moves over them as pieces (RowMove::pieces), not row by row.
   virtual std::vector<RowRun> RepeatedRows(int firstRow, int lastRow) const {
     (void)firstRow;
     (void)lastRow;
