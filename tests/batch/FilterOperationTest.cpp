@@ -2,6 +2,7 @@
 // decides, the criteria's exact comparisons, and that rows are only hidden.
 #include "batch/FilterOperation.h"
 #include "batch/WorkbookFixtures.h"
+#include "host/formats/odf/OdsFixtures.h"
 #include "host/core/HostError.h"
 #include "options/OptionsSource.h"
 #include "support/ScriptedMessages.h"
@@ -216,46 +217,21 @@ namespace {
 // Writes an .ods whose one table "R" holds row 1 "a", then "b" repeated
 // 1,000,000 times in one row element, then "a" (as LibreOffice writes
 // equal rows).
-void WriteRepeatedRowsOds(const std::string& path) {
-  const std::string cell = "<table:table-cell office:value-type=\"string\"><text:p>";
-  const std::string content =
-      "<?xml version=\"1.0\" encoding=\"UTF-8\"?><office:document-content "
-      "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
-      "xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\" "
-      "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" office:version=\"1.3\"><office:body>"
-      "<office:spreadsheet><table:table table:name=\"R\"><table:table-row>" + cell +
-      "a</text:p></table:table-cell></table:table-row><table:table-row table:number-rows-repeated=\"1000000\">" +
-      cell + "b</text:p></table:table-cell></table:table-row><table:table-row>" + cell +
-      "a</text:p></table:table-cell></table:table-row></table:table></office:spreadsheet></office:body>"
-      "</office:document-content>";
-  const std::string manifest =
-      "<?xml version=\"1.0\" encoding=\"UTF-8\"?><manifest:manifest "
-      "xmlns:manifest=\"urn:oasis:names:tc:opendocument:xmlns:manifest:1.0\" manifest:version=\"1.3\">"
-      "<manifest:file-entry manifest:full-path=\"/\" "
-      "manifest:media-type=\"application/vnd.oasis.opendocument.spreadsheet\"/>"
-      "<manifest:file-entry manifest:full-path=\"content.xml\" manifest:media-type=\"text/xml\"/>"
-      "</manifest:manifest>";
-  int error = 0;
-  zip_t* archive = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
-  ASSERT_NE(archive, nullptr);
-  const std::pair<const char*, const std::string*> entries[] = {
-      {"mimetype", nullptr}, {"content.xml", &content}, {"META-INF/manifest.xml", &manifest}};
-  static const std::string kMimetype = "application/vnd.oasis.opendocument.spreadsheet";
-  for (const auto& [name, bytes] : entries) {
-    const std::string& data = bytes ? *bytes : kMimetype;
-    zip_source_t* source = zip_source_buffer(archive, data.data(), data.size(), 0);
-    const zip_int64_t at = zip_file_add(archive, name, source, ZIP_FL_OVERWRITE);
-    ASSERT_GE(at, 0);
-    if (!bytes) zip_set_file_compression(archive, static_cast<zip_uint64_t>(at), ZIP_CM_STORE, 0);
-  }
-  ASSERT_EQ(zip_close(archive), 0);
+std::string WriteRepeatedRowsOds(const fixtures::TempDir& dir) {
+  const std::string b = odsfixtures::Text("b");
+  return odsfixtures::WriteOds(
+      dir, "repeated.ods",
+      odsfixtures::Content("<table:table table:name=\"R\"><table:table-row>" + odsfixtures::Text("a") +
+                           "</table:table-row><table:table-row table:number-rows-repeated=\"1000000\">" + b +
+                           "</table:table-row><table:table-row>" + odsfixtures::Text("a") +
+                           "</table:table-row></table:table>"));
 }
 
 }  // namespace
 
 TEST_F(FilterTest, RepeatedRowsAreFilteredAsEachRowAlone) {
-  WriteRepeatedRowsOds(Path("repeated.ods"));
-  OpenedWorkbook book(Path("repeated.ods"));
+  fixtures::TempDir files;
+  OpenedWorkbook book(WriteRepeatedRowsOds(files));
   FilterWorkbook(book.Workbook(), Filter("A", kEquals, "a"), messages);
   host::Worksheet& sheet = book.Sheet("R");
   EXPECT_EQ(sheet.RowsHiddenSinceOpen(), 1000000);
