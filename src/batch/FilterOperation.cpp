@@ -41,8 +41,15 @@ void HideFailingRows(host::Worksheet& sheet, int firstRow, int lastRow, int colu
   const int criterion = options.ChosenCriterion();
   const QString value = options.FilterValue();
   std::vector<int> failing;
-  for (int r = firstRow; r <= lastRow; ++r)
-    if (RowFails(criterion, CellText(sheet, r, column), value)) failing.push_back(r);
+  // Rows that repeat one another show the same text: read once per run.
+  const std::vector<host::RowRun> runs = sheet.RepeatedRows(firstRow, lastRow);
+  auto run = runs.begin();
+  for (int r = firstRow; r <= lastRow;) {
+    const int count = run != runs.end() && run->firstRow == r ? (run++)->count : 1;
+    if (RowFails(criterion, CellText(sheet, r, column), value))
+      for (int k = 0; k < count; ++k) failing.push_back(r + k);
+    r += count;
+  }
   for (int r : failing) hide(r);
 }
 

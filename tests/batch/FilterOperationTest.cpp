@@ -2,6 +2,7 @@
 // decides, the criteria's exact comparisons, and that rows are only hidden.
 #include "batch/FilterOperation.h"
 #include "batch/WorkbookFixtures.h"
+#include "host/formats/odf/OdsFixtures.h"
 #include "host/core/HostError.h"
 #include "options/OptionsSource.h"
 #include "support/ScriptedMessages.h"
@@ -209,4 +210,33 @@ TEST_F(FilterTest, AFormulaNeverCalculatedStopsTheSheetBeforeAnyRowIsHidden) {
     EXPECT_NE(std::string(error.what()).find("never been calculated"), std::string::npos) << error.what();
   }
   EXPECT_EQ(book.HiddenRows("Sheet1", 5), Rows{});
+}
+
+namespace {
+
+// Writes an .ods whose one table "R" holds row 1 "a", then "b" repeated
+// 1,000,000 times in one row element, then "a" (as LibreOffice writes
+// equal rows).
+std::string WriteRepeatedRowsOds(const fixtures::TempDir& dir) {
+  const std::string b = odsfixtures::Text("b");
+  return odsfixtures::WriteOds(
+      dir, "repeated.ods",
+      odsfixtures::Content("<table:table table:name=\"R\"><table:table-row>" + odsfixtures::Text("a") +
+                           "</table:table-row><table:table-row table:number-rows-repeated=\"1000000\">" + b +
+                           "</table:table-row><table:table-row>" + odsfixtures::Text("a") +
+                           "</table:table-row></table:table>"));
+}
+
+}  // namespace
+
+TEST_F(FilterTest, RepeatedRowsAreFilteredAsEachRowAlone) {
+  fixtures::TempDir files;
+  OpenedWorkbook book(WriteRepeatedRowsOds(files));
+  FilterWorkbook(book.Workbook(), Filter("A", kEquals, "a"), messages);
+  host::Worksheet& sheet = book.Sheet("R");
+  EXPECT_EQ(sheet.RowsHiddenSinceOpen(), 1000000);
+  EXPECT_FALSE(sheet.RowHidden(1));
+  EXPECT_TRUE(sheet.RowHidden(2));
+  EXPECT_TRUE(sheet.RowHidden(1000001));
+  EXPECT_FALSE(sheet.RowHidden(1000002));
 }

@@ -48,6 +48,14 @@ TEST(CellAddress, Areas) {
   EXPECT_FALSE(host::ParseAreaReference("A1:", area));
   EXPECT_FALSE(host::ParseAreaReference(":A1", area));
   EXPECT_FALSE(host::ParseAreaReference("A:1", area));
+  // A sheet whose grid runs further (a CSV file's) reads its own rows.
+  EXPECT_FALSE(host::ParseAreaReference("A2000000", area));
+  ASSERT_TRUE(host::ParseAreaReference("A2000000:B3", area, 2000000));
+  EXPECT_EQ(area.lastRow, 2000000);
+  ASSERT_TRUE(host::ParseAreaReference("C:C", area, 2000000));
+  EXPECT_EQ(area.lastRow, 2000000);
+  EXPECT_FALSE(host::ParseAreaReference("A2000001", area, 2000000));
+  EXPECT_FALSE(host::ParseAreaReference("A99999999999", area, 2147483647));
   host::CellArea a{2, 2, 4, 4}, b{4, 4, 9, 9}, c{5, 1, 6, 1};
   EXPECT_TRUE(a.Intersects(b));
   EXPECT_FALSE(a.Intersects(c));

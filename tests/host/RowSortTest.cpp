@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <optional>
 #include <string>
@@ -71,9 +72,25 @@ class MemoryStore : public host::SheetStore {
     if (h) hidden[row] = true; else hidden.erase(row);
   }
   bool HoldsFormulas() const override { return false; }
-  size_t MoveRows(const host::RowMove& move) override {
+  std::vector<host::RowRun> RepeatedRows(int firstRow, int lastRow) const override {
+    std::vector<host::RowRun> cut;
+    for (const host::RowRun& run : runs) {
+      const int first = std::max(run.firstRow, firstRow), last = std::min(run.firstRow + run.count - 1, lastRow);
+      if (last > first) cut.push_back({first, last - first + 1});
+    }
+    return cut;
+  }
+  size_t MoveRows(const host::RowMove& given) override {
     ++moves;
-    lastMove = move;
+    lastMove = given;
+    host::RowMove move = given;
+    if (!move.pieces.empty()) {
+      // A move given as pieces, row by row.
+      move.targetOf.assign(static_cast<size_t>(move.area.lastRow - move.area.firstRow + 1), 0);
+      for (const host::RowPiece& piece : move.pieces)
+        for (int k = 0; k < piece.count; ++k)
+          move.targetOf[static_cast<size_t>(piece.source + k - move.area.firstRow)] = piece.target + k;
+    }
     std::map<std::pair<int, int>, host::StoredValue> next;
     size_t moved = 0;
     std::map<int, int> counted;
@@ -102,6 +119,7 @@ class MemoryStore : public host::SheetStore {
   std::vector<host::TableArea> tables;
   host::CellArea grid{1, 1, host::kMaxRows, host::kMaxColumns};
   std::map<int, bool> hidden;
+  std::vector<host::RowRun> runs;  // rows the store names as repeated
   int moves = 0;
   host::RowMove lastMove;
 
@@ -176,6 +194,46 @@ TEST(RowSort, TheMoveStaysWithinTheFormatsGrid) {
   ASSERT_EQ(host::SortRows(store, {1, 1, host::kMaxRows, host::kMaxColumns}, 1, false), 2u);
   EXPECT_EQ(store.lastMove.area, (host::CellArea{1, 1, 2, 256}));
   EXPECT_EQ(store.lastMove.targetOf, (std::vector<int>{2, 1}));
+}
+
+struct RunCase {
+  const char* name;
+  std::vector<std::string> keys;  // a run's rows hold the same key
+  std::vector<host::RowRun> runs;
+  std::vector<int> hiddenRows;
+  host::CellArea range;
+  bool descending;
+  std::vector<int> order;  // column B afterwards
+};
+
+// Rows a store names as repeated are read once and move as one (given as
+// pieces), with the order a row-by-row sort gives.
+TEST(RowSort, RepeatedRowsMoveAsOneWithTheOrderOfEachRow) {
+  const RunCase cases[] = {
+      {"a keyed run", {"3", "t:b", "t:b", "t:b", "1"}, {{2, 3}}, {}, {1, 1, 5, 2}, false, {5, 1, 2, 3, 4}},
+      {"an empty run between keys", {"2", "", "", "", "1"}, {{2, 3}}, {}, {1, 1, 5, 2}, false, {5, 1, 2, 3, 4}},
+      {"a hidden run keeps its place", {"3", "", "", "", "1", "2"}, {{2, 3}}, {2, 3, 4}, {1, 1, 6, 2}, false,
+       {5, 2, 3, 4, 6, 1}},
+      {"a run split around a hidden row", {"9", "9", "9", "2", "1"}, {{1, 3}}, {4}, {1, 1, 5, 2}, false,
+       {5, 1, 2, 4, 3}},
+      {"descending", {"1", "5", "5", "", "", "3"}, {{2, 2}, {4, 2}}, {}, {1, 1, 6, 2}, true, {2, 3, 6, 1, 4, 5}},
+      {"a run cut by the range", {"4", "4", "4", "1", "2"}, {{1, 3}}, {}, {2, 1, 5, 2}, false, {1, 4, 5, 2, 3}},
+  };
+  for (const RunCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    const int rows = static_cast<int>(c.keys.size());
+    std::vector<int> orders[2];
+    for (int withRuns = 0; withRuns < 2; ++withRuns) {
+      MemoryStore store(c.keys);
+      for (int row : c.hiddenRows) store.hidden[row] = true;
+      if (withRuns) store.runs = c.runs;
+      host::SortRows(store, c.range, 1, c.descending);
+      orders[withRuns] = store.Order(rows);
+      if (withRuns) EXPECT_TRUE(store.lastMove.targetOf.empty());
+    }
+    EXPECT_EQ(orders[1], c.order);
+    EXPECT_EQ(orders[0], orders[1]);
+  }
 }
 
 }  // namespace

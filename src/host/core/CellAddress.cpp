@@ -23,15 +23,16 @@ bool ReadColumn(std::string_view text, size_t& pos, int& column) {
   return true;
 }
 
-bool ReadRow(std::string_view text, size_t& pos, int& row) {
+// Reads digits at text[pos...] into a row number of at most lastRow.
+bool ReadRow(std::string_view text, size_t& pos, int& row, int lastRow = kMaxRows) {
   size_t start = pos;
-  long value = 0;
+  long long value = 0;
   while (pos < text.size() && IsDigit(text[pos])) {
-    if (pos - start >= 7) return false;
+    if (pos - start >= 10) return false;
     value = value * 10 + (text[pos] - '0');
     ++pos;
   }
-  if (pos == start || value < 1 || value > kMaxRows || text[start] == '0') return false;
+  if (pos == start || value < 1 || value > lastRow || text[start] == '0') return false;
   row = static_cast<int>(value);
   return true;
 }
@@ -62,22 +63,30 @@ bool ParsePlainCellReference(std::string_view text, int& row, int& column) {
   return pos == text.size();
 }
 
-bool ParseCellReference(std::string_view text, int& row, int& column) {
+namespace {
+
+bool ParseCellReferenceWithin(std::string_view text, int lastRow, int& row, int& column) {
   size_t pos = 0;
   if (pos < text.size() && text[pos] == '$') ++pos;
   if (!ReadColumn(text, pos, column)) return false;
   if (pos < text.size() && text[pos] == '$') ++pos;
-  if (!ReadRow(text, pos, row)) return false;
+  if (!ReadRow(text, pos, row, lastRow)) return false;
   return pos == text.size();
 }
 
-bool ParseAreaReference(std::string_view text, CellArea& area) {
+}  // namespace
+
+bool ParseCellReference(std::string_view text, int& row, int& column) {
+  return ParseCellReferenceWithin(text, kMaxRows, row, column);
+}
+
+bool ParseAreaReference(std::string_view text, CellArea& area, int lastRow) {
   size_t colon = text.find(':');
   std::string_view first = text.substr(0, colon);
   std::string_view second = colon == std::string_view::npos ? first : text.substr(colon + 1);
   if (first.empty() || second.empty()) return false;
   int r1 = 0, c1 = 0, r2 = 0, c2 = 0;
-  if (ParseCellReference(first, r1, c1) && ParseCellReference(second, r2, c2)) {
+  if (ParseCellReferenceWithin(first, lastRow, r1, c1) && ParseCellReferenceWithin(second, lastRow, r2, c2)) {
   } else if (colon != std::string_view::npos) {
     // Whole columns ("C:E") or whole rows ("3:7").
     auto strip = [](std::string_view s) { return !s.empty() && s[0] == '$' ? s.substr(1) : s; };
@@ -85,8 +94,9 @@ bool ParseAreaReference(std::string_view text, CellArea& area) {
     size_t pa = 0, pb = 0;
     if (ReadColumn(a, pa, c1) && pa == a.size() && ReadColumn(b, pb, c2) && pb == b.size()) {
       r1 = 1;
-      r2 = kMaxRows;
-    } else if (pa = 0, pb = 0, ReadRow(a, pa, r1) && pa == a.size() && ReadRow(b, pb, r2) && pb == b.size()) {
+      r2 = lastRow;
+    } else if (pa = 0, pb = 0, ReadRow(a, pa, r1, lastRow) && pa == a.size() && ReadRow(b, pb, r2, lastRow) &&
+               pb == b.size()) {
       c1 = 1;
       c2 = kMaxColumns;
     } else {
@@ -121,6 +131,11 @@ std::string AreaAddress(const CellArea& area, bool absolute) {
 }
 
 }  // namespace
+
+std::string GridExtent(const CellArea& grid) {
+  return AreaAddress(CellArea{grid.firstRow, grid.firstColumn, grid.firstRow, grid.firstColumn}, false) + " to " +
+         AreaAddress(CellArea{grid.lastRow, grid.lastColumn, grid.lastRow, grid.lastColumn}, false);
+}
 
 std::string AbsoluteAddress(const CellArea& area) { return AreaAddress(area, true); }
 

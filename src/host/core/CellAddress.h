@@ -41,8 +41,13 @@ struct CellArea {
 };
 
 // Parses "B2:D9", "$B$2:$D$9", "B5", whole columns "C:E" and whole rows
-// "3:7"; the corners may come in any order. False when malformed.
-bool ParseAreaReference(std::string_view text, CellArea& area);
+// "3:7"; the corners may come in any order. Rows run to lastRow (a sheet
+// whose grid is longer than XFD1048576's, a CSV file's, passes its own), and
+// whole columns end there. False when malformed.
+bool ParseAreaReference(std::string_view text, CellArea& area, int lastRow = kMaxRows);
+
+// "A1 to XFD1048576": the cells of a sheet's grid, as messages name them.
+std::string GridExtent(const CellArea& grid);
 
 // "$B$2:$D$9", or "$B$5" for a single cell.
 std::string AbsoluteAddress(const CellArea& area);

@@ -28,9 +28,10 @@ bool HoldsFormulasOrNames(Workbook& book) {
 
 Range::Range(host::Worksheet& sheet, int firstRow, int firstColumn, int lastRow, int lastColumn)
     : sheet_(&sheet), firstRow_(firstRow), firstColumn_(firstColumn), lastRow_(lastRow), lastColumn_(lastColumn) {
-  if (firstRow < 1 || lastRow > kMaxRows || firstColumn < 1 || lastColumn > kMaxColumns || firstRow > lastRow ||
-      firstColumn > lastColumn)
-    throw HostError("The range lies outside the sheet (A1 to XFD1048576).");
+  const CellArea reach = sheet.Reach();
+  if (firstRow < 1 || lastRow > reach.lastRow || firstColumn < 1 || lastColumn > reach.lastColumn ||
+      firstRow > lastRow || firstColumn > lastColumn)
+    throw HostError("The range lies outside the sheet (" + GridExtent(reach) + ").");
 }
 
 RowRef Range::RowsCollection::operator()(int n) const {

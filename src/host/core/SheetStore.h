@@ -62,12 +62,24 @@ class SheetStore {
   virtual bool HoldsFormulas() const = 0;
 
   // The cells the format's sheet can hold: A1:XFD1048576 unless it holds
-  // fewer (an .xls sheet: 65,536 rows of 256 columns).
+  // fewer (an .xls sheet: 65,536 rows of 256 columns) or more (a CSV file
+  // has no grid: its sheet runs as far as its records).
   virtual CellArea Grid() const { return CellArea{1, 1, kMaxRows, kMaxColumns}; }
   // What a sort must keep whole besides the merged areas: the array
   // formulas' areas and the sheet's tables.
   virtual std::vector<CellArea> ArrayFormulaAreas() const { return {}; }
   virtual std::vector<TableArea> TableAreas() const { return {}; }
+  // The runs of two or more rows within firstRow..lastRow (each cut to it)
+  // that are copies of one another, in row order; a row in no run stands
+  // alone. A format that keeps repeated rows as one record gives them, so
+  // that the core reads such a run once (a run of a million empty rows costs
+  // what one row costs); the default gives none. A store that gives runs
+  // gets its moves over them as pieces (RowMove::pieces), not row by row.
+  virtual std::vector<RowRun> RepeatedRows(int firstRow, int lastRow) const {
+    (void)firstRow;
+    (void)lastRow;
+    return {};
+  }
   // Adds the key cells of column keyColumn in rows firstRow..lastRow to keys,
   // in ascending row order; blank cells may be left out, hidden rows may be
   // included (the core leaves them out). The default reads Value(); a format

@@ -74,6 +74,9 @@ class SortKeyList {
   void AddTextView(int row, std::string_view text) { Push(row).SetText(text); }
   // A text made for the sort (decoded, unquoted).
   void AddText(int row, std::string text);
+  // Room for `count` more keys, for a store that knows how many it reads
+  // (a list grown by doubling would hold up to twice the keys at its peak).
+  void Reserve(size_t count) { keys_.reserve(keys_.size() + count); }
   // A key cell holding a formula that has no stored result.
   void AddUncalculated(int row) { uncalculated_.push_back(row); }
 
@@ -89,8 +92,10 @@ class SortKeyList {
 };
 
 // The rows of the non-empty keys in sorted order, ascending or descending;
-// keys come in ascending row order, and equal keys keep that order. Rows with an empty key are left out: PlaceRows puts them after
-// the keyed rows, in their old order, with the rows that hold no cells.
+// keys come in ascending row order, and equal keys keep that order. Rows
+// with an empty key are left out: PlaceRows puts them after the keyed rows,
+// in their old order, with the rows that hold no cells. Many keys are
+// ordered on two threads.
 std::vector<int> OrderKeys(std::vector<SortKey> keys, bool descending);
 
 }  // namespace host

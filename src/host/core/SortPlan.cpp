@@ -90,6 +90,30 @@ std::vector<int> PlaceRows(int firstRow, int lastRow, const std::vector<int>& hi
   return sourceOf;
 }
 
+std::vector<RowPiece> PiecesOf(int firstRow, const std::vector<int>& sourceOf) {
+  std::vector<RowPiece> pieces;
+  for (size_t k = 0; k < sourceOf.size(); ++k) {
+    const int target = firstRow + static_cast<int>(k);
+    if (!pieces.empty() && pieces.back().source + pieces.back().count == sourceOf[k])
+      ++pieces.back().count;
+    else
+      pieces.push_back(RowPiece{target, sourceOf[k], 1});
+  }
+  return pieces;
+}
+
+std::vector<RowPiece> JoinedPieces(const std::vector<RowPiece>& pieces) {
+  std::vector<RowPiece> joined;
+  for (const RowPiece& piece : pieces) {
+    if (!joined.empty() && joined.back().target + joined.back().count == piece.target &&
+        joined.back().source + joined.back().count == piece.source)
+      joined.back().count += piece.count;
+    else
+      joined.push_back(piece);
+  }
+  return joined;
+}
+
 SortRefused NeverCalculatedKey(int row, int column) {
   return SortRefused("cell " + ColumnLetters(column) + std::to_string(row) +
                      " holds a formula that has never been calculated, so it has no value to sort by "

@@ -39,12 +39,39 @@ class SortRefused : public std::invalid_argument {
 // calculated: it has no value to sort by.
 SortRefused NeverCalculatedKey(int row, int column);
 
+// Rows that are copies of one another (the same cells in every column, the
+// same hidden state): what one repeated row record of a format holds.
+struct RowRun {
+  int firstRow = 0;
+  int count = 0;
+};
+
 // Where the rows of one sort went: targetOf[row - area.firstRow] is the new
 // row of the cells that stood in row, within area's columns.
+// Rows that went together: count rows from source on went to the rows from
+// target on.
+struct RowPiece {
+  int target = 0;
+  int source = 0;
+  int count = 0;
+  bool operator==(const RowPiece&) const = default;
+};
+
+// targetOf is empty, and pieces (in target order, covering area's rows)
+// give the move instead, for a store that names repeated rows
+// (SheetStore::RepeatedRows) when the area holds any.
 struct RowMove {
   CellArea area;
   std::vector<int> targetOf;
+  std::vector<RowPiece> pieces;
 };
+
+// The pieces of a move given row by row: sourceOf[k] is the row whose cells
+// went to row firstRow + k; rows that went on together are one piece.
+std::vector<RowPiece> PiecesOf(int firstRow, const std::vector<int>& sourceOf);
+// The same pieces (in target order) with those that run on in both target
+// and source joined.
+std::vector<RowPiece> JoinedPieces(const std::vector<RowPiece>& pieces);
 
 // The rows a sort of range reorders: the range itself, or the data rows of
 // the one table whose area the range is. Empty when there is nothing to

@@ -41,24 +41,35 @@ Range Worksheet::UsedRange() {
   return Range(*this, area.firstRow, area.firstColumn, area.lastRow, area.lastColumn);
 }
 
+CellArea Worksheet::Reach() const {
+  // A smaller grid (an .xls sheet's) still answers for the cells past it:
+  // they are empty and show.
+  const CellArea grid = store_->Grid();
+  return CellArea{1, 1, std::max(grid.lastRow, kMaxRows), std::max(grid.lastColumn, kMaxColumns)};
+}
+
 Cell Worksheet::Cells(int row, int column) {
-  if (row < 1 || row > kMaxRows || column < 1 || column > kMaxColumns)
+  const CellArea grid = Reach();
+  if (row < 1 || row > grid.lastRow || column < 1 || column > grid.lastColumn)
     throw HostError("Cells(" + std::to_string(row) + ", " + std::to_string(column) + ") lies outside sheet \"" + name_ +
-                    "\" (A1 to XFD1048576).");
+                    "\" (" + GridExtent(grid) + ").");
   return Cell(*this, row, column);
 }
 
 RowRef Worksheet::Rows(int row) {
-  if (row < 1 || row > kMaxRows)
-    throw HostError("Row " + std::to_string(row) + " lies outside sheet \"" + name_ + "\" (rows 1 to 1048576).");
+  const int lastRow = Reach().lastRow;
+  if (row < 1 || row > lastRow)
+    throw HostError("Row " + std::to_string(row) + " lies outside sheet \"" + name_ + "\" (rows 1 to " +
+                    std::to_string(lastRow) + ").");
   return RowRef(*this, row);
 }
 
 Range Worksheet::GetRange(std::string_view a1) {
   CellArea area;
-  if (!ParseAreaReference(a1, area))
+  const CellArea grid = Reach();
+  if (!ParseAreaReference(a1, area, grid.lastRow))
     throw HostError("\"" + std::string(a1) + "\" is not a cell reference on sheet \"" + name_ +
-                    "\" (expected something like B2:D9 within A1:XFD1048576).");
+                    "\" (expected something like B2:D9 within " + GridExtent(grid) + ").");
   return Range(*this, area.firstRow, area.firstColumn, area.lastRow, area.lastColumn);
 }
 
@@ -70,6 +81,10 @@ int Worksheet::MaxRow() const {
 int Worksheet::MaxColumn() const {
   CellArea area;
   return UsedArea(area) ? area.lastColumn : 1;
+}
+
+std::vector<RowRun> Worksheet::RepeatedRows(int firstRow, int lastRow) const {
+  return store_->RepeatedRows(firstRow, lastRow);
 }
 
 bool Worksheet::RowHidden(int row) const { return store_->RowHidden(row); }
@@ -88,7 +103,7 @@ void Worksheet::SetRowHidden(int row, bool hidden) {
   // A row back in the state it had at open is no change.
   auto& undone = hidden ? shownSinceOpen_ : hiddenSinceOpen_;
   auto& done = hidden ? hiddenSinceOpen_ : shownSinceOpen_;
-  if (!undone.erase(row)) done.insert(row);
+  if (!undone.Erase(row)) done.Insert(row);
 }
 
 }  // namespace host

@@ -4,12 +4,14 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_set>
+#include <vector>
 
 #include "host/core/Cell.h"
 #include "host/core/CellAddress.h"
 #include "host/core/Range.h"
 #include "host/core/RowRef.h"
+#include "host/core/RowSet.h"
+#include "host/core/SortPlan.h"
 
 namespace host {
 
@@ -31,12 +33,16 @@ class Worksheet {
   // The bounding box of every cell the sheet holds (with a value or only a
   // style); A1 for an empty sheet.
   Range UsedRange();
-  // The cell at (row, column); HostError outside A1:XFD1048576.
+  // The cells a reference may name: A1:XFD1048576, or the format's grid
+  // where it runs further (a CSV file's is as long as the file).
+  CellArea Reach() const;
+  // The cell at (row, column); HostError outside Reach().
   Cell Cells(int row, int column);
-  // Row n of the sheet; HostError outside 1..1048576.
+  // Row n of the sheet; HostError outside Reach()'s rows.
   RowRef Rows(int row);
   // The range of an A1 reference: "B2:D9", "$B$2:$D$9", "B5" (also "C:C" and
-  // "3:3"). HostError when malformed or beyond XFD1048576.
+  // "3:3", whole columns to Reach()'s last row). HostError when malformed or
+  // beyond Reach().
   Range GetRange(std::string_view a1);
 
   Workbook& Parent() { return *workbook_; }
@@ -49,10 +55,14 @@ class Worksheet {
   bool RowHidden(int row) const;
   // Hides or shows the row (see RowRef::SetHidden for the checks).
   void SetRowHidden(int row, bool hidden);
+  // The runs of rows within firstRow..lastRow that are copies of one
+  // another (see SheetStore::RepeatedRows): what a reader of every row reads
+  // once per run.
+  std::vector<RowRun> RepeatedRows(int firstRow, int lastRow) const;
   // What changed since the sheet was read: rows that sorts moved to another
   // row, and rows hidden that showed.
   int RowsMoved() const { return rowsMoved_; }
-  int RowsHiddenSinceOpen() const { return static_cast<int>(hiddenSinceOpen_.size()); }
+  int RowsHiddenSinceOpen() const { return static_cast<int>(hiddenSinceOpen_.Size()); }
   // Counts rows a sort moved (see Range::Sort).
   void AddRowsMoved(size_t rows) { rowsMoved_ += static_cast<int>(rows); }
 
@@ -71,8 +81,8 @@ class Worksheet {
   SheetStore* store_;  // owned by the workbook's store
   int rowsMoved_ = 0;
   // Rows hidden now that showed at open, and rows shown that were hidden.
-  std::unordered_set<int> hiddenSinceOpen_;
-  std::unordered_set<int> shownSinceOpen_;
+  RowSet hiddenSinceOpen_;
+  RowSet shownSinceOpen_;
 };
 
 }  // namespace host

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <algorithm>
+#include <cstdint>
 #include <new>
 
 namespace host {
@@ -29,6 +30,12 @@ PartMemory AllocatePartMemory(size_t size) {
   // Advice only: where huge pages are unavailable the buffer works as it is.
   madvise(p, rounded, MADV_HUGEPAGE);
   return PartMemory(static_cast<char*>(p));
+}
+
+void AdviseHugePages(char* data, size_t size) {
+  const uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + kHugePage - 1) / kHugePage * kHugePage;
+  const uintptr_t end = (reinterpret_cast<uintptr_t>(data) + size) / kHugePage * kHugePage;
+  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
 }
 
 char* ScratchBuffer::Reserve(size_t size) {

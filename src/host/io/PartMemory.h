@@ -20,6 +20,11 @@ using PartMemory = std::unique_ptr<char[], PartMemoryFree>;
 // aligned and advised for huge pages. Throws std::bad_alloc when memory is out.
 PartMemory AllocatePartMemory(size_t size);
 
+// Asks for huge pages over the whole 2 MB pages within data..data + size, a
+// buffer allocated but not yet touched (a string reserved before it is
+// filled); advice only, nothing when the buffer is smaller.
+void AdviseHugePages(char* data, size_t size);
+
 // A buffer that grows on demand and keeps its memory between uses.
 class ScratchBuffer {
  public:

@@ -8,6 +8,8 @@
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QLabel>
+#include <QLocale>
 #include <QTabWidget>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -55,6 +57,7 @@ QTableView* WorkbookView::Grid(int tab) {
   if (tab < 0 || tab >= SheetCount()) return nullptr;
   if (!grids_[tab]) {
     grids_[tab] = MakeGrid(*sheets_[tab]);
+    if (QLabel* note = GridLimitNote(*sheets_[tab])) tabs_->widget(tab)->layout()->addWidget(note);
     tabs_->widget(tab)->layout()->addWidget(grids_[tab]);
   }
   return grids_[tab];
@@ -63,6 +66,19 @@ QTableView* WorkbookView::Grid(int tab) {
 void WorkbookView::Reload() {
   for (QTableView* grid : grids_)
     if (grid) static_cast<SheetModel*>(grid->model())->Reload();
+}
+
+QLabel* WorkbookView::GridLimitNote(host::Worksheet& sheet) {
+  // Only a sheet without a grid of its own (a CSV file's) runs past it.
+  const int rows = sheet.MaxRow();
+  if (rows <= SheetModel::kSheetRows) return nullptr;
+  const QLocale locale;
+  auto* note = new QLabel(QStringLiteral("This sheet has %1 rows; the grid shows the first %2. A sort or a filter "
+                                         "takes in every row.")
+                              .arg(locale.toString(rows), locale.toString(SheetModel::kSheetRows)));
+  note->setObjectName(QStringLiteral("gridLimitNote"));
+  note->setWordWrap(true);
+  return note;
 }
 
 QTableView* WorkbookView::MakeGrid(host::Worksheet& sheet) {

@@ -1,11 +1,14 @@
 #pragma once
 // One open workbook as the host's window shows it: a tab per worksheet (the
-// workbook's active sheet selected) over a grid of that sheet's cells.
+// workbook's active sheet selected) over a grid of that sheet's cells. The
+// grid holds 1,048,576 rows; a longer sheet (a CSV file's) shows its first
+// rows and a note says so.
 
 #include <QString>
 #include <QWidget>
 #include <vector>
 
+class QLabel;
 class QTabWidget;
 class QTableView;
 
@@ -48,6 +51,9 @@ class WorkbookView : public QWidget {
 
  private:
   QTableView* MakeGrid(host::Worksheet& sheet);
+  // A line above the grid saying it shows only the first rows, for a sheet
+  // longer than the grid; nullptr for any other.
+  static QLabel* GridLimitNote(host::Worksheet& sheet);
   QString BlockOf(int tab) const;
 
   host::Workbook* workbook_;

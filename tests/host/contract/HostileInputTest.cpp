@@ -34,6 +34,7 @@ using fixtures::TempDir;
 constexpr int kDepth = 50000;          // elements or parentheses nested
 constexpr unsigned kSeconds = 60;      // a child's time
 constexpr rlim_t kMemory = rlim_t(2) << 30;  // a child's address space
+constexpr int kMaxRowsOfAGrid = 1048576;
 
 std::string Repeat(const std::string& piece, int times) {
   std::string out;
@@ -56,7 +57,7 @@ std::string Noise() {
 
 // Runs work in a child with the time and memory limits; what it returns, or
 // "child ended: ..." when it did not finish (crash, timeout, memory).
-std::string InChild(const std::function<std::string()>& work) {
+std::string InChild(const std::function<std::string()>& work, unsigned processorSeconds = 0) {
   int pipe[2];
   if (::pipe(pipe) != 0) return "child ended: no pipe";
   const pid_t child = ::fork();
@@ -64,6 +65,10 @@ std::string InChild(const std::function<std::string()>& work) {
     ::close(pipe[0]);
     const rlimit memory{kMemory, kMemory};
     ::setrlimit(RLIMIT_AS, &memory);
+    if (processorSeconds > 0) {
+      const rlimit processor{processorSeconds, processorSeconds};
+      ::setrlimit(RLIMIT_CPU, &processor);
+    }
     ::alarm(kSeconds);
     std::string text;
     try {
@@ -84,7 +89,8 @@ std::string InChild(const std::function<std::string()>& work) {
   ::waitpid(child, &status, 0);
   if (WIFSIGNALED(status))
     return "child ended: signal " + std::to_string(WTERMSIG(status)) +
-           (WTERMSIG(status) == SIGALRM ? " (over " + std::to_string(kSeconds) + " s)" : "");
+           (WTERMSIG(status) == SIGALRM ? " (over " + std::to_string(kSeconds) + " s)" : "") +
+           (WTERMSIG(status) == SIGXCPU || WTERMSIG(status) == SIGKILL ? " (over its processor time)" : "");
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return "child ended: status " + std::to_string(status);
   return text;
 }
@@ -127,6 +133,9 @@ struct Case {
   std::function<std::string(const std::string& path)> work = {};
   // What must hold of the file afterwards: "" or what does not.
   std::function<std::string(const std::string& path)> check = {};
+  // The child's processor time, when less than kSeconds: for work that must
+  // not grow with a repeat count.
+  unsigned processorSeconds = 0;
 };
 
 void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
@@ -222,7 +231,8 @@ void Expect(const Case& c) {
   TempDir dir;
   const std::string path = c.build(dir);
   const std::string before = path.empty() ? "" : fixtures::ReadFile(path);
-  const std::string outcome = InChild([&] { return c.work ? c.work(path) : SortAndSave(path); });
+  const std::string outcome =
+      InChild([&] { return c.work ? c.work(path) : SortAndSave(path); }, c.processorSeconds);
   if (*c.refusal == '\0') {
     EXPECT_EQ(outcome, "done:");
     if (c.check) EXPECT_EQ(c.check(path), "");
@@ -308,6 +318,33 @@ const Case kRepeatCases[] = {
                                   20));
      },
      ""},
+    {"202 sheets of two keys around 1,048,574 empty rows, in 1 s of processor time",
+     [](const TempDir& dir) {
+       return Ods(dir, ManyTables(OdsRow(OdsText("b")) + "<table:table-row table:number-rows-repeated=\"1048574\"/>" +
+                                      OdsRow(OdsText("a")),
+                                  202));
+     },
+     "", {}, {}, 1},
+    {"a key row repeated 1,048,575 times sorted in 1 s of processor time",
+     [](const TempDir& dir) {
+       return Ods(dir, OdsTable(OdsRow(OdsText("b"), " table:number-rows-repeated=\"1048575\"") +
+                                OdsRow(OdsText("a"))));
+     },
+     "", {},
+     [](const std::string& path) {
+       const std::string content = fixtures::ReadZip(path)["content.xml"];
+       const size_t first = content.find("<text:p>", content.find("<table:table-row"));
+       if (content.compare(first, 10, "<text:p>a<") != 0) return std::string("row 1 does not hold a");
+       return RowsAre(path, 1048576);
+     },
+     1},
+    {"empty cells repeated 1,000,000,000 columns on 1,048,573 rows, in 1 s of processor time",
+     [](const TempDir& dir) {
+       return Ods(dir, OdsTable(kOdsKeys + "<table:table-row table:number-rows-repeated=\"1048573\">"
+                                           "<table:table-cell table:number-columns-repeated=\"1000000000\"/>"
+                                           "</table:table-row>"));
+     },
+     "", {}, {}, 1},
     {"a cell with content past row 1,048,576",
      [](const TempDir& dir) {
        return Ods(dir, OdsTable(kOdsKeys + kEmptyRows + OdsRow(OdsText("z"))));
@@ -341,6 +378,61 @@ class RepeatedRows : public testing::TestWithParam<Case> {};
 TEST_P(RepeatedRows, CostNothingWhenEmptyAndAreNeverCut) { Expect(GetParam()); }
 
 INSTANTIATE_TEST_SUITE_P(Ods, RepeatedRows, testing::ValuesIn(kRepeatCases));
+
+// ---- a CSV file has no grid
+
+constexpr int kLongCsvRows = kMaxRowsOfAGrid + 24;
+
+// A CSV file of kLongCsvRows records of one number each (about 8 MB), in an
+// order a sort must change from the first row to the last.
+std::string LongCsv(const TempDir& dir) {
+  std::string text;
+  text.reserve(static_cast<size_t>(kLongCsvRows) * 8);
+  for (int r = 1; r <= kLongCsvRows; ++r) text += std::to_string((r * 7919LL) % kLongCsvRows) + "\n";
+  const std::string path = dir.File("long.csv");
+  fixtures::WriteFile(path, text);
+  return path;
+}
+
+// "" when the file holds the numbers 0 to kLongCsvRows - 1, one a line, in
+// ascending order; else the first line that does not.
+std::string SortedWhole(const std::string& path) {
+  const std::string text = fixtures::ReadFile(path);
+  size_t at = 0;
+  for (long long expected = 0; expected < kLongCsvRows; ++expected) {
+    const size_t end = text.find('\n', at);
+    if (end == std::string::npos || text.compare(at, end - at, std::to_string(expected)) != 0)
+      return "line " + std::to_string(expected + 1) + " is not " + std::to_string(expected);
+    at = end + 1;
+  }
+  return at == text.size() ? "" : "more lines than records";
+}
+
+// Reads the last record's cell and the row past it, then hides the last
+// record's row, as a filter would.
+std::string ReadAndHideLastRow(const std::string& path) {
+  host::Application app;
+  host::Workbook& book = app.Workbooks().Open(path);
+  host::Worksheet& sheet = *book.Worksheets()[0];
+  if (sheet.UsedRange().LastRow() != kLongCsvRows) return "used range ends at " + sheet.UsedRange().Address();
+  if (sheet.Cells(kLongCsvRows, 1).Text() != std::to_string((kLongCsvRows * 7919LL) % kLongCsvRows))
+    return "last cell reads \"" + sheet.Cells(kLongCsvRows, 1).Text() + "\"";
+  sheet.Rows(kLongCsvRows).SetHidden(true);
+  return "";
+}
+
+const Case kGridCases[] = {
+    {"csv of 1,048,600 records sorted whole", LongCsv, "", {}, SortedWhole},
+    {"csv record past row 1,048,576 read and filtered", LongCsv, "cannot keep hidden rows", ReadAndHideLastRow},
+};
+
+class CsvWithoutGrid : public testing::TestWithParam<Case> {};
+
+// A CSV file's sheet is as long as the file: every record takes part in a
+// sort and is read by a filter, past the 1,048,576 rows of a grid.
+TEST_P(CsvWithoutGrid, IsSortedAndReadWhole) { Expect(GetParam()); }
+
+INSTANTIATE_TEST_SUITE_P(Csv, CsvWithoutGrid, testing::ValuesIn(kGridCases));
 
 // ---- memory
 

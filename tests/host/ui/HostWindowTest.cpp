@@ -28,6 +28,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 using namespace tabulory::testing;
 using host::ui::CellBlockDialog;
 using host::ui::WorkbookView;
@@ -426,4 +428,27 @@ TEST_F(HostWindowTest, TheReferenceBoxLiesAboveTheGridAndTheWindowFitsItsScreen)
   EXPECT_FALSE(seen[1].problem.intersects(seen[1].buttons));
   EXPECT_GE(seen[1].problem.top(), seen[1].buttons.bottom());
   EXPECT_TRUE(seen[1].band.contains(seen[1].problem));
+}
+
+// A CSV file longer than the grid shows its first 1,048,576 rows, and a
+// note above the grid says how many the sheet has; a sheet that fits has none.
+TEST_F(HostWindowTest, ASheetLongerThanTheGridSaysSo) {
+  const std::string path = dir_.filePath("long.csv").toStdString();
+  {
+    std::ofstream out(path, std::ios::binary);
+    for (int r = 1; r <= 1048600; ++r) out << r << '\n';
+  }
+  app_ = std::make_unique<host::Application>();
+  app_->Workbooks().Open(path);
+  app_->SetVisible(true);
+  WorkbookView* view = ShownHostWindow()->View();
+  QTableView* grid = view->Grid(0);
+  EXPECT_EQ(grid->model()->rowCount(), 1048576);
+  const QLabel* note = view->findChild<QLabel*>(QStringLiteral("gridLimitNote"));
+  ASSERT_NE(note, nullptr);
+  EXPECT_TRUE(note->text().contains(QLocale().toString(1048600))) << note->text().toStdString();
+  app_->Quit();
+  Open();
+  app_->SetVisible(true);
+  EXPECT_EQ(ShownHostWindow()->View()->findChild<QLabel*>(QStringLiteral("gridLimitNote")), nullptr);
 }

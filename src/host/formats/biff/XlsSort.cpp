@@ -155,7 +155,7 @@ size_t XlsSheet::MoveRows(const RowMove& move) {
   for (CellRef& c : records_.cells)
     if (inArea(c)) c.row = static_cast<uint16_t>(newRow0(c));
   SortCells(records_.cells);
-  moves_.push_back(RowMove{area, std::move(targetOf)});
+  moves_.push_back(RowMove{area, std::move(targetOf), {}});
   sorted_ = true;
   return moved;
 }

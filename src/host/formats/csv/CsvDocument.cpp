@@ -3,12 +3,14 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <limits>
 #include <memory>
 
 #include "host/core/HostError.h"
+#include "host/io/PartMemory.h"
 #include "host/formats/csv/CsvDelimiter.h"
 #include "host/formats/csv/CsvFields.h"
 #include "host/formats/csv/CsvText.h"
@@ -70,7 +72,12 @@ CsvDocument CsvDocument::Open(const std::string& path) {
   if (S_ISDIR(st.st_mode)) throw CannotOpen(path, FileErrorReason(EISDIR));
   if (static_cast<unsigned long long>(st.st_size) >= std::numeric_limits<uint32_t>::max())
     throw CannotOpen(path, "it is too large: CSV files of 4 GB or more are not handled");
-  std::string bytes(static_cast<size_t>(st.st_size), '\0');
+  // The sort reads the records in an order of their own: in huge pages that
+  // costs far fewer page faults and address lookups.
+  std::string bytes;
+  bytes.reserve(static_cast<size_t>(st.st_size));
+  AdviseHugePages(bytes.data(), static_cast<size_t>(st.st_size));
+  bytes.resize(static_cast<size_t>(st.st_size));
   if (!bytes.empty() && std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size())
     throw CannotOpen(path, "it cannot be read (" + FileErrorReason(errno) + ")");
   CsvDocument doc = FromBytes(std::move(bytes), name);
@@ -128,6 +135,9 @@ void CsvDocument::Scan() {
   }
   const char delim = delimiter_;
 
+  // The characters that end a stretch of plain field text.
+  std::array<bool, 256> special{};
+  for (char c : {delim, '"', '\n', '\r'}) special[static_cast<unsigned char>(c)] = true;
   size_t pos = preambleLength_;
   size_t line = 1;
   bool haveEnding = false;
@@ -151,6 +161,14 @@ void CsvDocument::Scan() {
           lastTextField = field;
         }
         ++i;
+        continue;
+      }
+      if (!special[static_cast<unsigned char>(c)]) {
+        // A stretch of plain characters at once.
+        while (++i < n && !special[static_cast<unsigned char>(b[i])]) {
+        }
+        lastTextField = field;
+        fieldStart = false;
         continue;
       }
       if (c == delim) {

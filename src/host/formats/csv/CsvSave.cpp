@@ -10,6 +10,10 @@
 
 namespace host::csv {
 
+namespace {
+constexpr size_t kReadAhead = 16;  // records fetched ahead of the one written
+}  // namespace
+
 // A record without a line ending (the last one of a file without a final
 // break) gets the file's line ending when it no longer comes last; whatever
 // record comes last keeps the file's final-break state, unless it is a blank
@@ -18,6 +22,14 @@ void CsvDocument::Emit(const std::function<bool(std::string_view)>& sink) const 
   if (!sink(std::string_view(bytes_).substr(0, preambleLength_))) return;
   bool afterLoneCr = false;
   for (size_t i = 0; i < rows_; ++i) {
+    // After a sort the records are read in an order of their own: ask for
+    // those a few rows on before they are needed, or each one waits for
+    // memory in turn.
+    if (i + kReadAhead < rows_) {
+      const uint32_t ahead = At(i + 1 + kReadAhead);
+      __builtin_prefetch(bytes_.data() + starts_[ahead]);
+      __builtin_prefetch(bytes_.data() + starts_[ahead + 1] - 1);
+    }
     std::string_view span = Span(At(i + 1)), content = Content(At(i + 1));
     bool last = i + 1 == rows_;
     bool more = true;

@@ -1,7 +1,7 @@
 #pragma once
 // The one sheet of a CSV file, over the document its workbook holds: what
 // the core reads of it and the moves it applies. Hidden rows are refused (a
-// CSV file cannot keep them).
+// CSV file cannot keep them); rows run past 1,048,576 as far as the file does.
 
 #include "host/core/SheetStore.h"
 #include "host/formats/csv/CsvDocument.h"
@@ -21,6 +21,9 @@ class CsvSheet : public SheetStore {
   bool RowHidden(int) const override { return false; }
   void SetRowHidden(int, bool hidden) override;
   bool HoldsFormulas() const override { return false; }
+  // A CSV file has no grid: its sheet is as long as the file, and never
+  // shorter than XFD1048576's.
+  CellArea Grid() const override;
   void ReadSortKeys(int firstRow, int lastRow, int keyColumn, SortKeyList& keys) const override {
     document_->ReadSortKeys(firstRow, lastRow, keyColumn, keys);
   }

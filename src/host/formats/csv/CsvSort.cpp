@@ -55,6 +55,7 @@ StoredValue CsvDocument::Value(int row, int column) const {
 
 void CsvDocument::ReadSortKeys(int firstRow, int lastRow, int column, SortKeyList& keys) const {
   lastRow = std::min(lastRow, RowCount());
+  if (lastRow >= firstRow) keys.Reserve(static_cast<size_t>(lastRow - firstRow + 1));
   // Texts that need unquoting or decoding are made anew; the others are
   // viewed where they stand in the file.
   std::string scratch;

@@ -394,6 +394,11 @@ void OdsSheet::RewriteCell(int row, int column,
   modified_ = true;
 }
 
+RowRun OdsSheet::RowsLike(int row) const {
+  const RowGroup* group = GroupOf(row);
+  return group ? RowRun{group->firstRow, group->count} : RowRun{row, 1};
+}
+
 bool OdsSheet::RowHoldsCells(int row, int firstColumn, int lastColumn) const {
   const RowGroup* group = GroupOf(row);
   if (!group) return false;
@@ -520,22 +525,35 @@ void OdsSheet::Segmented(const RowGroup& row, int firstColumn, int lastColumn, s
 }
 
 void OdsSheet::PlaceRowCells(int firstRow, int firstColumn, int lastColumn, const std::vector<int>& sourceOf) {
-  const int height = static_cast<int>(sourceOf.size());
-  if (height == 0) return;
-  bool moved = false;
-  for (int k = 0; k < height && !moved; ++k) moved = sourceOf[k] - firstRow != k;
-  if (!moved) return;
-  const int lastRow = firstRow + height - 1;
+  PlaceRowCells(firstRow, firstColumn, lastColumn, PiecesOf(firstRow, sourceOf));
+}
+
+void OdsSheet::PlaceRowCells(int firstRow, int firstColumn, int lastColumn, const std::vector<RowPiece>& pieces) {
+  if (pieces.empty() ||
+      std::none_of(pieces.begin(), pieces.end(), [](const RowPiece& p) { return p.target != p.source; }))
+    return;
+  const int lastRow = pieces.back().target + pieces.back().count - 1;
   EnsureRows(lastRow);
   // Rows that move together out of one group stay one group: groups are cut
-  // only where the rows' sources stop running on within a group, so a
-  // repeated block that moves or stays whole is still written once.
-  std::vector<int> starts{firstRow};
-  for (int k = 1; k < height; ++k)
-    if (sourceOf[k] != sourceOf[k - 1] + 1 || GroupOf(sourceOf[k])->firstRow == sourceOf[k])
-      starts.push_back(firstRow + k);
+  // only where the rows' sources stop running on or a source group starts,
+  // so a repeated block that moves or stays whole is still written once.
+  std::vector<int> starts;
+  for (const RowPiece& piece : JoinedPieces(pieces)) {
+    starts.push_back(piece.target);
+    for (int row = piece.source; row < piece.source + piece.count;) {
+      const RowRun like = RowsLike(row);
+      if (like.firstRow == row && row != piece.source) starts.push_back(piece.target + (row - piece.source));
+      row = like.firstRow + like.count;
+    }
+  }
   starts.push_back(lastRow + 1);
   SplitAt(starts);
+  // The source of a target row, the pieces walked in row order.
+  auto piece = pieces.begin();
+  auto sourceOfRow = [&](int row) {
+    while (piece->target + piece->count <= row) ++piece;
+    return piece->source + (row - piece->target);
+  };
   auto groupAt = [this](int row) {
     return static_cast<size_t>(std::lower_bound(rows_.begin(), rows_.end(), row,
                                                 [](const RowGroup& g, int r) { return g.firstRow < r; }) -
@@ -562,7 +580,7 @@ void OdsSheet::PlaceRowCells(int firstRow, int firstColumn, int lastColumn, cons
     RowGroup& row = rows_[k];
     std::span<const CellRun> runs = Cells(row);
     const size_t at = cells.size();
-    const int from = k >= first && k < end ? sourceOf[static_cast<size_t>(row.firstRow - firstRow)] : row.firstRow;
+    const int from = k >= first && k < end ? sourceOfRow(row.firstRow) : row.firstRow;
     if (from == row.firstRow) {
       cells.insert(cells.end(), runs.begin(), runs.end());
     } else {

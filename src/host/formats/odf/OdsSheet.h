@@ -21,6 +21,7 @@
 #include "host/formats/odf/OdsCell.h"
 
 #include "host/core/CellAddress.h"
+#include "host/core/SortPlan.h"
 
 namespace host::odf {
 
@@ -118,9 +119,16 @@ class OdsSheet {
   // move whole (style, annotation, links); their formulas shift by the rows
   // moved; row elements and their attributes stay.
   void PlaceRowCells(int firstRow, int firstColumn, int lastColumn, const std::vector<int>& sourceOf);
+  // The same with the move as pieces (RowPiece: in target order, covering
+  // the rows from firstRow on): a repeated row element moved whole costs one
+  // piece, whatever its repeat count.
+  void PlaceRowCells(int firstRow, int firstColumn, int lastColumn, const std::vector<RowPiece>& pieces);
   // True when row holds a cell with content or a style of its own within
   // columns firstColumn..lastColumn.
   bool RowHoldsCells(int row, int firstColumn, int lastColumn) const;
+  // The rows of the row element that holds row (row alone where none does):
+  // copies of one another, so an answer for one row holds for all.
+  RowRun RowsLike(int row) const;
   // True when any cell holds a formula.
   bool HoldsFormulas() const;
   // True when the cell at (row, column) holds a formula.

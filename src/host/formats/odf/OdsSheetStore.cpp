@@ -121,17 +121,44 @@ bool OdsSheetStore::HoldsFormulas() const { return Sheet().HoldsFormulas(); }
 
 std::vector<CellArea> OdsSheetStore::ArrayFormulaAreas() const { return Sheet().ArrayAreas(); }
 
+std::vector<RowRun> OdsSheetStore::RepeatedRows(int firstRow, int lastRow) const {
+  std::vector<RowRun> runs;
+  const std::vector<OdsSheet::RowGroup>& groups = Sheet().Rows();
+  // From the group that holds firstRow on (groups run in row order).
+  auto from = std::upper_bound(groups.begin(), groups.end(), firstRow,
+                               [](int row, const OdsSheet::RowGroup& g) { return row < g.firstRow; });
+  if (from != groups.begin()) --from;
+  for (auto group = from; group != groups.end() && group->firstRow <= lastRow; ++group) {
+    const int first = std::max(group->firstRow, firstRow);
+    const int last = std::min(group->firstRow + group->count - 1, lastRow);
+    if (last > first) runs.push_back(RowRun{first, last - first + 1});
+  }
+  return runs;
+}
+
 size_t OdsSheetStore::MoveRows(const RowMove& move) {
   const CellArea& area = move.area;
   OdsSheet& sheet = Sheet();
-  std::vector<int> sourceOf(move.targetOf.size());
-  size_t moved = 0;
-  for (size_t k = 0; k < move.targetOf.size(); ++k) {
-    const int source = area.firstRow + static_cast<int>(k);
-    sourceOf[static_cast<size_t>(move.targetOf[k] - area.firstRow)] = source;
-    if (move.targetOf[k] != source && sheet.RowHoldsCells(source, area.firstColumn, area.lastColumn)) ++moved;
+  std::vector<RowPiece> pieces = move.pieces;
+  if (pieces.empty()) {
+    std::vector<int> sourceOf(move.targetOf.size());
+    for (size_t k = 0; k < move.targetOf.size(); ++k)
+      sourceOf[static_cast<size_t>(move.targetOf[k] - area.firstRow)] = area.firstRow + static_cast<int>(k);
+    pieces = PiecesOf(area.firstRow, sourceOf);
   }
-  if (moved > 0) sheet.PlaceRowCells(area.firstRow, area.firstColumn, area.lastColumn, sourceOf);
+  // The rows that went elsewhere and hold cells, counted a row element at a
+  // time: its rows hold the same cells.
+  size_t moved = 0;
+  for (const RowPiece& piece : pieces) {
+    if (piece.target == piece.source) continue;
+    for (int row = piece.source; row < piece.source + piece.count;) {
+      const RowRun like = sheet.RowsLike(row);
+      const int end = std::min(like.firstRow + like.count, piece.source + piece.count);
+      if (sheet.RowHoldsCells(row, area.firstColumn, area.lastColumn)) moved += static_cast<size_t>(end - row);
+      row = end;
+    }
+  }
+  if (moved > 0) sheet.PlaceRowCells(area.firstRow, area.firstColumn, area.lastColumn, pieces);
   return moved;
 }
 

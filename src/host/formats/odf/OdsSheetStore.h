@@ -36,6 +36,8 @@ class OdsSheetStore : public SheetStore {
   bool HoldsFormulas() const override;
 
   std::vector<CellArea> ArrayFormulaAreas() const override;
+  // The rows of each repeated row element (table:number-rows-repeated).
+  std::vector<RowRun> RepeatedRows(int firstRow, int lastRow) const override;
   size_t MoveRows(const RowMove& move) override;
 
   // Formula results kept in the cells' value attributes and paragraphs

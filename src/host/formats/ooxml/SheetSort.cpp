@@ -246,7 +246,7 @@ size_t SheetData::MoveRows(const RowMove& move) {
   cells_.swap(newCells);
   for (CellArea& a : arrays_)
     if (area.Contains(a)) a.firstRow = a.lastRow = targetOf[a.firstRow - area.firstRow];
-  moves_.push_back(RowMove{area, std::move(targetOf)});
+  moves_.push_back(RowMove{area, std::move(targetOf), {}});
   modified_ = true;
   usedValid_ = false;
   return movedRows;

@@ -171,7 +171,7 @@ TEST(SortRecords, NotesFollowEverySortOfASession) {
 }
 
 TEST(SortRecords, SpanningLinksAreSplitPerRunOfRows) {
-  std::vector<host::RowMove> moves{{host::CellArea{1, 1, 3, 2}, {3, 1, 2}}};
+  std::vector<host::RowMove> moves{{host::CellArea{1, 1, 3, 2}, {3, 1, 2}, {}}};
   std::string element =
       "<hyperlinks><hyperlink ref=\"A1:C3\" r:id=\"rId1\"/>\n<hyperlink ref=\"E5\" location=\"x\"/></hyperlinks>";
   EXPECT_EQ(host::ooxml::MoveHyperlinks(element, moves),
