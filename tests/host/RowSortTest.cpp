@@ -229,7 +229,9 @@ TEST(RowSort, RepeatedRowsMoveAsOneWithTheOrderOfEachRow) {
       if (withRuns) store.runs = c.runs;
       host::SortRows(store, c.range, 1, c.descending);
       orders[withRuns] = store.Order(rows);
-      if (withRuns) EXPECT_TRUE(store.lastMove.targetOf.empty());
+      if (withRuns) {
+        EXPECT_TRUE(store.lastMove.targetOf.empty());
+      }
     }
     EXPECT_EQ(orders[1], c.order);
     EXPECT_EQ(orders[0], orders[1]);

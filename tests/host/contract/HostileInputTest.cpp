@@ -235,7 +235,9 @@ void Expect(const Case& c) {
       InChild([&] { return c.work ? c.work(path) : SortAndSave(path); }, c.processorSeconds);
   if (*c.refusal == '\0') {
     EXPECT_EQ(outcome, "done:");
-    if (c.check) EXPECT_EQ(c.check(path), "");
+    if (c.check) {
+      EXPECT_EQ(c.check(path), "");
+    }
   } else {
     EXPECT_EQ(outcome.rfind("refused:", 0), 0u) << outcome;
     EXPECT_NE(outcome.find(c.refusal), std::string::npos) << outcome;
@@ -497,7 +499,9 @@ TEST(MemoryBudget, SizesAreReadWithTheirUnits) {
   for (const auto& [text, bytes] : sizes) {
     uint64_t read = 0;
     EXPECT_EQ(host::ParseSize(text, read), bytes != 0) << text;
-    if (bytes) EXPECT_EQ(read, bytes) << text;
+    if (bytes) {
+      EXPECT_EQ(read, bytes) << text;
+    }
   }
 }
 

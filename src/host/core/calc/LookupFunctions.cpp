@@ -20,10 +20,6 @@ bool SameKind(const Value& a, const Value& b) {
   return kind(a) == kind(b);
 }
 
-bool HasWildcardText(const Value& x) {
-  return x.type == Value::Type::Text && x.text.find_first_of("*?~") != std::string::npos;
-}
-
 bool ExactEqual(const Value& v, const Value& x, bool wildcards) {
   if (!SameKind(v, x)) return false;
   if (wildcards && x.type == Value::Type::Text) return WildcardMatch(v.text, x.text);
