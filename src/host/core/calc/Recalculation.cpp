@@ -10,9 +10,7 @@
 
 namespace host::calc {
 
-namespace {
-
-StoredValue Stored(const Value& v) {
+StoredValue ToStored(const Value& v) {
   StoredValue out;
   switch (v.type) {
     case Value::Type::Number:
@@ -37,6 +35,8 @@ StoredValue Stored(const Value& v) {
   }
   return out;
 }
+
+namespace {
 
 bool Same(const StoredValue& a, const StoredValue& b) {
   if (a.uncalculated || b.uncalculated || a.kind != b.kind) return false;
@@ -68,13 +68,29 @@ RecalculationCount RecalculateChangedWorkbook(Workbook& book) {
         ++count.leftToRecalculate;
         continue;
       }
-      const StoredValue fresh = Stored(outcome.value);
+      const StoredValue fresh = ToStored(outcome.value);
       if (Same(fresh, store.Value(row, column))) continue;
       if (store.SetFormulaResult(row, column, fresh)) ++count.updated;
       else ++count.leftToRecalculate;
     }
   }
   return count;
+}
+
+CellCalculator::CellCalculator(Workbook& book)
+    : cells_(std::make_unique<WorkbookCells>(book)), engine_(std::make_unique<Evaluator>(*cells_)) {}
+
+CellCalculator::~CellCalculator() = default;
+
+std::optional<StoredValue> CellCalculator::Compute(int sheet, int row, int column) {
+  Evaluator::Outcome outcome;
+  try {
+    outcome = engine_->Cell(sheet, row, column);
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+  if (!outcome.evaluated) return std::nullopt;
+  return ToStored(outcome.value);
 }
 
 }  // namespace host::calc

@@ -23,6 +23,10 @@ class OdsWorkbook : public WorkbookStore {
   SheetStore* Sheet(size_t index) override;
   size_t ActiveTab() const override;
   bool Date1904() const override;
+  // Defined names (table:named-range, table:named-expression) are not read
+  // yet: DefinedNames() gives nullopt, so formulas that use one keep the
+  // recalculation on open. They come with the OpenFormula to A1 reader,
+  // which gives each name's expression as A1 text.
   // Writes content.xml anew when a table changed (only those tables' bytes
   // differ); every other entry is copied as stored. Nothing is written when
   // nothing changed.
