@@ -115,12 +115,6 @@ bool HasSubtotal(const std::string& formula) {
 
 }  // namespace
 
-struct Evaluator::Entry {
-  enum class State { InProgress, Done, Failed } state = State::InProgress;
-  Value value;
-  std::string why;
-};
-
 Evaluator::Evaluator(const CellSource& source) : source_(source) {}
 Evaluator::~Evaluator() = default;
 
@@ -141,10 +135,9 @@ Evaluator::Outcome Evaluator::Cell(int sheet, int row, int column) {
         auto cycle = std::find_if(stack.begin(), stack.end(), [&](const Defer& d) { return d.key == next.key; });
         if (cycle != stack.end()) {
           for (auto it = cycle; it != stack.end(); ++it) {
-            auto entry = std::make_unique<Entry>();
-            entry->state = Entry::State::Failed;
-            entry->why = "a circular reference";
-            cells_[it->key] = std::move(entry);
+            Entry& entry = cells_[it->key];
+            entry.state = Entry::State::Failed;
+            entry.why = "a circular reference";
           }
           continue;
         }
@@ -152,7 +145,9 @@ Evaluator::Outcome Evaluator::Cell(int sheet, int row, int column) {
       }
     }
     out.evaluated = true;
-    if (out.value.type == Value::Type::Blank && !source_.CellFormula(sheet, row, column).empty())
+    // A formula's blank result is 0; only formula cells are kept.
+    if (out.value.type == Value::Type::Blank &&
+        (cells_.count(KeyOf(sheet, row, column)) || !source_.CellFormula(sheet, row, column).empty()))
       out.value = Value::Number(0);
   } catch (const NotEvaluable& e) {
     out.evaluated = false;
@@ -195,25 +190,28 @@ Evaluator::Outcome Evaluator::Formula(std::string_view formula, int sheet, int r
 }
 
 Value Evaluator::ReadCell(int sheet, int row, int column) {
+  // A formula computed before is answered before its text is asked for.
+  const uint64_t key = KeyOf(sheet, row, column);
+  auto found = cells_.find(key);
+  if (found != cells_.end()) return Kept(found->second);
   CellArea array;
   if (source_.ArrayFormulaArea(sheet, row, column, array)) return ArrayElement(sheet, row, column, array);
   std::string formula = source_.CellFormula(sheet, row, column);
-  if (!formula.empty()) return ComputeFormulaCell(KeyOf(sheet, row, column), sheet, row, column, formula);
+  if (!formula.empty()) return ComputeFormulaCell(key, sheet, row, column, formula);
   return FromStored(source_.CellValue(sheet, row, column));
+}
+
+const Value& Evaluator::Kept(const Entry& entry) {
+  if (entry.state == Entry::State::Done) return entry.value;
+  if (entry.state == Entry::State::Failed) throw NotEvaluable{entry.why};
+  throw NotEvaluable{"a circular reference"};
 }
 
 Value Evaluator::ComputeFormulaCell(uint64_t key, int sheet, int row, int column, const std::string& formula) {
   auto found = cells_.find(key);
-  if (found != cells_.end()) {
-    Entry& entry = *found->second;
-    if (entry.state == Entry::State::Done) return entry.value;
-    if (entry.state == Entry::State::Failed) throw NotEvaluable{entry.why};
-    throw NotEvaluable{"a circular reference"};
-  }
+  if (found != cells_.end()) return Kept(found->second);
   if (path_.size() >= kMaxChain) throw Defer{key, sheet, row, column};
-  auto owned = std::make_unique<Entry>();
-  Entry* entry = owned.get();
-  cells_[key] = std::move(owned);
+  Entry* entry = &cells_[key];
   path_.push_back(key);
   try {
     // Each cell's tree is its own: a sheet's formulas are mostly distinct

@@ -1,6 +1,7 @@
 #include "host/core/calc/Recalculation.h"
 
 #include <exception>
+#include <vector>
 
 #include "host/core/SheetStore.h"
 #include "host/core/Workbook.h"
@@ -54,6 +55,14 @@ RecalculationCount RecalculateChangedWorkbook(Workbook& book) {
   if (!changed) return count;
   WorkbookCells cells(book);
   Evaluator engine(cells);
+  // Every result is computed before any is kept: the stores answer reads of
+  // cells as read while they keep no fresh results, which is their fast way.
+  struct Fresh {
+    size_t sheet;
+    int row, column;
+    StoredValue value;
+  };
+  std::vector<Fresh> fresh;
   for (size_t s = 0; s < sheets.size(); ++s) {
     SheetStore& store = sheets[s]->Store();
     if (!store.HoldsFormulas()) continue;
@@ -68,11 +77,13 @@ RecalculationCount RecalculateChangedWorkbook(Workbook& book) {
         ++count.leftToRecalculate;
         continue;
       }
-      const StoredValue fresh = ToStored(outcome.value);
-      if (Same(fresh, store.Value(row, column))) continue;
-      if (store.SetFormulaResult(row, column, fresh)) ++count.updated;
-      else ++count.leftToRecalculate;
+      StoredValue result = ToStored(outcome.value);
+      if (!Same(result, store.Value(row, column))) fresh.push_back(Fresh{s, row, column, std::move(result)});
     }
+  }
+  for (const Fresh& f : fresh) {
+    if (sheets[f.sheet]->Store().SetFormulaResult(f.row, f.column, f.value)) ++count.updated;
+    else ++count.leftToRecalculate;
   }
   return count;
 }
