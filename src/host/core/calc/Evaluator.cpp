@@ -72,6 +72,11 @@ Value ScalarBinary(Operator op, const Value& a, const Value& b, bool date1904) {
       default: return Value::Boolean(cmp >= 0);
     }
   }
+  // Errors pass on, left operand first, without the cost of a throw: a
+  // column of formulas below one error is as common as it is long.
+  if (a.IsError()) return a;
+  auto plain = [](const Value& v) { return v.type == Value::Type::Number || v.type == Value::Type::Boolean || v.type == Value::Type::Blank; };
+  if (b.IsError() && (op == Operator::Concat || plain(a))) return b;
   try {
     if (op == Operator::Concat) {
       std::string left = ToText(a);

@@ -62,6 +62,8 @@ class Evaluator {
     std::string why;  // when not
   };
 
+  // Makes room for this many formula results (a workbook's formula count).
+  void Reserve(size_t formulas) { cells_.reserve(formulas); }
   // The result of the formula in the cell (the cell's own value when it holds none).
   Outcome Cell(int sheet, int row, int column);
   // The result of formula text as if it stood in the cell.

@@ -63,10 +63,17 @@ RecalculationCount RecalculateChangedWorkbook(Workbook& book) {
     StoredValue value;
   };
   std::vector<Fresh> fresh;
+  std::vector<std::vector<std::pair<int, int>>> formulas(sheets.size());
+  size_t total = 0;
+  for (size_t s = 0; s < sheets.size(); ++s)
+    if (sheets[s]->Store().HoldsFormulas()) {
+      formulas[s] = sheets[s]->Store().FormulaCells();
+      total += formulas[s].size();
+    }
+  engine.Reserve(total);
   for (size_t s = 0; s < sheets.size(); ++s) {
     SheetStore& store = sheets[s]->Store();
-    if (!store.HoldsFormulas()) continue;
-    for (const auto& [row, column] : store.FormulaCells()) {
+    for (const auto& [row, column] : formulas[s]) {
       Evaluator::Outcome outcome;
       try {
         outcome = engine.Cell(static_cast<int>(s), row, column);
