@@ -401,6 +401,13 @@ Value Evaluator::EvaluateName(const Node& node, const Place& place) {
 }
 
 Value Evaluator::Operand(const Node& node, const Place& place) {
+  // A single cell is read straight away, without a reference value made for it.
+  if (node.kind == Node::Kind::Reference && !node.refError && node.lastSheet.empty() && node.firstRow == node.lastRow &&
+      node.firstColumn == node.lastColumn) {
+    const int sheet = node.sheet.empty() ? place.sheet : source_.FindSheet(node.sheet);
+    if (sheet < 0) return Value::Error(CalcError::Ref);
+    return ReadCell(sheet, node.firstRow, node.firstColumn);
+  }
   Value v = Evaluate(node, place);
   if (v.type != Value::Type::Reference) return v;
   if (v.areas.size() == 1 && v.areas[0].Cells() == 1) return ReadCell(v.areas[0].sheet, v.areas[0].firstRow, v.areas[0].firstColumn);
