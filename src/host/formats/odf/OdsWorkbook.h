@@ -25,8 +25,9 @@ class OdsWorkbook : public WorkbookStore {
   bool Date1904() const override;
   // Defined names (table:named-range, table:named-expression) are not read
   // yet: DefinedNames() gives nullopt, so formulas that use one keep the
-  // recalculation on open. They come with the OpenFormula to A1 reader,
-  // which gives each name's expression as A1 text.
+  // recalculation on open. Reading them is the next step: each name's
+  // range address or expression made A1 text by OpenFormulaToA1
+  // (OpenFormula.h), local to the table whose named expressions hold it.
   // Writes content.xml anew when a table changed (only those tables' bytes
   // differ); every other entry is copied as stored. Nothing is written when
   // nothing changed.
