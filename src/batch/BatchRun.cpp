@@ -23,6 +23,11 @@ QString NoBlockSelectedText() {
   return QStringLiteral("You did not select a range. Please try again.");
 }
 QString DoneText() { return QStringLiteral("Done."); }
+QString RecalculationNote(int formulasLeft) {
+  if (formulasLeft <= 0) return {};
+  return formulasLeft == 1 ? QStringLiteral(" (1 formula will be recalculated when opened)")
+                           : QStringLiteral(" (%1 formulas will be recalculated when opened)").arg(formulasLeft);
+}
 QString StoppedText(int done, int count) {
   return QStringLiteral("Stopped after %1 of %2 files.").arg(done).arg(count);
 }
@@ -143,6 +148,7 @@ FileOutcome ProcessFile(GuardedProcedure& procedure, const QString& path, RunSta
     const auto save = [&] {
       if (c.save) c.save(workbook);
       else workbook.Save();
+      outcome.formulasLeft = workbook.FormulasLeftToRecalculate();
     };
     if (c.control) c.control->Save(save);
     else save();

@@ -35,6 +35,10 @@ QString NoBlockSelectedText();   // "You did not select a range. Please try agai
 QString DoneText();              // "Done."
 // "Stopped after i of n files." when a run was stopped after `done` files.
 QString StoppedText(int done, int count);
+// What a file's result says of the formulas its save left uncalculated:
+// " (3 formulas will be recalculated when opened)", " (1 formula will be
+// ...)"; empty for none.
+QString RecalculationNote(int formulasLeft);
 
 // The workbooks to process: entry i (1-based) gives a path as its text.
 class FileListSource {
@@ -91,6 +95,7 @@ struct FileOutcome {
   QStringList failures;  // descriptions of the failed statements, in order
   QList<int> failedStatements;  // their numbers, in the same order
   BlockSelection selection = BlockSelection::NotAsked;
+  int formulasLeft = 0;  // formulas the save left to the recalculation when the file is next opened
   bool Succeeded() const { return failures.isEmpty() && selection != BlockSelection::Cancelled; }
 };
 

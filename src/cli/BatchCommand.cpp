@@ -153,9 +153,9 @@ QString SavedPart(const FileResult& r, Operation operation) {
            operation == Operation::Sort ? QStringLiteral("sorted") : QStringLiteral("filtered"));
 }
 
-// "ok PATH" or "failed PATH: reason".
+// "ok PATH" (with the formulas left to recalculate) or "failed PATH: reason".
 QString ResultLine(const FileResult& r, Operation operation) {
-  if (r.outcome.Succeeded()) return QStringLiteral("ok %1\n").arg(r.path);
+  if (r.outcome.Succeeded()) return QStringLiteral("ok %1%2\n").arg(r.path, RecalculationNote(r.outcome.formulasLeft));
   QString reason;
   if (!r.outcome.failures.isEmpty()) reason = r.outcome.failures.first();
   else if (!r.refusal.isEmpty()) reason = r.refusal;

@@ -311,6 +311,24 @@ TEST_F(WindowBatchTest, MissingFileIsReportedStepByStepAndTheNextOneProcessed) {
   EXPECT_EQ(form->ListView1Model()->Result(2), "ok");
 }
 
+// A file saved with a formula the host could not compute says so in the
+// list, in the command line's words.
+TEST_F(WindowBatchTest, TheResultNamesTheFormulasLeftToRecalculate) {
+  const QString path = dir.filePath("volatile.xlsx");
+  lxw_workbook* wb = workbook_new(path.toUtf8().constData());
+  lxw_worksheet* sheet = workbook_add_worksheet(wb, "Sheet1");
+  const char* texts[] = {"drop", "keep", "drop", "keep"};
+  for (int r = 0; r < 4; ++r) worksheet_write_string(sheet, r, 0, texts[r], nullptr);
+  worksheet_write_formula(sheet, 0, 1, "=NOW()", nullptr);
+  ASSERT_EQ(workbook_close(wb), LXW_NO_ERROR);
+  Add({path});
+  ChooseFilterKeep();
+  form->Option4()->setChecked(true);
+  ASSERT_TRUE(RunFromStartButton(*form));
+  EXPECT_EQ(Hidden(path), (Rows{1, 3}));
+  EXPECT_EQ(form->ListView1Model()->Result(1), "ok (1 formula will be recalculated when opened)");
+}
+
 TEST_F(WindowBatchTest, SortWithNoColumnChosenIsReportedAndTheFileStillSaved) {
   const QString path = Workbook("a.xlsx");
   Add({path});

@@ -42,6 +42,32 @@ TEST_F(BatchCommandTest, SortByColumnNumber) {
   EXPECT_EQ(book.Column("Sheet1", 1, 1, 3), (std::vector<std::string>{"a", "b", "c"}));
 }
 
+// A file saved with formulas the host could not compute says how many are
+// left to the recalculation when it is next opened.
+TEST_F(BatchCommandTest, TheResultLineCountsTheFormulasLeftToRecalculate) {
+  struct Case {
+    int uncomputed;  // formulas of a volatile function among the three
+    const char* note;
+  };
+  const Case cases[] = {{0, ""},
+                        {1, " (1 formula will be recalculated when opened)"},
+                        {3, " (3 formulas will be recalculated when opened)"}};
+  for (const Case& c : cases) {
+    const QString path = dir.filePath(QStringLiteral("left%1.xlsx").arg(c.uncomputed));
+    lxw_workbook* wb = workbook_new(path.toUtf8().constData());
+    lxw_worksheet* sheet = workbook_add_worksheet(wb, "Sheet1");
+    const char* keys[] = {"c", "a", "b"};
+    for (int r = 0; r < 3; ++r) {
+      worksheet_write_string(sheet, r, 0, keys[r], nullptr);
+      worksheet_write_formula(sheet, r, 1, r < c.uncomputed ? "=NOW()" : "=ROW()*2", nullptr);
+    }
+    ASSERT_EQ(workbook_close(wb), LXW_NO_ERROR);
+    out.clear();
+    EXPECT_EQ(Run({"sort", "--column", "1", "--scope", "active", path}), kExitSuccess);
+    EXPECT_EQ(out, "ok " + path + c.note + "\nDone.\n");
+  }
+}
+
 // A file that cannot be opened is reported once, with the step, in the
 // command's words: no follow-on reports, no screenshot request.
 TEST_F(BatchCommandTest, MissingFileIsReportedOnceWithItsStepAndTheRestGoesOn) {

@@ -1,5 +1,7 @@
 #include "host/core/Range.h"
 
+#include <algorithm>
+#include <memory>
 #include <stdexcept>
 
 #include "host/core/CellAddress.h"
@@ -10,6 +12,7 @@
 #include "host/core/Workbook.h"
 #include "host/core/WorkbookStore.h"
 #include "host/core/Worksheet.h"
+#include "host/core/calc/Recalculation.h"
 
 namespace host {
 
@@ -64,9 +67,17 @@ void Range::Sort(CellRef key1, int order1) {
   if (key1.column < firstColumn_ || key1.column > lastColumn_)
     fail("the sort key column " + ColumnLetters(key1.column) + " lies outside the range");
   if (sheet_->Store().SortProtected()) fail("the sheet is protected against sorting");
+  // Key formulas without a stored result are computed, by one engine made when the first one is met.
+  std::unique_ptr<calc::CellCalculator> calculator;
+  const KeyCalculator calculate = [&](int row, int column) {
+    if (!calculator) calculator = std::make_unique<calc::CellCalculator>(book);
+    const std::vector<host::Worksheet*> sheets = book.Worksheets();
+    const int sheet = static_cast<int>(std::find(sheets.begin(), sheets.end(), sheet_) - sheets.begin());
+    return calculator->Compute(sheet, row, column);
+  };
   try {
-    const size_t moved =
-        SortRows(sheet_->Store(), CellArea{firstRow_, firstColumn_, lastRow_, lastColumn_}, key1.column, order1 == 2);
+    const size_t moved = SortRows(sheet_->Store(), CellArea{firstRow_, firstColumn_, lastRow_, lastColumn_},
+                                  key1.column, order1 == 2, calculate);
     sheet_->AddRowsMoved(moved);
     if (moved > 0 && HoldsFormulasOrNames(book)) book.Store().RequestFullRecalculation();
   } catch (const SortRefused& refused) {

@@ -13,13 +13,21 @@ namespace host {
 
 namespace {
 
-// The keys the list holds, less the hidden rows'; refused when a visible
-// key was never calculated.
+// The keys the list holds, less the hidden rows'; a visible key that was
+// never calculated is computed by calculate, and refused when it cannot be.
 std::vector<SortKey> VisibleKeys(SortKeyList& list, int keyColumn, const std::function<bool(int)>& isHidden,
-                                 bool anyHidden) {
-  for (int row : list.UncalculatedRows())
-    if (!isHidden(row)) throw NeverCalculatedKey(row, keyColumn);
+                                 bool anyHidden, const KeyCalculator& calculate) {
+  bool computed = false;
+  for (int row : list.UncalculatedRows()) {
+    if (isHidden(row)) continue;
+    std::optional<StoredValue> value = calculate ? calculate(row, keyColumn) : std::nullopt;
+    if (!value) throw NeverCalculatedKey(row, keyColumn);
+    list.Add(row, *value);
+    computed = true;
+  }
   std::vector<SortKey>& keys = list.Keys();
+  // The computed keys came last: back into ascending row order, which keeps equal keys stable.
+  if (computed) std::sort(keys.begin(), keys.end(), [](const SortKey& a, const SortKey& b) { return a.Row() < b.Row(); });
   if (anyHidden)
     keys.erase(std::remove_if(keys.begin(), keys.end(), [&](const SortKey& k) { return isHidden(k.Row()); }),
                keys.end());
@@ -28,7 +36,8 @@ std::vector<SortKey> VisibleKeys(SortKeyList& list, int keyColumn, const std::fu
 
 // The sort of a range whose rows the store holds one by one: a key, a
 // hidden state and a target for every row.
-size_t SortEachRow(SheetStore& store, const CellArea& area, int keyColumn, bool descending) {
+size_t SortEachRow(SheetStore& store, const CellArea& area, int keyColumn, bool descending,
+                   const KeyCalculator& calculate) {
   const size_t height = static_cast<size_t>(area.lastRow - area.firstRow + 1);
   std::vector<int> hiddenRows;
   std::vector<bool> hidden(height, false);
@@ -41,7 +50,7 @@ size_t SortEachRow(SheetStore& store, const CellArea& area, int keyColumn, bool 
 
   SortKeyList list;
   store.ReadSortKeys(area.firstRow, area.lastRow, keyColumn, list);
-  std::vector<SortKey> keys = VisibleKeys(list, keyColumn, isHidden, !hiddenRows.empty());
+  std::vector<SortKey> keys = VisibleKeys(list, keyColumn, isHidden, !hiddenRows.empty(), calculate);
   const std::vector<int> sourceOf =
       PlaceRows(area.firstRow, area.lastRow, hiddenRows, OrderKeys(std::move(keys), descending));
 
@@ -59,7 +68,7 @@ size_t SortEachRow(SheetStore& store, const CellArea& area, int keyColumn, bool 
 // moved as one, and the move given as pieces, so that a run of a million
 // rows costs what one row costs.
 size_t SortRuns(SheetStore& store, const CellArea& area, const std::vector<RowRun>& runs, int keyColumn,
-                bool descending) {
+                bool descending, const KeyCalculator& calculate) {
   struct Unit {
     RowRun rows;
     bool hidden = false;
@@ -87,7 +96,7 @@ size_t SortRuns(SheetStore& store, const CellArea& area, const std::vector<RowRu
   };
   const bool anyHidden = std::any_of(units.begin(), units.end(), [](const Unit& u) { return u.hidden; });
   std::vector<SortKey> keys =
-      VisibleKeys(list, keyColumn, [&](int row) { return units[unitAt(row)].hidden; }, anyHidden);
+      VisibleKeys(list, keyColumn, [&](int row) { return units[unitAt(row)].hidden; }, anyHidden, calculate);
 
   // The visible units in their new order: the keyed ones sorted (a run's one
   // key takes its rows along: equal keys keep their order, so nothing comes
@@ -138,7 +147,8 @@ size_t SortRuns(SheetStore& store, const CellArea& area, const std::vector<RowRu
 
 }  // namespace
 
-size_t SortRows(SheetStore& store, const CellArea& range, int keyColumn, bool descending) {
+size_t SortRows(SheetStore& store, const CellArea& range, int keyColumn, bool descending,
+                const KeyCalculator& calculate) {
   std::optional<CellArea> reordered =
       RowsToReorder(range, store.MergedCellAreas(), store.ArrayFormulaAreas(), store.TableAreas());
   CellArea used;
@@ -153,8 +163,8 @@ size_t SortRows(SheetStore& store, const CellArea& range, int keyColumn, bool de
   if (area.lastRow <= area.firstRow || area.firstColumn > area.lastColumn) return 0;
 
   const std::vector<RowRun> runs = store.RepeatedRows(area.firstRow, area.lastRow);
-  return runs.empty() ? SortEachRow(store, area, keyColumn, descending)
-                      : SortRuns(store, area, runs, keyColumn, descending);
+  return runs.empty() ? SortEachRow(store, area, keyColumn, descending, calculate)
+                      : SortRuns(store, area, runs, keyColumn, descending, calculate);
 }
 
 }  // namespace host

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,13 @@ class WorkbookStore {
   struct SheetEntry {
     std::string name;
     bool worksheet = true;  // false for chart, dialog and macro sheets
+  };
+
+  // One defined name as the workbook holds it.
+  struct DefinedName {
+    std::string name;
+    int sheet = -1;       // the Sheets() index of the sheet it is local to; -1 for the whole workbook
+    std::string formula;  // what it stands for in A1 syntax without "="; empty when the format cannot give it so
   };
 
   virtual ~WorkbookStore() = default;
@@ -34,6 +42,10 @@ class WorkbookStore {
   virtual bool Date1904() const { return false; }
   // True when the workbook defines names (print areas included).
   virtual bool HasDefinedNames() const { return false; }
+  // The defined names in file order; nullopt when the format does not read
+  // them (a formula that uses one is then left to the recalculation the
+  // workbook asks for when opened).
+  virtual std::optional<std::vector<DefinedName>> DefinedNames() const { return std::nullopt; }
   // Asks for a full recalculation when the workbook is next opened (cells
   // that formulas refer to have moved).
   virtual void RequestFullRecalculation() {}

@@ -11,8 +11,12 @@
 
 #include <xlsxwriter.h>
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "Fixtures.h"
 #include "formats/odf/OdsFixtures.h"
@@ -164,6 +168,81 @@ TEST_P(FormulaResults, AnUnchangedWorkbookKeepsItsStoredResults) {
   host::Workbook& book = app.Workbooks().Open(path);
   book.Save();
   EXPECT_EQ(fixtures::ReadZip(path), before);  // never computed here
+}
+
+// Rows the host hides are hidden by hand, not by a filter: SUBTOTAL 1-11
+// take them in and 101-111 leave them out; AGGREGATE leaves them out under
+// options 1, 3, 5 and 7. One table of every function number.
+TEST_P(FormulaResults, SubtotalsAndAggregatesAfterAHide) {
+  const std::vector<double> all = {10, 20, 30, 40, 50}, shown = {10, 30, 40, 50};  // row 3 (20) hidden
+  auto sum = [](const std::vector<double>& v) {
+    double s = 0;
+    for (double x : v) s += x;
+    return s;
+  };
+  auto variance = [&](const std::vector<double>& v, bool sample) {
+    const double mean = sum(v) / static_cast<double>(v.size());
+    double s = 0;
+    for (double x : v) s += (x - mean) * (x - mean);
+    return s / static_cast<double>(v.size() - (sample ? 1 : 0));
+  };
+  // SUBTOTAL's function numbers 1 to 11 over a list of values.
+  auto function = [&](int n, const std::vector<double>& v) -> double {
+    double product = 1;
+    for (double x : v) product *= x;
+    switch (n) {
+      case 1: return sum(v) / static_cast<double>(v.size());
+      case 2: case 3: return static_cast<double>(v.size());
+      case 4: return *std::max_element(v.begin(), v.end());
+      case 5: return *std::min_element(v.begin(), v.end());
+      case 6: return product;
+      case 7: return std::sqrt(variance(v, true));
+      case 8: return std::sqrt(variance(v, false));
+      case 9: return sum(v);
+      case 10: return variance(v, true);
+      default: return variance(v, false);
+    }
+  };
+  struct Case {
+    std::string formula;
+    double expected;
+  };
+  std::vector<Case> cases;
+  for (int n = 1; n <= 11; ++n) {
+    cases.push_back({"=SUBTOTAL(" + std::to_string(n) + ",Data!B2:B6)", function(n, all)});
+    cases.push_back({"=SUBTOTAL(" + std::to_string(100 + n) + ",Data!B2:B6)", function(n, shown)});
+  }
+  for (int option = 0; option <= 7; ++option)
+    cases.push_back({"=AGGREGATE(9," + std::to_string(option) + ",Data!B2:B6)", option % 2 ? sum(shown) : sum(all)});
+
+  TempDir dir;
+  std::string path = dir.File("subtotals.xlsx");
+  lxw_workbook* wb = workbook_new(path.c_str());
+  lxw_worksheet* data = workbook_add_worksheet(wb, "Data");
+  lxw_worksheet* report = workbook_add_worksheet(wb, "Report");
+  for (size_t r = 0; r < all.size(); ++r) worksheet_write_number(data, static_cast<int>(r) + 1, 1, all[r], nullptr);
+  for (size_t i = 0; i < cases.size(); ++i)
+    worksheet_write_formula(report, static_cast<int>(i), 0, cases[i].formula.c_str(), nullptr);
+  ASSERT_EQ(workbook_close(wb), LXW_NO_ERROR);
+  if (std::string(GetParam().name) == "ods") {
+    if (!fixtures::HaveSoffice()) GTEST_SKIP() << "LibreOffice (soffice) is not installed";
+    std::filesystem::create_directories(dir.File("ods"));
+    path = odsfixtures::SofficeConvert(path, "ods", dir, dir.File("ods"));
+    ASSERT_FALSE(path.empty());
+  }
+  {
+    host::Application app;
+    host::Workbook& book = app.Workbooks().Open(path);
+    book.Worksheets()[0]->Rows(3).SetHidden(true);
+    book.Save();
+    EXPECT_EQ(book.FormulasLeftToRecalculate(), 0);
+  }
+  host::Application app;
+  host::Workbook& book = app.Workbooks().Open(path);
+  for (size_t i = 0; i < cases.size(); ++i)
+    EXPECT_NEAR(book.Worksheets()[1]->Cells(static_cast<int>(i) + 1, 1).Number(), cases[i].expected,
+                1e-9 * std::max(1.0, std::fabs(cases[i].expected)))
+        << cases[i].formula;
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryFormat, FormulaResults, ::testing::ValuesIn(kFormats),

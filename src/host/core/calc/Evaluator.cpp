@@ -72,6 +72,11 @@ Value ScalarBinary(Operator op, const Value& a, const Value& b, bool date1904) {
       default: return Value::Boolean(cmp >= 0);
     }
   }
+  // Errors pass on, left operand first, without the cost of a throw: a
+  // column of formulas below one error is as common as it is long.
+  if (a.IsError()) return a;
+  auto plain = [](const Value& v) { return v.type == Value::Type::Number || v.type == Value::Type::Boolean || v.type == Value::Type::Blank; };
+  if (b.IsError() && (op == Operator::Concat || plain(a))) return b;
   try {
     if (op == Operator::Concat) {
       std::string left = ToText(a);
@@ -115,12 +120,6 @@ bool HasSubtotal(const std::string& formula) {
 
 }  // namespace
 
-struct Evaluator::Entry {
-  enum class State { InProgress, Done, Failed } state = State::InProgress;
-  Value value;
-  std::string why;
-};
-
 Evaluator::Evaluator(const CellSource& source) : source_(source) {}
 Evaluator::~Evaluator() = default;
 
@@ -141,10 +140,9 @@ Evaluator::Outcome Evaluator::Cell(int sheet, int row, int column) {
         auto cycle = std::find_if(stack.begin(), stack.end(), [&](const Defer& d) { return d.key == next.key; });
         if (cycle != stack.end()) {
           for (auto it = cycle; it != stack.end(); ++it) {
-            auto entry = std::make_unique<Entry>();
-            entry->state = Entry::State::Failed;
-            entry->why = "a circular reference";
-            cells_[it->key] = std::move(entry);
+            Entry& entry = cells_[it->key];
+            entry.state = Entry::State::Failed;
+            entry.why = "a circular reference";
           }
           continue;
         }
@@ -152,7 +150,9 @@ Evaluator::Outcome Evaluator::Cell(int sheet, int row, int column) {
       }
     }
     out.evaluated = true;
-    if (out.value.type == Value::Type::Blank && !source_.CellFormula(sheet, row, column).empty())
+    // A formula's blank result is 0; only formula cells are kept.
+    if (out.value.type == Value::Type::Blank &&
+        (cells_.count(KeyOf(sheet, row, column)) || !source_.CellFormula(sheet, row, column).empty()))
       out.value = Value::Number(0);
   } catch (const NotEvaluable& e) {
     out.evaluated = false;
@@ -195,25 +195,28 @@ Evaluator::Outcome Evaluator::Formula(std::string_view formula, int sheet, int r
 }
 
 Value Evaluator::ReadCell(int sheet, int row, int column) {
+  // A formula computed before is answered before its text is asked for.
+  const uint64_t key = KeyOf(sheet, row, column);
+  auto found = cells_.find(key);
+  if (found != cells_.end()) return Kept(found->second);
   CellArea array;
   if (source_.ArrayFormulaArea(sheet, row, column, array)) return ArrayElement(sheet, row, column, array);
   std::string formula = source_.CellFormula(sheet, row, column);
-  if (!formula.empty()) return ComputeFormulaCell(KeyOf(sheet, row, column), sheet, row, column, formula);
+  if (!formula.empty()) return ComputeFormulaCell(key, sheet, row, column, formula);
   return FromStored(source_.CellValue(sheet, row, column));
+}
+
+const Value& Evaluator::Kept(const Entry& entry) {
+  if (entry.state == Entry::State::Done) return entry.value;
+  if (entry.state == Entry::State::Failed) throw NotEvaluable{entry.why};
+  throw NotEvaluable{"a circular reference"};
 }
 
 Value Evaluator::ComputeFormulaCell(uint64_t key, int sheet, int row, int column, const std::string& formula) {
   auto found = cells_.find(key);
-  if (found != cells_.end()) {
-    Entry& entry = *found->second;
-    if (entry.state == Entry::State::Done) return entry.value;
-    if (entry.state == Entry::State::Failed) throw NotEvaluable{entry.why};
-    throw NotEvaluable{"a circular reference"};
-  }
+  if (found != cells_.end()) return Kept(found->second);
   if (path_.size() >= kMaxChain) throw Defer{key, sheet, row, column};
-  auto owned = std::make_unique<Entry>();
-  Entry* entry = owned.get();
-  cells_[key] = std::move(owned);
+  Entry* entry = &cells_[key];
   path_.push_back(key);
   try {
     // Each cell's tree is its own: a sheet's formulas are mostly distinct
@@ -398,6 +401,13 @@ Value Evaluator::EvaluateName(const Node& node, const Place& place) {
 }
 
 Value Evaluator::Operand(const Node& node, const Place& place) {
+  // A single cell is read straight away, without a reference value made for it.
+  if (node.kind == Node::Kind::Reference && !node.refError && node.lastSheet.empty() && node.firstRow == node.lastRow &&
+      node.firstColumn == node.lastColumn) {
+    const int sheet = node.sheet.empty() ? place.sheet : source_.FindSheet(node.sheet);
+    if (sheet < 0) return Value::Error(CalcError::Ref);
+    return ReadCell(sheet, node.firstRow, node.firstColumn);
+  }
   Value v = Evaluate(node, place);
   if (v.type != Value::Type::Reference) return v;
   if (v.areas.size() == 1 && v.areas[0].Cells() == 1) return ReadCell(v.areas[0].sheet, v.areas[0].firstRow, v.areas[0].firstColumn);

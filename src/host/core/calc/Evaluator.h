@@ -62,6 +62,8 @@ class Evaluator {
     std::string why;  // when not
   };
 
+  // Makes room for this many formula results (a workbook's formula count).
+  void Reserve(size_t formulas) { cells_.reserve(formulas); }
   // The result of the formula in the cell (the cell's own value when it holds none).
   Outcome Cell(int sheet, int row, int column);
   // The result of formula text as if it stood in the cell.
@@ -90,8 +92,14 @@ class Evaluator {
   Matrix ToMatrix(const Value& v);
 
  private:
-  struct Entry;
-  Value ComputeCell(uint64_t key, int sheet, int row, int column);
+  // A formula cell's result, kept once computed (or why it has none).
+  struct Entry {
+    enum class State : uint8_t { InProgress, Done, Failed } state = State::InProgress;
+    Value value;
+    std::string why;
+  };
+  // The value a kept entry gives: its result, or NotEvaluable.
+  static const Value& Kept(const Entry& entry);
   Value ComputeFormulaCell(uint64_t key, int sheet, int row, int column, const std::string& formula);
   Value ArrayElement(int sheet, int row, int column, const CellArea& area);
   const Node& Parsed(const std::string& formula);
@@ -103,7 +111,7 @@ class Evaluator {
   Value Operand(const Node& node, const Place& place);
 
   const CellSource& source_;
-  std::unordered_map<uint64_t, std::unique_ptr<Entry>> cells_;
+  std::unordered_map<uint64_t, Entry> cells_;  // by cell; a node's place never moves
   std::unordered_map<std::string, NodePtr> trees_;
   std::vector<uint64_t> path_;  // formula cells being computed, innermost last
   int nameDepth_ = 0;

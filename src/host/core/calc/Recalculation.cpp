@@ -1,6 +1,7 @@
 #include "host/core/calc/Recalculation.h"
 
 #include <exception>
+#include <vector>
 
 #include "host/core/SheetStore.h"
 #include "host/core/Workbook.h"
@@ -10,9 +11,7 @@
 
 namespace host::calc {
 
-namespace {
-
-StoredValue Stored(const Value& v) {
+StoredValue ToStored(const Value& v) {
   StoredValue out;
   switch (v.type) {
     case Value::Type::Number:
@@ -38,6 +37,8 @@ StoredValue Stored(const Value& v) {
   return out;
 }
 
+namespace {
+
 bool Same(const StoredValue& a, const StoredValue& b) {
   if (a.uncalculated || b.uncalculated || a.kind != b.kind) return false;
   if (a.kind == CellKind::Number || a.kind == CellKind::Boolean) return a.number == b.number;
@@ -54,10 +55,25 @@ RecalculationCount RecalculateChangedWorkbook(Workbook& book) {
   if (!changed) return count;
   WorkbookCells cells(book);
   Evaluator engine(cells);
+  // Every result is computed before any is kept: the stores answer reads of
+  // cells as read while they keep no fresh results, which is their fast way.
+  struct Fresh {
+    size_t sheet;
+    int row, column;
+    StoredValue value;
+  };
+  std::vector<Fresh> fresh;
+  std::vector<std::vector<std::pair<int, int>>> formulas(sheets.size());
+  size_t total = 0;
+  for (size_t s = 0; s < sheets.size(); ++s)
+    if (sheets[s]->Store().HoldsFormulas()) {
+      formulas[s] = sheets[s]->Store().FormulaCells();
+      total += formulas[s].size();
+    }
+  engine.Reserve(total);
   for (size_t s = 0; s < sheets.size(); ++s) {
     SheetStore& store = sheets[s]->Store();
-    if (!store.HoldsFormulas()) continue;
-    for (const auto& [row, column] : store.FormulaCells()) {
+    for (const auto& [row, column] : formulas[s]) {
       Evaluator::Outcome outcome;
       try {
         outcome = engine.Cell(static_cast<int>(s), row, column);
@@ -68,13 +84,31 @@ RecalculationCount RecalculateChangedWorkbook(Workbook& book) {
         ++count.leftToRecalculate;
         continue;
       }
-      const StoredValue fresh = Stored(outcome.value);
-      if (Same(fresh, store.Value(row, column))) continue;
-      if (store.SetFormulaResult(row, column, fresh)) ++count.updated;
-      else ++count.leftToRecalculate;
+      StoredValue result = ToStored(outcome.value);
+      if (!Same(result, store.Value(row, column))) fresh.push_back(Fresh{s, row, column, std::move(result)});
     }
   }
+  for (const Fresh& f : fresh) {
+    if (sheets[f.sheet]->Store().SetFormulaResult(f.row, f.column, f.value)) ++count.updated;
+    else ++count.leftToRecalculate;
+  }
   return count;
+}
+
+CellCalculator::CellCalculator(Workbook& book)
+    : cells_(std::make_unique<WorkbookCells>(book)), engine_(std::make_unique<Evaluator>(*cells_)) {}
+
+CellCalculator::~CellCalculator() = default;
+
+std::optional<StoredValue> CellCalculator::Compute(int sheet, int row, int column) {
+  Evaluator::Outcome outcome;
+  try {
+    outcome = engine_->Cell(sheet, row, column);
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+  if (!outcome.evaluated) return std::nullopt;
+  return ToStored(outcome.value);
 }
 
 }  // namespace host::calc

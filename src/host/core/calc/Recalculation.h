@@ -6,11 +6,20 @@
 // engine cannot compute keeps its old result and the workbook asks to be
 // recalculated when opened.
 
+#include <memory>
+#include <optional>
+
+#include "host/core/StoredValue.h"
+
 namespace host {
 class Workbook;
 }
 
 namespace host::calc {
+
+class Evaluator;
+class WorkbookCells;
+struct Value;
 
 struct RecalculationCount {
   int updated = 0;             // results that changed and were written
@@ -20,5 +29,23 @@ struct RecalculationCount {
 // Recomputes every formula of a workbook whose sheets changed since they
 // were read; nothing when none changed.
 RecalculationCount RecalculateChangedWorkbook(Workbook& book);
+
+// A result as the stores keep values.
+StoredValue ToStored(const Value& value);
+
+// The cells of a workbook as they stand now, formulas computed by one engine
+// for all the calls (the keys of a sort that have no stored result).
+class CellCalculator {
+ public:
+  explicit CellCalculator(Workbook& book);
+  ~CellCalculator();
+  // The value of the cell on worksheet sheet (0-based among worksheets);
+  // nullopt when the engine cannot compute it.
+  std::optional<StoredValue> Compute(int sheet, int row, int column);
+
+ private:
+  std::unique_ptr<WorkbookCells> cells_;
+  std::unique_ptr<Evaluator> engine_;
+};
 
 }  // namespace host::calc

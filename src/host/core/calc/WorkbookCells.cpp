@@ -2,6 +2,7 @@
 
 #include "host/core/SheetStore.h"
 #include "host/core/Workbook.h"
+#include "host/core/WorkbookStore.h"
 #include "host/core/Worksheet.h"
 #include "host/core/calc/Coercion.h"
 #include "host/core/calc/Evaluator.h"
@@ -15,6 +16,21 @@ WorkbookCells::WorkbookCells(Workbook& book) : date1904_(book.Date1904()) {
       if (a.firstRow != a.lastRow || a.firstColumn != a.lastColumn) s.arrays.push_back(a);
     s.hasUsed = sheet->Store().UsedArea(s.used);
     sheets_.push_back(std::move(s));
+  }
+  std::optional<std::vector<WorkbookStore::DefinedName>> names = book.Store().DefinedNames();
+  namesRead_ = names.has_value();
+  if (!names) return;
+  // Worksheets are numbered among worksheets; a name local to another kind of sheet is left out.
+  std::unordered_map<int, int> worksheetOf;
+  for (size_t i = 0; i < sheets_.size(); ++i) worksheetOf[sheets_[i].sheet->Index() - 1] = static_cast<int>(i);
+  for (WorkbookStore::DefinedName& name : *names) {
+    int sheet = -1;
+    if (name.sheet >= 0) {
+      auto found = worksheetOf.find(name.sheet);
+      if (found == worksheetOf.end()) continue;
+      sheet = found->second;
+    }
+    names_[UpperText(name.name)].push_back(Definition{sheet, std::move(name.formula)});
   }
 }
 
@@ -44,8 +60,22 @@ bool WorkbookCells::UsedArea(int sheet, CellArea& area) const {
   return s.hasUsed;
 }
 
-std::optional<std::string> WorkbookCells::DefinedName(std::string_view name, int) const {
-  throw NotEvaluable{"it uses the defined name " + std::string(name)};
+std::optional<std::string> WorkbookCells::DefinedName(std::string_view name, int sheet) const {
+  if (!namesRead_) throw NotEvaluable{"it uses the defined name " + std::string(name)};
+  auto found = names_.find(UpperText(name));
+  if (found == names_.end()) return std::nullopt;
+  const Definition* global = nullptr;
+  for (const Definition& d : found->second) {
+    if (d.sheet == sheet) return Readable(d, name);
+    if (d.sheet < 0 && !global) global = &d;
+  }
+  if (!global) return std::nullopt;
+  return Readable(*global, name);
+}
+
+std::string WorkbookCells::Readable(const Definition& definition, std::string_view name) {
+  if (definition.formula.empty()) throw NotEvaluable{"the defined name " + std::string(name) + " cannot be read here"};
+  return definition.formula;
 }
 
 bool WorkbookCells::ArrayFormulaArea(int sheet, int row, int column, CellArea& area) const {

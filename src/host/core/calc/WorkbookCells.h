@@ -1,9 +1,12 @@
 #pragma once
 // The engine's view of an open workbook: its worksheets' stores answer the
-// engine's questions. Defined names are not read from the stores, so a
-// formula that uses one cannot be computed here (it keeps the workbook's
-// recalculation flags).
+// engine's questions, and its store gives the defined names. A format that
+// does not read its names leaves a formula that uses one uncomputed (it
+// keeps the workbook's recalculation flags).
 
+#include <optional>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "host/core/calc/CellSource.h"
@@ -37,8 +40,18 @@ class WorkbookCells : public CellSource {
     bool hasUsed;
     CellArea used;
   };
+  // A name's definitions: the sheet it is local to (-1: the workbook) and its A1 text.
+  struct Definition {
+    int sheet;
+    std::string formula;
+  };
+  // The definition's A1 text; NotEvaluable when the format could not give it.
+  static std::string Readable(const Definition& definition, std::string_view name);
+
   std::vector<Sheet> sheets_;
   bool date1904_;
+  bool namesRead_ = false;  // false when the format does not read its names
+  std::unordered_map<std::string, std::vector<Definition>> names_;  // by upper-case name
 };
 
 }  // namespace host::calc

@@ -43,6 +43,17 @@ std::string NameOf(std::string_view body) {
   return name;
 }
 
+// What a NAME record's name stands for: the sheet it is local to (itab,
+// 1-based; 0 for the workbook) and its parsed formula after the name.
+NameDefinition DefinitionOf(std::string_view body) {
+  NameDefinition definition;
+  if (body.size() < 15) return definition;
+  definition.sheet = static_cast<int>(U16(body, 8)) - 1;
+  const size_t start = 15 + U8(body, 3) * ((U8(body, 14) & 0x01) ? 2u : 1u);
+  if (start <= body.size()) definition.rgce = std::string(body.substr(start, std::min<size_t>(U16(body, 4), body.size() - start)));
+  return definition;
+}
+
 }  // namespace
 
 std::string WorkbookGlobals::SheetOfXti(int xti) const {
@@ -52,6 +63,15 @@ std::string WorkbookGlobals::SheetOfXti(int xti) const {
       e.firstSheet < 0 || static_cast<size_t>(e.firstSheet) >= sheets.size())
     return {};
   return sheets[e.firstSheet].name;
+}
+
+FormulaContext WorkbookGlobals::NamesContext() const {
+  FormulaContext context;
+  context.sheetName = [this](int xti) { return SheetOfXti(xti); };
+  context.definedName = [this](uint32_t index) {
+    return index >= 1 && index <= definedNames.size() ? definedNames[index - 1] : std::string();
+  };
+  return context;
 }
 
 WorkbookGlobals ReadGlobals(std::string_view stream, const std::string& streamName, const std::string& path) {
@@ -121,7 +141,10 @@ WorkbookGlobals ReadGlobals(std::string_view stream, const std::string& streamNa
         need(12);
         globals.activeSheet = U16(body, 10);
         break;
-      case rt::kName: globals.definedNames.push_back(NameOf(body)); break;
+      case rt::kName:
+        globals.definedNames.push_back(NameOf(body));
+        globals.nameDefinitions.push_back(DefinitionOf(body));
+        break;
       case rt::kSupBook:
         need(4);
         globals.supBookIsSelf.push_back(U16(body, 2) == 0x0401);

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "host/formats/biff/FormulaTokens.h"
+
 namespace host::biff {
 
 // One BOUNDSHEET8 record.
@@ -26,6 +28,12 @@ struct ExternSheet {
   int16_t firstSheet = 0, lastSheet = 0;
 };
 
+// What one NAME record's name stands for.
+struct NameDefinition {
+  int sheet = -1;    // the BOUNDSHEET8 index of the sheet it is local to; -1 for the workbook
+  std::string rgce;  // its parsed formula
+};
+
 struct WorkbookGlobals {
   std::vector<SheetInfo> sheets;
   std::vector<std::string> sharedStrings;  // UTF-8, in SST order
@@ -35,6 +43,7 @@ struct WorkbookGlobals {
   bool date1904 = false;
   uint16_t activeSheet = 0;  // WINDOW1's selected tab, an index into sheets
   std::vector<std::string> definedNames;  // NAME records' names (built-in ones as "Print_Area" etc.)
+  std::vector<NameDefinition> nameDefinitions;  // the same records' scopes and formulas, in the same order
   std::vector<ExternSheet> externSheets;   // EXTERNSHEET's XTIs
   std::vector<bool> supBookIsSelf;         // per SUPBOOK: true for the one naming this workbook's sheets
   size_t recalcIdOffset = std::string_view::npos;  // of the RECALCID record, when there is one
@@ -43,6 +52,9 @@ struct WorkbookGlobals {
   // The name of the sheet a 3-D reference's XTI index names in this
   // workbook; empty when it names another workbook or several sheets.
   std::string SheetOfXti(int xti) const;
+  // What the globals lend to a formula's text: sheets of 3-D references and
+  // defined names (the globals must outlive it).
+  FormulaContext NamesContext() const;
   size_t end = 0;            // offset just after the globals' EOF record
 };
 

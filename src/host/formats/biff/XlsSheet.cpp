@@ -237,11 +237,7 @@ std::string XlsSheet::Formula(int row, int column) const {
   const CellRef* cell = Find(row - 1, column - 1);
   if (!cell || !IsFormula(*cell)) return {};
   const WorkbookGlobals& globals = book_->globals;
-  FormulaContext context;
-  context.sheetName = [&globals](int xti) { return globals.SheetOfXti(xti); };
-  context.definedName = [&globals](uint32_t index) {
-    return index >= 1 && index <= globals.definedNames.size() ? globals.definedNames[index - 1] : std::string();
-  };
+  FormulaContext context = globals.NamesContext();
   std::string rgce = CurrentRgce(*cell);
   if (rgce.size() == 5 && (U8(rgce, 0) == kPtgExp || U8(rgce, 0) == kPtgTbl)) {
     // A cell of an array formula shows the array's formula; a data table's cells have none.

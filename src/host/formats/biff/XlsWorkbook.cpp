@@ -15,6 +15,7 @@
 #include "host/core/HostError.h"
 #include "host/core/SaveTarget.h"
 #include "host/formats/biff/BiffRecords.h"
+#include "host/formats/biff/FormulaTokens.h"
 #include "host/io/CompoundFile.h"
 #include "host/io/CompoundFileWriter.h"
 #include "host/formats/biff/XlsFormat.h"
@@ -78,6 +79,23 @@ void XlsWorkbook::ReadSheets() {
     sheets_.push_back(info.kind == 0 ? std::make_unique<XlsSheet>(book_, i) : nullptr);
     if (sheets_.back()) substreamEnds_[sheets_.back()->Begin()] = sheets_.back()->End();
   }
+}
+
+std::optional<std::vector<WorkbookStore::DefinedName>> XlsWorkbook::DefinedNames() const {
+  const WorkbookGlobals& globals = book_->globals;
+  const FormulaContext context = globals.NamesContext();
+  std::vector<DefinedName> names;
+  for (size_t i = 0; i < globals.definedNames.size() && i < globals.nameDefinitions.size(); ++i) {
+    const NameDefinition& definition = globals.nameDefinitions[i];
+    DefinedName name{globals.definedNames[i], definition.sheet, {}};
+    try {
+      name.formula = FormulaText(definition.rgce, 0, 0, context);
+    } catch (const HostError&) {
+      // A formula without a text here (an array constant, a damaged one): the name stays uncomputed.
+    }
+    names.push_back(std::move(name));
+  }
+  return names;
 }
 
 SheetStore* XlsWorkbook::Sheet(size_t index) { return index < sheets_.size() ? sheets_[index].get() : nullptr; }

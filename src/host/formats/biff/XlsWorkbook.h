@@ -37,6 +37,8 @@ class XlsWorkbook : public WorkbookStore {
   size_t ActiveTab() const override;
   bool Date1904() const override { return book_->globals.date1904; }
   bool HasDefinedNames() const override { return !book_->globals.definedNames.empty(); }
+  // The NAME records with their formulas as A1 text.
+  std::optional<std::vector<DefinedName>> DefinedNames() const override;
   // Sets RECALCID's engine build to 0, older than any, so that the next
   // program to open the workbook recalculates every formula.
   void RequestFullRecalculation() override { recalculate_ = true; }

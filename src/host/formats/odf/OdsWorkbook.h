@@ -23,6 +23,11 @@ class OdsWorkbook : public WorkbookStore {
   SheetStore* Sheet(size_t index) override;
   size_t ActiveTab() const override;
   bool Date1904() const override;
+  // Defined names (table:named-range, table:named-expression) are not read
+  // yet: DefinedNames() gives nullopt, so formulas that use one keep the
+  // recalculation on open. Reading them is the next step: each name's
+  // range address or expression made A1 text by OpenFormulaToA1
+  // (OpenFormula.h), local to the table whose named expressions hold it.
   // Writes content.xml anew when a table changed (only those tables' bytes
   // differ); every other entry is copied as stored. Nothing is written when
   // nothing changed.

@@ -153,8 +153,17 @@ void WorkbookFile::Load() {
   date1904_ = d1904 == "1" || d1904 == "true";
   pugi::xml_node view = Child(Child(root, "bookViews"), "workbookView");
   activeTab_ = static_cast<size_t>(std::max(0, view.attribute("activeTab").as_int(0)));
-  for (pugi::xml_node name : Child(root, "definedNames").children())
-    if (LocalName(name.name()) == "definedName") hasDefinedNames_ = true;
+  for (pugi::xml_node name : Child(root, "definedNames").children()) {
+    if (LocalName(name.name()) != "definedName") continue;
+    hasDefinedNames_ = true;
+    DefinedName defined;
+    defined.name = name.attribute("name").value();
+    pugi::xml_attribute local = name.attribute("localSheetId");
+    defined.sheet = local ? std::max(0, local.as_int(0)) : -1;
+    defined.formula = name.text().get();
+    if (!defined.formula.empty() && defined.formula.front() == '=') defined.formula.erase(0, 1);
+    definedNames_.push_back(std::move(defined));
+  }
 
   std::map<std::string, Relationship> rels;
   std::string relsPart = RelationshipsPartOf(workbookPart_);

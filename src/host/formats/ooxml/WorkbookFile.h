@@ -59,6 +59,7 @@ class WorkbookFile : public WorkbookStore {
   size_t ActiveTab() const override { return activeTab_; }
   bool Date1904() const override { return date1904_; }
   bool HasDefinedNames() const override { return hasDefinedNames_; }
+  std::optional<std::vector<DefinedName>> DefinedNames() const override { return definedNames_; }
   void RequestFullRecalculation() override { fullCalc_ = true; }
   // Writes what changed back to the file (see Package::Save).
   void Save() override;
@@ -94,6 +95,7 @@ class WorkbookFile : public WorkbookStore {
   bool date1904_ = false;
   bool fullCalc_ = false;
   bool hasDefinedNames_ = false;
+  std::vector<DefinedName> definedNames_;  // workbook.xml's definedName elements
   SharedStrings strings_;
   Styles styles_;
 };

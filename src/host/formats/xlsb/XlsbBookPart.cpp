@@ -41,6 +41,15 @@ BookPart ReadBookPart(std::string_view part, const std::string& partName) {
         std::string name;
         if (body.size() < 9 || !ReadWideString(body, at, name)) reader.Damaged(record, "holds a defined name that is cut off");
         book.definedNames.push_back(std::move(name));
+        // The formula after the name: its size and its tokens.
+        BookPart::NameDefinition definition;
+        const uint32_t scope = io::U32(body, 5);
+        definition.sheet = scope == 0xFFFFFFFFu || scope > 0xFFFF ? -1 : static_cast<int>(scope);
+        if (at + 4 <= body.size()) {
+          const size_t size = io::U32(body, at);
+          if (size <= body.size() - at - 4) definition.rgce = std::string(body.substr(at + 4, size));
+        }
+        book.nameDefinitions.push_back(std::move(definition));
         break;
       }
       case rt::kSupSelf:

@@ -21,6 +21,12 @@ struct BookPart {
   size_t activeTab = 0;
   bool date1904 = false;
   std::vector<std::string> definedNames;  // in order (1-based in formulas)
+  // What each defined name stands for, in the same order.
+  struct NameDefinition {
+    int sheet = -1;    // the index of the sheet it is local to; -1 for the workbook
+    std::string rgce;  // its parsed formula
+  };
+  std::vector<NameDefinition> nameDefinitions;
   // Per BrtExternSheet entry: the sheet it names in this workbook, or -1.
   std::vector<int> xtiSheets;
   // Where BrtCalcProp's body starts (npos when the part has none), and where

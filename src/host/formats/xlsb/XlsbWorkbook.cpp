@@ -100,15 +100,7 @@ void XlsbWorkbook::Load() {
   XlsbSheet::Book lent;
   lent.strings = &strings_;
   lent.styles = &styles_;
-  lent.names.sheetOfXti = [this](uint32_t xti) -> std::string {
-    if (xti >= book_.xtiSheets.size()) return {};
-    const int sheet = book_.xtiSheets[xti];
-    return sheet >= 0 && static_cast<size_t>(sheet) < book_.sheets.size() ? book_.sheets[static_cast<size_t>(sheet)].name
-                                                                           : std::string();
-  };
-  lent.names.definedName = [this](uint32_t index) -> std::string {
-    return index >= 1 && index <= book_.definedNames.size() ? book_.definedNames[index - 1] : std::string();
-  };
+  lent.names = Names();
   sheets_.resize(book_.sheets.size());
   data_.resize(book_.sheets.size());
   for (size_t i = 0; i < book_.sheets.size(); ++i) {
@@ -148,6 +140,36 @@ void XlsbWorkbook::ReadSheetRelations(SheetParts& parts, const std::string& shee
       tables.push_back(std::move(table));
     }
   }
+}
+
+FormulaNames XlsbWorkbook::Names() const {
+  FormulaNames names;
+  names.sheetOfXti = [this](uint32_t xti) -> std::string {
+    if (xti >= book_.xtiSheets.size()) return {};
+    const int sheet = book_.xtiSheets[xti];
+    return sheet >= 0 && static_cast<size_t>(sheet) < book_.sheets.size() ? book_.sheets[static_cast<size_t>(sheet)].name
+                                                                           : std::string();
+  };
+  names.definedName = [this](uint32_t index) -> std::string {
+    return index >= 1 && index <= book_.definedNames.size() ? book_.definedNames[index - 1] : std::string();
+  };
+  return names;
+}
+
+std::optional<std::vector<WorkbookStore::DefinedName>> XlsbWorkbook::DefinedNames() const {
+  const FormulaNames lent = Names();
+  std::vector<DefinedName> names;
+  for (size_t i = 0; i < book_.definedNames.size() && i < book_.nameDefinitions.size(); ++i) {
+    const BookPart::NameDefinition& definition = book_.nameDefinitions[i];
+    DefinedName name{book_.definedNames[i], definition.sheet, {}};
+    try {
+      name.formula = FormulaText(definition.rgce, 0, 0, lent);
+    } catch (const HostError&) {
+      // Tokens without a text here (an array constant, damaged ones): the name stays uncomputed.
+    }
+    names.push_back(std::move(name));
+  }
+  return names;
 }
 
 SheetStore* XlsbWorkbook::Sheet(size_t index) { return index < data_.size() ? data_[index].get() : nullptr; }

@@ -13,6 +13,7 @@
 
 #include "host/core/WorkbookStore.h"
 #include "host/formats/xlsb/XlsbBookPart.h"
+#include "host/formats/xlsb/XlsbFormula.h"
 #include "host/formats/xlsb/XlsbStrings.h"
 #include "host/formats/xlsb/XlsbStyles.h"
 #include "host/io/Package.h"
@@ -40,6 +41,8 @@ class XlsbWorkbook : public WorkbookStore {
   // Moved formulas: the save sets the workbook's full-recalculation flag and
   // drops the calculation chain (calcChain.bin).
   void RequestFullRecalculation() override { fullCalc_ = true; }
+  // The defined names with their formulas as A1 text.
+  std::optional<std::vector<DefinedName>> DefinedNames() const override;
   void Save() override;
 
  private:
@@ -50,6 +53,8 @@ class XlsbWorkbook : public WorkbookStore {
   };
 
   void Load();
+  // What the workbook part lends to a formula's text (sheets and names).
+  FormulaNames Names() const;
   void ReadSheetRelations(SheetParts& parts, const std::string& sheetName, std::vector<TableArea>& tables);
   void SaveChanges();
 
