@@ -547,7 +547,7 @@ QString Form1::ResultText(const FileOutcome& outcome) {
     return QStringLiteral("failed: ") + reason.simplified();
   }
   if (outcome.selection == BlockSelection::Cancelled) return QStringLiteral("skipped");
-  return QStringLiteral("ok") + RecalculationNote(outcome.formulasLeft);
+  return QStringLiteral("ok") + RecalculationNote(outcome.formulasLeft, outcome.recalculatedWhenOpened);
 }
 
 QString Form1::ProgressCaption(int index, int count, const QString& path) {

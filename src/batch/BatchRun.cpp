@@ -23,8 +23,12 @@ QString NoBlockSelectedText() {
   return QStringLiteral("You did not select a range. Please try again.");
 }
 QString DoneText() { return QStringLiteral("Done."); }
-QString RecalculationNote(int formulasLeft) {
+QString RecalculationNote(int formulasLeft, bool recalculatedWhenOpened) {
   if (formulasLeft <= 0) return {};
+  if (!recalculatedWhenOpened)
+    return formulasLeft == 1 ? QStringLiteral(" (1 formula could not be recalculated and keeps its earlier result)")
+                             : QStringLiteral(" (%1 formulas could not be recalculated and keep their earlier results)")
+                                   .arg(formulasLeft);
   return formulasLeft == 1 ? QStringLiteral(" (1 formula will be recalculated when opened)")
                            : QStringLiteral(" (%1 formulas will be recalculated when opened)").arg(formulasLeft);
 }
@@ -149,6 +153,7 @@ FileOutcome ProcessFile(GuardedProcedure& procedure, const QString& path, RunSta
       if (c.save) c.save(workbook);
       else workbook.Save();
       outcome.formulasLeft = workbook.FormulasLeftToRecalculate();
+      outcome.recalculatedWhenOpened = workbook.RecalculatedWhenOpened();
     };
     if (c.control) c.control->Save(save);
     else save();

@@ -38,7 +38,7 @@ QString StoppedText(int done, int count);
 // What a file's result says of the formulas its save left uncalculated:
 // " (3 formulas will be recalculated when opened)", " (1 formula will be
 // ...)"; empty for none.
-QString RecalculationNote(int formulasLeft);
+QString RecalculationNote(int formulasLeft, bool recalculatedWhenOpened = true);
 
 // The workbooks to process: entry i (1-based) gives a path as its text.
 class FileListSource {
@@ -96,6 +96,7 @@ struct FileOutcome {
   QList<int> failedStatements;  // their numbers, in the same order
   BlockSelection selection = BlockSelection::NotAsked;
   int formulasLeft = 0;  // formulas the save left to the recalculation when the file is next opened
+  bool recalculatedWhenOpened = true;  // false: the file cannot ask for it, those keep their earlier results
   bool Succeeded() const { return failures.isEmpty() && selection != BlockSelection::Cancelled; }
 };
 

@@ -155,7 +155,7 @@ QString SavedPart(const FileResult& r, Operation operation) {
 
 // "ok PATH" (with the formulas left to recalculate) or "failed PATH: reason".
 QString ResultLine(const FileResult& r, Operation operation) {
-  if (r.outcome.Succeeded()) return QStringLiteral("ok %1%2\n").arg(r.path, RecalculationNote(r.outcome.formulasLeft));
+  if (r.outcome.Succeeded()) return QStringLiteral("ok %1%2\n").arg(r.path, RecalculationNote(r.outcome.formulasLeft, r.outcome.recalculatedWhenOpened));
   QString reason;
   if (!r.outcome.failures.isEmpty()) reason = r.outcome.failures.first();
   else if (!r.refusal.isEmpty()) reason = r.refusal;

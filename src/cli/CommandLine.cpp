@@ -378,7 +378,10 @@ QString HelpText() {
                                  "was not found. A dry run puts a line per worksheet before a file's line: "
                                  "'FILE: sheet \"NAME\": N rows would move' for a sort, '... would be hidden' for "
                                  "a filter. On a terminal a progress bar is drawn on standard error (not where "
-                                 "TERM is dumb)."),
+                                 "TERM is dumb). Formulas whose inputs a change moved or hid get fresh results; where "
+                                 "some cannot be computed here, the line says so: \"ok FILE (3 formulas will be "
+                                 "recalculated when opened)\", or for an .ods file, which cannot ask for that, \"(3 formulas could "
+                                 "not be recalculated and keep their earlier results)\"."),
                   79);
   help += QLatin1Char('\n');
   help += Wrapped(QStringLiteral("A workbook that another program has open (a lock file of LibreOffice or an owner "

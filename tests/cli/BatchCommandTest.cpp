@@ -68,6 +68,14 @@ TEST_F(BatchCommandTest, TheResultLineCountsTheFormulasLeftToRecalculate) {
   }
 }
 
+// A file that cannot ask for a recalculation (an OpenDocument file) says that
+// the formulas left keep their earlier results instead.
+TEST(RecalculationNote, SaysWhatBecomesOfTheFormulasLeft) {
+  EXPECT_EQ(RecalculationNote(0, false), "");
+  EXPECT_EQ(RecalculationNote(1, false), " (1 formula could not be recalculated and keeps its earlier result)");
+  EXPECT_EQ(RecalculationNote(2, false), " (2 formulas could not be recalculated and keep their earlier results)");
+}
+
 // A file that cannot be opened is reported once, with the step, in the
 // command's words: no follow-on reports, no screenshot request.
 TEST_F(BatchCommandTest, MissingFileIsReportedOnceWithItsStepAndTheRestGoesOn) {

@@ -82,6 +82,8 @@ void Workbook::Save() {
   file_->Save();
 }
 
+bool Workbook::RecalculatedWhenOpened() const { return file_->CanRequestRecalculation(); }
+
 std::string Workbook::Name() const {
   size_t slash = path_.rfind('/');
   return slash == std::string::npos ? path_ : path_.substr(slash + 1);

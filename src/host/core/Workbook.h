@@ -39,6 +39,9 @@ class Workbook {
   // The formulas the last save could not give a fresh result (left to the
   // recalculation the file asks for when opened).
   int FormulasLeftToRecalculate() const { return formulasLeft_; }
+  // False when the file cannot ask for that recalculation: those formulas
+  // keep their earlier results.
+  bool RecalculatedWhenOpened() const;
 
   // The full path the workbook was opened from.
   const std::string& FullName() const { return path_; }

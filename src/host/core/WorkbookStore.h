@@ -49,6 +49,10 @@ class WorkbookStore {
   // Asks for a full recalculation when the workbook is next opened (cells
   // that formulas refer to have moved).
   virtual void RequestFullRecalculation() {}
+  // False when the format has no way to ask for that recalculation (an
+  // OpenDocument file): formulas left without a fresh result keep their
+  // earlier ones until the user recalculates.
+  virtual bool CanRequestRecalculation() const { return true; }
   // Writes the workbook back to its file: what changed in its sheets written
   // anew, everything else copied as it was, by the host's save policy
   // (FileReplacement.h). Nothing is written when nothing changed.

@@ -23,6 +23,8 @@ class OdsWorkbook : public WorkbookStore {
   SheetStore* Sheet(size_t index) override;
   size_t ActiveTab() const override;
   bool Date1904() const override;
+  // A document has no flag that makes the next program recalculate it.
+  bool CanRequestRecalculation() const override { return false; }
   // Defined names (table:named-range, table:named-expression) are not read
   // yet: DefinedNames() gives nullopt, so formulas that use one keep the
   // recalculation on open. Reading them is the next step: each name's

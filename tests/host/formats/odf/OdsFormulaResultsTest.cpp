@@ -9,6 +9,9 @@
 
 #include "host/core/Application.h"
 #include "host/core/HostError.h"
+#include "host/core/Range.h"
+#include "host/core/CellRef.h"
+#include "host/core/Workbooks.h"
 #include "host/core/RowRef.h"
 #include "host/core/SheetStore.h"
 #include "host/core/Workbook.h"
@@ -128,6 +131,26 @@ TEST(OdsFormulaResults, OnlyTheCellsGivenAResultChange) {
   EXPECT_EQ(saved.substr(0, at), content.substr(0, at));
   const std::string after = content.substr(content.find("</table:table>"));
   EXPECT_EQ(saved.substr(saved.size() - after.size()), after);
+}
+
+// A formula the host cannot compute (a volatile function) keeps its earlier
+// result, and the workbook says so: a document has no flag that makes the
+// next program recalculate it.
+TEST(OdsFormulaResults, AFormulaLeftUncomputedIsSaidToKeepItsEarlierResult) {
+  using odsfixtures::Cell;
+  using odsfixtures::Text;
+  fixtures::TempDir dir;
+  const std::string now = Cell("table:formula=\"of:=NOW()\" office:value-type=\"float\" office:value=\"5\"", "<text:p>5</text:p>");
+  const std::string table = "<table:table table:name=\"T\"><table:table-row>" + Text("b") + now +
+                            "</table:table-row><table:table-row>" + Text("a") + now + "</table:table-row></table:table>";
+  const std::string path = odsfixtures::WriteOds(dir, "now.ods", odsfixtures::Content(table));
+  host::Application app;
+  host::Workbook& book = app.Workbooks().Open(path);
+  book.Worksheets()[0]->UsedRange().Sort(host::Cells(1, 1));
+  book.Save();
+  EXPECT_EQ(book.FormulasLeftToRecalculate(), 2);
+  EXPECT_FALSE(book.RecalculatedWhenOpened());
+  app.Quit();
 }
 
 }  // namespace
