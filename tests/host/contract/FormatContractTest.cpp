@@ -12,10 +12,13 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <xlsxwriter.h>
+
 #include <cstring>
 #include <filesystem>
 #include <map>
 #include <functional>
+#include <sstream>
 
 #include "formats/biff/XlsFixtures.h"
 #include "host/core/Application.h"
@@ -23,6 +26,7 @@
 #include "host/core/HostError.h"
 #include "host/core/CellRef.h"
 #include "host/core/Range.h"
+#include "host/core/SheetStore.h"
 #include "host/core/Workbook.h"
 #include "host/core/Worksheet.h"
 #include "host/core/Workbooks.h"
@@ -43,6 +47,9 @@ struct Format {
   // ("b-m", "a-m", "c-m"), as office programs write merged cells across;
   // empty for a format without merged cells.
   std::function<std::string(const TempDir& dir, const std::string& file)> writeMerged;
+  // The workbook of the fresh-results checks (see FreshResultsBook); empty
+  // for a format whose store keeps no formula results.
+  std::function<std::string(const TempDir& dir, const std::string& file)> writeFormulas = nullptr;
 };
 
 std::string KeysXlsx(const TempDir& dir, const std::string& file) {
@@ -91,8 +98,91 @@ std::string OdsTable(bool merged) {
   return odsfixtures::Content("<table:table table:name=\"Keys\">" + rows + "</table:table>");
 }
 
+// The workbook of the fresh-results checks: Data!A2:D6 keys, amounts, a
+// running total (=B2, then =C<r-1>+B<r>) and a row product (=A<r>*B<r>);
+// Report's column A looks into it, one formula of kReport a row. Stored
+// results are what each writer stores (0 where it computes none).
+constexpr int kDataRows = 5;
+constexpr double kDataKeys[kDataRows] = {5, 3, 1, 4, 2};
+constexpr double kDataAmounts[kDataRows] = {10, 20, 30, 40, 50};
+
+// One of Report's formulas: as text, as BIFF12 tokens, and its result once
+// Data is sorted by key and row 3 (key 2, amount 50) hidden.
+struct ReportFormula {
+  std::string text;
+  std::string tokens;
+  host::CellKind kind;
+  double number;
+  std::string shown;  // text and errors as shown
+};
+
+const std::vector<ReportFormula>& Report() {
+  using namespace xlsbfixtures;
+  using host::CellKind;
+  const std::string a2 = PtgRef3d(0, 1, 0), b2 = PtgRef3d(0, 1, 1);  // Data!A2, Data!B2
+  static const std::vector<ReportFormula> formulas = {
+      // A lookup from another sheet into the sorted range.
+      {"VLOOKUP(1,Data!A2:B6,2,FALSE)", PtgInt(1) + PtgArea3d(0, 1, 5, 0, 1) + PtgInt(2) + PtgBool(false) + PtgFuncVar(4, 102),
+       CellKind::Number, 30, ""},
+      // The visible rows only.
+      {"SUBTOTAL(109,Data!B2:B6)", PtgInt(109) + PtgArea3d(0, 1, 5, 1, 1) + PtgFuncVar(2, 344), CellKind::Number, 100, ""},
+      // Text (a STRING record in .xls, written anew).
+      {"INDEX(Data!C2:C6,1)&\" first\"", PtgArea3d(0, 1, 5, 2, 2) + PtgInt(1) + PtgFuncVar(2, 29) + PtgStr(" first") + PtgOp(0x08),
+       CellKind::Text, 0, "30 first"},
+      // An error where a number stood.
+      {"1/(Data!A2-1)", PtgInt(1) + a2 + PtgInt(1) + PtgOp(0x04) + PtgOp(0x15) + PtgOp(0x06), CellKind::Error, 0, "#DIV/0!"},
+      // A number where text stood (LibreOffice stores "no"), and the reverse: empty text.
+      {"IF(Data!A2=1,Data!B2,\"no\")", a2 + PtgInt(1) + PtgOp(0x0B) + b2 + PtgStr("no") + PtgFuncVar(3, 1), CellKind::Number, 30, ""},
+      {"IF(Data!A2=1,\"\",Data!A2)", a2 + PtgInt(1) + PtgOp(0x0B) + PtgStr("") + a2 + PtgFuncVar(3, 1), CellKind::Text, 0, ""},
+      {"Data!A2=1", a2 + PtgInt(1) + PtgOp(0x0B), CellKind::Boolean, 1, ""},
+  };
+  return formulas;
+}
+
+// Data's running totals and row products after the sort: the rows'
+// formulas moved with them (the first row's =B2 now stands in row 6 as
+// =B6; the others add up from row 2).
+constexpr double kSortedAmounts[kDataRows] = {30, 50, 20, 40, 10};
+constexpr double kSortedRunning[kDataRows] = {30, 80, 100, 140, 10};
+
+std::string FreshResultsXlsx(const TempDir& dir, const std::string& file) {
+  const std::string path = dir.File(file);
+  lxw_workbook* wb = workbook_new(path.c_str());
+  lxw_worksheet* data = workbook_add_worksheet(wb, "Data");
+  lxw_worksheet* report = workbook_add_worksheet(wb, "Report");
+  worksheet_write_string(data, 0, 0, "key", nullptr);
+  worksheet_write_string(data, 0, 1, "amount", nullptr);
+  for (int r = 0; r < kDataRows; ++r) {
+    const std::string row = std::to_string(r + 2);
+    worksheet_write_number(data, r + 1, 0, kDataKeys[r], nullptr);
+    worksheet_write_number(data, r + 1, 1, kDataAmounts[r], nullptr);
+    const std::string running = r == 0 ? "=B2" : "=C" + std::to_string(r + 1) + "+B" + row;
+    worksheet_write_formula(data, r + 1, 2, running.c_str(), nullptr);
+    worksheet_write_formula(data, r + 1, 3, ("=A" + row + "*B" + row).c_str(), nullptr);
+  }
+  for (size_t i = 0; i < Report().size(); ++i)
+    worksheet_write_formula(report, static_cast<lxw_row_t>(i), 0, ("=" + Report()[i].text).c_str(), nullptr);
+  EXPECT_EQ(workbook_close(wb), LXW_NO_ERROR);
+  return path;
+}
+
+std::string FreshResultsXlsb(const TempDir& dir, const std::string& file) {
+  using namespace xlsbfixtures;
+  std::string data = Row(0) + Text(0, "key") + Text(1, "amount");
+  for (int r = 1; r <= kDataRows; ++r) {
+    const auto row = static_cast<uint32_t>(r);
+    const std::string running = r == 1 ? PtgRef(1, 1) : PtgRef(row - 1, 2) + PtgRef(row, 1) + PtgOp(0x03);
+    data += Row(r) + Number(0, kDataKeys[r - 1]) + Number(1, kDataAmounts[r - 1]) + FormulaNumber(2, 0, running) +
+            FormulaNumber(3, 0, PtgRef(row, 0) + PtgRef(row, 1) + PtgOp(0x05));
+  }
+  std::string report;
+  for (size_t i = 0; i < Report().size(); ++i)
+    report += Row(static_cast<int>(i)) + FormulaNumber(0, 0, Report()[i].tokens);
+  return Write(dir, file, Package({{"Data", data}, {"Report", report}}, {}));
+}
+
 const Format kFormats[] = {
-    {"xlsx", KeysXlsx, ".xlsx", MergedXlsx},
+    {"xlsx", KeysXlsx, ".xlsx", MergedXlsx, FreshResultsXlsx},
     {"xls",
      [](const TempDir& dir, const std::string& file) {
        static const std::string bytes =
@@ -104,11 +194,16 @@ const Format kFormats[] = {
        static const std::string bytes =
            xlsfixtures::ConvertedCached([](const TempDir& d) { return MergedXlsx(d, "merged.xlsx"); }, "xls");
        return AsXls(dir, file, bytes);
+     },
+     [](const TempDir& dir, const std::string& file) {
+       static const std::string bytes =
+           xlsfixtures::ConvertedCached([](const TempDir& d) { return FreshResultsXlsx(d, "fresh.xlsx"); }, "xls");
+       return AsXls(dir, file, bytes);
      }},
     {"ods", [](const TempDir& dir, const std::string& file) { return odsfixtures::WriteOds(dir, file, OdsTable(false)); },
      ".ods", [](const TempDir& dir, const std::string& file) { return odsfixtures::WriteOds(dir, file, OdsTable(true)); }},
     {"xlsb", [](const TempDir& dir, const std::string& file) { return xlsbfixtures::Keys(dir, file); }, ".xlsb",
-     [](const TempDir& dir, const std::string& file) { return xlsbfixtures::Keys(dir, file, true); }},
+     [](const TempDir& dir, const std::string& file) { return xlsbfixtures::Keys(dir, file, true); }, FreshResultsXlsb},
     {"csv",
      [](const TempDir& dir, const std::string& file) {
        fixtures::WriteFile(dir.File(file), "b\na\nc\n");
@@ -218,6 +313,23 @@ std::string SortAndSave(const std::string& path) {
   } catch (const host::HostError& error) {
     return error.what();
   }
+}
+
+// The lines of the CSV that LibreOffice, run headless, writes of sheet
+// number sheet (1-based) of the workbook at path; empty when it fails.
+std::vector<std::string> LibreOfficeSheetLines(const std::string& path, int sheet, const TempDir& work) {
+  const std::string out = work.File("csv");
+  const std::string command = "cd '" + work.Path() + "' && timeout 180 soffice -env:UserInstallation=file://" + work.Path() +
+                              "/profile --headless --convert-to 'csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,"
+                              "false,false,false," + std::to_string(sheet) + "' --outdir '" + out + "' '" + path +
+                              "' >/dev/null 2>&1";
+  if (std::system(command.c_str()) != 0 || !std::filesystem::exists(out)) return {};
+  std::vector<std::string> lines;
+  for (const auto& entry : std::filesystem::directory_iterator(out)) {
+    std::istringstream text(fixtures::ReadFile(entry.path()));
+    for (std::string line; std::getline(text, line);) lines.push_back(line == "\"\"" ? "" : line);
+  }
+  return lines;
 }
 
 // What the first sheet's column A shows in rows 1 to 3, as opened afresh.
@@ -504,6 +616,66 @@ TEST_P(FormatContract, MergedAreasPastTheLastCellBelongToTheUsedRange) {
   EXPECT_EQ(fixtures::ColumnTexts(sheet, 1, 1, 3), (std::vector<std::string>{"a", "b", "c"}));
   EXPECT_EQ(fixtures::ColumnTexts(sheet, 3, 1, 3), (std::vector<std::string>{"a-m", "b-m", "c-m"}));
   app.Quit();
+}
+
+// After a sort and a hide, the saved file holds true formula results of
+// the right kind: running totals and row products that moved, a lookup from
+// another sheet into the sorted range, SUBTOTAL(109) without the hidden row,
+// text, an error, a number where text stood, empty text and a boolean. The
+// host reads them back, and so do programs that do not calculate: LibreOffice
+// (which keeps stored results on load) and, for .xls, python3-xlrd.
+TEST_P(FormatContract, ASortAndAHideLeaveTrueFormulaResults) {
+  if (!GetParam().writeFormulas) GTEST_SKIP() << "the format keeps no formula results";
+  TempDir dir;
+  const std::string path = GetParam().writeFormulas(dir, std::string("fresh") + GetParam().extension);
+  if (path.empty()) GTEST_SKIP() << "LibreOffice (soffice) is not installed";
+  {
+    host::Application app;
+    host::Workbook& book = app.Workbooks().Open(path);
+    host::Worksheet& data = *book.Worksheets()[0];
+    data.GetRange("A2:D6").Sort(host::Cells(2, 1));
+    data.Rows(3).SetHidden(true);
+    book.Save();
+    EXPECT_EQ(book.FormulasLeftToRecalculate(), 0);
+    app.Quit();
+  }
+  host::Application app;
+  host::Workbook& book = app.Workbooks().Open(path);
+  host::SheetStore& data = book.Worksheets()[0]->Store();
+  host::SheetStore& report = book.Worksheets()[1]->Store();
+  for (int r = 0; r < kDataRows; ++r) {
+    EXPECT_EQ(data.Value(r + 2, 3).number, kSortedRunning[r]) << "running total, row " << r + 2;
+    EXPECT_EQ(data.Value(r + 2, 4).number, (r + 1) * kSortedAmounts[r]) << "row product, row " << r + 2;
+  }
+  std::vector<std::string> expected;  // Report's column A as LibreOffice's CSV gives it
+  for (size_t i = 0; i < Report().size(); ++i) {
+    const ReportFormula& f = Report()[i];
+    const host::StoredValue got = report.Value(static_cast<int>(i) + 1, 1);
+    EXPECT_EQ(got.kind, f.kind) << f.text;
+    if (f.kind == host::CellKind::Number || f.kind == host::CellKind::Boolean) EXPECT_EQ(got.number, f.number) << f.text;
+    else EXPECT_EQ(got.text, f.shown) << f.text;
+    expected.push_back(f.kind == host::CellKind::Number ? std::to_string(static_cast<int>(f.number))
+                       : f.kind == host::CellKind::Boolean ? "TRUE" : f.shown);
+  }
+  app.Quit();
+  if (fixtures::HaveSoffice()) {
+    TempDir work;
+    std::vector<std::string> shown = LibreOfficeSheetLines(path, 2, work);
+    // LibreOffice has no boolean type: a boolean result read from a binary
+    // file is the number 1 to it.
+    for (size_t i = 0; i < shown.size() && i < Report().size(); ++i)
+      if (Report()[i].kind == host::CellKind::Boolean && shown[i] == "1") shown[i] = "TRUE";
+    EXPECT_EQ(shown, expected) << "LibreOffice's reading of Report";
+  }
+  if (std::string(GetParam().name) == "xls" && xlsfixtures::HavePython("xlrd")) {
+    TempDir work;
+    std::vector<std::string> lines;
+    for (const std::string& line : xlsfixtures::XlrdCells(path, work))
+      if (line.rfind("1 ", 0) == 0) lines.push_back(line);
+    // sheet row column type value: 1 text, 2 number, 4 boolean, 5 error code.
+    EXPECT_EQ(lines, (std::vector<std::string>{"1 0 0 2 30.0", "1 1 0 2 100.0", "1 2 0 1 30 first", "1 3 0 5 7",
+                                               "1 4 0 2 30.0", "1 5 0 1 ", "1 6 0 4 1"}));
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryFormat, FormatContract, ::testing::ValuesIn(kFormats),

@@ -101,4 +101,13 @@ const char* ErrorValueText(uint8_t code) {
   }
 }
 
+bool ErrorValueCode(std::string_view text, uint8_t& code) {
+  for (uint8_t candidate : {0x00, 0x07, 0x0F, 0x17, 0x1D, 0x24, 0x2A, 0x2B})
+    if (text == ErrorValueText(candidate)) {
+      code = candidate;
+      return true;
+    }
+  return false;
+}
+
 }  // namespace host::biff

@@ -70,5 +70,8 @@ size_t SubstreamEnd(std::string_view stream, size_t offset, const std::string& s
 // The text of a BIFF8 error value ("#N/A" for 0x2A), or nullptr for a code
 // the format does not define.
 const char* ErrorValueText(uint8_t code);
+// The BIFF8 code of an error value's text ("#N/A" gives 0x2A); false when
+// the format defines no such error. Binary workbooks (.xlsb) use the same codes.
+bool ErrorValueCode(std::string_view text, uint8_t& code);
 
 }  // namespace host::biff

@@ -631,6 +631,10 @@ std::string FormulaText(std::string_view rgce, int row, int column, const std::f
   return FormulaText(rgce, row, column, context);
 }
 
+bool IsVolatileExpression(std::string_view rgce) {
+  return rgce.size() >= 4 && (U8(rgce, 0) & 0x7F) == ptg::kAttr && (U8(rgce, 1) & attr::kSemi);
+}
+
 const char* BuiltinFunction(uint16_t number, int& fixed) {
   const Function* function = FindFunction(number);
   if (!function) return nullptr;

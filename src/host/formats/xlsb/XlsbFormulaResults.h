@@ -1,0 +1,23 @@
+#pragma once
+// Fresh formula results in a binary worksheet. The kind of a formula's
+// record is the kind of its result (BrtFmlaNum, BrtFmlaString, BrtFmlaBool,
+// BrtFmlaError), which it holds before its flags and its formula: a result
+// of another kind changes the record's type, the formula's bytes stay. A
+// fresh result clears fAlwaysCalc (calculate at the next recalculation),
+// but for a volatile formula.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "host/core/StoredValue.h"
+
+namespace host::xlsb {
+
+// The formula record of type with body that holds result instead: its type
+// and body in type and body (fAlwaysCalc kept only when volatile). False,
+// with nothing changed, when the record cannot hold it (a number that is
+// not finite, text past 32,767 characters, an error the format does not define).
+bool WithFormulaResult(uint32_t& type, std::string& body, const StoredValue& result, bool isVolatile);
+
+}  // namespace host::xlsb
