@@ -22,7 +22,7 @@ constexpr uint16_t kFormula = 0x0006, kEof = 0x000A, kFilePass = 0x002F, kContin
                    kDimensions = 0x0200, kBlank = 0x0201, kNumber = 0x0203, kLabel = 0x0204, kBoolErr = 0x0205,
                    kString = 0x0207, kRow = 0x0208, kIndex = 0x020B, kRk = 0x027E, kBof = 0x0809,
                    kBof2 = 0x0009, kBof3 = 0x0209, kBof4 = 0x0409, kNote = 0x001C, kProtect = 0x0012,
-                   kName = 0x0018, kExternSheet = 0x0017, kSupBook = 0x01AE, kRecalcId = 0x01C1, kMergeCells = 0x00E5,
+                   kName = 0x0018, kExternSheet = 0x0017, kExternName = 0x0023, kSupBook = 0x01AE, kRecalcId = 0x01C1, kMergeCells = 0x00E5,
                    kArray = 0x0221, kTable = 0x0236, kShrFmla = 0x04BC, kHLink = 0x01B8, kHLinkTooltip = 0x0800,
                    kFeatHeader = 0x0867, kDefaultRowHeight = 0x0225, kDefColWidth = 0x0055, kWindow2 = 0x023E, kMsoDrawing = 0x00EC, kObj = 0x005D;
 }

@@ -37,12 +37,16 @@ struct WorkbookGlobals {
   std::vector<std::string> definedNames;  // NAME records' names (built-in ones as "Print_Area" etc.)
   std::vector<ExternSheet> externSheets;   // EXTERNSHEET's XTIs
   std::vector<bool> supBookIsSelf;         // per SUPBOOK: true for the one naming this workbook's sheets
+  std::vector<std::vector<std::string>> externNames;  // per SUPBOOK: the EXTERNNAME records after it (add-in functions)
   size_t recalcIdOffset = std::string_view::npos;  // of the RECALCID record, when there is one
   size_t eofOffset = 0;      // of the globals' EOF record
 
   // The name of the sheet a 3-D reference's XTI index names in this
   // workbook; empty when it names another workbook or several sheets.
   std::string SheetOfXti(int xti) const;
+  // The name of a ptgNameX: EXTERNNAME index (1-based) of the SUPBOOK that
+  // XTI index xti names; empty when there is none.
+  std::string ExternNameOf(int xti, uint32_t index) const;
   size_t end = 0;            // offset just after the globals' EOF record
 };
 

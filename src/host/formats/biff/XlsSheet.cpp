@@ -243,6 +243,7 @@ std::string XlsSheet::Formula(int row, int column) const {
   context.definedName = [&globals](uint32_t index) {
     return index >= 1 && index <= globals.definedNames.size() ? globals.definedNames[index - 1] : std::string();
   };
+  context.externName = [&globals](int xti, uint32_t index) { return globals.ExternNameOf(xti, index); };
   std::string rgce = CurrentRgce(*cell);
   if (rgce.size() == 5 && (U8(rgce, 0) == kPtgExp || U8(rgce, 0) == kPtgTbl)) {
     // A cell of an array formula shows the array's formula; a data table's cells have none.
