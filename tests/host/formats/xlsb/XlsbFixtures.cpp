@@ -89,6 +89,7 @@ std::string PtgFuncVar(uint8_t arguments, uint16_t function) {
   return "\x42" + std::string(1, static_cast<char>(arguments)) + U16(function);
 }
 std::string PtgOp(uint8_t token) { return std::string(1, static_cast<char>(token)); }
+std::string PtgFunc(uint16_t function) { return "\x41" + U16(function); }
 std::string Area(int firstRow, int lastRow, int firstColumn, int lastColumn) {
   return U32(static_cast<uint32_t>(firstRow)) + U32(static_cast<uint32_t>(lastRow)) + U32(static_cast<uint32_t>(firstColumn)) +
          U32(static_cast<uint32_t>(lastColumn));

@@ -49,6 +49,7 @@ std::string PtgBool(bool value);
 std::string PtgStr(const std::string& ascii);
 std::string PtgFuncVar(uint8_t arguments, uint16_t function);
 std::string PtgOp(uint8_t token);
+std::string PtgFunc(uint16_t function);  // a function of a fixed count of arguments
 std::string Area(int firstRow, int lastRow, int firstColumn, int lastColumn);  // an RfX
 std::string SharedFormula(int firstRow, int lastRow, int firstColumn, int lastColumn, const std::string& rgce);
 std::string MergeCells(const std::vector<std::string>& areas);
