@@ -12,8 +12,6 @@
 #include <sys/types.h>
 #include <unistd.h>
 
-#include <xlsxwriter.h>
-
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -99,13 +97,12 @@ std::string OdsTable(bool merged) {
   return odsfixtures::Content("<table:table table:name=\"Keys\">" + rows + "</table:table>");
 }
 
-// The workbook of the fresh-results checks: Data!A2:D6 keys, amounts, a
-// running total (=B2, then =C<r-1>+B<r>) and a row product (=A<r>*B<r>);
-// Report's column A looks into it, one formula of kReport a row. Stored
+// The workbook of the fresh-results checks (see fixtures::WriteDataAndReport):
+// Report's column A looks into Data, one formula of Report() a row. Stored
 // results are what each writer stores (0 where it computes none).
-constexpr int kDataRows = 5;
-constexpr double kDataKeys[kDataRows] = {5, 3, 1, 4, 2};
-constexpr double kDataAmounts[kDataRows] = {10, 20, 30, 40, 50};
+constexpr int kDataRows = fixtures::kResultRows;
+constexpr const double* kDataKeys = fixtures::kResultKeys;
+constexpr const double* kDataAmounts = fixtures::kResultAmounts;
 
 // One of Report's formulas: as text, as BIFF12 tokens, and its result once
 // Data is sorted by key and row 3 (key 2, amount 50) hidden, and once row 3
@@ -168,24 +165,9 @@ constexpr double kSortedAmounts[kDataRows] = {30, 50, 20, 40, 10};
 constexpr double kSortedRunning[kDataRows] = {30, 80, 100, 140, 10};
 
 std::string FreshResultsXlsx(const TempDir& dir, const std::string& file) {
-  const std::string path = dir.File(file);
-  lxw_workbook* wb = workbook_new(path.c_str());
-  lxw_worksheet* data = workbook_add_worksheet(wb, "Data");
-  lxw_worksheet* report = workbook_add_worksheet(wb, "Report");
-  worksheet_write_string(data, 0, 0, "key", nullptr);
-  worksheet_write_string(data, 0, 1, "amount", nullptr);
-  for (int r = 0; r < kDataRows; ++r) {
-    const std::string row = std::to_string(r + 2);
-    worksheet_write_number(data, r + 1, 0, kDataKeys[r], nullptr);
-    worksheet_write_number(data, r + 1, 1, kDataAmounts[r], nullptr);
-    const std::string running = r == 0 ? "=B2" : "=C" + std::to_string(r + 1) + "+B" + row;
-    worksheet_write_formula(data, r + 1, 2, running.c_str(), nullptr);
-    worksheet_write_formula(data, r + 1, 3, ("=A" + row + "*B" + row).c_str(), nullptr);
-  }
-  for (size_t i = 0; i < Report().size(); ++i)
-    worksheet_write_formula(report, static_cast<lxw_row_t>(i), 0, ("=" + Report()[i].text).c_str(), nullptr);
-  EXPECT_EQ(workbook_close(wb), LXW_NO_ERROR);
-  return path;
+  std::vector<std::string> texts;
+  for (const ReportFormula& f : Report()) texts.push_back(f.text);
+  return fixtures::WriteDataAndReport(dir, file, texts);
 }
 
 // The same workbook with no stored results at all (written part by part),
