@@ -103,8 +103,8 @@ bool XlsSheet::SetFormulaResult(int row, int column, const StoredValue& result) 
   if (!cell || !IsFormula(*cell) || !KeepsAsFormulaResult(result)) return false;
   // A cell that names its formula elsewhere keeps its result only when that
   // is a shared formula: an array's cells are computed as one, and a data
-  // table's are the table's.
-  const std::string rgce = CurrentRgce(*cell);
+  // table's are the table's. (A move keeps what the record names.)
+  const std::string_view rgce = RecordRgce(*cell);
   if (rgce.size() == 5 && (U8(rgce, 0) == kPtgTbl || (U8(rgce, 0) == kPtgExp && !SharedFormulaOf(*cell))))
     return false;
   results_[cell->recordOffset] = result;
@@ -112,7 +112,7 @@ bool XlsSheet::SetFormulaResult(int row, int column, const StoredValue& result) 
 }
 
 const StoredValue* XlsSheet::ResultOf(const CellRef& cell) const {
-  if (results_.empty()) return nullptr;
+  if (results_.empty() || !IsFormula(cell)) return nullptr;
   auto found = results_.find(cell.recordOffset);
   return found != results_.end() ? &found->second : nullptr;
 }

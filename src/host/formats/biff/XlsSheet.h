@@ -1,8 +1,8 @@
 #pragma once
 // One worksheet of an .xls workbook as the host sees it: where its cell
 // records stand (values decoded from them when asked for), its rows' hidden
-// flags, and the hides and sorts made on it, kept until the workbook writes
-// the sheet's substream anew.
+// flags, and the hides, sorts and fresh formula results made on it, kept
+// until the workbook writes the sheet's substream anew.
 
 #include <cstdint>
 #include <memory>
