@@ -631,8 +631,10 @@ std::string FormulaText(std::string_view rgce, int row, int column, const std::f
   return FormulaText(rgce, row, column, context);
 }
 
-bool IsVolatileExpression(std::string_view rgce) {
-  return rgce.size() >= 4 && (U8(rgce, 0) & 0x7F) == ptg::kAttr && (U8(rgce, 1) & attr::kSemi);
+uint16_t FlagsWithFreshResult(uint16_t flags, std::string_view rgce) {
+  constexpr uint16_t kAlwaysCalc = 0x0001;
+  const bool isVolatile = rgce.size() >= 4 && (U8(rgce, 0) & 0x7F) == ptg::kAttr && (U8(rgce, 1) & attr::kSemi);
+  return isVolatile ? flags : flags & ~kAlwaysCalc;
 }
 
 const char* BuiltinFunction(uint16_t number, int& fixed) {

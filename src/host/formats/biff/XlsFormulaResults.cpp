@@ -16,7 +16,6 @@ constexpr size_t kLongestRecord = 8224;   // the data one BIFF8 record holds
 constexpr size_t kLongestText = 32767;    // the characters a cell holds
 constexpr size_t kResultAt = 6;           // the result field in a FORMULA record's data
 constexpr size_t kFlagsAt = 14;           // and its flags
-constexpr uint16_t kAlwaysCalc = 0x0001;
 constexpr uint8_t kPtgExp = 0x01, kPtgTbl = 0x02;
 
 void AppendRecord(std::string& out, uint16_t type, std::string_view body) {
@@ -121,7 +120,7 @@ uint16_t XlsSheet::FlagsWithResult(const CellRef& cell, uint16_t flags) const {
   const FormulaArea* shared = SharedFormulaOf(cell);
   const std::string_view rgce =
       shared ? std::string_view(book_->stream).substr(shared->formulaOffset, shared->formulaLength) : RecordRgce(cell);
-  return IsVolatileExpression(rgce) ? flags : flags & ~kAlwaysCalc;
+  return FlagsWithFreshResult(flags, rgce);
 }
 
 bool XlsSheet::ResultPatches(std::vector<std::pair<size_t, std::string_view>>& patches, StreamPieces& kept) const {

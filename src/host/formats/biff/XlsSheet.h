@@ -124,8 +124,8 @@ class XlsSheet : public SheetStore {
   size_t OwnFormulaSize(const CellRef& cell) const;
   // The fresh result set for the formula cell, or nullptr.
   const StoredValue* ResultOf(const CellRef& cell) const;
-  // A FORMULA record's flags once it holds a fresh result: fAlwaysCalc
-  // (calculate at the next recalculation) cleared, but for a volatile formula.
+  // A FORMULA record's flags once it holds a fresh result (see
+  // FlagsWithFreshResult), from its own or its shared formula's expression.
   uint16_t FlagsWithResult(const CellRef& cell, uint16_t flags) const;
   // Adds to patches (offset in the stream, bytes of the same size, kept in
   // kept) what the fresh results change in the records as read; false when

@@ -17,11 +17,10 @@ namespace {
 
 constexpr size_t kCell = 8;               // column and format
 constexpr size_t kLongestText = 32767;    // the characters a cell holds
-constexpr uint16_t kAlwaysCalc = 0x0001;
 
 }  // namespace
 
-bool WithFormulaResult(uint32_t& type, std::string& body, const StoredValue& result, bool isVolatile) {
+bool WithFormulaResult(uint32_t& type, std::string& body, const StoredValue& result, std::string_view expression) {
   const size_t formulaAt = FormulaOffset(type, body);
   if (formulaAt < kCell + 2 || formulaAt > body.size()) return false;
   std::string value;
@@ -55,8 +54,7 @@ bool WithFormulaResult(uint32_t& type, std::string& body, const StoredValue& res
     }
   }
   const std::string_view old = body;
-  uint16_t flags = io::U16(old, formulaAt - 2);
-  if (!isVolatile) flags &= ~kAlwaysCalc;
+  const uint16_t flags = biff::FlagsWithFreshResult(io::U16(old, formulaAt - 2), expression);
   std::string made(old.substr(0, kCell));
   made += value;
   io::Append(made, flags, 2);
@@ -89,9 +87,8 @@ bool XlsbSheet::SetFormulaResult(int row, int column, const StoredValue& result)
     if (!area || area->type != rt::kShrFmla) return false;
     expression = area->rgce;
   }
-  const bool isVolatile = biff::IsVolatileExpression(expression);
   uint32_t type = cell.type;
-  if (!WithFormulaResult(type, body, result, isVolatile)) return false;
+  if (!WithFormulaResult(type, body, result, expression)) return false;
   if (cell.own >= 0) {
     own_[static_cast<size_t>(cell.own)] = std::move(body);
   } else {

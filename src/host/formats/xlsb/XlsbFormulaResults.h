@@ -15,9 +15,10 @@
 namespace host::xlsb {
 
 // The formula record of type with body that holds result instead: its type
-// and body in type and body (fAlwaysCalc kept only when volatile). False,
+// and body in type and body, its flags as biff::FlagsWithFreshResult gives
+// them for expression (the cell's own, or its shared formula's). False,
 // with nothing changed, when the record cannot hold it (a number that is
 // not finite, text past 32,767 characters, an error the format does not define).
-bool WithFormulaResult(uint32_t& type, std::string& body, const StoredValue& result, bool isVolatile);
+bool WithFormulaResult(uint32_t& type, std::string& body, const StoredValue& result, std::string_view expression);
 
 }  // namespace host::xlsb

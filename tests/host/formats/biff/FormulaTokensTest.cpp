@@ -194,6 +194,25 @@ struct TextCase {
 // The cell the expressions belong to: D6.
 constexpr int kRow = 5, kColumn = 3;
 
+// A fresh result clears fAlwaysCalc, but for a volatile formula (a
+// ptgAttrSemi first: volatile, volatile with spaces); other flags stay.
+TEST(FormulaTokens, AFreshResultClearsAlwaysCalcButForVolatileFormulas) {
+  const std::string ref = std::string(1, '\x44') + Le(0, 2) + Le(0xC000, 2);  // A1
+  const struct {
+    uint16_t flags;
+    std::string rgce;
+    uint16_t fresh;
+  } cases[] = {
+      {0x0001, ref, 0x0000},
+      {0x0009, ref, 0x0008},                                  // fShrFmla stays
+      {0x0001, std::string("\x19\x01", 2) + Le(0, 2) + ref, 0x0001},
+      {0x0001, std::string("\x19\x41", 2) + Le(0, 2) + ref, 0x0001},
+      {0x0001, std::string("\x19\x40", 2) + Le(0, 2) + ref, 0x0000},  // spaces only
+      {0x0000, ref, 0x0000},
+  };
+  for (const auto& c : cases) EXPECT_EQ(FlagsWithFreshResult(c.flags, c.rgce), c.fresh) << c.flags;
+}
+
 TEST(FormulaTokens, GivesTheFormulaAsText) {
   const std::vector<TextCase> cases = {
       {"relative", Ref(kValue, {4, 0}), "A5"},
