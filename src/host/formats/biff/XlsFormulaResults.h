@@ -14,7 +14,8 @@
 namespace host::biff {
 
 // True when a FORMULA record can keep result: a finite number, text of at
-// most 32,767 characters, a boolean, an error the format defines.
+// most 32,767 characters, a boolean, an error the format defines. The same
+// holds for the formula records of binary workbooks (.xlsb).
 bool KeepsAsFormulaResult(const StoredValue& result);
 
 // The 8-byte result field for result (KeepsAsFormulaResult must hold).

@@ -1,10 +1,10 @@
 #include "host/formats/xlsb/XlsbFormulaResults.h"
 
-#include <cmath>
 #include <cstring>
 
 #include "host/formats/biff/BiffRecords.h"
 #include "host/formats/biff/FormulaTokens.h"
+#include "host/formats/biff/XlsFormulaResults.h"
 #include "host/formats/xlsb/XlsbCells.h"
 #include "host/formats/xlsb/XlsbRecords.h"
 #include "host/formats/xlsb/XlsbSheet.h"
@@ -15,21 +15,19 @@ namespace host::xlsb {
 
 namespace {
 
-constexpr size_t kCell = 8;               // column and format
-constexpr size_t kLongestText = 32767;    // the characters a cell holds
+constexpr size_t kCell = 8;  // column and format
 
 }  // namespace
 
 bool WithFormulaResult(uint32_t& type, std::string& body, const StoredValue& result, std::string_view expression) {
   const size_t formulaAt = FormulaOffset(type, body);
-  if (formulaAt < kCell + 2 || formulaAt > body.size()) return false;
+  if (formulaAt < kCell + 2 || formulaAt > body.size() || !biff::KeepsAsFormulaResult(result)) return false;
   std::string value;
   uint32_t kind = rt::kFmlaNum;
   uint8_t code = 0;
   switch (result.kind) {
     case CellKind::Text: {
       const std::string units = io::Utf8ToUtf16(result.text);
-      if (units.size() / 2 > kLongestText) return false;
       kind = rt::kFmlaString;
       io::Append(value, units.size() / 2, 4);
       value += units;
@@ -40,13 +38,12 @@ bool WithFormulaResult(uint32_t& type, std::string& body, const StoredValue& res
       value += static_cast<char>(result.number != 0 ? 1 : 0);
       break;
     case CellKind::Error:
-      if (!biff::ErrorValueCode(result.text, code)) return false;
+      biff::ErrorValueCode(result.text, code);
       kind = rt::kFmlaError;
       value += static_cast<char>(code);
       break;
     default: {
       const double number = result.kind == CellKind::Number ? result.number : 0;
-      if (!std::isfinite(number)) return false;
       uint64_t bits = 0;
       std::memcpy(&bits, &number, sizeof bits);
       io::Append(value, bits, 8);

@@ -17,8 +17,8 @@ namespace host::xlsb {
 // The formula record of type with body that holds result instead: its type
 // and body in type and body, its flags as biff::FlagsWithFreshResult gives
 // them for expression (the cell's own, or its shared formula's). False,
-// with nothing changed, when the record cannot hold it (a number that is
-// not finite, text past 32,767 characters, an error the format does not define).
+// with nothing changed, when the record cannot hold it (see
+// biff::KeepsAsFormulaResult).
 bool WithFormulaResult(uint32_t& type, std::string& body, const StoredValue& result, std::string_view expression);
 
 }  // namespace host::xlsb
