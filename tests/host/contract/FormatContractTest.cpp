@@ -124,6 +124,12 @@ host::StoredValue Result(host::CellKind kind, double number, std::string text = 
 host::StoredValue N(double number) { return Result(host::CellKind::Number, number); }
 host::StoredValue T(std::string text) { return Result(host::CellKind::Text, 0, std::move(text)); }
 
+std::string Repeated(const std::string& text, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) out += text;
+  return out;
+}
+
 const std::vector<ReportFormula>& Report() {
   using namespace xlsbfixtures;
   using host::CellKind;
@@ -144,6 +150,9 @@ const std::vector<ReportFormula>& Report() {
       {"IF(Data!A2=1,Data!B2,\"no\")", a2 + PtgInt(1) + PtgOp(0x0B) + b2 + PtgStr("no") + PtgFuncVar(3, 1), N(30), T("no")},
       {"IF(Data!A2=1,\"\",Data!A2)", a2 + PtgInt(1) + PtgOp(0x0B) + PtgStr("") + a2 + PtgFuncVar(3, 1), T(""), N(5)},
       {"Data!A2=1", a2 + PtgInt(1) + PtgOp(0x0B), Result(CellKind::Boolean, 1), Result(CellKind::Boolean, 0)},
+      // Text longer than one .xls record holds (a STRING record and its CONTINUE records).
+      {"REPT(\"ab\",5000)&Data!A2", PtgStr("ab") + PtgInt(5000) + PtgFunc(30) + a2 + PtgOp(0x08), T(Repeated("ab", 5000) + "1"),
+       T(Repeated("ab", 5000) + "5")},
   };
   return formulas;
 }
@@ -784,7 +793,8 @@ TEST_P(FormatContract, ASortAndAHideLeaveTrueFormulaResults) {
       if (line.rfind("1 ", 0) == 0) lines.push_back(line);
     // sheet row column type value: 1 text, 2 number, 4 boolean, 5 error code.
     EXPECT_EQ(lines, (std::vector<std::string>{"1 0 0 2 30.0", "1 1 0 2 100.0", "1 2 0 1 30 first", "1 3 0 5 7",
-                                               "1 4 0 2 30.0", "1 5 0 1 ", "1 6 0 4 1"}));
+                                               "1 4 0 2 30.0", "1 5 0 1 ", "1 6 0 4 1",
+                                               "1 7 0 1 " + Repeated("ab", 5000) + "1"}));
   }
 }
 
