@@ -55,6 +55,9 @@ class RecordReader {
   std::string path_;
 };
 
+// The record at offset (checked before) with its CONTINUE records, as stored.
+std::string_view RawRecord(std::string_view stream, size_t offset);
+
 enum class BiffVersion { Biff2, Biff3, Biff4, Biff5, Biff8, Unknown };
 
 // The BIFF version of a workbook stream, from its first BOF record.

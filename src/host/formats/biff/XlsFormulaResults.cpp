@@ -138,9 +138,7 @@ bool XlsSheet::ResultPatches(std::vector<std::pair<size_t, std::string_view>>& p
     if (!hadString) continue;
     // The text in a STRING record of the size of the one that stands there.
     const std::string record = StringRecord(result.text);
-    size_t end = old.textRecord + 4 + U16(stream, old.textRecord + 2);
-    while (end + 4 <= stream.size() && U16(stream, end) == rt::kContinue) end += 4 + U16(stream, end + 2);
-    if (record.size() != end - old.textRecord) return false;
+    if (record.size() != RawRecord(stream, old.textRecord).size()) return false;
     made.emplace_back(old.textRecord, record);
   }
   for (auto& [offset, bytes] : made) patches.emplace_back(offset, kept.Keep(std::move(bytes)));

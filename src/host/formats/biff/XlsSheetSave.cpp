@@ -60,13 +60,6 @@ void AppendRecord(std::string& out, uint16_t type, std::string_view body) {
   out.append(body);
 }
 
-// The record at offset with its CONTINUE records, as stored.
-std::string_view RawRecord(std::string_view stream, size_t offset) {
-  size_t end = offset + 4 + U16(stream, offset + 2);
-  while (end + 4 <= stream.size() && U16(stream, end) == rt::kContinue) end += 4 + U16(stream, end + 2);
-  return stream.substr(offset, end - offset);
-}
-
 }  // namespace
 
 std::vector<RowRecord> XlsSheet::RowsToWrite() const {
