@@ -12,6 +12,7 @@
 
 #include "XlsFixtures.h"
 #include "host/core/HostError.h"
+#include "host/core/calc/FormulaParser.h"
 #include "host/formats/biff/BiffRecords.h"
 #include "host/io/CompoundFile.h"
 #include "host/formats/biff/FormulaTokens.h"
@@ -269,7 +270,11 @@ TEST(FormulaTokens, GivesTheFormulaAsText) {
        "NAME1(1/0,-1)"},
       {"external name", NameX(kReference, 0, 2) + FuncVar(kValue, 1, 255), "EXTNAME2()"},
   };
-  for (const TextCase& c : cases) EXPECT_EQ(FormulaText(c.rgce, kRow, kColumn, SheetNames), c.text) << c.name;
+  for (const TextCase& c : cases) {
+    EXPECT_EQ(FormulaText(c.rgce, kRow, kColumn, SheetNames), c.text) << c.name;
+    // The text is a formula the calculation engine reads.
+    EXPECT_NO_THROW(host::calc::ParseA1Formula(c.text)) << c.name;
+  }
 }
 
 TEST(FormulaTokens, TextTakesNamesAndArrayValuesFromTheWorkbook) {
