@@ -315,27 +315,6 @@ std::string WriteMixedWorkbook(const TempDir& dir, const std::string& name) {
   return path;
 }
 
-std::string WriteDataAndReport(const TempDir& dir, const std::string& name, const std::vector<std::string>& report) {
-  const std::string path = dir.File(name);
-  lxw_workbook* wb = workbook_new(path.c_str());
-  lxw_worksheet* data = workbook_add_worksheet(wb, "Data");
-  lxw_worksheet* sheet = workbook_add_worksheet(wb, "Report");
-  worksheet_write_string(data, 0, 0, "key", nullptr);
-  worksheet_write_string(data, 0, 1, "amount", nullptr);
-  for (int r = 0; r < kResultRows; ++r) {
-    const std::string row = std::to_string(r + 2);
-    worksheet_write_number(data, r + 1, 0, kResultKeys[r], nullptr);
-    worksheet_write_number(data, r + 1, 1, kResultAmounts[r], nullptr);
-    const std::string running = r == 0 ? "=B2" : "=C" + std::to_string(r + 1) + "+B" + row;
-    worksheet_write_formula(data, r + 1, 2, running.c_str(), nullptr);
-    worksheet_write_formula(data, r + 1, 3, ("=A" + row + "*B" + row).c_str(), nullptr);
-  }
-  for (size_t i = 0; i < report.size(); ++i)
-    worksheet_write_formula(sheet, static_cast<lxw_row_t>(i), 0, ("=" + report[i]).c_str(), nullptr);
-  if (workbook_close(wb) != LXW_NO_ERROR) throw std::runtime_error("libxlsxwriter failed");
-  return path;
-}
-
 std::string WriteKeyColumn(const TempDir& dir, const std::string& name, const std::vector<std::string>& keys) {
   std::string path = dir.File(name);
   lxw_workbook* wb = workbook_new(path.c_str());

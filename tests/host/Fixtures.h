@@ -70,16 +70,6 @@ std::string WriteMixedWorkbook(const TempDir& dir, const std::string& name = "mi
 // the row number they started in.
 std::string WriteKeyColumn(const TempDir& dir, const std::string& name, const std::vector<std::string>& keys);
 
-// The workbook of the fresh-results checks: sheet "Data" with headers in
-// row 1 and in A2:D6 the keys kResultKeys, the amounts kResultAmounts, a
-// running total (=B2, then =C<r-1>+B<r>) and a row product (=A<r>*B<r>);
-// sheet "Report" with the formulas given (without "=") in A1, A2, ....
-// Stored results are what libxlsxwriter writes (0).
-constexpr int kResultRows = 5;
-constexpr double kResultKeys[kResultRows] = {5, 3, 1, 4, 2};
-constexpr double kResultAmounts[kResultRows] = {10, 20, 30, 40, 50};
-std::string WriteDataAndReport(const TempDir& dir, const std::string& name, const std::vector<std::string>& report);
-
 // The texts of a column's cells in rows first..last.
 std::vector<std::string> ColumnTexts(host::Worksheet& sheet, int column, int first, int last);
 

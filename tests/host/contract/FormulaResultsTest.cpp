@@ -39,15 +39,17 @@ constexpr int kRows = 5;
 constexpr double kKeys[kRows] = {5, 3, 1, 4, 2};
 constexpr double kAmounts[kRows] = {10, 20, 30, 40, 50};
 
-// Data!A2:D6 keys, amounts, a running total and a row product shown in
-// euros; Report looks into it. Stored results are what libxlsxwriter wrote (0).
-std::string WriteXlsx(const TempDir& dir, bool withVolatile) {
-  const std::string path = dir.File("book.xlsx");
+// Data!A2:D6 keys, amounts, a running total and a row product (=A<r>*B<r>
+// then productTail, in format productFormat when given); Report holds the
+// formulas report[row][column] (without "="). Stored results are what
+// libxlsxwriter writes (0).
+std::string WriteXlsxBook(const std::string& path, const std::string& productTail, const char* productFormat,
+                          const std::vector<std::vector<std::string>>& report) {
   lxw_workbook* wb = workbook_new(path.c_str());
   lxw_worksheet* data = workbook_add_worksheet(wb, "Data");
-  lxw_worksheet* report = workbook_add_worksheet(wb, "Report");
-  lxw_format* euros = workbook_add_format(wb);
-  format_set_num_format(euros, "[$\xE2\x82\xAC-2] #,##0.00");
+  lxw_worksheet* sheet = workbook_add_worksheet(wb, "Report");
+  lxw_format* format = productFormat ? workbook_add_format(wb) : nullptr;
+  if (format) format_set_num_format(format, productFormat);
   worksheet_write_string(data, 0, 0, "key", nullptr);
   worksheet_write_string(data, 0, 1, "amount", nullptr);
   for (int r = 0; r < kRows; ++r) {
@@ -56,19 +58,26 @@ std::string WriteXlsx(const TempDir& dir, bool withVolatile) {
     worksheet_write_number(data, r + 1, 1, kAmounts[r], nullptr);
     const std::string running = r == 0 ? "=B2" : "=C" + std::to_string(r + 1) + "+B" + row;
     worksheet_write_formula(data, r + 1, 2, running.c_str(), nullptr);
-    worksheet_write_formula(data, r + 1, 3, ("=A" + row + "*B" + row + "/100").c_str(), euros);
+    worksheet_write_formula(data, r + 1, 3, ("=A" + row + "*B" + row + productTail).c_str(), format);
   }
-  worksheet_write_formula(report, 0, 0, "=VLOOKUP(1,Data!A2:B6,2,FALSE)", nullptr);
-  worksheet_write_formula(report, 1, 0, "=SUBTOTAL(109,Data!B2:B6)", nullptr);
-  worksheet_write_formula(report, 2, 0, "=INDEX(Data!C2:C6,1)&\" first\"", nullptr);
-  // Results whose kind the sort changes: a number that becomes an error, a
-  // boolean that turns, a text with a run of spaces.
-  worksheet_write_formula(report, 0, 1, "=Data!A2/(Data!A2-1)", nullptr);
-  worksheet_write_formula(report, 1, 1, "=Data!B2>20", nullptr);
-  worksheet_write_formula(report, 2, 1, "=\"a  b \"&Data!A2", nullptr);
-  if (withVolatile) worksheet_write_formula(report, 3, 0, "=NOW()+Data!B2", nullptr);
+  for (size_t r = 0; r < report.size(); ++r)
+    for (size_t c = 0; c < report[r].size(); ++c)
+      if (!report[r][c].empty())
+        worksheet_write_formula(sheet, static_cast<lxw_row_t>(r), static_cast<lxw_col_t>(c), ("=" + report[r][c]).c_str(), nullptr);
   EXPECT_EQ(workbook_close(wb), LXW_NO_ERROR);
   return path;
+}
+
+// The row product shown in euros; Report looks into Data: a lookup, the
+// visible amounts, text, and in column B results whose kind the sort
+// changes (a number that becomes an error, a boolean that turns, a text
+// with a run of spaces).
+std::string WriteXlsx(const TempDir& dir, bool withVolatile) {
+  std::vector<std::vector<std::string>> report = {{"VLOOKUP(1,Data!A2:B6,2,FALSE)", "Data!A2/(Data!A2-1)"},
+                                                  {"SUBTOTAL(109,Data!B2:B6)", "Data!B2>20"},
+                                                  {"INDEX(Data!C2:C6,1)&\" first\"", "\"a  b \"&Data!A2"}};
+  if (withVolatile) report.push_back({"NOW()+Data!B2"});
+  return WriteXlsxBook(dir.File("book.xlsx"), "/100", "[$\xE2\x82\xAC-2] #,##0.00", report);
 }
 
 // The same workbook as LibreOffice saves it as .xls, each result computed
@@ -92,17 +101,26 @@ std::string WriteXls(const TempDir& dir, bool withVolatile) {
   return dir.File("book.xls");
 }
 
-// The same workbook as binary records (MS-XLSB), its formulas as tokens
-// (the row product without the euro format); stored results 0.
-std::string WriteXlsb(const TempDir& dir, bool withVolatile) {
+// Data as binary records (MS-XLSB): headers, then keys, amounts, the
+// running total and the row product =A<r>*B<r> followed by productTail's
+// tokens; stored results 0.
+std::string XlsbData(const std::string& productTail) {
   using namespace xlsbfixtures;
   std::string data = Row(0) + Text(0, "key") + Text(1, "amount");
   for (int r = 1; r <= kRows; ++r) {
     const auto row = static_cast<uint32_t>(r);
     const std::string running = r == 1 ? PtgRef(1, 1) : PtgRef(row - 1, 2) + PtgRef(row, 1) + PtgOp(0x03);
     data += Row(r) + Number(0, kKeys[r - 1]) + Number(1, kAmounts[r - 1]) + FormulaNumber(2, 0, running) +
-            FormulaNumber(3, 0, PtgRef(row, 0) + PtgRef(row, 1) + PtgOp(0x05) + PtgInt(100) + PtgOp(0x06));
+            FormulaNumber(3, 0, PtgRef(row, 0) + PtgRef(row, 1) + PtgOp(0x05) + productTail);
   }
+  return data;
+}
+
+// The same workbook as binary records, its formulas as tokens (the row
+// product without the euro format); stored results 0.
+std::string WriteXlsb(const TempDir& dir, bool withVolatile) {
+  using namespace xlsbfixtures;
+  const std::string data = XlsbData(PtgInt(100) + PtgOp(0x06));
   const std::string a2 = PtgRef3d(0, 1, 0), b2 = PtgRef3d(0, 1, 1);  // Data!A2, Data!B2
   std::string report =
       Row(0) + FormulaNumber(0, 0, PtgInt(1) + PtgArea3d(0, 1, 5, 0, 1) + PtgInt(2) + PtgBool(false) + PtgFuncVar(4, 102)) +
@@ -229,12 +247,10 @@ TEST_P(FormulaResults, AnUnchangedWorkbookKeepsItsStoredResults) {
 INSTANTIATE_TEST_SUITE_P(EveryFormat, FormulaResults, ::testing::ValuesIn(kFormats),
                          [](const ::testing::TestParamInfo<Format>& info) { return std::string(info.param.name); });
 
-// The kinds of results: a workbook (see fixtures::WriteDataAndReport) whose
+// The kinds of results: a workbook (see WriteXlsxBook) whose
 // Report column A looks into Data, one formula of Report() a row. Stored
 // results are what each writer stores (0 where it computes none).
-constexpr int kDataRows = fixtures::kResultRows;
-constexpr const double* kDataKeys = fixtures::kResultKeys;
-constexpr const double* kDataAmounts = fixtures::kResultAmounts;
+constexpr int kDataRows = kRows;
 
 // One of Report's formulas: as text, as BIFF12 tokens, and its result once
 // Data is sorted by key and row 3 (key 2, amount 50) hidden, and once row 3
@@ -309,9 +325,9 @@ constexpr double kSortedAmounts[kDataRows] = {30, 50, 20, 40, 10};
 constexpr double kSortedRunning[kDataRows] = {30, 80, 100, 140, 10};
 
 std::string FreshResultsXlsx(const TempDir& dir, const std::string& file) {
-  std::vector<std::string> texts;
-  for (const ReportFormula& f : Report()) texts.push_back(f.text);
-  return fixtures::WriteDataAndReport(dir, file, texts);
+  std::vector<std::vector<std::string>> report;
+  for (const ReportFormula& f : Report()) report.push_back({f.text});
+  return WriteXlsxBook(dir.File(file), "", nullptr, report);
 }
 
 // The same workbook with no stored results at all (written part by part),
@@ -330,7 +346,7 @@ std::string FreshResultsUncomputed(const TempDir& dir, const std::string& file) 
                      "<c r=\"B1\" t=\"inlineStr\"><is><t>amount</t></is></c></row>";
   for (int r = 0; r < kDataRows; ++r) {
     const std::string row = std::to_string(r + 2);
-    data += "<row r=\"" + row + "\">" + number("A" + row, kDataKeys[r]) + number("B" + row, kDataAmounts[r]) +
+    data += "<row r=\"" + row + "\">" + number("A" + row, kKeys[r]) + number("B" + row, kAmounts[r]) +
             formula("C" + row, r == 0 ? "B2" : "C" + std::to_string(r + 1) + "+B" + row) +
             formula("D" + row, "A" + row + "*B" + row) + "</row>";
   }
@@ -349,13 +365,7 @@ std::string FreshResultsUncomputed(const TempDir& dir, const std::string& file) 
 
 std::string FreshResultsXlsb(const TempDir& dir, const std::string& file) {
   using namespace xlsbfixtures;
-  std::string data = Row(0) + Text(0, "key") + Text(1, "amount");
-  for (int r = 1; r <= kDataRows; ++r) {
-    const auto row = static_cast<uint32_t>(r);
-    const std::string running = r == 1 ? PtgRef(1, 1) : PtgRef(row - 1, 2) + PtgRef(row, 1) + PtgOp(0x03);
-    data += Row(r) + Number(0, kDataKeys[r - 1]) + Number(1, kDataAmounts[r - 1]) + FormulaNumber(2, 0, running) +
-            FormulaNumber(3, 0, PtgRef(row, 0) + PtgRef(row, 1) + PtgOp(0x05));
-  }
+  const std::string data = XlsbData("");
   std::string report;
   for (size_t i = 0; i < Report().size(); ++i)
     report += Row(static_cast<int>(i)) + FormulaNumber(0, 0, Report()[i].tokens);
