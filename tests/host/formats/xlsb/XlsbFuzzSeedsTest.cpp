@@ -31,11 +31,13 @@ void ExpectFreshResults(const std::string& path) {
       const host::calc::Evaluator::Outcome fresh = engine.Cell(static_cast<int>(s), row, column);
       const host::StoredValue stored = sheets[s]->Store().Value(row, column);
       if (!fresh.evaluated) continue;
-      if (fresh.value.type == host::calc::Value::Type::Number || fresh.value.type == host::calc::Value::Type::Boolean)
+      if (fresh.value.type == host::calc::Value::Type::Number || fresh.value.type == host::calc::Value::Type::Boolean) {
         EXPECT_EQ(stored.number, fresh.value.number) << row << "," << column;
-      else EXPECT_EQ(stored.text, fresh.value.type == host::calc::Value::Type::Text ? fresh.value.text
-                                                                                   : std::string(host::calc::ErrorText(fresh.value.error)))
-          << row << "," << column;
+      } else {
+        EXPECT_EQ(stored.text, fresh.value.type == host::calc::Value::Type::Text ? fresh.value.text
+                                                                                 : std::string(host::calc::ErrorText(fresh.value.error)))
+            << row << "," << column;
+      }
     }
   app.Quit();
 }

@@ -301,8 +301,11 @@ TEST(XlsbSortSave, EveryTokenReadsAsAFormulaTheEngineComputes) {
     EXPECT_EQ(book.Worksheets()[0]->Store().Formula(row, 2), c.text);
     const host::calc::Evaluator::Outcome got = engine.Cell(0, row, 2);
     ASSERT_TRUE(got.evaluated) << c.text << ": " << got.why;
-    if (*c.error) EXPECT_EQ(host::calc::ErrorText(got.value.error), c.error) << c.text;
-    else EXPECT_DOUBLE_EQ(got.value.number, c.number) << c.text;
+    if (*c.error) {
+      EXPECT_EQ(host::calc::ErrorText(got.value.error), c.error) << c.text;
+    } else {
+      EXPECT_DOUBLE_EQ(got.value.number, c.number) << c.text;
+    }
   }
   app.Quit();
 }
