@@ -130,7 +130,7 @@ std::string WriteXlsb(const TempDir& dir, bool withVolatile) {
       Row(2) + FormulaNumber(0, 0, PtgArea3d(0, 1, 5, 2, 2) + PtgInt(1) + PtgFuncVar(2, 29) + PtgStr(" first") + PtgOp(0x08)) +
       FormulaNumber(1, 0, PtgStr("a  b ") + a2 + PtgOp(0x08));
   if (withVolatile) report += Row(3) + FormulaNumber(0, 0, PtgFunc(74) + b2 + PtgOp(0x03));
-  return Write(dir, "book.xlsb", Package({{"Data", data}, {"Report", report}}, {}));
+  return Write(dir, "book.xlsb", Package({{"Data", data, "", {}, ""}, {"Report", report, "", {}, ""}}, {}));
 }
 
 struct Format {
@@ -369,7 +369,7 @@ std::string FreshResultsXlsb(const TempDir& dir, const std::string& file) {
   std::string report;
   for (size_t i = 0; i < Report().size(); ++i)
     report += Row(static_cast<int>(i)) + FormulaNumber(0, 0, Report()[i].tokens);
-  return Write(dir, file, Package({{"Data", data}, {"Report", report}}, {}));
+  return Write(dir, file, Package({{"Data", data, "", {}, ""}, {"Report", report, "", {}, ""}}, {}));
 }
 
 // The lines of the CSV that LibreOffice, run headless, writes of sheet

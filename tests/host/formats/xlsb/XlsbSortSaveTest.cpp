@@ -290,7 +290,7 @@ TEST(XlsbSortSave, EveryTokenReadsAsAFormulaTheEngineComputes) {
     if (cases[i].tokens.rfind("\x01", 0) == 0) data += SharedFormula(row, row, 1, 1, PtgRefN(0, -1) + PtgInt(2) + PtgOp(0x05));
   }
   TempDir dir;
-  const std::string path = Write(dir, "tokens.xlsb", Package({{"Data", data}, {"Other Sheet", Row(0) + Number(0, 9)}}, {}));
+  const std::string path = Write(dir, "tokens.xlsb", Package({{"Data", data, "", {}, ""}, {"Other Sheet", Row(0) + Number(0, 9), "", {}, ""}}, {}));
   host::Application app;
   host::Workbook& book = app.Workbooks().Open(path);
   host::calc::WorkbookCells cells(book);
