@@ -7,10 +7,12 @@
 // and the recalculation alone timed. The reference is the run itself: the
 // open, sort and save without the recalculation's share. With "ods" the
 // workbook is LibreOffice's conversion of the same .xlsx (headless, its own
-// profile), so the results it starts with are LibreOffice's.
+// profile), so the results it starts with are LibreOffice's. With "xls" the
+// conversion is to .xls (an .xls sheet holds 65,536 rows: 65,000 rows by
+// default).
 //
-// Usage: tabulory-recalc-bench [rows] [xlsx|ods]
-// Output: case=recalc[-ods] rows=<n> open_s=... sort_s=... save_s=... recalc_s=...
+// Usage: tabulory-recalc-bench [rows] [xlsx|ods|xls]
+// Output: case=recalc[-ods|-xls] rows=<n> open_s=... sort_s=... save_s=... recalc_s=...
 //         share=<recalc / (open + sort + save without it)>, and the same in
 //         processor time: run_cpu_s=... recalc_cpu_s=... cpu_share=...
 
@@ -72,21 +74,21 @@ void WriteBook(const std::string& path, int rows) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int rows = argc > 1 ? std::atoi(argv[1]) : 100000;
   const std::string format = argc > 2 ? argv[2] : "xlsx";
-  if (format != "xlsx" && format != "ods") {
-    std::fprintf(stderr, "usage: tabulory-recalc-bench [rows] [xlsx|ods]\n");
+  const int rows = argc > 1 ? std::atoi(argv[1]) : format == "xls" ? 65000 : 100000;
+  if (format != "xlsx" && format != "ods" && format != "xls") {
+    std::fprintf(stderr, "usage: tabulory-recalc-bench [rows] [xlsx|ods|xls]\n");
     return 2;
   }
   const std::string dir = (std::filesystem::temp_directory_path() / ("tabulory-recalc-" + std::to_string(getpid()))).string();
   std::filesystem::create_directories(dir);
   const std::string original = dir + "/book." + format, copy = dir + "/copy." + format;
   WriteBook(dir + "/book.xlsx", rows);
-  if (format == "ods") {
+  if (format != "xlsx") {
     const std::string convert = "cd '" + dir + "' && soffice --headless -env:UserInstallation=file://" + dir +
-                                "/profile --convert-to ods --outdir '" + dir + "' book.xlsx >/dev/null 2>&1";
+                                "/profile --convert-to " + format + " --outdir '" + dir + "' book.xlsx >/dev/null 2>&1";
     if (std::system(convert.c_str()) != 0 || !std::filesystem::exists(original)) {
-      std::fprintf(stderr, "LibreOffice (soffice) could not convert the workbook to .ods\n");
+      std::fprintf(stderr, "LibreOffice (soffice) could not convert the workbook to .%s\n", format.c_str());
       std::filesystem::remove_all(dir);
       return 1;
     }
@@ -130,8 +132,9 @@ int main(int argc, char** argv) {
   const double without = open + sort + save - recalc;
   std::printf(
       "case=recalc%s rows=%d open_s=%.3f sort_s=%.3f save_s=%.3f recalc_s=%.3f share=%.3f run_cpu_s=%.3f "
-      "recalc_cpu_s=%.3f cpu_share=%.3f left=%d\n",
-      format == "ods" ? "-ods" : "", rows, open, sort, save, recalc, recalc / without, runCpu, recalcCpu,
-      recalcCpu / (runCpu - recalcCpu), left);
+      "recalc_cpu_s=%.3f cpu_share=%.3f left=%d
+",
+      format == "xlsx" ? "" : ("-" + format).c_str(), rows, open, sort, save, recalc, recalc / without, runCpu,
+      recalcCpu, recalcCpu / (runCpu - recalcCpu), left);
   return 0;
 }

@@ -66,4 +66,26 @@ std::string Utf16ToUtf8(std::string_view bytes) {
   return out;
 }
 
+std::string Utf8ToUtf16(std::string_view text) {
+  std::string units;
+  units.reserve(text.size() * 2);
+  for (size_t i = 0; i < text.size();) {
+    // UTF-8 to code points, then to UTF-16 units.
+    const auto c = static_cast<unsigned char>(text[i]);
+    uint32_t cp = c;
+    int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+    if (extra) cp = c & (0x3F >> extra);
+    for (int k = 1; k <= extra && i + k < text.size(); ++k) cp = cp << 6 | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+    i += 1 + extra;
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      Append(units, 0xD800 + (cp >> 10), 2);
+      Append(units, 0xDC00 + (cp & 0x3FF), 2);
+    } else {
+      Append(units, cp, 2);
+    }
+  }
+  return units;
+}
+
 }  // namespace host::io

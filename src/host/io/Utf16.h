@@ -23,4 +23,8 @@ void AppendUnits(std::string& out, std::string_view bytes, bool wide, uint16_t& 
 // Ends a run of AppendUnits calls: a surrogate left pending becomes U+FFFD.
 void FinishUnits(std::string& out, uint16_t& pending);
 
+// UTF-8 text as UTF-16LE bytes (code points past U+FFFF as surrogate pairs),
+// for the records that store text that way.
+std::string Utf8ToUtf16(std::string_view text);
+
 }  // namespace host::io

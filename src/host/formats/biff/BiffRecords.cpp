@@ -87,6 +87,12 @@ size_t SubstreamEnd(std::string_view stream, size_t offset, const std::string& s
   reader.Damaged(rt::kEof, stream.size(), "is missing: a substream has no end");
 }
 
+std::string_view RawRecord(std::string_view stream, size_t offset) {
+  size_t end = offset + 4 + U16(stream, offset + 2);
+  while (end + 4 <= stream.size() && U16(stream, end) == rt::kContinue) end += 4 + U16(stream, end + 2);
+  return stream.substr(offset, end - offset);
+}
+
 const char* ErrorValueText(uint8_t code) {
   switch (code) {
     case 0x00: return "#NULL!";
@@ -99,6 +105,15 @@ const char* ErrorValueText(uint8_t code) {
     case 0x2B: return "#GETTING_DATA";
     default: return nullptr;
   }
+}
+
+bool ErrorValueCode(std::string_view text, uint8_t& code) {
+  for (uint8_t candidate : {0x00, 0x07, 0x0F, 0x17, 0x1D, 0x24, 0x2A, 0x2B})
+    if (text == ErrorValueText(candidate)) {
+      code = candidate;
+      return true;
+    }
+  return false;
 }
 
 }  // namespace host::biff

@@ -22,7 +22,7 @@ constexpr uint16_t kFormula = 0x0006, kEof = 0x000A, kFilePass = 0x002F, kContin
                    kDimensions = 0x0200, kBlank = 0x0201, kNumber = 0x0203, kLabel = 0x0204, kBoolErr = 0x0205,
                    kString = 0x0207, kRow = 0x0208, kIndex = 0x020B, kRk = 0x027E, kBof = 0x0809,
                    kBof2 = 0x0009, kBof3 = 0x0209, kBof4 = 0x0409, kNote = 0x001C, kProtect = 0x0012,
-                   kName = 0x0018, kExternSheet = 0x0017, kSupBook = 0x01AE, kRecalcId = 0x01C1, kMergeCells = 0x00E5,
+                   kName = 0x0018, kExternSheet = 0x0017, kExternName = 0x0023, kSupBook = 0x01AE, kRecalcId = 0x01C1, kMergeCells = 0x00E5,
                    kArray = 0x0221, kTable = 0x0236, kShrFmla = 0x04BC, kHLink = 0x01B8, kHLinkTooltip = 0x0800,
                    kFeatHeader = 0x0867, kDefaultRowHeight = 0x0225, kDefColWidth = 0x0055, kWindow2 = 0x023E, kMsoDrawing = 0x00EC, kObj = 0x005D;
 }
@@ -55,6 +55,9 @@ class RecordReader {
   std::string path_;
 };
 
+// The record at offset (checked before) with its CONTINUE records, as stored.
+std::string_view RawRecord(std::string_view stream, size_t offset);
+
 enum class BiffVersion { Biff2, Biff3, Biff4, Biff5, Biff8, Unknown };
 
 // The BIFF version of a workbook stream, from its first BOF record.
@@ -70,5 +73,8 @@ size_t SubstreamEnd(std::string_view stream, size_t offset, const std::string& s
 // The text of a BIFF8 error value ("#N/A" for 0x2A), or nullptr for a code
 // the format does not define.
 const char* ErrorValueText(uint8_t code);
+// The BIFF8 code of an error value's text ("#N/A" gives 0x2A); false when
+// the format defines no such error. Binary workbooks (.xlsb) use the same codes.
+bool ErrorValueCode(std::string_view text, uint8_t& code);
 
 }  // namespace host::biff

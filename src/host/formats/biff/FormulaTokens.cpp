@@ -631,6 +631,12 @@ std::string FormulaText(std::string_view rgce, int row, int column, const std::f
   return FormulaText(rgce, row, column, context);
 }
 
+uint16_t FlagsWithFreshResult(uint16_t flags, std::string_view rgce) {
+  constexpr uint16_t kAlwaysCalc = 0x0001;
+  const bool isVolatile = rgce.size() >= 4 && (U8(rgce, 0) & 0x7F) == ptg::kAttr && (U8(rgce, 1) & attr::kSemi);
+  return isVolatile ? flags : flags & ~kAlwaysCalc;
+}
+
 const char* BuiltinFunction(uint16_t number, int& fixed) {
   const Function* function = FindFunction(number);
   if (!function) return nullptr;

@@ -51,6 +51,13 @@ struct FormulaContext {
 // FormulaText with defined names, add-in names and array constants resolved through context.
 std::string FormulaText(std::string_view rgce, int row, int column, const FormulaContext& context);
 
+// A formula record's flags once it holds a freshly computed result:
+// fAlwaysCalc (bit 0: calculate the formula at the next recalculation)
+// cleared, but for a volatile expression (its first token a ptgAttrSemi, as
+// the reference program marks a formula it computes at every
+// recalculation). Binary workbooks (.xlsb) keep the same bit and mark.
+uint16_t FlagsWithFreshResult(uint16_t flags, std::string_view rgce);
+
 // The name of built-in function number (iftab), with the count of arguments
 // it always takes in fixed (-1: a variable count); nullptr when not known.
 // Binary workbooks (.xlsb) number their functions the same way.

@@ -27,6 +27,16 @@ std::vector<std::string> ReadSst(const Record& record, const RecordReader& reade
   return strings;
 }
 
+// count characters from body[at] (a byte each, or UTF-16 when wide) as
+// UTF-8; as many as body holds.
+std::string CharactersAt(std::string_view body, size_t at, size_t count, bool wide) {
+  std::string_view chars = body.substr(at, std::min(body.size() - at, count * (wide ? 2 : 1)));
+  if (wide) return Utf16ToUtf8(chars);
+  std::string text;
+  for (char c : chars) AppendUtf8(text, static_cast<uint8_t>(c));
+  return text;
+}
+
 // The name a NAME record defines: its text, or a built-in name's own.
 std::string NameOf(std::string_view body) {
   static const char* const builtIn[] = {"Consolidate_Area", "Auto_Open", "Auto_Close", "Extract", "Database",
@@ -35,12 +45,15 @@ std::string NameOf(std::string_view body) {
   if (body.size() < 15) return {};
   const size_t count = U8(body, 3);
   const bool wide = U8(body, 14) & 0x01;
-  std::string_view chars = body.substr(15, std::min(body.size() - 15, count * (wide ? 2 : 1)));
-  if ((U16(body, 0) & 0x0020) && !chars.empty() && U8(chars, 0) < std::size(builtIn)) return builtIn[U8(chars, 0)];
-  if (wide) return Utf16ToUtf8(chars);
-  std::string name;
-  for (char c : chars) AppendUtf8(name, static_cast<uint8_t>(c));
-  return name;
+  if ((U16(body, 0) & 0x0020) && count > 0 && body.size() > 15 && U8(body, 15) < std::size(builtIn)) return builtIn[U8(body, 15)];
+  return CharactersAt(body, 15, count, wide);
+}
+
+// The name an EXTERNNAME record gives (after its flags and 4 bytes, a
+// ShortXLUnicodeString); what the record holds of it when cut short.
+std::string ExternNameText(std::string_view body) {
+  if (body.size() < 8) return {};
+  return CharactersAt(body, 8, U8(body, 6), U8(body, 7) & 0x01);
 }
 
 // What a NAME record's name stands for: the sheet it is local to (itab,
@@ -55,6 +68,13 @@ NameDefinition DefinitionOf(std::string_view body) {
 }
 
 }  // namespace
+
+std::string WorkbookGlobals::ExternNameOf(int xti, uint32_t index) const {
+  if (xti < 0 || static_cast<size_t>(xti) >= externSheets.size()) return {};
+  const uint16_t supBook = externSheets[static_cast<size_t>(xti)].supBook;
+  if (supBook >= externNames.size() || index < 1 || index > externNames[supBook].size()) return {};
+  return externNames[supBook][index - 1];
+}
 
 std::string WorkbookGlobals::SheetOfXti(int xti) const {
   if (xti < 0 || static_cast<size_t>(xti) >= externSheets.size()) return {};
@@ -71,6 +91,7 @@ FormulaContext WorkbookGlobals::NamesContext() const {
   context.definedName = [this](uint32_t index) {
     return index >= 1 && index <= definedNames.size() ? definedNames[index - 1] : std::string();
   };
+  context.externName = [this](int xti, uint32_t index) { return ExternNameOf(xti, index); };
   return context;
 }
 
@@ -148,6 +169,10 @@ WorkbookGlobals ReadGlobals(std::string_view stream, const std::string& streamNa
       case rt::kSupBook:
         need(4);
         globals.supBookIsSelf.push_back(U16(body, 2) == 0x0401);
+        globals.externNames.emplace_back();
+        break;
+      case rt::kExternName:
+        if (!globals.externNames.empty()) globals.externNames.back().push_back(ExternNameText(body));
         break;
       case rt::kExternSheet: {
         ContinuedData data(record, reader);

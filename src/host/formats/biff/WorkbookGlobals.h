@@ -46,6 +46,7 @@ struct WorkbookGlobals {
   std::vector<NameDefinition> nameDefinitions;  // the same records' scopes and formulas, in the same order
   std::vector<ExternSheet> externSheets;   // EXTERNSHEET's XTIs
   std::vector<bool> supBookIsSelf;         // per SUPBOOK: true for the one naming this workbook's sheets
+  std::vector<std::vector<std::string>> externNames;  // per SUPBOOK: the EXTERNNAME records after it (add-in functions)
   size_t recalcIdOffset = std::string_view::npos;  // of the RECALCID record, when there is one
   size_t eofOffset = 0;      // of the globals' EOF record
 
@@ -55,6 +56,9 @@ struct WorkbookGlobals {
   // What the globals lend to a formula's text: sheets of 3-D references and
   // defined names (the globals must outlive it).
   FormulaContext NamesContext() const;
+  // The name of a ptgNameX: EXTERNNAME index (1-based) of the SUPBOOK that
+  // XTI index xti names; empty when there is none.
+  std::string ExternNameOf(int xti, uint32_t index) const;
   size_t end = 0;            // offset just after the globals' EOF record
 };
 

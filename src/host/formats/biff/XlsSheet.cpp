@@ -103,6 +103,7 @@ StoredValue XlsSheet::Value(int row, int column) const {
   StoredValue value;
   const CellRef* ref = Find(row - 1, column - 1);
   if (!ref) return value;
+  if (const StoredValue* fresh = ResultOf(*ref)) return *fresh;
   const CellRecord decoded = Decode(*ref);
   const CellRecord* cell = &decoded;
   // A formula shows its cached result, which the record gives like a value.

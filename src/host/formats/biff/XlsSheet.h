@@ -1,8 +1,8 @@
 #pragma once
 // One worksheet of an .xls workbook as the host sees it: where its cell
 // records stand (values decoded from them when asked for), its rows' hidden
-// flags, and the hides and sorts made on it, kept until the workbook writes
-// the sheet's substream anew.
+// flags, and the hides, sorts and fresh formula results made on it, kept
+// until the workbook writes the sheet's substream anew.
 
 #include <cstdint>
 #include <memory>
@@ -63,9 +63,13 @@ class XlsSheet : public SheetStore {
   CellArea Grid() const override { return CellArea{1, 1, 65536, 256}; }
   std::vector<CellArea> ArrayFormulaAreas() const override;
   size_t MoveRows(const RowMove& move) override;
+  std::vector<std::pair<int, int>> FormulaCells() const override;
+  // Kept for the FORMULA record's result field (and its STRING record); an
+  // array formula's or a data table's cells are left to the recalculation.
+  bool SetFormulaResult(int row, int column, const StoredValue& result) override;
 
-  // True when a hide or a sort changed the sheet since it was read.
-  bool Changed() const { return sorted_ || rowsFlipped_ > 0; }
+  // True when a hide, a sort or a fresh formula result changed the sheet since it was read.
+  bool Changed() const { return sorted_ || rowsFlipped_ > 0 || !results_.empty(); }
   // The index of the sheet's BOUNDSHEET8 in the globals.
   size_t Index() const { return index_; }
   // Where the sheet's substream begins and ends (just after its EOF) in the stream as read.
@@ -118,6 +122,16 @@ class XlsSheet : public SheetStore {
   static constexpr uint32_t kDerivedFormula = UINT32_MAX - 1;
   // The size of the CellParsedFormula OwnFormula gives, without working it out.
   size_t OwnFormulaSize(const CellRef& cell) const;
+  // The fresh result set for the formula cell, or nullptr.
+  const StoredValue* ResultOf(const CellRef& cell) const;
+  // A FORMULA record's flags once it holds a fresh result (see
+  // FlagsWithFreshResult), from its own or its shared formula's expression.
+  uint16_t FlagsWithResult(const CellRef& cell, uint16_t flags) const;
+  // Adds to patches (offset in the stream, bytes of the same size, kept in
+  // kept) what the fresh results change in the records as read; false when
+  // a result needs a STRING record added, removed or resized (the cell table
+  // is then written anew).
+  bool ResultPatches(std::vector<std::pair<size_t, std::string_view>>& patches, StreamPieces& kept) const;
 
   std::shared_ptr<const XlsBook> book_;
   size_t index_;
@@ -131,6 +145,7 @@ class XlsSheet : public SheetStore {
   std::unordered_set<size_t> droppedShared_;             // SHRFMLA records no cell refers to any more
   std::unordered_map<size_t, std::string> arrayRgce_;    // moved ARRAY record offset -> its rgce now
   std::vector<RowMove> moves_;
+  std::unordered_map<uint32_t, StoredValue> results_;  // FORMULA record offset -> its fresh result
   bool sorted_ = false;      // a sort moved cells
   size_t rowsFlipped_ = 0;   // rows whose hidden flag differs from the file's
 };

@@ -1,5 +1,6 @@
-// Writing an .xls sheet's substream after hides and sorts. After hides
-// alone, the substream as read with the changed ROW records' flags. After a
+// Writing an .xls sheet's substream after hides, sorts and fresh formula
+// results. After hides and results alone, the substream as read with the
+// changed ROW records' flags and FORMULA records' result fields. After a
 // sort, every record outside the cell table as it was read (notes, their
 // text boxes and hyperlinks with the rows their cells moved to); the cell
 // table anew in blocks of 32 rows, each ROW record, cell record and DBCELL
@@ -12,6 +13,7 @@
 #include "host/formats/biff/BiffRecords.h"
 #include "host/io/LittleEndian.h"
 #include "host/formats/biff/NoteAnchors.h"
+#include "host/formats/biff/XlsFormulaResults.h"
 #include "host/formats/biff/XlsSheet.h"
 
 namespace host::biff {
@@ -56,13 +58,6 @@ void AppendRecord(std::string& out, uint16_t type, std::string_view body) {
   Append(out, type, 2);
   Append(out, body.size(), 2);
   out.append(body);
-}
-
-// The record at offset with its CONTINUE records, as stored.
-std::string_view RawRecord(std::string_view stream, size_t offset) {
-  size_t end = offset + 4 + U16(stream, offset + 2);
-  while (end + 4 <= stream.size() && U16(stream, end) == rt::kContinue) end += 4 + U16(stream, end + 2);
-  return stream.substr(offset, end - offset);
 }
 
 }  // namespace
@@ -155,8 +150,13 @@ void XlsSheet::WriteCell(std::string& out, const std::vector<CellRef>& cells, si
     out.append(parsed);
   }
   Put(out, at + 4, cell.row, 2);
+  const StoredValue* fresh = ResultOf(cell);
+  if (fresh) {
+    out.replace(at + 4 + 6, 8, FormulaResultField(*fresh));
+    Put(out, at + 4 + 14, FlagsWithResult(cell, U16(out, at + 4 + 14)), 2);
+  }
   // What belongs to the formula follows it: its shared formula, array or
-  // data table, and the STRING of a text result.
+  // data table, and the STRING of a text result (a fresh result's own).
   size_t next = cell.recordOffset + original.size();
   while (next + 4 <= stream.size()) {
     uint16_t type = U16(stream, next);
@@ -164,7 +164,7 @@ void XlsSheet::WriteCell(std::string& out, const std::vector<CellRef>& cells, si
     std::string_view record = RawRecord(stream, next);
     const size_t recordAt = next;
     next += record.size();
-    if (type == rt::kShrFmla && droppedShared_.count(recordAt)) continue;
+    if ((type == rt::kShrFmla && droppedShared_.count(recordAt)) || (type == rt::kString && fresh)) continue;
     auto area = std::find_if(records_.formulaAreas.begin(), records_.formulaAreas.end(),
                              [&](const FormulaArea& a) { return a.offset == recordAt; });
     if ((type == rt::kArray || type == rt::kTable) && area != records_.formulaAreas.end()) {
@@ -185,6 +185,7 @@ void XlsSheet::WriteCell(std::string& out, const std::vector<CellRef>& cells, si
     }
     out.append(record);
   }
+  if (fresh && NeedsStringRecord(*fresh)) out += StringRecord(fresh->text);
 }
 
 size_t XlsSheet::WriteBlock(std::string& out, const std::vector<RowRecord>& rows, size_t blockBegin, size_t blockEnd,
@@ -239,9 +240,10 @@ bool XlsSheet::CopySubstream(StreamPieces& out) const {
     if (r.offset == kCreated) return false;
     flipped += r.hidden != ((U8(stream, r.offset + 4 + 12) & 0x20) != 0);
   }
+  std::vector<std::pair<size_t, std::string_view>> patches;
+  if (!ResultPatches(patches, out)) return false;
   std::string& bytes = out.Keep(std::string());
   bytes.reserve(flipped);
-  std::vector<std::pair<size_t, std::string_view>> patches;
   for (const RowRecord& r : records_.rows) {
     const size_t at = r.offset + 4 + 12;
     const char flags = stream[at];

@@ -7,7 +7,8 @@
 // making a header where the row had none. Saving writes the part anew from
 // its records: the records before and after the cells as they were (the
 // hyperlinks moved with their cells), the rows with only what moved or was
-// hidden changed, produced piece by piece for the package to deflate.
+// hidden changed and the formula records given fresh results, produced
+// piece by piece for the package to deflate.
 
 #include <cstdint>
 #include <string>
@@ -64,6 +65,10 @@ class XlsbSheet : public SheetStore {
   std::vector<TableArea> TableAreas() const override { return tables_; }
   void ReadSortKeys(int firstRow, int lastRow, int keyColumn, SortKeyList& keys) const override;
   size_t MoveRows(const RowMove& move) override;
+  std::vector<std::pair<int, int>> FormulaCells() const override;
+  // Kept in the cell's formula record (see XlsbFormulaResults.h); an array
+  // formula's cells are left to the recalculation.
+  bool SetFormulaResult(int row, int column, const StoredValue& result) override;
 
  private:
   // A record kept after a cell or a row header (a shared or array formula,

@@ -12,6 +12,7 @@
 
 #include "XlsFixtures.h"
 #include "host/core/HostError.h"
+#include "host/core/calc/FormulaParser.h"
 #include "host/formats/biff/BiffRecords.h"
 #include "host/io/CompoundFile.h"
 #include "host/formats/biff/FormulaTokens.h"
@@ -194,6 +195,25 @@ struct TextCase {
 // The cell the expressions belong to: D6.
 constexpr int kRow = 5, kColumn = 3;
 
+// A fresh result clears fAlwaysCalc, but for a volatile formula (a
+// ptgAttrSemi first: volatile, volatile with spaces); other flags stay.
+TEST(FormulaTokens, AFreshResultClearsAlwaysCalcButForVolatileFormulas) {
+  const std::string ref = std::string(1, '\x44') + Le(0, 2) + Le(0xC000, 2);  // A1
+  const struct {
+    uint16_t flags;
+    std::string rgce;
+    uint16_t fresh;
+  } cases[] = {
+      {0x0001, ref, 0x0000},
+      {0x0009, ref, 0x0008},                                  // fShrFmla stays
+      {0x0001, std::string("\x19\x01", 2) + Le(0, 2) + ref, 0x0001},
+      {0x0001, std::string("\x19\x41", 2) + Le(0, 2) + ref, 0x0001},
+      {0x0001, std::string("\x19\x40", 2) + Le(0, 2) + ref, 0x0000},  // spaces only
+      {0x0000, ref, 0x0000},
+  };
+  for (const auto& c : cases) EXPECT_EQ(FlagsWithFreshResult(c.flags, c.rgce), c.fresh) << c.flags;
+}
+
 TEST(FormulaTokens, GivesTheFormulaAsText) {
   const std::vector<TextCase> cases = {
       {"relative", Ref(kValue, {4, 0}), "A5"},
@@ -250,7 +270,11 @@ TEST(FormulaTokens, GivesTheFormulaAsText) {
        "NAME1(1/0,-1)"},
       {"external name", NameX(kReference, 0, 2) + FuncVar(kValue, 1, 255), "EXTNAME2()"},
   };
-  for (const TextCase& c : cases) EXPECT_EQ(FormulaText(c.rgce, kRow, kColumn, SheetNames), c.text) << c.name;
+  for (const TextCase& c : cases) {
+    EXPECT_EQ(FormulaText(c.rgce, kRow, kColumn, SheetNames), c.text) << c.name;
+    // The text is a formula the calculation engine reads.
+    EXPECT_NO_THROW(host::calc::ParseA1Formula(c.text)) << c.name;
+  }
 }
 
 TEST(FormulaTokens, TextTakesNamesAndArrayValuesFromTheWorkbook) {

@@ -74,6 +74,22 @@ std::string PtgRef3d(uint16_t xti, uint32_t row, uint32_t column) {
 }
 std::string PtgNum(double value) { return "\x1F" + F64(value); }
 std::string PtgExp(uint32_t row) { return "\x01" + U32(row); }
+std::string PtgArea3d(uint16_t xti, uint32_t firstRow, uint32_t lastRow, uint32_t firstColumn, uint32_t lastColumn) {
+  return "\x3B" + U16(xti) + U32(firstRow) + U32(lastRow) + U16(ColumnWord(firstColumn, true, true)) +
+         U16(ColumnWord(lastColumn, true, true));
+}
+std::string PtgInt(uint16_t value) { return "\x1E" + U16(value); }
+std::string PtgBool(bool value) { return std::string("\x1D") + (value ? '\1' : '\0'); }
+std::string PtgStr(const std::string& ascii) {
+  std::string out = "\x17" + U16(static_cast<uint32_t>(ascii.size()));
+  for (char c : ascii) out += std::string{c, '\0'};
+  return out;
+}
+std::string PtgFuncVar(uint8_t arguments, uint16_t function) {
+  return "\x42" + std::string(1, static_cast<char>(arguments)) + U16(function);
+}
+std::string PtgOp(uint8_t token) { return std::string(1, static_cast<char>(token)); }
+std::string PtgFunc(uint16_t function) { return "\x41" + U16(function); }
 std::string Area(int firstRow, int lastRow, int firstColumn, int lastColumn) {
   return U32(static_cast<uint32_t>(firstRow)) + U32(static_cast<uint32_t>(lastRow)) + U32(static_cast<uint32_t>(firstColumn)) +
          U32(static_cast<uint32_t>(lastColumn));
@@ -141,7 +157,14 @@ std::vector<std::pair<std::string, std::string>> Package(const std::vector<Sheet
     if (!sheets[i].rels.empty()) parts.emplace_back("xl/worksheets/_rels/sheet" + n + ".bin.rels", sheets[i].rels);
     for (const auto& part : sheets[i].parts) parts.push_back(part);
   }
-  book += Record(144, "") + Record(132, "");
+  book += Record(144, "");
+  if (sheets.size() > 1) {
+    // The externals: the workbook itself, then one XTI per sheet.
+    std::string xtis = U32(static_cast<uint32_t>(sheets.size()));
+    for (size_t i = 0; i < sheets.size(); ++i) xtis += U32(0) + U32(static_cast<uint32_t>(i)) + U32(static_cast<uint32_t>(i));
+    book += Record(353, "") + Record(357, "") + Record(362, xtis) + Record(354, "");
+  }
+  book += Record(132, "");
   bookRels += "</Relationships>";
   std::string sst = Record(159, U32(static_cast<uint32_t>(strings.size())) + U32(static_cast<uint32_t>(strings.size())));
   for (const std::string& s : strings) sst += Record(19, std::string(1, '\0') + Wide(s));

@@ -40,6 +40,16 @@ std::string PtgArea(uint32_t firstRow, uint32_t lastRow, uint32_t firstColumn, u
 std::string PtgRef3d(uint16_t xti, uint32_t row, uint32_t column);
 std::string PtgNum(double value);
 std::string PtgExp(uint32_t row);
+// More tokens: an area on another sheet, a small integer, a boolean, a
+// text, a function of a variable count of arguments (its iftab number), and
+// a one-byte token (an operator: 0x03 add .. 0x0B equal, 0x15 parentheses).
+std::string PtgArea3d(uint16_t xti, uint32_t firstRow, uint32_t lastRow, uint32_t firstColumn, uint32_t lastColumn);
+std::string PtgInt(uint16_t value);
+std::string PtgBool(bool value);
+std::string PtgStr(const std::string& ascii);
+std::string PtgFuncVar(uint8_t arguments, uint16_t function);
+std::string PtgOp(uint8_t token);
+std::string PtgFunc(uint16_t function);  // a function of a fixed count of arguments
 std::string Area(int firstRow, int lastRow, int firstColumn, int lastColumn);  // an RfX
 std::string SharedFormula(int firstRow, int lastRow, int firstColumn, int lastColumn, const std::string& rgce);
 std::string MergeCells(const std::vector<std::string>& areas);
@@ -56,6 +66,7 @@ struct SheetSpec {
 
 // The package of a workbook with the sheets, shared strings and (if given)
 // the style part; the first sheet active unless activeTab says otherwise.
+// With more than one sheet, 3-D reference XTI i names sheet i.
 std::vector<std::pair<std::string, std::string>> Package(const std::vector<SheetSpec>& sheets,
                                                           const std::vector<std::string>& strings,
                                                           const std::string& styles = "", uint32_t activeTab = 0,

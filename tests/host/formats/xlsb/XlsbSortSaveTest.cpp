@@ -14,6 +14,12 @@
 #include "host/core/Workbooks.h"
 #include "host/core/Worksheet.h"
 #include "host/formats/xlsb/XlsbRecords.h"
+#include "host/core/SheetStore.h"
+#include "host/core/calc/Evaluator.h"
+#include "host/core/calc/WorkbookCells.h"
+
+#include <cmath>
+#include <iterator>
 
 namespace {
 
@@ -247,6 +253,61 @@ TEST(XlsbSortSave, LibreOfficeReadsTheSortedAndHiddenRows) {
   const size_t row3 = xml.find("<row r=\"3\"");
   ASSERT_NE(row3, std::string::npos);
   EXPECT_NE(xml.substr(row3, xml.find('>', row3) - row3).find("hidden=\"true\""), std::string::npos) << xml.substr(row3, 200);
+}
+
+// Every kind of token the reader knows reads as a formula the engine
+// computes: attributes (SUM of one argument, IF's and CHOOSE's jumps), a
+// missing argument, unary and postfix operators, whole columns, references
+// to another sheet by a name that needs quotes and to a deleted one, error
+// constants, a shared formula's member. Data: A1 2, A2 4.
+TEST(XlsbSortSave, EveryTokenReadsAsAFormulaTheEngineComputes) {
+  const std::string attrGoto = "\x19\x08" + U16(0);
+  struct Case {
+    std::string tokens;
+    const char* text;
+    double number;  // or, for an error, NAN with the error's text as shown
+    const char* error;
+  } cases[] = {
+      {PtgArea(0, 1, 0, 0) + "\x19\x10" + U16(0), "SUM(A1:A2)", 6, ""},
+      {PtgRef(0, 0) + PtgInt(2) + PtgOp(0x0B) + "\x19\x02" + U16(4) + PtgInt(10) + attrGoto + PtgInt(20) + attrGoto +
+           PtgFuncVar(3, 1),
+       "IF(A1=2,10,20)", 10, ""},
+      {PtgInt(2) + "\x19\x04" + U16(2) + U16(6) + U16(13) + U16(20) + PtgInt(7) + attrGoto + PtgInt(8) + attrGoto +
+           PtgFuncVar(3, 100),
+       "CHOOSE(2,7,8)", 8, ""},
+      {PtgRef(0, 0) + PtgInt(2) + PtgOp(0x0B) + PtgOp(0x16) + PtgInt(1) + PtgFuncVar(3, 1), "IF(A1=2,,1)", 0, ""},
+      {PtgRef(0, 0) + PtgOp(0x14) + PtgOp(0x13), "-A1%", -0.02, ""},
+      {PtgArea(0, 1048575, 0, 0) + PtgFuncVar(1, 4), "SUM(A:A)", 6, ""},
+      {PtgRef3d(1, 0, 0) + PtgNum(1.5) + PtgOp(0x05), "'Other Sheet'!A1*1.5", 13.5, ""},
+      {"\x3C" + U16(1) + U32(0) + U16(0) + PtgInt(1) + PtgOp(0x03), "'Other Sheet'!#REF!+1", NAN, "#REF!"},
+      {std::string("\x1C\x2A", 2) + PtgFunc(2), "ISNA(#N/A)", 1, ""},
+      {PtgExp(11), "A12*2", 0, ""},  // the shared formula A12*2 written after it
+  };
+  std::string data = Row(0) + Number(0, 2) + Row(1) + Number(0, 4);
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const int row = static_cast<int>(i) + 2;
+    data += Row(row) + FormulaNumber(1, 0, cases[i].tokens, cases[i].tokens.rfind("\x01", 0) == 0 ? U32(1) : "");
+    if (cases[i].tokens.rfind("\x01", 0) == 0) data += SharedFormula(row, row, 1, 1, PtgRefN(0, -1) + PtgInt(2) + PtgOp(0x05));
+  }
+  TempDir dir;
+  const std::string path = Write(dir, "tokens.xlsb", Package({{"Data", data, "", {}, ""}, {"Other Sheet", Row(0) + Number(0, 9), "", {}, ""}}, {}));
+  host::Application app;
+  host::Workbook& book = app.Workbooks().Open(path);
+  host::calc::WorkbookCells cells(book);
+  host::calc::Evaluator engine(cells);
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const Case& c = cases[i];
+    const int row = static_cast<int>(i) + 3;
+    EXPECT_EQ(book.Worksheets()[0]->Store().Formula(row, 2), c.text);
+    const host::calc::Evaluator::Outcome got = engine.Cell(0, row, 2);
+    ASSERT_TRUE(got.evaluated) << c.text << ": " << got.why;
+    if (*c.error) {
+      EXPECT_EQ(host::calc::ErrorText(got.value.error), c.error) << c.text;
+    } else {
+      EXPECT_DOUBLE_EQ(got.value.number, c.number) << c.text;
+    }
+  }
+  app.Quit();
 }
 
 }  // namespace

@@ -85,9 +85,27 @@ inline bool SameValue(const host::StoredValue& a, const host::StoredValue& b) {
   return a.kind == b.kind && sameNumber && a.text == b.text && a.uncalculated == b.uncalculated;
 }
 
+// A fresh formula result of each kind in turn (number, text, text longer
+// than one record holds, boolean, error, empty text), for the save path.
+inline host::StoredValue FreshResult(int k) {
+  host::StoredValue value;
+  switch (k % 6) {
+    case 0: value.kind = host::CellKind::Number; value.number = k * 1.5; break;
+    case 1: value.kind = host::CellKind::Text; value.text = "t" + std::to_string(k); break;
+    case 2:
+      value.kind = host::CellKind::Text;
+      for (int i = 0; i < 5000; ++i) value.text += k % 4 ? "x\u20AC" : "xy";  // UTF-16 or a byte a character
+      break;
+    case 3: value.kind = host::CellKind::Boolean; value.number = 1; break;
+    case 4: value.kind = host::CellKind::Error; value.text = "#DIV/0!"; break;
+    default: value.kind = host::CellKind::Text; break;
+  }
+  return value;
+}
+
 // The workbook stream through the store: every worksheet read, rows hidden,
-// its used area sorted, the stream written anew; what was written must read
-// back as the sheets stood.
+// its used area sorted, fresh results given to its first formulas, the
+// stream written anew; what was written must read back as the sheets stood.
 inline void ExerciseStore(std::string_view stream) {
   using namespace host::biff;
   std::unique_ptr<XlsWorkbook> book;
@@ -124,6 +142,11 @@ inline void ExerciseStore(std::string_view stream) {
         }
       }
     } catch (const host::HostError&) {
+    }
+    int k = 0;
+    for (const auto& [row, column] : sheet->FormulaCells()) {
+      if (k >= 24) break;
+      (void)sheet->SetFormulaResult(row, column, FreshResult(k++));
     }
     (void)sheet->SortProtected();
     (void)sheet->RowFormattingProtected();
