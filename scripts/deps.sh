@@ -8,7 +8,7 @@ pkgs=(build-essential cmake pkg-config qt6-base-dev libzip-dev libpugixml-dev li
 package_pkgs=(help2man dpkg-dev lintian)
 if [[ "${1:-}" == "--test" ]]; then
   pkgs+=(libgtest-dev googletest clang libclang-rt-14-dev xvfb xauth zip unzip libreoffice-calc-nogui
-         python3-olefile python3-xlrd python3-uno parallel "${package_pkgs[@]}")
+         python3-olefile python3-xlrd parallel "${package_pkgs[@]}")
 elif [[ "${1:-}" == "--package" ]]; then
   pkgs+=("${package_pkgs[@]}")
 fi
