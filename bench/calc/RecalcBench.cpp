@@ -132,8 +132,7 @@ int main(int argc, char** argv) {
   const double without = open + sort + save - recalc;
   std::printf(
       "case=recalc%s rows=%d open_s=%.3f sort_s=%.3f save_s=%.3f recalc_s=%.3f share=%.3f run_cpu_s=%.3f "
-      "recalc_cpu_s=%.3f cpu_share=%.3f left=%d
-",
+      "recalc_cpu_s=%.3f cpu_share=%.3f left=%d\n",
       format == "xlsx" ? "" : ("-" + format).c_str(), rows, open, sort, save, recalc, recalc / without, runCpu,
       recalcCpu, recalcCpu / (runCpu - recalcCpu), left);
   return 0;
