@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "host/core/HostError.h"
 #include "host/core/SheetStore.h"
 
 namespace host {
@@ -46,6 +47,27 @@ class WorkbookStore {
   // them (a formula that uses one is then left to the recalculation the
   // workbook asks for when opened).
   virtual std::optional<std::vector<DefinedName>> DefinedNames() const { return std::nullopt; }
+
+  // The defined names of a format that keeps each name's formula as tokens:
+  // names[i] with the sheet and tokens of definitions[i] (members sheet and
+  // rgce), its A1 text given by formulaText; a name whose tokens have no
+  // text here (an array constant, damaged tokens: HostError) stays
+  // uncomputed, with an empty formula.
+  template <class Definition, class FormulaText>
+  static std::vector<DefinedName> NamesFromTokens(const std::vector<std::string>& names,
+                                                  const std::vector<Definition>& definitions,
+                                                  const FormulaText& formulaText) {
+    std::vector<DefinedName> out;
+    for (size_t i = 0; i < names.size() && i < definitions.size(); ++i) {
+      DefinedName name{names[i], definitions[i].sheet, {}};
+      try {
+        name.formula = formulaText(definitions[i].rgce);
+      } catch (const HostError&) {
+      }
+      out.push_back(std::move(name));
+    }
+    return out;
+  }
   // Asks for a full recalculation when the workbook is next opened (cells
   // that formulas refer to have moved).
   virtual void RequestFullRecalculation() {}

@@ -84,18 +84,8 @@ void XlsWorkbook::ReadSheets() {
 std::optional<std::vector<WorkbookStore::DefinedName>> XlsWorkbook::DefinedNames() const {
   const WorkbookGlobals& globals = book_->globals;
   const FormulaContext context = globals.NamesContext();
-  std::vector<DefinedName> names;
-  for (size_t i = 0; i < globals.definedNames.size() && i < globals.nameDefinitions.size(); ++i) {
-    const NameDefinition& definition = globals.nameDefinitions[i];
-    DefinedName name{globals.definedNames[i], definition.sheet, {}};
-    try {
-      name.formula = FormulaText(definition.rgce, 0, 0, context);
-    } catch (const HostError&) {
-      // A formula without a text here (an array constant, a damaged one): the name stays uncomputed.
-    }
-    names.push_back(std::move(name));
-  }
-  return names;
+  return NamesFromTokens(globals.definedNames, globals.nameDefinitions,
+                         [&context](const auto& rgce) { return FormulaText(rgce, 0, 0, context); });
 }
 
 SheetStore* XlsWorkbook::Sheet(size_t index) { return index < sheets_.size() ? sheets_[index].get() : nullptr; }

@@ -158,18 +158,8 @@ FormulaNames XlsbWorkbook::Names() const {
 
 std::optional<std::vector<WorkbookStore::DefinedName>> XlsbWorkbook::DefinedNames() const {
   const FormulaNames lent = Names();
-  std::vector<DefinedName> names;
-  for (size_t i = 0; i < book_.definedNames.size() && i < book_.nameDefinitions.size(); ++i) {
-    const BookPart::NameDefinition& definition = book_.nameDefinitions[i];
-    DefinedName name{book_.definedNames[i], definition.sheet, {}};
-    try {
-      name.formula = FormulaText(definition.rgce, 0, 0, lent);
-    } catch (const HostError&) {
-      // Tokens without a text here (an array constant, damaged ones): the name stays uncomputed.
-    }
-    names.push_back(std::move(name));
-  }
-  return names;
+  return NamesFromTokens(book_.definedNames, book_.nameDefinitions,
+                         [&lent](const auto& rgce) { return FormulaText(rgce, 0, 0, lent); });
 }
 
 SheetStore* XlsbWorkbook::Sheet(size_t index) { return index < data_.size() ? data_[index].get() : nullptr; }
