@@ -89,7 +89,11 @@ RecalculationCount RecalculateChangedWorkbook(Workbook& book) {
     }
   }
   for (const Fresh& f : fresh) {
-    if (sheets[f.sheet]->Store().SetFormulaResult(f.row, f.column, f.value)) ++count.updated;
+    // An array formula of several cells is computed as one: every format
+    // leaves it whole to the recalculation when the file is opened.
+    CellArea array;
+    if (cells.ArrayFormulaArea(static_cast<int>(f.sheet), f.row, f.column, array)) ++count.leftToRecalculate;
+    else if (sheets[f.sheet]->Store().SetFormulaResult(f.row, f.column, f.value)) ++count.updated;
     else ++count.leftToRecalculate;
   }
   return count;

@@ -206,12 +206,6 @@ std::vector<std::pair<int, int>> OdsSheetStore::FormulaCells() const { return Sh
 bool OdsSheetStore::SetFormulaResult(int row, int column, const StoredValue& result) {
   OdsSheet& sheet = Sheet();
   if (!sheet.IsFormulaCell(row, column)) return false;
-  // An array formula's other cells keep their values: the whole array is
-  // left to the recalculation of the program that opens it.
-  for (const CellArea& a : sheet.ArrayAreas())
-    if (row >= a.firstRow && row <= a.lastRow && column >= a.firstColumn && column <= a.lastColumn &&
-        (a.firstRow != a.lastRow || a.firstColumn != a.lastColumn))
-      return false;
   const std::string code(FormatCode(row, column));
   const bool date1904 = document_->Date1904();
   sheet.RewriteCell(row, column, [&](std::string_view element, std::vector<AttributeEdit> edits) {
