@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <fstream>
+#include <tuple>
+#include <vector>
 
 #include "host/core/HostError.h"
 #include "host/formats/FormatRegistry.h"
@@ -27,11 +29,18 @@ namespace {
 
 // The content of one entry of a zip held in memory, at most limit bytes;
 // empty when it is missing.
+// The buffer is sized by the entry's stated size, not by the limit: a probe
+// asks for up to 1 MB of a content-types part that is usually a few hundred
+// bytes, and every file of a batch is probed.
 std::string ZipEntry(zip_t* archive, const char* name, size_t limit) {
+  zip_stat_t stat;
+  zip_stat_init(&stat);
+  size_t want = limit;
+  if (zip_stat(archive, name, 0, &stat) == 0 && (stat.valid & ZIP_STAT_SIZE)) want = std::min<size_t>(limit, stat.size);
   zip_file_t* file = zip_fopen(archive, name, 0);
   if (!file) return {};
-  std::string data(limit, '\0');
-  zip_int64_t got = zip_fread(file, data.data(), limit);
+  std::string data(want, '\0');
+  zip_int64_t got = want ? zip_fread(file, data.data(), want) : 0;
   zip_fclose(file);
   data.resize(got > 0 ? static_cast<size_t>(got) : 0);
   return data;
@@ -57,7 +66,15 @@ FileFormat RecogniseZip(std::string_view bytes) {
 FileFormat RecogniseArchive(zip_t* archive) {
   ContentProbe probe;
   probe.container = Container::ZipPackage;
-  probe.part = [archive](const char* name, size_t limit) { return ZipEntry(archive, name, limit); };
+  // Several formats claim by the same entry (the content types): each is read
+  // once per limit.
+  std::vector<std::tuple<std::string, size_t, std::string>> read;
+  probe.part = [archive, &read](const char* name, size_t limit) {
+    for (const auto& [n, l, data] : read)
+      if (n == name && l == limit) return data;
+    read.emplace_back(name, limit, ZipEntry(archive, name, limit));
+    return std::get<2>(read.back());
+  };
   for (const WorkbookFormat& format : WorkbookFormats())
     if (format.container == Container::ZipPackage && format.claims(probe)) return format.kind;
   return FileFormat::OtherZip;
