@@ -49,6 +49,8 @@ StoredValue ErrorValue(uint8_t code) {
 
 bool IsCellRecord(uint32_t type) { return type <= rt::kFmlaError && type != rt::kRowHdr ? true : type == rt::kCellRString; }
 
+bool IsCompactCellRecord(uint32_t type) { return type > rt::kFmlaError && type < rt::kSstItem; }
+
 bool IsFormulaRecord(uint32_t type) {
   return type == rt::kFmlaString || type == rt::kFmlaNum || type == rt::kFmlaBool || type == rt::kFmlaError;
 }

@@ -19,6 +19,11 @@ class SharedStrings;
 
 bool IsCellRecord(uint32_t type);
 bool IsFormulaRecord(uint32_t type);
+// Record types 12 to 18 sit among the cell kinds but are not in the record
+// table this reader follows; newer writers use them for cells that leave out
+// their column. Their values cannot be read, so a sheet holding one is refused
+// rather than sorted by keys read as empty.
+bool IsCompactCellRecord(uint32_t type);
 
 // True when the body holds what its kind needs (and a shared string index
 // below stringCount); else why not, to follow "record T at byte O".

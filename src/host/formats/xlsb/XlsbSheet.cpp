@@ -120,6 +120,10 @@ void XlsbSheet::Read(const std::string& partName) {
         followers_.back().area = static_cast<int32_t>(areas_.size() - 1);
         continue;
       }
+      if (IsCompactCellRecord(record.type))
+        throw RecordFault{"the part " + reader.Part() + " holds cells written in a compact form this host cannot read (record " +
+                          std::to_string(record.type) + " at byte " + std::to_string(record.offset) +
+                          "), so its rows could not be sorted or filtered right"};
       if (!sawRow) continue;  // the lead records stay where they are
       follow(record);
       continue;
