@@ -1,5 +1,7 @@
 #include "filelist/DirectoryReader.h"
 
+#include "app/shell/RawFileName.h"
+
 #include <QFile>
 #include <QUtf8StringView>
 #include <algorithm>
@@ -34,7 +36,7 @@ DirectoryEntry::Kind KindByStat(int dirFd, const char* name) {
 }  // namespace
 
 FolderHandle::FolderHandle(const QString& folder) {
-  const QByteArray native = QFile::encodeName(folder.isEmpty() ? QStringLiteral(".") : folder);
+  const QByteArray native = FileNameBytes(folder.isEmpty() ? QStringLiteral(".") : folder);
   fd_ = ::open(native.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK);
   if (fd_ < 0) error_ = errno;
 }

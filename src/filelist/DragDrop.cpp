@@ -4,9 +4,9 @@
 #include "filelist/CleanPath.h"
 #include "filelist/FileAttributes.h"
 #include "filelist/FileListModel.h"
+#include "filelist/LocalFileUrl.h"
+#include "app/shell/RawFileName.h"
 
-#include <QDir>
-#include <QFile>
 #include <QMimeData>
 #include <QUrl>
 #include <cerrno>
@@ -19,7 +19,7 @@ std::optional<QStringList> DroppedPaths(const QMimeData& data) {
   QStringList paths;
   for (const QUrl& url : data.urls()) {
     if (!url.isLocalFile()) return std::nullopt;
-    paths << QDir::toNativeSeparators(url.toLocalFile());
+    paths << LocalPathOfUrl(url);
   }
   if (paths.isEmpty()) return std::nullopt;
   return paths;
@@ -33,7 +33,7 @@ void ListView1_OLEDragDrop(FileListModel& list, const QStringList& paths, Messag
   for (const QString& p : paths) {
     // A folder: the entry exists and its attributes carry the directory bit.
     struct stat st {};
-    const bool found = ::lstat(QFile::encodeName(p).constData(), &st) == 0;
+    const bool found = ::lstat(FileNameBytes(p).constData(), &st) == 0;
     if (!found && errno != ENOENT && errno != ENOTDIR)
       throw ProcedureError(QStringLiteral("Cannot examine the dropped path ") + p);
     if (!found || !IsFolderPath(p)) {

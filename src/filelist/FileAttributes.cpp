@@ -1,8 +1,8 @@
 #include "filelist/FileAttributes.h"
 
+#include "app/shell/RawFileName.h"
 #include "filelist/CleanPath.h"
 
-#include <QFile>
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -13,7 +13,7 @@ namespace {
 QByteArray NativePath(const QString& path) {
   QString p = path;
   while (p.size() > 1 && p.endsWith(kPathSeparator)) p.chop(1);
-  return QFile::encodeName(p);
+  return FileNameBytes(p);
 }
 
 bool NameIsHidden(const QByteArray& native) {
@@ -76,7 +76,7 @@ FileProbe ProbeAt(int dirFd, const QByteArray& name) {
 
 FileProbe ProbeFile(const QString& path) {
   if (path.isEmpty()) return {};
-  return ProbeAt(AT_FDCWD, QFile::encodeName(path));
+  return ProbeAt(AT_FDCWD, FileNameBytes(path));
 }
 
 FileProbe ProbeFileAt(int folderFd, const QByteArray& name) {
@@ -101,13 +101,13 @@ bool IsDriveRoot(const QString& path) {
 bool FileExists(const QString& path) {
   if (path.isEmpty()) return false;
   struct stat st {};
-  return ::stat(QFile::encodeName(path).constData(), &st) == 0 && !S_ISDIR(st.st_mode);
+  return ::stat(FileNameBytes(path).constData(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
 bool PathExists(const QString& path) {
   if (path.isEmpty()) return false;
   struct stat st {};
-  return ::stat(QFile::encodeName(path).constData(), &st) == 0;
+  return ::stat(FileNameBytes(path).constData(), &st) == 0;
 }
 
 }  // namespace tabulory

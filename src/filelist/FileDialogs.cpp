@@ -1,6 +1,7 @@
 #include "filelist/FileDialogs.h"
 
 #include "filelist/CleanPath.h"
+#include "filelist/LocalFileUrl.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -55,6 +56,10 @@ QString ReturnedTextFromPaths(const QStringList& paths) {
   return text;
 }
 
+QString ReturnedTextFromUrls(const QList<QUrl>& urls) {
+  return ReturnedTextFromPaths(LocalPathsOfUrls(urls));
+}
+
 QString QtFileDialogs::OpenFiles(const OpenFilesRequest& request) {
   QFileDialog dialog(parent_, request.title, request.fileName, QtFilterFromPairs(request.filter));
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
@@ -63,14 +68,15 @@ QString QtFileDialogs::OpenFiles(const OpenFilesRequest& request) {
   dialog.setFileMode((request.flags & kOpenMultiSelect) ? QFileDialog::ExistingFiles
                                                        : QFileDialog::AnyFile);
   if (dialog.exec() != QDialog::Accepted) return {};
-  return ReturnedTextFromPaths(dialog.selectedFiles());
+  return ReturnedTextFromUrls(dialog.selectedUrls());
 }
 
 QString QtFileDialogs::PickFolder(const QString& prompt, const QString& startFolder) {
   const QString start = QFileInfo(startFolder).isDir() ? startFolder : QString();
-  QString chosen = QFileDialog::getExistingDirectory(parent_, prompt, start);
+  const QUrl url = QFileDialog::getExistingDirectoryUrl(parent_, prompt, QUrl::fromLocalFile(start));
+  if (url.isEmpty() || !url.isLocalFile()) return {};
+  QString chosen = LocalPathOfUrl(url);
   if (chosen.isEmpty()) return {};
-  chosen = QDir::toNativeSeparators(chosen);
   while (chosen.size() > 1 && chosen.endsWith(kPathSeparator)) chosen.chop(1);
   // The folder dialog hands back paths shorter than the path limit only; a
   // longer one counts as a choice without a usable path.

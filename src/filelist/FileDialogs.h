@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 
 class QWidget;
 
@@ -37,6 +38,11 @@ class FileDialogs {
 
 // The returned text for a list of picked paths, in the form described above.
 QString ReturnedTextFromPaths(const QStringList& paths);
+
+// The same for the picked files as the platform's dialog names them: URLs,
+// which keep the bytes of a name that is not UTF-8 (a path list from Qt has
+// lost them by then).
+QString ReturnedTextFromUrls(const QList<QUrl>& urls);
 
 // The Qt file dialogs.
 class QtFileDialogs : public FileDialogs {

@@ -1,6 +1,7 @@
 #include "filelist/FolderWalk.h"
 
 #include "app/shell/ErrorReport.h"
+#include "app/shell/RawFileName.h"
 #include "filelist/CleanPath.h"
 #include "filelist/DirectoryReader.h"
 #include "filelist/FileAttributes.h"
@@ -38,7 +39,7 @@ constexpr qint64 kEventInterval_ms = 10;
 
 QByteArray RealPath(const QString& path) {
   char buffer[PATH_MAX];
-  if (!::realpath(QFile::encodeName(path).constData(), buffer)) return {};
+  if (!::realpath(FileNameBytes(path).constData(), buffer)) return {};
   return QByteArray(buffer);
 }
 

@@ -3,6 +3,8 @@
 #include "app/Form1.h"
 #include "app/shell/MousePointer.h"
 #include "app/ReportListModel.h"
+#include "app/shell/RawFileName.h"
+#include "filelist/FileDialogs.h"
 #include "filelist/FileListModel.h"
 #include "batch/HostRunning.h"
 #include "batch/WorkbookFixtures.h"
@@ -16,6 +18,8 @@
 #include "support/WindowRun.h"
 
 #include <QComboBox>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QDateTime>
 #include <QDir>
 #include <QEventLoop>
@@ -35,6 +39,8 @@
 #include <chrono>
 #include <deque>
 #include <filesystem>
+#include <set>
+#include <cstdlib>
 #include <thread>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -515,4 +521,76 @@ TEST_F(WindowBatchTest, ClosingTheWindowDuringARunEndsItWithTheFileUntouched) {
   EXPECT_EQ(FileBytes(files[1]), second);
   // Nothing but the two workbooks in their folder: no temporary left.
   EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), (QStringList{"a.xlsx", "b.xlsx"}));
+}
+
+namespace {
+
+// The open dialog as a platform dialog answers: the picked file as a URL.
+class UrlAnsweringDialogs : public FileDialogs {
+ public:
+  explicit UrlAnsweringDialogs(QUrl picked) : picked_(std::move(picked)) {}
+  QString OpenFiles(const OpenFilesRequest&) override { return ReturnedTextFromUrls({picked_}); }
+  QString PickFolder(const QString&, const QString&) override { return {}; }
+
+ private:
+  QUrl picked_;
+};
+
+// The names in a folder, as bytes.
+std::set<std::string> NamesIn(const std::string& folder) {
+  std::set<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(folder)) names.insert(e.path().filename().string());
+  return names;
+}
+
+}  // namespace
+
+// A name that is not UTF-8 reaches the run by its bytes from every source:
+// the file is processed and saved under its own name, and nothing else is
+// left beside it.
+TEST_F(WindowBatchTest, NamesThatAreNotUtf8AreProcessedByTheirBytes) {
+  const std::string folder = dir.filePath("names").toStdString();
+  std::filesystem::create_directory(folder);
+  const std::string name = "caf\xE9 \xFF.xlsx";  // Latin-1 and a byte no text holds
+  const std::string raw = folder + "/" + name;
+  const QUrl url = QUrl::fromEncoded("file://" + QByteArray::fromStdString(raw).toPercentEncoding("/"));
+  enum class Source { Drop, Dialog, CommandLine };
+  UrlAnsweringDialogs dialogs(url);
+  form->SetFileDialogs(&dialogs);
+  for (const Source source : {Source::Drop, Source::Dialog, Source::CommandLine}) {
+    SCOPED_TRACE(static_cast<int>(source));
+    WriteColumn(raw, {"drop", "keep", "drop", "keep"});
+    messages.shown.clear();
+    form->ListView1Model()->Clear();
+    ChooseFilterKeep();
+    form->Option4()->setChecked(true);
+    if (source == Source::Drop) {
+      QMimeData files;
+      files.setData(QStringLiteral("text/uri-list"), url.toEncoded() + "\r\n");
+      form->show();  // a hidden list takes no drop
+      const QPoint at(10, 10);
+      QDragEnterEvent enter(at, Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+      QCoreApplication::sendEvent(form->ListView1()->viewport(), &enter);
+      EXPECT_TRUE(enter.isAccepted());
+      QDropEvent drop(at, Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+      QCoreApplication::sendEvent(form->ListView1()->viewport(), &drop);
+    } else if (source == Source::Dialog) {
+      form->PushButton1()->click();
+    }
+    if (source == Source::CommandLine) {
+      const std::string command = std::string("timeout 60 '") + TABULORY_BATCH_COMMAND +
+                                  "' filter --column A --criterion equals --value keep --yes '" + raw +
+                                  "' > /dev/null 2>&1";
+      EXPECT_EQ(std::system(command.c_str()), 0);
+    } else {
+      ASSERT_EQ(form->ListView1Model()->Count(), 1);
+      EXPECT_EQ(FileNameBytes(form->ListView1Model()->EntryText(1)).toStdString(), raw);
+      ASSERT_TRUE(RunFromStartButton(*form));
+      EXPECT_EQ(messages.Texts(), QStringList{"Done."});
+      EXPECT_EQ(form->ListView1Model()->Result(1), "ok");
+    }
+    EXPECT_EQ(OpenedWorkbook(raw).HiddenRows("Sheet1", 4), (Rows{1, 3}));
+    EXPECT_EQ(NamesIn(folder), std::set<std::string>{name});
+  }
+  std::filesystem::remove(raw);  // the temporary folder's removal cannot reach such a name
 }
