@@ -1,7 +1,9 @@
 // Ordering the keys of a sort. Texts are compared through the collator's
 // table when every text is simple, otherwise through their ICU sort keys,
 // made once per text; the first eight weights or key bytes are kept as a
-// prefix that decides most comparisons without visiting the texts.
+// prefix that decides most comparisons without visiting the texts. Many keys
+// are first put into buckets by the top bits of that prefix (or number), in
+// place, and each bucket is sorted on its own.
 
 #include "host/core/SortKeys.h"
 
@@ -97,6 +99,70 @@ TextComparison PrepareTextKeys(std::vector<SortKey>& keys, std::string& store) {
   return TextComparison{&collator, true};
 }
 
+// Keys are put into buckets by their class and the top bits of what they
+// are compared by (a number's bits in their order, a text's prefix): every
+// key of a bucket comes before every key of a later bucket, ascending, so a
+// bucket can be sorted on its own, small enough to stay in the cache.
+constexpr int kBucketBits = 16;
+constexpr size_t kBuckets = size_t(1) << kBucketBits;
+// Fewer keys than this are sorted as they are: buckets would cost more.
+constexpr size_t kKeysForBuckets = 4096;
+
+// The bits of a number, as an unsigned integer in the numbers' order.
+uint64_t OrderedBits(double number) {
+  if (number == 0) number = 0;  // -0 equals 0
+  uint64_t bits;
+  std::memcpy(&bits, &number, sizeof bits);
+  return (bits >> 63) ? ~bits : bits | (uint64_t(1) << 63);
+}
+
+// The class (Number, Text, Boolean, Error: two bits, no Empty keys here) and
+// the top of what a key is compared by, in one word in the keys' order.
+uint64_t OrderWord(const SortKey& key) {
+  uint64_t value = 0;
+  if (key.Class() == KeyClass::Number || key.Class() == KeyClass::Boolean) value = OrderedBits(key.Number());
+  else if (key.Class() == KeyClass::Text) value = PrefixOf(key);
+  return (static_cast<uint64_t>(key.Class()) << 62) | (value >> 2);
+}
+
+// The bucket of a key: the 16 bits of its word below the bits that all keys
+// share.
+struct Bucketing {
+  uint64_t lowest = 0;
+  int shift = 0;
+  size_t operator()(const SortKey& key) const { return static_cast<size_t>((OrderWord(key) - lowest) >> shift); }
+};
+
+Bucketing BucketingFor(const std::vector<SortKey>& keys) {
+  uint64_t lowest = ~uint64_t(0), highest = 0;
+  for (const SortKey& key : keys) {
+    const uint64_t word = OrderWord(key);
+    lowest = std::min(lowest, word);
+    highest = std::max(highest, word);
+  }
+  int width = 0;
+  for (uint64_t span = highest - lowest; span != 0; span >>= 1) ++width;
+  return Bucketing{lowest, std::max(0, width - kBucketBits)};
+}
+
+// Reorders keys in place so that bucket b holds keys[start[b]..start[b+1]).
+std::vector<uint32_t> DistributeIntoBuckets(std::vector<SortKey>& keys) {
+  const Bucketing bucketOf = BucketingFor(keys);
+  std::vector<uint32_t> start(kBuckets + 1, 0);
+  for (const SortKey& key : keys) ++start[bucketOf(key) + 1];
+  for (size_t b = 0; b < kBuckets; ++b) start[b + 1] += start[b];
+  std::vector<uint32_t> next(start.begin(), start.end() - 1);
+  // Each key not yet in its bucket is swapped into the next free place there.
+  for (size_t b = 0; b < kBuckets; ++b) {
+    while (next[b] < start[b + 1]) {
+      const size_t target = bucketOf(keys[next[b]]);
+      if (target == b) ++next[b];
+      else std::swap(keys[next[b]], keys[next[target]++]);
+    }
+  }
+  return start;
+}
+
 }  // namespace
 
 SortKey KeyOf(int row, const StoredValue& value) {
@@ -138,22 +204,36 @@ std::vector<int> OrderKeys(std::vector<SortKey> keys, bool descending) {
     return a.Row() < b.Row();
   };
   std::vector<int> rows;
-  rows.reserve(keys.size());
-  if (keys.size() < kKeysForTwoThreads || std::thread::hardware_concurrency() < 2) {
+  if (keys.size() < kKeysForBuckets) {
+    rows.reserve(keys.size());
     std::sort(keys.begin(), keys.end(), less);
     for (const SortKey& k : keys) rows.push_back(k.Row());
     return rows;
   }
-  // Many keys: each half sorted on a thread of its own, then the halves
-  // merged straight into the rows (no merge buffer).
-  const auto middle = keys.begin() + static_cast<std::ptrdiff_t>(keys.size() / 2);
-  std::thread firstHalf([&] { std::sort(keys.begin(), middle, less); });
-  std::sort(middle, keys.end(), less);
-  firstHalf.join();
-  auto a = keys.begin(), b = middle;
-  while (a != middle && b != keys.end()) rows.push_back((less(*b, *a) ? *b++ : *a++).Row());
-  for (; a != middle; ++a) rows.push_back(a->Row());
-  for (; b != keys.end(); ++b) rows.push_back(b->Row());
+  // Many keys: put into buckets in place, then each bucket sorted on its
+  // own; with two threads each takes the buckets of about half the keys and
+  // writes their rows straight to their place.
+  const std::vector<uint32_t> start = DistributeIntoBuckets(keys);
+  const size_t n = keys.size();
+  rows.resize(n);
+  auto sortBuckets = [&](size_t first, size_t last) {
+    for (size_t b = first; b < last; ++b) {
+      const auto from = keys.begin() + start[b], to = keys.begin() + start[b + 1];
+      if (to - from > 1) std::sort(from, to, less);
+      // Descending, the buckets come in the opposite order.
+      size_t at = descending ? n - start[b + 1] : start[b];
+      for (auto k = from; k != to; ++k) rows[at++] = k->Row();
+    }
+  };
+  if (n < kKeysForTwoThreads || std::thread::hardware_concurrency() < 2) {
+    sortBuckets(0, kBuckets);
+    return rows;
+  }
+  const size_t split = static_cast<size_t>(
+      std::lower_bound(start.begin(), start.end(), static_cast<uint32_t>(n / 2)) - start.begin());
+  std::thread firstPart([&] { sortBuckets(0, std::min(split, kBuckets)); });
+  sortBuckets(std::min(split, kBuckets), kBuckets);
+  firstPart.join();
   return rows;
 }
 

@@ -85,8 +85,19 @@ class CsvDocument {
   // current order, to sink piece by piece, until sink returns false. Pieces
   // end only between characters.
   void Emit(const std::function<bool(std::string_view)>& sink) const;
-  // The same in the file's own encoding: what a save writes.
-  void EmitFile(const std::function<bool(std::string_view)>& sink) const;
+  // The preamble, then whole records gathered into blocks (for writing).
+  void EmitBlocks(const std::function<void(std::string_view)>& sink) const;
+  // The blocks in the file's own encoding: what a save writes.
+  void EmitFile(const std::function<void(std::string_view)>& sink) const;
+  // The one or two pieces the record in row i + 1 is written as; afterLoneCr
+  // says whether the record before ended in a lone CR, and is set for the next.
+  int RecordPieces(size_t i, bool& afterLoneCr, std::string_view (&pieces)[2]) const;
+  // Whether the record before row i + 1 ends in a lone CR as written, told
+  // from at most lookBack records before it; known is false when that is
+  // not enough.
+  bool EndsInLoneCrBefore(size_t i, size_t lookBack, bool& known) const;
+  // Appends rows first + 1..last as written to block.
+  void GatherRows(size_t first, size_t last, bool& afterLoneCr, std::string& block) const;
   // The delimiter the file would be read with, were it written now.
   char DelimiterOfCurrentOrder() const;
   // The record's bytes without / with its line ending.

@@ -1,6 +1,7 @@
 #include "host/formats/csv/CsvValue.h"
 #include "host/core/Characters.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <string>
@@ -176,6 +177,8 @@ CsvValue TypeField(std::string_view text, const LocaleConventions& locale) {
                                                                 "#NAME?", "#NUM!",   "#N/A"};
     for (auto e : kErrors)
       if (EqualsNoCase(s, e)) return {CsvKind::Error, 0};
+    // Numbers, amounts, percentages and dates all hold a digit.
+    if (std::none_of(s.begin(), s.end(), IsAsciiDigit)) return {CsvKind::Text, 0};
     if (ParseNumber(s, locale, n)) return {CsvKind::Number, n};
     if (s.size() > 1 && s.back() == '%' && ParseNumber(TrimSpaces(s.substr(0, s.size() - 1)), locale, n))
       return {CsvKind::Number, n / 100};

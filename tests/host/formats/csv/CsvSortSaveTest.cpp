@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "host/core/HostError.h"
 #include "host/formats/csv/CsvDocument.h"
@@ -83,6 +85,29 @@ TEST(CsvSort, WritesEachRecordsOwnBytesInTheNewOrder) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(Sorted(c.in, c.column, c.firstRow), c.out);
   }
+}
+
+// A file long enough to be written by two threads keeps the rules of line
+// endings at every block's edge: here lone CR endings, and blank LF lines
+// that follow one after the sort (each then written as a CR of its own), in
+// runs longer than a block.
+TEST(CsvSort, ALongFileKeepsEachRecordsEndingAcrossItsBlocks) {
+  const int keyed = 240000, blanksFirst = 200000;
+  std::string in(static_cast<size_t>(blanksFirst), '\n');
+  std::vector<std::string> endings(static_cast<size_t>(keyed) + 1);
+  int blanks = blanksFirst;
+  for (int i = 0; i < keyed; ++i) {
+    const int key = keyed - i;
+    // Now and then an LF ending with a blank LF line after it.
+    const bool lf = key % 1000 == 0 && key != keyed;
+    endings[static_cast<size_t>(key)] = lf ? "\n" : "\r";
+    in += std::to_string(key) + endings[static_cast<size_t>(key)];
+    if (lf) in += '\n', ++blanks;
+  }
+  std::string out;
+  for (int key = 1; key <= keyed; ++key) out += std::to_string(key) + endings[static_cast<size_t>(key)];
+  out += std::string(static_cast<size_t>(blanks), '\r');
+  EXPECT_TRUE(Sorted(in, 1) == out);
 }
 
 TEST(CsvSave, ReplacesTheFileAndLeavesItUntouchedWhenItCannot) {
