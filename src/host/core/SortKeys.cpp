@@ -101,8 +101,9 @@ TextComparison PrepareTextKeys(std::vector<SortKey>& keys, std::string& store) {
 
 // Keys are put into buckets by their class and the top bits of what they
 // are compared by (a number's bits in their order, a text's prefix): every
-// key of a bucket comes before every key of a later bucket, ascending, so a
-// bucket can be sorted on its own, small enough to stay in the cache.
+// key of a bucket comes before every key of a later bucket in the order's
+// direction, so a bucket can be sorted on its own, small enough to stay in
+// the cache.
 constexpr int kBucketBits = 16;
 constexpr size_t kBuckets = size_t(1) << kBucketBits;
 // Fewer keys than this are sorted as they are: buckets would cost more.
@@ -125,42 +126,67 @@ uint64_t OrderWord(const SortKey& key) {
   return (static_cast<uint64_t>(key.Class()) << 62) | (value >> 2);
 }
 
-// The bucket of a key: the 16 bits of its word below the bits that all keys
-// share.
+// The bucket of a key: the bits of its word just below those that all keys
+// of a range share; counted from the last bucket for a descending order.
 struct Bucketing {
   uint64_t lowest = 0;
   int shift = 0;
-  size_t operator()(const SortKey& key) const { return static_cast<size_t>((OrderWord(key) - lowest) >> shift); }
+  size_t last = 0;  // the last bucket when descending, else 0
+  size_t operator()(const SortKey& key) const {
+    const size_t b = static_cast<size_t>((OrderWord(key) - lowest) >> shift);
+    return last ? last - b : b;
+  }
 };
 
-Bucketing BucketingFor(const std::vector<SortKey>& keys) {
+using KeyIterator = std::vector<SortKey>::iterator;
+
+Bucketing BucketingFor(KeyIterator first, KeyIterator last, int bits, bool descending) {
   uint64_t lowest = ~uint64_t(0), highest = 0;
-  for (const SortKey& key : keys) {
-    const uint64_t word = OrderWord(key);
+  for (auto key = first; key != last; ++key) {
+    const uint64_t word = OrderWord(*key);
     lowest = std::min(lowest, word);
     highest = std::max(highest, word);
   }
   int width = 0;
   for (uint64_t span = highest - lowest; span != 0; span >>= 1) ++width;
-  return Bucketing{lowest, std::max(0, width - kBucketBits)};
+  return Bucketing{lowest, std::max(0, width - bits), descending ? (size_t(1) << bits) - 1 : 0};
 }
 
-// Reorders keys in place so that bucket b holds keys[start[b]..start[b+1]).
-std::vector<uint32_t> DistributeIntoBuckets(std::vector<SortKey>& keys) {
-  const Bucketing bucketOf = BucketingFor(keys);
-  std::vector<uint32_t> start(kBuckets + 1, 0);
-  for (const SortKey& key : keys) ++start[bucketOf(key) + 1];
-  for (size_t b = 0; b < kBuckets; ++b) start[b + 1] += start[b];
-  std::vector<uint32_t> next(start.begin(), start.end() - 1);
+// Reorders first..last in place into the 2^bits buckets of their next bits,
+// in the order's direction, so that bucket b holds first[start[b]..start[b+1]);
+// start holds 2^bits + 1 entries.
+void Distribute(KeyIterator first, KeyIterator last, int bits, bool descending, uint32_t* start) {
+  const size_t buckets = size_t(1) << bits;
+  const Bucketing bucketOf = BucketingFor(first, last, bits, descending);
+  std::fill(start, start + buckets + 1, 0);
+  for (auto key = first; key != last; ++key) ++start[bucketOf(*key) + 1];
+  for (size_t b = 0; b < buckets; ++b) start[b + 1] += start[b];
+  std::vector<uint32_t> next(start, start + buckets);
   // Each key not yet in its bucket is swapped into the next free place there.
-  for (size_t b = 0; b < kBuckets; ++b) {
+  for (size_t b = 0; b < buckets; ++b) {
     while (next[b] < start[b + 1]) {
-      const size_t target = bucketOf(keys[next[b]]);
+      const size_t target = bucketOf(first[next[b]]);
       if (target == b) ++next[b];
-      else std::swap(keys[next[b]], keys[next[target]++]);
+      else std::swap(first[next[b]], first[next[target]++]);
     }
   }
-  return start;
+}
+
+// Sorts one bucket: a large one is split once more by its next eight bits,
+// and each part sorted.
+template <typename Less>
+void SortBucket(KeyIterator first, KeyIterator last, bool descending, const Less& less) {
+  constexpr size_t kKeysForSecondSplit = 64;
+  constexpr int kSecondBits = 8;
+  constexpr size_t kParts = size_t(1) << kSecondBits;
+  if (last - first <= static_cast<std::ptrdiff_t>(kKeysForSecondSplit)) {
+    std::sort(first, last, less);
+    return;
+  }
+  uint32_t start[kParts + 1];
+  Distribute(first, last, kSecondBits, descending, start);
+  for (size_t p = 0; p < kParts; ++p)
+    if (start[p + 1] - start[p] > 1) std::sort(first + start[p], first + start[p + 1], less);
 }
 
 }  // namespace
@@ -213,15 +239,15 @@ std::vector<int> OrderKeys(std::vector<SortKey> keys, bool descending) {
   // Many keys: put into buckets in place, then each bucket sorted on its
   // own; with two threads each takes the buckets of about half the keys and
   // writes their rows straight to their place.
-  const std::vector<uint32_t> start = DistributeIntoBuckets(keys);
+  std::vector<uint32_t> start(kBuckets + 1);
+  Distribute(keys.begin(), keys.end(), kBucketBits, descending, start.data());
   const size_t n = keys.size();
   rows.resize(n);
   auto sortBuckets = [&](size_t first, size_t last) {
     for (size_t b = first; b < last; ++b) {
       const auto from = keys.begin() + start[b], to = keys.begin() + start[b + 1];
-      if (to - from > 1) std::sort(from, to, less);
-      // Descending, the buckets come in the opposite order.
-      size_t at = descending ? n - start[b + 1] : start[b];
+      SortBucket(from, to, descending, less);
+      size_t at = start[b];
       for (auto k = from; k != to; ++k) rows[at++] = k->Row();
     }
   };
