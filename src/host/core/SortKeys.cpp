@@ -217,6 +217,18 @@ void SortKeyList::AddText(int row, std::string text) {
   Push(row).SetText(texts_.emplace_back(std::move(text)));
 }
 
+SortKey* SortKeyList::Extend(size_t count) {
+  const size_t first = keys_.size();
+  keys_.resize(first + count);
+  return keys_.data() + first;
+}
+
+SortKey SortKeyList::TextKey(int row, std::string text, TextStore& store) {
+  SortKey key(row);
+  key.SetText(store.emplace_back(std::move(text)));
+  return key;
+}
+
 std::vector<int> OrderKeys(std::vector<SortKey> keys, bool descending) {
   keys.erase(std::remove_if(keys.begin(), keys.end(), [](const SortKey& k) { return k.Class() == KeyClass::Empty; }),
              keys.end());

@@ -80,6 +80,16 @@ class SortKeyList {
   // A key cell holding a formula that has no stored result.
   void AddUncalculated(int row) { uncalculated_.push_back(row); }
 
+  // For a store that reads its keys on several threads: `count` more keys,
+  // empty until filled, which the threads fill each in its own part (a key
+  // left empty is a row without a key). Returns the first of them.
+  SortKey* Extend(size_t count);
+  // A filler's texts made for the sort (kept while the keys are), and the
+  // text key of one of them.
+  using TextStore = std::deque<std::string>;
+  static SortKey TextKey(int row, std::string text, TextStore& store);
+  void KeepTexts(TextStore&& texts) { keptTexts_.push_back(std::move(texts)); }
+
   std::vector<SortKey>& Keys() { return keys_; }
   const std::vector<int>& UncalculatedRows() const { return uncalculated_; }
 
@@ -88,6 +98,7 @@ class SortKeyList {
 
   std::vector<SortKey> keys_;
   std::deque<std::string> texts_;  // the copied texts; a deque never moves them
+  std::vector<TextStore> keptTexts_;  // the fillers' (a deque moved keeps its texts in place)
   std::vector<int> uncalculated_;
 };
 

@@ -4,6 +4,7 @@
 // the records' own quoting, delimiter and line endings, only in a new order.
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -16,6 +17,7 @@
 #include "host/formats/csv/CsvValue.h"
 
 namespace host {
+class SortKey;
 class SortKeyList;
 }
 
@@ -81,6 +83,8 @@ class CsvDocument {
  private:
   CsvDocument() = default;
   void Scan();
+  // The sort key of one row's field (a text made for the sort kept in texts).
+  SortKey KeyOfRow(int row, int column, std::deque<std::string>& texts) const;
   // Hands the text's bytes (UTF-16 already read as UTF-8), records in the
   // current order, to sink piece by piece, until sink returns false. Pieces
   // end only between characters.

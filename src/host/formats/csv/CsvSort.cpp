@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <thread>
 
 #include "host/core/RowSort.h"
 #include "host/core/SortKeys.h"
@@ -18,6 +19,9 @@
 namespace host::csv {
 
 namespace {
+
+// Fewer rows than this have their keys read on one thread.
+constexpr size_t kRowsForTwoReaders = 200000;
 
 StoredValue StoredOf(const CsvValue& value) {
   StoredValue stored;
@@ -53,35 +57,49 @@ StoredValue CsvDocument::Value(int row, int column) const {
   return value;
 }
 
-void CsvDocument::ReadSortKeys(int firstRow, int lastRow, int column, SortKeyList& keys) const {
-  lastRow = std::min(lastRow, RowCount());
-  if (lastRow >= firstRow) keys.Reserve(static_cast<size_t>(lastRow - firstRow + 1));
+SortKey CsvDocument::KeyOfRow(int row, int column, SortKeyList::TextStore& texts) const {
+  const std::string_view raw = RawField(Content(At(static_cast<size_t>(row))), delimiter_, column);
   // Texts that need unquoting or decoding are made anew; the others are
   // viewed where they stand in the file.
+  const bool decoded = !IsPlain(raw) || (!utf8_ && std::any_of(raw.begin(), raw.end(), [](char c) {
+                                           return static_cast<unsigned char>(c) >= 0x80;
+                                         }));
   std::string scratch;
-  for (int row = firstRow; row <= lastRow; ++row) {
-    std::string_view raw = RawField(Content(At(static_cast<size_t>(row))), delimiter_, column);
-    std::string_view text = raw;
-    const bool decoded = !IsPlain(raw) || (!utf8_ && std::any_of(raw.begin(), raw.end(), [](char c) {
-                                             return static_cast<unsigned char>(c) >= 0x80;
-                                           }));
-    if (decoded) {
-      scratch.clear();
-      AppendAsUtf8(IsPlain(raw) ? std::string(raw) : Unquote(raw), utf8_, scratch);
-      text = scratch;
-    }
-    const StoredValue value = StoredOf(TypeField(text, locale_));
-    switch (value.kind) {
-      case CellKind::Text:
-        if (decoded)
-          keys.AddText(row, scratch);
-        else
-          keys.AddTextView(row, text);
-        break;
-      case CellKind::Blank: break;
-      default: keys.Add(row, value); break;
-    }
+  if (decoded) AppendAsUtf8(IsPlain(raw) ? std::string(raw) : Unquote(raw), utf8_, scratch);
+  const std::string_view text = decoded ? std::string_view(scratch) : raw;
+  const StoredValue value = StoredOf(TypeField(text, locale_));
+  SortKey key(row);
+  switch (value.kind) {
+    case CellKind::Text:
+      if (decoded) return SortKeyList::TextKey(row, std::move(scratch), texts);
+      key.SetText(text);
+      break;
+    case CellKind::Blank: break;
+    default: key = KeyOf(row, value); break;
   }
+  return key;
+}
+
+void CsvDocument::ReadSortKeys(int firstRow, int lastRow, int column, SortKeyList& keys) const {
+  lastRow = std::min(lastRow, RowCount());
+  if (lastRow < firstRow) return;
+  const size_t count = static_cast<size_t>(lastRow - firstRow + 1);
+  // Every row gets its place (an empty key for a blank field); many rows
+  // are read on two threads, each its half.
+  SortKey* const out = keys.Extend(count);
+  auto read = [&](size_t from, size_t to, SortKeyList::TextStore& texts) {
+    for (size_t k = from; k < to; ++k) out[k] = KeyOfRow(firstRow + static_cast<int>(k), column, texts);
+  };
+  SortKeyList::TextStore first, second;
+  if (count < kRowsForTwoReaders || std::thread::hardware_concurrency() < 2) {
+    read(0, count, first);
+  } else {
+    std::thread half([&] { read(count / 2, count, second); });
+    read(0, count / 2, first);
+    half.join();
+  }
+  keys.KeepTexts(std::move(first));
+  keys.KeepTexts(std::move(second));
 }
 
 size_t CsvDocument::MoveRows(const RowMove& move) {

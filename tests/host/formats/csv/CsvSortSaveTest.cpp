@@ -110,6 +110,21 @@ TEST(CsvSort, ALongFileKeepsEachRecordsEndingAcrossItsBlocks) {
   EXPECT_TRUE(Sorted(in, 1) == out);
 }
 
+// Keys of a long file, read on two threads: quoted texts (made anew for the
+// sort) and plain ones (viewed in the file) order together.
+TEST(CsvSort, ALongFileOrdersQuotedAndPlainTextKeysTogether) {
+  const int rows = 250000;
+  auto record = [](int i) {
+    char key[16];
+    std::snprintf(key, sizeof key, "k%06d", i);
+    return i % 2 ? "\"" + std::string(key) + "\",x\n" : std::string(key) + ",y\n";
+  };
+  std::string in, out;
+  for (int i = rows; i >= 1; --i) in += record(i);
+  for (int i = 1; i <= rows; ++i) out += record(i);
+  EXPECT_TRUE(Sorted(in, 1) == out);
+}
+
 TEST(CsvSave, ReplacesTheFileAndLeavesItUntouchedWhenItCannot) {
   TempFolder dir;
   std::ofstream(dir / "s.csv", std::ios::binary) << "b\na\n";
