@@ -16,6 +16,12 @@
 #include <atomic>
 #include <chrono>
 #include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "host/core/MemoryBudget.h"
+#include "host/formats/FormatRegistry.h"
+#include "host/formats/WorkbookFormat.h"
 #include <xlsxwriter.h>
 #include <map>
 #include <mutex>
@@ -293,6 +299,34 @@ TEST_F(BatchCommandTest, TwoJobsGiveTheSameFilesByteForByteAndTheSameOutput) {
 }
 
 // The bar is drawn with escape codes, so only on a terminal that has them.
+// --jobs divides --max-memory between the files processed at a time: a
+// workbook that fits the whole budget does not fit half of it.
+TEST_F(BatchCommandTest, JobsShareTheMemoryBudget) {
+  const QString a = Workbook("a.xlsx"), b = Workbook("b.xlsx");
+  uint64_t need = 0;
+  for (const host::WorkbookFormat& format : host::WorkbookFormats())
+    if (std::find(format.extensions.begin(), format.extensions.end(), ".xlsx") != format.extensions.end())
+      need = format.memoryNeed(a.toStdString()).bytes;
+  ASSERT_GT(need, 0u);
+  const QString budget = QString::number(need * 3 / 2);
+  struct Case {
+    int jobs;
+    int status;
+    bool fits;
+  } cases[] = {{1, kExitSuccess, true}, {2, kExitFailure, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.jobs);
+    Workbook("a.xlsx");
+    Workbook("b.xlsx");
+    out.clear();
+    err.clear();
+    EXPECT_EQ(Run(FilterKeep({"--jobs", QString::number(c.jobs), "--max-memory", budget, a, b})), c.status);
+    EXPECT_EQ((out + err).contains("shared by 2 jobs"), !c.fits) << (out + err).toStdString();
+    host::SetMemoryBudget(0, "");  // the command's budget stays in this process: gone for the reading back
+    EXPECT_EQ(Hidden(a), c.fits ? (Rows{1, 3}) : Rows{});
+  }
+}
+
 TEST_F(BatchCommandTest, ProgressBarOnlyOnATerminalWithEscapeCodes) {
   const QString a = Workbook("a.xlsx"), b = Workbook("b.xlsx");
   struct Case {

@@ -3,6 +3,7 @@
 // with their reason, and a list that is a binary file is a usage error.
 #include "app/shell/RawFileName.h"
 #include "batch/WorkbookFixtures.h"
+#include "CommandProcess.h"
 
 #include <QTemporaryDir>
 #include <fcntl.h>
@@ -19,55 +20,6 @@
 
 using namespace tabulory;
 using namespace tabulory::testing;
-
-namespace {
-
-struct Finished {
-  int status = -1;  // exit status; -1 when it had to be killed
-  std::string out, err;
-};
-
-std::string ReadWhole(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-// Runs the command with `args` exactly as bytes (QProcess would re-encode
-// them), standard input from `input`, killed after 60 s.
-Finished RunCommand(const std::vector<std::string>& args, const std::string& input, const std::string& folder) {
-  const std::string in = folder + "/stdin", out = folder + "/stdout", err = folder + "/stderr";
-  std::ofstream(in, std::ios::binary) << input;
-  const pid_t child = ::fork();
-  if (child == 0) {
-    const int files[3] = {::open(in.c_str(), O_RDONLY), ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600),
-                          ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600)};
-    for (int i = 0; i < 3; ++i) ::dup2(files[i], i);
-    std::vector<char*> argv{const_cast<char*>(TABULORY_BATCH_COMMAND)};
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    ::execv(argv[0], argv.data());
-    ::_exit(127);
-  }
-  Finished finished;
-  int status = 0;
-  for (int waited = 0; ::waitpid(child, &status, WNOHANG) == 0; waited += 20) {
-    if (waited > 60000) {
-      ::kill(child, SIGKILL);
-      ::waitpid(child, &status, 0);
-      status = -1;
-      break;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  if (status != -1 && WIFEXITED(status)) finished.status = WEXITSTATUS(status);
-  finished.out = ReadWhole(out);
-  finished.err = ReadWhole(err);
-  return finished;
-}
-
-}  // namespace
 
 TEST(RawFileName, EveryByteStringComesBackAsItWas) {
   const std::vector<QByteArray> names{

@@ -3,6 +3,7 @@
 #include "batch/WorkbookFixtures.h"
 #include "cli/BatchCommand.h"
 #include "cli/BatchCommandFixture.h"
+#include "CommandProcess.h"
 #include "host/core/WorkbookLock.h"
 
 #include <QDir>
@@ -13,6 +14,7 @@
 #include <QStandardPaths>
 #include <QThread>
 #include <gtest/gtest.h>
+#include <csignal>
 #include <cstdio>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -237,22 +239,23 @@ TEST(Executable, AnotherUsersFileIsRefusedForAnUnprivilegedUser) {
   EXPECT_EQ(QFileInfo(csv).ownerId(), 0u);
 }
 
-// Standard output that cannot be written (a full disk; a closed pipe is the
-// same failed write, SIGPIPE being ignored) ends the run with status 1 and a
+// Standard output that cannot be written (a full disk, no descriptor at
+// all, a pipe its reader closed: SIGPIPE is ignored) ends the run with status 1 and a
 // word on standard error, leaving no lock file or temporary behind.
 TEST(Executable, AnUnwritableStandardOutputEndsTheRun) {
-  QTemporaryDir dir;
+  QTemporaryDir dir, work;
   const QString a = dir.filePath("a.xlsx"), b = dir.filePath("b.xlsx");
-  WriteColumn(a.toStdString(), {"b", "a"});
-  WriteColumn(b.toStdString(), {"b", "a"});
-  QProcess p;
-  p.setStandardOutputFile(QStringLiteral("/dev/full"));
-  p.start(QStringLiteral(TABULORY_BATCH_COMMAND), {"sort", "--column", "A", "--yes", a, b});
-  ASSERT_TRUE(p.waitForFinished(60000));
-  EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
-  EXPECT_EQ(p.exitCode(), 1);
-  EXPECT_TRUE(QString::fromUtf8(p.readAllStandardError()).contains("standard output cannot be written"));
-  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), (QStringList{"a.xlsx", "b.xlsx"}));
+  for (const StandardOutput output :
+       {StandardOutput::FullDisk, StandardOutput::Closed, StandardOutput::PipeClosedByItsReader}) {
+    SCOPED_TRACE(static_cast<int>(output));
+    WriteColumn(a.toStdString(), {"b", "a"});
+    WriteColumn(b.toStdString(), {"b", "a"});
+    const Finished run = RunCommand({"sort", "--column", "A", "--yes", a.toStdString(), b.toStdString()}, "",
+                                    work.path().toStdString(), output);
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_NE(run.err.find("standard output cannot be written"), std::string::npos) << run.err;
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), (QStringList{"a.xlsx", "b.xlsx"}));
+  }
 }
 
 // Under a file size limit (ulimit -f) a save that would pass it fails for
@@ -293,17 +296,26 @@ TEST(Executable, StoppedByASignalDuringASaveItLeavesNoTemporary) {
     std::fclose(out);
   }
   const QByteArray original = FileBytes(big);
-  QProcess p;
-  p.start(QStringLiteral(TABULORY_BATCH_COMMAND), {"sort", "--column", "A", "--yes", big});
-  ASSERT_TRUE(p.waitForStarted());
-  auto temporaries = [&] { return QDir(dir.path()).entryList({".tabulory~*"}, QDir::Files | QDir::Hidden); };
-  // waitForFinished also lets QProcess notice the end (it answers false once ended).
-  while (temporaries().isEmpty() && p.state() != QProcess::NotRunning) p.waitForFinished(1);
-  if (p.state() == QProcess::NotRunning) GTEST_SKIP() << "the save ended before its temporary was seen";
-  p.terminate();  // SIGTERM
-  ASSERT_TRUE(p.waitForFinished(30000));
-  EXPECT_TRUE(temporaries().isEmpty()) << temporaries().join(' ').toStdString();
-  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"big.csv"});
-  const QByteArray now = FileBytes(big);
-  EXPECT_TRUE(now == original || now.size() == original.size());  // old, or new and whole
+  for (const int signal : {SIGTERM, SIGINT}) {
+    SCOPED_TRACE(signal);
+    QProcess p;
+    p.start(QStringLiteral(TABULORY_BATCH_COMMAND), {"sort", "--column", "A", "--yes", big});
+    ASSERT_TRUE(p.waitForStarted());
+    auto temporaries = [&] { return QDir(dir.path()).entryList({".tabulory~*"}, QDir::Files | QDir::Hidden); };
+    // waitForFinished also lets QProcess notice the end (it answers false once ended).
+    while (temporaries().isEmpty() && p.state() != QProcess::NotRunning) p.waitForFinished(1);
+    if (p.state() == QProcess::NotRunning) GTEST_SKIP() << "the save ended before its temporary was seen";
+    ::kill(static_cast<pid_t>(p.processId()), signal);
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_TRUE(temporaries().isEmpty()) << temporaries().join(' ').toStdString();
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"big.csv"});
+    const QByteArray now = FileBytes(big);
+    EXPECT_TRUE(now == original || now.size() == original.size());  // old, or new and whole
+    if (now != original) {
+      std::FILE* out = std::fopen(QFile::encodeName(big).constData(), "wb");  // the old content again
+      ASSERT_NE(out, nullptr);
+      std::fwrite(original.constData(), 1, static_cast<size_t>(original.size()), out);
+      std::fclose(out);
+    }
+  }
 }

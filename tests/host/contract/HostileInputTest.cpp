@@ -15,6 +15,7 @@
 
 #include "Fixtures.h"
 #include "formats/odf/OdsFixtures.h"
+#include "formats/xlsb/XlsbFixtures.h"
 #include "host/core/Application.h"
 #include "host/core/CellRef.h"
 #include "host/core/HostError.h"
@@ -216,6 +217,15 @@ const Case kDeepCases[] = {
        host::biff::ShiftFormulaRows(rgce, 3);
        return text.size() == 1 + 2 * 8000 ? std::string() : "text of " + std::to_string(text.size()) + " bytes";
      }},
+    {"xlsb formula of 50,000 parenthesis tokens moved",
+     [](const TempDir& dir) {
+       using namespace xlsbfixtures;
+       // ptgInt 1, then ptgParen around it 50,000 times, in the row a sort moves.
+       const std::string rgce = PtgInt(1) + Repeat(PtgOp(0x15), kDepth);
+       const std::string data = Row(0) + Number(0, 2) + FormulaNumber(1, 1, rgce) + Row(1) + Number(0, 1);
+       return Write(dir, "deep.xlsb", Package({{"Sheet1", data, "", {}, ""}}, {}));
+     },
+     ""},
     {"csv field of 50,000 quotes",
      [](const TempDir& dir) {
        const std::string path = dir.File("deep.csv");
@@ -438,7 +448,8 @@ INSTANTIATE_TEST_SUITE_P(Csv, CsvWithoutGrid, testing::ValuesIn(kGridCases));
 
 // ---- memory
 
-// 20,000 rows of keys (about 1 MB of cells) in each format the tests can write.
+// 20,000 rows of keys (about 1 MB of cells) in each format the tests can
+// write without LibreOffice.
 std::string BigXlsx(const TempDir& dir) {
   std::string rows;
   for (int r = 1; r <= 20000; ++r)
@@ -450,6 +461,11 @@ std::string BigOds(const TempDir& dir) {
   std::string rows;
   for (int r = 1; r <= 20000; ++r) rows += OdsRow(OdsText(std::to_string((r * 7919) % 20011)));
   return Ods(dir, OdsTable(rows));
+}
+std::string BigXlsb(const TempDir& dir) {
+  std::string data;
+  for (int r = 0; r < 20000; ++r) data += xlsbfixtures::Row(r) + xlsbfixtures::Number(0, (r * 7919) % 20011);
+  return xlsbfixtures::Write(dir, "big.xlsb", xlsbfixtures::Package({{"Sheet1", data, "", {}, ""}}, {}));
 }
 std::string BigCsv(const TempDir& dir) {
   std::string text;
@@ -472,6 +488,8 @@ const Case kMemoryCases[] = {
     {"xlsx within a 64 MB budget", BigXlsx, "", WithBudget(64 << 20)},
     {"ods over a 256 KB budget", BigOds, "of memory (its XML parts inflate to", WithBudget(256 << 10)},
     {"ods within a 64 MB budget", BigOds, "", WithBudget(64 << 20)},
+    {"xlsb over a 256 KB budget", BigXlsb, "of memory (its parts inflate to", WithBudget(256 << 10)},
+    {"xlsb within a 64 MB budget", BigXlsb, "", WithBudget(64 << 20)},
     {"csv over a 256 KB budget", BigCsv, "it may take (the budget of the test)", WithBudget(256 << 10)},
     {"csv within a 64 MB budget", BigCsv, "", WithBudget(64 << 20)},
 };
