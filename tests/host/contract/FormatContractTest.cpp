@@ -4,6 +4,7 @@
 // (records written by hand) and CSV.
 #include <gtest/gtest.h>
 #include <grp.h>
+#include <poll.h>
 #include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -12,6 +13,8 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -479,6 +482,88 @@ TEST_P(FormatContract, AnInterruptedSaveIntoTheFileIsFinishedAtTheNextOpen) {
   EXPECT_EQ(SortAndSave(path), "");
   EXPECT_EQ(Names(dir), std::vector<std::string>{std::filesystem::path(path).filename()});
   EXPECT_EQ(FirstColumn(path), (std::vector<std::string>{"a", "b", "c"}));
+}
+
+// Ended by a signal during its save, a child leaves the file old or new and
+// whole, and nothing beside it once the next open has finished what was
+// under way: for a plain file (replaced) stopped while its temporary is
+// written, and for a file with a second hard link (written into itself)
+// stopped while its temporary is written or once its new content is kept
+// beside it. The parent sends the signal the moment that file appears.
+TEST_P(FormatContract, ASaveEndedByASignalLeavesTheFileOldOrNew) {
+  const struct {
+    bool linked;
+    const char* signalAt;  // the name the signal waits for
+    uint32_t event;
+    bool mayBeOld;  // whether the file may still hold its old content
+  } cases[] = {
+      {false, ".tabulory~", IN_CREATE, true},
+      {true, ".tabulory~", IN_CREATE, true},
+      {true, ".~tabulory-inplace.", IN_MOVED_TO, false},
+  };
+  for (const auto& c : cases) {
+    for (const int signal : {SIGTERM, SIGINT}) {
+      SCOPED_TRACE(std::string(c.linked ? "linked, at " : "plain, at ") + c.signalAt + ", " + ::strsignal(signal));
+      TempDir dir;
+      const std::string path = Workbook(dir);
+      if (path.empty()) GTEST_SKIP() << "LibreOffice (soffice) is not installed";
+      const std::string link = dir.File("other/again") + GetParam().extension;
+      if (c.linked) {
+        std::filesystem::create_directory(dir.File("other"));
+        std::filesystem::create_hard_link(path, link);
+      }
+      const int watch = ::inotify_init1(IN_CLOEXEC);
+      ASSERT_GE(watch, 0);
+      ASSERT_GE(::inotify_add_watch(watch, dir.Path().c_str(), IN_CREATE | IN_MOVED_TO), 0);
+      const pid_t child = ::fork();
+      if (child == 0) {
+        try {
+          host::Application app;
+          host::Workbook& book = app.Workbooks().Open(path);
+          book.Worksheets()[0]->UsedRange().Sort(host::Cells(1, 1));
+          host::RemoveHeldFilesOnSignals();
+          book.Save();
+          app.Quit();
+        } catch (...) {
+          ::_exit(3);
+        }
+        ::_exit(0);
+      }
+      ASSERT_GT(child, 0);
+      alignas(inotify_event) char buffer[4096];
+      int status = 0;
+      bool sent = false, ended = false;
+      while (!sent && !ended) {
+        pollfd ready{watch, POLLIN, 0};
+        if (::poll(&ready, 1, 20) == 0) {
+          ended = ::waitpid(child, &status, WNOHANG) == child;
+          continue;
+        }
+        const ssize_t n = ::read(watch, buffer, sizeof buffer);
+        if (n <= 0) break;
+        for (char* at = buffer; at < buffer + n && !sent; at += sizeof(inotify_event) + reinterpret_cast<inotify_event*>(at)->len) {
+          const auto* event = reinterpret_cast<const inotify_event*>(at);
+          if ((event->mask & c.event) && event->len > 0 && std::string(event->name).rfind(c.signalAt, 0) == 0)
+            sent = ::kill(child, signal) == 0;
+        }
+      }
+      ::close(watch);
+      if (!ended) ASSERT_EQ(::waitpid(child, &status, 0), child);
+      EXPECT_TRUE(sent);
+      // (A save quicker than the signal ends as it would have.)
+      EXPECT_TRUE((WIFSIGNALED(status) && WTERMSIG(status) == signal) || (WIFEXITED(status) && WEXITSTATUS(status) == 0))
+          << status;
+      // The next open for change finishes a write into the file itself.
+      const std::vector<std::string> order = FirstColumn(path);
+      if (!c.mayBeOld || order != std::vector<std::string>{"b", "a", "c"})
+        EXPECT_EQ(order, (std::vector<std::string>{"a", "b", "c"}));
+      std::vector<std::string> expected{std::filesystem::path(path).filename()}, names = Names(dir);
+      if (c.linked) expected.push_back("other");
+      std::sort(names.begin(), names.end());
+      EXPECT_EQ(names, expected);
+      if (c.linked) EXPECT_EQ(FirstColumn(link), order);
+    }
+  }
 }
 
 // A merged area that reaches past the last cell with content belongs to the
