@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 
+#include "host/io/Crc32.h"
 #include "host/io/DeflateStreamEnd.h"
 
 namespace host {
@@ -37,6 +38,7 @@ struct PartDeflater::Piece {
   size_t capacity = 0;
   PartMemory output;
   size_t outputSize = 0;
+  uint32_t crc = 0;  // of the input, taken where the piece is compressed
   bool final = false;
 };
 
@@ -64,7 +66,6 @@ PartDeflater::~PartDeflater() {
 
 void PartDeflater::Add(std::string_view bytes) {
   size_ += bytes.size();
-  crc_ = libdeflate_crc32(crc_, bytes.data(), bytes.size());
   while (!bytes.empty()) {
     if (current_ && current_->size == current_->capacity) Submit(false);
     if (!current_) {
@@ -137,6 +138,9 @@ void PartDeflater::Work() {
 void PartDeflater::Compress(Piece& piece) {
   thread_local ScratchBuffer scratch;
   bool ok = false;
+  // The checksum of a whole piece at once (many small additions would each
+  // pay the call), on the thread that compresses it.
+  piece.crc = libdeflate_crc32(0, piece.input.get(), piece.size);
   try {
     libdeflate_compressor* compressor = CompressorFor(level_);
     if (compressor) {
@@ -189,9 +193,11 @@ bool PartDeflater::Finish() {
   output_.clear();
   compressedSize_ = 0;
   if (failed_) return false;
+  crc_ = 0;
   for (const auto& piece : pieces_) {
     output_.emplace_back(piece->output.get(), piece->outputSize);
     compressedSize_ += piece->outputSize;
+    crc_ = io::Crc32Joined(crc_, piece->crc, piece->size);
   }
   return true;
 }

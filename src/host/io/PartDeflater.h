@@ -4,7 +4,8 @@
 // own (libdeflate, whole buffers) on one of two threads while the next is
 // produced, and the pieces are joined into one deflate stream. A part under
 // kSplitFrom bytes is one piece on the calling thread. Also counts the part's
-// size and CRC-32, which the entry records.
+// size and CRC-32 (each piece's checksum taken beside its compression, then
+// joined), which the entry records.
 
 #include <condition_variable>
 #include <cstdint>

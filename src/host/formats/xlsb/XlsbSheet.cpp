@@ -49,6 +49,10 @@ void XlsbSheet::Read(const std::string& partName) {
     }
   };
   if (part_.size() > UINT32_MAX) throw RecordFault{"the part " + partName + " is larger than a sheet part can be"};
+  // Room for the cells at once, as a sheet of small records holds them (a
+  // cell record takes 20 bytes or more with its header, a row's header
+  // spread over its cells): growing the array copies it into fresh memory.
+  cells_.reserve(part_.size() / 20);
   while (reader.Next(record)) {
     const std::string_view body = record.body;
     if (where == Where::Head) {

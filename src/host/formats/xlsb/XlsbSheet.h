@@ -109,15 +109,17 @@ class XlsbSheet : public SheetStore {
   const CellRec* Find(int row0, int column0) const;
   const FormulaArea* AreaAt(int row0, int column0) const;
   void IndexAreas();
+  // Output that copies records of the part as read in runs (XlsbSheetWrite.cpp).
+  class PartCopies;
   // The record bytes of a follower as written (a moved array formula anew,
   // a dropped shared formula not at all).
-  void AppendFollower(std::string& out, const Follower& follower) const;
+  void AppendFollower(PartCopies& out, const Follower& follower) const;
   // Buffers a row header written anew is made in, reused from row to row.
   struct RowScratch {
     std::vector<int32_t> columns;
     std::string body, spanned;
   };
-  void AppendRow(std::string& out, int row0, const RowHead* head, const CellRec* first, const CellRec* last,
+  void AppendRow(PartCopies& out, int row0, const RowHead* head, const CellRec* first, const CellRec* last,
                  RowScratch& scratch) const;
   std::string MovedTail() const;
   // Puts the cells back in (row, column) order after their rows changed.

@@ -13,7 +13,46 @@
 
 namespace host::xlsb {
 
-void XlsbSheet::AppendFollower(std::string& out, const Follower& follower) const {
+// The piece being written: records kept as read are not copied one by one
+// but as runs of the part, a run growing while each record starts where the
+// one before it ended (the cells of a row that stayed together, rows that did
+// not change); bytes made anew end the run first.
+class XlsbSheet::PartCopies {
+ public:
+  PartCopies(std::string& out, std::string_view part) : out_(out), part_(part) {}
+  ~PartCopies() { Flush(); }
+  PartCopies(const PartCopies&) = delete;
+  PartCopies& operator=(const PartCopies&) = delete;
+
+  // Copies part[at, at + size).
+  void Copy(uint32_t at, uint32_t size) {
+    if (size_ && at == at_ + size_) {
+      size_ += size;
+      return;
+    }
+    Flush();
+    at_ = at;
+    size_ = size;
+  }
+  // The output, for bytes made anew.
+  std::string& Out() {
+    Flush();
+    return out_;
+  }
+  // Bytes written so far, the run not yet copied included.
+  size_t Size() const { return out_.size() + size_; }
+  void Flush() {
+    if (size_) out_.append(part_.data() + at_, size_);
+    size_ = 0;
+  }
+
+ private:
+  std::string& out_;
+  std::string_view part_;
+  uint32_t at_ = 0, size_ = 0;
+};
+
+void XlsbSheet::AppendFollower(PartCopies& out, const Follower& follower) const {
   if (follower.area >= 0) {
     const FormulaArea& area = areas_[static_cast<size_t>(follower.area)];
     if (area.dropped) return;
@@ -31,18 +70,18 @@ void XlsbSheet::AppendFollower(std::string& out, const Follower& follower) const
       body += area.rgce;
       io::Append(body, area.rgcb.size(), 4);
       body += area.rgcb;
-      AppendRecord(out, record.type, body);
+      AppendRecord(out.Out(), record.type, body);
       return;
     }
   }
-  out.append(part_, follower.at, follower.size);
+  out.Copy(follower.at, follower.size);
 }
 
-void XlsbSheet::AppendRow(std::string& out, int row0, const RowHead* head, const CellRec* first, const CellRec* last,
+void XlsbSheet::AppendRow(PartCopies& out, int row0, const RowHead* head, const CellRec* first, const CellRec* last,
                           RowScratch& scratch) const {
   const bool changed = !changedRows_.empty() && changedRows_[static_cast<size_t>(row0)];
   if (head && !changed && head->own < 0) {
-    out.append(part_, head->at, head->bodyAt + head->bodySize - head->at);
+    out.Copy(head->at, head->bodyAt + head->bodySize - head->at);
   } else if (changed || !head) {
     if (head)
       scratch.body.assign(RowBody(*head));
@@ -51,17 +90,17 @@ void XlsbSheet::AppendRow(std::string& out, int row0, const RowHead* head, const
     scratch.columns.clear();
     for (const CellRec* c = first; c != last; ++c) scratch.columns.push_back(c->column);
     WithColumnSpans(scratch.body, scratch.columns, scratch.spanned);
-    AppendRecord(out, rt::kRowHdr, scratch.spanned);
+    AppendRecord(out.Out(), rt::kRowHdr, scratch.spanned);
   } else {
-    AppendRecord(out, rt::kRowHdr, RowBody(*head));
+    AppendRecord(out.Out(), rt::kRowHdr, RowBody(*head));
   }
   if (head)
     for (uint32_t i = 0; i < head->followers; ++i) AppendFollower(out, followers_[head->firstFollower + i]);
   for (const CellRec* c = first; c != last; ++c) {
     if (c->own >= 0)
-      AppendRecord(out, c->type, own_[static_cast<size_t>(c->own)]);
+      AppendRecord(out.Out(), c->type, own_[static_cast<size_t>(c->own)]);
     else
-      out.append(part_, c->at, c->bodyAt + c->bodySize - c->at);
+      out.Copy(c->at, c->bodyAt + c->bodySize - c->at);
     for (uint32_t i = 0; i < c->followers; ++i) AppendFollower(out, followers_[c->firstFollower + i]);
   }
 }
@@ -129,13 +168,13 @@ PartProducer XlsbSheet::Writer() const {
         [[fallthrough]];
       case State::Phase::Rows:
         s.piece.clear();
-        while (s.piece.size() < kPiece && (s.h < s.headRows.size() || s.cell != end)) {
+        for (PartCopies out(s.piece, part_); out.Size() < kPiece && (s.h < s.headRows.size() || s.cell != end);) {
           const int32_t row =
               s.h < s.headRows.size() && (s.cell == end || s.headRows[s.h] <= s.cell->row) ? s.headRows[s.h] : s.cell->row;
           const CellRec* first = s.cell;
           while (s.cell != end && s.cell->row == row) ++s.cell;
           auto found = rows_.find(row);
-          AppendRow(s.piece, row, found == rows_.end() ? nullptr : &found->second, first, s.cell, s.scratch);
+          AppendRow(out, row, found == rows_.end() ? nullptr : &found->second, first, s.cell, s.scratch);
           if (s.h < s.headRows.size() && s.headRows[s.h] == row) ++s.h;
         }
         if (!s.piece.empty()) return s.piece;
