@@ -328,9 +328,13 @@ std::string Package::Read(std::string_view name) {
 
 PartBytes Package::ReadBytes(std::string_view name) {
   PartBytes bytes;
-  ReadInto(name, [&bytes](size_t size) {
+  // The buffer's pages are put in on another thread while the part is
+  // inflated into it.
+  std::unique_ptr<PagePrefault> prefault;
+  ReadInto(name, [&bytes, &prefault](size_t size) {
     bytes.data = AllocatePartMemory(size);
     bytes.size = size;
+    prefault = std::make_unique<PagePrefault>(bytes.data.get(), size);
     return bytes.data.get();
   });
   return bytes;

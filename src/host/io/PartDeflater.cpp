@@ -102,15 +102,15 @@ void PartDeflater::Submit(bool final) {
     waiting_.push_back(piece);
   }
   changed_.notify_all();
-  // While the other thread is busy, this one compresses what waits rather
-  // than producing more.
+  // This thread compresses too, but leaves the piece produced last to the
+  // other thread: that one then finds a piece ready whenever it is done,
+  // instead of waiting while the next is produced.
   Help(1);
 }
 
-void PartDeflater::Help(size_t pending) {
+void PartDeflater::Help(size_t leave) {
   std::unique_lock<std::mutex> lock(mutex_);
-  if (pending && busy_) pending = 0;
-  while (waiting_.size() > pending) {
+  while (waiting_.size() > leave) {
     Piece* piece = waiting_.front();
     waiting_.pop_front();
     lock.unlock();

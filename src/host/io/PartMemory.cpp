@@ -12,6 +12,7 @@ namespace host {
 namespace {
 
 constexpr size_t kHugePage = size_t(2) << 20;
+constexpr size_t kSmallPage = 4096;
 
 }  // namespace
 
@@ -36,6 +37,28 @@ void AdviseHugePages(char* data, size_t size) {
   const uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + kHugePage - 1) / kHugePage * kHugePage;
   const uintptr_t end = (reinterpret_cast<uintptr_t>(data) + size) / kHugePage * kHugePage;
   if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+}
+
+PagePrefault::PagePrefault(char* data, size_t size) {
+  if (size < kFrom) return;
+  thread_ = std::thread([this, data, size] {
+    // Huge page by huge page, from the start, so that the writer finds its
+    // pages in place as long as this thread stays ahead of it; a page the
+    // writer got to first is passed over by the kernel at little cost.
+    const uintptr_t end = reinterpret_cast<uintptr_t>(data) + size;
+    uintptr_t at = reinterpret_cast<uintptr_t>(data) / kSmallPage * kSmallPage;
+    while (at < end && !stop_.load(std::memory_order_relaxed)) {
+      const uintptr_t next = std::min(end, (at / kHugePage + 1) * kHugePage);
+      if (madvise(reinterpret_cast<void*>(at), next - at, MADV_POPULATE_WRITE) != 0)
+        break;  // an older kernel: the writer takes the faults itself
+      at = next;
+    }
+  });
+}
+
+PagePrefault::~PagePrefault() {
+  stop_.store(true, std::memory_order_relaxed);
+  if (thread_.joinable()) thread_.join();
 }
 
 char* ScratchBuffer::Reserve(size_t size) {

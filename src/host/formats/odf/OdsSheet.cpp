@@ -270,6 +270,12 @@ void OdsSheet::AddAreas(std::vector<CellArea>& areas, int firstRow, int count, c
 }
 
 const OdsSheet::RowGroup* OdsSheet::GroupOf(int row) const {
+  // Most tables hold one group a row from their first row on: the group is
+  // then found where the row's number says, without a search.
+  if (!rows_.empty()) {
+    const auto guess = static_cast<size_t>(row) - static_cast<size_t>(rows_.front().firstRow);
+    if (row >= rows_.front().firstRow && guess < rows_.size() && rows_[guess].firstRow == row) return &rows_[guess];
+  }
   auto it = std::upper_bound(rows_.begin(), rows_.end(), row,
                              [](int r, const RowGroup& g) { return r < g.firstRow; });
   if (it == rows_.begin()) return nullptr;
