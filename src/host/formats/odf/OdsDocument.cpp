@@ -207,6 +207,22 @@ void OdsDocument::Save() {
   // cells of the changed tables included) are never copied.
   auto written = std::make_shared<std::deque<std::string>>();
   auto pieces = std::make_shared<std::vector<std::string_view>>(ContentPieces(*written));
+  // Pieces of the part as read that follow on from each other there (the
+  // cells of a row that moved whole) go to the deflater as one.
+  const std::string_view bytes = contentBytes_.View();
+  auto inPart = [&bytes](std::string_view piece) {
+    return piece.data() >= bytes.data() && piece.data() <= bytes.data() + bytes.size();
+  };
+  size_t kept = 0;
+  for (std::string_view piece : *pieces) {
+    if (piece.empty()) continue;
+    std::string_view* last = kept ? &(*pieces)[kept - 1] : nullptr;
+    if (last && inPart(*last) && inPart(piece) && last->data() + last->size() == piece.data())
+      *last = std::string_view(last->data(), last->size() + piece.size());
+    else
+      (*pieces)[kept++] = piece;
+  }
+  pieces->resize(kept);
   uint64_t size = 0;
   for (std::string_view piece : *pieces) size += piece.size();
   size_t next = 0;
