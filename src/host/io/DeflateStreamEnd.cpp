@@ -40,6 +40,9 @@ class BitReader {
   void Skip(uint64_t n) { pos_ += n; }
   void AlignToByte() { pos_ = (pos_ + 7) & ~uint64_t(7); }
   uint64_t Position() const { return pos_; }
+  void SetPosition(uint64_t pos) { pos_ = pos; }
+  const unsigned char* Data() const { return data_; }
+  uint64_t Size() const { return size_; }
   // False once the reader has gone past the stream's last byte.
   bool Within() const { return pos_ <= bits_; }
 
@@ -50,14 +53,21 @@ class BitReader {
   uint64_t pos_ = 0;
 };
 
+// What the symbols of a code stand for: the code-length code's symbols are
+// taken as they are; a length or distance symbol is followed by extra bits,
+// which a walk over the symbols skips together with its code.
+enum class CodeKind { Plain, LiteralLength, Distance };
+
 // A canonical Huffman code as a table indexed by the next maxLength bits;
-// each entry holds symbol << 4 | code length (0: no code there).
+// each entry holds symbol << 5 | the bits to take (the code's length, with
+// the symbol's extra bits for lengths and distances: at most 28); 0 where no
+// code is.
 struct HuffmanTable {
   std::vector<uint16_t> entries;
   int maxLength = 0;
 
   // False when the lengths describe no usable code (over-subscribed).
-  bool Build(const uint8_t* lengths, int count) {
+  bool Build(const uint8_t* lengths, int count, CodeKind kind = CodeKind::Plain) {
     int perLength[kMaxCodeLength + 1] = {};
     maxLength = 0;
     for (int s = 0; s < count; ++s) {
@@ -83,18 +93,22 @@ struct HuffmanTable {
       if (!len) continue;
       uint32_t c = next[len]++, reversed = 0;
       for (int i = 0; i < len; ++i) reversed |= ((c >> i) & 1) << (len - 1 - i);
-      const uint16_t entry = static_cast<uint16_t>((s << 4) | len);
+      int extra = 0;
+      if (kind == CodeKind::LiteralLength && s >= 257 && s <= 285) extra = kLengthExtra[s - 257];
+      if (kind == CodeKind::Distance && s <= 29) extra = kDistanceExtra[s];
+      const auto entry = static_cast<uint16_t>(s << 5 | (len + extra));
       for (uint32_t i = reversed; i < entries.size(); i += uint32_t(1) << len) entries[i] = entry;
     }
     return true;
   }
 
-  // The next symbol, or -1 when the bits are no code of this table.
+  // The next symbol (its extra bits taken too), or -1 when the bits are no
+  // code of this table.
   int Decode(BitReader& in) const {
-    const uint16_t e = entries[in.Peek(maxLength)];
+    const uint32_t e = entries[in.Peek(maxLength)];
     if (!e) return -1;
-    in.Skip(e & 15);
-    return e >> 4;
+    in.Skip(e & 31);
+    return static_cast<int>(e >> 5);
   }
 };
 
@@ -133,26 +147,63 @@ bool ReadDynamicTables(BitReader& in, HuffmanTable& literals, HuffmanTable& dist
     while (repeat--) lengths[i++] = value;
   }
   if (!lengths[256]) return false;  // a block must be able to end
-  return literals.Build(lengths, literalCount) && distances.Build(lengths + literalCount, distanceCount) &&
-         in.Within();
+  return literals.Build(lengths, literalCount, CodeKind::LiteralLength) &&
+         distances.Build(lengths + literalCount, distanceCount, CodeKind::Distance) && in.Within();
 }
 
 // Walks one compressed block's symbols up to and including its end code.
+// The bits are kept in a 64-bit buffer refilled eight bytes at a time; each
+// turn starts with at least 56 bits in it, enough for a length and its
+// distance with all their extra bits (at most 48).
 bool SkipSymbols(BitReader& in, const HuffmanTable& literals, const HuffmanTable& distances) {
+  const unsigned char* const data = in.Data();
+  const uint64_t size = in.Size();
+  const uint16_t* const literal = literals.entries.data();
+  const uint16_t* const distance = distances.entries.data();
+  const uint64_t literalMask = (uint64_t(1) << literals.maxLength) - 1;
+  const uint64_t distanceMask = (uint64_t(1) << distances.maxLength) - 1;
+  uint64_t next = in.Position() >> 3;  // the next byte to load (may pass the end: zeros)
+  uint64_t buffer = 0;
+  unsigned have = 0;
+  unsigned skipFirst = static_cast<unsigned>(in.Position() & 7);
   for (;;) {
-    if (!in.Within()) return false;
-    const int symbol = literals.Decode(in);
-    if (symbol < 256) {
-      if (symbol < 0) return false;
+    if (next + 8 <= size) {
+      uint64_t word;
+      std::memcpy(&word, data + next, 8);
+      buffer |= word << have;
+      next += (63 - have) >> 3;
+      have |= 56;
+    } else {
+      while (have <= 56) {
+        buffer |= uint64_t(next < size ? data[next] : 0) << have;
+        ++next;
+        have += 8;
+      }
+      // Past the stream's last byte: the bits taken are no longer its own.
+      if (next * 8 - have > size * 8) return false;
+    }
+    if (skipFirst) {
+      buffer >>= skipFirst;
+      have -= skipFirst;
+      skipFirst = 0;
       continue;
     }
-    if (symbol == 256) return in.Within();
+    const uint32_t e = literal[buffer & literalMask];
+    if (!e) return false;
+    buffer >>= e & 31;
+    have -= e & 31;
+    const uint32_t symbol = e >> 5;
+    if (symbol < 256) continue;
+    if (symbol == 256) {
+      const uint64_t end = next * 8 - have;
+      in.SetPosition(end);
+      return end <= size * 8;
+    }
     if (symbol > 285) return false;
-    in.Skip(kLengthExtra[symbol - 257]);
-    if (!in.Within()) return false;
-    const int distance = distances.Decode(in);
-    if (distance < 0 || distance > 29) return false;
-    in.Skip(kDistanceExtra[distance]);
+    const uint32_t d = distance[buffer & distanceMask];
+    if (!d || (d >> 5) > 29) return false;
+    buffer >>= d & 31;
+    have -= d & 31;
   }
 }
 
@@ -161,7 +212,7 @@ const HuffmanTable& FixedLiterals() {
     uint8_t lengths[288];
     for (int s = 0; s < 288; ++s) lengths[s] = s < 144 ? 8 : s < 256 ? 9 : s < 280 ? 7 : 8;
     HuffmanTable t;
-    t.Build(lengths, 288);
+    t.Build(lengths, 288, CodeKind::LiteralLength);
     return t;
   }();
   return table;
@@ -172,7 +223,7 @@ const HuffmanTable& FixedDistances() {
     uint8_t lengths[32];
     for (uint8_t& l : lengths) l = 5;
     HuffmanTable t;
-    t.Build(lengths, 32);
+    t.Build(lengths, 32, CodeKind::Distance);
     return t;
   }();
   return table;
