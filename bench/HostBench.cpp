@@ -11,6 +11,8 @@
 // of the figures as far as possible. One line per case:
 // case=<name> rows=<n> open_s=... op_s=... save_s=... total_s=...
 // repack_s=... ratio=... peak_rss_mb=... sheet_xml_mb=... op_cpu_s=...
+// sheet_entry_kb=... zip6_sheet_entry_kb=... (the saved sheet's entry, and
+// the entry zip -6 makes of the same saved sheet; ours must be no larger).
 
 #include <stdlib.h>
 #include <sys/resource.h>
@@ -27,6 +29,7 @@
 #include <vector>
 
 #include "BenchWorkbook.h"
+#include "EntrySizes.h"
 #include "host/core/Application.h"
 #include "host/core/Workbook.h"
 #include "host/core/Worksheet.h"
@@ -198,11 +201,18 @@ int main(int argc, char** argv) {
         ++failures;
         continue;
       }
+      const std::string sheetEntry = "xl/worksheets/sheet1.xml";
+      const uint64_t entry = EntryCompressedSize(file, sheetEntry), zip6Entry = ZipSixEntrySize(file, sheetEntry);
       std::printf(
           "case=%s rows=%d open_s=%.3f op_s=%.3f save_s=%.3f total_s=%.3f repack_s=%.3f ratio=%.2f "
-          "peak_rss_mb=%.1f sheet_xml_mb=%.1f op_cpu_s=%.3f\n",
+          "peak_rss_mb=%.1f sheet_xml_mb=%.1f op_cpu_s=%.3f sheet_entry_kb=%.0f zip6_sheet_entry_kb=%.0f\n",
           name, rows, times.open, times.op, times.save, total, repack[kind],
-          repack[kind] > 0 ? total / repack[kind] : 0.0, peak, sheetBytes[kind] / 1048576.0, times.opProcessor);
+          repack[kind] > 0 ? total / repack[kind] : 0.0, peak, sheetBytes[kind] / 1048576.0, times.opProcessor,
+          entry / 1024.0, zip6Entry / 1024.0);
+      if (entry == 0 || entry > zip6Entry) {
+        std::fprintf(stderr, "bench: case %s saved a sheet entry larger than zip -6 makes it\n", name);
+        ++failures;
+      }
       std::fflush(stdout);
       std::filesystem::remove(file);
     }

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "ChildRun.h"
+#include "EntrySizes.h"
 #include "host/core/HostError.h"
 #include "host/core/RowSort.h"
 #include "host/core/SheetStore.h"
@@ -159,17 +160,6 @@ int Shell(const std::string& command) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
 }
 
-// The compressed size of the sheet's entry in a package, in bytes (0 when missing).
-uint64_t SheetEntrySize(const std::string& path) {
-  int error = 0;
-  zip_t* archive = zip_open(path.c_str(), ZIP_RDONLY, &error);
-  if (!archive) return 0;
-  zip_stat_t st;
-  const bool found = zip_stat(archive, "xl/worksheets/sheet1.bin", 0, &st) == 0 && (st.valid & ZIP_STAT_COMP_SIZE);
-  zip_discard(archive);
-  return found ? st.comp_size : 0;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -236,10 +226,9 @@ int main(int argc, char** argv) {
       checked = false;
     }
     // The saved sheet's entry against zip -6 of the same saved parts.
-    const uint64_t entry = SheetEntrySize(ours);
-    Shell("cd '" + dir + "' && rm -rf ours-unpacked ours-zip6.xlsb && unzip -q ours.xlsb -d ours-unpacked && "
-          "cd ours-unpacked && zip -q -X -6 -r ../ours-zip6.xlsb .");
-    const uint64_t zip6Entry = SheetEntrySize(dir + "/ours-zip6.xlsb");
+    const std::string sheetEntry = "xl/worksheets/sheet1.bin";
+    const uint64_t entry = EntryCompressedSize(ours, sheetEntry);
+    const uint64_t zip6Entry = ZipSixEntrySize(ours, sheetEntry);
     std::printf("case=xlsb-%s rows=%ld columns=10 file_mb=%.1f ours_s=%.3f ours_cpu_s=%.3f repack_s=%.3f "
                 "repack_cpu_s=%.3f vs_repack=%.2f cpu_vs_repack=%.2f ours_peak_mb=%.1f sheet_entry_kb=%.0f "
                 "zip6_sheet_entry_kb=%.0f checked=%s\n",
