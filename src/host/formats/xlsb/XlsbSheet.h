@@ -122,8 +122,9 @@ class XlsbSheet : public SheetStore {
   void AppendRow(PartCopies& out, int row0, const RowHead* head, const CellRec* first, const CellRec* last,
                  RowScratch& scratch) const;
   std::string MovedTail() const;
-  // Puts the cells back in (row, column) order after their rows changed.
-  void ReorderCells();
+  // Puts the cells back in (row, column) order after their rows changed,
+  // through placed (room reserved, empty), which becomes the cells.
+  void ReorderCells(std::vector<CellRec>& placed);
 
   PartBytes bytes_;
   std::string_view part_;  // bytes_ as read

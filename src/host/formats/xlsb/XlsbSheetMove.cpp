@@ -12,6 +12,7 @@
 #include "host/formats/xlsb/XlsbRecords.h"
 #include "host/formats/xlsb/XlsbSheet.h"
 #include "host/io/LittleEndian.h"
+#include "host/io/PartMemory.h"
 
 namespace host::xlsb {
 
@@ -30,6 +31,11 @@ size_t XlsbSheet::MoveRows(const RowMove& move) {
       ++moved;
     }
   if (moved == 0) return 0;
+  // The array the cells are placed into after the move: its pages are put in
+  // on another thread while the formulas are worked out below.
+  std::vector<CellRec> placed;
+  placed.reserve(cells_.size());
+  PagePrefault prefault(reinterpret_cast<char*>(placed.data()), placed.capacity() * sizeof(CellRec));
 
   // Everything that can fail is worked out before anything changes: a
   // damaged formula stops the sort with the sheet as it was.
@@ -91,14 +97,14 @@ size_t XlsbSheet::MoveRows(const RowMove& move) {
       c.row = newRow(c);
       changedRows_[static_cast<size_t>(c.row)] = true;
     }
-  ReorderCells();
+  ReorderCells(placed);
   IndexAreas();
   moves_.push_back(move);
   modified_ = true;
   return moved;
 }
 
-void XlsbSheet::ReorderCells() {
+void XlsbSheet::ReorderCells(std::vector<CellRec>& placed) {
   // Placed by row, counting (a sort of a million cells costs more), each
   // row's cells in the order they stood; a row that took cells from another
   // row beside cells that stayed (a sort of some of its columns) is then put
@@ -108,7 +114,7 @@ void XlsbSheet::ReorderCells() {
   std::vector<uint32_t> next(static_cast<size_t>(lastRow) + 2, 0);
   for (const CellRec& c : cells_) ++next[static_cast<size_t>(c.row) + 1];
   for (size_t r = 1; r < next.size(); ++r) next[r] += next[r - 1];
-  std::vector<CellRec> placed(cells_.size());
+  placed.resize(cells_.size());
   for (const CellRec& c : cells_) placed[next[static_cast<size_t>(c.row)]++] = c;
   auto byColumn = [](const CellRec& a, const CellRec& b) { return a.column < b.column; };
   for (size_t first = 0; first < placed.size();) {
