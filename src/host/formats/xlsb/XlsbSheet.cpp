@@ -49,9 +49,11 @@ void XlsbSheet::Read(const std::string& partName) {
     }
   };
   if (part_.size() > UINT32_MAX) throw RecordFault{"the part " + partName + " is larger than a sheet part can be"};
-  // Room for the cells at once, as a sheet of small records holds them (a
-  // cell record takes 20 bytes or more with its header, a row's header
-  // spread over its cells): growing the array copies it into fresh memory.
+  // Room for the cells at once, one for every 20 bytes of the part, as the
+  // records of a usual sheet run (numbers and shared strings with their
+  // headers, each row's header spread over its cells): growing the array
+  // copies it into fresh memory. A sheet of smaller records (blanks) grows
+  // it once or twice.
   cells_.reserve(part_.size() / 20);
   while (reader.Next(record)) {
     const std::string_view body = record.body;
