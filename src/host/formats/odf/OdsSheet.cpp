@@ -416,7 +416,30 @@ bool OdsSheet::RowHoldsCells(int row, int firstColumn, int lastColumn) const {
   return false;
 }
 
-void OdsSheet::SplitRow(int row) { SplitAt({row, row + 1}); }
+void OdsSheet::SplitRow(int row) {
+  // A row that is a group of its own needs nothing: a filter hides rows one
+  // by one, and looking at every group for each would cost the table's
+  // length per row. Otherwise its group becomes up to three in its place.
+  const RowGroup* found = GroupOf(row);
+  if (!found || found->count == 1) return;
+  const size_t at = static_cast<size_t>(found - rows_.data());
+  const RowGroup whole = rows_[at];
+  const int end = whole.firstRow + whole.count;
+  RowGroup pieces[3];
+  size_t made = 0;
+  auto piece = [&](int first, int last) {
+    pieces[made] = whole;
+    pieces[made].firstRow = first;
+    pieces[made].count = last - first;
+    pieces[made].repeatChanged = true;
+    ++made;
+  };
+  if (row > whole.firstRow) piece(whole.firstRow, row);
+  piece(row, row + 1);
+  if (row + 1 < end) piece(row + 1, end);
+  rows_[at] = pieces[0];
+  rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(at) + 1, pieces + 1, pieces + made);
+}
 
 void OdsSheet::SplitAt(const std::vector<int>& starts) {
   if (starts.empty()) return;
@@ -424,7 +447,12 @@ void OdsSheet::SplitAt(const std::vector<int>& starts) {
     auto it = std::upper_bound(starts.begin(), starts.end(), group.firstRow);
     return it != starts.end() && *it < group.firstRow + group.count ? it : starts.end();
   };
-  if (std::none_of(rows_.begin(), rows_.end(), [&](const RowGroup& g) { return cuts(g) != starts.end(); })) return;
+  // Whether any start falls inside a group, asked of the starts' own groups.
+  if (std::none_of(starts.begin(), starts.end(), [&](int start) {
+        const RowGroup* group = GroupOf(start);
+        return group && start > group->firstRow;
+      }))
+    return;
   std::vector<RowGroup> out;
   out.reserve(rows_.size() + starts.size());
   for (RowGroup& group : rows_) {
