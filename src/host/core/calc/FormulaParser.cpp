@@ -1,8 +1,11 @@
 #include "host/core/calc/FormulaParser.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "host/core/CellAddress.h"
 
@@ -28,6 +31,74 @@ std::string Upper(std::string_view s) {
   return out;
 }
 
+// One part of a reference: column letters, row digits or both, each
+// optionally after "$". kind: 1 cell, 2 column, 3 row; 0 when none.
+struct Part {
+  int kind = 0, row = 0, column = 0;
+  bool absRow = false, absColumn = false;
+  size_t begin = 0, end = 0;
+  bool operator==(const Part&) const = default;
+};
+
+Part PartAt(std::string_view s, size_t at) {
+  Part part;
+  size_t p = at;
+  const bool absColumn = p < s.size() && s[p] == '$';
+  if (absColumn) ++p;
+  const size_t letters = p;
+  int column = 0;
+  while (p < s.size() && IsLetter(s[p]) && p - letters < 4) {
+    column = column * 26 + (std::toupper(static_cast<unsigned char>(s[p])) - 'A' + 1);
+    ++p;
+  }
+  const size_t letterCount = p - letters;
+  if (letterCount > 3) return part;
+  size_t q = p;
+  const bool absRow = letterCount > 0 && q < s.size() && s[q] == '$';
+  if (absRow) ++q;
+  const size_t digits = q;
+  long row = 0;
+  while (q < s.size() && IsDigit(s[q]) && q - digits < 8) row = row * 10 + (s[q++] - '0');
+  const size_t digitCount = q - digits;
+  if (letterCount > 0 && digitCount > 0) {
+    if (column > kMaxColumns || row < 1 || row > kMaxRows) return part;
+    part = {1, static_cast<int>(row), column, absRow, absColumn, at, q};
+  } else if (letterCount > 0 && q == p) {
+    if (column > kMaxColumns) return part;
+    part = {2, 0, column, false, absColumn, at, p};
+  } else if (letterCount == 0 && digitCount > 0) {
+    // A row alone: its "$" stood where a column's would.
+    if (row < 1 || row > kMaxRows) return part;
+    part = {3, static_cast<int>(row), 0, absColumn, false, at, q};
+  } else {
+    return part;
+  }
+  // A reference ends where a name could not go on.
+  if (part.end < s.size() && (IsNameChar(s[part.end]) || s[part.end] == '(' || s[part.end] == '!')) return Part{};
+  return part;
+}
+
+// The parts of a reference at at: a cell, or two of one kind around ":"
+// (second.kind 0 for a single cell). False when no reference starts there
+// (a lone column or row is a name or a number).
+bool ReferenceParts(std::string_view s, size_t at, Part& first, Part& second) {
+  first = PartAt(s, at);
+  second = Part{};
+  if (first.kind == 0) return false;
+  if (first.end < s.size() && s[first.end] == ':') {
+    second = PartAt(s, first.end + 1);
+    if (second.kind != first.kind) second = Part{};
+  }
+  return first.kind == 1 || second.kind != 0;
+}
+
+// Where a formula read relative to its cell is anchored, and the parts of
+// its references in the order they were read.
+struct Anchor {
+  int row = 0, column = 0;
+  std::vector<Part> parts;
+};
+
 struct Token {
   enum class Type { End, Number, Text, Boolean, Error, Reference, Name, Function, Operator, Open, Close,
                     Comma, Semicolon, BraceOpen, BraceClose };
@@ -41,7 +112,7 @@ struct Token {
 
 class Scanner {
  public:
-  explicit Scanner(std::string_view text) : s_(text) {}
+  Scanner(std::string_view text, Anchor* anchor) : s_(text), anchor_(anchor) {}
 
   Token Next() {
     Token t;
@@ -254,80 +325,62 @@ class Scanner {
     return t;
   }
 
-  // One part of a reference at at: column letters, row digits or both,
-  // each optionally after "$". kind: 1 cell, 2 column, 3 row.
-  struct Part {
-    int kind = 0, row = 0, column = 0;
-    size_t end = 0;
-  };
-  Part PartAt(size_t at) const {
-    Part part;
-    size_t p = at;
-    if (p < s_.size() && s_[p] == '$') ++p;
-    const size_t letters = p;
-    int column = 0;
-    while (p < s_.size() && IsLetter(s_[p]) && p - letters < 4) {
-      column = column * 26 + (std::toupper(static_cast<unsigned char>(s_[p])) - 'A' + 1);
-      ++p;
-    }
-    const size_t letterCount = p - letters;
-    if (letterCount > 3) return part;
-    size_t q = p;
-    if (letterCount > 0 && q < s_.size() && s_[q] == '$') ++q;
-    const size_t digits = q;
-    long row = 0;
-    while (q < s_.size() && IsDigit(s_[q]) && q - digits < 8) row = row * 10 + (s_[q++] - '0');
-    const size_t digitCount = q - digits;
-    if (letterCount > 0 && digitCount > 0) {
-      if (column > kMaxColumns || row < 1 || row > kMaxRows) return part;
-      part = {1, static_cast<int>(row), column, q};
-    } else if (letterCount > 0 && q == p) {
-      if (column > kMaxColumns) return part;
-      part = {2, 0, column, p};
-    } else if (letterCount == 0 && digitCount > 0) {
-      if (row < 1 || row > kMaxRows) return part;
-      part = {3, static_cast<int>(row), 0, q};
-    } else {
-      return part;
-    }
-    // A reference ends where a name could not go on.
-    if (part.end < s_.size() && (IsNameChar(s_[part.end]) || s_[part.end] == '(' || s_[part.end] == '!'))
-      return Part{};
-    return part;
-  }
-
   NodePtr ReferenceAt(const std::string& sheet, const std::string& lastSheet) {
-    const Part first = PartAt(pos_);
-    if (first.kind == 0) return nullptr;
-    Part second;
-    if (first.end < s_.size() && s_[first.end] == ':') {
-      second = PartAt(first.end + 1);
-      if (second.kind != first.kind) second = Part{};
-    }
-    if (first.kind != 1 && second.kind == 0) return nullptr;  // a lone column or row is a name or number
+    Part first, second;
+    if (!ReferenceParts(s_, pos_, first, second)) return nullptr;
     auto node = std::make_unique<Node>();
     node->kind = Node::Kind::Reference;
     node->sheet = sheet;
     node->lastSheet = lastSheet;
     const Part& end = second.kind ? second : first;
-    auto set = [&](const Part& a, const Part& b) {
-      node->firstRow = a.kind == 2 ? 1 : std::min(a.row, b.row);
-      node->lastRow = a.kind == 2 ? kMaxRows : std::max(a.row, b.row);
-      node->firstColumn = a.kind == 3 ? 1 : std::min(a.column, b.column);
-      node->lastColumn = a.kind == 3 ? kMaxColumns : std::max(a.column, b.column);
-    };
-    set(first, end);
+    if (anchor_) {
+      anchor_->parts.push_back(first);
+      if (second.kind) anchor_->parts.push_back(second);
+      SetCorners(*node, first, end);
+    } else {
+      node->firstRow = first.kind == 2 ? 1 : std::min(first.row, end.row);
+      node->lastRow = first.kind == 2 ? kMaxRows : std::max(first.row, end.row);
+      node->firstColumn = first.kind == 3 ? 1 : std::min(first.column, end.column);
+      node->lastColumn = first.kind == 3 ? kMaxColumns : std::max(first.column, end.column);
+    }
     pos_ = end.end;
     return node;
   }
 
+  // The corners as written, relative coordinates as offsets from the anchor.
+  void SetCorners(Node& node, const Part& a, const Part& b) const {
+    auto coordinate = [&](int value, bool absolute, int base, uint8_t bit, int& out) {
+      if (absolute) {
+        out = value;
+      } else {
+        out = value - base;
+        node.relative |= bit;
+      }
+    };
+    if (a.kind == 2) {
+      node.firstRow = 1;
+      node.lastRow = kMaxRows;
+    } else {
+      coordinate(a.row, a.absRow, anchor_->row, kRelativeFirstRow, node.firstRow);
+      coordinate(b.row, b.absRow, anchor_->row, kRelativeLastRow, node.lastRow);
+    }
+    if (a.kind == 3) {
+      node.firstColumn = 1;
+      node.lastColumn = kMaxColumns;
+    } else {
+      coordinate(a.column, a.absColumn, anchor_->column, kRelativeFirstColumn, node.firstColumn);
+      coordinate(b.column, b.absColumn, anchor_->column, kRelativeLastColumn, node.lastColumn);
+    }
+  }
+
   std::string_view s_;
+  Anchor* anchor_;
   size_t pos_ = 0;
 };
 
 class Parser {
  public:
-  explicit Parser(std::string_view text) : scanner_(text) { Advance(); }
+  Parser(std::string_view text, Anchor* anchor) : scanner_(text, anchor) { Advance(); }
 
   NodePtr Formula() {
     NodePtr node = Comparison();
@@ -596,12 +649,101 @@ class Parser {
   int depth_ = 0;
 };
 
+// Appends one coordinate of a shape: an offset from the cell when
+// relative, the coordinate itself when absolute, each marked and ended so
+// that no two shapes read alike.
+void AppendCoordinate(std::string& out, char mark, int value, bool absolute, int base) {
+  out += absolute ? '$' : mark;
+  out += std::to_string(absolute ? value : value - base);
+  out += '\x03';
+}
+
+// The shape of the formula (see FormulaShape) and the reference parts it
+// found, as the scanner would find them; false when it has none.
+bool ShapeOf(std::string_view s, int row, int column, std::string& shape, std::vector<Part>* parts) {
+  shape.clear();
+  shape.reserve(s.size() + 8);
+  bool tokenStart = true;
+  size_t i = 0;
+  while (i < s.size()) {
+    const char c = s[i];
+    if (c >= '\x01' && c <= '\x03') return false;  // the shape's own marks
+    if (c == '[') return false;                       // not read by the parser
+    if (c == '"' || c == '\'') {
+      // A text or a quoted sheet name, copied as it stands.
+      const size_t start = i++;
+      for (;;) {
+        if (i >= s.size()) return false;
+        if (s[i] == c) {
+          if (i + 1 < s.size() && s[i + 1] == c) {
+            i += 2;
+            continue;
+          }
+          ++i;
+          break;
+        }
+        ++i;
+      }
+      shape.append(s.substr(start, i - start));
+      tokenStart = true;
+      continue;
+    }
+    const bool word = IsNameChar(c) || c == '$';
+    if (tokenStart && word) {
+      Part first, second;
+      if (ReferenceParts(s, i, first, second)) {
+        for (const Part* part : {&first, &second}) {
+          if (part->kind == 0) continue;
+          if (part != &first) shape += ':';
+          if (part->kind != 3) AppendCoordinate(shape, '\x01', part->column, part->absColumn, column);
+          if (part->kind != 2) AppendCoordinate(shape, '\x02', part->row, part->absRow, row);
+          if (parts) parts->push_back(*part);
+        }
+        i = second.kind ? second.end : first.end;
+        tokenStart = false;
+        continue;
+      }
+      const size_t start = i;
+      while (i < s.size() && (IsNameChar(s[i]) || s[i] == '$')) ++i;
+      shape.append(s.substr(start, i - start));
+      tokenStart = false;
+      continue;
+    }
+    shape += c;
+    tokenStart = !word;
+    ++i;
+  }
+  return true;
+}
+
+std::string_view Body(std::string_view formula) {
+  if (!formula.empty() && formula[0] == '=') formula.remove_prefix(1);
+  return formula;
+}
+
 }  // namespace
 
 NodePtr ParseA1Formula(std::string_view formula) {
-  if (!formula.empty() && formula[0] == '=') formula.remove_prefix(1);
-  Parser parser(formula);
+  Parser parser(Body(formula), nullptr);
   return parser.Formula();
+}
+
+ShapedFormula ParseA1FormulaAt(std::string_view formula, int row, int column) {
+  const std::string_view body = Body(formula);
+  Anchor anchor{row, column, {}};
+  Parser parser(body, &anchor);
+  ShapedFormula out;
+  out.tree = parser.Formula();
+  // The tree serves its shape when the shape's scan found the very
+  // references the parser read, where it read them.
+  std::string shape;
+  std::vector<Part> parts;
+  out.shareable = ShapeOf(body, row, column, shape, &parts) && parts == anchor.parts;
+  return out;
+}
+
+bool FormulaShape(std::string_view formula, int row, int column, std::string& shape) {
+  return ShapeOf(Body(formula), row, column, shape, nullptr);
 }
 
 }  // namespace host::calc

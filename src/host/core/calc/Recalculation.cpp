@@ -64,13 +64,10 @@ RecalculationCount RecalculateChangedWorkbook(Workbook& book) {
   };
   std::vector<Fresh> fresh;
   std::vector<std::vector<std::pair<int, int>>> formulas(sheets.size());
-  size_t total = 0;
   for (size_t s = 0; s < sheets.size(); ++s)
     if (sheets[s]->Store().HoldsFormulas()) {
       formulas[s] = sheets[s]->Store().FormulaCells();
-      total += formulas[s].size();
     }
-  engine.Reserve(total);
   for (size_t s = 0; s < sheets.size(); ++s) {
     SheetStore& store = sheets[s]->Store();
     for (const auto& [row, column] : formulas[s]) {
