@@ -1,7 +1,7 @@
 #include "host/core/calc/FormulaParser.h"
 
 #include <algorithm>
-#include <cctype>
+#include <charconv>
 #include <cstdlib>
 #include <string>
 #include <utility>
@@ -48,7 +48,7 @@ Part PartAt(std::string_view s, size_t at) {
   const size_t letters = p;
   int column = 0;
   while (p < s.size() && IsLetter(s[p]) && p - letters < 4) {
-    column = column * 26 + (std::toupper(static_cast<unsigned char>(s[p])) - 'A' + 1);
+    column = column * 26 + ((s[p] & ~0x20) - 'A' + 1);  // upper case without the locale
     ++p;
   }
   const size_t letterCount = p - letters;
@@ -653,9 +653,11 @@ class Parser {
 // relative, the coordinate itself when absolute, each marked and ended so
 // that no two shapes read alike.
 void AppendCoordinate(std::string& out, char mark, int value, bool absolute, int base) {
-  out += absolute ? '$' : mark;
-  out += std::to_string(absolute ? value : value - base);
-  out += '\x03';
+  char digits[16];
+  digits[0] = absolute ? '$' : mark;
+  char* end = std::to_chars(digits + 1, digits + sizeof digits - 1, absolute ? value : value - base).ptr;
+  *end++ = '\x03';
+  out.append(digits, static_cast<size_t>(end - digits));
 }
 
 // The shape of the formula (see FormulaShape) and the reference parts it
