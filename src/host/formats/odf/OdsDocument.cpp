@@ -169,6 +169,10 @@ void OdsDocument::ReadContent() {
   Parse(content_, outside, "content.xml");
 }
 
+pugi::xml_node OdsDocument::NamedExpressions() const {
+  return FindElement(content_, "office:spreadsheet").child("table:named-expressions");
+}
+
 std::string_view OdsDocument::FormatCode(std::string_view cellStyle) {
   if (!stylesRead_) {
     stylesRead_ = true;

@@ -35,6 +35,8 @@ class OdsDocument {
   int ActiveSheet() const { return active_; }
   // True when dates count from 1904-01-01 (table:null-date).
   bool Date1904() const { return date1904_; }
+  // The document's own table:named-expressions element (an empty node when it has none).
+  pugi::xml_node NamedExpressions() const;
   // The format code of a cell style's data style ("General" when none).
   std::string_view FormatCode(std::string_view cellStyle);
 

@@ -117,7 +117,12 @@ class OdsSheet::Scan {
       } else if ((IsColumnGroup(name) || IsRowGroup(name)) && !tag.selfClosing) {
         open.push_back(tag);
       } else {
+        const size_t at = Offset(tag.begin);
         Skip(tag);
+        if (depth == 0 && name == "table:named-expressions") {
+          sheet_.namesBegin_ = at;
+          sheet_.namesEnd_ = Offset(scanner_.Position());
+        }
       }
     }
   }

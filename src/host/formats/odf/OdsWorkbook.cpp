@@ -2,6 +2,7 @@
 #include "host/formats/odf/OdsWorkbook.h"
 
 #include "host/formats/odf/OdsDocument.h"
+#include "host/formats/odf/OdsNames.h"
 #include "host/formats/odf/OdsSheetStore.h"
 
 namespace host::odf {
@@ -18,6 +19,14 @@ SheetStore* OdsWorkbook::Sheet(size_t index) { return index < stores_.size() ? s
 size_t OdsWorkbook::ActiveTab() const { return static_cast<size_t>(document_->ActiveSheet() - 1); }
 
 bool OdsWorkbook::Date1904() const { return document_->Date1904(); }
+
+bool OdsWorkbook::HasDefinedNames() const { return !DefinedNames()->empty(); }
+
+std::optional<std::vector<WorkbookStore::DefinedName>> OdsWorkbook::DefinedNames() const {
+  std::vector<std::string_view> tables;
+  for (int k = 1; k <= document_->SheetCount(); ++k) tables.push_back(document_->Sheet(k).NamedExpressions());
+  return ReadOdsNames(document_->NamedExpressions(), tables);
+}
 
 void OdsWorkbook::Save() {
   // The stores change the tables of the shared document in place; the

@@ -25,11 +25,9 @@ class OdsWorkbook : public WorkbookStore {
   bool Date1904() const override;
   // A document has no flag that makes the next program recalculate it.
   bool CanRequestRecalculation() const override { return false; }
-  // Defined names (table:named-range, table:named-expression) are not read
-  // yet: DefinedNames() gives nullopt, so formulas that use one keep the
-  // recalculation on open. Reading them is the next step: each name's
-  // range address or expression made A1 text by OpenFormulaToA1
-  // (OpenFormula.h), local to the table whose named expressions hold it.
+  // Named ranges and expressions, the document's and each table's (see OdsNames.h).
+  bool HasDefinedNames() const override;
+  std::optional<std::vector<DefinedName>> DefinedNames() const override;
   // Writes content.xml anew when a table changed (only those tables' bytes
   // differ); every other entry is copied as stored. Nothing is written when
   // nothing changed.
