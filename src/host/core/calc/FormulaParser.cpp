@@ -748,4 +748,62 @@ bool FormulaShape(std::string_view formula, int row, int column, std::string& sh
   return ShapeOf(Body(formula), row, column, shape, nullptr);
 }
 
+namespace {
+
+// The sheet before "." at at ("Sheet2." or "$'My Sheet'."), at moved past
+// the "."; false when none stands there.
+bool SheetBeforeDot(std::string_view text, size_t& at, std::string& sheet) {
+  size_t i = at;
+  if (i < text.size() && text[i] == '$') ++i;
+  sheet.clear();
+  if (i < text.size() && text[i] == '\'') {
+    for (++i;; ++i) {
+      if (i >= text.size()) return false;
+      if (text[i] == '\'') {
+        if (i + 1 < text.size() && text[i + 1] == '\'') {
+          sheet += '\'';
+          ++i;
+          continue;
+        }
+        ++i;
+        break;
+      }
+      sheet += text[i];
+    }
+  } else {
+    while (i < text.size() && text[i] != '.' && text[i] != ':' && text[i] != '!' && text[i] != '\'') sheet += text[i++];
+  }
+  if (sheet.empty() || i >= text.size() || text[i] != '.') return false;
+  at = i + 1;
+  return true;
+}
+
+bool SameSheetName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if ((a[i] >= 'a' && a[i] <= 'z' ? a[i] - 32 : a[i]) != (b[i] >= 'a' && b[i] <= 'z' ? b[i] - 32 : b[i])) return false;
+  return true;
+}
+
+}  // namespace
+
+std::optional<std::string> SheetDotReferenceToA1(std::string_view text) {
+  size_t at = 0;
+  std::string sheet;
+  if (!SheetBeforeDot(text, at, sheet)) return std::nullopt;
+  std::string rest(text.substr(at));
+  // The far corner may name the sheet again ("Sheet2.A1:Sheet2.B2").
+  if (const size_t colon = rest.find(':'); colon != std::string::npos && rest.find('.', colon) != std::string::npos) {
+    size_t second = colon + 1;
+    std::string other;
+    if (!SheetBeforeDot(rest, second, other)) return std::nullopt;
+    if (!SameSheetName(sheet, other)) throw FormulaUnreadable{"it spans sheets"};
+    rest.erase(colon + 1, second - colon - 1);
+  }
+  if (rest.empty() || rest.find_first_of(".!'") != std::string::npos) return std::nullopt;
+  std::string out = "'";
+  for (char c : sheet) out += c == '\'' ? std::string("''") : std::string(1, c);
+  return out + "'!" + rest;
+}
+
 }  // namespace host::calc

@@ -5,6 +5,7 @@
 // minus, "%", "^", "* /", "+ -", "&", comparisons. Newer functions' "_xlfn."
 // and "_xlws." prefixes are dropped.
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -39,5 +40,10 @@ ShapedFormula ParseA1FormulaAt(std::string_view formula, int row, int column);
 // one shape have one tree, relative to their cells. False when the formula
 // has no shape (it is read on its own).
 bool FormulaShape(std::string_view formula, int row, int column, std::string& shape);
+
+// A reference written the OpenDocument way ("Sheet2.A1", "$'My Sheet'.$B$1:$C$2",
+// "Sheet2.A1:Sheet2.B2") in A1 text ("'Sheet2'!A1"); nullopt when the text
+// is no such reference. Throws FormulaUnreadable for one across sheets.
+std::optional<std::string> SheetDotReferenceToA1(std::string_view text);
 
 }  // namespace host::calc

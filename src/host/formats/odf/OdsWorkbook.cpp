@@ -20,6 +20,22 @@ size_t OdsWorkbook::ActiveTab() const { return static_cast<size_t>(document_->Ac
 
 bool OdsWorkbook::Date1904() const { return document_->Date1904(); }
 
+ReferenceText OdsWorkbook::IndirectReferences() const {
+  // As LibreOffice 7.4 reads each value (measured: INDIRECT("Sheet2.A1"),
+  // INDIRECT("Sheet2!A1") and INDIRECT("A1") under each).
+  switch (document_->StringRefSyntax()) {
+    case -1:
+    case 7: return ReferenceText::SheetDotThenA1;
+    case 0:
+    case 1:
+    case 4:
+    case 5:
+    case 6: return ReferenceText::SheetDot;
+    case 2: return ReferenceText::A1;
+    default: return ReferenceText::Unknown;  // 3: R1C1
+  }
+}
+
 bool OdsWorkbook::HasDefinedNames() const { return !DefinedNames()->empty(); }
 
 std::optional<std::vector<WorkbookStore::DefinedName>> OdsWorkbook::DefinedNames() const {
