@@ -242,6 +242,46 @@ TEST_P(FormulaResults, AFormulaTheHostCannotComputeIsLeftToTheRecalculation) {
   EXPECT_EQ(book.Worksheets()[1]->Cells(1, 1).Number(), 30);
 }
 
+// What says whether the file asks to be recalculated when opened: the
+// workbook part (.xlsx, .xlsb), the RECALCID record of the globals (.xls);
+// an .ods document has nothing that asks.
+std::string RecalculationFlags(const std::string& path, const std::string& format) {
+  if (format == "xlsx") return fixtures::ReadZip(path)["xl/workbook.xml"];
+  if (format == "xlsb") return fixtures::ReadZip(path)["xl/workbook.bin"];
+  if (format != "xls") return "";
+  const host::io::CompoundFile file = host::io::CompoundFile::FromFile(path);
+  const std::string stream = file.ReadStream(file.Find("Workbook"));
+  for (size_t at = 0; at + 4 <= stream.size();) {
+    const unsigned type = static_cast<unsigned char>(stream[at]) | static_cast<unsigned char>(stream[at + 1]) << 8;
+    const size_t size = static_cast<unsigned char>(stream[at + 2]) | static_cast<unsigned char>(stream[at + 3]) << 8;
+    if (type == 0x01C1) return stream.substr(at + 4, size);  // RECALCID
+    if (type == 0x000A) break;                              // the globals' EOF
+    at += 4 + size;
+  }
+  return "none";
+}
+
+// A sort whose every changed result was computed keeps the flags as the
+// file had them; one that leaves a result (NOW()) asks for the recalculation.
+TEST_P(FormulaResults, TheFileAsksToBeRecalculatedOnlyWhenAResultIsLeft) {
+  for (const bool withVolatile : {false, true}) {
+    TempDir dir;
+    const std::string path = GetParam().write(dir, withVolatile);
+    if (path.empty()) GTEST_SKIP() << "LibreOffice (soffice) is not installed";
+    const std::string format = GetParam().name;
+    const std::string before = RecalculationFlags(path, format);
+    {
+      host::Application app;
+      host::Workbook& book = app.Workbooks().Open(path);
+      book.Worksheets()[0]->GetRange("A2:D6").Sort(host::Cells(2, 1));
+      book.Save();
+      EXPECT_EQ(book.FormulasLeftToRecalculate(), withVolatile ? 1 : 0) << format;
+    }
+    const bool asks = withVolatile && format != "ods";
+    EXPECT_EQ(RecalculationFlags(path, format) != before, asks) << format << (withVolatile ? ", NOW() left" : ", all computed");
+  }
+}
+
 TEST_P(FormulaResults, AnUnchangedWorkbookKeepsItsStoredResults) {
   TempDir dir;
   const std::string path = GetParam().write(dir, false);

@@ -163,10 +163,11 @@ Evaluator::Outcome Evaluator::Cell(int sheet, int row, int column) {
       }
     }
     out.evaluated = true;
-    // A formula's blank result is 0.
     const CellMemo::Slot* slot = memo_.Find(sheet, row, column);
-    if (out.value.type == Value::Type::Blank &&
-        ((slot && slot->formula) || !source_.CellFormula(sheet, row, column).empty()))
+    CellArea array;
+    out.formula = (slot && slot->formula) || source_.ArrayFormulaArea(sheet, row, column, array);
+    // A formula's blank result is 0.
+    if (out.value.type == Value::Type::Blank && (out.formula || !source_.CellFormula(sheet, row, column).empty()))
       out.value = Value::Number(0);
   } catch (const NotEvaluable& e) {
     out.evaluated = false;

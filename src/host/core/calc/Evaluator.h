@@ -59,8 +59,9 @@ class Evaluator {
 
   struct Outcome {
     bool evaluated = false;
-    Value value;      // a scalar when evaluated
-    std::string why;  // when not
+    bool formula = false;  // evaluated from the cell's formula (not its stored value)
+    Value value;           // a scalar when evaluated
+    std::string why;       // when not
   };
 
   // The result of the formula in the cell (the cell's own value when it holds none).

@@ -67,6 +67,7 @@ RecalculationCount RecalculateChangedWorkbook(Workbook& book) {
   for (size_t s = 0; s < sheets.size(); ++s)
     if (sheets[s]->Store().HoldsFormulas()) {
       formulas[s] = sheets[s]->Store().FormulaCells();
+      count.unlisted = count.unlisted || formulas[s].empty();
     }
   for (size_t s = 0; s < sheets.size(); ++s) {
     SheetStore& store = sheets[s]->Store();
@@ -77,7 +78,7 @@ RecalculationCount RecalculateChangedWorkbook(Workbook& book) {
       } catch (const std::exception&) {
         outcome.evaluated = false;  // no result rather than no save
       }
-      if (!outcome.evaluated) {
+      if (!outcome.evaluated || !outcome.formula) {
         ++count.leftToRecalculate;
         continue;
       }
