@@ -31,6 +31,27 @@ std::string Upper(std::string_view s) {
   return out;
 }
 
+// Reads the quoted run at at (a text in "", a sheet name in ''; a doubled
+// quote stands for one) into out, at moved past the closing quote; false
+// when it is not closed.
+bool ReadQuoted(std::string_view s, size_t& at, std::string* out) {
+  const char quote = s[at];
+  for (size_t i = at + 1; i < s.size(); ++i) {
+    if (s[i] != quote) {
+      if (out) *out += s[i];
+      continue;
+    }
+    if (i + 1 < s.size() && s[i + 1] == quote) {
+      if (out) *out += quote;
+      ++i;
+      continue;
+    }
+    at = i + 1;
+    return true;
+  }
+  return false;
+}
+
 // One part of a reference: column letters, row digits or both, each
 // optionally after "$". kind: 1 cell, 2 column, 3 row; 0 when none.
 struct Part {
@@ -162,21 +183,8 @@ class Scanner {
   }
 
   Token String(Token t) {
-    ++pos_;
     std::string out;
-    for (;;) {
-      if (pos_ >= s_.size()) throw FormulaUnreadable{"a text in it has no closing quote"};
-      if (s_[pos_] == '"') {
-        if (pos_ + 1 < s_.size() && s_[pos_ + 1] == '"') {
-          out += '"';
-          pos_ += 2;
-          continue;
-        }
-        ++pos_;
-        break;
-      }
-      out += s_[pos_++];
-    }
+    if (!ReadQuoted(s_, pos_, &out)) throw FormulaUnreadable{"a text in it has no closing quote"};
     t.type = Token::Type::Text;
     t.text = std::move(out);
     return t;
@@ -232,21 +240,8 @@ class Scanner {
 
   // 'Sheet name'! or 'First:Last'! followed by a reference.
   Token Quoted(Token t) {
-    ++pos_;
     std::string name;
-    for (;;) {
-      if (pos_ >= s_.size()) throw FormulaUnreadable{"a sheet name in it has no closing quote"};
-      if (s_[pos_] == '\'') {
-        if (pos_ + 1 < s_.size() && s_[pos_ + 1] == '\'') {
-          name += '\'';
-          pos_ += 2;
-          continue;
-        }
-        ++pos_;
-        break;
-      }
-      name += s_[pos_++];
-    }
+    if (!ReadQuoted(s_, pos_, &name)) throw FormulaUnreadable{"a sheet name in it has no closing quote"};
     if (pos_ >= s_.size() || s_[pos_] != '!') throw FormulaUnreadable{"a quoted sheet name in it is not followed by '!'"};
     ++pos_;
     if (!name.empty() && name[0] == '[') throw FormulaUnreadable{"it refers to another workbook"};
@@ -357,20 +352,13 @@ class Scanner {
         node.relative |= bit;
       }
     };
-    if (a.kind == 2) {
-      node.firstRow = 1;
-      node.lastRow = kMaxRows;
-    } else {
-      coordinate(a.row, a.absRow, anchor_->row, kRelativeFirstRow, node.firstRow);
-      coordinate(b.row, b.absRow, anchor_->row, kRelativeLastRow, node.lastRow);
-    }
-    if (a.kind == 3) {
-      node.firstColumn = 1;
-      node.lastColumn = kMaxColumns;
-    } else {
-      coordinate(a.column, a.absColumn, anchor_->column, kRelativeFirstColumn, node.firstColumn);
-      coordinate(b.column, b.absColumn, anchor_->column, kRelativeLastColumn, node.lastColumn);
-    }
+    // Rows of a whole column and columns of a whole row span the grid.
+    const bool wholeColumns = a.kind == 2, wholeRows = a.kind == 3;
+    coordinate(wholeColumns ? 1 : a.row, wholeColumns || a.absRow, anchor_->row, kRelativeFirstRow, node.firstRow);
+    coordinate(wholeColumns ? kMaxRows : b.row, wholeColumns || b.absRow, anchor_->row, kRelativeLastRow, node.lastRow);
+    coordinate(wholeRows ? 1 : a.column, wholeRows || a.absColumn, anchor_->column, kRelativeFirstColumn, node.firstColumn);
+    coordinate(wholeRows ? kMaxColumns : b.column, wholeRows || b.absColumn, anchor_->column, kRelativeLastColumn,
+               node.lastColumn);
   }
 
   std::string_view s_;
@@ -673,19 +661,8 @@ bool ShapeOf(std::string_view s, int row, int column, std::string& shape, std::v
     if (c == '[') return false;                       // not read by the parser
     if (c == '"' || c == '\'') {
       // A text or a quoted sheet name, copied as it stands.
-      const size_t start = i++;
-      for (;;) {
-        if (i >= s.size()) return false;
-        if (s[i] == c) {
-          if (i + 1 < s.size() && s[i + 1] == c) {
-            i += 2;
-            continue;
-          }
-          ++i;
-          break;
-        }
-        ++i;
-      }
+      const size_t start = i;
+      if (!ReadQuoted(s, i, nullptr)) return false;
       shape.append(s.substr(start, i - start));
       tokenStart = true;
       continue;
@@ -757,19 +734,7 @@ bool SheetBeforeDot(std::string_view text, size_t& at, std::string& sheet) {
   if (i < text.size() && text[i] == '$') ++i;
   sheet.clear();
   if (i < text.size() && text[i] == '\'') {
-    for (++i;; ++i) {
-      if (i >= text.size()) return false;
-      if (text[i] == '\'') {
-        if (i + 1 < text.size() && text[i + 1] == '\'') {
-          sheet += '\'';
-          ++i;
-          continue;
-        }
-        ++i;
-        break;
-      }
-      sheet += text[i];
-    }
+    if (!ReadQuoted(text, i, &sheet)) return false;
   } else {
     while (i < text.size() && text[i] != '.' && text[i] != ':' && text[i] != '!' && text[i] != '\'') sheet += text[i++];
   }
