@@ -447,6 +447,11 @@ TEST(Sort, MovingCellsAsksForRecalculationOnlyWhereAResultIsLeft) {
   const Case cases[] = {
       {"a formula on another sheet, computed", "<row r=\"1\"><c r=\"A1\"><f>Sheet1!A1</f><v>2</v></c></row>", "", false},
       {"a formula the host does not compute", "<row r=\"1\"><c r=\"A1\"><f>Sheet1!A1+RAND()</f><v>2</v></c></row>", "", true},
+      {"a data table, whose cells have no formula of their own",
+       "<row r=\"1\"><c r=\"A1\"><v>1</v></c><c r=\"B1\"><f>Sheet1!A1+A1</f><v>3</v></c></row>"
+       "<row r=\"2\"><c r=\"A2\"><v>2</v></c><c r=\"B2\"><f t=\"dataTable\" ref=\"B2:B2\" dt2D=\"0\" dtr=\"0\" r1=\"A1\"/>"
+       "<v>4</v></c></row>",
+       "", true},
       {"a defined name", "<row r=\"1\"><c r=\"A1\"><v>5</v></c></row>",
        "<definedNames><definedName name=\"First\">Sheet1!$A$1</definedName></definedNames>", false},
       {"neither", "<row r=\"1\"><c r=\"A1\"><v>5</v></c></row>", "", false},
