@@ -10,24 +10,10 @@
 #include "host/core/SheetStore.h"
 #include "host/core/SortPlan.h"
 #include "host/core/Workbook.h"
-#include "host/core/WorkbookStore.h"
 #include "host/core/Worksheet.h"
 #include "host/core/calc/Recalculation.h"
 
 namespace host {
-
-namespace {
-
-// Cached results anywhere in the workbook may depend on cells that moved: a
-// formula on another sheet, or a defined name, refers to them by address.
-bool HoldsFormulasOrNames(Workbook& book) {
-  if (book.Store().HasDefinedNames()) return true;
-  for (Worksheet* sheet : book.Worksheets())
-    if (sheet->Store().HoldsFormulas()) return true;
-  return false;
-}
-
-}  // namespace
 
 Range::Range(host::Worksheet& sheet, int firstRow, int firstColumn, int lastRow, int lastColumn)
     : sheet_(&sheet), firstRow_(firstRow), firstColumn_(firstColumn), lastRow_(lastRow), lastColumn_(lastColumn) {
@@ -78,8 +64,9 @@ void Range::Sort(CellRef key1, int order1) {
   try {
     const size_t moved = SortRows(sheet_->Store(), CellArea{firstRow_, firstColumn_, lastRow_, lastColumn_},
                                   key1.column, order1 == 2, calculate);
+    // The results that depend on the moved cells are computed when the
+    // workbook is saved (see Workbook::Save).
     sheet_->AddRowsMoved(moved);
-    if (moved > 0 && HoldsFormulasOrNames(book)) book.Store().RequestFullRecalculation();
   } catch (const SortRefused& refused) {
     fail(refused.Reason());
   }

@@ -75,10 +75,12 @@ Worksheet& Workbook::ActiveSheet() {
 void Workbook::Save() {
   if (!lock_)  // opened for reading only
     throw HostError("Cannot save \"" + path_ + "\": it was opened for reading only.");
-  // Formula results made true before they are written.
+  // Formula results made true before they are written. The file asks to be
+  // recalculated when opened only when some result is left untrue; a sort
+  // whose every changed result was computed keeps the file's flags.
   const calc::RecalculationCount recalculated = calc::RecalculateChangedWorkbook(*this);
   formulasLeft_ = recalculated.leftToRecalculate;
-  if (formulasLeft_ > 0) file_->RequestFullRecalculation();
+  if (formulasLeft_ > 0 || recalculated.unlisted) file_->RequestFullRecalculation();
   file_->Save();
 }
 

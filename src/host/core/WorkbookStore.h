@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "host/core/HostError.h"
+#include "host/core/ReferenceText.h"
 #include "host/core/SheetStore.h"
 
 namespace host {
@@ -68,6 +69,8 @@ class WorkbookStore {
     }
     return out;
   }
+  // How INDIRECT reads the reference texts formulas give it.
+  virtual ReferenceText IndirectReferences() const { return ReferenceText::A1; }
   // Asks for a full recalculation when the workbook is next opened (cells
   // that formulas refer to have moved).
   virtual void RequestFullRecalculation() {}

@@ -2,17 +2,19 @@
 // names stand for: a name local to a sheet comes before the workbook's own
 // of the same name, a name can stand for a range or a constant, and a name
 // the workbook does not define gives #NAME?. One table, over .xlsx
-// (libxlsxwriter), .xls (LibreOffice's export of that workbook) and .xlsb
-// (records written by hand).
+// (libxlsxwriter), .xls and .ods (LibreOffice's exports of that workbook)
+// and .xlsb (records written by hand).
 
 #include <gtest/gtest.h>
 
 #include <xlsxwriter.h>
 
+#include <filesystem>
 #include <functional>
 
 #include "Fixtures.h"
 #include "formats/biff/XlsFixtures.h"
+#include "formats/odf/OdsFixtures.h"
 #include "formats/xlsb/XlsbFixtures.h"
 #include "host/core/Application.h"
 #include "host/core/Workbook.h"
@@ -63,6 +65,14 @@ std::string NamesXls(const TempDir& dir) {
   return dir.File("names.xls");
 }
 
+// The same workbook as LibreOffice saves it as .ods: named ranges and
+// expressions of the document and of Report's table.
+std::string NamesOds(const TempDir& dir) {
+  if (!fixtures::HaveSoffice()) return {};
+  std::filesystem::create_directories(dir.File("ods"));
+  return odsfixtures::SofficeConvert(NamesXlsx(dir), "ods", dir, dir.File("ods"));
+}
+
 // The binary workbook: Rate as a number token, the formulas Rate*3 as
 // PtgName PtgInt PtgMul, and BrtName records after the sheets' entries.
 std::string NamesXlsb(const TempDir& dir) {
@@ -92,7 +102,7 @@ struct Writer {
 };
 
 TEST(DefinedNames, FormulasUseWhatTheNamesStandFor) {
-  const Writer writers[] = {{"xlsx", NamesXlsx}, {"xls", NamesXls}, {"xlsb", NamesXlsb}};
+  const Writer writers[] = {{"xlsx", NamesXlsx}, {"xls", NamesXls}, {"xlsb", NamesXlsb}, {"ods", NamesOds}};
   for (const Writer& writer : writers) {
     TempDir dir;
     const std::string path = writer.write(dir);

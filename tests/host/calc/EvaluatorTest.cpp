@@ -43,6 +43,40 @@ TEST(Evaluator, AFormulaOfNothingIsZeroAndValuesAreThemselves) {
   EXPECT_EQ(Mismatch(engine.Cell(0, 1, 3), Txt("t")), "");
 }
 
+TEST(Evaluator, FormulasOfOneShapeShareATreeYetEachGetsItsOwnResult) {
+  // Each cell's result is that of its own text read on its own: a tree kept
+  // for the shape of an earlier cell must serve a later one exactly.
+  const struct {
+    const char* cell;
+    const char* formula;
+  } cases[] = {
+      {"C1", "A1*B1"},        {"C2", "A2*B2"},           {"C3", "A3*B3"},
+      {"D3", "SUM(A$1:A3)"},  {"D5", "SUM(A$1:A5)"},     {"D1", "SUM(A1:A$3)"},
+      {"E1", "SUM(A:A)"},     {"F1", "SUM(B:B)"},        {"G7", "SUM(1:2)"},
+      {"G8", "SUM(2:3)"},     {"H1", "LOG10(A1)"},       {"H2", "LOG10(A2)"},
+      {"I1", "Sheet1!A1+1"},  {"I2", "Sheet1!A2+1"},     {"J1", "$A1+B$1"},
+      {"J2", "$A2+B$1"},      {"K1", "ROW(A1)+ROW()"},   {"K4", "ROW(A4)+ROW()"},
+      {"L1", "\"A1\"&A1"},   {"L2", "\"A1\"&A2"},      {"M1", "SUM(A1:B2)"},
+      {"M4", "SUM(A4:B5)"},   {"N2", "A1"},              {"N1", "A1"},
+  };
+  MemorySource s;
+  for (int r = 1; r <= 5; ++r) {
+    s.SetNumber(0, "A" + std::to_string(r), r);
+    s.SetNumber(0, "B" + std::to_string(r), 10 * r);
+  }
+  for (const auto& c : cases) s.SetFormula(0, c.cell, c.formula);
+  Evaluator shared(s);
+  for (const auto& c : cases) {
+    int row = 0, column = 0;
+    ASSERT_TRUE(ParseCellReference(c.cell, row, column));
+    Evaluator alone(s);
+    const Evaluator::Outcome expected = alone.Formula(c.formula, 0, row, column);
+    ASSERT_TRUE(expected.evaluated) << c.cell;
+    const Expected same = expected.value.type == Value::Type::Text ? Txt(expected.value.text) : Num(expected.value.number);
+    EXPECT_EQ(Mismatch(shared.Cell(0, row, column), same), "") << c.cell << " =" << c.formula;
+  }
+}
+
 TEST(Evaluator, ArrayArgumentsComputeElementByElement) {
   MemorySource s = StandardSheets();
   RunCases(s, {

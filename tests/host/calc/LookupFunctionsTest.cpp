@@ -56,6 +56,38 @@ TEST(LookupFunctions, Table) {
               });
 }
 
+// INDIRECT reads its text as the workbook asks; each expected result is
+// LibreOffice 7.4's under the matching setting of an .ods document.
+TEST(LookupFunctions, IndirectReadsReferenceTextsAsTheWorkbookDoes) {
+  const Expected ref = Err(CalcError::Ref);
+  struct Row {
+    const char* formula;
+    Expected a1, sheetDot, sheetDotThenA1;
+  } rows[] = {
+      {"INDIRECT(\"'Other Sheet'.A1\")", ref, Num(100), Num(100)},
+      {"INDIRECT(\"$'Other Sheet'.$A$1\")", ref, Num(100), Num(100)},
+      {"INDIRECT(\"'other sheet'.a2\")", ref, Num(200), Num(200)},
+      {"INDIRECT(\"'Other Sheet'!A1\")", Num(100), ref, Num(100)},
+      {"INDIRECT(\"A1\")", Num(10), Num(10), Num(10)},
+      {"INDIRECT(\".A1\")", ref, ref, ref},
+      {"SUM(INDIRECT(\"'Other Sheet'.A1:A2\"))", ref, Num(300), Num(300)},
+      {"SUM(INDIRECT(\"'Other Sheet'.A1:'Other Sheet'.A2\"))", ref, Num(300), Num(300)},
+      {"SUM(INDIRECT(\"'Other Sheet'.A1:.A2\"))", ref, ref, ref},
+      {"SUM(INDIRECT(\"'Other Sheet'.A:A\"))", ref, Num(300), Num(300)},
+  };
+  for (const ReferenceText syntax : {ReferenceText::A1, ReferenceText::SheetDot, ReferenceText::SheetDotThenA1, ReferenceText::Unknown}) {
+    MemorySource s = StandardSheets();
+    s.SetIndirectReferences(syntax);
+    std::vector<Case> cases;
+    for (const Row& r : rows)
+      cases.push_back({r.formula, syntax == ReferenceText::A1         ? r.a1
+                                  : syntax == ReferenceText::SheetDot ? r.sheetDot
+                                  : syntax == ReferenceText::Unknown  ? Unevaluable()
+                                                                      : r.sheetDotThenA1});
+    RunCases(s, cases);
+  }
+}
+
 TEST(LookupFunctions, LookupIntoAnotherSheetFollowsItsCells) {
   MemorySource s = StandardSheets();
   s.SetText(1, "B1", "x");

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "host/core/CellAddress.h"
+#include "host/core/calc/Coercion.h"
 
 namespace host::calc::test {
 
@@ -34,7 +35,7 @@ void MemorySource::SetFormula(int sheet, const std::string& a1, const std::strin
 
 int MemorySource::FindSheet(std::string_view name) const {
   for (size_t i = 0; i < names_.size(); ++i)
-    if (names_[i] == name) return static_cast<int>(i);
+    if (CompareText(names_[i], name) == 0) return static_cast<int>(i);  // case-insensitive, as workbooks name sheets
   return -1;
 }
 

@@ -25,6 +25,7 @@ class MemorySource : public CellSource {
   void HideRow(int sheet, int row) { hidden_.insert({sheet, row}); }
   void DefineName(const std::string& name, const std::string& text) { names_by_[name] = text; }
   void SetDate1904(bool on) { date1904_ = on; }
+  void SetIndirectReferences(ReferenceText syntax) { indirect_ = syntax; }
 
   int SheetCount() const override { return static_cast<int>(names_.size()); }
   int FindSheet(std::string_view name) const override;
@@ -35,6 +36,7 @@ class MemorySource : public CellSource {
   bool UsedArea(int sheet, CellArea& area) const override;
   bool Date1904() const override { return date1904_; }
   std::optional<std::string> DefinedName(std::string_view name, int sheet) const override;
+  ReferenceText IndirectReferences() const override { return indirect_; }
 
  private:
   struct Stored {
@@ -49,6 +51,7 @@ class MemorySource : public CellSource {
   std::set<std::pair<int, int>> hidden_;
   std::map<std::string, std::string> names_by_;
   bool date1904_ = false;
+  ReferenceText indirect_ = ReferenceText::A1;
 };
 
 // What a case expects: a number (within 1e-9 relative), a text, a boolean,

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "host/core/CellAddress.h"
+#include "host/core/ReferenceText.h"
 #include "host/core/StoredValue.h"
 
 namespace host::calc {
@@ -35,6 +36,8 @@ class CellSource {
     (void)sheet;
     return std::nullopt;
   }
+  // How INDIRECT reads its reference text.
+  virtual ReferenceText IndirectReferences() const { return ReferenceText::A1; }
   // The area of the array formula the cell belongs to; false when it belongs to none.
   virtual bool ArrayFormulaArea(int sheet, int row, int column, CellArea& area) const {
     (void)sheet;

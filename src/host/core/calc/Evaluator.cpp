@@ -16,19 +16,18 @@ namespace {
 constexpr size_t kMaxChain = 48;
 // Defined names that refer to names, at most this deep.
 constexpr int kMaxNameDepth = 32;
+// Formula trees kept by shape (and defined names' trees by text) at most;
+// beyond, a formula is read for its cell alone.
+constexpr size_t kMaxTrees = 100000;
 // An array an operator or function makes holds at most this many values.
 constexpr long long kMaxArrayCells = 1LL << 20;  // a whole column of cells
 
-constexpr uint64_t kArrayKey = 1ULL << 63;
-
-uint64_t KeyOf(int sheet, int row, int column) {
-  return (static_cast<uint64_t>(sheet) << 40) | (static_cast<uint64_t>(row) << 16) | static_cast<uint64_t>(column);
-}
-
-// A formula deeper in a chain than kMaxChain: computed first by Cell's stack.
+// A formula deeper in a chain than kMaxChain: computed first by Cell's
+// stack (array: the whole result of the array formula at the cell).
 struct Defer {
-  uint64_t key;
   int sheet, row, column;
+  bool array;
+  bool operator==(const Defer&) const = default;
 };
 
 Value FromStored(const StoredValue& stored) {
@@ -113,6 +112,23 @@ Value ScalarUnary(Operator op, const Value& a, bool date1904) {
   }
 }
 
+// The area a reference node names in the cell at place (relative
+// coordinates are offsets from it); false when it falls off the grid.
+bool NodeArea(const Node& node, const Evaluator::Place& place, Area& area) {
+  area.firstRow = node.firstRow;
+  area.firstColumn = node.firstColumn;
+  area.lastRow = node.lastRow;
+  area.lastColumn = node.lastColumn;
+  if (node.relative == 0) return true;
+  if (node.relative & kRelativeFirstRow) area.firstRow += place.row;
+  if (node.relative & kRelativeFirstColumn) area.firstColumn += place.column;
+  if (node.relative & kRelativeLastRow) area.lastRow += place.row;
+  if (node.relative & kRelativeLastColumn) area.lastColumn += place.column;
+  if (area.firstRow > area.lastRow) std::swap(area.firstRow, area.lastRow);
+  if (area.firstColumn > area.lastColumn) std::swap(area.firstColumn, area.lastColumn);
+  return area.firstRow >= 1 && area.firstColumn >= 1 && area.lastRow <= kMaxRows && area.lastColumn <= kMaxColumns;
+}
+
 bool HasSubtotal(const std::string& formula) {
   const std::string upper = UpperText(formula);
   return upper.find("SUBTOTAL(") != std::string::npos || upper.find("AGGREGATE(") != std::string::npos;
@@ -120,7 +136,7 @@ bool HasSubtotal(const std::string& formula) {
 
 }  // namespace
 
-Evaluator::Evaluator(const CellSource& source) : source_(source) {}
+Evaluator::Evaluator(const CellSource& source) : source_(source), memo_(source) {}
 Evaluator::~Evaluator() = default;
 
 Evaluator::Outcome Evaluator::Cell(int sheet, int row, int column) {
@@ -128,38 +144,37 @@ Evaluator::Outcome Evaluator::Cell(int sheet, int row, int column) {
   // The explicit stack: a cell whose chain of formulas runs deeper than
   // kMaxChain names the cell where it stopped; that one is computed first,
   // then the cell again, which now finds it done.
-  std::vector<Defer> stack{{KeyOf(sheet, row, column), sheet, row, column}};
+  std::vector<Defer> stack{{sheet, row, column, false}};
   try {
     while (!stack.empty()) {
       const Defer top = stack.back();
       try {
-        path_.clear();
+        depth_ = 0;
+        // An array formula's whole result is computed by reading its first cell.
         out.value = ReadCell(top.sheet, top.row, top.column);
         stack.pop_back();
       } catch (const Defer& next) {
-        auto cycle = std::find_if(stack.begin(), stack.end(), [&](const Defer& d) { return d.key == next.key; });
+        auto cycle = std::find(stack.begin(), stack.end(), next);
         if (cycle != stack.end()) {
-          for (auto it = cycle; it != stack.end(); ++it) {
-            Entry& entry = cells_[it->key];
-            entry.state = Entry::State::Failed;
-            entry.why = "a circular reference";
-          }
+          for (auto it = cycle; it != stack.end(); ++it) memo_.Fail(memo_.At(it->sheet, it->row, it->column, it->array), "a circular reference");
           continue;
         }
         stack.push_back(next);
       }
     }
     out.evaluated = true;
-    // A formula's blank result is 0; only formula cells are kept.
-    if (out.value.type == Value::Type::Blank &&
-        (cells_.count(KeyOf(sheet, row, column)) || !source_.CellFormula(sheet, row, column).empty()))
+    const CellMemo::Slot* slot = memo_.Find(sheet, row, column);
+    CellArea array;
+    out.formula = (slot && slot->formula) || source_.ArrayFormulaArea(sheet, row, column, array);
+    // A formula's blank result is 0.
+    if (out.value.type == Value::Type::Blank && (out.formula || !source_.CellFormula(sheet, row, column).empty()))
       out.value = Value::Number(0);
   } catch (const NotEvaluable& e) {
     out.evaluated = false;
     out.value = {};
     out.why = e.why;
   }
-  path_.clear();
+  depth_ = 0;
   return out;
 }
 
@@ -174,7 +189,7 @@ Evaluator::Outcome Evaluator::Formula(std::string_view formula, int sheet, int r
     }
     for (;;) {
       try {
-        path_.clear();
+        depth_ = 0;
         const Place place{sheet, row, column, false};
         out.value = Intersect(Evaluate(*tree, place), place);
         break;
@@ -190,86 +205,102 @@ Evaluator::Outcome Evaluator::Formula(std::string_view formula, int sheet, int r
     out.value = {};
     out.why = e.why;
   }
-  path_.clear();
+  depth_ = 0;
   return out;
 }
 
 Value Evaluator::ReadCell(int sheet, int row, int column) {
-  // A formula computed before is answered before its text is asked for.
-  const uint64_t key = KeyOf(sheet, row, column);
-  auto found = cells_.find(key);
-  if (found != cells_.end()) return Kept(found->second);
+  // A cell read before is answered before its text is asked for.
+  CellMemo::Slot& slot = memo_.At(sheet, row, column);
+  if (slot.state != CellMemo::Slot::State::Unread) return Kept(slot);
   CellArea array;
   if (source_.ArrayFormulaArea(sheet, row, column, array)) return ArrayElement(sheet, row, column, array);
   std::string formula = source_.CellFormula(sheet, row, column);
-  if (!formula.empty()) return ComputeFormulaCell(key, sheet, row, column, formula);
-  return FromStored(source_.CellValue(sheet, row, column));
+  if (!formula.empty()) return ComputeFormulaCell(slot, false, sheet, row, column, formula);
+  Value v = FromStored(source_.CellValue(sheet, row, column));
+  memo_.Keep(slot, v);
+  return v;
 }
 
-const Value& Evaluator::Kept(const Entry& entry) {
-  if (entry.state == Entry::State::Done) return entry.value;
-  if (entry.state == Entry::State::Failed) throw NotEvaluable{entry.why};
+Value Evaluator::Kept(const CellMemo::Slot& slot) const {
+  if (slot.state == CellMemo::Slot::State::Kept) return memo_.Get(slot);
+  if (slot.state == CellMemo::Slot::State::Failed) throw NotEvaluable{memo_.Why(slot)};
   throw NotEvaluable{"a circular reference"};
 }
 
-Value Evaluator::ComputeFormulaCell(uint64_t key, int sheet, int row, int column, const std::string& formula) {
-  auto found = cells_.find(key);
-  if (found != cells_.end()) return Kept(found->second);
-  if (path_.size() >= kMaxChain) throw Defer{key, sheet, row, column};
-  Entry* entry = &cells_[key];
-  path_.push_back(key);
+Value Evaluator::ComputeFormulaCell(CellMemo::Slot& slot, bool array, int sheet, int row, int column, const std::string& formula) {
+  if (slot.state != CellMemo::Slot::State::Unread) return Kept(slot);
+  if (depth_ >= kMaxChain) throw Defer{sheet, row, column, array};
+  slot.state = CellMemo::Slot::State::InProgress;
+  slot.formula = true;
+  ++depth_;
+  Value v;
   try {
-    // Each cell's tree is its own: a sheet's formulas are mostly distinct
-    // texts, which a cache would only hash.
-    NodePtr parsed;
+    // Formulas of one shape (a filled column) share one tree.
+    NodePtr own;
+    const Node* tree = nullptr;
     try {
-      parsed = ParseA1Formula(formula);
+      tree = CellTree(formula, row, column, own);
     } catch (const FormulaUnreadable& e) {
       throw NotEvaluable{"the formula cannot be read here: " + e.what};
     }
-    const Node* tree = parsed.get();
-    const bool array = (key & kArrayKey) != 0;
     const Place place{sheet, row, column, array};
-    Value v = Evaluate(*tree, place);
+    v = Evaluate(*tree, place);
     if (array) {
       if (v.type == Value::Type::Reference) v = Value::Array(ToMatrix(v));
     } else {
       v = Intersect(v, place);
       if (v.type == Value::Type::Blank) v = Value::Number(0);
     }
-    entry->value = std::move(v);
-    entry->state = Entry::State::Done;
+    memo_.Keep(slot, v);
   } catch (const NotEvaluable& e) {
-    entry->state = Entry::State::Failed;
-    entry->why = e.why;
-    path_.pop_back();
+    memo_.Fail(slot, e.why);
+    --depth_;
     throw;
   } catch (const Defer&) {
-    cells_.erase(key);
-    path_.pop_back();
+    memo_.Clear(slot);
+    --depth_;
     throw;
   }
-  path_.pop_back();
-  return entry->value;
+  --depth_;
+  return v;
 }
 
 Value Evaluator::ArrayElement(int sheet, int row, int column, const CellArea& area) {
   const std::string formula = source_.CellFormula(sheet, area.firstRow, area.firstColumn);
   if (formula.empty()) throw NotEvaluable{"an array formula without its formula"};
-  const Value whole =
-      ComputeFormulaCell(KeyOf(sheet, area.firstRow, area.firstColumn) | kArrayKey, sheet, area.firstRow, area.firstColumn, formula);
+  const Value whole = ComputeFormulaCell(memo_.At(sheet, area.firstRow, area.firstColumn, true), true, sheet, area.firstRow,
+                                         area.firstColumn, formula);
   if (whole.type != Value::Type::Array) return whole;
   return Element(*whole.array, row - area.firstRow, column - area.firstColumn);
 }
 
-const Node& Evaluator::Parsed(const std::string& formula) {
+const Node* Evaluator::Parsed(const std::string& formula, NodePtr& own) {
   auto found = trees_.find(formula);
-  if (found != trees_.end()) return *found->second;
-  NodePtr tree = ParseA1Formula(formula);
-  const Node& node = *tree;
-  if (trees_.size() > 100000) trees_.clear();
-  trees_.emplace(formula, std::move(tree));
-  return node;
+  if (found != trees_.end()) return found->second.get();
+  own = ParseA1Formula(formula);
+  // Trees kept are never dropped: one may be evaluating further up.
+  if (trees_.size() >= kMaxTrees) return own.get();
+  return trees_.emplace(formula, std::move(own)).first->second.get();
+}
+
+const Node* Evaluator::CellTree(const std::string& formula, int row, int column, NodePtr& own) {
+  bool shaped = FormulaShape(formula, row, column, shape_);
+  if (shaped) {
+    auto found = shapes_.find(shape_);
+    if (found != shapes_.end() && found->second) return found->second.get();
+    if (found != shapes_.end()) shaped = false;  // a shape whose formulas are read one by one
+  }
+  ShapedFormula read = ParseA1FormulaAt(formula, row, column);
+  if (shaped && shapes_.size() < kMaxTrees) {
+    if (!read.shareable) {
+      shapes_.emplace(shape_, nullptr);
+    } else {
+      return shapes_.emplace(shape_, std::move(read.tree)).first->second.get();
+    }
+  }
+  own = std::move(read.tree);
+  return own.get();
 }
 
 bool Evaluator::Clip(Area& area) const {
@@ -368,9 +399,14 @@ Value Evaluator::EvaluateReference(const Node& node, const Place& place) {
     if (first < 0 || last < 0) return Value::Error(CalcError::Ref);
     if (last < first) std::swap(first, last);
   }
+  Area area;
+  if (!NodeArea(node, place, area)) return Value::Error(CalcError::Ref);
   Value v;
   v.type = Value::Type::Reference;
-  for (int s = first; s <= last; ++s) v.areas.push_back(Area{s, node.firstRow, node.firstColumn, node.lastRow, node.lastColumn});
+  for (int s = first; s <= last; ++s) {
+    area.sheet = s;
+    v.areas.push_back(area);
+  }
   return v;
 }
 
@@ -384,8 +420,9 @@ Value Evaluator::EvaluateName(const Node& node, const Place& place) {
   if (!text) return Value::Error(CalcError::Name);
   if (nameDepth_ >= kMaxNameDepth) throw NotEvaluable{"defined names that refer to one another in a circle"};
   const Node* tree = nullptr;
+  NodePtr own;
   try {
-    tree = &Parsed(*text);
+    tree = Parsed(*text, own);
   } catch (const FormulaUnreadable& e) {
     throw NotEvaluable{"the defined name " + node.name + " cannot be read here: " + e.what};
   }
@@ -402,11 +439,13 @@ Value Evaluator::EvaluateName(const Node& node, const Place& place) {
 
 Value Evaluator::Operand(const Node& node, const Place& place) {
   // A single cell is read straight away, without a reference value made for it.
-  if (node.kind == Node::Kind::Reference && !node.refError && node.lastSheet.empty() && node.firstRow == node.lastRow &&
-      node.firstColumn == node.lastColumn) {
-    const int sheet = node.sheet.empty() ? place.sheet : source_.FindSheet(node.sheet);
-    if (sheet < 0) return Value::Error(CalcError::Ref);
-    return ReadCell(sheet, node.firstRow, node.firstColumn);
+  if (node.kind == Node::Kind::Reference && !node.refError && node.lastSheet.empty()) {
+    Area area;
+    if (NodeArea(node, place, area) && area.firstRow == area.lastRow && area.firstColumn == area.lastColumn) {
+      const int sheet = node.sheet.empty() ? place.sheet : source_.FindSheet(node.sheet);
+      if (sheet < 0) return Value::Error(CalcError::Ref);
+      return ReadCell(sheet, area.firstRow, area.firstColumn);
+    }
   }
   Value v = Evaluate(node, place);
   if (v.type != Value::Type::Reference) return v;

@@ -3,7 +3,7 @@
 // semantics: implicit intersection of a range where one value is wanted,
 // blank cells as 0 or "", errors passed on, text and numbers converted as it
 // converts them, array arguments where a function takes arrays. Every
-// formula cell is computed once and kept. A chain of formulas deeper than a
+// cell is read once and every formula cell computed once, and kept. A chain of formulas deeper than a
 // few dozen cells is computed from its far end by an explicit stack, so no
 // sheet makes the recursion unbounded; a cycle is reported, not followed.
 // A formula that cannot be computed here (a volatile or unknown function, a
@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "host/core/calc/CalcValue.h"
+#include "host/core/calc/CellMemo.h"
 #include "host/core/calc/CellSource.h"
 #include "host/core/calc/FormulaTree.h"
 
@@ -58,12 +59,11 @@ class Evaluator {
 
   struct Outcome {
     bool evaluated = false;
-    Value value;      // a scalar when evaluated
-    std::string why;  // when not
+    bool formula = false;  // evaluated from the cell's formula (not its stored value)
+    Value value;           // a scalar when evaluated
+    std::string why;       // when not
   };
 
-  // Makes room for this many formula results (a workbook's formula count).
-  void Reserve(size_t formulas) { cells_.reserve(formulas); }
   // The result of the formula in the cell (the cell's own value when it holds none).
   Outcome Cell(int sheet, int row, int column);
   // The result of formula text as if it stood in the cell.
@@ -92,17 +92,16 @@ class Evaluator {
   Matrix ToMatrix(const Value& v);
 
  private:
-  // A formula cell's result, kept once computed (or why it has none).
-  struct Entry {
-    enum class State : uint8_t { InProgress, Done, Failed } state = State::InProgress;
-    Value value;
-    std::string why;
-  };
-  // The value a kept entry gives: its result, or NotEvaluable.
-  static const Value& Kept(const Entry& entry);
-  Value ComputeFormulaCell(uint64_t key, int sheet, int row, int column, const std::string& formula);
+  // The value a slot read before gives: its value, or NotEvaluable.
+  Value Kept(const CellMemo::Slot& slot) const;
+  // Computes the formula of the cell into its slot (array: the whole result of an array formula).
+  Value ComputeFormulaCell(CellMemo::Slot& slot, bool array, int sheet, int row, int column, const std::string& formula);
   Value ArrayElement(int sheet, int row, int column, const CellArea& area);
-  const Node& Parsed(const std::string& formula);
+  // The tree of a defined name's text, kept by text (or in own when too many are kept).
+  const Node* Parsed(const std::string& formula, NodePtr& own);
+  // The tree of a cell's formula, kept by shape (or in own when it has none
+  // or too many are kept). Throws FormulaUnreadable.
+  const Node* CellTree(const std::string& formula, int row, int column, NodePtr& own);
   Value EvaluateReference(const Node& node, const Place& place);
   Value EvaluateName(const Node& node, const Place& place);
   Value EvaluateUnary(const Node& node, const Place& place);
@@ -111,9 +110,11 @@ class Evaluator {
   Value Operand(const Node& node, const Place& place);
 
   const CellSource& source_;
-  std::unordered_map<uint64_t, Entry> cells_;  // by cell; a node's place never moves
-  std::unordered_map<std::string, NodePtr> trees_;
-  std::vector<uint64_t> path_;  // formula cells being computed, innermost last
+  CellMemo memo_;  // every cell read, formulas computed
+  std::unordered_map<std::string, NodePtr> trees_;   // defined names' trees by text
+  std::unordered_map<std::string, NodePtr> shapes_;  // cells' trees by shape; null: read one by one
+  std::string shape_;                                // scratch for the shape of a formula
+  size_t depth_ = 0;  // formula cells being computed inside one another
   int nameDepth_ = 0;
 };
 

@@ -1,8 +1,11 @@
 #include "host/core/calc/FormulaParser.h"
 
-#include <cctype>
+#include <algorithm>
+#include <charconv>
 #include <cstdlib>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "host/core/CellAddress.h"
 
@@ -28,6 +31,95 @@ std::string Upper(std::string_view s) {
   return out;
 }
 
+// Reads the quoted run at at (a text in "", a sheet name in ''; a doubled
+// quote stands for one) into out, at moved past the closing quote; false
+// when it is not closed.
+bool ReadQuoted(std::string_view s, size_t& at, std::string* out) {
+  const char quote = s[at];
+  for (size_t i = at + 1; i < s.size(); ++i) {
+    if (s[i] != quote) {
+      if (out) *out += s[i];
+      continue;
+    }
+    if (i + 1 < s.size() && s[i + 1] == quote) {
+      if (out) *out += quote;
+      ++i;
+      continue;
+    }
+    at = i + 1;
+    return true;
+  }
+  return false;
+}
+
+// One part of a reference: column letters, row digits or both, each
+// optionally after "$". kind: 1 cell, 2 column, 3 row; 0 when none.
+struct Part {
+  int kind = 0, row = 0, column = 0;
+  bool absRow = false, absColumn = false;
+  size_t begin = 0, end = 0;
+  bool operator==(const Part&) const = default;
+};
+
+Part PartAt(std::string_view s, size_t at) {
+  Part part;
+  size_t p = at;
+  const bool absColumn = p < s.size() && s[p] == '$';
+  if (absColumn) ++p;
+  const size_t letters = p;
+  int column = 0;
+  while (p < s.size() && IsLetter(s[p]) && p - letters < 4) {
+    column = column * 26 + ((s[p] & ~0x20) - 'A' + 1);  // upper case without the locale
+    ++p;
+  }
+  const size_t letterCount = p - letters;
+  if (letterCount > 3) return part;
+  size_t q = p;
+  const bool absRow = letterCount > 0 && q < s.size() && s[q] == '$';
+  if (absRow) ++q;
+  const size_t digits = q;
+  long row = 0;
+  while (q < s.size() && IsDigit(s[q]) && q - digits < 8) row = row * 10 + (s[q++] - '0');
+  const size_t digitCount = q - digits;
+  if (letterCount > 0 && digitCount > 0) {
+    if (column > kMaxColumns || row < 1 || row > kMaxRows) return part;
+    part = {1, static_cast<int>(row), column, absRow, absColumn, at, q};
+  } else if (letterCount > 0 && q == p) {
+    if (column > kMaxColumns) return part;
+    part = {2, 0, column, false, absColumn, at, p};
+  } else if (letterCount == 0 && digitCount > 0) {
+    // A row alone: its "$" stood where a column's would.
+    if (row < 1 || row > kMaxRows) return part;
+    part = {3, static_cast<int>(row), 0, absColumn, false, at, q};
+  } else {
+    return part;
+  }
+  // A reference ends where a name could not go on.
+  if (part.end < s.size() && (IsNameChar(s[part.end]) || s[part.end] == '(' || s[part.end] == '!')) return Part{};
+  return part;
+}
+
+// The parts of a reference at at: a cell, or two of one kind around ":"
+// (second.kind 0 for a single cell). False when no reference starts there
+// (a lone column or row is a name or a number).
+bool ReferenceParts(std::string_view s, size_t at, Part& first, Part& second) {
+  first = PartAt(s, at);
+  second = Part{};
+  if (first.kind == 0) return false;
+  if (first.end < s.size() && s[first.end] == ':') {
+    second = PartAt(s, first.end + 1);
+    if (second.kind != first.kind) second = Part{};
+  }
+  return first.kind == 1 || second.kind != 0;
+}
+
+// Where a formula read relative to its cell is anchored, and the parts of
+// its references in the order they were read.
+struct Anchor {
+  int row = 0, column = 0;
+  std::vector<Part> parts;
+};
+
 struct Token {
   enum class Type { End, Number, Text, Boolean, Error, Reference, Name, Function, Operator, Open, Close,
                     Comma, Semicolon, BraceOpen, BraceClose };
@@ -41,7 +133,7 @@ struct Token {
 
 class Scanner {
  public:
-  explicit Scanner(std::string_view text) : s_(text) {}
+  Scanner(std::string_view text, Anchor* anchor) : s_(text), anchor_(anchor) {}
 
   Token Next() {
     Token t;
@@ -91,21 +183,8 @@ class Scanner {
   }
 
   Token String(Token t) {
-    ++pos_;
     std::string out;
-    for (;;) {
-      if (pos_ >= s_.size()) throw FormulaUnreadable{"a text in it has no closing quote"};
-      if (s_[pos_] == '"') {
-        if (pos_ + 1 < s_.size() && s_[pos_ + 1] == '"') {
-          out += '"';
-          pos_ += 2;
-          continue;
-        }
-        ++pos_;
-        break;
-      }
-      out += s_[pos_++];
-    }
+    if (!ReadQuoted(s_, pos_, &out)) throw FormulaUnreadable{"a text in it has no closing quote"};
     t.type = Token::Type::Text;
     t.text = std::move(out);
     return t;
@@ -161,21 +240,8 @@ class Scanner {
 
   // 'Sheet name'! or 'First:Last'! followed by a reference.
   Token Quoted(Token t) {
-    ++pos_;
     std::string name;
-    for (;;) {
-      if (pos_ >= s_.size()) throw FormulaUnreadable{"a sheet name in it has no closing quote"};
-      if (s_[pos_] == '\'') {
-        if (pos_ + 1 < s_.size() && s_[pos_ + 1] == '\'') {
-          name += '\'';
-          pos_ += 2;
-          continue;
-        }
-        ++pos_;
-        break;
-      }
-      name += s_[pos_++];
-    }
+    if (!ReadQuoted(s_, pos_, &name)) throw FormulaUnreadable{"a sheet name in it has no closing quote"};
     if (pos_ >= s_.size() || s_[pos_] != '!') throw FormulaUnreadable{"a quoted sheet name in it is not followed by '!'"};
     ++pos_;
     if (!name.empty() && name[0] == '[') throw FormulaUnreadable{"it refers to another workbook"};
@@ -254,80 +320,55 @@ class Scanner {
     return t;
   }
 
-  // One part of a reference at at: column letters, row digits or both,
-  // each optionally after "$". kind: 1 cell, 2 column, 3 row.
-  struct Part {
-    int kind = 0, row = 0, column = 0;
-    size_t end = 0;
-  };
-  Part PartAt(size_t at) const {
-    Part part;
-    size_t p = at;
-    if (p < s_.size() && s_[p] == '$') ++p;
-    const size_t letters = p;
-    int column = 0;
-    while (p < s_.size() && IsLetter(s_[p]) && p - letters < 4) {
-      column = column * 26 + (std::toupper(static_cast<unsigned char>(s_[p])) - 'A' + 1);
-      ++p;
-    }
-    const size_t letterCount = p - letters;
-    if (letterCount > 3) return part;
-    size_t q = p;
-    if (letterCount > 0 && q < s_.size() && s_[q] == '$') ++q;
-    const size_t digits = q;
-    long row = 0;
-    while (q < s_.size() && IsDigit(s_[q]) && q - digits < 8) row = row * 10 + (s_[q++] - '0');
-    const size_t digitCount = q - digits;
-    if (letterCount > 0 && digitCount > 0) {
-      if (column > kMaxColumns || row < 1 || row > kMaxRows) return part;
-      part = {1, static_cast<int>(row), column, q};
-    } else if (letterCount > 0 && q == p) {
-      if (column > kMaxColumns) return part;
-      part = {2, 0, column, p};
-    } else if (letterCount == 0 && digitCount > 0) {
-      if (row < 1 || row > kMaxRows) return part;
-      part = {3, static_cast<int>(row), 0, q};
-    } else {
-      return part;
-    }
-    // A reference ends where a name could not go on.
-    if (part.end < s_.size() && (IsNameChar(s_[part.end]) || s_[part.end] == '(' || s_[part.end] == '!'))
-      return Part{};
-    return part;
-  }
-
   NodePtr ReferenceAt(const std::string& sheet, const std::string& lastSheet) {
-    const Part first = PartAt(pos_);
-    if (first.kind == 0) return nullptr;
-    Part second;
-    if (first.end < s_.size() && s_[first.end] == ':') {
-      second = PartAt(first.end + 1);
-      if (second.kind != first.kind) second = Part{};
-    }
-    if (first.kind != 1 && second.kind == 0) return nullptr;  // a lone column or row is a name or number
+    Part first, second;
+    if (!ReferenceParts(s_, pos_, first, second)) return nullptr;
     auto node = std::make_unique<Node>();
     node->kind = Node::Kind::Reference;
     node->sheet = sheet;
     node->lastSheet = lastSheet;
     const Part& end = second.kind ? second : first;
-    auto set = [&](const Part& a, const Part& b) {
-      node->firstRow = a.kind == 2 ? 1 : std::min(a.row, b.row);
-      node->lastRow = a.kind == 2 ? kMaxRows : std::max(a.row, b.row);
-      node->firstColumn = a.kind == 3 ? 1 : std::min(a.column, b.column);
-      node->lastColumn = a.kind == 3 ? kMaxColumns : std::max(a.column, b.column);
-    };
-    set(first, end);
+    if (anchor_) {
+      anchor_->parts.push_back(first);
+      if (second.kind) anchor_->parts.push_back(second);
+      SetCorners(*node, first, end);
+    } else {
+      node->firstRow = first.kind == 2 ? 1 : std::min(first.row, end.row);
+      node->lastRow = first.kind == 2 ? kMaxRows : std::max(first.row, end.row);
+      node->firstColumn = first.kind == 3 ? 1 : std::min(first.column, end.column);
+      node->lastColumn = first.kind == 3 ? kMaxColumns : std::max(first.column, end.column);
+    }
     pos_ = end.end;
     return node;
   }
 
+  // The corners as written, relative coordinates as offsets from the anchor.
+  void SetCorners(Node& node, const Part& a, const Part& b) const {
+    auto coordinate = [&](int value, bool absolute, int base, uint8_t bit, int& out) {
+      if (absolute) {
+        out = value;
+      } else {
+        out = value - base;
+        node.relative |= bit;
+      }
+    };
+    // Rows of a whole column and columns of a whole row span the grid.
+    const bool wholeColumns = a.kind == 2, wholeRows = a.kind == 3;
+    coordinate(wholeColumns ? 1 : a.row, wholeColumns || a.absRow, anchor_->row, kRelativeFirstRow, node.firstRow);
+    coordinate(wholeColumns ? kMaxRows : b.row, wholeColumns || b.absRow, anchor_->row, kRelativeLastRow, node.lastRow);
+    coordinate(wholeRows ? 1 : a.column, wholeRows || a.absColumn, anchor_->column, kRelativeFirstColumn, node.firstColumn);
+    coordinate(wholeRows ? kMaxColumns : b.column, wholeRows || b.absColumn, anchor_->column, kRelativeLastColumn,
+               node.lastColumn);
+  }
+
   std::string_view s_;
+  Anchor* anchor_;
   size_t pos_ = 0;
 };
 
 class Parser {
  public:
-  explicit Parser(std::string_view text) : scanner_(text) { Advance(); }
+  Parser(std::string_view text, Anchor* anchor) : scanner_(text, anchor) { Advance(); }
 
   NodePtr Formula() {
     NodePtr node = Comparison();
@@ -596,12 +637,138 @@ class Parser {
   int depth_ = 0;
 };
 
+// Appends one coordinate of a shape: an offset from the cell when
+// relative, the coordinate itself when absolute, each marked and ended so
+// that no two shapes read alike.
+void AppendCoordinate(std::string& out, char mark, int value, bool absolute, int base) {
+  char digits[16];
+  digits[0] = absolute ? '$' : mark;
+  char* end = std::to_chars(digits + 1, digits + sizeof digits - 1, absolute ? value : value - base).ptr;
+  *end++ = '\x03';
+  out.append(digits, static_cast<size_t>(end - digits));
+}
+
+// The shape of the formula (see FormulaShape) and the reference parts it
+// found, as the scanner would find them; false when it has none.
+bool ShapeOf(std::string_view s, int row, int column, std::string& shape, std::vector<Part>* parts) {
+  shape.clear();
+  shape.reserve(s.size() + 8);
+  bool tokenStart = true;
+  size_t i = 0;
+  while (i < s.size()) {
+    const char c = s[i];
+    if (c >= '\x01' && c <= '\x03') return false;  // the shape's own marks
+    if (c == '[') return false;                       // not read by the parser
+    if (c == '"' || c == '\'') {
+      // A text or a quoted sheet name, copied as it stands.
+      const size_t start = i;
+      if (!ReadQuoted(s, i, nullptr)) return false;
+      shape.append(s.substr(start, i - start));
+      tokenStart = true;
+      continue;
+    }
+    const bool word = IsNameChar(c) || c == '$';
+    if (tokenStart && word) {
+      Part first, second;
+      if (ReferenceParts(s, i, first, second)) {
+        for (const Part* part : {&first, &second}) {
+          if (part->kind == 0) continue;
+          if (part != &first) shape += ':';
+          if (part->kind != 3) AppendCoordinate(shape, '\x01', part->column, part->absColumn, column);
+          if (part->kind != 2) AppendCoordinate(shape, '\x02', part->row, part->absRow, row);
+          if (parts) parts->push_back(*part);
+        }
+        i = second.kind ? second.end : first.end;
+        tokenStart = false;
+        continue;
+      }
+      const size_t start = i;
+      while (i < s.size() && (IsNameChar(s[i]) || s[i] == '$')) ++i;
+      shape.append(s.substr(start, i - start));
+      tokenStart = false;
+      continue;
+    }
+    shape += c;
+    tokenStart = !word;
+    ++i;
+  }
+  return true;
+}
+
+std::string_view Body(std::string_view formula) {
+  if (!formula.empty() && formula[0] == '=') formula.remove_prefix(1);
+  return formula;
+}
+
 }  // namespace
 
 NodePtr ParseA1Formula(std::string_view formula) {
-  if (!formula.empty() && formula[0] == '=') formula.remove_prefix(1);
-  Parser parser(formula);
+  Parser parser(Body(formula), nullptr);
   return parser.Formula();
+}
+
+ShapedFormula ParseA1FormulaAt(std::string_view formula, int row, int column) {
+  const std::string_view body = Body(formula);
+  Anchor anchor{row, column, {}};
+  Parser parser(body, &anchor);
+  ShapedFormula out;
+  out.tree = parser.Formula();
+  // The tree serves its shape when the shape's scan found the very
+  // references the parser read, where it read them.
+  std::string shape;
+  std::vector<Part> parts;
+  out.shareable = ShapeOf(body, row, column, shape, &parts) && parts == anchor.parts;
+  return out;
+}
+
+bool FormulaShape(std::string_view formula, int row, int column, std::string& shape) {
+  return ShapeOf(Body(formula), row, column, shape, nullptr);
+}
+
+namespace {
+
+// The sheet before "." at at ("Sheet2." or "$'My Sheet'."), at moved past
+// the "."; false when none stands there.
+bool SheetBeforeDot(std::string_view text, size_t& at, std::string& sheet) {
+  size_t i = at;
+  if (i < text.size() && text[i] == '$') ++i;
+  sheet.clear();
+  if (i < text.size() && text[i] == '\'') {
+    if (!ReadQuoted(text, i, &sheet)) return false;
+  } else {
+    while (i < text.size() && text[i] != '.' && text[i] != ':' && text[i] != '!' && text[i] != '\'') sheet += text[i++];
+  }
+  if (sheet.empty() || i >= text.size() || text[i] != '.') return false;
+  at = i + 1;
+  return true;
+}
+
+bool SameSheetName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if ((a[i] >= 'a' && a[i] <= 'z' ? a[i] - 32 : a[i]) != (b[i] >= 'a' && b[i] <= 'z' ? b[i] - 32 : b[i])) return false;
+  return true;
+}
+
+}  // namespace
+
+std::optional<std::string> SheetDotReferenceToA1(std::string_view text) {
+  size_t at = 0;
+  std::string sheet;
+  if (!SheetBeforeDot(text, at, sheet)) return std::nullopt;
+  std::string rest(text.substr(at));
+  // The far corner may name the sheet again ("Sheet2.A1:Sheet2.B2").
+  if (const size_t colon = rest.find(':'); colon != std::string::npos && rest.find('.', colon) != std::string::npos) {
+    size_t second = colon + 1;
+    std::string other;
+    if (!SheetBeforeDot(rest, second, other)) return std::nullopt;
+    if (!SameSheetName(sheet, other)) throw FormulaUnreadable{"it spans sheets"};
+    rest.erase(colon + 1, second - colon - 1);
+  }
+  if (rest.empty() || rest.find_first_of(".!'") != std::string::npos) return std::nullopt;
+  std::string out = "'";
+  for (char c : sheet) out += c == '\'' ? std::string("''") : std::string(1, c);
+  return out + "'!" + rest;
 }
 
 }  // namespace host::calc

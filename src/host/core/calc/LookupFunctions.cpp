@@ -2,6 +2,7 @@
 // INDEX, OFFSET, INDIRECT, CHOOSE, ROW(S), COLUMN(S), ADDRESS.
 
 #include <cmath>
+#include <optional>
 
 #include "host/core/CellAddress.h"
 #include "host/core/calc/Coercion.h"
@@ -250,12 +251,39 @@ Value Offset(CallContext& c) {
   return Value::Reference(a);
 }
 
+// INDIRECT's text as A1 text, read as the workbook reads it; nullopt when
+// it is no reference there.
+std::optional<std::string> IndirectText(const std::string& text, ReferenceText syntax) {
+  switch (syntax) {
+    case ReferenceText::A1:
+      return text;
+    case ReferenceText::SheetDot:
+    case ReferenceText::SheetDotThenA1: {
+      std::optional<std::string> a1;
+      try {
+        a1 = SheetDotReferenceToA1(text);
+      } catch (const FormulaUnreadable& e) {
+        throw NotEvaluable{"INDIRECT with a reference that " + e.what};
+      }
+      if (a1) return a1;
+      // Without a sheet the text reads alike both ways ("A1", a name).
+      if (syntax == ReferenceText::SheetDotThenA1 || text.find_first_of(".!") == std::string::npos) return text;
+      return std::nullopt;
+    }
+    case ReferenceText::Unknown:
+      break;
+  }
+  throw NotEvaluable{"INDIRECT, whose reference texts this workbook reads in a way the host does not"};
+}
+
 Value Indirect(CallContext& c) {
   const std::string text = c.Text(0);
   if (!c.BooleanOr(1, true)) throw NotEvaluable{"INDIRECT with an R1C1 reference"};
+  const std::optional<std::string> a1 = IndirectText(text, c.Engine().Source().IndirectReferences());
+  if (!a1) return Value::Error(CalcError::Ref);
   NodePtr node;
   try {
-    node = ParseA1Formula(text);
+    node = ParseA1Formula(*a1);
   } catch (const FormulaUnreadable&) {
     return Value::Error(CalcError::Ref);
   }

@@ -64,13 +64,11 @@ RecalculationCount RecalculateChangedWorkbook(Workbook& book) {
   };
   std::vector<Fresh> fresh;
   std::vector<std::vector<std::pair<int, int>>> formulas(sheets.size());
-  size_t total = 0;
   for (size_t s = 0; s < sheets.size(); ++s)
     if (sheets[s]->Store().HoldsFormulas()) {
       formulas[s] = sheets[s]->Store().FormulaCells();
-      total += formulas[s].size();
+      count.unlisted = count.unlisted || formulas[s].empty();
     }
-  engine.Reserve(total);
   for (size_t s = 0; s < sheets.size(); ++s) {
     SheetStore& store = sheets[s]->Store();
     for (const auto& [row, column] : formulas[s]) {
@@ -80,7 +78,7 @@ RecalculationCount RecalculateChangedWorkbook(Workbook& book) {
       } catch (const std::exception&) {
         outcome.evaluated = false;  // no result rather than no save
       }
-      if (!outcome.evaluated) {
+      if (!outcome.evaluated || !outcome.formula) {
         ++count.leftToRecalculate;
         continue;
       }

@@ -24,10 +24,15 @@ struct Value;
 struct RecalculationCount {
   int updated = 0;             // results that changed and were written
   int leftToRecalculate = 0;   // formulas the engine or the store could not give a result
+  // A sheet holds formulas its format does not list for fresh results: they
+  // are left to the recalculation when the workbook is opened.
+  bool unlisted = false;
 };
 
 // Recomputes every formula of a workbook whose sheets changed since they
-// were read; nothing when none changed.
+// were read; nothing when none changed. A formula cell whose formula the
+// format cannot give (a data table's cells) is left, like one the engine
+// cannot compute.
 RecalculationCount RecalculateChangedWorkbook(Workbook& book);
 
 // A result as the stores keep values.

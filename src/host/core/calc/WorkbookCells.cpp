@@ -9,7 +9,8 @@
 
 namespace host::calc {
 
-WorkbookCells::WorkbookCells(Workbook& book) : date1904_(book.Date1904()) {
+WorkbookCells::WorkbookCells(Workbook& book)
+    : date1904_(book.Date1904()), indirect_(book.Store().IndirectReferences()) {
   for (Worksheet* sheet : book.Worksheets()) {
     Sheet s{sheet, {}, false, {}};
     for (const CellArea& a : sheet->Store().ArrayFormulaAreas())

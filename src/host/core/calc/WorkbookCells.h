@@ -32,6 +32,7 @@ class WorkbookCells : public CellSource {
   bool Date1904() const override { return date1904_; }
   std::optional<std::string> DefinedName(std::string_view name, int sheet) const override;
   bool ArrayFormulaArea(int sheet, int row, int column, CellArea& area) const override;
+  ReferenceText IndirectReferences() const override { return indirect_; }
 
  private:
   struct Sheet {
@@ -50,6 +51,7 @@ class WorkbookCells : public CellSource {
 
   std::vector<Sheet> sheets_;
   bool date1904_;
+  ReferenceText indirect_;
   bool namesRead_ = false;  // false when the format does not read its names
   std::unordered_map<std::string, std::vector<Definition>> names_;  // by upper-case name
 };

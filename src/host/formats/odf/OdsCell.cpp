@@ -117,24 +117,52 @@ std::string CellText(std::string_view cell) {
   return text;
 }
 
-OdsValue CellValue(std::string_view cell) {
-  std::string_view type;
-  if (!ElementAttribute(cell, "office:value-type", type)) return {};
+CellAttributes ReadCellAttributes(std::string_view cell) {
+  CellAttributes out;
+  size_t at = 1;
+  while (at < cell.size() && cell[at] != ' ' && cell[at] != '\t' && cell[at] != '\n' && cell[at] != '\r' &&
+         cell[at] != '>' && cell[at] != '/')
+    ++at;
+  const char* cursor = cell.data() + at;
+  const char* end = cell.data() + cell.size();
+  std::string_view n, v;
+  while (XmlScanner::NextAttribute(cursor, end, n, v)) {
+    if (n.size() > 7 && n.compare(0, 7, "office:") == 0) {
+      const std::string_view local = n.substr(7);
+      if (local == "value-type") out.valueType = v;
+      else if (local == "value") out.value = v;
+      else if (local == "date-value") out.dateValue = v;
+      else if (local == "time-value") out.timeValue = v;
+      else if (local == "boolean-value") out.booleanValue = v;
+      else if (local == "string-value") out.stringValue = v;
+    } else if (n == "table:formula") {
+      out.formula = v;
+    } else if (n == "calcext:value-type") {
+      out.calcValueType = v;
+    }
+  }
+  return out;
+}
+
+OdsValue CellValue(std::string_view cell) { return CellValue(ReadCellAttributes(cell)); }
+
+OdsValue CellValue(const CellAttributes& a) {
+  if (!a.valueType.data()) return {};
   // Values as writers write them need no decoding (read for every cell the
   // engine reads); those holding references or white space are decoded.
   const auto plain = [](std::string_view raw) { return raw.find_first_of("&\t\n\r") == std::string_view::npos; };
-  const std::string t = plain(type) ? std::string(type) : DecodeAttribute(type);
+  const std::string t = plain(a.valueType) ? std::string(a.valueType) : DecodeAttribute(a.valueType);
   auto number = [&] {
-    std::string_view raw;
-    if (!ElementAttribute(cell, "office:value", raw)) return 0.0;
-    return plain(raw) ? Number(raw) : Number(DecodeAttribute(raw));
+    if (!a.value.data()) return 0.0;
+    return plain(a.value) ? Number(a.value) : Number(DecodeAttribute(a.value));
   };
+  auto text = [](std::string_view raw) { return raw.data() ? DecodeAttribute(raw) : std::string(); };
   if (t == "float") return {OdsKind::Number, number(), {}};
   if (t == "percentage") return {OdsKind::Percentage, number(), {}};
   if (t == "currency") return {OdsKind::Currency, number(), {}};
-  if (t == "date") return {OdsKind::Date, 0, AttributeText(cell, "office:date-value")};
-  if (t == "time") return {OdsKind::Time, 0, AttributeText(cell, "office:time-value")};
-  if (t == "boolean") return {OdsKind::Boolean, AttributeText(cell, "office:boolean-value") == "true" ? 1.0 : 0.0, {}};
+  if (t == "date") return {OdsKind::Date, 0, text(a.dateValue)};
+  if (t == "time") return {OdsKind::Time, 0, text(a.timeValue)};
+  if (t == "boolean") return {OdsKind::Boolean, text(a.booleanValue) == "true" ? 1.0 : 0.0, {}};
   return {OdsKind::Text, 0, {}};
 }
 
@@ -154,7 +182,9 @@ bool CellHasParagraphs(std::string_view cell) {
 }
 
 std::string EditedStartTag(std::string_view tag, std::string_view qname, std::vector<AttributeEdit> edits, bool empty) {
-  std::string out = "<";
+  std::string out;
+  out.reserve(tag.size() + 160);
+  out += '<';
   out += qname;
   if (!tag.empty()) {
     const char* cursor = tag.data() + 1 + qname.size();

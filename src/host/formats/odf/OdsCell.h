@@ -33,8 +33,20 @@ std::string DecodeAttribute(std::string_view raw);
 // The displayed text: the cell's paragraphs joined by line breaks, with the
 // spaces, tabs and line breaks their elements stand for; annotations apart.
 std::string CellText(std::string_view cell);
+// The attributes of a cell's start tag that say what it holds, read in one
+// pass over the tag (a cell's value is asked for often: the engine reads
+// every cell a formula uses); data() is null for an attribute it lacks.
+struct CellAttributes {
+  std::string_view formula;        // table:formula
+  std::string_view calcValueType;  // calcext:value-type
+  std::string_view valueType;      // office:value-type
+  std::string_view value, dateValue, timeValue, booleanValue, stringValue;  // office:...
+};
+CellAttributes ReadCellAttributes(std::string_view cell);
+
 // The typed value; empty for a cell without office:value-type.
 OdsValue CellValue(std::string_view cell);
+OdsValue CellValue(const CellAttributes& attributes);
 // The formula as written (table:formula, e.g. "of:=[.A1]*2"), or empty.
 std::string CellFormula(std::string_view cell);
 // True when the cell holds paragraphs (the text the writer displayed).

@@ -7,6 +7,7 @@
 #include "host/core/HostError.h"
 #include "host/io/XmlScanner.h"
 #include "host/io/Package.h"
+#include "host/formats/odf/OdsCell.h"
 
 namespace host::odf {
 
@@ -106,6 +107,11 @@ OdsDocument::OdsDocument(const std::string& path) {
       return std::string_view(n.name()) == "config:config-item" &&
              std::string_view(n.attribute("config:name").value()) == "ActiveTable";
     });
+    pugi::xml_node syntax = settings.find_node([](pugi::xml_node n) {
+      return std::string_view(n.name()) == "config:config-item" &&
+             std::string_view(n.attribute("config:name").value()) == "SyntaxStringRef";
+    });
+    if (syntax) stringRefSyntax_ = LeadingInt(syntax.child_value(), -2);
     std::string activeName = item.child_value();
     for (size_t k = 0; k < sheets_.size(); ++k)
       if (item && sheets_[k].Name() == activeName) active_ = static_cast<int>(k) + 1;
@@ -167,6 +173,10 @@ void OdsDocument::ReadContent() {
   }
   outside.append(bytes.substr(at));
   Parse(content_, outside, "content.xml");
+}
+
+pugi::xml_node OdsDocument::NamedExpressions() const {
+  return FindElement(content_, "office:spreadsheet").child("table:named-expressions");
 }
 
 std::string_view OdsDocument::FormatCode(std::string_view cellStyle) {

@@ -35,6 +35,11 @@ class OdsDocument {
   int ActiveSheet() const { return active_; }
   // True when dates count from 1904-01-01 (table:null-date).
   bool Date1904() const { return date1904_; }
+  // The SyntaxStringRef setting of settings.xml: how the document reads the
+  // reference texts INDIRECT is given; -1 when it has none.
+  int StringRefSyntax() const { return stringRefSyntax_; }
+  // The document's own table:named-expressions element (an empty node when it has none).
+  pugi::xml_node NamedExpressions() const;
   // The format code of a cell style's data style ("General" when none).
   std::string_view FormatCode(std::string_view cellStyle);
 
@@ -63,6 +68,7 @@ class OdsDocument {
   std::vector<OdsSheet> sheets_;
   int active_ = 1;
   bool date1904_ = false;
+  int stringRefSyntax_ = -1;
   bool stylesRead_ = false;
   OdsDataStyles styles_;
   pugi::xml_document stylesPart_;  // styles.xml, read for its data styles when first needed

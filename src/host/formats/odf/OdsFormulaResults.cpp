@@ -127,7 +127,8 @@ std::string CellWithResult(std::string_view element, const StoredValue& result, 
   XmlScanner scanner(element.data(), element.size());
   const XmlScanner::Tag tag = scanner.ReadTag();
   const std::string_view start(tag.begin, static_cast<size_t>(tag.end - tag.begin));
-  const std::string oldType = AttributeText(start, "office:value-type");
+  const std::string_view rawType = ReadCellAttributes(start).valueType;
+  const std::string oldType = rawType.data() ? DecodeAttribute(rawType) : std::string();
 
   std::optional<std::string> type, value, text, boolean, date, time, calcType;
   bool keepCurrency = false;
@@ -167,6 +168,7 @@ std::string CellWithResult(std::string_view element, const StoredValue& result, 
       break;
   }
   if (!calcType) calcType = type;
+  edits.reserve(edits.size() + 8);
   for (AttributeEdit edit : std::initializer_list<AttributeEdit>{
            {"office:value-type", type}, {"office:value", value}, {"office:string-value", text},
            {"office:boolean-value", boolean}, {"office:date-value", date}, {"office:time-value", time},

@@ -117,7 +117,12 @@ class OdsSheet::Scan {
       } else if ((IsColumnGroup(name) || IsRowGroup(name)) && !tag.selfClosing) {
         open.push_back(tag);
       } else {
+        const size_t at = Offset(tag.begin);
         Skip(tag);
+        if (depth == 0 && name == "table:named-expressions") {
+          sheet_.namesBegin_ = at;
+          sheet_.namesEnd_ = Offset(scanner_.Position());
+        }
       }
     }
   }
@@ -270,11 +275,10 @@ void OdsSheet::AddAreas(std::vector<CellArea>& areas, int firstRow, int count, c
 }
 
 const OdsSheet::RowGroup* OdsSheet::GroupOf(int row) const {
-  // Most tables hold one group a row from their first row on: the group is
-  // then found where the row's number says, without a search.
-  if (!rows_.empty()) {
-    const auto guess = static_cast<size_t>(row) - static_cast<size_t>(rows_.front().firstRow);
-    if (row >= rows_.front().firstRow && guess < rows_.size() && rows_[guess].firstRow == row) return &rows_[guess];
+  // Most tables hold a group for each row of their block: the row's place is its number.
+  if (!rows_.empty() && row >= rows_.front().firstRow) {
+    const size_t guess = static_cast<size_t>(row - rows_.front().firstRow);
+    if (guess < rows_.size() && rows_[guess].firstRow == row) return &rows_[guess];
   }
   auto it = std::upper_bound(rows_.begin(), rows_.end(), row,
                              [](int r, const RowGroup& g) { return r < g.firstRow; });
@@ -360,11 +364,16 @@ std::vector<std::pair<int, int>> OdsSheet::FormulaCells() const {
   if (repeated > kMaxRepeatedFormulas)
     throw HostError("the sheet " + Name() + " repeats formulas over more cells than this program computes");
   std::vector<std::pair<int, int>> out;
-  for (const RowGroup& group : rows_)
+  out.reserve(static_cast<size_t>(repeated) + cells_.size() / 2);
+  for (const RowGroup& group : rows_) {
+    // The rows of a group without formulas (the table's empty tail) are not walked.
+    const std::span<const CellRun> cells = Cells(group);
+    if (std::none_of(cells.begin(), cells.end(), [](const CellRun& run) { return (run.flags & kFormula) != 0; })) continue;
     for (int r = group.firstRow; r < group.firstRow + group.count; ++r)
-      for (const CellRun& run : Cells(group))
+      for (const CellRun& run : cells)
         if (run.flags & kFormula)
           for (int c = run.firstColumn; c < run.firstColumn + run.count; ++c) out.emplace_back(r, c);
+  }
   return out;
 }
 

@@ -75,6 +75,8 @@ class OdsSheet {
   // The start tag as read, and the same made an empty element (for a part
   // read without the tables' contents).
   std::string_view StartTag() const { return part_.substr(begin_, startEnd_ - begin_); }
+  // The table's own table:named-expressions element as read; empty when it has none.
+  std::string_view NamedExpressions() const { return part_.substr(namesBegin_, namesEnd_ - namesBegin_); }
 
   const std::string& Name() const { return name_; }
   const std::vector<RowGroup>& Rows() const { return rows_; }
@@ -178,6 +180,7 @@ class OdsSheet {
   size_t begin_ = 0, startEnd_ = 0, end_ = 0;
   bool selfClosing_ = false;
   size_t rowAnchor_ = 0;  // where rows go when the table has none
+  size_t namesBegin_ = 0, namesEnd_ = 0;  // the table's named expressions
   std::string name_;
   bool protected_ = false;
   std::vector<RowGroup> rows_;

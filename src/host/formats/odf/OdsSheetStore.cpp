@@ -29,15 +29,14 @@ StoredValue OdsSheetStore::Value(int row, int column) const {
   std::string_view cell = Sheet().CellElement(row, column);
   StoredValue value;
   if (cell.empty()) return value;
-  std::string_view raw;
-  bool formula = ElementAttribute(cell, "table:formula", raw);
-  std::string_view calcType;
-  if (ElementAttribute(cell, "calcext:value-type", calcType) && calcType == "error") {
+  const CellAttributes attributes = ReadCellAttributes(cell);
+  const bool formula = attributes.formula.data() != nullptr;
+  if (attributes.calcValueType == "error") {
     value.kind = CellKind::Error;
     value.text = CellText(cell);
     return value;
   }
-  OdsValue stored = CellValue(cell);
+  OdsValue stored = CellValue(attributes);
   switch (stored.kind) {
     case OdsKind::Empty:
       if (formula) {
@@ -80,8 +79,8 @@ StoredValue OdsSheetStore::Value(int row, int column) const {
       break;
     case OdsKind::Text:
       value.kind = CellKind::Text;
-      if (ElementAttribute(cell, "office:string-value", raw))
-        value.text = DecodeAttribute(raw);
+      if (attributes.stringValue.data())
+        value.text = DecodeAttribute(attributes.stringValue);
       else
         value.text = CellText(cell);
       break;

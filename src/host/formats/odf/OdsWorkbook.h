@@ -25,11 +25,14 @@ class OdsWorkbook : public WorkbookStore {
   bool Date1904() const override;
   // A document has no flag that makes the next program recalculate it.
   bool CanRequestRecalculation() const override { return false; }
-  // Defined names (table:named-range, table:named-expression) are not read
-  // yet: DefinedNames() gives nullopt, so formulas that use one keep the
-  // recalculation on open. Reading them is the next step: each name's
-  // range address or expression made A1 text by OpenFormulaToA1
-  // (OpenFormula.h), local to the table whose named expressions hold it.
+  // The reference texts INDIRECT follows, as the document's settings ask
+  // (LibreOffice's SyntaxStringRef): none set or 7, the OpenDocument way and
+  // then A1; 0, 1, 4, 5 and 6 the OpenDocument way alone; 2 A1; any other
+  // (3 is R1C1) not read.
+  ReferenceText IndirectReferences() const override;
+  // Named ranges and expressions, the document's and each table's (see OdsNames.h).
+  bool HasDefinedNames() const override;
+  std::optional<std::vector<DefinedName>> DefinedNames() const override;
   // Writes content.xml anew when a table changed (only those tables' bytes
   // differ); every other entry is copied as stored. Nothing is written when
   // nothing changed.

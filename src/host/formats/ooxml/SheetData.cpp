@@ -419,6 +419,11 @@ void SheetData::ScanCell(XmlScanner& scanner, const XmlScanner::Tag& tag, int ro
 }
 
 const SheetData::RowRecord* SheetData::FindRow(int row) const {
+  // Most sheets hold every row of their block: the row's place is its number.
+  if (!rows_.empty() && row >= rows_.front().row) {
+    const size_t guess = static_cast<size_t>(row - rows_.front().row);
+    if (guess < rows_.size() && rows_[guess].row == row) return &rows_[guess];
+  }
   auto it = std::lower_bound(rows_.begin(), rows_.end(), row,
                              [](const RowRecord& r, int value) { return r.row < value; });
   return it != rows_.end() && it->row == row ? &*it : nullptr;

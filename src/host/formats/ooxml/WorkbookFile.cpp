@@ -359,6 +359,7 @@ void WorkbookFile::Save() {
 
 void WorkbookFile::SaveChanges() {
   std::map<std::string, NewPart> changed;
+  bool formulasMoved = false;  // the calculation chain names formula cells by address
   for (size_t i = 0; i < data_.size() && i < sheets_.size(); ++i) {
     const SheetData* data = data_[i].get();
     const std::string& part = sheets_[i].part;
@@ -368,13 +369,14 @@ void WorkbookFile::SaveChanges() {
     // tells it how to split the work.
     changed[package_->StoredName(part)] = NewPart{data->Writer(), data->SourceSize(), kSheetDeflateLevel};
     if (data->Moves().empty()) continue;
+    formulasMoved = formulasMoved || data->HoldsFormulas();
     MoveNotes(sheets_[i], *data, changed);
   }
   if (fullCalc_) {
     current_ = workbookPart_;
     changed[package_->StoredName(workbookPart_)] = TextPart(WorkbookWithFullCalc());
   }
-  if (fullCalc_ && !calcChainPart_.empty() && package_->Has(calcChainPart_)) {
+  if ((fullCalc_ || formulasMoved) && !calcChainPart_.empty() && package_->Has(calcChainPart_)) {
     current_ = workbookRelsPart_;
     DropCalcChain(*package_, workbookRelsPart_, calcChainPart_, changed);
   }

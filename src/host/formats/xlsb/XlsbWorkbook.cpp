@@ -179,6 +179,7 @@ void XlsbWorkbook::Save() {
 
 void XlsbWorkbook::SaveChanges() {
   std::map<std::string, NewPart> changed;
+  bool formulasMoved = false;
   for (size_t i = 0; i < data_.size() && i < sheets_.size(); ++i) {
     const XlsbSheet* sheet = data_[i].get();
     if (!sheet || !sheet->Modified()) continue;
@@ -187,6 +188,7 @@ void XlsbWorkbook::SaveChanges() {
     // tells it how to split the work.
     changed[package_->StoredName(sheets_[i].part)] = NewPart{sheet->Writer(), sheet->SourceSize(), kBinarySheetDeflateLevel};
     if (sheet->Moves().empty()) continue;
+    formulasMoved = formulasMoved || sheet->HoldsFormulas();
     for (const std::string& part : sheets_[i].commentParts) {
       current_ = part;
       std::string bytes = package_->Read(part);
@@ -201,10 +203,11 @@ void XlsbWorkbook::SaveChanges() {
   if (fullCalc_) {
     current_ = workbookPart_;
     changed[package_->StoredName(workbookPart_)] = TextPart(WithFullCalcOnLoad(workbookBytes_, book_));
-    if (!calcChainPart_.empty()) {
-      current_ = workbookRelsPart_;
-      ooxml::DropCalcChain(*package_, workbookRelsPart_, calcChainPart_, changed);
-    }
+  }
+  // The calculation chain names formula cells by address.
+  if ((fullCalc_ || formulasMoved) && !calcChainPart_.empty()) {
+    current_ = workbookRelsPart_;
+    ooxml::DropCalcChain(*package_, workbookRelsPart_, calcChainPart_, changed);
   }
   current_.clear();
   // Nothing changed (a sort that moved no row): the file stays as it is.

@@ -38,8 +38,8 @@ class XlsbWorkbook : public WorkbookStore {
   size_t ActiveTab() const override { return activeTab_; }
   bool Date1904() const override { return book_.date1904; }
   bool HasDefinedNames() const override { return !book_.definedNames.empty(); }
-  // Moved formulas: the save sets the workbook's full-recalculation flag and
-  // drops the calculation chain (calcChain.bin).
+  // Results left untrue: the save sets the workbook's full-recalculation
+  // flag. A save of moved formulas drops the calculation chain (calcChain.bin).
   void RequestFullRecalculation() override { fullCalc_ = true; }
   // The defined names with their formulas as A1 text.
   std::optional<std::vector<DefinedName>> DefinedNames() const override;

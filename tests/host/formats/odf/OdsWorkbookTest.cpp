@@ -8,6 +8,7 @@
 #include "host/core/Worksheet.h"
 #include "host/formats/odf/OdsDocument.h"
 #include "host/formats/odf/OdsFixtures.h"
+#include "host/formats/odf/OdsWorkbook.h"
 
 namespace {
 
@@ -39,6 +40,35 @@ TEST(OdsWorkbook, SortsAndFiltersThroughTheObjectModel) {
   for (int row = 1; row <= 5; ++row) {
     EXPECT_EQ(s.Text(row, 1), names[row - 1]) << row;
     EXPECT_EQ(s.IsRowHidden(row), row == 3 || row == 4) << row;
+  }
+}
+
+// The document's SyntaxStringRef setting says how INDIRECT reads its text,
+// as LibreOffice 7.4 reads each value.
+TEST(OdsWorkbook, IndirectReadsReferencesAsTheSettingsAsk) {
+  const struct {
+    const char* setting;  // nullptr: none
+    host::ReferenceText expected;
+  } cases[] = {
+      {nullptr, host::ReferenceText::SheetDotThenA1}, {"7", host::ReferenceText::SheetDotThenA1},
+      {"0", host::ReferenceText::SheetDot},           {"4", host::ReferenceText::SheetDot},
+      {"2", host::ReferenceText::A1},                 {"3", host::ReferenceText::Unknown},
+      {"x", host::ReferenceText::Unknown},
+  };
+  for (const auto& c : cases) {
+    fixtures::TempDir dir;
+    std::string settings = odsfixtures::Settings("Two");
+    if (c.setting)
+      settings.insert(settings.find("</office:settings>"),
+                      std::string("<config:config-item-set config:name=\"ooo:configuration-settings\"><config:config-item "
+                                  "config:name=\"SyntaxStringRef\" config:type=\"short\">") +
+                          c.setting + "</config:config-item></config:config-item-set>");
+    const std::string path = dir.File("book.ods");
+    odsfixtures::WritePackage(path, odsfixtures::kMime,
+                              {{"content.xml", odsfixtures::Content(odsfixtures::kOther)},
+                               {"settings.xml", settings},
+                               {"META-INF/manifest.xml", odsfixtures::Manifest()}});
+    EXPECT_EQ(host::odf::OdsWorkbook(path).IndirectReferences(), c.expected) << (c.setting ? c.setting : "none");
   }
 }
 

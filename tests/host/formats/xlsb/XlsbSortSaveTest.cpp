@@ -80,11 +80,11 @@ std::string RecordBody(const std::string& part, uint32_t type) {
   return {};
 }
 
-// Moved formulas leave the workbook to be recalculated when next opened:
-// BrtCalcProp's fFullCalcOnLoad is set (the record made where the workbook
+// Moved formulas whose results are left leave the workbook to be recalculated
+// when next opened: BrtCalcProp's fFullCalcOnLoad is set (the record made where the workbook
 // part has none), and the calculation chain goes with its relationship and
 // content type; every other part of the workbook part stays.
-TEST(XlsbSortSave, MovedFormulasAskForAFullRecalculationAndDropTheCalculationChain) {
+TEST(XlsbSortSave, MovedFormulasLeftUncomputedAskForAFullRecalculationAndDropTheCalculationChain) {
   // BrtCalcProp as written with the flags cleared: engine, mode, count, delta, threads, flags.
   const std::string calcProp = Record(157, U32(191029) + U32(1) + U32(100) + F64(0.001) + U32(1) + U16(0x6A));
   for (const bool hasCalcProp : {false, true}) {
@@ -92,7 +92,9 @@ TEST(XlsbSortSave, MovedFormulasAskForAFullRecalculationAndDropTheCalculationCha
     TempDir dir;
     const std::string rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/";
     std::string data;
-    for (int r = 0; r < 3; ++r) data += Row(r) + Number(0, 3 - r) + FormulaNumber(1, 3 - r, PtgRef(static_cast<uint32_t>(r), 0));
+    // =A<r>+NOW(): a result the host leaves to the recalculation.
+    for (int r = 0; r < 3; ++r)
+      data += Row(r) + Number(0, 3 - r) + FormulaNumber(1, 3 - r, PtgRef(static_cast<uint32_t>(r), 0) + PtgFunc(74) + PtgOp(0x03));
     auto parts = Package({{"S", data, "", {}, ""}}, {});
     std::string bookBefore;
     for (auto& [name, bytes] : parts) {
@@ -131,7 +133,7 @@ TEST(XlsbSortSave, MovedFormulasAskForAFullRecalculationAndDropTheCalculationCha
     EXPECT_TRUE(book == bookBefore);
     host::Application app;
     host::Worksheet& sheet = *app.Workbooks().Open(path).Worksheets()[0];
-    for (int r = 1; r <= 3; ++r) EXPECT_EQ(sheet.Cells(r, 2).Formula(), "A" + std::to_string(r)) << r;
+    for (int r = 1; r <= 3; ++r) EXPECT_EQ(sheet.Cells(r, 2).Formula(), "A" + std::to_string(r) + "+NOW()") << r;
     app.Quit();
   }
 }
