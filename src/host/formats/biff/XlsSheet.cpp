@@ -64,6 +64,62 @@ void SortCells(std::vector<CellRef>& cells) {
   }
 }
 
+void MoveCellRows(std::vector<CellRef>& cells, const CellArea& area, const std::vector<int>& targetOf) {
+  const int firstRow0 = area.firstRow - 1, lastRow0 = area.lastRow - 1;
+  const size_t height = static_cast<size_t>(lastRow0 - firstRow0 + 1);
+  // The row each row of the area takes its cells from.
+  std::vector<uint32_t> sourceOf(height, UINT32_MAX);
+  bool permutation = targetOf.size() == height;
+  for (size_t r = 0; permutation && r < height; ++r) {
+    const long t = long{targetOf[r]} - area.firstRow;
+    permutation = t >= 0 && static_cast<size_t>(t) < height && sourceOf[t] == UINT32_MAX;
+    if (permutation) sourceOf[t] = static_cast<uint32_t>(r);
+  }
+  auto inColumns = [&](const CellRef& c) { return c.column >= area.firstColumn - 1 && c.column <= area.lastColumn - 1; };
+  if (!permutation) {
+    // Rows that merge or vanish: each cell given its row, then all put in order.
+    for (CellRef& c : cells)
+      if (c.row >= firstRow0 && c.row <= lastRow0 && inColumns(c))
+        c.row = static_cast<uint16_t>(targetOf[c.row - firstRow0] - 1);
+    SortCells(cells);
+    return;
+  }
+  // Each row of the area as three runs of cells: before the area's columns,
+  // in them, after them (rowAt[3 r] .. rowAt[3 r + 3]).
+  auto rowsBegin = std::lower_bound(cells.begin(), cells.end(), firstRow0,
+                                    [](const CellRef& c, int row) { return c.row < row; });
+  auto rowsEnd = std::lower_bound(rowsBegin, cells.end(), lastRow0 + 1,
+                                  [](const CellRef& c, int row) { return c.row < row; });
+  std::vector<uint32_t> rowAt(3 * height + 1);
+  {
+    auto c = rowsBegin;
+    const auto at = [&] { return static_cast<uint32_t>(c - rowsBegin); };
+    for (size_t r = 0; r < height; ++r) {
+      const int row = firstRow0 + static_cast<int>(r);
+      rowAt[3 * r] = at();
+      while (c != rowsEnd && c->row == row && c->column < area.firstColumn - 1) ++c;
+      rowAt[3 * r + 1] = at();
+      while (c != rowsEnd && c->row == row && c->column <= area.lastColumn - 1) ++c;
+      rowAt[3 * r + 2] = at();
+      while (c != rowsEnd && c->row == row) ++c;
+    }
+    rowAt[3 * height] = at();
+  }
+  std::vector<CellRef> moved;
+  moved.reserve(static_cast<size_t>(rowsEnd - rowsBegin));
+  for (size_t t = 0; t < height; ++t) {
+    const size_t s = sourceOf[t];
+    const uint16_t row = static_cast<uint16_t>(firstRow0 + t);
+    moved.insert(moved.end(), rowsBegin + rowAt[3 * t], rowsBegin + rowAt[3 * t + 1]);
+    for (auto c = rowsBegin + rowAt[3 * s + 1]; c != rowsBegin + rowAt[3 * s + 2]; ++c) {
+      moved.push_back(*c);
+      moved.back().row = row;
+    }
+    moved.insert(moved.end(), rowsBegin + rowAt[3 * t + 2], rowsBegin + rowAt[3 * t + 3]);
+  }
+  std::copy(moved.begin(), moved.end(), rowsBegin);
+}
+
 XlsSheet::XlsSheet(std::shared_ptr<const XlsBook> book, size_t index) : book_(std::move(book)), index_(index) {
   const SheetInfo& info = book_->globals.sheets.at(index);
   begin_ = info.position;

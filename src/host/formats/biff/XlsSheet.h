@@ -33,6 +33,11 @@ struct XlsBook {
 
 // Orders cells by row, then column, then place in the stream.
 void SortCells(std::vector<CellRef>& cells);
+// Gives the cells (in the order SortCells gives) of area's columns in each
+// row r of area the row targetOf[r - area.firstRow] (1-based rows, as the
+// core's RowMove gives them), and keeps the cells in that order: a row's
+// cells are copied as one run, never sorted again.
+void MoveCellRows(std::vector<CellRef>& cells, const CellArea& area, const std::vector<int>& targetOf);
 
 // Appends the substream [begin, end) of stream to out as read, but for
 // patches (offset in stream, the bytes standing there now, of the same size)

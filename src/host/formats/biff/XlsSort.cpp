@@ -57,59 +57,82 @@ size_t XlsSheet::MoveRows(const RowMove& move) {
   auto newRow0 = [&](const CellRef& c) { return targetOf[c.row - firstRow0] - 1; };
 
   // The formulas anew, worked out before anything changes (a damaged
-  // expression stops the sort with the sheet as it was): pending[i] is where
-  // cell i's new CellParsedFormula stands in arena, or kDerivedFormula.
+  // expression stops the sort with the sheet as it was). Most moved formulas
+  // follow from their record and the move alone (kDerivedFormula, worked out
+  // when written): only their expressions are checked here, a shared
+  // formula's once for all its cells. The others are kept in arena.
   std::vector<CellRef>& cells = records_.cells;
-  std::vector<uint32_t> pending;
-  std::vector<bool> expanded;
+  std::vector<uint32_t> derived;                    // cells that become kDerivedFormula
+  std::vector<std::pair<uint32_t, uint32_t>> kept;  // cell, where its CellParsedFormula stands in arena
   std::string arena;
   std::unordered_set<size_t> dropped;
   std::unordered_map<size_t, std::string> arrayRgce;
   auto keep = [&](size_t i, std::string_view rgce, std::string_view rgcb) {
-    pending[i] = static_cast<uint32_t>(arena.size());
+    kept.emplace_back(static_cast<uint32_t>(i), static_cast<uint32_t>(arena.size()));
     Append(arena, 2 + rgce.size() + rgcb.size(), 4);
     Append(arena, rgce.size(), 2);
     arena.append(rgce);
     arena.append(rgcb);
   };
-  if (records_.holdsFormulas) {
-    pending.assign(cells.size(), UINT32_MAX);
-    expanded.assign(cells.size(), false);
-  }
-  // Shared formulas with a moving member: every member gets its own expression.
-  auto sharedAnchor = [&](const CellRef& c) -> const FormulaArea* {
-    return c.newFormula == UINT32_MAX ? SharedFormulaOf(c) : nullptr;
+  auto refersToArea = [](std::string_view rgce) {
+    return rgce.size() == 5 && (U8(rgce, 0) == kPtgExp || U8(rgce, 0) == kPtgTbl);
   };
-  for (const CellRef& c : cells)
-    if (inArea(c) && newRow0(c) != c.row && IsFormula(c))
-      if (const FormulaArea* shared = sharedAnchor(c)) dropped.insert(shared->offset);
-  for (size_t i = 0; !dropped.empty() && i < cells.size(); ++i) {
-    const CellRef& c = cells[i];
-    if (!IsFormula(c)) continue;
-    const FormulaArea* shared = sharedAnchor(c);
-    if (!shared || !dropped.count(shared->offset)) continue;
-    pending[i] = kDerivedFormula;
-    expanded[i] = true;
-    if (inArea(c) && newRow0(c) != c.row) continue;  // expanded with its move below
-    // Checked here, worked out again when written (see OwnFormula).
-    (void)ExpandSharedFormula(std::string_view(book_->stream).substr(shared->formulaOffset, shared->formulaLength),
-                              c.row, c.column);
+  // The shared formula a formula cell read from the file names (nullptr for
+  // one written anew); runs of cells name the same one, so the last is kept.
+  const FormulaArea* lastShared = nullptr;
+  uint32_t lastKey = UINT32_MAX;
+  auto sharedAnchor = [&](const CellRef& c) -> const FormulaArea* {
+    if (c.newFormula != UINT32_MAX) return nullptr;
+    std::string_view rgce = RecordRgce(c);
+    if (rgce.size() != 5 || U8(rgce, 0) != kPtgExp) return nullptr;
+    const uint32_t key = U32(rgce, 1);
+    if (key != lastKey) {
+      lastKey = key;
+      lastShared = AreaOfAnchor(rt::kShrFmla, U16(rgce, 1), U16(rgce, 3));
+    }
+    return lastShared;
+  };
+  auto moves = [&](const CellRef& c) { return inArea(c) && newRow0(c) != c.row; };
+  if (records_.holdsFormulas) {
+    // Shared formulas with a moving member: every member gets its own expression.
+    for (const CellRef& c : cells)
+      if (moves(c) && IsFormula(c))
+        if (const FormulaArea* shared = sharedAnchor(c)) dropped.insert(shared->offset);
+    std::string_view stream = book_->stream;
+    for (const FormulaArea& a : records_.formulaAreas)
+      if (a.type == rt::kShrFmla && dropped.count(a.offset))
+        (void)ShiftFormulaRows(
+            ExpandSharedFormula(stream.substr(a.formulaOffset, a.formulaLength), a.anchorRow, a.anchorColumn), 0);
   }
   for (size_t i = 0; records_.holdsFormulas && i < cells.size(); ++i) {
     const CellRef& c = cells[i];
-    if (!inArea(c) || newRow0(c) == c.row || !IsFormula(c)) continue;
+    if (!IsFormula(c)) continue;
+    const FormulaArea* shared = sharedAnchor(c);
+    if (shared && !dropped.count(shared->offset)) shared = nullptr;
+    if (!moves(c)) {
+      if (shared) derived.push_back(static_cast<uint32_t>(i));
+      continue;
+    }
     const int delta = newRow0(c) - c.row;
+    std::string_view stream = book_->stream;
+    if (c.newFormula == UINT32_MAX) {
+      // A first move: the formula follows from the record and the move.
+      const std::string_view own = shared ? stream.substr(shared->formulaOffset, shared->formulaLength) : RecordRgce(c);
+      if (!refersToArea(own)) {
+        if (!shared) (void)ShiftFormulaRows(own, delta);  // checked (a shared one was above)
+        derived.push_back(static_cast<uint32_t>(i));
+        continue;
+      }
+    }
     std::string rgce, rgcb;
-    if (expanded[i]) {
-      const FormulaArea* shared = sharedAnchor(c);
-      std::string_view stream = book_->stream;
+    if (shared) {
       rgce = ExpandSharedFormula(stream.substr(shared->formulaOffset, shared->formulaLength), c.row, c.column);
       rgcb = stream.substr(shared->extraOffset, shared->extraLength);
     } else {
       rgce = CurrentRgce(c);
       rgcb = Extra(c);
     }
-    if (rgce.size() == 5 && (U8(rgce, 0) == kPtgExp || U8(rgce, 0) == kPtgTbl)) {
+    if (refersToArea(rgce)) {
       // A cell of a one-row array or data table: it names the area's first
       // cell, which moves with it (the sort plan refuses any other case).
       uint16_t anchorRow = U16(rgce, 1), anchorColumn = U16(rgce, 3);
@@ -125,12 +148,6 @@ size_t XlsSheet::MoveRows(const RowMove& move) {
       }
     } else {
       rgce = ShiftFormulaRows(rgce, delta);
-      if (c.newFormula == UINT32_MAX) {
-        // A first move: the formula follows from the record and the move,
-        // worked out again when written rather than kept.
-        pending[i] = kDerivedFormula;
-        continue;
-      }
     }
     keep(i, rgce, rgcb);
   }
@@ -138,10 +155,9 @@ size_t XlsSheet::MoveRows(const RowMove& move) {
   // Nothing can fail from here on.
   const uint32_t base = static_cast<uint32_t>(formulaArena_.size());
   formulaArena_ += arena;
-  for (size_t i = 0; i < pending.size(); ++i) {
-    if (pending[i] == UINT32_MAX) continue;
-    cells[i].newFormula = pending[i] == kDerivedFormula ? kDerivedFormula : base + pending[i];
-  }
+  for (uint32_t i : derived) cells[i].newFormula = kDerivedFormula;
+  for (auto [i, at] : kept) cells[i].newFormula = base + at;
+  std::vector<uint32_t>().swap(derived);
   for (auto& [offset, rgce] : arrayRgce) arrayRgce_[offset] = std::move(rgce);
   droppedShared_.insert(dropped.begin(), dropped.end());
   for (FormulaArea& a : records_.formulaAreas) {
@@ -152,9 +168,7 @@ size_t XlsSheet::MoveRows(const RowMove& move) {
     a.area.firstRow = a.area.lastRow = a.anchorRow = row;
   }
   IndexFormulaAreas();
-  for (CellRef& c : records_.cells)
-    if (inArea(c)) c.row = static_cast<uint16_t>(newRow0(c));
-  SortCells(records_.cells);
+  MoveCellRows(records_.cells, area, targetOf);
   moves_.push_back(RowMove{area, std::move(targetOf), {}});
   sorted_ = true;
   return moved;
