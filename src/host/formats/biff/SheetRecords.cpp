@@ -38,6 +38,9 @@ class SheetReader {
     if (record_.body.size() < size) reader_.Damaged(record_.type, record_.offset, "is too short");
   }
   void Add(uint16_t column) {
+    if (column > kMaxCellColumn)
+      reader_.Damaged(record_.type, record_.offset,
+                      "names column " + std::to_string(column + 1) + ", beyond the last a sheet can have");
     CellRef& cell = sheet_.cells.emplace_back();
     cell.row = U16(record_.body, 0);
     cell.column = column;

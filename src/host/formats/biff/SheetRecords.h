@@ -14,14 +14,26 @@ enum class CellKind : uint8_t { Blank, Number, Text, Boolean, Error, Formula };
 // What a formula cell's cached result is.
 enum class ResultKind : uint8_t { Number, Text, Boolean, Error, EmptyText };
 
+// What a formula cell's expression is now, as the store sets it: the one
+// its record holds, one a single move gives (worked out from the record when
+// written), or one the store keeps.
+enum class FormulaNow : uint8_t { AsRead = 0, Derived = 1, Kept = 2 };
+
+// The columns a cell record may name here (an .xls sheet has 256; the rest
+// of the 14 bits leaves room for what other programs write).
+constexpr uint16_t kMaxCellColumn = 0x3FFF;
+
 // One cell as the store keeps it: where its record stands and the cell it
-// is (MULRK and MULBLANK give one per column). Kept to 12 bytes, a sheet may
+// is (MULRK and MULBLANK give one per column). Kept to 8 bytes, a sheet may
 // hold millions: the value is decoded from the record when asked for.
 struct CellRef {
   uint32_t recordOffset = 0;
-  uint16_t row = 0, column = 0;      // 0-based; row is where the cell stands now
-  uint32_t newFormula = UINT32_MAX;  // set by the store: where its formula written anew is kept
+  uint16_t row = 0;              // 0-based; where the cell stands now
+  uint16_t column : 14 = 0;      // 0-based
+  uint16_t formula : 2 = 0;      // a FormulaNow
+  FormulaNow Formula() const { return static_cast<FormulaNow>(formula); }
 };
+static_assert(sizeof(CellRef) == 8, "a sheet holds millions of cells");
 
 // One cell decoded from its record.
 struct CellRecord {

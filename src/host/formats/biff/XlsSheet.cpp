@@ -4,6 +4,7 @@
 
 #include "host/core/HostError.h"
 #include "host/core/NumberFormat.h"
+#include "host/core/SortKeys.h"
 #include "host/formats/BuiltinNumberFormats.h"
 #include "host/formats/biff/BiffRecords.h"
 #include "host/formats/biff/FormulaTokens.h"
@@ -133,7 +134,7 @@ XlsSheet::XlsSheet(std::shared_ptr<const XlsBook> book, size_t index) : book_(st
 }
 
 const CellRef* XlsSheet::Find(int row0, int column0) const {
-  if (row0 < 0 || row0 > 0xFFFF || column0 < 0 || column0 > 0xFFFF) return nullptr;
+  if (row0 < 0 || row0 > 0xFFFF || column0 < 0 || column0 > kMaxCellColumn) return nullptr;
   CellRef probe;
   probe.row = static_cast<uint16_t>(row0);
   probe.column = static_cast<uint16_t>(column0);
@@ -204,6 +205,31 @@ StoredValue XlsSheet::Value(int row, int column) const {
   return value;
 }
 
+void XlsSheet::ReadSortKeys(int firstRow, int lastRow, int keyColumn, SortKeyList& keys) const {
+  const std::string_view stream = book_->stream;
+  const std::vector<std::string>& strings = book_->globals.sharedStrings;
+  const std::vector<CellRef>& cells = records_.cells;
+  auto cell = std::lower_bound(cells.begin(), cells.end(), firstRow - 1,
+                               [](const CellRef& c, int row0) { return c.row < row0; });
+  int lastKeyRow = -1;
+  for (; cell != cells.end() && cell->row <= lastRow - 1; ++cell) {
+    // A cell's second record is passed over, as Value reads the first.
+    if (cell->column != keyColumn - 1 || cell->row == lastKeyRow) continue;
+    lastKeyRow = cell->row;
+    const size_t at = cell->recordOffset + 4;  // the record's body
+    const int row = cell->row + 1;
+    switch (U16(stream, at - 4)) {
+      case rt::kLabelSst: keys.AddTextView(row, strings[U32(stream, at + 6)]); break;
+      case rt::kNumber: keys.AddNumber(row, F64(stream, at + 6)); break;
+      case rt::kRk: keys.AddNumber(row, DecodeRk(U32(stream, at + 6))); break;
+      case rt::kMulRk: keys.AddNumber(row, DecodeRk(U32(stream, at + 4 + (cell->column - U16(stream, at + 2)) * 6 + 2))); break;
+      case rt::kBlank:
+      case rt::kMulBlank: break;
+      default: keys.Add(row, Value(row, keyColumn)); break;
+    }
+  }
+}
+
 std::string_view XlsSheet::FormatCode(int row, int column) const {
   const CellRef* cell = Find(row - 1, column - 1);
   const WorkbookGlobals& globals = book_->globals;
@@ -218,8 +244,9 @@ std::string_view XlsSheet::FormatCode(int row, int column) const {
 
 std::pair<std::string, std::string> XlsSheet::OwnFormula(const CellRef& ref) const {
   const std::string_view stream = book_->stream;
-  if (ref.newFormula != kDerivedFormula) {
-    std::string_view parsed = std::string_view(formulaArena_).substr(ref.newFormula + 4, U32(formulaArena_, ref.newFormula));
+  if (ref.Formula() == FormulaNow::Kept) {
+    const uint32_t at = KeptAt(ref);
+    std::string_view parsed = std::string_view(formulaArena_).substr(at + 4, U32(formulaArena_, at));
     return {std::string(parsed.substr(2, U16(parsed, 0))), std::string(parsed.substr(2 + U16(parsed, 0)))};
   }
   const int readRow = U16(stream, ref.recordOffset + 4);
@@ -234,15 +261,36 @@ std::pair<std::string, std::string> XlsSheet::OwnFormula(const CellRef& ref) con
   return {ShiftFormulaRows(rgce, ref.row - readRow), std::move(rgcb)};
 }
 
+uint32_t XlsSheet::KeptAt(const CellRef& ref) const {
+  auto found = std::lower_bound(keptAt_.begin(), keptAt_.end(), ref.recordOffset,
+                                [](const std::pair<uint32_t, uint32_t>& k, uint32_t offset) { return k.first < offset; });
+  return found->second;  // every Kept cell has its entry
+}
+
+void XlsSheet::Keep(std::vector<std::pair<uint32_t, uint32_t>> kept) {
+  // Entries of cells kept again replace theirs; the rest join in order.
+  std::sort(kept.begin(), kept.end());
+  std::vector<std::pair<uint32_t, uint32_t>> joined;
+  joined.reserve(keptAt_.size() + kept.size());
+  auto old = keptAt_.begin();
+  for (const auto& entry : kept) {
+    while (old != keptAt_.end() && old->first < entry.first) joined.push_back(*old++);
+    if (old != keptAt_.end() && old->first == entry.first) ++old;
+    joined.push_back(entry);
+  }
+  joined.insert(joined.end(), old, keptAt_.end());
+  keptAt_ = std::move(joined);
+}
+
 size_t XlsSheet::OwnFormulaSize(const CellRef& ref) const {
-  if (ref.newFormula != kDerivedFormula) return U32(formulaArena_, ref.newFormula);
+  if (ref.Formula() == FormulaNow::Kept) return U32(formulaArena_, KeptAt(ref));
   // Expanding and shifting keep an expression's size.
   if (const FormulaArea* shared = SharedFormulaOf(ref)) return 2 + shared->formulaLength + shared->extraLength;
   return 2 + U16(book_->stream, ref.recordOffset + 2) - 22;
 }
 
 std::string XlsSheet::Extra(const CellRef& ref) const {
-  if (ref.newFormula != UINT32_MAX) return OwnFormula(ref).second;
+  if (ref.Formula() != FormulaNow::AsRead) return OwnFormula(ref).second;
   return std::string(RecordRgcb(ref));
 }
 
@@ -283,7 +331,7 @@ const FormulaArea* XlsSheet::SharedFormulaOf(const CellRef& ref) const {
 }
 
 std::string XlsSheet::CurrentRgce(const CellRef& ref) const {
-  if (ref.newFormula != UINT32_MAX) return OwnFormula(ref).first;
+  if (ref.Formula() != FormulaNow::AsRead) return OwnFormula(ref).first;
   if (const FormulaArea* shared = SharedFormulaOf(ref))
     return ExpandSharedFormula(book_->stream.substr(shared->formulaOffset, shared->formulaLength), ref.row,
                                ref.column);

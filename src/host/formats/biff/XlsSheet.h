@@ -57,6 +57,9 @@ class XlsSheet : public SheetStore {
   bool UsedArea(CellArea& area) const override;
   std::vector<CellArea> MergedCellAreas() const override;
   StoredValue Value(int row, int column) const override;
+  // One walk over the rows' cells: shared strings viewed where the globals
+  // keep them, numbers read from their records, other cells as Value gives them.
+  void ReadSortKeys(int firstRow, int lastRow, int keyColumn, SortKeyList& keys) const override;
   std::string_view FormatCode(int row, int column) const override;
   std::string Formula(int row, int column) const override;
   bool RowHidden(int row) const override;
@@ -119,12 +122,15 @@ class XlsSheet : public SheetStore {
   // when a row needs a ROW record the sheet does not hold.
   bool CopySubstream(StreamPieces& out) const;
 
-  // The rgce and rgcb of a formula cell written anew (newFormula set).
+  // The rgce and rgcb of a formula cell written anew (not FormulaNow::AsRead).
+  // A Derived one is the record's expression (a shared formula's expanded
+  // at the row it was read at) shifted by the rows the cell moved since.
   std::pair<std::string, std::string> OwnFormula(const CellRef& cell) const;
-  // CellRef::newFormula of a formula that a single move gives: the record's
-  // expression (a shared formula's expanded at the row it was read at)
-  // shifted by the rows the cell moved since.
-  static constexpr uint32_t kDerivedFormula = UINT32_MAX - 1;
+  // Where a Kept formula cell's CellParsedFormula stands in formulaArena_.
+  uint32_t KeptAt(const CellRef& cell) const;
+  // Adds (FORMULA record offset, place in formulaArena_) entries to keptAt_,
+  // replacing those of the same records.
+  void Keep(std::vector<std::pair<uint32_t, uint32_t>> kept);
   // The size of the CellParsedFormula OwnFormula gives, without working it out.
   size_t OwnFormulaSize(const CellRef& cell) const;
   // The fresh result set for the formula cell, or nullptr.
@@ -144,9 +150,10 @@ class XlsSheet : public SheetStore {
   SheetRecords records_;  // cells sorted by row then column; rows sorted by row
   std::unordered_map<uint64_t, size_t> areaByAnchor_;   // type, anchor row and column -> formulaAreas index
   // Formulas written anew that moved more than once (or are array and
-  // table cells), each a 4-byte length and its CellParsedFormula;
-  // CellRef::newFormula gives where.
+  // table cells), each a 4-byte length and its CellParsedFormula; keptAt_
+  // gives where, by FORMULA record offset (in its order).
   std::string formulaArena_;
+  std::vector<std::pair<uint32_t, uint32_t>> keptAt_;
   std::unordered_set<size_t> droppedShared_;             // SHRFMLA records no cell refers to any more
   std::unordered_map<size_t, std::string> arrayRgce_;    // moved ARRAY record offset -> its rgce now
   std::vector<RowMove> moves_;

@@ -132,7 +132,7 @@ void XlsSheet::WriteCell(std::string& out, const std::vector<CellRef>& cells, si
     Put(out, at + 4, cell.row, 2);
     return;
   }
-  if (cell.newFormula == UINT32_MAX) {
+  if (cell.Formula() == FormulaNow::AsRead) {
     out.append(original.substr(0, 4 + U16(original, 2)));
   } else if (sizing) {
     out.append(4 + 20 + OwnFormulaSize(cell), '\0');
@@ -211,9 +211,20 @@ size_t XlsSheet::WriteBlock(std::string& out, const std::vector<RowRecord>& rows
   }
   const size_t afterFirstRow = firstRowAt + 20;
   std::vector<size_t> firstCells;
+  const std::vector<CellRef>& cells = records_.cells;
+  // After a sort the records are read in their new order, all over the
+  // stream: those a little ahead are asked for while this one is written.
+  constexpr size_t kAhead = 16;
   for (size_t r = blockBegin; r < blockEnd; ++r) {
     firstCells.push_back(out.size());
-    while (cell < records_.cells.size() && records_.cells[cell].row == rows[r].row) WriteCell(out, records_.cells, cell, sizing);
+    while (cell < cells.size() && cells[cell].row == rows[r].row) {
+      if (cell + kAhead < cells.size()) {
+        const char* ahead = stream.data() + cells[cell + kAhead].recordOffset;
+        __builtin_prefetch(ahead);
+        __builtin_prefetch(ahead + 32);
+      }
+      WriteCell(out, cells, cell, sizing);
+    }
   }
   std::string body;
   Append(body, out.size() - firstRowAt, 4);

@@ -58,11 +58,11 @@ size_t XlsSheet::MoveRows(const RowMove& move) {
 
   // The formulas anew, worked out before anything changes (a damaged
   // expression stops the sort with the sheet as it was). Most moved formulas
-  // follow from their record and the move alone (kDerivedFormula, worked out
+  // follow from their record and the move alone (FormulaNow::Derived, worked out
   // when written): only their expressions are checked here, a shared
   // formula's once for all its cells. The others are kept in arena.
   std::vector<CellRef>& cells = records_.cells;
-  std::vector<uint32_t> derived;                    // cells that become kDerivedFormula
+  std::vector<uint32_t> derived;                    // cells whose formula becomes Derived
   std::vector<std::pair<uint32_t, uint32_t>> kept;  // cell, where its CellParsedFormula stands in arena
   std::string arena;
   std::unordered_set<size_t> dropped;
@@ -82,7 +82,7 @@ size_t XlsSheet::MoveRows(const RowMove& move) {
   const FormulaArea* lastShared = nullptr;
   uint32_t lastKey = UINT32_MAX;
   auto sharedAnchor = [&](const CellRef& c) -> const FormulaArea* {
-    if (c.newFormula != UINT32_MAX) return nullptr;
+    if (c.Formula() != FormulaNow::AsRead) return nullptr;
     std::string_view rgce = RecordRgce(c);
     if (rgce.size() != 5 || U8(rgce, 0) != kPtgExp) return nullptr;
     const uint32_t key = U32(rgce, 1);
@@ -115,7 +115,7 @@ size_t XlsSheet::MoveRows(const RowMove& move) {
     }
     const int delta = newRow0(c) - c.row;
     std::string_view stream = book_->stream;
-    if (c.newFormula == UINT32_MAX) {
+    if (c.Formula() == FormulaNow::AsRead) {
       // A first move: the formula follows from the record and the move.
       const std::string_view own = shared ? stream.substr(shared->formulaOffset, shared->formulaLength) : RecordRgce(c);
       if (!refersToArea(own)) {
@@ -155,8 +155,13 @@ size_t XlsSheet::MoveRows(const RowMove& move) {
   // Nothing can fail from here on.
   const uint32_t base = static_cast<uint32_t>(formulaArena_.size());
   formulaArena_ += arena;
-  for (uint32_t i : derived) cells[i].newFormula = kDerivedFormula;
-  for (auto [i, at] : kept) cells[i].newFormula = base + at;
+  for (uint32_t i : derived) cells[i].formula = static_cast<uint16_t>(FormulaNow::Derived);
+  for (auto& [i, at] : kept) {
+    cells[i].formula = static_cast<uint16_t>(FormulaNow::Kept);
+    i = cells[i].recordOffset;
+    at += base;
+  }
+  Keep(std::move(kept));
   std::vector<uint32_t>().swap(derived);
   for (auto& [offset, rgce] : arrayRgce) arrayRgce_[offset] = std::move(rgce);
   droppedShared_.insert(dropped.begin(), dropped.end());
