@@ -219,8 +219,26 @@ uint16_t RelativeColumn(uint16_t columnWord, int cellColumn) {
 
 std::string ShiftFormulaRows(std::string_view rgce, int rowDelta) {
   std::string out(rgce);
-  TokenWalker walker(rgce);
+  ShiftFormulaRowsIn(out, 0, out.size(), rowDelta);
+  return out;
+}
+
+std::string ExpandSharedFormula(std::string_view sharedRgce, int row, int column) {
+  std::string out(sharedRgce);
+  ExpandSharedFormulaIn(out, 0, out.size(), row, column);
+  return out;
+}
+
+// Each token is changed in place once the walker has passed it: its size
+// was read before, and no other token's bytes change.
+void ShiftFormulaRowsIn(std::string& bytes, size_t begin, size_t size, int rowDelta) {
+  const std::string_view rgce = std::string_view(bytes).substr(begin, size);
   Token token;
+  TokenWalker walker(rgce);
+  const auto out = [&](Token t) {
+    t.at += begin;
+    return t;
+  };
   while (walker.Next(token)) {
     if (!token.classified) continue;
     switch (token.base) {
@@ -229,9 +247,9 @@ std::string ShiftFormulaRows(std::string_view rgce, int rowDelta) {
         size_t at = token.at + (token.base == ptg::kRef3d ? 3 : 1);
         int row = MovedRow(U16(rgce, at), U16(rgce, at + 2), rowDelta);
         if (row < 0)
-          MakeError(out, token, at, token.base == ptg::kRef ? ptg::kRefErr : ptg::kRefErr3d);
+          MakeError(bytes, out(token), begin + at, token.base == ptg::kRef ? ptg::kRefErr : ptg::kRefErr3d);
         else
-          Put(out, at, static_cast<uint16_t>(row), 2);
+          Put(bytes, begin + at, static_cast<uint16_t>(row), 2);
         break;
       }
       case ptg::kArea:
@@ -242,21 +260,20 @@ std::string ShiftFormulaRows(std::string_view rgce, int rowDelta) {
         int movedFirst = MovedRow(first, U16(rgce, at + 4), rowDelta);
         int movedLast = MovedRow(last, U16(rgce, at + 6), rowDelta);
         if (movedFirst < 0 || movedLast < 0) {
-          MakeError(out, token, at, token.base == ptg::kArea ? ptg::kAreaErr : ptg::kAreaErr3d);
+          MakeError(bytes, out(token), begin + at, token.base == ptg::kArea ? ptg::kAreaErr : ptg::kAreaErr3d);
         } else {
-          Put(out, at, static_cast<uint16_t>(movedFirst), 2);
-          Put(out, at + 2, static_cast<uint16_t>(movedLast), 2);
+          Put(bytes, begin + at, static_cast<uint16_t>(movedFirst), 2);
+          Put(bytes, begin + at + 2, static_cast<uint16_t>(movedLast), 2);
         }
         break;
       }
       default: break;
     }
   }
-  return out;
 }
 
-std::string ExpandSharedFormula(std::string_view sharedRgce, int row, int column) {
-  std::string out(sharedRgce);
+void ExpandSharedFormulaIn(std::string& bytes, size_t begin, size_t size, int row, int column) {
+  const std::string_view sharedRgce = std::string_view(bytes).substr(begin, size);
   TokenWalker walker(sharedRgce);
   Token token;
   while (walker.Next(token)) {
@@ -268,12 +285,12 @@ std::string ExpandSharedFormula(std::string_view sharedRgce, int row, int column
       size_t rowAt = at + 2 * corner;
       size_t columnAt = at + 2 * corners + 2 * corner;
       uint16_t columnWord = U16(sharedRgce, columnAt);
-      Put(out, rowAt, RelativeRow(U16(sharedRgce, rowAt), columnWord, row), 2);
-      Put(out, columnAt, (columnWord & (kRowRelative | kColumnRelative)) | RelativeColumn(columnWord, column), 2);
+      Put(bytes, begin + rowAt, RelativeRow(U16(sharedRgce, rowAt), columnWord, row), 2);
+      Put(bytes, begin + columnAt, (columnWord & (kRowRelative | kColumnRelative)) | RelativeColumn(columnWord, column), 2);
     }
-    out[token.at] = static_cast<char>((U8(out, token.at) & 0xE0) | (token.base == ptg::kRefN ? ptg::kRef : ptg::kArea));
+    const size_t typeAt = begin + token.at;
+    bytes[typeAt] = static_cast<char>((U8(bytes, typeAt) & 0xE0) | (token.base == ptg::kRefN ? ptg::kRef : ptg::kArea));
   }
-  return out;
 }
 
 namespace {

@@ -26,6 +26,11 @@ std::string ShiftFormulaRows(std::string_view rgce, int rowDelta);
 // beyond the sheet's edge wraps around it, as the format defines. Throws HostError like above.
 std::string ExpandSharedFormula(std::string_view sharedRgce, int row, int column);
 
+// The same two changes made in place to the expression at bytes[begin, begin + size)
+// (no copy: for writing many moved formulas). Throw like above.
+void ShiftFormulaRowsIn(std::string& bytes, size_t begin, size_t size, int rowDelta);
+void ExpandSharedFormulaIn(std::string& bytes, size_t begin, size_t size, int row, int column);
+
 // The formula as text without "=" for the cell at (row, column), for tests and Cell::Formula:
 // references (A1, $A$1, ranges, 3-D as Sheet2!A1 when sheetName(externSheetIndex) gives a name,
 // else "#REF!"), numbers, strings, booleans, errors, missing arguments, the unary and binary

@@ -108,7 +108,10 @@ void MoveCellRows(std::vector<CellRef>& cells, const CellArea& area, const std::
   }
   std::vector<CellRef> moved;
   moved.reserve(static_cast<size_t>(rowsEnd - rowsBegin));
+  const CellRef* first = cells.data() + (rowsBegin - cells.begin());
+  constexpr size_t kAhead = 8;  // source rows asked for before they are copied
   for (size_t t = 0; t < height; ++t) {
+    if (t + kAhead < height) __builtin_prefetch(first + rowAt[3 * sourceOf[t + kAhead] + 1]);
     const size_t s = sourceOf[t];
     const uint16_t row = static_cast<uint16_t>(firstRow0 + t);
     moved.insert(moved.end(), rowsBegin + rowAt[3 * t], rowsBegin + rowAt[3 * t + 1]);
@@ -312,15 +315,21 @@ uint64_t AnchorKey(uint16_t type, uint16_t row, uint16_t column) {
 
 void XlsSheet::IndexFormulaAreas() {
   areaByAnchor_.clear();
+  areaByAnchor_.reserve(records_.formulaAreas.size());
   for (size_t i = 0; i < records_.formulaAreas.size(); ++i) {
     const FormulaArea& a = records_.formulaAreas[i];
-    areaByAnchor_.try_emplace(AnchorKey(a.type, a.anchorRow, a.anchorColumn), i);
+    areaByAnchor_.emplace_back(AnchorKey(a.type, a.anchorRow, a.anchorColumn), i);
   }
+  // Stable: of two areas with one anchor, the first read is the one found.
+  std::stable_sort(areaByAnchor_.begin(), areaByAnchor_.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
 }
 
 const FormulaArea* XlsSheet::AreaOfAnchor(uint16_t type, uint16_t row, uint16_t column) const {
-  auto found = areaByAnchor_.find(AnchorKey(type, row, column));
-  return found != areaByAnchor_.end() ? &records_.formulaAreas[found->second] : nullptr;
+  const uint64_t key = AnchorKey(type, row, column);
+  auto found = std::lower_bound(areaByAnchor_.begin(), areaByAnchor_.end(), key,
+                                [](const std::pair<uint64_t, size_t>& a, uint64_t k) { return a.first < k; });
+  return found != areaByAnchor_.end() && found->first == key ? &records_.formulaAreas[found->second] : nullptr;
 }
 
 const FormulaArea* XlsSheet::SharedFormulaOf(const CellRef& ref) const {

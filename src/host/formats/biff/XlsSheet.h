@@ -114,6 +114,9 @@ class XlsSheet : public SheetStore {
   size_t WriteBlock(std::string& out, const std::vector<RowRecord>& rows, size_t blockBegin, size_t blockEnd,
                     size_t& cell, bool sizing = false) const;
   void WriteCell(std::string& out, const std::vector<CellRef>& cells, size_t& i, bool sizing) const;
+  // Appends the FORMULA record (original as read) of a formula cell written
+  // anew, up to the end of its CellParsedFormula.
+  void AppendOwnFormula(std::string& out, const CellRef& cell, std::string_view original) const;
   std::vector<RowRecord> RowsToWrite() const;
   // Appends the substream written anew (see WriteSubstream).
   void RewriteSubstream(StreamPieces& out) const;
@@ -148,7 +151,9 @@ class XlsSheet : public SheetStore {
   size_t index_;
   size_t begin_, end_;  // the substream in the stream as read
   SheetRecords records_;  // cells sorted by row then column; rows sorted by row
-  std::unordered_map<uint64_t, size_t> areaByAnchor_;   // type, anchor row and column -> formulaAreas index
+  // (type, anchor row and column) -> formulaAreas index, in key order; the
+  // first area of a key: a sheet holds few, looked up for every formula cell.
+  std::vector<std::pair<uint64_t, size_t>> areaByAnchor_;
   // Formulas written anew that moved more than once (or are array and
   // table cells), each a 4-byte length and its CellParsedFormula; keptAt_
   // gives where, by FORMULA record offset (in its order).

@@ -137,17 +137,7 @@ void XlsSheet::WriteCell(std::string& out, const std::vector<CellRef>& cells, si
   } else if (sizing) {
     out.append(4 + 20 + OwnFormulaSize(cell), '\0');
   } else {
-    const auto [rgce, rgcb] = OwnFormula(cell);
-    std::string parsed;
-    Append(parsed, rgce.size(), 2);
-    parsed += rgce;
-    parsed += rgcb;
-    Append(out, rt::kFormula, 2);
-    Append(out, 20 + parsed.size(), 2);
-    out.append(original.substr(4, 20));
-    // A shared formula's cell given its own expression.
-    if (SharedFormulaOf(cell)) Put(out, at + 4 + 14, U16(out, at + 4 + 14) & ~kFormulaShared, 2);
-    out.append(parsed);
+    AppendOwnFormula(out, cell, original);
   }
   Put(out, at + 4, cell.row, 2);
   const StoredValue* fresh = ResultOf(cell);
@@ -186,6 +176,37 @@ void XlsSheet::WriteCell(std::string& out, const std::vector<CellRef>& cells, si
     out.append(record);
   }
   if (fresh && NeedsStringRecord(*fresh)) out += StringRecord(fresh->text);
+}
+
+void XlsSheet::AppendOwnFormula(std::string& out, const CellRef& cell, std::string_view original) const {
+  // The record's fields before the expression, then the CellParsedFormula:
+  // a kept one as it is, a derived one made from its source bytes in place.
+  const size_t at = out.size();
+  const size_t size = OwnFormulaSize(cell);
+  Append(out, rt::kFormula, 2);
+  Append(out, 20 + size, 2);
+  out.append(original.substr(4, 20));
+  if (cell.Formula() == FormulaNow::Kept) {
+    const uint32_t kept = KeptAt(cell);
+    out.append(std::string_view(formulaArena_).substr(kept + 4, U32(formulaArena_, kept)));
+    if (SharedFormulaOf(cell)) Put(out, at + 4 + 14, U16(out, at + 4 + 14) & ~kFormulaShared, 2);
+    return;
+  }
+  const std::string_view stream = book_->stream;
+  const int readRow = U16(original, 4);
+  const FormulaArea* shared = SharedFormulaOf(cell);
+  const std::string_view rgce = shared ? stream.substr(shared->formulaOffset, shared->formulaLength) : RecordRgce(cell);
+  const std::string_view rgcb = shared ? stream.substr(shared->extraOffset, shared->extraLength) : RecordRgcb(cell);
+  Append(out, rgce.size(), 2);
+  const size_t rgceAt = out.size();
+  out.append(rgce);
+  out.append(rgcb);
+  if (shared) {
+    // A shared formula's cell given its own expression.
+    Put(out, at + 4 + 14, U16(out, at + 4 + 14) & ~kFormulaShared, 2);
+    ExpandSharedFormulaIn(out, rgceAt, rgce.size(), readRow, cell.column);
+  }
+  ShiftFormulaRowsIn(out, rgceAt, rgce.size(), cell.row - readRow);
 }
 
 size_t XlsSheet::WriteBlock(std::string& out, const std::vector<RowRecord>& rows, size_t blockBegin, size_t blockEnd,
