@@ -6,6 +6,7 @@
 #include "host/formats/biff/BiffRecords.h"
 #include "host/formats/biff/ContinuedData.h"
 #include "host/io/LittleEndian.h"
+#include "host/io/PartMemory.h"
 
 namespace host::biff {
 
@@ -217,10 +218,12 @@ void SheetReader::ReadLayout() {
       sheet_.dimensionsOffset = record_.offset;
       // Room for the cells the used area may hold, within what the rest of
       // the stream can encode (6 bytes a cell at the least in MULRK).
-      if (sheet_.lastRowPlus1 > sheet_.firstRow && sheet_.lastColumnPlus1 > sheet_.firstColumn)
+      if (sheet_.lastRowPlus1 > sheet_.firstRow && sheet_.lastColumnPlus1 > sheet_.firstColumn) {
         sheet_.cells.reserve(std::min<uint64_t>(
             uint64_t{sheet_.lastRowPlus1 - sheet_.firstRow} * (sheet_.lastColumnPlus1 - sheet_.firstColumn),
             (stream_.size() - record_.end) / 6));
+        AdviseHugePages(reinterpret_cast<char*>(sheet_.cells.data()), sheet_.cells.capacity() * sizeof(CellRef));
+      }
       break;
     case rt::kRow: {
       Need(16);

@@ -9,6 +9,7 @@
 #include "host/formats/biff/BiffRecords.h"
 #include "host/formats/biff/FormulaTokens.h"
 #include "host/io/LittleEndian.h"
+#include "host/io/PartMemory.h"
 
 namespace host::biff {
 
@@ -108,6 +109,7 @@ void MoveCellRows(std::vector<CellRef>& cells, const CellArea& area, const std::
   }
   std::vector<CellRef> moved;
   moved.reserve(static_cast<size_t>(rowsEnd - rowsBegin));
+  AdviseHugePages(reinterpret_cast<char*>(moved.data()), moved.capacity() * sizeof(CellRef));
   const CellRef* first = cells.data() + (rowsBegin - cells.begin());
   constexpr size_t kAhead = 8;  // source rows asked for before they are copied
   for (size_t t = 0; t < height; ++t) {
