@@ -291,6 +291,8 @@ TEST(BiffRecords, DamagedRecordsAreNamed) {
                                                                                       std::to_string(at) + " is cut short"},
       {bof + Le(rt::kNumber, 2) + Le(100, 2) + "xx", "0203 at offset " + std::to_string(at) + " runs past the end"},
       {bof + Rec(rt::kBlank, Cell(0, 0, 0)), "000A at offset " + std::to_string(at + 10) + " is missing"},
+      {bof + Rec(rt::kBlank, Cell(0, 0x4000, 0)) + Eof(), "0201 at offset " + std::to_string(at) +
+                                                              " names column 16385, beyond the last a sheet can have"},
   };
   for (const auto& [stream, phrase] : cases) {
     std::string message;
