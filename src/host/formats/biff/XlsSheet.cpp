@@ -123,7 +123,10 @@ void MoveCellRows(std::vector<CellRef>& cells, const CellArea& area, const std::
     }
     moved.insert(moved.end(), rowsBegin + rowAt[3 * t + 2], rowsBegin + rowAt[3 * t + 3]);
   }
-  std::copy(moved.begin(), moved.end(), rowsBegin);
+  if (rowsBegin == cells.begin() && rowsEnd == cells.end())
+    cells.swap(moved);  // the area's rows are all the sheet holds
+  else
+    std::copy(moved.begin(), moved.end(), rowsBegin);
 }
 
 XlsSheet::XlsSheet(std::shared_ptr<const XlsBook> book, size_t index) : book_(std::move(book)), index_(index) {
