@@ -106,8 +106,11 @@ void XlsSheet::WriteCell(std::string& out, const std::vector<CellRef>& cells, si
            cells[end].column == cells[end - 1].column + 1)
       ++end;
     const size_t count = end - i;
-    if (count == recordCount && U16(original, 4) == cell.row) {
+    if (count == recordCount) {
+      // The whole record, in its new row.
+      const size_t at = out.size();
       out.append(original);
+      if (!sizing) Put(out, at + 4, cell.row, 2);
     } else {
       auto item = [&](uint16_t column) { return original.substr(4 + 4 + (column - recordFirst) * width, width); };
       std::string body;
