@@ -24,6 +24,7 @@
 #include "host/core/SortPlan.h"
 #include "host/io/CompoundFile.h"
 #include "host/io/CompoundFileWriter.h"
+#include "host/formats/biff/XlsSheet.h"
 #include "host/formats/biff/XlsWorkbook.h"
 
 using fixtures::TempDir;
@@ -666,4 +667,42 @@ TEST(XlsStore, ALinkOverSeveralRowsFollowsEachOfItsCells) {
                                              "link 5 0 5 https://example.org/honeydew", "link 8 0 8 https://example.org/honeydew"}));
   EXPECT_TRUE(Has(lines, "1 0 'apple'"));
   EXPECT_TRUE(Has(lines, "2 0 'banana'"));
+}
+
+TEST(XlsStore, MovedRowsCellsStandInTheOrderASortOfThemGives) {
+  // Sheets as (row, column) of their cells (0-based), a move as the area
+  // (1-based) and each area row's target: rows with as many cells in the
+  // area's columns each, rows with gaps, cells left and right of the area.
+  struct Case {
+    std::vector<std::pair<uint16_t, uint16_t>> cells;
+    host::CellArea area;
+    std::vector<int> targetOf;
+  };
+  const Case cases[] = {
+      {{{0, 0}, {0, 1}, {1, 0}, {1, 1}, {2, 0}, {2, 1}, {3, 0}}, {1, 1, 3, 2}, {3, 1, 2}},
+      {{{0, 0}, {0, 1}, {1, 1}, {2, 0}, {2, 1}, {4, 0}}, {1, 1, 5, 2}, {5, 4, 1, 3, 2}},
+      {{{0, 0}, {0, 2}, {0, 3}, {1, 2}, {1, 3}, {1, 5}, {2, 0}, {2, 2}, {2, 3}}, {1, 3, 3, 4}, {2, 3, 1}},
+      {{{1, 0}, {1, 2}, {1, 3}, {2, 2}, {2, 4}, {3, 0}, {3, 1}, {3, 2}, {5, 2}}, {2, 2, 4, 3}, {4, 2, 3}},
+  };
+  for (const Case& c : cases) {
+    std::vector<CellRef> cells;
+    for (const auto& [row, column] : c.cells) {
+      CellRef& cell = cells.emplace_back();
+      cell.row = row;
+      cell.column = column;
+      cell.recordOffset = static_cast<uint32_t>(cells.size());
+    }
+    std::vector<CellRef> expected = cells;
+    for (CellRef& cell : expected)
+      if (cell.row + 1 >= c.area.firstRow && cell.row + 1 <= c.area.lastRow && cell.column + 1 >= c.area.firstColumn &&
+          cell.column + 1 <= c.area.lastColumn)
+        cell.row = static_cast<uint16_t>(c.targetOf[cell.row + 1 - c.area.firstRow] - 1);
+    SortCells(expected);
+    MoveCellRows(cells, c.area, c.targetOf);
+    ASSERT_EQ(cells.size(), expected.size());
+    for (size_t i = 0; i < cells.size(); ++i)
+      EXPECT_TRUE(cells[i].row == expected[i].row && cells[i].column == expected[i].column &&
+                  cells[i].recordOffset == expected[i].recordOffset)
+          << "cell " << i << " of the case moving rows " << c.area.firstRow << " to " << c.area.lastRow;
+  }
 }
