@@ -229,67 +229,94 @@ std::string ExpandSharedFormula(std::string_view sharedRgce, int row, int column
   return out;
 }
 
-// Each token is changed in place once the walker has passed it: its size
-// was read before, and no other token's bytes change.
-void ShiftFormulaRowsIn(std::string& bytes, size_t begin, size_t size, int rowDelta) {
-  const std::string_view rgce = std::string_view(bytes).substr(begin, size);
-  Token token;
-  TokenWalker walker(rgce);
-  const auto out = [&](Token t) {
-    t.at += begin;
-    return t;
-  };
-  while (walker.Next(token)) {
-    if (!token.classified) continue;
-    switch (token.base) {
-      case ptg::kRef:
-      case ptg::kRef3d: {
-        size_t at = token.at + (token.base == ptg::kRef3d ? 3 : 1);
-        int row = MovedRow(U16(rgce, at), U16(rgce, at + 2), rowDelta);
-        if (row < 0)
-          MakeError(bytes, out(token), begin + at, token.base == ptg::kRef ? ptg::kRefErr : ptg::kRefErr3d);
-        else
-          Put(bytes, begin + at, static_cast<uint16_t>(row), 2);
-        break;
-      }
-      case ptg::kArea:
-      case ptg::kArea3d: {
-        size_t at = token.at + (token.base == ptg::kArea3d ? 3 : 1);
-        uint16_t first = U16(rgce, at), last = U16(rgce, at + 2);
-        if (first == 0 && last == kLastRow) break;  // whole columns stay whole columns
-        int movedFirst = MovedRow(first, U16(rgce, at + 4), rowDelta);
-        int movedLast = MovedRow(last, U16(rgce, at + 6), rowDelta);
-        if (movedFirst < 0 || movedLast < 0) {
-          MakeError(bytes, out(token), begin + at, token.base == ptg::kArea ? ptg::kAreaErr : ptg::kAreaErr3d);
-        } else {
-          Put(bytes, begin + at, static_cast<uint16_t>(movedFirst), 2);
-          Put(bytes, begin + at + 2, static_cast<uint16_t>(movedLast), 2);
-        }
-        break;
-      }
-      default: break;
+namespace {
+
+// The changes below are made to one token of the expression rgce, which
+// views bytes from begin on, once the walker has passed it: its size was
+// read before, and no other token's bytes change.
+
+// A reference token moved by rowDelta rows (see ShiftFormulaRows).
+void ShiftToken(std::string& bytes, size_t begin, std::string_view rgce, Token token, int rowDelta) {
+  switch (token.base) {
+    case ptg::kRef:
+    case ptg::kRef3d: {
+      size_t at = token.at + (token.base == ptg::kRef3d ? 3 : 1);
+      int row = MovedRow(U16(rgce, at), U16(rgce, at + 2), rowDelta);
+      token.at += begin;
+      if (row < 0)
+        MakeError(bytes, token, begin + at, token.base == ptg::kRef ? ptg::kRefErr : ptg::kRefErr3d);
+      else
+        Put(bytes, begin + at, static_cast<uint16_t>(row), 2);
+      break;
     }
+    case ptg::kArea:
+    case ptg::kArea3d: {
+      size_t at = token.at + (token.base == ptg::kArea3d ? 3 : 1);
+      uint16_t first = U16(rgce, at), last = U16(rgce, at + 2);
+      if (first == 0 && last == kLastRow) break;  // whole columns stay whole columns
+      int movedFirst = MovedRow(first, U16(rgce, at + 4), rowDelta);
+      int movedLast = MovedRow(last, U16(rgce, at + 6), rowDelta);
+      token.at += begin;
+      if (movedFirst < 0 || movedLast < 0) {
+        MakeError(bytes, token, begin + at, token.base == ptg::kArea ? ptg::kAreaErr : ptg::kAreaErr3d);
+      } else {
+        Put(bytes, begin + at, static_cast<uint16_t>(movedFirst), 2);
+        Put(bytes, begin + at + 2, static_cast<uint16_t>(movedLast), 2);
+      }
+      break;
+    }
+    default: break;
   }
 }
 
+// A ptgRefN or ptgAreaN made the ptgRef or ptgArea of the cell at (row,
+// column) (see ExpandSharedFormula); token.base says which it is now.
+void ExpandToken(std::string& bytes, size_t begin, std::string_view rgce, Token& token, int row, int column) {
+  size_t at = token.at + 1;
+  // Each corner: a row word, and a column word that carries the relative bits.
+  int corners = token.base == ptg::kRefN ? 1 : 2;
+  for (int corner = 0; corner < corners; ++corner) {
+    size_t rowAt = at + 2 * corner;
+    size_t columnAt = at + 2 * corners + 2 * corner;
+    uint16_t columnWord = U16(rgce, columnAt);
+    Put(bytes, begin + rowAt, RelativeRow(U16(rgce, rowAt), columnWord, row), 2);
+    Put(bytes, begin + columnAt, (columnWord & (kRowRelative | kColumnRelative)) | RelativeColumn(columnWord, column), 2);
+  }
+  token.base = token.base == ptg::kRefN ? ptg::kRef : ptg::kArea;
+  const size_t typeAt = begin + token.at;
+  bytes[typeAt] = static_cast<char>((U8(bytes, typeAt) & 0xE0) | token.base);
+}
+
+bool IsRelativeToCell(const Token& token) {
+  return token.classified && (token.base == ptg::kRefN || token.base == ptg::kAreaN);
+}
+
+}  // namespace
+
+void ShiftFormulaRowsIn(std::string& bytes, size_t begin, size_t size, int rowDelta) {
+  const std::string_view rgce = std::string_view(bytes).substr(begin, size);
+  TokenWalker walker(rgce);
+  Token token;
+  while (walker.Next(token))
+    if (token.classified) ShiftToken(bytes, begin, rgce, token, rowDelta);
+}
+
 void ExpandSharedFormulaIn(std::string& bytes, size_t begin, size_t size, int row, int column) {
-  const std::string_view sharedRgce = std::string_view(bytes).substr(begin, size);
-  TokenWalker walker(sharedRgce);
+  const std::string_view rgce = std::string_view(bytes).substr(begin, size);
+  TokenWalker walker(rgce);
+  Token token;
+  while (walker.Next(token))
+    if (IsRelativeToCell(token)) ExpandToken(bytes, begin, rgce, token, row, column);
+}
+
+void ExpandAndShiftIn(std::string& bytes, size_t begin, size_t size, int row, int column, int rowDelta) {
+  const std::string_view rgce = std::string_view(bytes).substr(begin, size);
+  TokenWalker walker(rgce);
   Token token;
   while (walker.Next(token)) {
-    if (!token.classified || (token.base != ptg::kRefN && token.base != ptg::kAreaN)) continue;
-    size_t at = token.at + 1;
-    // Each corner: a row word, and a column word that carries the relative bits.
-    int corners = token.base == ptg::kRefN ? 1 : 2;
-    for (int corner = 0; corner < corners; ++corner) {
-      size_t rowAt = at + 2 * corner;
-      size_t columnAt = at + 2 * corners + 2 * corner;
-      uint16_t columnWord = U16(sharedRgce, columnAt);
-      Put(bytes, begin + rowAt, RelativeRow(U16(sharedRgce, rowAt), columnWord, row), 2);
-      Put(bytes, begin + columnAt, (columnWord & (kRowRelative | kColumnRelative)) | RelativeColumn(columnWord, column), 2);
-    }
-    const size_t typeAt = begin + token.at;
-    bytes[typeAt] = static_cast<char>((U8(bytes, typeAt) & 0xE0) | (token.base == ptg::kRefN ? ptg::kRef : ptg::kArea));
+    if (!token.classified) continue;
+    if (IsRelativeToCell(token)) ExpandToken(bytes, begin, rgce, token, row, column);
+    ShiftToken(bytes, begin, rgce, token, rowDelta);
   }
 }
 

@@ -30,6 +30,9 @@ std::string ExpandSharedFormula(std::string_view sharedRgce, int row, int column
 // (no copy: for writing many moved formulas). Throw like above.
 void ShiftFormulaRowsIn(std::string& bytes, size_t begin, size_t size, int rowDelta);
 void ExpandSharedFormulaIn(std::string& bytes, size_t begin, size_t size, int row, int column);
+// Both in one walk: the shared expression expanded at (row, column), then
+// shifted by rowDelta rows.
+void ExpandAndShiftIn(std::string& bytes, size_t begin, size_t size, int row, int column, int rowDelta);
 
 // The formula as text without "=" for the cell at (row, column), for tests and Cell::Formula:
 // references (A1, $A$1, ranges, 3-D as Sheet2!A1 when sheetName(externSheetIndex) gives a name,

@@ -207,9 +207,10 @@ void XlsSheet::AppendOwnFormula(std::string& out, const CellRef& cell, std::stri
   if (shared) {
     // A shared formula's cell given its own expression.
     Put(out, at + 4 + 14, U16(out, at + 4 + 14) & ~kFormulaShared, 2);
-    ExpandSharedFormulaIn(out, rgceAt, rgce.size(), readRow, cell.column);
+    ExpandAndShiftIn(out, rgceAt, rgce.size(), readRow, cell.column, cell.row - readRow);
+  } else {
+    ShiftFormulaRowsIn(out, rgceAt, rgce.size(), cell.row - readRow);
   }
-  ShiftFormulaRowsIn(out, rgceAt, rgce.size(), cell.row - readRow);
 }
 
 size_t XlsSheet::WriteBlock(std::string& out, const std::vector<RowRecord>& rows, size_t blockBegin, size_t blockEnd,
@@ -217,21 +218,23 @@ size_t XlsSheet::WriteBlock(std::string& out, const std::vector<RowRecord>& rows
   const std::string_view stream = book_->stream;
   const size_t firstRowAt = out.size();
   for (size_t r = blockBegin; r < blockEnd; ++r) {
+    // The ROW record made in place in out.
     const RowRecord& row = rows[r];
-    std::string body;
+    Append(out, rt::kRow, 2);
+    Append(out, 16, 2);
+    const size_t body = out.size();
     if (row.offset != kCreated) {
-      body = stream.substr(row.offset + 4, 16);
+      out.append(stream.substr(row.offset + 4, 16));
     } else {
       // A row of default height and no format of its own.
-      body.assign(16, '\0');
-      Put(body, 6, row.height, 2);
-      Put(body, 12, 0x000F0100, 4);
+      out.append(16, '\0');
+      Put(out, body + 6, row.height, 2);
+      Put(out, body + 12, 0x000F0100, 4);
     }
-    Put(body, 0, row.row, 2);
-    Put(body, 2, row.firstColumn, 2);
-    Put(body, 4, row.lastColumnPlus1, 2);
-    body[12] = static_cast<char>(row.hidden ? body[12] | 0x20 : body[12] & ~0x20);
-    AppendRecord(out, rt::kRow, body);
+    Put(out, body, row.row, 2);
+    Put(out, body + 2, row.firstColumn, 2);
+    Put(out, body + 4, row.lastColumnPlus1, 2);
+    out[body + 12] = static_cast<char>(row.hidden ? out[body + 12] | 0x20 : out[body + 12] & ~0x20);
   }
   const size_t afterFirstRow = firstRowAt + 20;
   std::vector<size_t> firstCells;

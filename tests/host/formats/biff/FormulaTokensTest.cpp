@@ -137,7 +137,15 @@ TEST(FormulaTokens, ExpandsSharedFormulasIntoTheCell) {
       {"absolute forms untouched", Ref(kValue, {4, 4, false, false}) + RefN(kValue, {1, 0}) + Op(kAdd), 2, 2,
        Ref(kValue, {4, 4, false, false}) + Ref(kValue, {3, 2}) + Op(kAdd)},
   };
-  for (const ExpandCase& c : cases) EXPECT_EQ(ExpandSharedFormula(c.shared, c.row, c.column), c.own) << c.name;
+  for (const ExpandCase& c : cases) {
+    EXPECT_EQ(ExpandSharedFormula(c.shared, c.row, c.column), c.own) << c.name;
+    // Expanded and moved in one walk, in place: as the two one after the other.
+    for (int delta : {-70000, -3, 0, 2, 65535}) {
+      std::string bytes = "ab" + c.shared + "z";
+      ExpandAndShiftIn(bytes, 2, c.shared.size(), c.row, c.column, delta);
+      EXPECT_EQ(bytes, "ab" + ShiftFormulaRows(c.own, delta) + "z") << c.name << ", moved " << delta;
+    }
+  }
 }
 
 TEST(FormulaTokens, DamagedExpressionsAreRefused) {
