@@ -109,11 +109,17 @@ void MoveCellRows(std::vector<CellRef>& cells, const CellArea& area, const std::
   }
   CellRef* const first = cells.data() + (rowsBegin - cells.begin());
   constexpr size_t kAhead = 8;  // source rows asked for before they are copied
-  // Where every row holds as many cells in the area's columns (a table
-  // without gaps), each run moves in place, cycle by cycle: no second list.
-  const uint32_t width = height ? rowAt[2] - rowAt[1] : 0;
+  // Where every row that moves holds as many cells in the area's columns (a
+  // table without gaps), each run moves in place, cycle by cycle: no second list.
+  uint32_t width = UINT32_MAX;
   bool even = true;
-  for (size_t r = 0; even && r < height; ++r) even = rowAt[3 * r + 2] - rowAt[3 * r + 1] == width;
+  for (size_t r = 0; even && r < height; ++r) {
+    if (sourceOf[r] == r) continue;
+    const uint32_t cellsHere = rowAt[3 * r + 2] - rowAt[3 * r + 1];
+    if (width == UINT32_MAX) width = cellsHere;
+    even = cellsHere == width;
+  }
+  if (width == UINT32_MAX) return;  // no row moves
   if (even) {
     std::vector<bool> placed(height, false);
     std::vector<CellRef> held(width);
