@@ -185,21 +185,25 @@ void XlsSheet::AppendOwnFormula(std::string& out, const CellRef& cell, std::stri
   // The record's fields before the expression, then the CellParsedFormula:
   // a kept one as it is, a derived one made from its source bytes in place.
   const size_t at = out.size();
-  const size_t size = OwnFormulaSize(cell);
-  Append(out, rt::kFormula, 2);
-  Append(out, 20 + size, 2);
-  out.append(original.substr(4, 20));
+  const FormulaArea* shared = SharedFormulaOf(cell);
   if (cell.Formula() == FormulaNow::Kept) {
     const uint32_t kept = KeptAt(cell);
-    out.append(std::string_view(formulaArena_).substr(kept + 4, U32(formulaArena_, kept)));
-    if (SharedFormulaOf(cell)) Put(out, at + 4 + 14, U16(out, at + 4 + 14) & ~kFormulaShared, 2);
+    const std::string_view parsed = std::string_view(formulaArena_).substr(kept + 4, U32(formulaArena_, kept));
+    Append(out, rt::kFormula, 2);
+    Append(out, 20 + parsed.size(), 2);
+    out.append(original.substr(4, 20));
+    out.append(parsed);
+    if (shared) Put(out, at + 4 + 14, U16(out, at + 4 + 14) & ~kFormulaShared, 2);
     return;
   }
   const std::string_view stream = book_->stream;
   const int readRow = U16(original, 4);
-  const FormulaArea* shared = SharedFormulaOf(cell);
   const std::string_view rgce = shared ? stream.substr(shared->formulaOffset, shared->formulaLength) : RecordRgce(cell);
   const std::string_view rgcb = shared ? stream.substr(shared->extraOffset, shared->extraLength) : RecordRgcb(cell);
+  // Expanding and shifting keep the expression's size (see OwnFormulaSize).
+  Append(out, rt::kFormula, 2);
+  Append(out, 20 + 2 + rgce.size() + rgcb.size(), 2);
+  out.append(original.substr(4, 20));
   Append(out, rgce.size(), 2);
   const size_t rgceAt = out.size();
   out.append(rgce);
