@@ -548,20 +548,25 @@ TEST_P(FormatContract, ASaveEndedByASignalLeavesTheFileOldOrNew) {
         }
       }
       ::close(watch);
-      if (!ended) ASSERT_EQ(::waitpid(child, &status, 0), child);
+      if (!ended) {
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+      }
       EXPECT_TRUE(sent);
       // (A save quicker than the signal ends as it would have.)
       EXPECT_TRUE((WIFSIGNALED(status) && WTERMSIG(status) == signal) || (WIFEXITED(status) && WEXITSTATUS(status) == 0))
           << status;
       // The next open for change finishes a write into the file itself.
       const std::vector<std::string> order = FirstColumn(path);
-      if (!c.mayBeOld || order != std::vector<std::string>{"b", "a", "c"})
+      if (!c.mayBeOld || order != std::vector<std::string>{"b", "a", "c"}) {
         EXPECT_EQ(order, (std::vector<std::string>{"a", "b", "c"}));
+      }
       std::vector<std::string> expected{std::filesystem::path(path).filename()}, names = Names(dir);
       if (c.linked) expected.push_back("other");
       std::sort(names.begin(), names.end());
       EXPECT_EQ(names, expected);
-      if (c.linked) EXPECT_EQ(FirstColumn(link), order);
+      if (c.linked) {
+        EXPECT_EQ(FirstColumn(link), order);
+      }
     }
   }
 }
