@@ -425,30 +425,10 @@ bool OdsSheet::RowHoldsCells(int row, int firstColumn, int lastColumn) const {
   return false;
 }
 
-void OdsSheet::SplitRow(int row) {
-  // A row that is a group of its own needs nothing: a filter hides rows one
-  // by one, and looking at every group for each would cost the table's
-  // length per row. Otherwise its group becomes up to three in its place.
-  const RowGroup* found = GroupOf(row);
-  if (!found || found->count == 1) return;
-  const size_t at = static_cast<size_t>(found - rows_.data());
-  const RowGroup whole = rows_[at];
-  const int end = whole.firstRow + whole.count;
-  RowGroup pieces[3];
-  size_t made = 0;
-  auto piece = [&](int first, int last) {
-    pieces[made] = whole;
-    pieces[made].firstRow = first;
-    pieces[made].count = last - first;
-    pieces[made].repeatChanged = true;
-    ++made;
-  };
-  if (row > whole.firstRow) piece(whole.firstRow, row);
-  piece(row, row + 1);
-  if (row + 1 < end) piece(row + 1, end);
-  rows_[at] = pieces[0];
-  rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(at) + 1, pieces + 1, pieces + made);
-}
+// A row that is a group of its own needs no split: SplitAt then asks only
+// the starts' own groups, so a filter hiding rows one by one does not cost
+// the table's length per row.
+void OdsSheet::SplitRow(int row) { SplitAt({row, row + 1}); }
 
 void OdsSheet::SplitAt(const std::vector<int>& starts) {
   if (starts.empty()) return;
