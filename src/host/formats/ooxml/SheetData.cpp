@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <thread>
 
 #include "host/core/DateSerial.h"
 #include "host/core/FormulaShift.h"
@@ -136,6 +137,27 @@ void SheetData::ReadProtection(const XmlScanner::Tag& tag) {
   rowFormattingProtected_ = on && rowsLocked;
 }
 
+// Parts from this size on are scanned in two halves at once.
+constexpr size_t kSplitScanFrom = size_t(4) << 20;
+
+const char* SheetData::SplitPoint() const {
+  if (xml_.size() < kSplitScanFrom || std::thread::hardware_concurrency() < 2) return nullptr;
+  const std::string open = "<" + prefix_ + "row";
+  // A row start tag near the middle; how far to look is bounded, since a
+  // part whose middle holds no row (one huge row, or the rows end early) is
+  // simply scanned on one thread.
+  size_t from = sheetDataStartEnd_ + (xml_.size() - sheetDataStartEnd_) / 2;
+  const size_t limit = std::min(xml_.size(), from + (size_t(1) << 20));
+  while (from < limit) {
+    const size_t at = xml_.find(open, from);
+    if (at == std::string_view::npos || at + open.size() >= limit) return nullptr;
+    const char next = xml_[at + open.size()];
+    if (IsSpace(next) || next == '>' || next == '/') return xml_.data() + at;
+    from = at + 1;
+  }
+  return nullptr;
+}
+
 void SheetData::ScanSheetData(XmlScanner& scanner, const XmlScanner::Tag& tag, size_t sharedCount,
                               size_t styleCount) {
   sheetDataBegin_ = static_cast<uint32_t>(scanner.OffsetOf(tag.begin));
@@ -149,19 +171,79 @@ void SheetData::ScanSheetData(XmlScanner& scanner, const XmlScanner::Tag& tag, s
   // Room for as many cells as the bytes could hold at about 24 bytes each:
   // reserved pages that are never written cost no memory, and growing the
   // vector would copy it.
-  size_t guess = xml_.size() / 24 + 16;
-  cells_.reserve(guess);
+  cells_.reserve(xml_.size() / 24 + 16);
   rows_.reserve(xml_.size() / 64 + 16);
+  const char* split = SplitPoint();
+
+  // The second half is scanned from the split on a thread of its own. What it
+  // found is taken only when the first half ends exactly where it began (so
+  // the split was a row start tag of sheetData, not text inside a cell or a
+  // comment) and its rows follow on; otherwise the first half goes on alone,
+  // as if there had been no split, and every fault reads as it always did.
+  RowsScan second;
+  RowsEnd secondEnd = RowsEnd::Unsure;
+  std::thread worker;
+  if (split) {
+    worker = std::thread([&] {
+      try {
+        const size_t bytes = static_cast<size_t>(xml_.data() + xml_.size() - split);
+        second.cells.reserve(bytes / 24 + 16);
+        second.rows.reserve(bytes / 64 + 16);
+        XmlScanner from(xml_.data(), xml_.size());
+        from.SetPosition(split);
+        int lastRow = 0;
+        secondEnd = ScanRows(from, tag, second, lastRow, nullptr, true, sharedCount, styleCount);
+      } catch (...) {
+        secondEnd = RowsEnd::Unsure;
+      }
+    });
+  }
+  struct Joined {
+    std::thread& worker;
+    ~Joined() {
+      if (worker.joinable()) worker.join();
+    }
+  } joined{worker};
+
   int lastRow = 0;
+  RowsEnd end = ScanRows(scanner, tag, scan_, lastRow, split, false, sharedCount, styleCount);
+  if (end == RowsEnd::AtSplit) {
+    worker.join();
+    if (secondEnd == RowsEnd::Closed && (second.rows.empty() || second.rows.front().row > lastRow)) {
+      const auto firstCell = static_cast<uint32_t>(cells_.size());
+      for (RowRecord& row : second.rows) row.firstCell += firstCell;
+      cells_.insert(cells_.end(), second.cells.begin(), second.cells.end());
+      rows_.insert(rows_.end(), second.rows.begin(), second.rows.end());
+      for (auto& [id, master] : second.sharedMasters) sharedMasters_[id] = std::move(master);
+      arrays_.insert(arrays_.end(), second.arrays.begin(), second.arrays.end());
+      holdsFormulas_ = holdsFormulas_ || second.holdsFormulas;
+      scan_.close = second.close;
+      scan_.end = second.end;
+    } else {
+      end = ScanRows(scanner, tag, scan_, lastRow, nullptr, false, sharedCount, styleCount);
+    }
+  }
+  sheetDataClose_ = scan_.close;
+  sheetDataEnd_ = scan_.end;
+  scanner.SetPosition(xml_.data() + sheetDataEnd_);
+}
+
+SheetData::RowsEnd SheetData::ScanRows(XmlScanner& scanner, const XmlScanner::Tag& tag, RowsScan& into, int& lastRow,
+                                       const char* splitAt, bool secondHalf, size_t sharedCount,
+                                       size_t styleCount) const {
   while (true) {
     scanner.SkipMisc();
+    if (splitAt && scanner.Position() >= splitAt) {
+      if (scanner.Position() == splitAt) return RowsEnd::AtSplit;
+      splitAt = nullptr;  // the split was inside something else: no second half
+    }
     if (scanner.AtEnd()) scanner.FailAt(tag.begin, "<sheetData> is never closed");
     XmlScanner::Tag rowTag = scanner.ReadTag();
     if (rowTag.isEnd) {
       if (rowTag.qname != tag.qname) scanner.FailAt(rowTag.begin, "mismatched end tag in <sheetData>");
-      sheetDataClose_ = static_cast<uint32_t>(scanner.OffsetOf(rowTag.begin));
-      sheetDataEnd_ = static_cast<uint32_t>(scanner.OffsetOf(rowTag.end));
-      return;
+      into.close = static_cast<uint32_t>(scanner.OffsetOf(rowTag.begin));
+      into.end = static_cast<uint32_t>(scanner.OffsetOf(rowTag.end));
+      return RowsEnd::Closed;
     }
     if (rowTag.local != "row") {
       if (!rowTag.selfClosing) scanner.SkipContent(rowTag);
@@ -183,6 +265,8 @@ void SheetData::ScanSheetData(XmlScanner& scanner, const XmlScanner::Tag& tag, s
       }
     }
     if (row.row == 0) {
+      // Its number follows from the rows before, which only the first half knows.
+      if (secondHalf) return RowsEnd::Unsure;
       if (lastRow >= kMaxRows) scanner.FailAt(rowTag.begin, "more rows than a sheet holds");
       row.row = lastRow + 1;
     }
@@ -192,19 +276,19 @@ void SheetData::ScanSheetData(XmlScanner& scanner, const XmlScanner::Tag& tag, s
     lastRow = row.row;
     row.begin = static_cast<uint32_t>(scanner.OffsetOf(rowTag.begin));
     row.startEnd = static_cast<uint32_t>(scanner.OffsetOf(rowTag.end));
-    row.firstCell = static_cast<uint32_t>(cells_.size());
+    row.firstCell = static_cast<uint32_t>(into.cells.size());
     if (rowTag.selfClosing) {
       row.tailBegin = row.closeBegin = row.end = row.startEnd;
     } else {
-      ScanRow(scanner, rowTag, row, sharedCount, styleCount);
+      ScanRow(scanner, rowTag, row, into, sharedCount, styleCount);
     }
-    row.cellCount = static_cast<uint32_t>(cells_.size() - row.firstCell);
-    rows_.push_back(row);
+    row.cellCount = static_cast<uint32_t>(into.cells.size() - row.firstCell);
+    into.rows.push_back(row);
   }
 }
 
-void SheetData::ScanRow(XmlScanner& scanner, const XmlScanner::Tag& rowTag, RowRecord& row, size_t sharedCount,
-                        size_t styleCount) {
+void SheetData::ScanRow(XmlScanner& scanner, const XmlScanner::Tag& rowTag, RowRecord& row, RowsScan& into,
+                        size_t sharedCount, size_t styleCount) const {
   int lastColumn = 0;
   row.tailBegin = row.startEnd;
   while (true) {
@@ -218,7 +302,7 @@ void SheetData::ScanRow(XmlScanner& scanner, const XmlScanner::Tag& rowTag, RowR
       return;
     }
     if (tag.local == "c") {
-      ScanCell(scanner, tag, row.row, lastColumn, sharedCount, styleCount);
+      ScanCell(scanner, tag, row.row, lastColumn, into, sharedCount, styleCount);
       row.tailBegin = static_cast<uint32_t>(scanner.Offset());
     } else if (!tag.selfClosing) {
       scanner.SkipContent(tag);
@@ -226,8 +310,8 @@ void SheetData::ScanRow(XmlScanner& scanner, const XmlScanner::Tag& rowTag, RowR
   }
 }
 
-void SheetData::ScanCell(XmlScanner& scanner, const XmlScanner::Tag& tag, int row, int& lastColumn,
-                         size_t sharedCount, size_t styleCount) {
+void SheetData::ScanCell(XmlScanner& scanner, const XmlScanner::Tag& tag, int row, int& lastColumn, RowsScan& into,
+                         size_t sharedCount, size_t styleCount) const {
   CellRecord cell{};
   cell.begin = static_cast<uint32_t>(scanner.OffsetOf(tag.begin));
   cell.kind = ValueKind::Number;
@@ -324,14 +408,14 @@ void SheetData::ScanCell(XmlScanner& scanner, const XmlScanner::Tag& tag, int ro
             scanner.FailAt(child.begin, "shared formula of cell " + CellName(row, column) + " has no valid si");
           if (!ref.empty() && !text.empty()) {
             cell.flags |= kSharedMaster;
-            sharedMasters_[static_cast<uint32_t>(id)] = SharedMaster{row, column, DecodeXml(text)};
+            into.sharedMasters[static_cast<uint32_t>(id)] = SharedMaster{row, column, DecodeXml(text)};
           }
         } else if (ft == "array" || ft == "dataTable") {
           cell.flags |= kArrayFormula;
           CellArea area{row, column, row, column};
           if (!ref.empty() && !ParseAreaReference(ref, area))
             scanner.FailAt(child.begin, "malformed formula area \"" + std::string(ref) + "\"");
-          arrays_.push_back(area);
+          into.arrays.push_back(area);
         }
       } else if (child.local == "is") {
         if (!child.selfClosing) {
@@ -347,7 +431,7 @@ void SheetData::ScanCell(XmlScanner& scanner, const XmlScanner::Tag& tag, int ro
   }
   cell.length = static_cast<uint32_t>(scanner.Offset() - cell.begin);
   if (cell.flags & kFormula) {
-    holdsFormulas_ = true;
+    into.holdsFormulas = true;
     // Written by a program that does not calculate: the result is unknown,
     // which is not the same as empty.
     if (!hasValue) cell.flags |= kUncalculated;
@@ -415,7 +499,7 @@ void SheetData::ScanCell(XmlScanner& scanner, const XmlScanner::Tag& tag, int ro
     case ValueKind::Blank:
       break;
   }
-  cells_.push_back(cell);
+  into.cells.push_back(cell);
 }
 
 const SheetData::RowRecord* SheetData::FindRow(int row) const {

@@ -76,6 +76,9 @@ class SheetData : public SheetStore {
   // Scans the worksheet part. sharedCount and styleCount bound the indices
   // cells may use. Throws XmlFault with what is wrong and where.
   SheetData(PartBytes xml, size_t sharedCount, size_t styleCount);
+  // Some members are views of others: never copied or moved.
+  SheetData(const SheetData&) = delete;
+  SheetData& operator=(const SheetData&) = delete;
 
   // The workbook's strings and styles the cells refer to, and its date system.
   void Bind(const SharedStrings& strings, const Styles& styles, bool date1904);
@@ -147,11 +150,37 @@ class SheetData : public SheetStore {
  private:
   friend class SheetWriter;
   void Scan(size_t sharedCount, size_t styleCount);
+  struct SharedMaster {
+    int row;
+    int column;
+    std::string formula;
+  };
+  // What a scan of rows gathers. A large sheetData is scanned in two halves
+  // at once, the second into a RowsScan of its own, joined after the first.
+  struct RowsScan {
+    std::vector<RowRecord> rows;
+    std::vector<CellRecord> cells;
+    std::unordered_map<uint32_t, SharedMaster> sharedMasters;
+    std::vector<CellArea> arrays;
+    bool holdsFormulas = false;
+    uint32_t close = 0;  // '<' of </sheetData>, once reached
+    uint32_t end = 0;    // one past it
+  };
+  // How a scan of rows ended: at </sheetData>; at the point where the other
+  // half begins (a row start tag there); or, for the second half, at
+  // something only the scan from the start can judge (a row without a
+  // number, a fault), which leaves that half to the first.
+  enum class RowsEnd { Closed, AtSplit, Unsure };
   void ScanSheetData(XmlScanner& scanner, const XmlScanner::Tag& tag, size_t sharedCount, size_t styleCount);
-  void ScanRow(XmlScanner& scanner, const XmlScanner::Tag& tag, RowRecord& row, size_t sharedCount,
-               size_t styleCount);
-  void ScanCell(XmlScanner& scanner, const XmlScanner::Tag& tag, int row, int& lastColumn,
-                size_t sharedCount, size_t styleCount);
+  RowsEnd ScanRows(XmlScanner& scanner, const XmlScanner::Tag& tag, RowsScan& into, int& lastRow,
+                   const char* splitAt, bool secondHalf, size_t sharedCount, size_t styleCount) const;
+  void ScanRow(XmlScanner& scanner, const XmlScanner::Tag& tag, RowRecord& row, RowsScan& into, size_t sharedCount,
+               size_t styleCount) const;
+  void ScanCell(XmlScanner& scanner, const XmlScanner::Tag& tag, int row, int& lastColumn, RowsScan& into,
+                size_t sharedCount, size_t styleCount) const;
+  // Where a second thread can begin scanning rows: the '<' of a row start
+  // tag near the middle of the part, or nullptr for a part too small to split.
+  const char* SplitPoint() const;
   void ReadMergeCells(XmlScanner& scanner, const XmlScanner::Tag& tag);
   void ReadProtection(const XmlScanner::Tag& tag);
   void ExpandSharedFormulas(const CellArea& area);
@@ -165,22 +194,18 @@ class SheetData : public SheetStore {
   bool date1904_ = false;
   PartBytes bytes_;
   std::string_view xml_;  // the part's bytes
-  std::vector<RowRecord> rows_;
-  std::vector<CellRecord> cells_;
+  RowsScan scan_;  // rows, cells, shared formula masters and array areas as read
+  std::vector<RowRecord>& rows_ = scan_.rows;
+  std::vector<CellRecord>& cells_ = scan_.cells;
   // Rows the host made that the part has no element for: row -> hidden.
   std::map<int, bool> createdRows_;
   // Formulas replaced by a sort, by the cell's begin offset (unique per cell).
   std::unordered_map<uint32_t, std::string> formulas_;
   // Formula results computed by the host, by the cell's begin offset.
   std::unordered_map<uint32_t, StoredValue> results_;
-  struct SharedMaster {
-    int row;
-    int column;
-    std::string formula;
-  };
-  std::unordered_map<uint32_t, SharedMaster> sharedMasters_;
+  std::unordered_map<uint32_t, SharedMaster>& sharedMasters_ = scan_.sharedMasters;
   std::vector<CellArea> merged_;
-  std::vector<CellArea> arrays_;
+  std::vector<CellArea>& arrays_ = scan_.arrays;
   // New ref of array formulas that moved, by the cell's begin offset.
   std::unordered_map<uint32_t, std::string> arrayRefs_;
   std::vector<TableArea> tables_;
@@ -198,7 +223,7 @@ class SheetData : public SheetStore {
   bool sheetDataSelfClosing_ = false;
   std::string prefix_;  // namespace prefix of sheetData ("x:" or "")
   bool modified_ = false;
-  bool holdsFormulas_ = false;
+  bool& holdsFormulas_ = scan_.holdsFormulas;
   mutable bool usedValid_ = false;
   mutable bool usedAny_ = false;
   mutable CellArea used_;
