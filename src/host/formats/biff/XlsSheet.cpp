@@ -176,15 +176,28 @@ XlsSheet::XlsSheet(std::shared_ptr<const XlsBook> book, size_t index) : book_(st
   if (!std::is_sorted(records_.rows.begin(), records_.rows.end(), byRow))
     std::stable_sort(records_.rows.begin(), records_.rows.end(), byRow);
   IndexFormulaAreas();
+  IndexRows();
+}
+
+void XlsSheet::IndexRows() {
+  const std::vector<CellRef>& cells = records_.cells;
+  rowStart_.assign(cells.empty() ? 1 : cells.back().row + 2u, 0);
+  // Each row's entry: the first cell at or past it.
+  size_t row = 0;
+  for (size_t i = 0; i < cells.size(); ++i)
+    while (row <= cells[i].row) rowStart_[row++] = static_cast<uint32_t>(i);
+  for (; row < rowStart_.size(); ++row) rowStart_[row] = static_cast<uint32_t>(cells.size());
 }
 
 const CellRef* XlsSheet::Find(int row0, int column0) const {
-  if (row0 < 0 || row0 > 0xFFFF || column0 < 0 || column0 > kMaxCellColumn) return nullptr;
+  if (row0 < 0 || static_cast<size_t>(row0) + 1 >= rowStart_.size() || column0 < 0 || column0 > kMaxCellColumn) return nullptr;
   CellRef probe;
   probe.row = static_cast<uint16_t>(row0);
   probe.column = static_cast<uint16_t>(column0);
-  auto it = std::lower_bound(records_.cells.begin(), records_.cells.end(), probe, Before);
-  return it != records_.cells.end() && it->row == row0 && it->column == column0 ? &*it : nullptr;
+  // Within the row's cells: a cell's first record when it has two.
+  const auto rowEnd = records_.cells.begin() + rowStart_[static_cast<size_t>(row0) + 1];
+  auto it = std::lower_bound(records_.cells.begin() + rowStart_[static_cast<size_t>(row0)], rowEnd, probe, Before);
+  return it != rowEnd && it->column == column0 ? &*it : nullptr;
 }
 
 bool XlsSheet::UsedArea(CellArea& area) const {
@@ -297,16 +310,10 @@ std::pair<std::string, std::string> XlsSheet::OwnFormula(const CellRef& ref) con
     std::string_view parsed = std::string_view(formulaArena_).substr(at + 4, U32(formulaArena_, at));
     return {std::string(parsed.substr(2, U16(parsed, 0))), std::string(parsed.substr(2 + U16(parsed, 0)))};
   }
-  const int readRow = U16(stream, ref.recordOffset + 4);
-  std::string rgce, rgcb;
-  if (const FormulaArea* shared = SharedFormulaOf(ref)) {
-    rgce = ExpandSharedFormula(stream.substr(shared->formulaOffset, shared->formulaLength), readRow, ref.column);
-    rgcb = stream.substr(shared->extraOffset, shared->extraLength);
-  } else {
-    rgce = RecordRgce(ref);
-    rgcb = RecordRgcb(ref);
-  }
-  return {ShiftFormulaRows(rgce, ref.row - readRow), std::move(rgcb)};
+  std::string rgce;
+  CurrentRgce(ref, rgce);
+  const FormulaArea* shared = SharedFormulaOf(ref);
+  return {std::move(rgce), std::string(shared ? stream.substr(shared->extraOffset, shared->extraLength) : RecordRgcb(ref))};
 }
 
 uint32_t XlsSheet::KeptAt(const CellRef& ref) const {
@@ -385,11 +392,54 @@ const FormulaArea* XlsSheet::SharedFormulaOf(const CellRef& ref) const {
 }
 
 std::string XlsSheet::CurrentRgce(const CellRef& ref) const {
-  if (ref.Formula() != FormulaNow::AsRead) return OwnFormula(ref).first;
-  if (const FormulaArea* shared = SharedFormulaOf(ref))
-    return ExpandSharedFormula(book_->stream.substr(shared->formulaOffset, shared->formulaLength), ref.row,
-                               ref.column);
-  return std::string(RecordRgce(ref));
+  std::string out;
+  CurrentRgce(ref, out);
+  return out;
+}
+
+void XlsSheet::CurrentRgce(const CellRef& ref, std::string& out) const {
+  const std::string_view stream = book_->stream;
+  if (ref.Formula() == FormulaNow::Kept) {
+    const std::string_view parsed = std::string_view(formulaArena_).substr(KeptAt(ref) + 4);
+    out.assign(parsed.substr(2, U16(parsed, 0)));
+    return;
+  }
+  // A Derived cell's expression is its record's (a shared formula's expanded
+  // at the row it was read at), shifted by the rows it moved since.
+  const int readRow = ref.Formula() == FormulaNow::AsRead ? ref.row : U16(stream, ref.recordOffset + 4);
+  if (const FormulaArea* shared = SharedFormulaOf(ref)) {
+    out.assign(stream.substr(shared->formulaOffset, shared->formulaLength));
+    ExpandAndShiftIn(out, 0, out.size(), readRow, ref.column, ref.row - readRow);
+    return;
+  }
+  out.assign(RecordRgce(ref));
+  if (ref.row != readRow) ShiftFormulaRowsIn(out, 0, out.size(), ref.row - readRow);
+}
+
+FormulaKey XlsSheet::FormulaShapeKey(int row, int column, std::string& key) const {
+  const CellRef* cell = Find(row - 1, column - 1);
+  if (!cell || !IsFormula(*cell)) return FormulaKey::None;
+  const std::string_view stream = book_->stream;
+  try {
+    // The expression as read, and where and how far its cell moved since (see CurrentRgce).
+    const FormulaArea* shared = nullptr;
+    std::string_view rgce;
+    int readRow = cell->row;
+    if (cell->Formula() == FormulaNow::Kept) {
+      const std::string_view parsed = std::string_view(formulaArena_).substr(KeptAt(*cell) + 4);
+      rgce = parsed.substr(2, U16(parsed, 0));
+    } else {
+      if (cell->Formula() != FormulaNow::AsRead) readRow = U16(stream, cell->recordOffset + 4);
+      shared = SharedFormulaOf(*cell);
+      rgce = shared ? stream.substr(shared->formulaOffset, shared->formulaLength) : RecordRgce(*cell);
+    }
+    // An array formula's or a data table's cell names its formula elsewhere.
+    if (!shared && rgce.size() == 5 && (U8(rgce, 0) == kPtgExp || U8(rgce, 0) == kPtgTbl)) return FormulaKey::TextOnly;
+    return ExpressionShapeKey(rgce, shared != nullptr, readRow, cell->column, cell->row - readRow, key) ? FormulaKey::Keyed
+                                                                                                     : FormulaKey::TextOnly;
+  } catch (const HostError&) {
+    return FormulaKey::TextOnly;  // Formula() says what is damaged
+  }
 }
 
 std::string XlsSheet::Formula(int row, int column) const {
