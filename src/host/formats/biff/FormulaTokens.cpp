@@ -402,6 +402,70 @@ bool ExpressionShapeKey(std::string_view rgce, bool shared, int row, int column,
 
 namespace {
 
+// Whether an area's rows (columns), first and last as an offset token
+// holds them, may read as the whole span (0 to whole) at one cell and not
+// at another: both relative and whole apart, or one relative and the other
+// at its own end of the span.
+bool MayReadWhole(bool firstRelative, bool lastRelative, int first, int last, int whole) {
+  if (firstRelative && lastRelative) return last - first == whole;
+  if (firstRelative != lastRelative) return firstRelative ? last == whole : first == 0;
+  return false;  // both absolute: the same at every cell
+}
+
+}  // namespace
+
+bool SharedOffsetBounds(std::string_view sharedRgce, OffsetBounds& bounds) {
+  bounds = OffsetBounds{};
+  TokenWalker walker(sharedRgce);
+  Token token;
+  while (walker.Next(token)) {
+    if (!token.classified) continue;
+    const std::string_view bytes = sharedRgce.substr(token.at, token.size);
+    switch (token.base) {
+      case ptg::kArray: return false;
+      case ptg::kRef:
+      case ptg::kArea:
+      case ptg::kRef3d:
+      case ptg::kArea3d: {
+        const size_t at = token.base == ptg::kRef3d || token.base == ptg::kArea3d ? 3 : 1;
+        const int corners = token.base == ptg::kRef || token.base == ptg::kRef3d ? 1 : 2;
+        for (int corner = 0; corner < corners; ++corner)
+          if (U16(bytes, at + 2 * corners + 2 * corner) & (kRowRelative | kColumnRelative)) return false;
+        break;
+      }
+      case ptg::kRefN:
+      case ptg::kAreaN: {
+        const int corners = token.base == ptg::kRefN ? 1 : 2;
+        int rows[2] = {0, 0}, columns[2] = {0, 0};
+        bool rowRelative[2] = {false, false}, columnRelative[2] = {false, false};
+        for (int corner = 0; corner < corners; ++corner) {
+          const uint16_t rowWord = U16(bytes, 1 + 2 * corner), word = U16(bytes, 1 + 2 * corners + 2 * corner);
+          rowRelative[corner] = word & kRowRelative;
+          columnRelative[corner] = word & kColumnRelative;
+          rows[corner] = rowRelative[corner] ? static_cast<int16_t>(rowWord) : rowWord;
+          columns[corner] = columnRelative[corner] ? static_cast<int8_t>(word & 0xFF) : word & kColumnBits;
+          if (rowRelative[corner]) {
+            bounds.firstRow = std::min(bounds.firstRow, rows[corner]);
+            bounds.lastRow = std::max(bounds.lastRow, rows[corner]);
+          }
+          if (columnRelative[corner]) {
+            bounds.firstColumn = std::min(bounds.firstColumn, columns[corner]);
+            bounds.lastColumn = std::max(bounds.lastColumn, columns[corner]);
+          }
+        }
+        if (corners == 2 && (MayReadWhole(rowRelative[0], rowRelative[1], rows[0], rows[1], kLastRow) ||
+                             MayReadWhole(columnRelative[0], columnRelative[1], columns[0], columns[1], kLastColumn)))
+          return false;
+        break;
+      }
+      default: break;
+    }
+  }
+  return true;
+}
+
+namespace {
+
 const Function* FindFunction(uint16_t number) {
   auto found = std::lower_bound(std::begin(kFunctions), std::end(kFunctions), number,
                                 [](const Function& function, uint16_t wanted) { return function.number < wanted; });

@@ -375,6 +375,23 @@ void XlsSheet::IndexFormulaAreas() {
   // Stable: of two areas with one anchor, the first read is the one found.
   std::stable_sort(areaByAnchor_.begin(), areaByAnchor_.end(),
                    [](const auto& a, const auto& b) { return a.first < b.first; });
+  // Each shared formula's key, worked out at a cell its offsets keep inside the sheet.
+  sharedKeys_.assign(records_.formulaAreas.size(), SharedKey{});
+  for (size_t i = 0; i < records_.formulaAreas.size(); ++i) {
+    const FormulaArea& a = records_.formulaAreas[i];
+    if (a.type != rt::kShrFmla) continue;
+    SharedKey& shared = sharedKeys_[i];
+    const std::string_view rgce = std::string_view(book_->stream).substr(a.formulaOffset, a.formulaLength);
+    try {
+      // The cell the offsets read from: as high and as far left as they let it be.
+      const bool bounded = SharedOffsetBounds(rgce, shared.bounds);
+      const int row = -shared.bounds.firstRow, column = -shared.bounds.firstColumn;
+      if (!bounded || !shared.bounds.Inside(row, row, column) || !ExpressionShapeKey(rgce, true, row, column, 0, shared.key))
+        shared.key.clear();
+    } catch (const HostError&) {
+      shared.key.clear();  // its cells are read one by one, where Formula() says what is damaged
+    }
+  }
 }
 
 const FormulaArea* XlsSheet::AreaOfAnchor(uint16_t type, uint16_t row, uint16_t column) const {
@@ -432,6 +449,12 @@ FormulaKey XlsSheet::FormulaShapeKey(int row, int column, std::string& key) cons
       if (cell->Formula() != FormulaNow::AsRead) readRow = U16(stream, cell->recordOffset + 4);
       shared = SharedFormulaOf(*cell);
       rgce = shared ? stream.substr(shared->formulaOffset, shared->formulaLength) : RecordRgce(*cell);
+      // Most cells of a shared formula read nothing past the sheet's edge: they have its key.
+      const SharedKey* known = shared ? &sharedKeys_[static_cast<size_t>(shared - records_.formulaAreas.data())] : nullptr;
+      if (known && !known->key.empty() && known->bounds.Inside(readRow, cell->row, cell->column)) {
+        key = known->key;
+        return FormulaKey::Keyed;
+      }
     }
     // An array formula's or a data table's cell names its formula elsewhere.
     if (!shared && rgce.size() == 5 && (U8(rgce, 0) == kPtgExp || U8(rgce, 0) == kPtgTbl)) return FormulaKey::TextOnly;

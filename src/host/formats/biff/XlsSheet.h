@@ -15,6 +15,7 @@
 #include "host/core/SheetStore.h"
 #include "host/core/SortPlan.h"
 #include "host/formats/biff/BiffRecords.h"
+#include "host/formats/biff/FormulaTokens.h"
 #include "host/io/LittleEndian.h"
 #include "host/formats/biff/SheetRecords.h"
 #include "host/io/StreamPieces.h"
@@ -161,6 +162,14 @@ class XlsSheet : public SheetStore {
   size_t begin_, end_;  // the substream in the stream as read
   SheetRecords records_;  // cells sorted by row then column; rows sorted by row
   std::vector<uint32_t> rowStart_;  // see IndexRows
+  // A shared formula's ExpressionShapeKey where it is the same for every
+  // cell that its offsets keep inside the sheet (see SharedOffsetBounds);
+  // by formulaAreas index, key empty where there is none.
+  struct SharedKey {
+    OffsetBounds bounds;
+    std::string key;
+  };
+  std::vector<SharedKey> sharedKeys_;
   // (type, anchor row and column) -> formulaAreas index, in key order; the
   // first area of a key: a sheet holds few, looked up for every formula cell.
   std::vector<std::pair<uint64_t, size_t>> areaByAnchor_;

@@ -168,6 +168,9 @@ TEST(FormulaTokens, AShapeKeyIsSharedByTheExpressionsOfOneShapeAlone) {
       {"own, moved", 0, Ref(kValue, {4, 0}) + Ref(kValue, {4, 1}) + Op(kMul), false, 5, 2, 7},
       {"shared", 0, RefN(kValue, {-1, -2}) + RefN(kValue, {-1, -1}) + Op(kMul), true, 20, 2, 0},
       {"shared, moved", 0, RefN(kValue, {-1, -2}) + RefN(kValue, {-1, -1}) + Op(kMul), true, 20, 2, -3},
+      // LibreOffice writes a column offset modulo the sheet's 256 columns.
+      {"shared, columns modulo 256", 0, RefN(kValue, {-1, 254}) + RefN(kValue, {-1, 255}) + Op(kMul), true, 8, 2, 4},
+      {"shared, wrapping past the left edge", 9, RefN(kValue, {-1, -3}), true, 5, 1, 0},
       {"one column to the right", 1, Ref(kValue, {4, 1}) + Ref(kValue, {4, 2}) + Op(kMul), false, 5, 2, 0},
       {"absolute", 2, Ref(kValue, {4, 0, false, false}) + Ref(kValue, {4, 1}) + Op(kMul), false, 5, 2, 0},
       {"absolute, another cell", 2, Ref(kValue, {4, 0, false, false}) + Ref(kValue, {5, 1}) + Op(kMul), false, 6, 2, 0},
@@ -211,7 +214,24 @@ TEST(FormulaTokens, AShapeKeyIsSharedByTheExpressionsOfOneShapeAlone) {
     std::string made;
     ASSERT_TRUE(ExpressionShapeKey(now(c), false, c.row + c.delta, c.column, 0, made)) << c.name;
     EXPECT_EQ(keys[i], made) << c.name;
+    // A shared formula's cell that its offsets keep inside the sheet has
+    // the key of the cell the offsets read from as high and far left as they let it be.
+    OffsetBounds bounds;
+    if (c.shared && SharedOffsetBounds(c.rgce, bounds) && bounds.Inside(c.row, c.row + c.delta, c.column)) {
+      std::string bound;
+      ASSERT_TRUE(ExpressionShapeKey(c.rgce, true, -bounds.firstRow, -bounds.firstColumn, 0, bound)) << c.name;
+      EXPECT_EQ(bound, keys[i]) << c.name;
+    }
   }
+  // The bounds take a column offset modulo 256 and leave out what reads
+  // differently from cell to cell.
+  OffsetBounds bounds;
+  ASSERT_TRUE(SharedOffsetBounds(RefN(kValue, {-1, 254}) + AreaN(kReference, {0, 1}, {3, 2}), bounds));
+  EXPECT_EQ(std::vector<int>({bounds.firstRow, bounds.lastRow, bounds.firstColumn, bounds.lastColumn}),
+            std::vector<int>({-1, 3, -2, 2}));
+  EXPECT_FALSE(SharedOffsetBounds(Ref(kValue, {4, 0}), bounds)) << "a relative reference that is no offset token";
+  EXPECT_FALSE(SharedOffsetBounds(AreaN(kReference, {0, 0, false, true}, {2, 0}), bounds)) << "may read as whole columns";
+  EXPECT_TRUE(SharedOffsetBounds(AreaN(kReference, {1, 0, false, true}, {2, 0}), bounds)) << "never whole columns";
   for (size_t i = 0; i < cases.size(); ++i)
     for (size_t j = i + 1; j < cases.size(); ++j) {
       if (cases[i].shape < 0 || cases[j].shape < 0) continue;
