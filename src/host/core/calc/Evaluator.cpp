@@ -333,6 +333,11 @@ const Node* Evaluator::KeyedTree(const std::string& key, int sheet, int row, int
   return KeptOrRead(keyed_, true, key, text, row, column, own);
 }
 
+bool Evaluator::MayHoldFormula(int sheet, int row, int column) const {
+  const CellMemo::Slot* slot = memo_.Find(sheet, row, column);
+  return !slot || slot->formula || slot->state != CellMemo::Slot::State::Kept;
+}
+
 bool Evaluator::Clip(Area& area) const {
   CellArea used;
   if (!source_.UsedArea(area.sheet, used)) return false;
@@ -648,7 +653,9 @@ void CollectNumbers(CallContext& c, int firstArg, std::vector<double>& out, cons
       for (const Area& area : v.areas)
         engine.ForEachCell(area, [&](int row, int column, const Value& cell) {
           if (filter.skipHidden && source.RowHidden(area.sheet, row)) return;
-          if (filter.skipSubtotals && HasSubtotal(source.CellFormula(area.sheet, row, column))) return;
+          if (filter.skipSubtotals && engine.MayHoldFormula(area.sheet, row, column) &&
+              HasSubtotal(source.CellFormula(area.sheet, row, column)))
+            return;
           if (cell.type == Value::Type::Number) out.push_back(cell.number);
           else if (cell.IsError()) {
             if (!filter.skipErrors) throw ErrorResult{cell.error};

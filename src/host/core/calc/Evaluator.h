@@ -77,6 +77,10 @@ class Evaluator {
   void ForEachCell(const Area& area, const std::function<void(int row, int column, const Value&)>& fn);
   // The area clipped to the sheet's used area; false when nothing is left.
   bool Clip(Area& area) const;
+  // False for a cell read before whose value is its stored one (it holds
+  // no formula): a function that looks at formulas' text (SUBTOTAL leaving
+  // out other subtotals) need not ask for this cell's.
+  bool MayHoldFormula(int sheet, int row, int column) const;
 
   // Evaluation of a node in the cell (sheet, row, column); arrayMode makes
   // operators work element by element on ranges.
