@@ -214,11 +214,35 @@ bool XlsSheet::UsedArea(CellArea& area) const {
   return true;
 }
 
+namespace {
+
+// The number a NUMBER, RK or MULRK record holds for the cell; false for any other record.
+bool RecordNumber(std::string_view stream, const CellRef& cell, double& number) {
+  const size_t at = cell.recordOffset + 4;  // the record's body
+  switch (U16(stream, cell.recordOffset)) {
+    case rt::kNumber: number = F64(stream, at + 6); return true;
+    case rt::kRk: number = DecodeRk(U32(stream, at + 6)); return true;
+    case rt::kMulRk: number = DecodeRk(U32(stream, at + 4 + (cell.column - U16(stream, at + 2)) * 6 + 2)); return true;
+    default: return false;
+  }
+}
+
+}  // namespace
+
 StoredValue XlsSheet::Value(int row, int column) const {
   StoredValue value;
   const CellRef* ref = Find(row - 1, column - 1);
   if (!ref) return value;
   if (const StoredValue* fresh = ResultOf(*ref)) return *fresh;
+  // Numbers, most of what is read, straight from their records: a FORMULA
+  // record's result field holds a number unless its last two bytes are 0xFFFF.
+  const std::string_view stream = book_->stream;
+  const bool numberResult = IsFormula(*ref) && U16(stream, ref->recordOffset + 4 + 12) != 0xFFFF;
+  if (numberResult) value.number = F64(stream, ref->recordOffset + 4 + 6);
+  if (numberResult || RecordNumber(stream, *ref, value.number)) {
+    value.kind = host::CellKind::Number;
+    return value;
+  }
   const CellRecord decoded = Decode(*ref);
   const CellRecord* cell = &decoded;
   // A formula shows its cached result, which the record gives like a value.
@@ -279,11 +303,13 @@ void XlsSheet::ReadSortKeys(int firstRow, int lastRow, int keyColumn, SortKeyLis
     lastKeyRow = cell->row;
     const size_t at = cell->recordOffset + 4;  // the record's body
     const int row = cell->row + 1;
+    double number = 0;
+    if (RecordNumber(stream, *cell, number)) {
+      keys.AddNumber(row, number);
+      continue;
+    }
     switch (U16(stream, at - 4)) {
       case rt::kLabelSst: keys.AddTextView(row, strings[U32(stream, at + 6)]); break;
-      case rt::kNumber: keys.AddNumber(row, F64(stream, at + 6)); break;
-      case rt::kRk: keys.AddNumber(row, DecodeRk(U32(stream, at + 6))); break;
-      case rt::kMulRk: keys.AddNumber(row, DecodeRk(U32(stream, at + 4 + (cell->column - U16(stream, at + 2)) * 6 + 2))); break;
       case rt::kBlank:
       case rt::kMulBlank: break;
       default: keys.Add(row, Value(row, keyColumn)); break;
