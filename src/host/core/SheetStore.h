@@ -9,6 +9,7 @@
 // reaches the sheet only through it.
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,6 +23,14 @@
 namespace host {
 
 class SortKeyList;
+
+// What a store says of a cell before the calculation engine asks for its
+// formula's text (see SheetStore::FormulaShapeKey).
+enum class FormulaKey : uint8_t {
+  None,      // the cell holds no formula the engine computes
+  Keyed,     // a formula, with its shape's key
+  TextOnly,  // ask Formula(): the store gives no key for this cell
+};
 
 class SheetStore {
  public:
@@ -97,6 +106,19 @@ class SheetStore {
   // The cells holding a formula, as (row, column) in row order; none where
   // the format gives the host no results to keep (see SetFormulaResult).
   virtual std::vector<std::pair<int, int>> FormulaCells() const { return {}; }
+  // Whether the cell holds a formula and, where the format can tell it
+  // without writing the formula's text, a key (in key) that every formula of
+  // the same shape in the workbook shares: the same formula read relative to
+  // its cell, so that the engine reads the text of one cell per shape and
+  // computes the others from that one's tree. Keyed only where Formula()
+  // gives a formula; None only where it gives none. The default leaves every
+  // cell to Formula().
+  virtual FormulaKey FormulaShapeKey(int row, int column, std::string& key) const {
+    (void)row;
+    (void)column;
+    (void)key;
+    return FormulaKey::TextOnly;
+  }
   // Keeps a formula's freshly computed result in the cell's stored-result
   // field until the save, Value() giving it from now on; false, with nothing
   // changed, when the format cannot keep it there (the result is then left

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <exception>
 #include <tuple>
 
 #include "host/core/calc/Coercion.h"
@@ -129,6 +130,27 @@ bool NodeArea(const Node& node, const Evaluator::Place& place, Area& area) {
   return area.firstRow >= 1 && area.firstColumn >= 1 && area.lastRow <= kMaxRows && area.lastColumn <= kMaxColumns;
 }
 
+// The tree kept in trees for a shape's key (when shaped), else the formula
+// text() gives read at its cell, kept for its shape when it serves every
+// formula of it (or marked as read one by one), else held in own.
+template <class Text>
+const Node* KeptOrRead(std::unordered_map<std::string, NodePtr>& trees, bool shaped, const std::string& key, const Text& text,
+                       int row, int column, NodePtr& own) {
+  if (shaped) {
+    auto found = trees.find(key);
+    if (found != trees.end() && found->second) return found->second.get();
+    if (found != trees.end()) shaped = false;  // a shape whose formulas are read one by one
+  }
+  ShapedFormula read = ParseA1FormulaAt(text(), row, column);
+  // Trees kept are never dropped: one may be evaluating further up.
+  if (shaped && trees.size() < kMaxTrees) {
+    if (read.shareable) return trees.emplace(key, std::move(read.tree)).first->second.get();
+    trees.emplace(key, nullptr);
+  }
+  own = std::move(read.tree);
+  return own.get();
+}
+
 bool HasSubtotal(const std::string& formula) {
   const std::string upper = UpperText(formula);
   return upper.find("SUBTOTAL(") != std::string::npos || upper.find("AGGREGATE(") != std::string::npos;
@@ -143,17 +165,21 @@ Evaluator::Outcome Evaluator::Cell(int sheet, int row, int column) {
   Outcome out;
   // The explicit stack: a cell whose chain of formulas runs deeper than
   // kMaxChain names the cell where it stopped; that one is computed first,
-  // then the cell again, which now finds it done.
-  std::vector<Defer> stack{{sheet, row, column, false}};
+  // then the cell again, which now finds it done. The stack is made only
+  // when a chain is put off (most cells need none).
+  const Defer first{sheet, row, column, false};
+  std::vector<Defer> stack;
   try {
-    while (!stack.empty()) {
-      const Defer top = stack.back();
+    for (;;) {
+      const Defer top = stack.empty() ? first : stack.back();
       try {
         depth_ = 0;
         // An array formula's whole result is computed by reading its first cell.
         out.value = ReadCell(top.sheet, top.row, top.column);
+        if (stack.size() <= 1) break;  // the cell itself is done
         stack.pop_back();
       } catch (const Defer& next) {
+        if (stack.empty()) stack.push_back(first);
         auto cycle = std::find(stack.begin(), stack.end(), next);
         if (cycle != stack.end()) {
           for (auto it = cycle; it != stack.end(); ++it) memo_.Fail(memo_.At(it->sheet, it->row, it->column, it->array), "a circular reference");
@@ -215,8 +241,12 @@ Value Evaluator::ReadCell(int sheet, int row, int column) {
   if (slot.state != CellMemo::Slot::State::Unread) return Kept(slot);
   CellArea array;
   if (source_.ArrayFormulaArea(sheet, row, column, array)) return ArrayElement(sheet, row, column, array);
-  std::string formula = source_.CellFormula(sheet, row, column);
-  if (!formula.empty()) return ComputeFormulaCell(slot, false, sheet, row, column, formula);
+  const FormulaKey kind = source_.CellFormulaKey(sheet, row, column, key_);
+  if (kind == FormulaKey::Keyed) return ComputeFormulaCell(slot, false, sheet, row, column, key_, true);
+  if (kind == FormulaKey::TextOnly) {
+    std::string formula = source_.CellFormula(sheet, row, column);
+    if (!formula.empty()) return ComputeFormulaCell(slot, false, sheet, row, column, formula);
+  }
   Value v = FromStored(source_.CellValue(sheet, row, column));
   memo_.Keep(slot, v);
   return v;
@@ -228,7 +258,8 @@ Value Evaluator::Kept(const CellMemo::Slot& slot) const {
   throw NotEvaluable{"a circular reference"};
 }
 
-Value Evaluator::ComputeFormulaCell(CellMemo::Slot& slot, bool array, int sheet, int row, int column, const std::string& formula) {
+Value Evaluator::ComputeFormulaCell(CellMemo::Slot& slot, bool array, int sheet, int row, int column, const std::string& formula,
+                                    bool keyed) {
   if (slot.state != CellMemo::Slot::State::Unread) return Kept(slot);
   if (depth_ >= kMaxChain) throw Defer{sheet, row, column, array};
   slot.state = CellMemo::Slot::State::InProgress;
@@ -240,7 +271,8 @@ Value Evaluator::ComputeFormulaCell(CellMemo::Slot& slot, bool array, int sheet,
     NodePtr own;
     const Node* tree = nullptr;
     try {
-      tree = CellTree(formula, row, column, own);
+      // (The key is read before anything else is: it is the engine's scratch.)
+      tree = keyed ? KeyedTree(formula, sheet, row, column, own) : CellTree(formula, row, column, own);
     } catch (const FormulaUnreadable& e) {
       throw NotEvaluable{"the formula cannot be read here: " + e.what};
     }
@@ -285,22 +317,25 @@ const Node* Evaluator::Parsed(const std::string& formula, NodePtr& own) {
 }
 
 const Node* Evaluator::CellTree(const std::string& formula, int row, int column, NodePtr& own) {
-  bool shaped = FormulaShape(formula, row, column, shape_);
-  if (shaped) {
-    auto found = shapes_.find(shape_);
-    if (found != shapes_.end() && found->second) return found->second.get();
-    if (found != shapes_.end()) shaped = false;  // a shape whose formulas are read one by one
-  }
-  ShapedFormula read = ParseA1FormulaAt(formula, row, column);
-  if (shaped && shapes_.size() < kMaxTrees) {
-    if (!read.shareable) {
-      shapes_.emplace(shape_, nullptr);
-    } else {
-      return shapes_.emplace(shape_, std::move(read.tree)).first->second.get();
+  const bool shaped = FormulaShape(formula, row, column, shape_);
+  return KeptOrRead(shapes_, shaped, shape_, [&] { return std::string_view(formula); }, row, column, own);
+}
+
+const Node* Evaluator::KeyedTree(const std::string& key, int sheet, int row, int column, NodePtr& own) {
+  // A formula whose text the store cannot give is one the engine cannot read.
+  auto text = [&] {
+    try {
+      return source_.CellFormula(sheet, row, column);
+    } catch (const std::exception& e) {
+      throw FormulaUnreadable{e.what()};
     }
-  }
-  own = std::move(read.tree);
-  return own.get();
+  };
+  return KeptOrRead(keyed_, true, key, text, row, column, own);
+}
+
+bool Evaluator::MayHoldFormula(int sheet, int row, int column) const {
+  const CellMemo::Slot* slot = memo_.Find(sheet, row, column);
+  return !slot || slot->formula || slot->state != CellMemo::Slot::State::Kept;
 }
 
 bool Evaluator::Clip(Area& area) const {
@@ -618,7 +653,9 @@ void CollectNumbers(CallContext& c, int firstArg, std::vector<double>& out, cons
       for (const Area& area : v.areas)
         engine.ForEachCell(area, [&](int row, int column, const Value& cell) {
           if (filter.skipHidden && source.RowHidden(area.sheet, row)) return;
-          if (filter.skipSubtotals && HasSubtotal(source.CellFormula(area.sheet, row, column))) return;
+          if (filter.skipSubtotals && engine.MayHoldFormula(area.sheet, row, column) &&
+              HasSubtotal(source.CellFormula(area.sheet, row, column)))
+            return;
           if (cell.type == Value::Type::Number) out.push_back(cell.number);
           else if (cell.IsError()) {
             if (!filter.skipErrors) throw ErrorResult{cell.error};

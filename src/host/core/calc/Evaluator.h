@@ -77,6 +77,10 @@ class Evaluator {
   void ForEachCell(const Area& area, const std::function<void(int row, int column, const Value&)>& fn);
   // The area clipped to the sheet's used area; false when nothing is left.
   bool Clip(Area& area) const;
+  // False for a cell read before whose value is its stored one (it holds
+  // no formula): a function that looks at formulas' text (SUBTOTAL leaving
+  // out other subtotals) need not ask for this cell's.
+  bool MayHoldFormula(int sheet, int row, int column) const;
 
   // Evaluation of a node in the cell (sheet, row, column); arrayMode makes
   // operators work element by element on ranges.
@@ -94,14 +98,19 @@ class Evaluator {
  private:
   // The value a slot read before gives: its value, or NotEvaluable.
   Value Kept(const CellMemo::Slot& slot) const;
-  // Computes the formula of the cell into its slot (array: the whole result of an array formula).
-  Value ComputeFormulaCell(CellMemo::Slot& slot, bool array, int sheet, int row, int column, const std::string& formula);
+  // Computes the formula of the cell into its slot (array: the whole result
+  // of an array formula); formula is its text, or its shape's key when keyed.
+  Value ComputeFormulaCell(CellMemo::Slot& slot, bool array, int sheet, int row, int column, const std::string& formula,
+                           bool keyed = false);
   Value ArrayElement(int sheet, int row, int column, const CellArea& area);
   // The tree of a defined name's text, kept by text (or in own when too many are kept).
   const Node* Parsed(const std::string& formula, NodePtr& own);
   // The tree of a cell's formula, kept by shape (or in own when it has none
   // or too many are kept). Throws FormulaUnreadable.
   const Node* CellTree(const std::string& formula, int row, int column, NodePtr& own);
+  // The tree of a cell's formula by the key its store gives its shape
+  // (its text read for the first cell of a shape), like CellTree.
+  const Node* KeyedTree(const std::string& key, int sheet, int row, int column, NodePtr& own);
   Value EvaluateReference(const Node& node, const Place& place);
   Value EvaluateName(const Node& node, const Place& place);
   Value EvaluateUnary(const Node& node, const Place& place);
@@ -114,6 +123,8 @@ class Evaluator {
   std::unordered_map<std::string, NodePtr> trees_;   // defined names' trees by text
   std::unordered_map<std::string, NodePtr> shapes_;  // cells' trees by shape; null: read one by one
   std::string shape_;                                // scratch for the shape of a formula
+  std::unordered_map<std::string, NodePtr> keyed_;   // cells' trees by their store's shape key; null: read one by one
+  std::string key_;                                  // scratch for a store's shape key
   size_t depth_ = 0;  // formula cells being computed inside one another
   int nameDepth_ = 0;
 };

@@ -144,7 +144,7 @@ void SubtotalValues(CallContext& c, int first, const NumberFilter& filter, std::
     for (const Area& area : v.areas)
       engine.ForEachCell(area, [&](int row, int column, const Value& cell) {
         if (filter.skipHidden && engine.Source().RowHidden(area.sheet, row)) return;
-        if (filter.skipSubtotals) {
+        if (filter.skipSubtotals && engine.MayHoldFormula(area.sheet, row, column)) {
           const std::string formula = UpperText(engine.Source().CellFormula(area.sheet, row, column));
           if (formula.find("SUBTOTAL(") != std::string::npos || formula.find("AGGREGATE(") != std::string::npos) return;
         }

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "host/core/HostError.h"
@@ -318,6 +319,149 @@ void ExpandAndShiftIn(std::string& bytes, size_t begin, size_t size, int row, in
     if (IsRelativeToCell(token)) ExpandToken(bytes, begin, rgce, token, row, column);
     ShiftToken(bytes, begin, rgce, token, rowDelta);
   }
+}
+
+namespace {
+
+// Writes one coordinate of a shape key at out (moved past it): marked as
+// an offset from the cell's coordinate base or as the coordinate itself,
+// five bytes either way.
+void PutKeyCoordinate(char*& out, int value, bool offset, int base) {
+  *out++ = offset ? '\x01' : '\x02';
+  const uint32_t written = static_cast<uint32_t>(offset ? value - base : value);
+  std::memcpy(out, &written, 4);
+  out += 4;
+}
+
+}  // namespace
+
+bool ExpressionShapeKey(std::string_view rgce, bool shared, int row, int column, int rowDelta, std::string& key) {
+  // A reference token's key is at most three times its size (a ptgArea's 9 bytes give 23).
+  key.resize(3 * rgce.size());
+  char* out = key.data();
+  auto put = [&out](std::string_view bytes) {
+    std::memcpy(out, bytes.data(), bytes.size());
+    out += bytes.size();
+  };
+  const int cellRow = row + rowDelta;
+  TokenWalker walker(rgce);
+  Token token;
+  while (walker.Next(token)) {
+    const std::string_view bytes = rgce.substr(token.at, token.size);
+    const bool offsets = token.classified && IsRelativeToCell(token);
+    if ((token.classified && token.base == ptg::kArray) || (offsets && !shared)) return false;
+    // The token as the cell holds it now: an offset token made the cell's own.
+    const uint8_t base = offsets ? (token.base == ptg::kRefN ? ptg::kRef : ptg::kArea) : token.base;
+    const bool three = base == ptg::kRef3d || base == ptg::kArea3d;
+    const bool area = base == ptg::kArea || base == ptg::kArea3d;
+    if (!token.classified || !(area || three || base == ptg::kRef)) {
+      put(bytes);
+      continue;
+    }
+    const size_t at = three ? 3 : 1;
+    const int corners = area ? 2 : 1;
+    uint16_t rows[2], words[2];
+    for (int corner = 0; corner < corners; ++corner) {
+      rows[corner] = U16(bytes, at + 2 * corner);
+      words[corner] = U16(bytes, at + 2 * corners + 2 * corner);
+      if (!offsets) continue;
+      const uint16_t word = words[corner];
+      rows[corner] = RelativeRow(rows[corner], word, row);
+      words[corner] = (word & (kRowRelative | kColumnRelative)) | RelativeColumn(word, column);
+    }
+    // Moved as ShiftFormulaRows moves it: whole columns stay, a row pushed
+    // off the sheet makes the token its error form (the 3-D sheet index kept).
+    const bool wholeColumns = area && rows[0] == 0 && rows[1] == kLastRow;
+    bool pushedOff = false;
+    for (int corner = 0; corner < corners && !wholeColumns; ++corner) {
+      const int moved = MovedRow(rows[corner], words[corner], rowDelta);
+      pushedOff = pushedOff || moved < 0;
+      rows[corner] = static_cast<uint16_t>(moved);
+    }
+    const uint8_t errorBase = base == ptg::kRef ? ptg::kRefErr : base == ptg::kArea ? ptg::kAreaErr
+                              : base == ptg::kRef3d ? ptg::kRefErr3d : ptg::kAreaErr3d;
+    *out++ = static_cast<char>((U8(bytes, 0) & 0xE0) | (pushedOff ? errorBase : base));
+    put(bytes.substr(1, at - 1));  // a 3-D reference's sheet (XTI) index
+    if (pushedOff) {
+      std::memset(out, 0, token.size - at);
+      out += token.size - at;
+      continue;
+    }
+    // Whole columns (whole rows) read as A:A (1:1), the same for every cell.
+    const bool wholeRows = area && !wholeColumns && (words[0] & kColumnBits) == 0 && (words[1] & kColumnBits) == kLastColumn;
+    for (int corner = 0; corner < corners; ++corner) {
+      const uint16_t word = words[corner];
+      *out++ = static_cast<char>(word >> 14);  // the relative bits
+      PutKeyCoordinate(out, rows[corner], (word & kRowRelative) && !wholeColumns, cellRow);
+      PutKeyCoordinate(out, word & kColumnBits, (word & kColumnRelative) && !wholeRows, column);
+    }
+  }
+  key.resize(static_cast<size_t>(out - key.data()));
+  return true;
+}
+
+namespace {
+
+// Whether an area's rows (columns), first and last as an offset token
+// holds them, may read as the whole span (0 to whole) at one cell and not
+// at another: both relative and whole apart, or one relative and the other
+// at its own end of the span.
+bool MayReadWhole(bool firstRelative, bool lastRelative, int first, int last, int whole) {
+  if (firstRelative && lastRelative) return last - first == whole;
+  if (firstRelative != lastRelative) return firstRelative ? last == whole : first == 0;
+  return false;  // both absolute: the same at every cell
+}
+
+}  // namespace
+
+bool SharedOffsetBounds(std::string_view sharedRgce, OffsetBounds& bounds) {
+  bounds = OffsetBounds{};
+  TokenWalker walker(sharedRgce);
+  Token token;
+  while (walker.Next(token)) {
+    if (!token.classified) continue;
+    const std::string_view bytes = sharedRgce.substr(token.at, token.size);
+    switch (token.base) {
+      case ptg::kArray: return false;
+      case ptg::kRef:
+      case ptg::kArea:
+      case ptg::kRef3d:
+      case ptg::kArea3d: {
+        const size_t at = token.base == ptg::kRef3d || token.base == ptg::kArea3d ? 3 : 1;
+        const int corners = token.base == ptg::kRef || token.base == ptg::kRef3d ? 1 : 2;
+        for (int corner = 0; corner < corners; ++corner)
+          if (U16(bytes, at + 2 * corners + 2 * corner) & (kRowRelative | kColumnRelative)) return false;
+        break;
+      }
+      case ptg::kRefN:
+      case ptg::kAreaN: {
+        const int corners = token.base == ptg::kRefN ? 1 : 2;
+        int rows[2] = {0, 0}, columns[2] = {0, 0};
+        bool rowRelative[2] = {false, false}, columnRelative[2] = {false, false};
+        for (int corner = 0; corner < corners; ++corner) {
+          const uint16_t rowWord = U16(bytes, 1 + 2 * corner), word = U16(bytes, 1 + 2 * corners + 2 * corner);
+          rowRelative[corner] = word & kRowRelative;
+          columnRelative[corner] = word & kColumnRelative;
+          rows[corner] = rowRelative[corner] ? static_cast<int16_t>(rowWord) : rowWord;
+          columns[corner] = columnRelative[corner] ? static_cast<int8_t>(word & 0xFF) : word & kColumnBits;
+          if (rowRelative[corner]) {
+            bounds.firstRow = std::min(bounds.firstRow, rows[corner]);
+            bounds.lastRow = std::max(bounds.lastRow, rows[corner]);
+          }
+          if (columnRelative[corner]) {
+            bounds.firstColumn = std::min(bounds.firstColumn, columns[corner]);
+            bounds.lastColumn = std::max(bounds.lastColumn, columns[corner]);
+          }
+        }
+        if (corners == 2 && (MayReadWhole(rowRelative[0], rowRelative[1], rows[0], rows[1], kLastRow) ||
+                             MayReadWhole(columnRelative[0], columnRelative[1], columns[0], columns[1], kLastColumn)))
+          return false;
+        break;
+      }
+      default: break;
+    }
+  }
+  return true;
 }
 
 namespace {

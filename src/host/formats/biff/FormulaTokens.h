@@ -34,6 +34,42 @@ void ExpandSharedFormulaIn(std::string& bytes, size_t begin, size_t size, int ro
 // shifted by rowDelta rows.
 void ExpandAndShiftIn(std::string& bytes, size_t begin, size_t size, int row, int column, int rowDelta);
 
+// A key that a formula cell's expression shares with every expression that
+// reads the same relative to its own cell: its tokens as the cell holds
+// them now, but each relative coordinate of a reference (ptgRef, ptgArea,
+// their 3-D forms) written as its offset from the cell. The expression is
+// rgce as read for the cell at (row, column) (0-based), a shared formula's
+// when shared (its offset tokens made the cell's own there), moved by
+// rowDelta rows since: the key is that of what ExpandAndShiftIn (or, not
+// shared, ShiftFormulaRowsIn) makes of it, without making it. Cells whose
+// keys are equal have the same formula text but for those offsets (the rows
+// of whole columns and the columns of whole rows are kept as they are, as
+// the text shows them without offsets). False (key undefined) when the
+// expression holds what its tokens alone do not give: an array constant,
+// whose values stand after the expression, or an offset token (ptgRefN,
+// ptgAreaN) outside a shared formula. Throws HostError like above.
+bool ExpressionShapeKey(std::string_view rgce, bool shared, int row, int column, int rowDelta, std::string& key);
+
+// How far a shared formula's expression (SHRFMLA's rgce) reads from its
+// cell: the least and greatest offset of the relative rows and columns of
+// its offset tokens (ptgRefN, ptgAreaN; a column offset taken modulo the
+// sheet's 256 columns, as the expression wraps around the edge). Every cell
+// of the formula that those offsets take nowhere past the sheet's edge, as
+// read and where it stands now, has the same ExpressionShapeKey. False when
+// that does not hold whatever the bounds: a reference token with relative
+// bits that is no offset token, an area whose rows (columns) may read as
+// whole columns (whole rows) at one cell and not at another, an array
+// constant. Throws HostError like above.
+struct OffsetBounds {
+  int firstRow = 0, lastRow = 0, firstColumn = 0, lastColumn = 0;
+  // True when the cell read at (readRow, column) and moved to row (0-based) stays inside.
+  bool Inside(int readRow, int row, int column) const {
+    return readRow + firstRow >= 0 && readRow + lastRow <= 0xFFFF && row + firstRow >= 0 && row + lastRow <= 0xFFFF &&
+           column + firstColumn >= 0 && column + lastColumn <= 0xFF;
+  }
+};
+bool SharedOffsetBounds(std::string_view sharedRgce, OffsetBounds& bounds);
+
 // The formula as text without "=" for the cell at (row, column), for tests and Cell::Formula:
 // references (A1, $A$1, ranges, 3-D as Sheet2!A1 when sheetName(externSheetIndex) gives a name,
 // else "#REF!"), numbers, strings, booleans, errors, missing arguments, the unary and binary

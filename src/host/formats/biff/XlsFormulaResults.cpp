@@ -106,14 +106,21 @@ bool XlsSheet::SetFormulaResult(int row, int column, const StoredValue& result) 
   const std::string_view rgce = RecordRgce(*cell);
   if (rgce.size() == 5 && (U8(rgce, 0) == kPtgTbl || (U8(rgce, 0) == kPtgExp && !SharedFormulaOf(*cell))))
     return false;
-  results_[cell->recordOffset] = result;
+  if (resultOf_.empty()) resultOf_.assign(records_.cells.size(), 0);
+  uint32_t& at = resultOf_[static_cast<size_t>(cell - records_.cells.data())];
+  if (at != 0) {
+    results_[at - 1] = result;
+  } else {
+    results_.push_back(result);
+    at = static_cast<uint32_t>(results_.size());
+  }
   return true;
 }
 
 const StoredValue* XlsSheet::ResultOf(const CellRef& cell) const {
-  if (results_.empty() || !IsFormula(cell)) return nullptr;
-  auto found = results_.find(cell.recordOffset);
-  return found != results_.end() ? &found->second : nullptr;
+  if (resultOf_.empty()) return nullptr;
+  const uint32_t at = resultOf_[static_cast<size_t>(&cell - records_.cells.data())];
+  return at != 0 ? &results_[at - 1] : nullptr;
 }
 
 uint16_t XlsSheet::FlagsWithResult(const CellRef& cell, uint16_t flags) const {
@@ -126,7 +133,10 @@ uint16_t XlsSheet::FlagsWithResult(const CellRef& cell, uint16_t flags) const {
 bool XlsSheet::ResultPatches(std::vector<std::pair<size_t, std::string_view>>& patches, StreamPieces& kept) const {
   const std::string_view stream = book_->stream;
   std::vector<std::pair<size_t, std::string>> made;
-  for (const auto& [offset, result] : results_) {
+  for (size_t i = 0; i < resultOf_.size(); ++i) {
+    if (resultOf_[i] == 0) continue;
+    const StoredValue& result = results_[resultOf_[i] - 1];
+    const uint32_t offset = records_.cells[i].recordOffset;
     CellRef ref;
     ref.recordOffset = offset;
     const CellRecord old = DecodeCell(stream, ref);

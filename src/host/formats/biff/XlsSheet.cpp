@@ -176,15 +176,28 @@ XlsSheet::XlsSheet(std::shared_ptr<const XlsBook> book, size_t index) : book_(st
   if (!std::is_sorted(records_.rows.begin(), records_.rows.end(), byRow))
     std::stable_sort(records_.rows.begin(), records_.rows.end(), byRow);
   IndexFormulaAreas();
+  IndexRows();
+}
+
+void XlsSheet::IndexRows() {
+  const std::vector<CellRef>& cells = records_.cells;
+  rowStart_.assign(cells.empty() ? 1 : cells.back().row + 2u, 0);
+  // Each row's entry: the first cell at or past it.
+  size_t row = 0;
+  for (size_t i = 0; i < cells.size(); ++i)
+    while (row <= cells[i].row) rowStart_[row++] = static_cast<uint32_t>(i);
+  for (; row < rowStart_.size(); ++row) rowStart_[row] = static_cast<uint32_t>(cells.size());
 }
 
 const CellRef* XlsSheet::Find(int row0, int column0) const {
-  if (row0 < 0 || row0 > 0xFFFF || column0 < 0 || column0 > kMaxCellColumn) return nullptr;
+  if (row0 < 0 || static_cast<size_t>(row0) + 1 >= rowStart_.size() || column0 < 0 || column0 > kMaxCellColumn) return nullptr;
   CellRef probe;
   probe.row = static_cast<uint16_t>(row0);
   probe.column = static_cast<uint16_t>(column0);
-  auto it = std::lower_bound(records_.cells.begin(), records_.cells.end(), probe, Before);
-  return it != records_.cells.end() && it->row == row0 && it->column == column0 ? &*it : nullptr;
+  // Within the row's cells: a cell's first record when it has two.
+  const auto rowEnd = records_.cells.begin() + rowStart_[static_cast<size_t>(row0) + 1];
+  auto it = std::lower_bound(records_.cells.begin() + rowStart_[static_cast<size_t>(row0)], rowEnd, probe, Before);
+  return it != rowEnd && it->column == column0 ? &*it : nullptr;
 }
 
 bool XlsSheet::UsedArea(CellArea& area) const {
@@ -201,11 +214,35 @@ bool XlsSheet::UsedArea(CellArea& area) const {
   return true;
 }
 
+namespace {
+
+// The number a NUMBER, RK or MULRK record holds for the cell; false for any other record.
+bool RecordNumber(std::string_view stream, const CellRef& cell, double& number) {
+  const size_t at = cell.recordOffset + 4;  // the record's body
+  switch (U16(stream, cell.recordOffset)) {
+    case rt::kNumber: number = F64(stream, at + 6); return true;
+    case rt::kRk: number = DecodeRk(U32(stream, at + 6)); return true;
+    case rt::kMulRk: number = DecodeRk(U32(stream, at + 4 + (cell.column - U16(stream, at + 2)) * 6 + 2)); return true;
+    default: return false;
+  }
+}
+
+}  // namespace
+
 StoredValue XlsSheet::Value(int row, int column) const {
   StoredValue value;
   const CellRef* ref = Find(row - 1, column - 1);
   if (!ref) return value;
   if (const StoredValue* fresh = ResultOf(*ref)) return *fresh;
+  // Numbers, most of what is read, straight from their records: a FORMULA
+  // record's result field holds a number unless its last two bytes are 0xFFFF.
+  const std::string_view stream = book_->stream;
+  const bool numberResult = IsFormula(*ref) && U16(stream, ref->recordOffset + 4 + 12) != 0xFFFF;
+  if (numberResult) value.number = F64(stream, ref->recordOffset + 4 + 6);
+  if (numberResult || RecordNumber(stream, *ref, value.number)) {
+    value.kind = host::CellKind::Number;
+    return value;
+  }
   const CellRecord decoded = Decode(*ref);
   const CellRecord* cell = &decoded;
   // A formula shows its cached result, which the record gives like a value.
@@ -266,11 +303,13 @@ void XlsSheet::ReadSortKeys(int firstRow, int lastRow, int keyColumn, SortKeyLis
     lastKeyRow = cell->row;
     const size_t at = cell->recordOffset + 4;  // the record's body
     const int row = cell->row + 1;
+    double number = 0;
+    if (RecordNumber(stream, *cell, number)) {
+      keys.AddNumber(row, number);
+      continue;
+    }
     switch (U16(stream, at - 4)) {
       case rt::kLabelSst: keys.AddTextView(row, strings[U32(stream, at + 6)]); break;
-      case rt::kNumber: keys.AddNumber(row, F64(stream, at + 6)); break;
-      case rt::kRk: keys.AddNumber(row, DecodeRk(U32(stream, at + 6))); break;
-      case rt::kMulRk: keys.AddNumber(row, DecodeRk(U32(stream, at + 4 + (cell->column - U16(stream, at + 2)) * 6 + 2))); break;
       case rt::kBlank:
       case rt::kMulBlank: break;
       default: keys.Add(row, Value(row, keyColumn)); break;
@@ -297,16 +336,10 @@ std::pair<std::string, std::string> XlsSheet::OwnFormula(const CellRef& ref) con
     std::string_view parsed = std::string_view(formulaArena_).substr(at + 4, U32(formulaArena_, at));
     return {std::string(parsed.substr(2, U16(parsed, 0))), std::string(parsed.substr(2 + U16(parsed, 0)))};
   }
-  const int readRow = U16(stream, ref.recordOffset + 4);
-  std::string rgce, rgcb;
-  if (const FormulaArea* shared = SharedFormulaOf(ref)) {
-    rgce = ExpandSharedFormula(stream.substr(shared->formulaOffset, shared->formulaLength), readRow, ref.column);
-    rgcb = stream.substr(shared->extraOffset, shared->extraLength);
-  } else {
-    rgce = RecordRgce(ref);
-    rgcb = RecordRgcb(ref);
-  }
-  return {ShiftFormulaRows(rgce, ref.row - readRow), std::move(rgcb)};
+  std::string rgce;
+  CurrentRgce(ref, rgce);
+  const FormulaArea* shared = SharedFormulaOf(ref);
+  return {std::move(rgce), std::string(shared ? stream.substr(shared->extraOffset, shared->extraLength) : RecordRgcb(ref))};
 }
 
 uint32_t XlsSheet::KeptAt(const CellRef& ref) const {
@@ -368,6 +401,23 @@ void XlsSheet::IndexFormulaAreas() {
   // Stable: of two areas with one anchor, the first read is the one found.
   std::stable_sort(areaByAnchor_.begin(), areaByAnchor_.end(),
                    [](const auto& a, const auto& b) { return a.first < b.first; });
+  // Each shared formula's key, worked out at a cell its offsets keep inside the sheet.
+  sharedKeys_.assign(records_.formulaAreas.size(), SharedKey{});
+  for (size_t i = 0; i < records_.formulaAreas.size(); ++i) {
+    const FormulaArea& a = records_.formulaAreas[i];
+    if (a.type != rt::kShrFmla) continue;
+    SharedKey& shared = sharedKeys_[i];
+    const std::string_view rgce = std::string_view(book_->stream).substr(a.formulaOffset, a.formulaLength);
+    try {
+      // The cell the offsets read from: as high and as far left as they let it be.
+      const bool bounded = SharedOffsetBounds(rgce, shared.bounds);
+      const int row = -shared.bounds.firstRow, column = -shared.bounds.firstColumn;
+      if (!bounded || !shared.bounds.Inside(row, row, column) || !ExpressionShapeKey(rgce, true, row, column, 0, shared.key))
+        shared.key.clear();
+    } catch (const HostError&) {
+      shared.key.clear();  // its cells are read one by one, where Formula() says what is damaged
+    }
+  }
 }
 
 const FormulaArea* XlsSheet::AreaOfAnchor(uint16_t type, uint16_t row, uint16_t column) const {
@@ -385,11 +435,60 @@ const FormulaArea* XlsSheet::SharedFormulaOf(const CellRef& ref) const {
 }
 
 std::string XlsSheet::CurrentRgce(const CellRef& ref) const {
-  if (ref.Formula() != FormulaNow::AsRead) return OwnFormula(ref).first;
-  if (const FormulaArea* shared = SharedFormulaOf(ref))
-    return ExpandSharedFormula(book_->stream.substr(shared->formulaOffset, shared->formulaLength), ref.row,
-                               ref.column);
-  return std::string(RecordRgce(ref));
+  std::string out;
+  CurrentRgce(ref, out);
+  return out;
+}
+
+void XlsSheet::CurrentRgce(const CellRef& ref, std::string& out) const {
+  const std::string_view stream = book_->stream;
+  if (ref.Formula() == FormulaNow::Kept) {
+    const std::string_view parsed = std::string_view(formulaArena_).substr(KeptAt(ref) + 4);
+    out.assign(parsed.substr(2, U16(parsed, 0)));
+    return;
+  }
+  // A Derived cell's expression is its record's (a shared formula's expanded
+  // at the row it was read at), shifted by the rows it moved since.
+  const int readRow = ref.Formula() == FormulaNow::AsRead ? ref.row : U16(stream, ref.recordOffset + 4);
+  if (const FormulaArea* shared = SharedFormulaOf(ref)) {
+    out.assign(stream.substr(shared->formulaOffset, shared->formulaLength));
+    ExpandAndShiftIn(out, 0, out.size(), readRow, ref.column, ref.row - readRow);
+    return;
+  }
+  out.assign(RecordRgce(ref));
+  if (ref.row != readRow) ShiftFormulaRowsIn(out, 0, out.size(), ref.row - readRow);
+}
+
+FormulaKey XlsSheet::FormulaShapeKey(int row, int column, std::string& key) const {
+  const CellRef* cell = Find(row - 1, column - 1);
+  if (!cell || !IsFormula(*cell)) return FormulaKey::None;
+  const std::string_view stream = book_->stream;
+  try {
+    // The expression as read, and where and how far its cell moved since (see CurrentRgce).
+    const FormulaArea* shared = nullptr;
+    std::string_view rgce;
+    int readRow = cell->row;
+    if (cell->Formula() == FormulaNow::Kept) {
+      const std::string_view parsed = std::string_view(formulaArena_).substr(KeptAt(*cell) + 4);
+      rgce = parsed.substr(2, U16(parsed, 0));
+    } else {
+      if (cell->Formula() != FormulaNow::AsRead) readRow = U16(stream, cell->recordOffset + 4);
+      shared = SharedFormulaOf(*cell);
+      rgce = shared ? stream.substr(shared->formulaOffset, shared->formulaLength) : RecordRgce(*cell);
+      // Most cells of a shared formula read nothing past the sheet's edge: they have its key.
+      const SharedKey* known = shared ? &sharedKeys_[static_cast<size_t>(shared - records_.formulaAreas.data())] : nullptr;
+      if (known && !known->key.empty() && known->bounds.Inside(readRow, cell->row, cell->column)) {
+        key = known->key;
+        return FormulaKey::Keyed;
+      }
+    }
+    // An array formula's or a data table's cell names its formula elsewhere.
+    if (!shared && rgce.size() == 5 && (U8(rgce, 0) == kPtgExp || U8(rgce, 0) == kPtgTbl)) return FormulaKey::TextOnly;
+    return ExpressionShapeKey(rgce, shared != nullptr, readRow, cell->column, cell->row - readRow, key) ? FormulaKey::Keyed
+                                                                                                     : FormulaKey::TextOnly;
+  } catch (const HostError&) {
+    return FormulaKey::TextOnly;  // Formula() says what is damaged
+  }
 }
 
 std::string XlsSheet::Formula(int row, int column) const {

@@ -15,6 +15,7 @@
 #include "host/core/SheetStore.h"
 #include "host/core/SortPlan.h"
 #include "host/formats/biff/BiffRecords.h"
+#include "host/formats/biff/FormulaTokens.h"
 #include "host/io/LittleEndian.h"
 #include "host/formats/biff/SheetRecords.h"
 #include "host/io/StreamPieces.h"
@@ -62,6 +63,10 @@ class XlsSheet : public SheetStore {
   void ReadSortKeys(int firstRow, int lastRow, int keyColumn, SortKeyList& keys) const override;
   std::string_view FormatCode(int row, int column) const override;
   std::string Formula(int row, int column) const override;
+  // The key of the cell's own expression as it stands now (see
+  // ExpressionShapeKey); TextOnly for an array formula's cells, a data
+  // table's and whatever the key does not cover.
+  FormulaKey FormulaShapeKey(int row, int column, std::string& key) const override;
   bool RowHidden(int row) const override;
   void SetRowHidden(int row, bool hidden) override;
   bool SortProtected() const override;
@@ -95,8 +100,13 @@ class XlsSheet : public SheetStore {
   const CellRef* Find(int row0, int column0) const;
   CellRecord Decode(const CellRef& cell) const { return DecodeCell(book_->stream, cell); }
   bool IsFormula(const CellRef& cell) const { return U16(book_->stream, cell.recordOffset) == rt::kFormula; }
-  // The rgce the formula cell holds now (after moves), shared formulas expanded.
+  // The rgce the formula cell holds now (after moves), shared formulas
+  // expanded; the second form into out, whose room is used again.
   std::string CurrentRgce(const CellRef& cell) const;
+  void CurrentRgce(const CellRef& cell, std::string& out) const;
+  // Where each row's cells begin in records_.cells (0-based rows, one more
+  // entry than the last row that holds a cell), for Find.
+  void IndexRows();
   // The rgcb after the formula cell's rgce (array constants' values), as it stands now.
   std::string Extra(const CellRef& cell) const;
   // A formula cell's rgce and the rgcb after it, in its record as read.
@@ -136,7 +146,7 @@ class XlsSheet : public SheetStore {
   void Keep(std::vector<std::pair<uint32_t, uint32_t>> kept);
   // The size of the CellParsedFormula OwnFormula gives, without working it out.
   size_t OwnFormulaSize(const CellRef& cell) const;
-  // The fresh result set for the formula cell, or nullptr.
+  // The fresh result set for the formula cell (one of records_.cells), or nullptr.
   const StoredValue* ResultOf(const CellRef& cell) const;
   // A FORMULA record's flags once it holds a fresh result (see
   // FlagsWithFreshResult), from its own or its shared formula's expression.
@@ -151,6 +161,15 @@ class XlsSheet : public SheetStore {
   size_t index_;
   size_t begin_, end_;  // the substream in the stream as read
   SheetRecords records_;  // cells sorted by row then column; rows sorted by row
+  std::vector<uint32_t> rowStart_;  // see IndexRows
+  // A shared formula's ExpressionShapeKey where it is the same for every
+  // cell that its offsets keep inside the sheet (see SharedOffsetBounds);
+  // by formulaAreas index, key empty where there is none.
+  struct SharedKey {
+    OffsetBounds bounds;
+    std::string key;
+  };
+  std::vector<SharedKey> sharedKeys_;
   // (type, anchor row and column) -> formulaAreas index, in key order; the
   // first area of a key: a sheet holds few, looked up for every formula cell.
   std::vector<std::pair<uint64_t, size_t>> areaByAnchor_;
@@ -162,7 +181,10 @@ class XlsSheet : public SheetStore {
   std::unordered_set<size_t> droppedShared_;             // SHRFMLA records no cell refers to any more
   std::unordered_map<size_t, std::string> arrayRgce_;    // moved ARRAY record offset -> its rgce now
   std::vector<RowMove> moves_;
-  std::unordered_map<uint32_t, StoredValue> results_;  // FORMULA record offset -> its fresh result
+  // The fresh results set and, by records_.cells index, 1 + where a cell's
+  // own stands in results_ (0: none); empty until the first is set.
+  std::vector<StoredValue> results_;
+  std::vector<uint32_t> resultOf_;
   bool sorted_ = false;      // a sort moved cells
   size_t rowsFlipped_ = 0;   // rows whose hidden flag differs from the file's
 };

@@ -173,7 +173,20 @@ size_t XlsSheet::MoveRows(const RowMove& move) {
     a.area.firstRow = a.area.lastRow = a.anchorRow = row;
   }
   IndexFormulaAreas();
+  // Fresh results go with their cells, which the move reorders.
+  std::vector<std::pair<uint32_t, uint32_t>> resultAt;  // FORMULA record offset, resultOf_ entry
+  for (size_t i = 0; i < resultOf_.size(); ++i)
+    if (resultOf_[i] != 0) resultAt.emplace_back(records_.cells[i].recordOffset, resultOf_[i]);
   MoveCellRows(records_.cells, area, targetOf);
+  IndexRows();
+  if (!resultAt.empty()) {
+    std::sort(resultAt.begin(), resultAt.end());
+    for (size_t i = 0; i < records_.cells.size(); ++i) {
+      const uint32_t offset = records_.cells[i].recordOffset;
+      auto found = std::lower_bound(resultAt.begin(), resultAt.end(), std::make_pair(offset, uint32_t{0}));
+      resultOf_[i] = found != resultAt.end() && found->first == offset && IsFormula(records_.cells[i]) ? found->second : 0;
+    }
+  }
   moves_.push_back(RowMove{area, std::move(targetOf), {}});
   sorted_ = true;
   return moved;

@@ -148,6 +148,101 @@ TEST(FormulaTokens, ExpandsSharedFormulasIntoTheCell) {
   }
 }
 
+// One formula cell's expression as read: a shared formula's (its offset
+// tokens made the cell's own) or its own, read at (row, column), moved by
+// delta rows since.
+struct KeyCase {
+  const char* name;
+  int shape;  // cases of one shape share a key; -1: no key
+  std::string rgce;
+  bool shared;
+  int row, column, delta;
+};
+
+TEST(FormulaTokens, AShapeKeyIsSharedByTheExpressionsOfOneShapeAlone) {
+  const uint8_t kMul = 0x05;
+  const std::vector<KeyCase> cases = {
+      // A<r-1>*B<r-1> in column C.
+      {"own", 0, Ref(kValue, {4, 0}) + Ref(kValue, {4, 1}) + Op(kMul), false, 5, 2, 0},
+      {"own, further down", 0, Ref(kValue, {9, 0}) + Ref(kValue, {9, 1}) + Op(kMul), false, 10, 2, 0},
+      {"own, moved", 0, Ref(kValue, {4, 0}) + Ref(kValue, {4, 1}) + Op(kMul), false, 5, 2, 7},
+      {"shared", 0, RefN(kValue, {-1, -2}) + RefN(kValue, {-1, -1}) + Op(kMul), true, 20, 2, 0},
+      {"shared, moved", 0, RefN(kValue, {-1, -2}) + RefN(kValue, {-1, -1}) + Op(kMul), true, 20, 2, -3},
+      // LibreOffice writes a column offset modulo the sheet's 256 columns.
+      {"shared, columns modulo 256", 0, RefN(kValue, {-1, 254}) + RefN(kValue, {-1, 255}) + Op(kMul), true, 8, 2, 4},
+      {"shared, wrapping past the left edge", 9, RefN(kValue, {-1, -3}), true, 5, 1, 0},
+      {"one column to the right", 1, Ref(kValue, {4, 1}) + Ref(kValue, {4, 2}) + Op(kMul), false, 5, 2, 0},
+      {"absolute", 2, Ref(kValue, {4, 0, false, false}) + Ref(kValue, {4, 1}) + Op(kMul), false, 5, 2, 0},
+      {"absolute, another cell", 2, Ref(kValue, {4, 0, false, false}) + Ref(kValue, {5, 1}) + Op(kMul), false, 6, 2, 0},
+      {"another absolute row", 3, Ref(kValue, {5, 0, false, false}) + Ref(kValue, {5, 1}) + Op(kMul), false, 6, 2, 0},
+      // Whole columns read the same from every row.
+      {"whole column", 4, Area(kReference, {0, 0}, {65535, 0}), false, 3, 1, 0},
+      {"whole column, another row", 4, Area(kReference, {0, 0}, {65535, 0}), false, 7, 1, 2},
+      {"whole column, next column", 4, Area(kReference, {0, 1}, {65535, 1}), false, 3, 2, 0},
+      {"whole row", 5, Area(kReference, {2, 0}, {2, 255}), false, 3, 1, 0},
+      {"whole row, another column", 5, Area(kReference, {2, 0}, {2, 255}), false, 3, 4, 0},
+      // Pushed off the sheet by the move, as a #REF! written so.
+      {"pushed off", 6, Ref(kValue, {4, 0}), false, 5, 2, -5},
+      {"written as #REF!", 6, RefErr(kValue), false, 0, 2, 0},
+      {"3-D", 7, Ref3d(kReference, 1, {4, 0}), false, 5, 2, 0},
+      {"3-D, moved", 7, Ref3d(kReference, 1, {4, 0}), false, 5, 2, 3},
+      {"3-D, another sheet", 8, Ref3d(kReference, 2, {4, 0}), false, 5, 2, 0},
+      {"array constant", -1, "\x60" + std::string(7, '\0'), false, 5, 2, 0},
+      {"offset token outside a shared formula", -1, RefN(kValue, {-1, -1}), false, 5, 2, 0},
+  };
+  // The expression as the cell holds it now, and the cell's formula text's
+  // own shape (the engine's, from the text).
+  auto now = [](const KeyCase& c) {
+    std::string bytes = c.rgce;
+    if (c.shared) ExpandAndShiftIn(bytes, 0, bytes.size(), c.row, c.column, c.delta);
+    else bytes = ShiftFormulaRows(bytes, c.delta);
+    return bytes;
+  };
+  auto textShape = [&](const KeyCase& c) {
+    std::string shape;
+    const auto sheet = [](int index) { return "Sheet" + std::to_string(index); };
+    EXPECT_TRUE(host::calc::FormulaShape(FormulaText(now(c), c.row + c.delta, c.column, sheet), c.row + c.delta + 1,
+                                         c.column + 1, shape)) << c.name;
+    return shape;
+  };
+  std::vector<std::string> keys(cases.size());
+  for (size_t i = 0; i < cases.size(); ++i) {
+    const KeyCase& c = cases[i];
+    ASSERT_EQ(ExpressionShapeKey(c.rgce, c.shared, c.row, c.column, c.delta, keys[i]), c.shape >= 0) << c.name;
+    if (c.shape < 0) continue;
+    // Worked out without making the expression, as it is once made.
+    std::string made;
+    ASSERT_TRUE(ExpressionShapeKey(now(c), false, c.row + c.delta, c.column, 0, made)) << c.name;
+    EXPECT_EQ(keys[i], made) << c.name;
+    // A shared formula's cell that its offsets keep inside the sheet has
+    // the key of the cell the offsets read from as high and far left as they let it be.
+    OffsetBounds bounds;
+    if (c.shared && SharedOffsetBounds(c.rgce, bounds) && bounds.Inside(c.row, c.row + c.delta, c.column)) {
+      std::string bound;
+      ASSERT_TRUE(ExpressionShapeKey(c.rgce, true, -bounds.firstRow, -bounds.firstColumn, 0, bound)) << c.name;
+      EXPECT_EQ(bound, keys[i]) << c.name;
+    }
+  }
+  // The bounds take a column offset modulo 256 and leave out what reads
+  // differently from cell to cell.
+  OffsetBounds bounds;
+  ASSERT_TRUE(SharedOffsetBounds(RefN(kValue, {-1, 254}) + AreaN(kReference, {0, 1}, {3, 2}), bounds));
+  EXPECT_EQ(std::vector<int>({bounds.firstRow, bounds.lastRow, bounds.firstColumn, bounds.lastColumn}),
+            std::vector<int>({-1, 3, -2, 2}));
+  EXPECT_FALSE(SharedOffsetBounds(Ref(kValue, {4, 0}), bounds)) << "a relative reference that is no offset token";
+  EXPECT_FALSE(SharedOffsetBounds(AreaN(kReference, {0, 0, false, true}, {2, 0}), bounds)) << "may read as whole columns";
+  EXPECT_TRUE(SharedOffsetBounds(AreaN(kReference, {1, 0, false, true}, {2, 0}), bounds)) << "never whole columns";
+  for (size_t i = 0; i < cases.size(); ++i)
+    for (size_t j = i + 1; j < cases.size(); ++j) {
+      if (cases[i].shape < 0 || cases[j].shape < 0) continue;
+      const bool same = cases[i].shape == cases[j].shape;
+      EXPECT_EQ(keys[i] == keys[j], same) << cases[i].name << " / " << cases[j].name;
+      if (same) {
+        EXPECT_EQ(textShape(cases[i]), textShape(cases[j])) << cases[i].name << " / " << cases[j].name;
+      }
+    }
+}
+
 TEST(FormulaTokens, DamagedExpressionsAreRefused) {
   const std::vector<std::pair<const char*, std::string>> cases = {
       {"unknown token", Int(1) + std::string(1, '\0')},
