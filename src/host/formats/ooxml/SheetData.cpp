@@ -235,8 +235,12 @@ void SheetData::ScanCell(XmlScanner& scanner, const XmlScanner::Tag& tag, int ro
   const char* cursor = tag.attrs;
   std::string_view name, value;
   std::string_view type;
+  uint64_t metadata = 0;  // cm: the cell's metadata block
   while (XmlScanner::NextAttribute(cursor, tag.end, name, value)) {
-    if (name.size() != 1) continue;
+    if (name.size() != 1) {
+      if (name == "cm" && (!ParseUnsigned(value, metadata) || metadata > 0xFFFFFFFFu)) metadata = 0;
+      continue;
+    }
     switch (name[0]) {
       case 'r': {
         int r = 0;
@@ -332,6 +336,7 @@ void SheetData::ScanCell(XmlScanner& scanner, const XmlScanner::Tag& tag, int ro
           if (!ref.empty() && !ParseAreaReference(ref, area))
             scanner.FailAt(child.begin, "malformed formula area \"" + std::string(ref) + "\"");
           arrays_.push_back(area);
+          arrayMetadata_.push_back(static_cast<uint32_t>(metadata));
         }
       } else if (child.local == "is") {
         if (!child.selfClosing) {

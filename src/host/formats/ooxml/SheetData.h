@@ -24,6 +24,7 @@
 
 namespace host::ooxml {
 
+class DynamicArrayMetadata;
 class SharedStrings;
 class Styles;
 
@@ -77,8 +78,8 @@ class SheetData : public SheetStore {
   // cells may use. Throws XmlFault with what is wrong and where.
   SheetData(PartBytes xml, size_t sharedCount, size_t styleCount);
 
-  // The workbook's strings and styles the cells refer to, and its date system.
-  void Bind(const SharedStrings& strings, const Styles& styles, bool date1904);
+  // The workbook's strings, styles and cell metadata the cells refer to, and its date system.
+  void Bind(const SharedStrings& strings, const Styles& styles, const DynamicArrayMetadata& metadata, bool date1904);
 
   // SheetStore.
   bool UsedArea(CellArea& area) const override;
@@ -98,6 +99,8 @@ class SheetData : public SheetStore {
   size_t MoveRows(const RowMove& move) override;
   std::vector<std::pair<int, int>> FormulaCells() const override;
   bool SetFormulaResult(int row, int column, const StoredValue& result) override;
+  bool DynamicArray(int row, int column) const override;
+  bool SetArrayResults(const std::vector<CellResult>& results) override;
   // The fresh result set for a cell's element, or nullptr (see FormulaResults.h).
   const StoredValue* ResultOf(const CellRecord& cell) const {
     auto it = results_.find(cell.begin);
@@ -162,6 +165,7 @@ class SheetData : public SheetStore {
 
   const SharedStrings* strings_ = nullptr;
   const Styles* styles_ = nullptr;
+  const DynamicArrayMetadata* metadata_ = nullptr;
   bool date1904_ = false;
   PartBytes bytes_;
   std::string_view xml_;  // the part's bytes
@@ -181,6 +185,7 @@ class SheetData : public SheetStore {
   std::unordered_map<uint32_t, SharedMaster> sharedMasters_;
   std::vector<CellArea> merged_;
   std::vector<CellArea> arrays_;
+  std::vector<uint32_t> arrayMetadata_;  // the cm attribute of each array's first cell (0: none)
   // New ref of array formulas that moved, by the cell's begin offset.
   std::unordered_map<uint32_t, std::string> arrayRefs_;
   std::vector<TableArea> tables_;
