@@ -253,6 +253,20 @@ void AddWorksheet(std::vector<std::pair<std::string, std::string>>& parts, const
   parts.emplace_back("xl/worksheets/sheet" + number + ".xml", SheetXml(sheetData));
 }
 
+void AddWorkbookPart(std::vector<std::pair<std::string, std::string>>& parts, const std::string& name,
+                     const std::string& contentType, const std::string& type, const std::string& xml) {
+  for (auto& [part, text] : parts) {
+    if (part == "[Content_Types].xml")
+      text.insert(text.find("</Types>"), "<Override PartName=\"/xl/" + name + "\" ContentType=\"" + contentType + "\"/>");
+    if (part == "xl/_rels/workbook.xml.rels")
+      text.insert(text.find("</Relationships>"),
+                  "<Relationship Id=\"rIdPart" + std::to_string(parts.size()) +
+                      "\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/" + type +
+                      "\" Target=\"" + name + "\"/>");
+  }
+  parts.emplace_back("xl/" + name, xml);
+}
+
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream buffer;

@@ -51,6 +51,11 @@ std::vector<std::pair<std::string, std::string>> MinimalWorkbook(const std::stri
 // MinimalWorkbook's parts.
 void AddWorksheet(std::vector<std::pair<std::string, std::string>>& parts, const std::string& name,
                   const std::string& sheetData);
+// Adds the workbook's part xl/<name> holding xml to a MinimalWorkbook's
+// parts, with its content type and the workbook's relationship of type
+// (the last word of the relationship type, "calcChain").
+void AddWorkbookPart(std::vector<std::pair<std::string, std::string>>& parts, const std::string& name,
+                     const std::string& contentType, const std::string& type, const std::string& xml);
 // A worksheet part whose sheetData holds the given rows.
 std::string SheetXml(const std::string& sheetData, const std::string& afterSheetData = "");
 

@@ -163,17 +163,10 @@ TEST(Sort, MovedFormulasDropTheCalculationChain) {
       "<row r=\"1\"><c r=\"A1\"><v>2</v></c><c r=\"B1\"><f>A1+1</f><v>3</v></c></row>"
       "<row r=\"2\"><c r=\"A2\"><v>1</v></c><c r=\"B2\"><f>A2+1</f><v>2</v></c></row>";
   auto parts = fixtures::MinimalWorkbook(rows);
-  for (auto& [name, xml] : parts) {
-    if (name == "[Content_Types].xml")
-      xml.insert(xml.find("</Types>"), "<Override PartName=\"/xl/calcChain.xml\" "
-                                        "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.calcChain+xml\"/>");
-    if (name == "xl/_rels/workbook.xml.rels")
-      xml.insert(xml.find("</Relationships>"),
-                 "<Relationship Id=\"rId9\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/calcChain\" "
-                 "Target=\"calcChain.xml\"/>");
-  }
-  parts.emplace_back("xl/calcChain.xml", "<calcChain xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
-                                         "<c r=\"B1\" i=\"1\"/><c r=\"B2\"/></calcChain>");
+  fixtures::AddWorkbookPart(parts, "calcChain.xml", "application/vnd.openxmlformats-officedocument.spreadsheetml.calcChain+xml",
+                            "calcChain",
+                            "<calcChain xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
+                            "<c r=\"B1\" i=\"1\"/><c r=\"B2\"/></calcChain>");
   std::string path = dir.File("chain.xlsx");
   fixtures::WriteZip(path, parts);
   {

@@ -32,6 +32,12 @@ enum class FormulaKey : uint8_t {
   TextOnly,  // ask Formula(): the store gives no key for this cell
 };
 
+// A fresh result for one cell.
+struct CellResult {
+  int row, column;
+  StoredValue value;
+};
+
 class SheetStore {
  public:
   virtual ~SheetStore() = default;
@@ -127,6 +133,21 @@ class SheetStore {
     (void)row;
     (void)column;
     (void)result;
+    return false;
+  }
+  // True when the array formula whose first cell is (row, column) is a
+  // dynamic array: its area is where its result spilled when it was last
+  // computed, not an area the formula was entered over.
+  virtual bool DynamicArray(int row, int column) const {
+    (void)row;
+    (void)column;
+    return false;
+  }
+  // Keeps fresh results for cells of one array formula (its first cell,
+  // which holds the formula, and the others of its area), all or none:
+  // false, with nothing changed, when the format cannot keep every one.
+  virtual bool SetArrayResults(const std::vector<CellResult>& results) {
+    (void)results;
     return false;
   }
 };

@@ -307,6 +307,15 @@ Value Evaluator::ArrayElement(int sheet, int row, int column, const CellArea& ar
   return Element(*whole.array, row - area.firstRow, column - area.firstColumn);
 }
 
+bool Evaluator::ArraySize(int sheet, int row, int column, int& rows, int& columns) {
+  const CellMemo::Slot& slot = memo_.At(sheet, row, column, true);
+  if (slot.state != CellMemo::Slot::State::Kept) return false;
+  const Value whole = memo_.Get(slot);
+  rows = whole.type == Value::Type::Array ? whole.array->rows : 1;
+  columns = whole.type == Value::Type::Array ? whole.array->columns : 1;
+  return true;
+}
+
 const Node* Evaluator::Parsed(const std::string& formula, NodePtr& own) {
   auto found = trees_.find(formula);
   if (found != trees_.end()) return found->second.get();

@@ -69,6 +69,11 @@ class Evaluator {
   // The result of formula text as if it stood in the cell.
   Outcome Formula(std::string_view formula, int sheet, int row, int column);
 
+  // The size of the whole result of the array formula whose first cell is
+  // (row, column), once Cell computed it (1 × 1 for a single value); false
+  // when it has none.
+  bool ArraySize(int sheet, int row, int column, int& rows, int& columns);
+
   // For functions: the value of a cell now (formulas computed); throws NotEvaluable.
   Value ReadCell(int sheet, int row, int column);
   const CellSource& Source() const { return source_; }

@@ -45,6 +45,41 @@ bool Same(const StoredValue& a, const StoredValue& b) {
   return a.text == b.text;
 }
 
+// The cells of an array formula whose results changed, from its whole
+// result; false when the workbook must compute it when
+// opened: the engine cannot, or a dynamic array's result would spill over
+// another area than the one the file records (a larger or smaller result,
+// or a cell of the area that holds a formula of its own).
+bool ArrayResults(Evaluator& engine, const SheetStore& store, int sheet, const CellArea& area, std::vector<CellResult>& out) {
+  out.clear();
+  try {
+    if (!engine.Cell(sheet, area.firstRow, area.firstColumn).evaluated) return false;
+    if (store.DynamicArray(area.firstRow, area.firstColumn)) {
+      int rows = 0, columns = 0;
+      if (!engine.ArraySize(sheet, area.firstRow, area.firstColumn, rows, columns) ||
+          rows != area.lastRow - area.firstRow + 1 || columns != area.lastColumn - area.firstColumn + 1)
+        return false;
+      for (int r = area.firstRow; r <= area.lastRow; ++r)
+        for (int c = area.firstColumn; c <= area.lastColumn; ++c)
+          if ((r != area.firstRow || c != area.firstColumn) && !store.Formula(r, c).empty()) return false;
+    }
+    // An array entered over an area takes its result fitted to it (the
+    // engine gives each cell its element); a spilled one has its size.
+    for (int r = area.firstRow; r <= area.lastRow; ++r)
+      for (int c = area.firstColumn; c <= area.lastColumn; ++c) {
+        Value element = engine.ReadCell(sheet, r, c);
+        if (element.type == Value::Type::Blank) element = Value::Number(0);
+        StoredValue result = ToStored(element);
+        if (!Same(result, store.Value(r, c))) out.push_back(CellResult{r, c, std::move(result)});
+      }
+  } catch (const NotEvaluable&) {
+    return false;
+  } catch (const std::exception&) {
+    return false;  // no result rather than no save
+  }
+  return true;
+}
+
 }  // namespace
 
 RecalculationCount RecalculateChangedWorkbook(Workbook& book) {
@@ -63,15 +98,29 @@ RecalculationCount RecalculateChangedWorkbook(Workbook& book) {
     StoredValue value;
   };
   std::vector<Fresh> fresh;
+  struct FreshArray {
+    size_t sheet;
+    std::vector<CellResult> cells;
+  };
+  std::vector<FreshArray> freshArrays;
   std::vector<std::vector<std::pair<int, int>>> formulas(sheets.size());
   for (size_t s = 0; s < sheets.size(); ++s)
     if (sheets[s]->Store().HoldsFormulas()) {
       formulas[s] = sheets[s]->Store().FormulaCells();
       count.unlisted = count.unlisted || formulas[s].empty();
     }
+  std::vector<CellResult> arrayCells;
   for (size_t s = 0; s < sheets.size(); ++s) {
     SheetStore& store = sheets[s]->Store();
     for (const auto& [row, column] : formulas[s]) {
+      // An array formula is computed as one, at its first cell.
+      CellArea array;
+      if (cells.ArrayFormulaArea(static_cast<int>(s), row, column, array)) {
+        if (row != array.firstRow || column != array.firstColumn) continue;
+        if (!ArrayResults(engine, store, static_cast<int>(s), array, arrayCells)) ++count.leftToRecalculate;
+        else if (!arrayCells.empty()) freshArrays.push_back(FreshArray{s, std::move(arrayCells)});
+        continue;
+      }
       Evaluator::Outcome outcome;
       try {
         outcome = engine.Cell(static_cast<int>(s), row, column);
@@ -87,11 +136,11 @@ RecalculationCount RecalculateChangedWorkbook(Workbook& book) {
     }
   }
   for (const Fresh& f : fresh) {
-    // An array formula of several cells is computed as one: every format
-    // leaves it whole to the recalculation when the file is opened.
-    CellArea array;
-    if (cells.ArrayFormulaArea(static_cast<int>(f.sheet), f.row, f.column, array)) ++count.leftToRecalculate;
-    else if (sheets[f.sheet]->Store().SetFormulaResult(f.row, f.column, f.value)) ++count.updated;
+    if (sheets[f.sheet]->Store().SetFormulaResult(f.row, f.column, f.value)) ++count.updated;
+    else ++count.leftToRecalculate;
+  }
+  for (const FreshArray& a : freshArrays) {
+    if (sheets[a.sheet]->Store().SetArrayResults(a.cells)) count.updated += static_cast<int>(a.cells.size());
     else ++count.leftToRecalculate;
   }
   return count;

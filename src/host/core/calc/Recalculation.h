@@ -32,7 +32,9 @@ struct RecalculationCount {
 // Recomputes every formula of a workbook whose sheets changed since they
 // were read; nothing when none changed. A formula cell whose formula the
 // format cannot give (a data table's cells) is left, like one the engine
-// cannot compute.
+// cannot compute. An array formula is computed once and every cell of its
+// area gets its element; a dynamic array only when its result has the size
+// of the spill range the file records (else it is left, counted once).
 RecalculationCount RecalculateChangedWorkbook(Workbook& book);
 
 // A result as the stores keep values.

@@ -1,5 +1,7 @@
 #include "host/core/calc/WorkbookCells.h"
 
+#include <algorithm>
+
 #include "host/core/SheetStore.h"
 #include "host/core/Workbook.h"
 #include "host/core/WorkbookStore.h"
@@ -12,9 +14,14 @@ namespace host::calc {
 WorkbookCells::WorkbookCells(Workbook& book)
     : date1904_(book.Date1904()), indirect_(book.Store().IndirectReferences()) {
   for (Worksheet* sheet : book.Worksheets()) {
-    Sheet s{sheet, {}, false, {}};
-    for (const CellArea& a : sheet->Store().ArrayFormulaAreas())
-      if (a.firstRow != a.lastRow || a.firstColumn != a.lastColumn) s.arrays.push_back(a);
+    Sheet s{sheet, {}, 0, false, {}};
+    // Every array formula, a single cell's too: its formula is computed as
+    // an array and the cell takes the first element. Sorted by first row
+    // for the look-up by row.
+    s.arrays = sheet->Store().ArrayFormulaAreas();
+    std::sort(s.arrays.begin(), s.arrays.end(),
+              [](const CellArea& a, const CellArea& b) { return a.firstRow < b.firstRow; });
+    for (const CellArea& a : s.arrays) s.tallestArray = std::max(s.tallestArray, a.lastRow - a.firstRow + 1);
     s.hasUsed = sheet->Store().UsedArea(s.used);
     sheets_.push_back(std::move(s));
   }
@@ -84,9 +91,13 @@ std::string WorkbookCells::Readable(const Definition& definition, std::string_vi
 }
 
 bool WorkbookCells::ArrayFormulaArea(int sheet, int row, int column, CellArea& area) const {
-  for (const CellArea& a : sheets_[static_cast<size_t>(sheet)].arrays)
-    if (row >= a.firstRow && row <= a.lastRow && column >= a.firstColumn && column <= a.lastColumn) {
-      area = a;
+  // Only arrays that start at most the tallest one's height above the row can hold it.
+  const Sheet& s = sheets_[static_cast<size_t>(sheet)];
+  auto it = std::lower_bound(s.arrays.begin(), s.arrays.end(), row - s.tallestArray + 1,
+                             [](const CellArea& a, int first) { return a.firstRow < first; });
+  for (; it != s.arrays.end() && it->firstRow <= row; ++it)
+    if (row <= it->lastRow && column >= it->firstColumn && column <= it->lastColumn) {
+      area = *it;
       return true;
     }
   return false;

@@ -38,7 +38,8 @@ class WorkbookCells : public CellSource {
  private:
   struct Sheet {
     Worksheet* sheet;
-    std::vector<CellArea> arrays;  // the array formulas of more than one cell
+    std::vector<CellArea> arrays;  // the array formulas, by first row
+    int tallestArray;              // the most rows one of them spans
     bool hasUsed;
     CellArea used;
   };

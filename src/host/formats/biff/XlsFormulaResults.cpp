@@ -101,8 +101,9 @@ bool XlsSheet::SetFormulaResult(int row, int column, const StoredValue& result) 
   const CellRef* cell = Find(row - 1, column - 1);
   if (!cell || !IsFormula(*cell) || !KeepsAsFormulaResult(result)) return false;
   // A cell that names its formula elsewhere keeps its result only when that
-  // is a shared formula: an array's cells are computed as one, and a data
-  // table's are the table's. (A move keeps what the record names.)
+  // is a shared formula: an array's cells take theirs together
+  // (SetArrayResults), and a data table's are the table's. (A move keeps
+  // what the record names.)
   const std::string_view rgce = RecordRgce(*cell);
   if (rgce.size() == 5 && (U8(rgce, 0) == kPtgTbl || (U8(rgce, 0) == kPtgExp && !SharedFormulaOf(*cell))))
     return false;
@@ -114,6 +115,19 @@ bool XlsSheet::SetFormulaResult(int row, int column, const StoredValue& result) 
     results_.push_back(result);
     at = static_cast<uint32_t>(results_.size());
   }
+  return true;
+}
+
+bool XlsSheet::SetArrayResults(const std::vector<CellResult>& results) {
+  // Every cell of an array holds a FORMULA record that names the array's
+  // formula (PtgExp) and keeps a result of its own.
+  for (const CellResult& r : results) {
+    const CellRef* cell = Find(r.row - 1, r.column - 1);
+    if (!cell || !IsFormula(*cell) || !KeepsAsFormulaResult(r.value)) return false;
+    const std::string_view rgce = RecordRgce(*cell);
+    if (rgce.size() != 5 || U8(rgce, 0) != kPtgExp || SharedFormulaOf(*cell)) return false;
+  }
+  for (const CellResult& r : results) results_[Find(r.row - 1, r.column - 1)->recordOffset] = r.value;
   return true;
 }
 

@@ -78,8 +78,10 @@ class XlsSheet : public SheetStore {
   size_t MoveRows(const RowMove& move) override;
   std::vector<std::pair<int, int>> FormulaCells() const override;
   // Kept for the FORMULA record's result field (and its STRING record); an
-  // array formula's or a data table's cells are left to the recalculation.
+  // array formula's cells take theirs together, each in its own FORMULA
+  // record; a data table's cells are left to the recalculation.
   bool SetFormulaResult(int row, int column, const StoredValue& result) override;
+  bool SetArrayResults(const std::vector<CellResult>& results) override;
 
   // True when a hide, a sort or a fresh formula result changed the sheet since it was read.
   bool Changed() const { return sorted_ || rowsFlipped_ > 0 || !results_.empty(); }

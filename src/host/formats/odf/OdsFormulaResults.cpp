@@ -208,12 +208,26 @@ std::vector<std::pair<int, int>> OdsSheetStore::FormulaCells() const { return Sh
 bool OdsSheetStore::SetFormulaResult(int row, int column, const StoredValue& result) {
   OdsSheet& sheet = Sheet();
   if (!sheet.IsFormulaCell(row, column)) return false;
+  KeepResult(sheet, row, column, result);
+  return true;
+}
+
+bool OdsSheetStore::SetArrayResults(const std::vector<CellResult>& results) {
+  OdsSheet& sheet = Sheet();
+  // Only the array's first cell holds a formula; the others must be cells
+  // the table writes (an element of their own or of a repeat).
+  for (const CellResult& r : results)
+    if (sheet.CellElement(r.row, r.column).empty()) return false;
+  for (const CellResult& r : results) KeepResult(sheet, r.row, r.column, r.value);
+  return true;
+}
+
+void OdsSheetStore::KeepResult(OdsSheet& sheet, int row, int column, const StoredValue& result) {
   const std::string code(FormatCode(row, column));
   const bool date1904 = document_->Date1904();
   sheet.RewriteCell(row, column, [&](std::string_view element, std::vector<AttributeEdit> edits) {
     return CellWithResult(element, result, code, date1904, std::move(edits));
   });
-  return true;
 }
 
 }  // namespace host::odf

@@ -41,12 +41,16 @@ class OdsSheetStore : public SheetStore {
   size_t MoveRows(const RowMove& move) override;
 
   // Formula results kept in the cells' value attributes and paragraphs
-  // (see OdsFormulaResults.h); an array formula of more than one cell keeps its own.
+  // (see OdsFormulaResults.h); an array formula's first cell holds its
+  // formula (table:number-matrix-*-spanned) and the others its values.
   std::vector<std::pair<int, int>> FormulaCells() const override;
   bool SetFormulaResult(int row, int column, const StoredValue& result) override;
+  bool SetArrayResults(const std::vector<CellResult>& results) override;
 
  private:
   OdsSheet& Sheet() const;
+  // Puts result in the cell's value attributes and paragraphs.
+  void KeepResult(OdsSheet& sheet, int row, int column, const StoredValue& result);
 
   std::shared_ptr<OdsDocument> document_;
   int sheet_;

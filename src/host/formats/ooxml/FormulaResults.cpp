@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "host/core/CellAddress.h"
+#include "host/formats/ooxml/DynamicArrayMetadata.h"
 #include "host/formats/ooxml/SheetData.h"
 #include "host/io/XmlScanner.h"
 
@@ -103,12 +104,34 @@ std::vector<std::pair<int, int>> SheetData::FormulaCells() const {
 bool SheetData::SetFormulaResult(int row, int column, const StoredValue& result) {
   const CellRecord* cell = Find(row, column);
   if (!cell || !(cell->flags & kFormula)) return false;
-  // An array formula's other cells keep their values: the whole array is
-  // left to the recalculation on open.
+  // An array formula's cells take their results together (SetArrayResults).
   if ((cell->flags & kArrayFormula)) return false;
   results_[cell->begin] = result;
   // The row is written anew at the save (rows are found by binary search).
   const_cast<RowRecord*>(FindRow(row))->dirty = 1;
+  modified_ = true;
+  return true;
+}
+
+bool SheetData::DynamicArray(int row, int column) const {
+  for (size_t i = 0; i < arrays_.size(); ++i)
+    if (arrays_[i].firstRow == row && arrays_[i].firstColumn == column)
+      return arrayMetadata_[i] != 0 && (!metadata_ || metadata_->Dynamic(arrayMetadata_[i]));
+  return false;
+}
+
+bool SheetData::SetArrayResults(const std::vector<CellResult>& results) {
+  // The array's first cell holds its formula and the others its values, each
+  // in a <c> element of its own; a cell the part does not write is left, and
+  // with it the whole array.
+  for (const CellResult& r : results) {
+    const CellRecord* cell = Find(r.row, r.column);
+    if (!cell || ((cell->flags & kFormula) && !(cell->flags & kArrayFormula))) return false;
+  }
+  for (const CellResult& r : results) {
+    results_[Find(r.row, r.column)->begin] = r.value;
+    const_cast<RowRecord*>(FindRow(r.row))->dirty = 1;
+  }
   modified_ = true;
   return true;
 }

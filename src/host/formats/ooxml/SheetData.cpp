@@ -216,6 +216,7 @@ void SheetData::ScanSheetData(XmlScanner& scanner, const XmlScanner::Tag& tag, s
       rows_.insert(rows_.end(), second.rows.begin(), second.rows.end());
       for (auto& [id, master] : second.sharedMasters) sharedMasters_[id] = std::move(master);
       arrays_.insert(arrays_.end(), second.arrays.begin(), second.arrays.end());
+      arrayMetadata_.insert(arrayMetadata_.end(), second.arrayMetadata.begin(), second.arrayMetadata.end());
       holdsFormulas_ = holdsFormulas_ || second.holdsFormulas;
       scan_.close = second.close;
       scan_.end = second.end;
@@ -319,8 +320,12 @@ void SheetData::ScanCell(XmlScanner& scanner, const XmlScanner::Tag& tag, int ro
   const char* cursor = tag.attrs;
   std::string_view name, value;
   std::string_view type;
+  uint64_t metadata = 0;  // cm: the cell's metadata block
   while (XmlScanner::NextAttribute(cursor, tag.end, name, value)) {
-    if (name.size() != 1) continue;
+    if (name.size() != 1) {
+      if (name == "cm" && (!ParseUnsigned(value, metadata) || metadata > 0xFFFFFFFFu)) metadata = 0;
+      continue;
+    }
     switch (name[0]) {
       case 'r': {
         int r = 0;
@@ -416,6 +421,7 @@ void SheetData::ScanCell(XmlScanner& scanner, const XmlScanner::Tag& tag, int ro
           if (!ref.empty() && !ParseAreaReference(ref, area))
             scanner.FailAt(child.begin, "malformed formula area \"" + std::string(ref) + "\"");
           into.arrays.push_back(area);
+          into.arrayMetadata.push_back(static_cast<uint32_t>(metadata));
         }
       } else if (child.local == "is") {
         if (!child.selfClosing) {

@@ -24,6 +24,7 @@
 
 namespace host::ooxml {
 
+class DynamicArrayMetadata;
 class SharedStrings;
 class Styles;
 
@@ -80,8 +81,8 @@ class SheetData : public SheetStore {
   SheetData(const SheetData&) = delete;
   SheetData& operator=(const SheetData&) = delete;
 
-  // The workbook's strings and styles the cells refer to, and its date system.
-  void Bind(const SharedStrings& strings, const Styles& styles, bool date1904);
+  // The workbook's strings, styles and cell metadata the cells refer to, and its date system.
+  void Bind(const SharedStrings& strings, const Styles& styles, const DynamicArrayMetadata& metadata, bool date1904);
 
   // SheetStore.
   bool UsedArea(CellArea& area) const override;
@@ -101,6 +102,8 @@ class SheetData : public SheetStore {
   size_t MoveRows(const RowMove& move) override;
   std::vector<std::pair<int, int>> FormulaCells() const override;
   bool SetFormulaResult(int row, int column, const StoredValue& result) override;
+  bool DynamicArray(int row, int column) const override;
+  bool SetArrayResults(const std::vector<CellResult>& results) override;
   // The fresh result set for a cell's element, or nullptr (see FormulaResults.h).
   const StoredValue* ResultOf(const CellRecord& cell) const {
     auto it = results_.find(cell.begin);
@@ -162,6 +165,7 @@ class SheetData : public SheetStore {
     std::vector<CellRecord> cells;
     std::unordered_map<uint32_t, SharedMaster> sharedMasters;
     std::vector<CellArea> arrays;
+    std::vector<uint32_t> arrayMetadata;  // the cm attribute of each array's first cell (0: none)
     bool holdsFormulas = false;
     uint32_t close = 0;  // '<' of </sheetData>, once reached
     uint32_t end = 0;    // one past it
@@ -191,6 +195,7 @@ class SheetData : public SheetStore {
 
   const SharedStrings* strings_ = nullptr;
   const Styles* styles_ = nullptr;
+  const DynamicArrayMetadata* metadata_ = nullptr;
   bool date1904_ = false;
   PartBytes bytes_;
   std::string_view xml_;  // the part's bytes
@@ -206,6 +211,7 @@ class SheetData : public SheetStore {
   std::unordered_map<uint32_t, SharedMaster>& sharedMasters_ = scan_.sharedMasters;
   std::vector<CellArea> merged_;
   std::vector<CellArea>& arrays_ = scan_.arrays;
+  std::vector<uint32_t>& arrayMetadata_ = scan_.arrayMetadata;
   // New ref of array formulas that moved, by the cell's begin offset.
   std::unordered_map<uint32_t, std::string> arrayRefs_;
   std::vector<TableArea> tables_;

@@ -8,9 +8,11 @@
 
 namespace host::ooxml {
 
-void SheetData::Bind(const SharedStrings& strings, const Styles& styles, bool date1904) {
+void SheetData::Bind(const SharedStrings& strings, const Styles& styles, const DynamicArrayMetadata& metadata,
+                     bool date1904) {
   strings_ = &strings;
   styles_ = &styles;
+  metadata_ = &metadata;
   date1904_ = date1904;
 }
 

@@ -5,22 +5,13 @@
 #include <map>
 
 #include "host/formats/ooxml/AlternateContent.h"
+#include "host/formats/ooxml/ChildElement.h"
 #include "host/core/NumberFormat.h"
 #include "host/formats/BuiltinNumberFormats.h"
 #include "host/formats/ooxml/XmlProblem.h"
 #include "host/io/XmlScanner.h"
 
 namespace host::ooxml {
-
-namespace {
-
-pugi::xml_node Child(pugi::xml_node parent, std::string_view local) {
-  for (pugi::xml_node child : parent.children())
-    if (LocalName(child.name()) == local) return child;
-  return {};
-}
-
-}  // namespace
 
 Styles::Styles() { codes_.push_back("General"); }
 
@@ -33,11 +24,11 @@ Styles::Styles(std::string_view xml) {
   pugi::xml_node root = doc.document_element();
   if (LocalName(root.name()) != "styleSheet") throw XmlFault{"the root element is not <styleSheet>"};
   std::map<long, std::string> custom;
-  for (pugi::xml_node fmt : Child(root, "numFmts").children()) {
+  for (pugi::xml_node fmt : ChildElement(root, "numFmts").children()) {
     if (LocalName(fmt.name()) != "numFmt") continue;
     custom[fmt.attribute("numFmtId").as_llong(-1)] = fmt.attribute("formatCode").value();
   }
-  for (pugi::xml_node xf : Child(root, "cellXfs").children()) {
+  for (pugi::xml_node xf : ChildElement(root, "cellXfs").children()) {
     if (LocalName(xf.name()) != "xf") continue;
     long id = xf.attribute("numFmtId").as_llong(0);
     auto it = custom.find(id);

@@ -9,6 +9,7 @@
 
 #include "host/formats/ooxml/AlternateContent.h"
 #include "host/formats/ooxml/CalcChainDrop.h"
+#include "host/formats/ooxml/ChildElement.h"
 #include "host/core/HostError.h"
 #include "host/formats/ooxml/NoteMoves.h"
 #include "host/formats/ooxml/PackageRelationships.h"
@@ -33,11 +34,6 @@ bool EndsWith(std::string_view s, std::string_view suffix) {
   return s.size() >= suffix.size() && s.substr(s.size() - suffix.size()) == suffix;
 }
 
-pugi::xml_node Child(pugi::xml_node parent, std::string_view local) {
-  for (pugi::xml_node child : parent.children())
-    if (LocalName(child.name()) == local) return child;
-  return {};
-}
 
 struct Relationship {
   std::string type;
@@ -148,12 +144,12 @@ void WorkbookFile::Load() {
   parse(workbook, workbookCopy, workbookPart_);
   pugi::xml_node root = workbook.document_element();
   if (LocalName(root.name()) != "workbook") Fail("the workbook part has no <workbook> element");
-  pugi::xml_node workbookPr = Child(root, "workbookPr");
+  pugi::xml_node workbookPr = ChildElement(root, "workbookPr");
   std::string_view d1904 = workbookPr.attribute("date1904").value();
   date1904_ = d1904 == "1" || d1904 == "true";
-  pugi::xml_node view = Child(Child(root, "bookViews"), "workbookView");
+  pugi::xml_node view = ChildElement(ChildElement(root, "bookViews"), "workbookView");
   activeTab_ = static_cast<size_t>(std::max(0, view.attribute("activeTab").as_int(0)));
-  for (pugi::xml_node name : Child(root, "definedNames").children()) {
+  for (pugi::xml_node name : ChildElement(root, "definedNames").children()) {
     if (LocalName(name.name()) != "definedName") continue;
     hasDefinedNames_ = true;
     DefinedName defined;
@@ -181,15 +177,16 @@ void WorkbookFile::Load() {
       rels[rel.attribute("Id").value()] = r;
     }
   }
-  std::string stringsPart, stylesPart;
+  std::string stringsPart, stylesPart, metadataPart;
   for (const auto& [id, r] : rels) {
     if (r.external) continue;
     if (EndsWith(r.type, "/sharedStrings")) stringsPart = r.target;
     else if (EndsWith(r.type, "/styles")) stylesPart = r.target;
     else if (EndsWith(r.type, "/calcChain")) calcChainPart_ = r.target;
+    else if (EndsWith(r.type, "/sheetMetadata")) metadataPart = r.target;
   }
 
-  for (pugi::xml_node sheet : Child(root, "sheets").children()) {
+  for (pugi::xml_node sheet : ChildElement(root, "sheets").children()) {
     if (LocalName(sheet.name()) != "sheet") continue;
     SheetParts entry;
     entry.name = sheet.attribute("name").value();
@@ -232,6 +229,8 @@ void WorkbookFile::Load() {
     Fail("the shared string part " + stringsPart + " is not valid XML: " + fault.message);
   }
 
+  if (!metadataPart.empty() && package_->Has(metadataPart)) arrayMetadata_ = DynamicArrayMetadata(ReadXmlPart(metadataPart));
+
   data_.resize(sheets_.size());
   for (size_t i = 0; i < sheets_.size(); ++i) {
     if (sheets_[i].kind != SheetKind::Worksheet) continue;
@@ -250,7 +249,7 @@ void WorkbookFile::Load() {
     std::vector<TableArea> tables;
     ReadSheetRelations(sheets_[i], tables);
     data_[i]->SetTables(std::move(tables));
-    data_[i]->Bind(strings_, styles_, date1904_);
+    data_[i]->Bind(strings_, styles_, arrayMetadata_, date1904_);
   }
 }
 
@@ -324,7 +323,7 @@ std::string WorkbookFile::WorkbookWithFullCalc() const {
   pugi::xml_node root = doc.document_element();
   std::string_view rootName = root.name();
   std::string prefix(rootName.substr(0, rootName.size() - LocalName(rootName).size()));
-  pugi::xml_node calcPr = Child(root, "calcPr");
+  pugi::xml_node calcPr = ChildElement(root, "calcPr");
   if (!calcPr) {
     // calcPr follows these elements in the workbook's element order.
     static const char* const before[] = {"fileVersion", "fileSharing", "workbookPr", "workbookProtection",

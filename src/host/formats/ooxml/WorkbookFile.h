@@ -13,6 +13,7 @@
 #include "host/core/SortPlan.h"
 #include "host/core/WorkbookStore.h"
 #include "host/io/Package.h"
+#include "host/formats/ooxml/DynamicArrayMetadata.h"
 #include "host/formats/ooxml/SharedStrings.h"
 #include "host/formats/ooxml/Styles.h"
 
@@ -98,6 +99,7 @@ class WorkbookFile : public WorkbookStore {
   std::vector<DefinedName> definedNames_;  // workbook.xml's definedName elements
   SharedStrings strings_;
   Styles styles_;
+  DynamicArrayMetadata arrayMetadata_;  // which cells' array formulas spill
 };
 
 }  // namespace host::ooxml

@@ -68,24 +68,30 @@ std::vector<std::pair<int, int>> XlsbSheet::FormulaCells() const {
   return out;
 }
 
-bool XlsbSheet::SetFormulaResult(int row, int column, const StoredValue& result) {
-  const CellRec* found = Find(row - 1, column - 1);
-  if (!found || !IsFormulaRecord(found->type)) return false;
-  CellRec& cell = cells_[static_cast<size_t>(found - cells_.data())];
-  std::string body(Body(cell));
-  // An array formula's cells are computed as one: left to the recalculation.
-  // A shared formula's member is volatile when its shared expression is.
+bool XlsbSheet::BodyWithResult(int row, int column, const StoredValue& result, bool array, std::string& body,
+                               uint32_t& type) const {
+  const CellRec* cell = Find(row - 1, column - 1);
+  if (!cell || !IsFormulaRecord(cell->type)) return false;
+  body = std::string(Body(*cell));
+  // A shared formula's member or an array's cell is volatile when the expression it names is.
   std::string_view rgce, rgcb;
-  SplitFormula(body, FormulaOffset(cell.type, body), rgce, rgcb);
+  SplitFormula(body, FormulaOffset(cell->type, body), rgce, rgcb);
   std::string_view expression = rgce;
   int anchorRow = 0, anchorColumn = 0;
-  if (FormulaAnchor(rgce, rgcb, anchorRow, anchorColumn)) {
+  const bool named = FormulaAnchor(rgce, rgcb, anchorRow, anchorColumn);
+  if (named) {
     const FormulaArea* area = AreaAt(anchorRow, anchorColumn);
-    if (!area || area->type != rt::kShrFmla) return false;
+    if (!area || area->type != (array ? rt::kArrFmla : rt::kShrFmla)) return false;
     expression = area->rgce;
+  } else if (array) {
+    return false;
   }
-  uint32_t type = cell.type;
-  if (!WithFormulaResult(type, body, result, expression)) return false;
+  type = cell->type;
+  return WithFormulaResult(type, body, result, expression);
+}
+
+void XlsbSheet::KeepBody(int row, int column, std::string body, uint32_t type) {
+  CellRec& cell = cells_[static_cast<size_t>(Find(row - 1, column - 1) - cells_.data())];
   if (cell.own >= 0) {
     own_[static_cast<size_t>(cell.own)] = std::move(body);
   } else {
@@ -94,6 +100,22 @@ bool XlsbSheet::SetFormulaResult(int row, int column, const StoredValue& result)
   }
   cell.type = type;
   modified_ = true;
+}
+
+bool XlsbSheet::SetFormulaResult(int row, int column, const StoredValue& result) {
+  std::string body;
+  uint32_t type = 0;
+  if (!BodyWithResult(row, column, result, false, body, type)) return false;
+  KeepBody(row, column, std::move(body), type);
+  return true;
+}
+
+bool XlsbSheet::SetArrayResults(const std::vector<CellResult>& results) {
+  std::vector<std::pair<std::string, uint32_t>> made(results.size());
+  for (size_t i = 0; i < results.size(); ++i)
+    if (!BodyWithResult(results[i].row, results[i].column, results[i].value, true, made[i].first, made[i].second)) return false;
+  for (size_t i = 0; i < results.size(); ++i)
+    KeepBody(results[i].row, results[i].column, std::move(made[i].first), made[i].second);
   return true;
 }
 

@@ -66,11 +66,20 @@ class XlsbSheet : public SheetStore {
   void ReadSortKeys(int firstRow, int lastRow, int keyColumn, SortKeyList& keys) const override;
   size_t MoveRows(const RowMove& move) override;
   std::vector<std::pair<int, int>> FormulaCells() const override;
-  // Kept in the cell's formula record (see XlsbFormulaResults.h); an array
-  // formula's cells are left to the recalculation.
+  // Kept in the cell's formula record (see XlsbFormulaResults.h); every
+  // cell of an array formula has one, naming the array's (PtgExp).
   bool SetFormulaResult(int row, int column, const StoredValue& result) override;
+  bool SetArrayResults(const std::vector<CellResult>& results) override;
 
  private:
+  // The formula record of the cell at (row, column) with result in it, as
+  // its body and record type; false when it cannot keep the result there
+  // or the cell's formula is not of the kind asked for (a shared formula's
+  // member or a formula of its own; else an array's cell).
+  bool BodyWithResult(int row, int column, const StoredValue& result, bool array, std::string& body, uint32_t& type) const;
+  // Puts a body made by BodyWithResult in the cell's record.
+  void KeepBody(int row, int column, std::string body, uint32_t type);
+
   // A record kept after a cell or a row header (a shared or array formula,
   // cell metadata): where it stands in the part.
   struct Follower {
