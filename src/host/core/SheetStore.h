@@ -23,6 +23,10 @@ namespace host {
 
 class SortKeyList;
 
+// What a cell's formula is to the calculation engine before its A1 text is
+// built (see SheetStore::FormulaShape).
+enum class FormulaKey { None, Shaped, Unshaped };
+
 class SheetStore {
  public:
   virtual ~SheetStore() = default;
@@ -93,6 +97,20 @@ class SheetStore {
   // another row; 0 when none did, and then nothing changed. Throws
   // SortRefused, with nothing changed, when the format cannot apply it.
   virtual size_t MoveRows(const RowMove& move) = 0;
+
+  // The cell's formula as a key its shape's formulas share, for a format
+  // whose formulas are not written in A1: Shaped fills key with the formula
+  // in the format's own grammar, each relative coordinate written as an
+  // offset from the cell (cells of one key have one A1 formula up to those
+  // offsets, so the engine reads one tree for them all); None when the cell
+  // holds no formula; Unshaped when the store gives no key (the engine then
+  // reads Formula()).
+  virtual FormulaKey FormulaShape(int row, int column, std::string& key) const {
+    (void)row;
+    (void)column;
+    (void)key;
+    return FormulaKey::Unshaped;
+  }
 
   // The cells holding a formula, as (row, column) in row order; none where
   // the format gives the host no results to keep (see SetFormulaResult).

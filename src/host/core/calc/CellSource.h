@@ -10,6 +10,7 @@
 
 #include "host/core/CellAddress.h"
 #include "host/core/ReferenceText.h"
+#include "host/core/SheetStore.h"
 #include "host/core/StoredValue.h"
 
 namespace host::calc {
@@ -26,6 +27,15 @@ class CellSource {
   virtual StoredValue CellValue(int sheet, int row, int column) const = 0;
   // The cell's formula in A1 syntax without "=", or empty.
   virtual std::string CellFormula(int sheet, int row, int column) const = 0;
+  // The cell's formula as a key its shape's formulas share (see
+  // SheetStore::FormulaShape); Unshaped where the source gives none.
+  virtual FormulaKey CellFormulaShape(int sheet, int row, int column, std::string& key) const {
+    (void)sheet;
+    (void)row;
+    (void)column;
+    (void)key;
+    return FormulaKey::Unshaped;
+  }
   virtual bool RowHidden(int sheet, int row) const = 0;
   // The bounding box of the sheet's cells; false when it holds none.
   virtual bool UsedArea(int sheet, CellArea& area) const = 0;

@@ -215,8 +215,14 @@ Value Evaluator::ReadCell(int sheet, int row, int column) {
   if (slot.state != CellMemo::Slot::State::Unread) return Kept(slot);
   CellArea array;
   if (source_.ArrayFormulaArea(sheet, row, column, array)) return ArrayElement(sheet, row, column, array);
-  std::string formula = source_.CellFormula(sheet, row, column);
-  if (!formula.empty()) return ComputeFormulaCell(slot, false, sheet, row, column, formula);
+  // A source that keys its formulas by shape is asked for the A1 text only
+  // for the first formula of each shape.
+  const FormulaKey keyed = source_.CellFormulaShape(sheet, row, column, key_);
+  if (keyed == FormulaKey::Shaped) return ComputeFormulaCell(slot, false, sheet, row, column, {}, &key_);
+  if (keyed == FormulaKey::Unshaped) {
+    std::string formula = source_.CellFormula(sheet, row, column);
+    if (!formula.empty()) return ComputeFormulaCell(slot, false, sheet, row, column, formula);
+  }
   Value v = FromStored(source_.CellValue(sheet, row, column));
   memo_.Keep(slot, v);
   return v;
@@ -228,7 +234,8 @@ Value Evaluator::Kept(const CellMemo::Slot& slot) const {
   throw NotEvaluable{"a circular reference"};
 }
 
-Value Evaluator::ComputeFormulaCell(CellMemo::Slot& slot, bool array, int sheet, int row, int column, const std::string& formula) {
+Value Evaluator::ComputeFormulaCell(CellMemo::Slot& slot, bool array, int sheet, int row, int column, const std::string& formula,
+                                     const std::string* key) {
   if (slot.state != CellMemo::Slot::State::Unread) return Kept(slot);
   if (depth_ >= kMaxChain) throw Defer{sheet, row, column, array};
   slot.state = CellMemo::Slot::State::InProgress;
@@ -240,7 +247,7 @@ Value Evaluator::ComputeFormulaCell(CellMemo::Slot& slot, bool array, int sheet,
     NodePtr own;
     const Node* tree = nullptr;
     try {
-      tree = CellTree(formula, row, column, own);
+      tree = key ? KeyedTree(*key, sheet, row, column, own) : CellTree(formula, row, column, own);
     } catch (const FormulaUnreadable& e) {
       throw NotEvaluable{"the formula cannot be read here: " + e.what};
     }
@@ -298,6 +305,18 @@ const Node* Evaluator::CellTree(const std::string& formula, int row, int column,
     } else {
       return shapes_.emplace(shape_, std::move(read.tree)).first->second.get();
     }
+  }
+  own = std::move(read.tree);
+  return own.get();
+}
+
+const Node* Evaluator::KeyedTree(const std::string& key, int sheet, int row, int column, NodePtr& own) {
+  auto found = keyed_.find(key);
+  if (found != keyed_.end() && found->second) return found->second.get();
+  ShapedFormula read = ParseA1FormulaAt(source_.CellFormula(sheet, row, column), row, column);
+  if (found == keyed_.end() && keyed_.size() < kMaxTrees) {
+    if (read.shareable) return keyed_.emplace(key, std::move(read.tree)).first->second.get();
+    keyed_.emplace(key, nullptr);  // a shape whose formulas are read one by one
   }
   own = std::move(read.tree);
   return own.get();

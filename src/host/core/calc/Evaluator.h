@@ -95,13 +95,18 @@ class Evaluator {
   // The value a slot read before gives: its value, or NotEvaluable.
   Value Kept(const CellMemo::Slot& slot) const;
   // Computes the formula of the cell into its slot (array: the whole result of an array formula).
-  Value ComputeFormulaCell(CellMemo::Slot& slot, bool array, int sheet, int row, int column, const std::string& formula);
+  // key: the source's key of the cell's shape (the formula is then read only when no tree is kept for it).
+  Value ComputeFormulaCell(CellMemo::Slot& slot, bool array, int sheet, int row, int column, const std::string& formula,
+                           const std::string* key = nullptr);
   Value ArrayElement(int sheet, int row, int column, const CellArea& area);
   // The tree of a defined name's text, kept by text (or in own when too many are kept).
   const Node* Parsed(const std::string& formula, NodePtr& own);
   // The tree of a cell's formula, kept by shape (or in own when it has none
   // or too many are kept). Throws FormulaUnreadable.
   const Node* CellTree(const std::string& formula, int row, int column, NodePtr& own);
+  // The tree of a cell's formula by the source's key of its shape, the
+  // formula's A1 text read for the first cell of each key.
+  const Node* KeyedTree(const std::string& key, int sheet, int row, int column, NodePtr& own);
   Value EvaluateReference(const Node& node, const Place& place);
   Value EvaluateName(const Node& node, const Place& place);
   Value EvaluateUnary(const Node& node, const Place& place);
@@ -113,7 +118,9 @@ class Evaluator {
   CellMemo memo_;  // every cell read, formulas computed
   std::unordered_map<std::string, NodePtr> trees_;   // defined names' trees by text
   std::unordered_map<std::string, NodePtr> shapes_;  // cells' trees by shape; null: read one by one
+  std::unordered_map<std::string, NodePtr> keyed_;   // cells' trees by the source's key; null: read one by one
   std::string shape_;                                // scratch for the shape of a formula
+  std::string key_;                                  // scratch for the source's key of a formula
   size_t depth_ = 0;  // formula cells being computed inside one another
   int nameDepth_ = 0;
 };

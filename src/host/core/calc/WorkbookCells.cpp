@@ -51,6 +51,10 @@ std::string WorkbookCells::CellFormula(int sheet, int row, int column) const {
   return sheets_[static_cast<size_t>(sheet)].sheet->Store().Formula(row, column);
 }
 
+FormulaKey WorkbookCells::CellFormulaShape(int sheet, int row, int column, std::string& key) const {
+  return sheets_[static_cast<size_t>(sheet)].sheet->Store().FormulaShape(row, column, key);
+}
+
 bool WorkbookCells::RowHidden(int sheet, int row) const {
   return sheets_[static_cast<size_t>(sheet)].sheet->Store().RowHidden(row);
 }

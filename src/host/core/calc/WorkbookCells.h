@@ -27,6 +27,7 @@ class WorkbookCells : public CellSource {
   std::string SheetName(int sheet) const override;
   StoredValue CellValue(int sheet, int row, int column) const override;
   std::string CellFormula(int sheet, int row, int column) const override;
+  FormulaKey CellFormulaShape(int sheet, int row, int column, std::string& key) const override;
   bool RowHidden(int sheet, int row) const override;
   bool UsedArea(int sheet, CellArea& area) const override;
   bool Date1904() const override { return date1904_; }
