@@ -447,13 +447,13 @@ std::string DecodeXml(std::string_view raw) {
 
 void AppendEscapedXml(std::string& out, std::string_view text, bool forAttribute) {
   // Runs of characters that need no reference are appended whole.
-  const auto special = [forAttribute](char c) {
+  const auto needsReference = [forAttribute](char c) {
     return c == '&' || c == '<' || c == '>' || (forAttribute && (c == '"' || c == '\n' || c == '\r' || c == '\t'));
   };
   size_t run = 0;
   for (size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
-    if (!special(c)) continue;
+    if (!needsReference(c)) continue;
     out.append(text.substr(run, i - run));
     run = i + 1;
     switch (c) {
