@@ -230,15 +230,21 @@ bool XmlScanner::NextAttribute(const char*& cursor, const char* tagEnd, std::str
     cursor = q;
     return false;
   }
+  // The tag was checked when it was read: the name runs to '=' (white
+  // space may stand before it), the value to the next quote of its kind.
+  // memchr finds both in the long attribute values cells carry.
   const char* nameStart = q;
-  while (q < tagEnd && IsNameChar(static_cast<unsigned char>(*q))) ++q;
-  name = std::string_view(nameStart, q - nameStart);
+  const char* equals = static_cast<const char*>(std::memchr(q, '=', static_cast<size_t>(tagEnd - q)));
+  q = equals ? equals : tagEnd;
+  const char* nameEnd = q;
+  while (nameEnd > nameStart && IsSpace(nameEnd[-1])) --nameEnd;
+  name = std::string_view(nameStart, static_cast<size_t>(nameEnd - nameStart));
   while (q < tagEnd && *q != '"' && *q != '\'') ++q;
-  char quote = *q++;
-  const char* valueStart = q;
-  while (*q != quote) ++q;
-  value = std::string_view(valueStart, q - valueStart);
-  cursor = q + 1;
+  const char quote = *q++;
+  const char* valueEnd = static_cast<const char*>(std::memchr(q, quote, static_cast<size_t>(tagEnd - q)));
+  if (!valueEnd) valueEnd = tagEnd;
+  value = std::string_view(q, static_cast<size_t>(valueEnd - q));
+  cursor = valueEnd + 1;
   return true;
 }
 
@@ -440,29 +446,28 @@ std::string DecodeXml(std::string_view raw) {
 }
 
 void AppendEscapedXml(std::string& out, std::string_view text, bool forAttribute) {
-  for (char c : text) {
+  // Runs of characters that need no reference are appended whole.
+  const auto needsReference = [forAttribute](char c) {
+    return c == '&' || c == '<' || c == '>' || (forAttribute && (c == '"' || c == '\n' || c == '\r' || c == '\t'));
+  };
+  size_t run = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (!needsReference(c)) continue;
+    out.append(text.substr(run, i - run));
+    run = i + 1;
     switch (c) {
       case '&': out += "&amp;"; break;
       case '<': out += "&lt;"; break;
       case '>': out += "&gt;"; break;
-      case '"':
-        if (forAttribute) out += "&quot;";
-        else out.push_back(c);
-        break;
-      case '\n':
-      case '\r':
-      case '\t':
-        if (forAttribute) {
-          out += "&#";
-          out += std::to_string(static_cast<int>(c));
-          out.push_back(';');
-        } else {
-          out.push_back(c);
-        }
-        break;
-      default: out.push_back(c);
+      case '"': out += "&quot;"; break;
+      default:  // a line break or tab in an attribute, which readers would make a space
+        out += "&#";
+        out += std::to_string(static_cast<int>(c));
+        out.push_back(';');
     }
   }
+  out.append(text.substr(run));
 }
 
 void RejectDocumentType(std::string_view document) {

@@ -119,14 +119,22 @@ std::string CellText(std::string_view cell) {
 
 CellAttributes ReadCellAttributes(std::string_view cell) {
   CellAttributes out;
+  if (cell.empty()) return out;
   size_t at = 1;
   while (at < cell.size() && cell[at] != ' ' && cell[at] != '\t' && cell[at] != '\n' && cell[at] != '\r' &&
          cell[at] != '>' && cell[at] != '/')
     ++at;
+  out.qname = cell.substr(1, at - 1);
   const char* cursor = cell.data() + at;
   const char* end = cell.data() + cell.size();
   std::string_view n, v;
-  while (XmlScanner::NextAttribute(cursor, end, n, v)) {
+  for (;;) {
+    if (!XmlScanner::NextAttribute(cursor, end, n, v)) {
+      // The cursor stands on the tag's "/>" or ">".
+      out.selfClosing = cursor < end && *cursor == '/';
+      out.tagLength = std::min(static_cast<size_t>(cursor - cell.data()) + (out.selfClosing ? 2 : 1), cell.size());
+      break;
+    }
     if (n.size() > 7 && n.compare(0, 7, "office:") == 0) {
       const std::string_view local = n.substr(7);
       if (local == "value-type") out.valueType = v;
@@ -150,8 +158,13 @@ OdsValue CellValue(const CellAttributes& a) {
   if (!a.valueType.data()) return {};
   // Values as writers write them need no decoding (read for every cell the
   // engine reads); those holding references or white space are decoded.
-  const auto plain = [](std::string_view raw) { return raw.find_first_of("&\t\n\r") == std::string_view::npos; };
-  const std::string t = plain(a.valueType) ? std::string(a.valueType) : DecodeAttribute(a.valueType);
+  const auto plain = [](std::string_view raw) {
+    for (char c : raw)
+      if (c == '&' || c == '\t' || c == '\n' || c == '\r') return false;
+    return true;
+  };
+  const std::string decoded = plain(a.valueType) ? std::string() : DecodeAttribute(a.valueType);
+  const std::string_view t = plain(a.valueType) ? a.valueType : std::string_view(decoded);
   auto number = [&] {
     if (!a.value.data()) return 0.0;
     return plain(a.value) ? Number(a.value) : Number(DecodeAttribute(a.value));

@@ -41,6 +41,9 @@ struct CellAttributes {
   std::string_view calcValueType;  // calcext:value-type
   std::string_view valueType;      // office:value-type
   std::string_view value, dateValue, timeValue, booleanValue, stringValue;  // office:...
+  std::string_view qname;   // the element's name
+  size_t tagLength = 0;     // the start tag's bytes, '<' to '>'
+  bool selfClosing = false;
 };
 CellAttributes ReadCellAttributes(std::string_view cell);
 

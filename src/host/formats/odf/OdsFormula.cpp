@@ -39,12 +39,13 @@ bool ShiftAddress(std::string_view address, int rowDelta, std::string& out) {
   return true;
 }
 
-// The content of one bracketed reference ("$Sheet2.A1:.B$3"); false when a
-// part leaves the sheet.
-bool ShiftReference(std::string_view inner, int rowDelta, std::string& out) {
+// The content of one bracketed reference ("$Sheet2.A1:.B$3") with each
+// part's address (after the part's last '.' outside quotes) given to
+// address, which appends its form; false when address refuses one.
+template <typename AddressFn>
+bool MapAddresses(std::string_view inner, std::string& out, AddressFn&& address) {
   size_t i = 0;
   while (i <= inner.size()) {
-    // One part up to ':' outside quotes; its address follows the last '.'.
     size_t partStart = i, lastDot = std::string_view::npos;
     bool quoted = false;
     for (; i < inner.size(); ++i) {
@@ -59,13 +60,74 @@ bool ShiftReference(std::string_view inner, int rowDelta, std::string& out) {
     } else {
       size_t dot = lastDot - partStart;
       out.append(part.substr(0, dot + 1));
-      if (!ShiftAddress(part.substr(dot + 1), rowDelta, out)) return false;
+      if (!address(part.substr(dot + 1), out)) return false;
     }
     if (i >= inner.size()) break;
     out += ':';
     ++i;
   }
   return true;
+}
+
+// The body with each bracketed reference's content given to reference,
+// which appends its form ("[" and "]" are the caller's); text literals and
+// the rest as written. False when reference refuses one.
+template <typename ReferenceFn>
+bool MapReferences(std::string_view body, std::string& out, ReferenceFn&& reference) {
+  for (size_t i = 0; i < body.size();) {
+    char c = body[i];
+    if (c == '"') {  // a text literal, "" for a quote inside
+      size_t end = i + 1;
+      while (end < body.size()) {
+        if (body[end] == '"') {
+          if (end + 1 < body.size() && body[end + 1] == '"') {
+            end += 2;
+            continue;
+          }
+          break;
+        }
+        ++end;
+      }
+      end = end < body.size() ? end + 1 : end;
+      out.append(body.substr(i, end - i));
+      i = end;
+      continue;
+    }
+    if (c != '[') {  // up to the next text or reference, in one piece
+      size_t end = i + 1;
+      while (end < body.size() && body[end] != '"' && body[end] != '[') ++end;
+      out.append(body.substr(i, end - i));
+      i = end;
+      continue;
+    }
+    size_t end = i + 1;
+    bool quoted = false;
+    for (; end < body.size(); ++end) {
+      if (body[end] == '\'') quoted = !quoted;
+      else if (!quoted && body[end] == ']') break;
+    }
+    if (end >= body.size()) {  // unclosed: the rest as written
+      out.append(body.substr(i));
+      break;
+    }
+    if (!reference(body.substr(i + 1, end - i - 1), out)) return false;
+    i = end + 1;
+  }
+  return true;
+}
+
+// A cell address's coordinate as an offset from the cell's ("\x01-1\x03"),
+// or as written when absolute ("$A", "$3").
+void AppendOffset(std::string& out, char mark, std::string_view written, bool absolute, int value, int base) {
+  if (absolute) {
+    out.append(written);
+    return;
+  }
+  char digits[16];
+  digits[0] = mark;
+  char* end = std::to_chars(digits + 1, digits + sizeof digits - 1, value - base).ptr;
+  *end++ = '\x03';
+  out.append(digits, static_cast<size_t>(end - digits));
 }
 
 }  // namespace
@@ -88,48 +150,47 @@ std::string ShiftOdsFormula(std::string_view formula, int rowDelta) {
   std::string_view body = FormulaBody(formula);
   std::string out(formula.substr(0, formula.size() - body.size()));
   if (formula.substr(0, 6) == "msoxl:") return out + ShiftFormula(body, rowDelta, 0);
-  for (size_t i = 0; i < body.size();) {
-    char c = body[i];
-    if (c == '"') {  // a text literal, "" for a quote inside
-      size_t end = i + 1;
-      while (end < body.size()) {
-        if (body[end] == '"') {
-          if (end + 1 < body.size() && body[end + 1] == '"') {
-            end += 2;
-            continue;
-          }
-          break;
-        }
-        ++end;
-      }
-      end = end < body.size() ? end + 1 : end;
-      out.append(body.substr(i, end - i));
-      i = end;
-      continue;
-    }
-    if (c != '[') {
-      out += c;
-      ++i;
-      continue;
-    }
-    size_t end = i + 1;
-    bool quoted = false;
-    for (; end < body.size(); ++end) {
-      if (body[end] == '\'') quoted = !quoted;
-      else if (!quoted && body[end] == ']') break;
-    }
-    if (end >= body.size()) {  // unclosed: the rest as written
-      out.append(body.substr(i));
-      break;
-    }
+  MapReferences(body, out, [&](std::string_view inner, std::string& to) {
     std::string reference;
-    if (ShiftReference(body.substr(i + 1, end - i - 1), rowDelta, reference))
-      out += "[" + reference + "]";
+    if (MapAddresses(inner, reference, [&](std::string_view address, std::string& o) { return ShiftAddress(address, rowDelta, o); }))
+      to += "[" + reference + "]";
     else
-      out += "#REF!";
-    i = end + 1;
-  }
+      to += "#REF!";
+    return true;
+  });
   return out;
+}
+
+bool OdsFormulaShape(std::string_view formula, int row, int column, std::string& shape) {
+  shape.clear();
+  if (formula.substr(0, 6) == "msoxl:") return false;
+  for (char c : formula)
+    if (c >= '\x01' && c <= '\x03') return false;  // the shape's own marks
+  shape.reserve(formula.size() + 8);
+  return MapReferences(formula, shape, [&](std::string_view inner, std::string& to) {
+    to += '[';
+    const bool mapped = MapAddresses(inner, to, [&](std::string_view address, std::string& o) {
+      // A cell's address only ("A1", "$A$1"); a whole column or row, or an
+      // error, leaves the formula without a shape.
+      const bool absColumn = !address.empty() && address[0] == '$';
+      size_t i = absColumn ? 1 : 0;
+      int c = 0;
+      for (; i < address.size() && address[i] >= 'A' && address[i] <= 'Z' && c <= kMaxColumns; ++i)
+        c = c * 26 + (address[i] - 'A' + 1);
+      const size_t rowStart = i;
+      const bool absRow = i < address.size() && address[i] == '$';
+      if (absRow) ++i;
+      const size_t digits = i;
+      int r = 0;
+      for (; i < address.size() && IsAsciiDigit(address[i]) && r <= kMaxRows; ++i) r = r * 10 + (address[i] - '0');
+      if (i != address.size() || c < 1 || c > kMaxColumns || i == digits || r < 1 || r > kMaxRows) return false;
+      AppendOffset(o, '\x01', address.substr(0, rowStart), absColumn, c, column);
+      AppendOffset(o, '\x02', address.substr(rowStart), absRow, r, row);
+      return true;
+    });
+    to += ']';
+    return mapped;
+  });
 }
 
 }  // namespace host::odf

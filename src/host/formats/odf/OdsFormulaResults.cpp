@@ -82,6 +82,14 @@ std::string Escaped(std::string_view text) {
 // as such only between two other characters, others as text:s, tabs as
 // text:tab, so that readers that collapse white space read the text as it is.
 void AppendParagraphs(std::string& out, std::string_view text) {
+  // A text of one line without spaces, tabs or characters to escape (a
+  // number, an error) is one paragraph as it stands.
+  if (!text.empty() && text.find_first_of(" \t\n&<>") == std::string_view::npos) {
+    out += "<text:p>";
+    out.append(text);
+    out += "</text:p>";
+    return;
+  }
   size_t start = 0;
   for (;;) {
     const size_t end = std::min(text.find('\n', start), text.size());
@@ -120,15 +128,33 @@ void AppendParagraphs(std::string& out, std::string_view text) {
   }
 }
 
+// True when content (what follows a cell's start tag) is its end tag alone,
+// or one paragraph without attributes or child elements and the end tag.
+bool OnlyPlainParagraph(std::string_view content, std::string_view qname) {
+  const auto endTag = [&](std::string_view rest) {
+    return rest.size() == qname.size() + 3 && rest.substr(0, 2) == "</" && rest.substr(2, qname.size()) == qname &&
+           rest.back() == '>';
+  };
+  if (endTag(content)) return true;
+  constexpr std::string_view kOpen = "<text:p>", kClose = "</text:p>";
+  if (content.substr(0, kOpen.size()) != kOpen) return false;
+  const size_t close = content.find('<', kOpen.size());
+  if (close == std::string_view::npos || content.substr(close, kClose.size()) != kClose) return false;
+  return endTag(content.substr(close + kClose.size()));
+}
+
 }  // namespace
 
 std::string CellWithResult(std::string_view element, const StoredValue& result, std::string_view formatCode,
                            bool date1904, std::vector<AttributeEdit> edits) {
-  XmlScanner scanner(element.data(), element.size());
-  const XmlScanner::Tag tag = scanner.ReadTag();
-  const std::string_view start(tag.begin, static_cast<size_t>(tag.end - tag.begin));
-  const std::string_view rawType = ReadCellAttributes(start).valueType;
-  const std::string oldType = rawType.data() ? DecodeAttribute(rawType) : std::string();
+  // One pass over the start tag gives its end and the old value type.
+  const CellAttributes attributes = ReadCellAttributes(element);
+  const std::string_view start = element.substr(0, attributes.tagLength);
+  const std::string_view rawType = attributes.valueType;
+  // Value types as writers write them need no decoding.
+  const bool plainType = rawType.find('&') == std::string_view::npos;
+  const std::string decodedType = rawType.data() && !plainType ? DecodeAttribute(rawType) : std::string();
+  const std::string_view oldType = !rawType.data() ? std::string_view() : plainType ? rawType : std::string_view(decodedType);
 
   std::optional<std::string> type, value, text, boolean, date, time, calcType;
   bool keepCurrency = false;
@@ -169,36 +195,46 @@ std::string CellWithResult(std::string_view element, const StoredValue& result, 
   }
   if (!calcType) calcType = type;
   edits.reserve(edits.size() + 8);
-  for (AttributeEdit edit : std::initializer_list<AttributeEdit>{
-           {"office:value-type", type}, {"office:value", value}, {"office:string-value", text},
-           {"office:boolean-value", boolean}, {"office:date-value", date}, {"office:time-value", time},
-           {"calcext:value-type", calcType}})
-    edits.push_back(std::move(edit));
+  for (auto& [name, edit] : {std::pair<std::string_view, std::optional<std::string>*>{"office:value-type", &type},
+                             {"office:value", &value}, {"office:string-value", &text},
+                             {"office:boolean-value", &boolean}, {"office:date-value", &date},
+                             {"office:time-value", &time}, {"calcext:value-type", &calcType}})
+    edits.push_back({name, std::move(*edit)});
   if (!keepCurrency) edits.push_back({"office:currency", std::nullopt});
-  std::string out = EditedStartTag(start, tag.qname, std::move(edits), false);
+  std::string out = EditedStartTag(start, attributes.qname, std::move(edits), false);
 
   std::string paragraphs;
   AppendParagraphs(paragraphs, shown);
+  out.reserve(out.size() + paragraphs.size() + attributes.qname.size() + 3);
+  // The cell as spreadsheet programs write it, one plain paragraph or none,
+  // needs no scan of its content: the new paragraphs replace it all.
+  if (attributes.selfClosing || OnlyPlainParagraph(element.substr(start.size()), attributes.qname)) {
+    out += paragraphs;
+    out += "</";
+    out.append(attributes.qname);
+    out += '>';
+    return out;
+  }
+  XmlScanner scanner(element.data(), element.size());
+  scanner.ReadTag();
   bool placed = false;
-  if (!tag.selfClosing) {
-    for (;;) {
-      scanner.SkipMisc(true);
-      if (scanner.AtEnd()) break;
-      const char* childBegin = scanner.Position();
-      const XmlScanner::Tag child = scanner.ReadTag();
-      if (child.isEnd) break;
-      if (!child.selfClosing) scanner.SkipContent(child);
-      if (IsParagraph(child.qname)) {  // the old result's text
-        if (!placed) out += paragraphs;
-        placed = true;
-        continue;
-      }
-      out.append(childBegin, static_cast<size_t>(scanner.Position() - childBegin));
+  for (;;) {
+    scanner.SkipMisc(true);
+    if (scanner.AtEnd()) break;
+    const char* childBegin = scanner.Position();
+    const XmlScanner::Tag child = scanner.ReadTag();
+    if (child.isEnd) break;
+    if (!child.selfClosing) scanner.SkipContent(child);
+    if (IsParagraph(child.qname)) {  // the old result's text
+      if (!placed) out += paragraphs;
+      placed = true;
+      continue;
     }
+    out.append(childBegin, static_cast<size_t>(scanner.Position() - childBegin));
   }
   if (!placed) out += paragraphs;
   out += "</";
-  out.append(tag.qname);
+  out.append(attributes.qname);
   out += '>';
   return out;
 }

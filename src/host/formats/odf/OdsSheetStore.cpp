@@ -7,6 +7,7 @@
 
 #include "host/core/SortPlan.h"
 #include "host/formats/odf/OdsDocument.h"
+#include "host/formats/odf/OdsFormula.h"
 #include "host/formats/odf/OpenFormula.h"
 
 namespace host::odf {
@@ -98,6 +99,12 @@ std::string OdsSheetStore::Formula(int row, int column) const {
   if (written.empty()) return written;
   std::optional<std::string> a1 = OpenFormulaToA1(written);
   return a1 ? std::move(*a1) : written;
+}
+
+FormulaKey OdsSheetStore::FormulaShapeKey(int row, int column, std::string& key) const {
+  const std::string written = Sheet().Formula(row, column);
+  if (written.empty()) return FormulaKey::None;
+  return OdsFormulaShape(written, row, column, key) ? FormulaKey::Keyed : FormulaKey::TextOnly;
 }
 
 std::optional<std::string> OdsSheetStore::StoredText(int row, int column) const {

@@ -27,6 +27,9 @@ class OdsSheetStore : public SheetStore {
   // namespace ("of:=['other.ods'#$Sheet1.A1]"), which no A1 reader takes.
   std::string Formula(int row, int column) const override;
   std::optional<std::string> StoredText(int row, int column) const override;
+  // The OpenFormula text's shape (see OdsFormulaShape): the formulas of a
+  // filled column are translated to A1 once.
+  FormulaKey FormulaShapeKey(int row, int column, std::string& key) const override;
 
   bool RowHidden(int row) const override;
   void SetRowHidden(int row, bool hidden) override;

@@ -65,6 +65,8 @@ TEST(OdsFormulaResults, EachKindIsStoredAsSpreadsheetProgramsStoreIt) {
        " a  b\t<c>", " a  b\t<c>"},
       {"two lines", float3, Result(CellKind::Text, 0, "a\nb"), "General", "string", "office:string-value", "a\nb", "a\nb"},
       {"empty text", float3, Result(CellKind::Text, 0, ""), "General", "", "", "", ""},
+      {"styled paragraph", formula + "office:value-type=\"float\" office:value=\"3\"><text:p text:style-name=\"P1\">3</text:p></table:table-cell>",
+       Result(CellKind::Number, 4), "General", "float", "office:value", "4", "4"},
       {"note kept", formula + "office:value-type=\"float\" office:value=\"3\"><office:annotation><text:p>note</text:p>"
                               "</office:annotation><text:p>3</text:p></table:table-cell>",
        Result(CellKind::Number, 4), "General", "float", "office:value", "4", "4"},
@@ -88,7 +90,7 @@ TEST(OdsFormulaResults, EachKindIsStoredAsSpreadsheetProgramsStoreIt) {
       EXPECT_EQ(host::odf::ElementAttribute(cell, stale, raw), held) << stale;
     }
   }
-  const std::string noted = host::odf::CellWithResult(cases[11].element, cases[11].result, "General", false);
+  const std::string noted = host::odf::CellWithResult(cases[12].element, cases[12].result, "General", false);
   EXPECT_NE(noted.find("<office:annotation><text:p>note</text:p></office:annotation>"), std::string::npos);
 }
 
