@@ -1,5 +1,7 @@
 #include "host/core/RowSort.h"
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <functional>
 #include <optional>
@@ -12,6 +14,10 @@
 namespace host {
 
 namespace {
+
+// A sort of fewer rows than this leaves too little freed memory to be worth
+// giving back to the system.
+constexpr int kRowsToGiveBack = 100000;
 
 // The keys the list holds, less the hidden rows'; a visible key that was
 // never calculated is computed by calculate, and refused when it cannot be.
@@ -163,8 +169,13 @@ size_t SortRows(SheetStore& store, const CellArea& range, int keyColumn, bool de
   if (area.lastRow <= area.firstRow || area.firstColumn > area.lastColumn) return 0;
 
   const std::vector<RowRun> runs = store.RepeatedRows(area.firstRow, area.lastRow);
-  return runs.empty() ? SortEachRow(store, area, keyColumn, descending, calculate)
-                      : SortRuns(store, area, runs, keyColumn, descending, calculate);
+  const size_t moved = runs.empty() ? SortEachRow(store, area, keyColumn, descending, calculate)
+                                    : SortRuns(store, area, runs, keyColumn, descending, calculate);
+  // A large sort's keys and row lists are freed by now, but the allocator
+  // keeps most of their pages: give them back before the save that follows
+  // reads the file's bytes in again.
+  if (area.lastRow - area.firstRow >= kRowsToGiveBack) malloc_trim(0);
+  return moved;
 }
 
 }  // namespace host

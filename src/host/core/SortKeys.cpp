@@ -27,6 +27,8 @@ class KeyOrder {
     return prefix;
   }
   static void SetPrefix(SortKey& key, uint64_t prefix) { std::memcpy(&key.number_, &prefix, sizeof prefix); }
+  static bool Prefixed(const SortKey& key) { return key.size_ & SortKey::kPrefixed; }
+  static void MarkPrefixed(SortKey& key) { key.size_ |= SortKey::kPrefixed; }
   static void ReplaceText(SortKey& key, std::string_view text) { key.SetText(text); }
 };
 
@@ -70,7 +72,7 @@ TextComparison PrepareTextKeys(std::vector<SortKey>& keys, std::string& store) {
   const TextCollator& collator = TextCollator::ForUserLocale();
   bool simple = true;
   for (SortKey& key : keys) {
-    if (key.Class() != KeyClass::Text) continue;
+    if (key.Class() != KeyClass::Text || KeyOrder::Prefixed(key)) continue;
     uint64_t prefix = 0;
     if (!collator.SimplePrefix(key.Text(), prefix)) {
       simple = false;
@@ -201,6 +203,13 @@ SortKey KeyOf(int row, const StoredValue& value) {
     case CellKind::Blank: break;
   }
   return key;
+}
+
+void PrefixText(SortKey& key, const TextCollator& collator) {
+  uint64_t prefix = 0;
+  if (key.Class() != KeyClass::Text || !collator.SimplePrefix(key.Text(), prefix)) return;
+  SetPrefix(key, prefix);
+  KeyOrder::MarkPrefixed(key);
 }
 
 void SortKeyList::Add(int row, const StoredValue& value) {

@@ -37,7 +37,7 @@ class SortKey {
     number_ = number;
     size_ = static_cast<uint32_t>(cls) << kClassShift;
   }
-  // A Text key (texts of 512 MB or more are cut there).
+  // A Text key (texts of 256 MB or more are cut there).
   void SetText(std::string_view text) {
     text_ = text.data();
     size_ = (static_cast<uint32_t>(KeyClass::Text) << kClassShift) |
@@ -47,7 +47,8 @@ class SortKey {
  private:
   friend class KeyOrder;
   static constexpr int kClassShift = 29;
-  static constexpr uint32_t kSizeMask = (1u << kClassShift) - 1;
+  static constexpr uint32_t kPrefixed = 1u << (kClassShift - 1);  // a text key's prefix is already set
+  static constexpr uint32_t kSizeMask = kPrefixed - 1;
   const char* text_ = nullptr;
   uint32_t size_ = static_cast<uint32_t>(KeyClass::Empty) << kClassShift;
   int32_t row_ = 0;
@@ -58,6 +59,16 @@ static_assert(sizeof(SortKey) == 24, "a million keys must stay small");
 
 // The key of a stored value (text viewed, not copied: value must outlive it).
 SortKey KeyOf(int row, const StoredValue& value);
+
+class TextCollator;
+
+// Gives a text key, now, what ordering it compares first (the first weights
+// of its text, which OrderKeys would otherwise work out in a pass over every
+// text): for a store that lets go of its texts' memory as it reads them, so
+// that ordering reads a text again only where two keys tie on those
+// weights. collator is TextCollator::ForUserLocale() of the thread that
+// orders the keys; it is only read here, so any thread may call this.
+void PrefixText(SortKey& key, const TextCollator& collator);
 
 // The key cells of one sort as a store reads them, in ascending row order.
 // A text is viewed where it stands when the store keeps it for the whole
