@@ -68,7 +68,7 @@ int CompareKeys(const SortKey& a, const SortKey& b, const TextComparison& texts)
 
 // Gives the text keys their prefixes, and their sort keys (kept in store)
 // when a text is not simple.
-TextComparison PrepareTextKeys(std::vector<SortKey>& keys, std::string& store) {
+TextComparison PrepareTextKeys(SortKeys& keys, std::string& store) {
   const TextCollator& collator = TextCollator::ForUserLocale();
   bool simple = true;
   for (SortKey& key : keys) {
@@ -140,7 +140,7 @@ struct Bucketing {
   }
 };
 
-using KeyIterator = std::vector<SortKey>::iterator;
+using KeyIterator = SortKeys::iterator;
 
 Bucketing BucketingFor(KeyIterator first, KeyIterator last, int bits, bool descending) {
   uint64_t lowest = ~uint64_t(0), highest = 0;
@@ -238,7 +238,7 @@ SortKey SortKeyList::TextKey(int row, std::string text, TextStore& store) {
   return key;
 }
 
-std::vector<int> OrderKeys(std::vector<SortKey> keys, bool descending) {
+std::vector<int> OrderKeys(SortKeys keys, bool descending) {
   keys.erase(std::remove_if(keys.begin(), keys.end(), [](const SortKey& k) { return k.Class() == KeyClass::Empty; }),
              keys.end());
   std::string sortKeyStore;

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <limits>
 #include <memory>
+#include <thread>
 
 #include "host/core/HostError.h"
 #include "host/io/PartMemory.h"
@@ -18,6 +19,9 @@
 namespace host::csv {
 
 namespace {
+
+// Files smaller than this are checked for UTF-8 on the thread that scans them.
+constexpr size_t kBytesForTwoThreads = size_t(4) << 20;
 
 std::string BaseName(const std::string& path) {
   size_t slash = path.find_last_of('/');
@@ -128,8 +132,24 @@ void CsvDocument::Scan() {
   std::string_view b = Original();
   if (utf16_ == Utf16::None && b.substr(0, 3) == "\xEF\xBB\xBF") preambleLength_ = 3;
   byteOrderMark_ = preambleLength_ > 0;
-  utf8_ = byteOrderMark_ || IsValidUtf8(b.substr(preambleLength_));
   const size_t n = b.size();
+  // Whether the text is UTF-8 is a pass of its own over all of it: a large
+  // file's is made on a second thread while this one finds the records.
+  bool valid = true;
+  std::thread utf8Check;
+  struct Joined {
+    std::thread& thread;
+    ~Joined() {
+      if (thread.joinable()) thread.join();
+    }
+  } joined{utf8Check};
+  if (!byteOrderMark_) {
+    const std::string_view text = b.substr(preambleLength_);
+    if (n >= kBytesForTwoThreads && std::thread::hardware_concurrency() >= 2)
+      utf8Check = std::thread([text, &valid] { valid = IsValidUtf8(text); });
+    else
+      valid = IsValidUtf8(text);
+  }
 
   char named = 0;
   if (const size_t line = SeparatorLine(b.substr(preambleLength_), named)) {
@@ -217,21 +237,11 @@ void CsvDocument::Scan() {
   }
   starts_.push_back(static_cast<uint32_t>(n));
   rows_ = starts_.size() - 1;
+  if (utf8Check.joinable()) utf8Check.join();
+  utf8_ = byteOrderMark_ || valid;
 }
 
-std::string_view CsvDocument::Span(uint32_t record) const {
-  const std::string_view text = Original();
-  const uint32_t from = starts_[record], to = starts_[record + 1];
-  if (to <= text.size()) return text.substr(from, to - from);
-  return std::string_view(rebuilt_).substr(from - text.size(), to - from);
-}
-
-std::string_view CsvDocument::Content(uint32_t record) const {
-  std::string_view s = Span(record);
-  if (!s.empty() && s.back() == '\n') s.remove_suffix(1);
-  if (!s.empty() && s.back() == '\r') s.remove_suffix(1);
-  return s;
-}
+std::string_view CsvDocument::Content(uint32_t record) const { return WithoutEnding(Span(record)); }
 
 uint32_t CsvDocument::RecordOf(int row) const {
   if (row < 1 || row > RowCount())

@@ -111,7 +111,17 @@ class CsvDocument {
   char DelimiterOfCurrentOrder() const;
   // The record's bytes without / with its line ending.
   std::string_view Content(uint32_t record) const;
-  std::string_view Span(uint32_t record) const;
+  std::string_view Span(uint32_t record) const {
+    const std::string_view text = Original();
+    const uint32_t from = starts_[record], to = starts_[record + 1];
+    if (to <= text.size()) return std::string_view(text.data() + from, to - from);
+    return std::string_view(rebuilt_).substr(from - text.size(), to - from);
+  }
+  static std::string_view WithoutEnding(std::string_view span) {
+    if (!span.empty() && span.back() == '\n') span.remove_suffix(1);
+    if (!span.empty() && span.back() == '\r') span.remove_suffix(1);
+    return span;
+  }
   uint32_t RecordOf(int row) const;
   // The text as read: the mapped file's bytes, or the bytes owned.
   std::string_view Original() const { return mapped_ ? mapped_.Bytes() : std::string_view(owned_); }

@@ -131,25 +131,24 @@ size_t CsvDocument::MoveRows(const RowMove& move) {
   const int lastRow = range.lastRow;  // the core keeps the area within the records
   if (lastRow <= firstRow || lastRow > RowCount()) return 0;
   const size_t count = static_cast<size_t>(lastRow - firstRow + 1);
-  std::vector<int> sourceOf(count);
-  for (size_t k = 0; k < count; ++k) sourceOf[static_cast<size_t>(move.targetOf[k] - firstRow)] = firstRow + static_cast<int>(k);
   // Records move whole when the range spans them all.
   bool wholeRecords = range.firstColumn == 1;
   for (int row = firstRow; wholeRecords && range.lastColumn < kMaxColumns && row <= lastRow; ++row)
     if (FieldCount(row) > range.lastColumn) wholeRecords = false;
 
+  // The record each row of the range shows after the move.
   std::vector<uint32_t> moved(count);
   size_t movedRows = 0;
-  for (size_t t = 0; t < count; ++t) {
-    moved[t] = At(static_cast<size_t>(sourceOf[t]));
-    if (sourceOf[t] != firstRow + static_cast<int>(t)) ++movedRows;
+  for (size_t k = 0; k < count; ++k) {
+    const size_t target = static_cast<size_t>(move.targetOf[k] - firstRow);
+    moved[target] = At(static_cast<size_t>(firstRow) + k);
+    if (target != k) ++movedRows;
   }
   if (movedRows == 0) return 0;
   if (order_.empty()) {
     order_.resize(rows_);
     for (uint32_t k = 0; k < rows_; ++k) order_[k] = k;
   }
-  const std::vector<uint32_t> before(order_.begin() + (firstRow - 1), order_.begin() + lastRow);
   const size_t rebuiltBefore = rebuilt_.size(), startsBefore = starts_.size();
 
   if (!wholeRecords) {
@@ -186,11 +185,12 @@ size_t CsvDocument::MoveRows(const RowMove& move) {
       moved[t] = static_cast<uint32_t>(starts_.size() - 2);
     }
   }
-  std::copy(moved.begin(), moved.end(), order_.begin() + (firstRow - 1));
+  // The new order goes in and the old one into moved, for a way back.
+  std::swap_ranges(moved.begin(), moved.end(), order_.begin() + (firstRow - 1));
   // The delimiter was read from the first record (and, past a stray quote,
   // from what follows it): a sort must not make the file read with another.
   if (!fixedDelimiter_ && DelimiterOfCurrentOrder() != delimiter_) {
-    std::copy(before.begin(), before.end(), order_.begin() + (firstRow - 1));
+    std::copy(moved.begin(), moved.end(), order_.begin() + (firstRow - 1));
     rebuilt_.resize(rebuiltBefore);
     starts_.resize(startsBefore);
     throw SortRefused("the sorted file would read with another delimiter than \"" +
