@@ -48,6 +48,15 @@ void WriteFile(const std::string& path, long rows) {
   std::fclose(f);
 }
 
+// The process's peak resident memory so far, in MB (VmHWM).
+double PeakMbSoFar() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind("VmHWM:", 0) == 0) return std::atof(line.c_str() + 6) / 1024.0;
+  return 0;
+}
+
 std::string ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
@@ -75,13 +84,15 @@ int main(int argc, char** argv) {
         auto t0 = std::chrono::steady_clock::now();
         auto doc = host::csv::CsvDocument::Open(ours);
         auto t1 = std::chrono::steady_clock::now();
+        const double peakOpen = PeakMbSoFar();
         doc.SortRows(host::CellArea{1, 1, doc.RowCount(), host::kMaxColumns}, 2, false);
         auto t2 = std::chrono::steady_clock::now();
+        const double peakSort = PeakMbSoFar();
         doc.Save(ours);
         auto t3 = std::chrono::steady_clock::now();
         auto seconds = [](auto from, auto to) { return std::chrono::duration<double>(to - from).count(); };
-        std::fprintf(stderr, "ours, wall clock: open %.3f s, sort %.3f s, save %.3f s\n", seconds(t0, t1),
-                     seconds(t1, t2), seconds(t2, t3));
+        std::fprintf(stderr, "ours, wall clock: open %.3f s, sort %.3f s, save %.3f s; peak after each %.1f / %.1f / %.1f MB\n",
+                     seconds(t0, t1), seconds(t1, t2), seconds(t2, t3), peakOpen, peakSort, PeakMbSoFar());
         return 0;
       } catch (const host::HostError& e) {
         std::fprintf(stderr, "%s\n", e.what());

@@ -51,12 +51,15 @@ TEST(SortKeys, ManyKeysComeInTheOrderOfTheRulesInEitherDirection) {
     size_t count;
     bool otherTexts;  // texts the fast table cannot order (ICU's sort keys then)
     bool onlyText;
+    bool prefixedAsRead = false;  // every other text given its prefix by the store (PrefixText)
   } cases[] = {
       {"a few keys of every class", 100, true, false},
       {"many keys of every class", 20000, true, false},
       {"many simple texts among numbers", 20000, false, false},
       {"keys enough for two threads, simple texts", 250000, false, true},
       {"keys enough for two threads, every class", 250000, true, false},
+      {"simple texts, half of them prefixed as read", 20000, false, false, true},
+      {"every class, half of the texts prefixed as read", 20000, true, false, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -86,6 +89,9 @@ TEST(SortKeys, ManyKeysComeInTheOrderOfTheRulesInEitherDirection) {
       }
       keys.push_back(key);
     }
+    if (c.prefixedAsRead)
+      for (size_t i = 0; i < list.Keys().size(); i += 2)
+        host::PrefixText(list.Keys()[i], host::TextCollator::ForUserLocale());
     for (const bool descending : {false, true}) {
       EXPECT_EQ(host::OrderKeys(list.Keys(), descending), ReferenceOrder(keys, descending)) << descending;
     }

@@ -195,9 +195,11 @@ void FinishInterruptedSave(const std::string& path) {
   SyncFolder(target.folder);
 }
 
-void ReplaceFile(const std::string& path, FileIdentity* opened, const ByteEmitter& emit) {
+void ReplaceFile(const std::string& path, FileIdentity* opened, const ByteEmitter& emit,
+                 const std::function<bool()>& sourceIntact) {
   FileReplacement replacement(path, opened);
   emit([&](std::string_view bytes) { replacement.Write(bytes); });
+  if (sourceIntact && !sourceIntact()) replacement.Fail("the file changed on disk since it was opened");
   const FileIdentity now = replacement.Commit();
   if (opened) *opened = now;
 }

@@ -83,7 +83,11 @@ using ByteEmitter = std::function<void(const std::function<void(std::string_view
 
 // Writes what emit gives over the file at path through a FileReplacement;
 // opened, when given, is checked and then set to the new file's identity.
-void ReplaceFile(const std::string& path, FileIdentity* opened, const ByteEmitter& emit);
+// sourceIntact, when given, is asked once emit is done: false (what emit
+// read was lost under it, its file shortened by another program) refuses
+// the save as a file changed since it was opened.
+void ReplaceFile(const std::string& path, FileIdentity* opened, const ByteEmitter& emit,
+                 const std::function<bool()>& sourceIntact = {});
 
 // Gives file every extended attribute of original, byte for byte (user
 // attributes, security labels, the POSIX ACL); those this process may not

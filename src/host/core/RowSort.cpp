@@ -1,5 +1,7 @@
 #include "host/core/RowSort.h"
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <functional>
 #include <optional>
@@ -13,9 +15,13 @@ namespace host {
 
 namespace {
 
+// A sort of fewer rows than this leaves too little freed memory to be worth
+// giving back to the system.
+constexpr int kRowsToGiveBack = 100000;
+
 // The keys the list holds, less the hidden rows'; a visible key that was
 // never calculated is computed by calculate, and refused when it cannot be.
-std::vector<SortKey> VisibleKeys(SortKeyList& list, int keyColumn, const std::function<bool(int)>& isHidden,
+SortKeys VisibleKeys(SortKeyList& list, int keyColumn, const std::function<bool(int)>& isHidden,
                                  bool anyHidden, const KeyCalculator& calculate) {
   bool computed = false;
   for (int row : list.UncalculatedRows()) {
@@ -25,7 +31,7 @@ std::vector<SortKey> VisibleKeys(SortKeyList& list, int keyColumn, const std::fu
     list.Add(row, *value);
     computed = true;
   }
-  std::vector<SortKey>& keys = list.Keys();
+  SortKeys& keys = list.Keys();
   // The computed keys came last: back into ascending row order, which keeps equal keys stable.
   if (computed) std::sort(keys.begin(), keys.end(), [](const SortKey& a, const SortKey& b) { return a.Row() < b.Row(); });
   if (anyHidden)
@@ -50,7 +56,7 @@ size_t SortEachRow(SheetStore& store, const CellArea& area, int keyColumn, bool 
 
   SortKeyList list;
   store.ReadSortKeys(area.firstRow, area.lastRow, keyColumn, list);
-  std::vector<SortKey> keys = VisibleKeys(list, keyColumn, isHidden, !hiddenRows.empty(), calculate);
+  SortKeys keys = VisibleKeys(list, keyColumn, isHidden, !hiddenRows.empty(), calculate);
   const std::vector<int> sourceOf =
       PlaceRows(area.firstRow, area.lastRow, hiddenRows, OrderKeys(std::move(keys), descending));
 
@@ -95,7 +101,7 @@ size_t SortRuns(SheetStore& store, const CellArea& area, const std::vector<RowRu
                                units.begin());
   };
   const bool anyHidden = std::any_of(units.begin(), units.end(), [](const Unit& u) { return u.hidden; });
-  std::vector<SortKey> keys =
+  SortKeys keys =
       VisibleKeys(list, keyColumn, [&](int row) { return units[unitAt(row)].hidden; }, anyHidden, calculate);
 
   // The visible units in their new order: the keyed ones sorted (a run's one
@@ -163,8 +169,13 @@ size_t SortRows(SheetStore& store, const CellArea& range, int keyColumn, bool de
   if (area.lastRow <= area.firstRow || area.firstColumn > area.lastColumn) return 0;
 
   const std::vector<RowRun> runs = store.RepeatedRows(area.firstRow, area.lastRow);
-  return runs.empty() ? SortEachRow(store, area, keyColumn, descending, calculate)
-                      : SortRuns(store, area, runs, keyColumn, descending, calculate);
+  const size_t moved = runs.empty() ? SortEachRow(store, area, keyColumn, descending, calculate)
+                                    : SortRuns(store, area, runs, keyColumn, descending, calculate);
+  // A large sort's keys and row lists are freed by now, but the allocator
+  // keeps most of their pages: give them back before the save that follows
+  // reads the file's bytes in again.
+  if (area.lastRow - area.firstRow >= kRowsToGiveBack) malloc_trim(0);
+  return moved;
 }
 
 }  // namespace host

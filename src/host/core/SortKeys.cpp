@@ -12,6 +12,7 @@
 #include <string>
 #include <thread>
 
+#include "host/core/HugePages.h"
 #include "host/core/TextCollator.h"
 
 namespace host {
@@ -27,6 +28,8 @@ class KeyOrder {
     return prefix;
   }
   static void SetPrefix(SortKey& key, uint64_t prefix) { std::memcpy(&key.number_, &prefix, sizeof prefix); }
+  static bool Prefixed(const SortKey& key) { return key.size_ & SortKey::kPrefixed; }
+  static void MarkPrefixed(SortKey& key) { key.size_ |= SortKey::kPrefixed; }
   static void ReplaceText(SortKey& key, std::string_view text) { key.SetText(text); }
 };
 
@@ -66,11 +69,11 @@ int CompareKeys(const SortKey& a, const SortKey& b, const TextComparison& texts)
 
 // Gives the text keys their prefixes, and their sort keys (kept in store)
 // when a text is not simple.
-TextComparison PrepareTextKeys(std::vector<SortKey>& keys, std::string& store) {
+TextComparison PrepareTextKeys(SortKeys& keys, std::string& store) {
   const TextCollator& collator = TextCollator::ForUserLocale();
   bool simple = true;
   for (SortKey& key : keys) {
-    if (key.Class() != KeyClass::Text) continue;
+    if (key.Class() != KeyClass::Text || KeyOrder::Prefixed(key)) continue;
     uint64_t prefix = 0;
     if (!collator.SimplePrefix(key.Text(), prefix)) {
       simple = false;
@@ -138,7 +141,7 @@ struct Bucketing {
   }
 };
 
-using KeyIterator = std::vector<SortKey>::iterator;
+using KeyIterator = SortKeys::iterator;
 
 Bucketing BucketingFor(KeyIterator first, KeyIterator last, int bits, bool descending) {
   uint64_t lowest = ~uint64_t(0), highest = 0;
@@ -155,9 +158,8 @@ Bucketing BucketingFor(KeyIterator first, KeyIterator last, int bits, bool desce
 // Reorders first..last in place into the 2^bits buckets of their next bits,
 // in the order's direction, so that bucket b holds first[start[b]..start[b+1]);
 // start holds 2^bits + 1 entries.
-void Distribute(KeyIterator first, KeyIterator last, int bits, bool descending, uint32_t* start) {
+void Distribute(KeyIterator first, KeyIterator last, const Bucketing& bucketOf, int bits, uint32_t* start) {
   const size_t buckets = size_t(1) << bits;
-  const Bucketing bucketOf = BucketingFor(first, last, bits, descending);
   std::fill(start, start + buckets + 1, 0);
   for (auto key = first; key != last; ++key) ++start[bucketOf(*key) + 1];
   for (size_t b = 0; b < buckets; ++b) start[b + 1] += start[b];
@@ -170,6 +172,10 @@ void Distribute(KeyIterator first, KeyIterator last, int bits, bool descending, 
       else std::swap(first[next[b]], first[next[target]++]);
     }
   }
+}
+
+void Distribute(KeyIterator first, KeyIterator last, int bits, bool descending, uint32_t* start) {
+  Distribute(first, last, BucketingFor(first, last, bits, descending), bits, start);
 }
 
 // Sorts one bucket: a large one is split once more by its next eight bits,
@@ -203,6 +209,13 @@ SortKey KeyOf(int row, const StoredValue& value) {
   return key;
 }
 
+void PrefixText(SortKey& key, const TextCollator& collator) {
+  uint64_t prefix = 0;
+  if (key.Class() != KeyClass::Text || !collator.SimplePrefix(key.Text(), prefix)) return;
+  SetPrefix(key, prefix);
+  KeyOrder::MarkPrefixed(key);
+}
+
 void SortKeyList::Add(int row, const StoredValue& value) {
   if (value.uncalculated) {
     AddUncalculated(row);
@@ -219,6 +232,10 @@ void SortKeyList::AddText(int row, std::string text) {
 
 SortKey* SortKeyList::Extend(size_t count) {
   const size_t first = keys_.size();
+  if (keys_.capacity() < first + count) {
+    keys_.reserve(first + count);
+    AdviseHugePages(keys_.data() + first, count * sizeof(SortKey));
+  }
   keys_.resize(first + count);
   return keys_.data() + first;
 }
@@ -229,7 +246,7 @@ SortKey SortKeyList::TextKey(int row, std::string text, TextStore& store) {
   return key;
 }
 
-std::vector<int> OrderKeys(std::vector<SortKey> keys, bool descending) {
+std::vector<int> OrderKeys(SortKeys keys, bool descending) {
   keys.erase(std::remove_if(keys.begin(), keys.end(), [](const SortKey& k) { return k.Class() == KeyClass::Empty; }),
              keys.end());
   std::string sortKeyStore;
@@ -249,28 +266,51 @@ std::vector<int> OrderKeys(std::vector<SortKey> keys, bool descending) {
     return rows;
   }
   // Many keys: put into buckets in place, then each bucket sorted on its
-  // own; with two threads each takes the buckets of about half the keys and
-  // writes their rows straight to their place.
-  std::vector<uint32_t> start(kBuckets + 1);
-  Distribute(keys.begin(), keys.end(), kBucketBits, descending, start.data());
+  // own, and its keys' rows written to their place.
   const size_t n = keys.size();
   rows.resize(n);
-  auto sortBuckets = [&](size_t first, size_t last) {
-    for (size_t b = first; b < last; ++b) {
+  if (n < kKeysForTwoThreads || std::thread::hardware_concurrency() < 2) {
+    std::vector<uint32_t> start(kBuckets + 1);
+    Distribute(keys.begin(), keys.end(), kBucketBits, descending, start.data());
+    for (size_t b = 0; b < kBuckets; ++b) {
       const auto from = keys.begin() + start[b], to = keys.begin() + start[b + 1];
       SortBucket(from, to, descending, less);
       size_t at = start[b];
       for (auto k = from; k != to; ++k) rows[at++] = k->Row();
     }
-  };
-  if (n < kKeysForTwoThreads || std::thread::hardware_concurrency() < 2) {
-    sortBuckets(0, kBuckets);
     return rows;
   }
-  const size_t split = static_cast<size_t>(
-      std::lower_bound(start.begin(), start.end(), static_cast<uint32_t>(n / 2)) - start.begin());
-  std::thread firstPart([&] { sortBuckets(0, std::min(split, kBuckets)); });
-  sortBuckets(std::min(split, kBuckets), kBuckets);
+  // On two threads: each half of the keys is put into the same buckets
+  // within itself, one half a thread; then each thread takes the buckets of
+  // about half the keys, sorts a bucket's part in either half and merges the
+  // two parts' rows straight to their place (the first half's keys come
+  // first where they tie: their rows are the lower ones).
+  const auto middle = keys.begin() + static_cast<std::ptrdiff_t>(n / 2);
+  const Bucketing bucketOf = BucketingFor(keys.begin(), keys.end(), kBucketBits, descending);
+  std::vector<uint32_t> startA(kBuckets + 1), startB(kBuckets + 1);
+  {
+    std::thread secondHalf([&] { Distribute(middle, keys.end(), bucketOf, kBucketBits, startB.data()); });
+    Distribute(keys.begin(), middle, bucketOf, kBucketBits, startA.data());
+    secondHalf.join();
+  }
+  auto placeOf = [&](size_t b) { return static_cast<size_t>(startA[b]) + startB[b]; };  // where bucket b's rows begin
+  auto sortBuckets = [&](size_t firstBucket, size_t lastBucket) {
+    for (size_t b = firstBucket; b < lastBucket; ++b) {
+      const auto a0 = keys.begin() + startA[b], a1 = keys.begin() + startA[b + 1];
+      const auto b0 = middle + startB[b], b1 = middle + startB[b + 1];
+      SortBucket(a0, a1, descending, less);
+      SortBucket(b0, b1, descending, less);
+      size_t at = placeOf(b);
+      auto x = a0, y = b0;
+      while (x != a1 && y != b1) rows[at++] = less(*y, *x) ? (y++)->Row() : (x++)->Row();
+      for (; x != a1; ++x) rows[at++] = x->Row();
+      for (; y != b1; ++y) rows[at++] = y->Row();
+    }
+  };
+  size_t split = 0;
+  while (split < kBuckets && placeOf(split) < n / 2) ++split;
+  std::thread firstPart([&] { sortBuckets(0, split); });
+  sortBuckets(split, kBuckets);
   firstPart.join();
   return rows;
 }

@@ -9,6 +9,7 @@
 #include <deque>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "host/core/StoredValue.h"
@@ -18,11 +19,13 @@ namespace host {
 enum class KeyClass : uint8_t { Number = 0, Text = 1, Boolean = 2, Error = 3, Empty = 4 };
 
 // One row's key. Kept to 24 bytes: a sort of a million rows holds a million
-// keys. The class lives in the top bits of the text's size.
+// keys. The class lives in the top bits of the text's size. A key made
+// without a row is not initialised (room that a store fills).
 class SortKey {
  public:
   SortKey() = default;
-  explicit SortKey(int row) : row_(row) {}
+  explicit SortKey(int row)
+      : text_(nullptr), size_(static_cast<uint32_t>(KeyClass::Empty) << kClassShift), row_(row), number_(0) {}
 
   // The sheet row the key stands for.
   int Row() const { return row_; }
@@ -37,7 +40,7 @@ class SortKey {
     number_ = number;
     size_ = static_cast<uint32_t>(cls) << kClassShift;
   }
-  // A Text key (texts of 512 MB or more are cut there).
+  // A Text key (texts of 256 MB or more are cut there).
   void SetText(std::string_view text) {
     text_ = text.data();
     size_ = (static_cast<uint32_t>(KeyClass::Text) << kClassShift) |
@@ -47,17 +50,53 @@ class SortKey {
  private:
   friend class KeyOrder;
   static constexpr int kClassShift = 29;
-  static constexpr uint32_t kSizeMask = (1u << kClassShift) - 1;
-  const char* text_ = nullptr;
-  uint32_t size_ = static_cast<uint32_t>(KeyClass::Empty) << kClassShift;
-  int32_t row_ = 0;
-  double number_ = 0;  // a text's first weights while the keys are ordered
+  static constexpr uint32_t kPrefixed = 1u << (kClassShift - 1);  // a text key's prefix is already set
+  static constexpr uint32_t kSizeMask = kPrefixed - 1;
+  const char* text_;
+  uint32_t size_;
+  int32_t row_;
+  double number_;  // a text's first weights while the keys are ordered
 };
 
 static_assert(sizeof(SortKey) == 24, "a million keys must stay small");
 
+// An allocator that leaves the elements a vector grows by unwritten (but
+// those given a value): a store that fills a million keys on two threads
+// then writes each once, on its own thread, instead of after a pass that
+// clears them all.
+template <typename T>
+struct UnclearedAllocator : std::allocator<T> {
+  template <typename U>
+  struct rebind {
+    using other = UnclearedAllocator<U>;
+  };
+  UnclearedAllocator() = default;
+  template <typename U>
+  UnclearedAllocator(const UnclearedAllocator<U>&) noexcept {}
+  template <typename U>
+  void construct(U* p) noexcept {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <typename U, typename... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+};
+
+using SortKeys = std::vector<SortKey, UnclearedAllocator<SortKey>>;
+
 // The key of a stored value (text viewed, not copied: value must outlive it).
 SortKey KeyOf(int row, const StoredValue& value);
+
+class TextCollator;
+
+// Gives a text key, now, what ordering it compares first (the first weights
+// of its text, which OrderKeys would otherwise work out in a pass over every
+// text): for a store that lets go of its texts' memory as it reads them, so
+// that ordering reads a text again only where two keys tie on those
+// weights. collator is TextCollator::ForUserLocale() of the thread that
+// orders the keys; it is only read here, so any thread may call this.
+void PrefixText(SortKey& key, const TextCollator& collator);
 
 // The key cells of one sort as a store reads them, in ascending row order.
 // A text is viewed where it stands when the store keeps it for the whole
@@ -80,9 +119,10 @@ class SortKeyList {
   // A key cell holding a formula that has no stored result.
   void AddUncalculated(int row) { uncalculated_.push_back(row); }
 
-  // For a store that reads its keys on several threads: `count` more keys,
-  // empty until filled, which the threads fill each in its own part (a key
-  // left empty is a row without a key). Returns the first of them.
+  // For a store that reads its keys on several threads: room for `count`
+  // more keys, not initialised, which the threads fill each in its own part
+  // (every one of them: an empty key for a row without one). Returns the
+  // first of them.
   SortKey* Extend(size_t count);
   // A filler's texts made for the sort (kept while the keys are), and the
   // text key of one of them.
@@ -90,13 +130,13 @@ class SortKeyList {
   static SortKey TextKey(int row, std::string text, TextStore& store);
   void KeepTexts(TextStore&& texts) { keptTexts_.push_back(std::move(texts)); }
 
-  std::vector<SortKey>& Keys() { return keys_; }
+  SortKeys& Keys() { return keys_; }
   const std::vector<int>& UncalculatedRows() const { return uncalculated_; }
 
  private:
   SortKey& Push(int row) { return keys_.emplace_back(row); }
 
-  std::vector<SortKey> keys_;
+  SortKeys keys_;
   std::deque<std::string> texts_;  // the copied texts; a deque never moves them
   std::vector<TextStore> keptTexts_;  // the fillers' (a deque moved keeps its texts in place)
   std::vector<int> uncalculated_;
@@ -107,6 +147,6 @@ class SortKeyList {
 // with an empty key are left out: PlaceRows puts them after the keyed rows,
 // in their old order, with the rows that hold no cells. Many keys are
 // ordered on two threads.
-std::vector<int> OrderKeys(std::vector<SortKey> keys, bool descending);
+std::vector<int> OrderKeys(SortKeys keys, bool descending);
 
 }  // namespace host

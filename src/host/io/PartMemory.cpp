@@ -33,12 +33,6 @@ PartMemory AllocatePartMemory(size_t size) {
   return PartMemory(static_cast<char*>(p));
 }
 
-void AdviseHugePages(char* data, size_t size) {
-  const uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + kHugePage - 1) / kHugePage * kHugePage;
-  const uintptr_t end = (reinterpret_cast<uintptr_t>(data) + size) / kHugePage * kHugePage;
-  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-}
-
 PagePrefault::PagePrefault(char* data, size_t size) {
   if (size < kFrom) return;
   thread_ = std::thread([this, data, size] {

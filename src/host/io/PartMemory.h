@@ -9,6 +9,8 @@
 #include <memory>
 #include <thread>
 
+#include "host/core/HugePages.h"  // AdviseHugePages, for the buffers read into
+
 namespace host {
 
 struct PartMemoryFree {
@@ -22,10 +24,6 @@ using PartMemory = std::unique_ptr<char[], PartMemoryFree>;
 // aligned and advised for huge pages. Throws std::bad_alloc when memory is out.
 PartMemory AllocatePartMemory(size_t size);
 
-// Asks for huge pages over the whole 2 MB pages within data..data + size, a
-// buffer allocated but not yet touched (a string reserved before it is
-// filled); advice only, nothing when the buffer is smaller.
-void AdviseHugePages(char* data, size_t size);
 
 // Has the kernel put in the pages of a fresh buffer on another thread while
 // this one writes the buffer from its start: the kernel clears every fresh

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <limits>
 #include <memory>
+#include <thread>
 
 #include "host/core/HostError.h"
 #include "host/io/PartMemory.h"
@@ -18,6 +19,9 @@
 namespace host::csv {
 
 namespace {
+
+// Files smaller than this are checked for UTF-8 on the thread that scans them.
+constexpr size_t kBytesForTwoThreads = size_t(4) << 20;
 
 std::string BaseName(const std::string& path) {
   size_t slash = path.find_last_of('/');
@@ -72,23 +76,34 @@ CsvDocument CsvDocument::Open(const std::string& path) {
   if (S_ISDIR(st.st_mode)) throw CannotOpen(path, FileErrorReason(EISDIR));
   if (static_cast<unsigned long long>(st.st_size) >= std::numeric_limits<uint32_t>::max())
     throw CannotOpen(path, "it is too large: CSV files of 4 GB or more are not handled");
-  // The sort reads the records in an order of their own: in huge pages that
-  // costs far fewer page faults and address lookups.
-  std::string bytes;
-  bytes.reserve(static_cast<size_t>(st.st_size));
-  AdviseHugePages(bytes.data(), static_cast<size_t>(st.st_size));
-  bytes.resize(static_cast<size_t>(st.st_size));
-  if (!bytes.empty() && std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size())
-    throw CannotOpen(path, "it cannot be read (" + FileErrorReason(errno) + ")");
-  CsvDocument doc = FromBytes(std::move(bytes), name);
+  CsvDocument doc;
+  if (S_ISREG(st.st_mode)) doc.mapped_ = MappedFile::Map(fileno(file.get()), static_cast<size_t>(st.st_size));
+  if (!doc.mapped_) {
+    // The sort reads the records in an order of their own: in huge pages
+    // that costs far fewer page faults and address lookups.
+    std::string& bytes = doc.owned_;
+    bytes.reserve(static_cast<size_t>(st.st_size));
+    AdviseHugePages(bytes.data(), static_cast<size_t>(st.st_size));
+    bytes.resize(static_cast<size_t>(st.st_size));
+    if (!bytes.empty() && std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size())
+      throw CannotOpen(path, "it cannot be read (" + FileErrorReason(errno) + ")");
+  }
+  doc.Read(name);
   doc.opened_ = opened;
   return doc;
 }
 
 CsvDocument CsvDocument::FromBytes(std::string bytes, const std::string& fileName) {
+  CsvDocument doc;
+  doc.owned_ = std::move(bytes);
+  doc.Read(fileName);
+  return doc;
+}
+
+void CsvDocument::Read(const std::string& fileName) {
+  const std::string_view bytes = Original();
   if (bytes.size() >= std::numeric_limits<uint32_t>::max())
     throw HostError(fileName + " is too large: CSV files of 4 GB or more are not handled.");
-  CsvDocument doc;
   const std::string_view head(bytes.data(), std::min<size_t>(bytes.size(), 4));
   if (head == std::string_view("\xFF\xFE\0\0", 4) || head == std::string_view("\0\0\xFE\xFF", 4))
     throw HostError(fileName + " is a UTF-32 text file; only UTF-8, UTF-16 and Windows-1252 text files are read. "
@@ -97,29 +112,44 @@ CsvDocument CsvDocument::FromBytes(std::string bytes, const std::string& fileNam
     // UTF-16 text: read as UTF-8, written back to the same code units.
     const bool bigEndian = head[0] == '\xFE';
     std::string text;
-    if (!Utf16ToUtf8(std::string_view(bytes).substr(2), bigEndian, text))
+    if (!Utf16ToUtf8(bytes.substr(2), bigEndian, text))
       throw HostError(fileName + " starts as UTF-16 text, but not all of it reads as UTF-16 characters "
                       "(it is damaged or not a text file); it was not changed.");
     if (text.size() >= std::numeric_limits<uint32_t>::max())
       throw HostError(fileName + " is too large: CSV files of 4 GB or more are not handled.");
-    doc.utf16_ = bigEndian ? Utf16::BigEndian : Utf16::LittleEndian;
-    bytes = std::move(text);
+    utf16_ = bigEndian ? Utf16::BigEndian : Utf16::LittleEndian;
+    owned_ = std::move(text);
+    mapped_ = MappedFile();
   }
-  doc.bytes_ = std::move(bytes);
-  doc.fileName_ = fileName;
-  doc.locale_ = LocaleConventions::ForUser();
-  doc.sheetName_ = SheetNameOf(fileName);
-  doc.delimiter_ = LowerExtension(fileName) == "tsv" ? '\t' : 0;
-  doc.Scan();
-  return doc;
+  fileName_ = fileName;
+  locale_ = LocaleConventions::ForUser();
+  sheetName_ = SheetNameOf(fileName);
+  delimiter_ = LowerExtension(fileName) == "tsv" ? '\t' : 0;
+  Scan();
 }
 
 void CsvDocument::Scan() {
-  std::string_view b = bytes_;
+  std::string_view b = Original();
   if (utf16_ == Utf16::None && b.substr(0, 3) == "\xEF\xBB\xBF") preambleLength_ = 3;
   byteOrderMark_ = preambleLength_ > 0;
-  utf8_ = byteOrderMark_ || IsValidUtf8(b.substr(preambleLength_));
   const size_t n = b.size();
+  // Whether the text is UTF-8 is a pass of its own over all of it: a large
+  // file's is made on a second thread while this one finds the records.
+  bool valid = true;
+  std::thread utf8Check;
+  struct Joined {
+    std::thread& thread;
+    ~Joined() {
+      if (thread.joinable()) thread.join();
+    }
+  } joined{utf8Check};
+  if (!byteOrderMark_) {
+    const std::string_view text = b.substr(preambleLength_);
+    if (n >= kBytesForTwoThreads && std::thread::hardware_concurrency() >= 2)
+      utf8Check = std::thread([text, &valid] { valid = IsValidUtf8(text); });
+    else
+      valid = IsValidUtf8(text);
+  }
 
   char named = 0;
   if (const size_t line = SeparatorLine(b.substr(preambleLength_), named)) {
@@ -207,18 +237,11 @@ void CsvDocument::Scan() {
   }
   starts_.push_back(static_cast<uint32_t>(n));
   rows_ = starts_.size() - 1;
+  if (utf8Check.joinable()) utf8Check.join();
+  utf8_ = byteOrderMark_ || valid;
 }
 
-std::string_view CsvDocument::Span(uint32_t record) const {
-  return std::string_view(bytes_).substr(starts_[record], starts_[record + 1] - starts_[record]);
-}
-
-std::string_view CsvDocument::Content(uint32_t record) const {
-  std::string_view s = Span(record);
-  if (!s.empty() && s.back() == '\n') s.remove_suffix(1);
-  if (!s.empty() && s.back() == '\r') s.remove_suffix(1);
-  return s;
-}
+std::string_view CsvDocument::Content(uint32_t record) const { return WithoutEnding(Span(record)); }
 
 uint32_t CsvDocument::RecordOf(int row) const {
   if (row < 1 || row > RowCount())

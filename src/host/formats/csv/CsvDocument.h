@@ -15,10 +15,12 @@
 #include "host/core/SortPlan.h"
 #include "host/core/StoredValue.h"
 #include "host/formats/csv/CsvValue.h"
+#include "host/io/MappedFile.h"
 
 namespace host {
 class SortKey;
 class SortKeyList;
+class TextCollator;
 }
 
 namespace host::csv {
@@ -82,9 +84,12 @@ class CsvDocument {
 
  private:
   CsvDocument() = default;
+  // Reads the text held (mapped or owned): its encoding, then its records.
+  void Read(const std::string& fileName);
   void Scan();
-  // The sort key of one row's field (a text made for the sort kept in texts).
-  SortKey KeyOfRow(int row, int column, std::deque<std::string>& texts) const;
+  // The sort key of one row's field (a text made for the sort kept in
+  // texts; a text viewed in the file gets its prefix by collator at once).
+  SortKey KeyOfRow(int row, int column, const TextCollator& collator, std::deque<std::string>& texts) const;
   // Hands the text's bytes (UTF-16 already read as UTF-8), records in the
   // current order, to sink piece by piece, until sink returns false. Pieces
   // end only between characters.
@@ -106,15 +111,35 @@ class CsvDocument {
   char DelimiterOfCurrentOrder() const;
   // The record's bytes without / with its line ending.
   std::string_view Content(uint32_t record) const;
-  std::string_view Span(uint32_t record) const;
+  std::string_view Span(uint32_t record) const {
+    const std::string_view text = Original();
+    const uint32_t from = starts_[record], to = starts_[record + 1];
+    if (to <= text.size()) return std::string_view(text.data() + from, to - from);
+    return std::string_view(rebuilt_).substr(from - text.size(), to - from);
+  }
+  static std::string_view WithoutEnding(std::string_view span) {
+    if (!span.empty() && span.back() == '\n') span.remove_suffix(1);
+    if (!span.empty() && span.back() == '\r') span.remove_suffix(1);
+    return span;
+  }
   uint32_t RecordOf(int row) const;
+  // The text as read: the mapped file's bytes, or the bytes owned.
+  std::string_view Original() const { return mapped_ ? mapped_.Bytes() : std::string_view(owned_); }
+  // The text and the records put together since, where starts_ count.
+  size_t TotalSize() const { return Original().size() + rebuilt_.size(); }
   // The record shown in a row (1-based), unchecked.
   uint32_t At(size_t row) const { return order_.empty() ? static_cast<uint32_t>(row - 1) : order_[row - 1]; }
 
   enum class Utf16 { None, LittleEndian, BigEndian };
 
   FileIdentity opened_;  // the file read by Open (or last saved); none from bytes
-  std::string bytes_;  // the text; a UTF-16 file's as UTF-8, without its mark
+  // The text: a file read by Open stays mapped (its pages let go once its
+  // keys are read, and read again by the save), unless it is UTF-16 or
+  // cannot be mapped; then it is owned, a UTF-16 file's as UTF-8 without its
+  // mark. Records put together by a move follow it in rebuilt_.
+  MappedFile mapped_;
+  std::string owned_;
+  std::string rebuilt_;
   std::string fileName_;
   std::string sheetName_;
   char delimiter_ = ',';

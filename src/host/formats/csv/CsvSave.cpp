@@ -28,7 +28,7 @@ constexpr size_t kRowsForTwoThreads = 200000;
 // line, which would vanish without its ending. Mixed endings never merge.
 int CsvDocument::RecordPieces(size_t i, bool& afterLoneCr, std::string_view (&pieces)[2]) const {
   std::string_view span = Span(At(i + 1));
-  const std::string_view content = Content(At(i + 1));
+  const std::string_view content = WithoutEnding(span);
   int count = 1;
   if (i + 1 == rows_ && !finalBreak_ && !content.empty()) {
     pieces[0] = content;
@@ -48,7 +48,7 @@ int CsvDocument::RecordPieces(size_t i, bool& afterLoneCr, std::string_view (&pi
 }
 
 void CsvDocument::Emit(const std::function<bool(std::string_view)>& sink) const {
-  if (!sink(std::string_view(bytes_).substr(0, preambleLength_))) return;
+  if (!sink(Original().substr(0, preambleLength_))) return;
   bool afterLoneCr = false;
   std::string_view pieces[2];
   for (size_t i = 0; i < rows_; ++i) {
@@ -78,10 +78,13 @@ void CsvDocument::GatherRows(size_t first, size_t last, bool& afterLoneCr, std::
     // After a sort the records are read in an order of their own: ask for
     // those a few rows on before they are needed, or each one waits for
     // memory in turn.
+    // Where a record starts is asked for twice as far ahead, so that the
+    // record's own bytes can be asked for without waiting for it.
+    if (i + 2 * kReadAhead < rows_) __builtin_prefetch(&starts_[At(i + 1 + 2 * kReadAhead)]);
     if (i + kReadAhead < rows_) {
-      const uint32_t ahead = At(i + 1 + kReadAhead);
-      __builtin_prefetch(bytes_.data() + starts_[ahead]);
-      __builtin_prefetch(bytes_.data() + starts_[ahead + 1] - 1);
+      const std::string_view ahead = Span(At(i + 1 + kReadAhead));
+      __builtin_prefetch(ahead.data());
+      __builtin_prefetch(ahead.data() + ahead.size() - 1);
     }
     const int count = RecordPieces(i, afterLoneCr, pieces);
     for (int k = 0; k < count; ++k) block.append(pieces[k]);
@@ -89,10 +92,10 @@ void CsvDocument::GatherRows(size_t first, size_t last, bool& afterLoneCr, std::
 }
 
 void CsvDocument::EmitBlocks(const std::function<void(std::string_view)>& sink) const {
-  sink(std::string_view(bytes_).substr(0, preambleLength_));
+  sink(Original().substr(0, preambleLength_));
   // Rows per block: about kBlock bytes of records.
   const size_t rowsPerBlock =
-      std::max<size_t>(64, rows_ == 0 ? 1 : kBlock / std::max<size_t>(1, bytes_.size() / rows_));
+      std::max<size_t>(64, rows_ == 0 ? 1 : kBlock / std::max<size_t>(1, TotalSize() / rows_));
   const size_t blocks = (rows_ + rowsPerBlock - 1) / rowsPerBlock;
   auto rowsOf = [&](size_t b) { return std::pair(b * rowsPerBlock, std::min(rows_, (b + 1) * rowsPerBlock)); };
   std::string block;
@@ -184,14 +187,24 @@ void CsvDocument::EmitFile(const std::function<void(std::string_view)>& sink) co
 
 std::string CsvDocument::Bytes() const {
   std::string out;
-  out.reserve((bytes_.size() + lineEnding_.size()) * (utf16_ == Utf16::None ? 1 : 2) + 2);
+  out.reserve((TotalSize() + lineEnding_.size()) * (utf16_ == Utf16::None ? 1 : 2) + 2);
   EmitFile([&out](std::string_view piece) { out.append(piece); });
   return out;
 }
 
 void CsvDocument::Save(const std::string& path) {
-  ReplaceFile(path, opened_.inode ? &opened_ : nullptr,
-              [this](const std::function<void(std::string_view)>& sink) { EmitFile(sink); });
+  const FileIdentity before = opened_;
+  ReplaceFile(
+      path, opened_.inode ? &opened_ : nullptr,
+      [this](const std::function<void(std::string_view)>& sink) { EmitFile(sink); },
+      [this] { return mapped_.Intact(); });
+  // A save that had to write into the file itself (hard links, another
+  // owner) changed the mapped bytes under the records: read what it wrote.
+  if (mapped_ && opened_.device == before.device && opened_.inode == before.inode) {
+    const size_t moved = rowsMoved_;
+    *this = Open(path);
+    rowsMoved_ = moved;
+  }
 }
 
 }  // namespace host::csv

@@ -11,6 +11,7 @@
 #include "host/core/RowSort.h"
 #include "host/core/SortKeys.h"
 #include "host/core/SortPlan.h"
+#include "host/core/TextCollator.h"
 #include "host/formats/csv/CsvDocument.h"
 #include "host/formats/csv/CsvFields.h"
 #include "host/formats/csv/CsvSheet.h"
@@ -22,6 +23,8 @@ namespace {
 
 // Fewer rows than this have their keys read on one thread.
 constexpr size_t kRowsForTwoReaders = 200000;
+// Rows read between two lettings-go of the mapped pages read.
+constexpr size_t kRowsPerRelease = 8192;
 
 StoredValue StoredOf(const CsvValue& value) {
   StoredValue stored;
@@ -57,7 +60,8 @@ StoredValue CsvDocument::Value(int row, int column) const {
   return value;
 }
 
-SortKey CsvDocument::KeyOfRow(int row, int column, SortKeyList::TextStore& texts) const {
+SortKey CsvDocument::KeyOfRow(int row, int column, const TextCollator& collator,
+                              SortKeyList::TextStore& texts) const {
   const std::string_view raw = RawField(Content(At(static_cast<size_t>(row))), delimiter_, column);
   // Texts that need unquoting or decoding are made anew; the others are
   // viewed where they stand in the file.
@@ -73,6 +77,7 @@ SortKey CsvDocument::KeyOfRow(int row, int column, SortKeyList::TextStore& texts
     case CellKind::Text:
       if (decoded) return SortKeyList::TextKey(row, std::move(scratch), texts);
       key.SetText(text);
+      PrefixText(key, collator);  // while the text's page is at hand
       break;
     case CellKind::Blank: break;
     default: key = KeyOf(row, value); break;
@@ -84,11 +89,28 @@ void CsvDocument::ReadSortKeys(int firstRow, int lastRow, int column, SortKeyLis
   lastRow = std::min(lastRow, RowCount());
   if (lastRow < firstRow) return;
   const size_t count = static_cast<size_t>(lastRow - firstRow + 1);
+  // The scan of the open left the file's pages in: let go of them before
+  // the keys take their room, and read them in again as the keys are read.
+  mapped_.Release(0, Original().size());
   // Every row gets its place (an empty key for a blank field); many rows
   // are read on two threads, each its half.
   SortKey* const out = keys.Extend(count);
+  // Records in file order (no sort has moved them yet) are read front to
+  // back: the mapped pages behind are let go as the keys grow, so that the
+  // file and its keys are never held whole at once. The few texts the
+  // order compares beyond their prefixes are read again when it does.
+  const bool inFileOrder = order_.empty() && mapped_;
+  const TextCollator& collator = TextCollator::ForUserLocale();
   auto read = [&](size_t from, size_t to, SortKeyList::TextStore& texts) {
-    for (size_t k = from; k < to; ++k) out[k] = KeyOfRow(firstRow + static_cast<int>(k), column, texts);
+    size_t released = starts_[At(firstRow + from)];
+    for (size_t k = from; k < to; ++k) {
+      const int row = firstRow + static_cast<int>(k);
+      if (inFileOrder && (k - from) % kRowsPerRelease == kRowsPerRelease - 1) {
+        mapped_.Release(released, starts_[At(row)] - released);
+        released = starts_[At(row)];
+      }
+      out[k] = KeyOfRow(row, column, collator, texts);
+    }
   };
   SortKeyList::TextStore first, second;
   if (count < kRowsForTwoReaders || std::thread::hardware_concurrency() < 2) {
@@ -98,6 +120,7 @@ void CsvDocument::ReadSortKeys(int firstRow, int lastRow, int column, SortKeyLis
     read(0, count / 2, first);
     half.join();
   }
+  mapped_.Release(0, Original().size());  // what was read out of order, and the ends
   keys.KeepTexts(std::move(first));
   keys.KeepTexts(std::move(second));
 }
@@ -108,26 +131,25 @@ size_t CsvDocument::MoveRows(const RowMove& move) {
   const int lastRow = range.lastRow;  // the core keeps the area within the records
   if (lastRow <= firstRow || lastRow > RowCount()) return 0;
   const size_t count = static_cast<size_t>(lastRow - firstRow + 1);
-  std::vector<int> sourceOf(count);
-  for (size_t k = 0; k < count; ++k) sourceOf[static_cast<size_t>(move.targetOf[k] - firstRow)] = firstRow + static_cast<int>(k);
   // Records move whole when the range spans them all.
   bool wholeRecords = range.firstColumn == 1;
   for (int row = firstRow; wholeRecords && range.lastColumn < kMaxColumns && row <= lastRow; ++row)
     if (FieldCount(row) > range.lastColumn) wholeRecords = false;
 
+  // The record each row of the range shows after the move.
   std::vector<uint32_t> moved(count);
   size_t movedRows = 0;
-  for (size_t t = 0; t < count; ++t) {
-    moved[t] = At(static_cast<size_t>(sourceOf[t]));
-    if (sourceOf[t] != firstRow + static_cast<int>(t)) ++movedRows;
+  for (size_t k = 0; k < count; ++k) {
+    const size_t target = static_cast<size_t>(move.targetOf[k] - firstRow);
+    moved[target] = At(static_cast<size_t>(firstRow) + k);
+    if (target != k) ++movedRows;
   }
   if (movedRows == 0) return 0;
   if (order_.empty()) {
     order_.resize(rows_);
     for (uint32_t k = 0; k < rows_; ++k) order_[k] = k;
   }
-  const std::vector<uint32_t> before(order_.begin() + (firstRow - 1), order_.begin() + lastRow);
-  const size_t bytesBefore = bytes_.size(), startsBefore = starts_.size();
+  const size_t rebuiltBefore = rebuilt_.size(), startsBefore = starts_.size();
 
   if (!wholeRecords) {
     // Each target record keeps its fields outside the range and takes the
@@ -154,21 +176,22 @@ size_t CsvDocument::MoveRows(const RowMove& move) {
     }
     size_t added = 0;
     for (const std::string& record : rebuilt) added += record.size();
-    if (bytes_.size() + added >= UINT32_MAX)
+    if (TotalSize() + added >= UINT32_MAX)
       throw SortRefused("the sorted file would reach 4 GB, which CSV files here cannot");
     for (size_t t = 0; t < count; ++t) {
       if (moved[t] == order_[firstRow - 1 + t]) continue;
-      bytes_ += rebuilt[t];
-      starts_.push_back(static_cast<uint32_t>(bytes_.size()));
+      rebuilt_ += rebuilt[t];
+      starts_.push_back(static_cast<uint32_t>(TotalSize()));
       moved[t] = static_cast<uint32_t>(starts_.size() - 2);
     }
   }
-  std::copy(moved.begin(), moved.end(), order_.begin() + (firstRow - 1));
+  // The new order goes in and the old one into moved, for a way back.
+  std::swap_ranges(moved.begin(), moved.end(), order_.begin() + (firstRow - 1));
   // The delimiter was read from the first record (and, past a stray quote,
   // from what follows it): a sort must not make the file read with another.
   if (!fixedDelimiter_ && DelimiterOfCurrentOrder() != delimiter_) {
-    std::copy(before.begin(), before.end(), order_.begin() + (firstRow - 1));
-    bytes_.resize(bytesBefore);
+    std::copy(moved.begin(), moved.end(), order_.begin() + (firstRow - 1));
+    rebuilt_.resize(rebuiltBefore);
     starts_.resize(startsBefore);
     throw SortRefused("the sorted file would read with another delimiter than \"" +
                       std::string(delimiter_ == '\t' ? "tab" : std::string(1, delimiter_)) +

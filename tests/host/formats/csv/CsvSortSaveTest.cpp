@@ -146,6 +146,41 @@ TEST(CsvSave, ReplacesTheFileAndLeavesItUntouchedWhenItCannot) {
   EXPECT_FALSE(std::filesystem::exists(dir / "sub.tabulory-save"));
 }
 
+// The file is read through a mapping: a file another program shortens after
+// the open is sorted without ending the process, and not saved over.
+TEST(CsvSave, AFileShortenedAfterTheOpenIsNotSavedOver) {
+  TempFolder dir;
+  std::string bytes;
+  for (int r = 0; r < 30000; ++r) bytes += std::to_string(r) + "," + std::to_string((r * 7919) % 30000) + "\n";
+  std::ofstream(dir / "s.csv", std::ios::binary) << bytes;
+  auto doc = CsvDocument::Open((dir / "s.csv").string());
+  std::filesystem::resize_file(dir / "s.csv", 1000);
+  doc.SortRows(host::CellArea{1, 1, doc.RowCount(), host::kMaxColumns}, 2, false);
+  try {
+    doc.Save((dir / "s.csv").string());
+    ADD_FAILURE() << "no error";
+  } catch (const HostError& e) {
+    EXPECT_EQ(std::string(e.what()), "Cannot save \"" + (dir / "s.csv").string() +
+                                         "\": the file changed on disk since it was opened; the file was not changed.");
+  }
+  EXPECT_EQ(ReadAll(dir / "s.csv"), bytes.substr(0, 1000));
+}
+
+// A save into the file itself (it has another hard link) changes the mapped
+// bytes: the next sort and save work from what was written.
+TEST(CsvSave, SortsAndSavesAgainAfterASaveIntoTheFileItself) {
+  TempFolder dir;
+  std::ofstream(dir / "s.csv", std::ios::binary) << "3,a\n1,c\n2,b";
+  std::filesystem::create_hard_link(dir / "s.csv", dir / "other.csv");
+  auto doc = CsvDocument::Open((dir / "s.csv").string());
+  doc.SortRows(host::CellArea{1, 1, 3, host::kMaxColumns}, 1, false);
+  doc.Save((dir / "s.csv").string());
+  EXPECT_EQ(ReadAll(dir / "other.csv"), "1,c\n2,b\n3,a");
+  doc.SortRows(host::CellArea{1, 1, 3, host::kMaxColumns}, 2, false);
+  doc.Save((dir / "s.csv").string());
+  EXPECT_EQ(ReadAll(dir / "other.csv"), "3,a\n2,b\n1,c");
+}
+
 // An independent reader (Python's csv module) sees the same rows after the
 // sort, in the new order.
 TEST(CsvSortInterop, PythonReadsTheSortedFileAsTheSameRows) {
