@@ -107,15 +107,19 @@ bool XlsSheet::SetFormulaResult(int row, int column, const StoredValue& result) 
   const std::string_view rgce = RecordRgce(*cell);
   if (rgce.size() == 5 && (U8(rgce, 0) == kPtgTbl || (U8(rgce, 0) == kPtgExp && !SharedFormulaOf(*cell))))
     return false;
+  KeepResult(*cell, result);
+  return true;
+}
+
+void XlsSheet::KeepResult(const CellRef& cell, const StoredValue& result) {
   if (resultOf_.empty()) resultOf_.assign(records_.cells.size(), 0);
-  uint32_t& at = resultOf_[static_cast<size_t>(cell - records_.cells.data())];
+  uint32_t& at = resultOf_[static_cast<size_t>(&cell - records_.cells.data())];
   if (at != 0) {
     results_[at - 1] = result;
   } else {
     results_.push_back(result);
     at = static_cast<uint32_t>(results_.size());
   }
-  return true;
 }
 
 bool XlsSheet::SetArrayResults(const std::vector<CellResult>& results) {
@@ -127,7 +131,7 @@ bool XlsSheet::SetArrayResults(const std::vector<CellResult>& results) {
     const std::string_view rgce = RecordRgce(*cell);
     if (rgce.size() != 5 || U8(rgce, 0) != kPtgExp || SharedFormulaOf(*cell)) return false;
   }
-  for (const CellResult& r : results) results_[Find(r.row - 1, r.column - 1)->recordOffset] = r.value;
+  for (const CellResult& r : results) KeepResult(*Find(r.row - 1, r.column - 1), r.value);
   return true;
 }
 

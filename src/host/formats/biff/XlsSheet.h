@@ -99,6 +99,8 @@ class XlsSheet : public SheetStore {
   void WriteSubstream(StreamPieces& out) const;
 
  private:
+  // Keeps a fresh result for a formula cell's record.
+  void KeepResult(const CellRef& cell, const StoredValue& result);
   const CellRef* Find(int row0, int column0) const;
   CellRecord Decode(const CellRef& cell) const { return DecodeCell(book_->stream, cell); }
   bool IsFormula(const CellRef& cell) const { return U16(book_->stream, cell.recordOffset) == rt::kFormula; }
