@@ -13,8 +13,12 @@ CellMemo::CellMemo(const CellSource& source) : flat_(static_cast<size_t>(source.
   for (int s = 0; s < source.SheetCount(); ++s) {
     CellArea used;
     if (!source.UsedArea(s, used)) continue;
-    const long long cells = static_cast<long long>(used.lastRow - used.firstRow + 1) * (used.lastColumn - used.firstColumn + 1);
-    if (cells <= 0 || cells > kMaxFlatCells) continue;
+    // Worked out in 64 bits: a damaged sheet's area must not overflow here.
+    const long long rows = static_cast<long long>(used.lastRow) - used.firstRow + 1;
+    const long long columns = static_cast<long long>(used.lastColumn) - used.firstColumn + 1;
+    if (rows <= 0 || columns <= 0 || rows > kMaxFlatCells || columns > kMaxFlatCells) continue;
+    const long long cells = rows * columns;
+    if (cells > kMaxFlatCells) continue;
     Flat& flat = flat_[static_cast<size_t>(s)];
     flat.firstRow = used.firstRow;
     flat.firstColumn = used.firstColumn;

@@ -93,7 +93,7 @@ void XlsbSheet::Read(const std::string& partName) {
         CellRec cell;
         cell.row = row;
         cell.column = static_cast<int32_t>(U32(body, 0));
-        if (cell.column > kLastColumn0 || (!cells_.empty() && cells_.back().row == row && cells_.back().column >= cell.column))
+        if (cell.column < 0 || cell.column > kLastColumn0 || (!cells_.empty() && cells_.back().row == row && cells_.back().column >= cell.column))
           reader.Damaged(record, "names a column out of order or beyond the sheet");
         cell.type = record.type;
         cell.at = static_cast<uint32_t>(record.offset);

@@ -107,8 +107,8 @@ TEST(XlsbFormula, DamagedTokensAreRefused) {
   }
 }
 
-// A record cut off, and a cell of a kind whose values this reader cannot
-// read (type 13 among the cell kinds), refuse the file by part, record and
+// A record cut off, a cell in a negative column, and a cell of a kind whose
+// values this reader cannot read (type 13 among the cell kinds), refuse the file by part, record and
 // offset, untouched.
 TEST(XlsbRecords, ADamagedOrUnreadableRecordIsRefusedByPartRecordAndOffset) {
   const struct {
@@ -117,6 +117,8 @@ TEST(XlsbRecords, ADamagedOrUnreadableRecordIsRefusedByPartRecordAndOffset) {
     std::string says;
   } cases[] = {
       {"", std::string("\x05\x40", 2), "the part xl/worksheets/sheet1.bin is damaged: record 5 at byte "},
+      {Row(1) + std::string("\x05\x10\xff\xff\xff\xff", 6) + std::string(12, '\0'), "",
+       "the part xl/worksheets/sheet1.bin is damaged: record 5 at byte "},
       {std::string("\x0D\x08", 2) + std::string(8, '\0'), "",
        "the part xl/worksheets/sheet1.bin holds cells written in a compact form this host cannot read (record 13 at byte "},
   };
