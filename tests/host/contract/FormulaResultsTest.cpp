@@ -591,6 +591,12 @@ const KindsFormat kKindsFormats[] = {
        return dir.File("fresh.xls");
      }},
     {"xlsb", [](const TempDir& dir) { return FreshResultsXlsb(dir, "fresh.xlsb"); }},
+    {"ods",
+     [](const TempDir& dir) -> std::string {
+       if (!fixtures::HaveSoffice()) return "";
+       std::filesystem::create_directories(dir.File("ods"));
+       return odsfixtures::SofficeConvert(FreshResultsUncomputed(dir, "fresh.xlsx"), "ods", dir, dir.File("ods"));
+     }},
 };
 
 class FormulaResultKinds : public ::testing::TestWithParam<KindsFormat> {};
