@@ -108,6 +108,11 @@ TextComparison PrepareTextKeys(SortKeys& keys, std::string& store) {
 // direction, so a bucket can be sorted on its own, small enough to stay in
 // the cache.
 constexpr int kBucketBits = 16;
+// Keys are moved into at most 2^kPassBits groups in one pass, so that the
+// places where each group's next key goes stay in the cache (65,536 of them
+// cost a miss for nearly every key moved): the buckets take two passes.
+constexpr int kPassBits = 8;
+static_assert(kBucketBits <= 2 * kPassBits, "buckets are made in at most two passes");
 constexpr size_t kBuckets = size_t(1) << kBucketBits;
 // Fewer keys than this are sorted as they are: buckets would cost more.
 constexpr size_t kKeysForBuckets = 4096;
@@ -122,7 +127,7 @@ uint64_t OrderedBits(double number) {
 
 // The class (Number, Text, Boolean, Error: two bits, no Empty keys here) and
 // the top of what a key is compared by, in one word in the keys' order.
-uint64_t OrderWord(const SortKey& key) {
+[[gnu::always_inline]] inline uint64_t OrderWord(const SortKey& key) {
   uint64_t value = 0;
   if (key.Class() == KeyClass::Number || key.Class() == KeyClass::Boolean) value = OrderedBits(key.Number());
   else if (key.Class() == KeyClass::Text) value = PrefixOf(key);
@@ -155,23 +160,56 @@ Bucketing BucketingFor(KeyIterator first, KeyIterator last, int bits, bool desce
   return Bucketing{lowest, std::max(0, width - bits), descending ? (size_t(1) << bits) - 1 : 0};
 }
 
-// Reorders first..last in place into the 2^bits buckets of their next bits,
-// in the order's direction, so that bucket b holds first[start[b]..start[b+1]);
-// start holds 2^bits + 1 entries.
-void Distribute(KeyIterator first, KeyIterator last, const Bucketing& bucketOf, int bits, uint32_t* start) {
-  const size_t buckets = size_t(1) << bits;
-  std::fill(start, start + buckets + 1, 0);
-  for (auto key = first; key != last; ++key) ++start[bucketOf(*key) + 1];
-  for (size_t b = 0; b < buckets; ++b) start[b + 1] += start[b];
-  std::vector<uint32_t> next(start, start + buckets);
-  // Each key not yet in its bucket is swapped into the next free place there.
-  for (size_t b = 0; b < buckets; ++b) {
-    while (next[b] < start[b + 1]) {
-      const size_t target = bucketOf(first[next[b]]);
-      if (target == b) ++next[b];
-      else std::swap(first[next[b]], first[next[target]++]);
+// Reorders first..last in place so that the keys of each group (groupOf, in
+// 0..2^kPassBits - 1) stand together, groups in order; start (2^kPassBits
+// + 1 entries) gets where each group begins.
+template <typename GroupOf>
+void DistributeOnce(KeyIterator first, KeyIterator last, const GroupOf& groupOf, uint32_t* start) {
+  constexpr size_t kGroups = size_t(1) << kPassBits;
+  std::fill(start, start + kGroups + 1, 0);
+  for (auto key = first; key != last; ++key) ++start[groupOf(*key) + 1];
+  for (size_t g = 0; g < kGroups; ++g) start[g + 1] += start[g];
+  uint32_t next[kGroups];
+  std::copy(start, start + kGroups, next);
+  // Each key not yet in its group is swapped into the next free place there.
+  for (size_t g = 0; g < kGroups; ++g) {
+    while (next[g] < start[g + 1]) {
+      const size_t target = groupOf(first[next[g]]);
+      if (target == g) ++next[g];
+      else std::swap(first[next[g]], first[next[target]++]);
     }
   }
+}
+
+// Reorders first..last in place into the 2^bits buckets of bucketOf (bits
+// at most kPassBits), so that bucket b holds first[start[b]..start[b+1]);
+// start holds 2^bits + 1 entries.
+template <typename BucketOf>
+void DistributeFew(KeyIterator first, KeyIterator last, const BucketOf& bucketOf, int bits, uint32_t* start) {
+  const int spare = kPassBits - bits;  // fewer buckets: the groups between them stay empty
+  uint32_t group[(size_t(1) << kPassBits) + 1];
+  DistributeOnce(first, last, [&](const SortKey& key) { return bucketOf(key) << spare; }, group);
+  for (size_t b = 0; b <= (size_t(1) << bits); ++b) start[b] = group[b << spare];
+}
+
+// The same for the 2^bits buckets of the keys' next bits, in the order's
+// direction (bits at most 2 * kPassBits): more than 2^kPassBits buckets are
+// made in two passes, by a bucket's high bits, then each group by its low
+// bits.
+void Distribute(KeyIterator first, KeyIterator last, const Bucketing& bucketOf, int bits, uint32_t* start) {
+  if (bits <= kPassBits) return DistributeFew(first, last, bucketOf, bits, start);
+  const int low = bits - kPassBits;
+  const size_t perGroup = size_t(1) << low;
+  uint32_t group[(size_t(1) << kPassBits) + 1];
+  DistributeOnce(first, last, [&](const SortKey& key) { return bucketOf(key) >> low; }, group);
+  auto lowBits = [&](const SortKey& key) { return bucketOf(key) & (perGroup - 1); };
+  for (size_t g = 0; g < (size_t(1) << kPassBits); ++g) {
+    // A group's last entry is the next group's first, written after it.
+    uint32_t* part = start + g * perGroup;
+    DistributeFew(first + group[g], first + group[g + 1], lowBits, low, part);
+    for (size_t b = 0; b < perGroup; ++b) part[b] += group[g];
+  }
+  start[size_t(1) << bits] = static_cast<uint32_t>(last - first);
 }
 
 void Distribute(KeyIterator first, KeyIterator last, int bits, bool descending, uint32_t* start) {
