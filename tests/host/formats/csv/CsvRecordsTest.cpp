@@ -1,5 +1,6 @@
-// Records found on two threads: whatever line start the text is split at,
-// the records, the used range, the first line ending, the final break, an
+// Where records start, as the rules of quotes and line breaks say, and
+// found on two threads: whatever line start the text is split at, the
+// records, the used range, the first line ending, the final break, an
 // unclosed quote's line and the UTF-8 check come out as one thread finds
 // them, and the second thread's records are taken exactly when the split
 // is where a record starts.
@@ -12,34 +13,94 @@
 
 #include "Fixtures.h"
 #include "host/formats/csv/CsvRecords.h"
+#include "host/formats/csv/CsvText.h"
 
 using host::csv::CsvRecords;
 using host::csv::ReadRecords;
 
 namespace {
 
-void ExpectSame(const CsvRecords& split, const CsvRecords& plain) {
-  EXPECT_EQ(split.starts, plain.starts);
-  EXPECT_EQ(split.end, plain.end);
-  EXPECT_EQ(split.line, plain.line);
-  EXPECT_EQ(split.usedRecords, plain.usedRecords);
-  EXPECT_EQ(split.usedColumns, plain.usedColumns);
-  EXPECT_EQ(split.firstEnding.data(), plain.firstEnding.data());
-  EXPECT_EQ(split.firstEnding.size(), plain.firstEnding.size());
-  EXPECT_EQ(split.finalBreak, plain.finalBreak);
-  EXPECT_EQ(split.unclosedLine, plain.unclosedLine);
-  EXPECT_EQ(split.utf8, plain.utf8);
+// The rules of a record, one character at a time: a quote at a field's
+// start opens a quoted field, where a doubled quote is a quote and a line
+// break is text; elsewhere a quote is text; CR LF is one line break.
+CsvRecords RecordsByTheRules(std::string_view t, size_t from, char delimiter, size_t utf8From) {
+  enum class State { FieldStart, InField, Quoted };
+  CsvRecords r;
+  size_t i = from, line = 1;
+  while (i < t.size()) {
+    r.starts.push_back(static_cast<uint32_t>(i));
+    int field = 1, withText = 0;
+    State state = State::FieldStart;
+    size_t quoteLine = 0;
+    bool ended = false;
+    while (i < t.size() && !ended) {
+      const char c = t[i];
+      const bool crlf = c == '\r' && i + 1 < t.size() && t[i + 1] == '\n';
+      const bool quoteTwice = c == '"' && i + 1 < t.size() && t[i + 1] == '"';
+      if (state == State::Quoted) {
+        if (c == '"' && !quoteTwice) state = State::InField;
+        else withText = field;
+        if (c == '\n' || (c == '\r' && !crlf)) ++line;
+        i += quoteTwice ? 2 : 1;
+      } else if (c == delimiter) {
+        ++field;
+        state = State::FieldStart;
+        ++i;
+      } else if (c == '\n' || c == '\r') {
+        if (r.firstEnding.empty()) r.firstEnding = t.substr(i, crlf ? 2 : 1);
+        i += crlf ? 2 : 1;
+        ++line;
+        ended = true;
+      } else if (c == '"' && state == State::FieldStart) {
+        state = State::Quoted;
+        quoteLine = line;
+        ++i;
+      } else {
+        withText = field;
+        state = State::InField;
+        ++i;
+      }
+    }
+    if (state == State::Quoted) {
+      r.unclosedLine = quoteLine;
+      i = t.size();
+      break;
+    }
+    r.finalBreak = ended;
+    if (withText > 0) {
+      r.usedRecords = r.starts.size();
+      r.usedColumns = std::max(r.usedColumns, withText);
+    }
+  }
+  r.end = i;
+  r.line = line;
+  r.utf8 = utf8From > t.size() || host::csv::IsValidUtf8(t.substr(utf8From));
+  return r;
 }
 
-}  // namespace
+void ExpectSame(const CsvRecords& found, const CsvRecords& expected) {
+  EXPECT_EQ(found.starts, expected.starts);
+  EXPECT_EQ(found.end, expected.end);
+  EXPECT_EQ(found.line, expected.line);
+  EXPECT_EQ(found.usedRecords, expected.usedRecords);
+  EXPECT_EQ(found.usedColumns, expected.usedColumns);
+  EXPECT_EQ(found.firstEnding.data(), expected.firstEnding.data());
+  EXPECT_EQ(found.firstEnding.size(), expected.firstEnding.size());
+  EXPECT_EQ(found.finalBreak, expected.finalBreak);
+  EXPECT_EQ(found.unclosedLine, expected.unclosedLine);
+  EXPECT_EQ(found.utf8, expected.utf8);
+}
 
-TEST(CsvRecords, ASplitScanFindsWhatOneThreadFinds) {
-  struct Case {
-    const char* name;
-    std::string text;
-    size_t from = 0;      // where the first record starts
-    bool check = true;    // the text checked for UTF-8 from `from`
-  };
+struct Case {
+  std::string name;
+  std::string text;
+  size_t from = 0;    // where the first record starts
+  bool check = true;  // the text checked for UTF-8 from `from`
+};
+
+// Texts that try every rule, fields of every length up to 19 bytes, and the
+// fuzz regressions.
+std::vector<Case> Cases() {
   std::vector<Case> cases = {
       {"LF endings", "a,b\n1,2\n3,4\n"},
       {"CR LF endings", "a,b\r\n1,2\r\n3,4\r\n"},
@@ -60,15 +121,40 @@ TEST(CsvRecords, ASplitScanFindsWhatOneThreadFinds) {
       {"after a byte-order mark, unchecked", "\xEF\xBB\xBF" "a,b\n\xFF\nc\n", 3, false},
       {"after a separator line", "sep=;\na;\"b\nc\";d\ne\n", 6},
   };
+  std::string lengths;
+  for (size_t length = 0; length < 20; ++length)
+    lengths += std::string(length, 'x') + (length % 3 == 0 ? "," : (length % 3 == 1 ? "\n" : "\r\n"));
+  cases.push_back({"fields of every length", lengths});
+  cases.push_back({"fields of every length, no final break", lengths + "yyyyyyyyy"});
+  cases.push_back({"a quote late in long records", lengths + "zzzzzzzzzzzz\"q\nzzzzzzzzzzzz,\"q\nr\"\n" + lengths});
   for (const auto& entry : std::filesystem::directory_iterator(TABULORY_CSV_FUZZ_REGRESSIONS))
-    cases.push_back({"fuzz regression", fixtures::ReadFile(entry.path().string())});
-  for (const Case& c : cases) {
+    cases.push_back({"fuzz regression " + entry.path().filename().string(), fixtures::ReadFile(entry.path().string())});
+  return cases;
+}
+
+std::string DelimiterName(char delimiter) { return delimiter == '\t' ? "tab" : std::string(1, delimiter); }
+
+}  // namespace
+
+TEST(CsvRecords, RecordsAreFoundByTheRulesOfQuotesAndLineBreaks) {
+  for (const Case& c : Cases()) {
     for (const char delimiter : {',', ';', '\t'}) {
-      SCOPED_TRACE(std::string(c.name) + ", delimiter " + (delimiter == '\t' ? "tab" : std::string(1, delimiter)));
+      SCOPED_TRACE(c.name + ", delimiter " + DelimiterName(delimiter));
+      const size_t utf8From = c.check ? c.from : c.text.size() + 1;
+      const CsvRecords found = ReadRecords(c.text, c.from, delimiter, utf8From, 0);
+      ExpectSame(found, RecordsByTheRules(c.text, c.from, delimiter, utf8From));
+      EXPECT_FALSE(found.joined);
+    }
+  }
+}
+
+TEST(CsvRecords, ASplitScanFindsWhatOneThreadFinds) {
+  for (const Case& c : Cases()) {
+    for (const char delimiter : {',', ';', '\t'}) {
+      SCOPED_TRACE(c.name + ", delimiter " + DelimiterName(delimiter));
       const std::string_view text = c.text;
       const size_t utf8From = c.check ? c.from : text.size() + 1;
       const CsvRecords plain = ReadRecords(text, c.from, delimiter, utf8From, 0);
-      EXPECT_FALSE(plain.joined);
       for (size_t split = c.from + 1; split < text.size(); ++split) {
         if (static_cast<unsigned char>(text[split - 1]) >= 0x80) continue;  // not a place to split
         SCOPED_TRACE("split at " + std::to_string(split));
