@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <future>
 #include <string>
 #include <thread>
 
@@ -148,16 +149,30 @@ struct Bucketing {
 
 using KeyIterator = SortKeys::iterator;
 
-Bucketing BucketingFor(KeyIterator first, KeyIterator last, int bits, bool descending) {
+// The lowest and highest order word of first..last.
+struct WordRange {
   uint64_t lowest = ~uint64_t(0), highest = 0;
-  for (auto key = first; key != last; ++key) {
-    const uint64_t word = OrderWord(*key);
-    lowest = std::min(lowest, word);
-    highest = std::max(highest, word);
+  WordRange() = default;
+  WordRange(KeyIterator first, KeyIterator last) {
+    for (auto key = first; key != last; ++key) {
+      const uint64_t word = OrderWord(*key);
+      lowest = std::min(lowest, word);
+      highest = std::max(highest, word);
+    }
   }
+  // The range of both.
+  WordRange With(const WordRange& other) const {
+    WordRange both;
+    both.lowest = std::min(lowest, other.lowest);
+    both.highest = std::max(highest, other.highest);
+    return both;
+  }
+};
+
+Bucketing BucketingFor(const WordRange& words, int bits, bool descending) {
   int width = 0;
-  for (uint64_t span = highest - lowest; span != 0; span >>= 1) ++width;
-  return Bucketing{lowest, std::max(0, width - bits), descending ? (size_t(1) << bits) - 1 : 0};
+  for (uint64_t span = words.highest - words.lowest; span != 0; span >>= 1) ++width;
+  return Bucketing{words.lowest, std::max(0, width - bits), descending ? (size_t(1) << bits) - 1 : 0};
 }
 
 // Reorders first..last in place so that the keys of each group (groupOf, in
@@ -213,7 +228,7 @@ void Distribute(KeyIterator first, KeyIterator last, const Bucketing& bucketOf, 
 }
 
 void Distribute(KeyIterator first, KeyIterator last, int bits, bool descending, uint32_t* start) {
-  Distribute(first, last, BucketingFor(first, last, bits, descending), bits, start);
+  Distribute(first, last, BucketingFor(WordRange(first, last), bits, descending), bits, start);
 }
 
 // Sorts one bucket: a large one is split once more by its next eight bits,
@@ -324,13 +339,20 @@ std::vector<int> OrderKeys(SortKeys keys, bool descending) {
   // two parts' rows straight to their place (the first half's keys come
   // first where they tie: their rows are the lower ones).
   const auto middle = keys.begin() + static_cast<std::ptrdiff_t>(n / 2);
-  const Bucketing bucketOf = BucketingFor(keys.begin(), keys.end(), kBucketBits, descending);
+  // Both halves share one bucketing, from the words of both: each thread
+  // finds its half's, then puts its half into the buckets.
   std::vector<uint32_t> startA(kBuckets + 1), startB(kBuckets + 1);
-  {
-    std::thread secondHalf([&] { Distribute(middle, keys.end(), bucketOf, kBucketBits, startB.data()); });
-    Distribute(keys.begin(), middle, bucketOf, kBucketBits, startA.data());
-    secondHalf.join();
-  }
+  std::promise<WordRange> wordsB;
+  std::promise<Bucketing> shared;
+  std::thread secondHalf([&, bucketing = shared.get_future()]() mutable {
+    wordsB.set_value(WordRange(middle, keys.end()));
+    Distribute(middle, keys.end(), bucketing.get(), kBucketBits, startB.data());
+  });
+  const Bucketing bucketOf = BucketingFor(WordRange(keys.begin(), middle).With(wordsB.get_future().get()),
+                                          kBucketBits, descending);
+  shared.set_value(bucketOf);
+  Distribute(keys.begin(), middle, bucketOf, kBucketBits, startA.data());
+  secondHalf.join();
   auto placeOf = [&](size_t b) { return static_cast<size_t>(startA[b]) + startB[b]; };  // where bucket b's rows begin
   auto sortBuckets = [&](size_t firstBucket, size_t lastBucket) {
     for (size_t b = firstBucket; b < lastBucket; ++b) {
