@@ -113,7 +113,7 @@ constexpr int kBucketBits = 16;
 // places where each group's next key goes stay in the cache (65,536 of them
 // cost a miss for nearly every key moved): the buckets take two passes.
 constexpr int kPassBits = 8;
-static_assert(kBucketBits <= 2 * kPassBits, "buckets are made in at most two passes");
+static_assert(kBucketBits <= 2 * kPassBits && kBucketBits <= 16, "buckets are made in at most two passes");
 constexpr size_t kBuckets = size_t(1) << kBucketBits;
 // Fewer keys than this are sorted as they are: buckets would cost more.
 constexpr size_t kKeysForBuckets = 4096;
@@ -175,56 +175,74 @@ Bucketing BucketingFor(const WordRange& words, int bits, bool descending) {
   return Bucketing{words.lowest, std::max(0, width - bits), descending ? (size_t(1) << bits) - 1 : 0};
 }
 
-// Reorders first..last in place so that the keys of each group (groupOf, in
-// 0..2^kPassBits - 1) stand together, groups in order; start (2^kPassBits
-// + 1 entries) gets where each group begins.
-template <typename GroupOf>
-void DistributeOnce(KeyIterator first, KeyIterator last, const GroupOf& groupOf, uint32_t* start) {
+// Reorders count items in place so that the items of each group (groupAt
+// of a place, in 0..2^kPassBits - 1) stand together, groups in order; swap
+// exchanges the items of two places; start (2^kPassBits + 1 entries) gets
+// where each group begins.
+template <typename GroupAt, typename Swap>
+void DistributeOnce(size_t count, const GroupAt& groupAt, const Swap& swap, uint32_t* start) {
   constexpr size_t kGroups = size_t(1) << kPassBits;
   std::fill(start, start + kGroups + 1, 0);
-  for (auto key = first; key != last; ++key) ++start[groupOf(*key) + 1];
+  for (size_t i = 0; i < count; ++i) ++start[groupAt(i) + 1];
   for (size_t g = 0; g < kGroups; ++g) start[g + 1] += start[g];
   uint32_t next[kGroups];
   std::copy(start, start + kGroups, next);
-  // Each key not yet in its group is swapped into the next free place there.
+  // Each item not yet in its group is swapped into the next free place there.
   for (size_t g = 0; g < kGroups; ++g) {
     while (next[g] < start[g + 1]) {
-      const size_t target = groupOf(first[next[g]]);
+      const size_t target = groupAt(next[g]);
       if (target == g) ++next[g];
-      else std::swap(first[next[g]], first[next[target]++]);
+      else swap(next[g], next[target]++);
     }
   }
 }
 
-// Reorders first..last in place into the 2^bits buckets of bucketOf (bits
-// at most kPassBits), so that bucket b holds first[start[b]..start[b+1]);
-// start holds 2^bits + 1 entries.
-template <typename BucketOf>
-void DistributeFew(KeyIterator first, KeyIterator last, const BucketOf& bucketOf, int bits, uint32_t* start) {
+// Reorders count items into the 2^bits buckets of bucketAt (bits at most
+// kPassBits), so that bucket b holds places start[b]..start[b+1]; start
+// holds 2^bits + 1 entries.
+template <typename BucketAt, typename Swap>
+void DistributeFew(size_t count, const BucketAt& bucketAt, const Swap& swap, int bits, uint32_t* start) {
   const int spare = kPassBits - bits;  // fewer buckets: the groups between them stay empty
   uint32_t group[(size_t(1) << kPassBits) + 1];
-  DistributeOnce(first, last, [&](const SortKey& key) { return bucketOf(key) << spare; }, group);
+  DistributeOnce(count, [&](size_t i) { return bucketAt(i) << spare; }, swap, group);
   for (size_t b = 0; b <= (size_t(1) << bits); ++b) start[b] = group[b << spare];
 }
 
-// The same for the 2^bits buckets of the keys' next bits, in the order's
-// direction (bits at most 2 * kPassBits): more than 2^kPassBits buckets are
-// made in two passes, by a bucket's high bits, then each group by its low
-// bits.
+// Reorders first..last in place into the 2^bits buckets of their next bits,
+// in the order's direction, so that bucket b holds first[start[b]..start[b+1]);
+// start holds 2^bits + 1 entries (bits at most 2 * kPassBits). More than
+// 2^kPassBits buckets are made in two passes, by a bucket's high bits, then
+// each group by its low bits, each key's bucket worked out once and moved
+// along with it.
 void Distribute(KeyIterator first, KeyIterator last, const Bucketing& bucketOf, int bits, uint32_t* start) {
-  if (bits <= kPassBits) return DistributeFew(first, last, bucketOf, bits, start);
+  const size_t count = static_cast<size_t>(last - first);
+  auto swapKeys = [&](size_t i, size_t j) { std::swap(first[i], first[j]); };
+  if (bits <= kPassBits)
+    return DistributeFew(count, [&](size_t i) { return bucketOf(first[i]); }, swapKeys, bits, start);
+  std::vector<uint16_t> bucket(count);
+  for (size_t i = 0; i < count; ++i) bucket[i] = static_cast<uint16_t>(bucketOf(first[i]));
   const int low = bits - kPassBits;
   const size_t perGroup = size_t(1) << low;
   uint32_t group[(size_t(1) << kPassBits) + 1];
-  DistributeOnce(first, last, [&](const SortKey& key) { return bucketOf(key) >> low; }, group);
-  auto lowBits = [&](const SortKey& key) { return bucketOf(key) & (perGroup - 1); };
+  DistributeOnce(count, [&](size_t i) { return bucket[i] >> low; },
+                 [&](size_t i, size_t j) {
+                   std::swap(first[i], first[j]);
+                   std::swap(bucket[i], bucket[j]);
+                 },
+                 group);
   for (size_t g = 0; g < (size_t(1) << kPassBits); ++g) {
     // A group's last entry is the next group's first, written after it.
     uint32_t* part = start + g * perGroup;
-    DistributeFew(first + group[g], first + group[g + 1], lowBits, low, part);
+    const size_t from = group[g];
+    DistributeFew(group[g + 1] - from, [&](size_t i) { return bucket[from + i] & (perGroup - 1); },
+                  [&](size_t i, size_t j) {
+                    std::swap(first[from + i], first[from + j]);
+                    std::swap(bucket[from + i], bucket[from + j]);
+                  },
+                  low, part);
     for (size_t b = 0; b < perGroup; ++b) part[b] += group[g];
   }
-  start[size_t(1) << bits] = static_cast<uint32_t>(last - first);
+  start[size_t(1) << bits] = static_cast<uint32_t>(count);
 }
 
 void Distribute(KeyIterator first, KeyIterator last, int bits, bool descending, uint32_t* start) {
