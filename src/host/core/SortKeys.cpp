@@ -69,11 +69,15 @@ int CompareKeys(const SortKey& a, const SortKey& b, const TextComparison& texts)
 }
 
 // Gives the text keys their prefixes, and their sort keys (kept in store)
-// when a text is not simple.
-TextComparison PrepareTextKeys(SortKeys& keys, std::string& store) {
+// when a text is not simple. anyEmpty is set unless the pass over the keys
+// found no empty key (it may stop early).
+TextComparison PrepareTextKeys(SortKeys& keys, std::string& store, bool& anyEmpty) {
   const TextCollator& collator = TextCollator::ForUserLocale();
   bool simple = true;
+  anyEmpty = true;
+  bool empty = false;
   for (SortKey& key : keys) {
+    empty = empty || key.Class() == KeyClass::Empty;
     if (key.Class() != KeyClass::Text || KeyOrder::Prefixed(key)) continue;
     uint64_t prefix = 0;
     if (!collator.SimplePrefix(key.Text(), prefix)) {
@@ -82,7 +86,10 @@ TextComparison PrepareTextKeys(SortKeys& keys, std::string& store) {
     }
     SetPrefix(key, prefix);
   }
-  if (simple) return TextComparison{&collator, false};
+  if (simple) {
+    anyEmpty = empty;
+    return TextComparison{&collator, false};
+  }
   std::vector<size_t> ends(keys.size());
   for (size_t i = 0; i < keys.size(); ++i) {
     if (keys[i].Class() == KeyClass::Text) collator.AppendSortKey(keys[i].Text(), store);
@@ -318,10 +325,13 @@ SortKey SortKeyList::TextKey(int row, std::string text, TextStore& store) {
 }
 
 std::vector<int> OrderKeys(SortKeys keys, bool descending) {
-  keys.erase(std::remove_if(keys.begin(), keys.end(), [](const SortKey& k) { return k.Class() == KeyClass::Empty; }),
-             keys.end());
   std::string sortKeyStore;
-  const TextComparison texts = PrepareTextKeys(keys, sortKeyStore);
+  bool anyEmpty = true;
+  const TextComparison texts = PrepareTextKeys(keys, sortKeyStore, anyEmpty);
+  // Empty keys are left out (a text keeps its sort key where it moves).
+  if (anyEmpty)
+    keys.erase(std::remove_if(keys.begin(), keys.end(), [](const SortKey& k) { return k.Class() == KeyClass::Empty; }),
+               keys.end());
   // Ties go by row, which keeps the sort stable without the buffer a stable
   // sort would take.
   auto less = [descending, &texts](const SortKey& a, const SortKey& b) {
