@@ -17,8 +17,8 @@ namespace {
 void ScanRecords(std::string_view b, size_t stop, char delim, CsvRecords& into) {
   const size_t n = b.size();
   // The characters that end a stretch of plain field text.
-  std::array<bool, 256> special{};
-  for (char c : {delim, '"', '\n', '\r'}) special[static_cast<unsigned char>(c)] = true;
+  std::array<bool, 256> stops{};
+  for (char c : {delim, '"', '\n', '\r'}) stops[static_cast<unsigned char>(c)] = true;
   size_t pos = into.end;
   size_t line = into.line;
   while (pos < n && pos < stop) {
@@ -43,9 +43,9 @@ void ScanRecords(std::string_view b, size_t stop, char delim, CsvRecords& into) 
         ++i;
         continue;
       }
-      if (!special[static_cast<unsigned char>(c)]) {
+      if (!stops[static_cast<unsigned char>(c)]) {
         // A stretch of plain characters at once.
-        while (++i < n && !special[static_cast<unsigned char>(b[i])]) {
+        while (++i < n && !stops[static_cast<unsigned char>(b[i])]) {
         }
         lastTextField = field;
         fieldStart = false;
