@@ -124,6 +124,12 @@ CsvRecords ReadRecords(std::string_view text, size_t from, char delimiter, size_
     ScanRecords(text, text.size(), delimiter, second);
     second.utf8 = !check || IsValidUtf8(text.substr(std::max(split, utf8From)));
   });
+  struct Joined {
+    std::thread& thread;
+    ~Joined() {
+      if (thread.joinable()) thread.join();  // also when this thread's part throws (memory)
+    }
+  } joined{helper};
   ScanRecords(text, split, delimiter, records);
   const bool firstUtf8 = !check || utf8From >= split || IsValidUtf8(text.substr(utf8From, split - utf8From));
   helper.join();
