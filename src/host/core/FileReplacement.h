@@ -74,6 +74,8 @@ class FileReplacement {
   std::string temp_;
   int fd_ = -1;
   std::string gathered_;
+  size_t written_ = 0;        // bytes written by Write so far
+  size_t writeBackFrom_ = 0;  // where the bytes not yet handed to the disk begin
   bool committed_ = false;
   int held_ = -1;  // the temporary's place among the files a signal removes
 };

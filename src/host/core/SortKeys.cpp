@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <future>
 #include <string>
 #include <thread>
 
@@ -68,11 +69,15 @@ int CompareKeys(const SortKey& a, const SortKey& b, const TextComparison& texts)
 }
 
 // Gives the text keys their prefixes, and their sort keys (kept in store)
-// when a text is not simple.
-TextComparison PrepareTextKeys(SortKeys& keys, std::string& store) {
+// when a text is not simple. anyEmpty is set unless the pass over the keys
+// found no empty key (it may stop early).
+TextComparison PrepareTextKeys(SortKeys& keys, std::string& store, bool& anyEmpty) {
   const TextCollator& collator = TextCollator::ForUserLocale();
   bool simple = true;
+  anyEmpty = true;
+  bool empty = false;
   for (SortKey& key : keys) {
+    empty = empty || key.Class() == KeyClass::Empty;
     if (key.Class() != KeyClass::Text || KeyOrder::Prefixed(key)) continue;
     uint64_t prefix = 0;
     if (!collator.SimplePrefix(key.Text(), prefix)) {
@@ -81,7 +86,10 @@ TextComparison PrepareTextKeys(SortKeys& keys, std::string& store) {
     }
     SetPrefix(key, prefix);
   }
-  if (simple) return TextComparison{&collator, false};
+  if (simple) {
+    anyEmpty = empty;
+    return TextComparison{&collator, false};
+  }
   std::vector<size_t> ends(keys.size());
   for (size_t i = 0; i < keys.size(); ++i) {
     if (keys[i].Class() == KeyClass::Text) collator.AppendSortKey(keys[i].Text(), store);
@@ -108,6 +116,11 @@ TextComparison PrepareTextKeys(SortKeys& keys, std::string& store) {
 // direction, so a bucket can be sorted on its own, small enough to stay in
 // the cache.
 constexpr int kBucketBits = 16;
+// Keys are moved into at most 2^kPassBits groups in one pass, so that the
+// places where each group's next key goes stay in the cache (65,536 of them
+// cost a miss for nearly every key moved): the buckets take two passes.
+constexpr int kPassBits = 8;
+static_assert(kBucketBits <= 2 * kPassBits && kBucketBits <= 16, "buckets are made in at most two passes");
 constexpr size_t kBuckets = size_t(1) << kBucketBits;
 // Fewer keys than this are sorted as they are: buckets would cost more.
 constexpr size_t kKeysForBuckets = 4096;
@@ -122,7 +135,7 @@ uint64_t OrderedBits(double number) {
 
 // The class (Number, Text, Boolean, Error: two bits, no Empty keys here) and
 // the top of what a key is compared by, in one word in the keys' order.
-uint64_t OrderWord(const SortKey& key) {
+[[gnu::always_inline]] inline uint64_t OrderWord(const SortKey& key) {
   uint64_t value = 0;
   if (key.Class() == KeyClass::Number || key.Class() == KeyClass::Boolean) value = OrderedBits(key.Number());
   else if (key.Class() == KeyClass::Text) value = PrefixOf(key);
@@ -143,39 +156,104 @@ struct Bucketing {
 
 using KeyIterator = SortKeys::iterator;
 
-Bucketing BucketingFor(KeyIterator first, KeyIterator last, int bits, bool descending) {
+// The lowest and highest order word of first..last.
+struct WordRange {
   uint64_t lowest = ~uint64_t(0), highest = 0;
-  for (auto key = first; key != last; ++key) {
-    const uint64_t word = OrderWord(*key);
-    lowest = std::min(lowest, word);
-    highest = std::max(highest, word);
+  WordRange() = default;
+  WordRange(KeyIterator first, KeyIterator last) {
+    for (auto key = first; key != last; ++key) {
+      const uint64_t word = OrderWord(*key);
+      lowest = std::min(lowest, word);
+      highest = std::max(highest, word);
+    }
   }
+  // The range of both.
+  WordRange With(const WordRange& other) const {
+    WordRange both;
+    both.lowest = std::min(lowest, other.lowest);
+    both.highest = std::max(highest, other.highest);
+    return both;
+  }
+};
+
+Bucketing BucketingFor(const WordRange& words, int bits, bool descending) {
   int width = 0;
-  for (uint64_t span = highest - lowest; span != 0; span >>= 1) ++width;
-  return Bucketing{lowest, std::max(0, width - bits), descending ? (size_t(1) << bits) - 1 : 0};
+  for (uint64_t span = words.highest - words.lowest; span != 0; span >>= 1) ++width;
+  return Bucketing{words.lowest, std::max(0, width - bits), descending ? (size_t(1) << bits) - 1 : 0};
 }
 
-// Reorders first..last in place into the 2^bits buckets of their next bits,
-// in the order's direction, so that bucket b holds first[start[b]..start[b+1]);
-// start holds 2^bits + 1 entries.
-void Distribute(KeyIterator first, KeyIterator last, const Bucketing& bucketOf, int bits, uint32_t* start) {
-  const size_t buckets = size_t(1) << bits;
-  std::fill(start, start + buckets + 1, 0);
-  for (auto key = first; key != last; ++key) ++start[bucketOf(*key) + 1];
-  for (size_t b = 0; b < buckets; ++b) start[b + 1] += start[b];
-  std::vector<uint32_t> next(start, start + buckets);
-  // Each key not yet in its bucket is swapped into the next free place there.
-  for (size_t b = 0; b < buckets; ++b) {
-    while (next[b] < start[b + 1]) {
-      const size_t target = bucketOf(first[next[b]]);
-      if (target == b) ++next[b];
-      else std::swap(first[next[b]], first[next[target]++]);
+// Reorders count items in place so that the items of each group (groupAt
+// of a place, in 0..2^kPassBits - 1) stand together, groups in order; swap
+// exchanges the items of two places; start (2^kPassBits + 1 entries) gets
+// where each group begins.
+template <typename GroupAt, typename Swap>
+void DistributeOnce(size_t count, const GroupAt& groupAt, const Swap& swap, uint32_t* start) {
+  constexpr size_t kGroups = size_t(1) << kPassBits;
+  std::fill(start, start + kGroups + 1, 0);
+  for (size_t i = 0; i < count; ++i) ++start[groupAt(i) + 1];
+  for (size_t g = 0; g < kGroups; ++g) start[g + 1] += start[g];
+  uint32_t next[kGroups];
+  std::copy(start, start + kGroups, next);
+  // Each item not yet in its group is swapped into the next free place there.
+  for (size_t g = 0; g < kGroups; ++g) {
+    while (next[g] < start[g + 1]) {
+      const size_t target = groupAt(next[g]);
+      if (target == g) ++next[g];
+      else swap(next[g], next[target]++);
     }
   }
 }
 
+// Reorders count items into the 2^bits buckets of bucketAt (bits at most
+// kPassBits), so that bucket b holds places start[b]..start[b+1]; start
+// holds 2^bits + 1 entries.
+template <typename BucketAt, typename Swap>
+void DistributeFew(size_t count, const BucketAt& bucketAt, const Swap& swap, int bits, uint32_t* start) {
+  const int spare = kPassBits - bits;  // fewer buckets: the groups between them stay empty
+  uint32_t group[(size_t(1) << kPassBits) + 1];
+  DistributeOnce(count, [&](size_t i) { return bucketAt(i) << spare; }, swap, group);
+  for (size_t b = 0; b <= (size_t(1) << bits); ++b) start[b] = group[b << spare];
+}
+
+// Reorders first..last in place into the 2^bits buckets of their next bits,
+// in the order's direction, so that bucket b holds first[start[b]..start[b+1]);
+// start holds 2^bits + 1 entries (bits at most 2 * kPassBits). More than
+// 2^kPassBits buckets are made in two passes, by a bucket's high bits, then
+// each group by its low bits, each key's bucket worked out once and moved
+// along with it.
+void Distribute(KeyIterator first, KeyIterator last, const Bucketing& bucketOf, int bits, uint32_t* start) {
+  const size_t count = static_cast<size_t>(last - first);
+  auto swapKeys = [&](size_t i, size_t j) { std::swap(first[i], first[j]); };
+  if (bits <= kPassBits)
+    return DistributeFew(count, [&](size_t i) { return bucketOf(first[i]); }, swapKeys, bits, start);
+  std::vector<uint16_t> bucket(count);
+  for (size_t i = 0; i < count; ++i) bucket[i] = static_cast<uint16_t>(bucketOf(first[i]));
+  const int low = bits - kPassBits;
+  const size_t perGroup = size_t(1) << low;
+  uint32_t group[(size_t(1) << kPassBits) + 1];
+  DistributeOnce(count, [&](size_t i) { return bucket[i] >> low; },
+                 [&](size_t i, size_t j) {
+                   std::swap(first[i], first[j]);
+                   std::swap(bucket[i], bucket[j]);
+                 },
+                 group);
+  for (size_t g = 0; g < (size_t(1) << kPassBits); ++g) {
+    // A group's last entry is the next group's first, written after it.
+    uint32_t* part = start + g * perGroup;
+    const size_t from = group[g];
+    DistributeFew(group[g + 1] - from, [&](size_t i) { return bucket[from + i] & (perGroup - 1); },
+                  [&](size_t i, size_t j) {
+                    std::swap(first[from + i], first[from + j]);
+                    std::swap(bucket[from + i], bucket[from + j]);
+                  },
+                  low, part);
+    for (size_t b = 0; b < perGroup; ++b) part[b] += group[g];
+  }
+  start[size_t(1) << bits] = static_cast<uint32_t>(count);
+}
+
 void Distribute(KeyIterator first, KeyIterator last, int bits, bool descending, uint32_t* start) {
-  Distribute(first, last, BucketingFor(first, last, bits, descending), bits, start);
+  Distribute(first, last, BucketingFor(WordRange(first, last), bits, descending), bits, start);
 }
 
 // Sorts one bucket: a large one is split once more by its next eight bits,
@@ -247,10 +325,13 @@ SortKey SortKeyList::TextKey(int row, std::string text, TextStore& store) {
 }
 
 std::vector<int> OrderKeys(SortKeys keys, bool descending) {
-  keys.erase(std::remove_if(keys.begin(), keys.end(), [](const SortKey& k) { return k.Class() == KeyClass::Empty; }),
-             keys.end());
   std::string sortKeyStore;
-  const TextComparison texts = PrepareTextKeys(keys, sortKeyStore);
+  bool anyEmpty = true;
+  const TextComparison texts = PrepareTextKeys(keys, sortKeyStore, anyEmpty);
+  // Empty keys are left out (a text keeps its sort key where it moves).
+  if (anyEmpty)
+    keys.erase(std::remove_if(keys.begin(), keys.end(), [](const SortKey& k) { return k.Class() == KeyClass::Empty; }),
+               keys.end());
   // Ties go by row, which keeps the sort stable without the buffer a stable
   // sort would take.
   auto less = [descending, &texts](const SortKey& a, const SortKey& b) {
@@ -286,13 +367,20 @@ std::vector<int> OrderKeys(SortKeys keys, bool descending) {
   // two parts' rows straight to their place (the first half's keys come
   // first where they tie: their rows are the lower ones).
   const auto middle = keys.begin() + static_cast<std::ptrdiff_t>(n / 2);
-  const Bucketing bucketOf = BucketingFor(keys.begin(), keys.end(), kBucketBits, descending);
+  // Both halves share one bucketing, from the words of both: each thread
+  // finds its half's, then puts its half into the buckets.
   std::vector<uint32_t> startA(kBuckets + 1), startB(kBuckets + 1);
-  {
-    std::thread secondHalf([&] { Distribute(middle, keys.end(), bucketOf, kBucketBits, startB.data()); });
-    Distribute(keys.begin(), middle, bucketOf, kBucketBits, startA.data());
-    secondHalf.join();
-  }
+  std::promise<WordRange> wordsB;
+  std::promise<Bucketing> shared;
+  std::thread secondHalf([&, bucketing = shared.get_future()]() mutable {
+    wordsB.set_value(WordRange(middle, keys.end()));
+    Distribute(middle, keys.end(), bucketing.get(), kBucketBits, startB.data());
+  });
+  const Bucketing bucketOf = BucketingFor(WordRange(keys.begin(), middle).With(wordsB.get_future().get()),
+                                          kBucketBits, descending);
+  shared.set_value(bucketOf);
+  Distribute(keys.begin(), middle, bucketOf, kBucketBits, startA.data());
+  secondHalf.join();
   auto placeOf = [&](size_t b) { return static_cast<size_t>(startA[b]) + startB[b]; };  // where bucket b's rows begin
   auto sortBuckets = [&](size_t firstBucket, size_t lastBucket) {
     for (size_t b = firstBucket; b < lastBucket; ++b) {

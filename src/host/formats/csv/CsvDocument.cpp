@@ -14,13 +14,14 @@
 #include "host/io/PartMemory.h"
 #include "host/formats/csv/CsvDelimiter.h"
 #include "host/formats/csv/CsvFields.h"
+#include "host/formats/csv/CsvRecords.h"
 #include "host/formats/csv/CsvText.h"
 
 namespace host::csv {
 
 namespace {
 
-// Files smaller than this are checked for UTF-8 on the thread that scans them.
+// Files smaller than this are scanned on one thread.
 constexpr size_t kBytesForTwoThreads = size_t(4) << 20;
 
 std::string BaseName(const std::string& path) {
@@ -133,23 +134,8 @@ void CsvDocument::Scan() {
   if (utf16_ == Utf16::None && b.substr(0, 3) == "\xEF\xBB\xBF") preambleLength_ = 3;
   byteOrderMark_ = preambleLength_ > 0;
   const size_t n = b.size();
-  // Whether the text is UTF-8 is a pass of its own over all of it: a large
-  // file's is made on a second thread while this one finds the records.
-  bool valid = true;
-  std::thread utf8Check;
-  struct Joined {
-    std::thread& thread;
-    ~Joined() {
-      if (thread.joinable()) thread.join();
-    }
-  } joined{utf8Check};
-  if (!byteOrderMark_) {
-    const std::string_view text = b.substr(preambleLength_);
-    if (n >= kBytesForTwoThreads && std::thread::hardware_concurrency() >= 2)
-      utf8Check = std::thread([text, &valid] { valid = IsValidUtf8(text); });
-    else
-      valid = IsValidUtf8(text);
-  }
+  // A text with a byte-order mark is UTF-8 (or was UTF-16) without a check.
+  const size_t utf8From = byteOrderMark_ ? n + 1 : preambleLength_;
 
   char named = 0;
   if (const size_t line = SeparatorLine(b.substr(preambleLength_), named)) {
@@ -163,82 +149,22 @@ void CsvDocument::Scan() {
     detector.Feed(b.substr(preambleLength_));
     delimiter_ = detector.Result();
   }
-  const char delim = delimiter_;
 
-  // The characters that end a stretch of plain field text.
-  std::array<bool, 256> special{};
-  for (char c : {delim, '"', '\n', '\r'}) special[static_cast<unsigned char>(c)] = true;
-  size_t pos = preambleLength_;
-  size_t line = 1;
-  bool haveEnding = false;
-  while (pos < n) {
-    starts_.push_back(static_cast<uint32_t>(pos));
-    int field = 1, lastTextField = 0;
-    bool fieldStart = true, inQuotes = false;
-    size_t quoteLine = 0, i = pos, ending = 0;
-    while (i < n) {
-      char c = b[i];
-      if (inQuotes) {
-        if (c == '"') {
-          if (i + 1 < n && b[i + 1] == '"') {
-            lastTextField = field;
-            i += 2;
-            continue;
-          }
-          inQuotes = false;
-        } else {
-          if (c == '\n' || (c == '\r' && (i + 1 >= n || b[i + 1] != '\n'))) ++line;
-          lastTextField = field;
-        }
-        ++i;
-        continue;
-      }
-      if (!special[static_cast<unsigned char>(c)]) {
-        // A stretch of plain characters at once.
-        while (++i < n && !special[static_cast<unsigned char>(b[i])]) {
-        }
-        lastTextField = field;
-        fieldStart = false;
-        continue;
-      }
-      if (c == delim) {
-        ++field;
-        fieldStart = true;
-        ++i;
-        continue;
-      }
-      if (c == '\n' || c == '\r') {
-        ending = (c == '\r' && i + 1 < n && b[i + 1] == '\n') ? 2 : 1;
-        ++line;
-        break;
-      }
-      if (c == '"' && fieldStart) {
-        inQuotes = true;
-        quoteLine = line;
-      } else {
-        lastTextField = field;
-      }
-      fieldStart = false;
-      ++i;
-    }
-    if (inQuotes)
-      throw HostError(fileName_ + ": the quoted field that starts on line " + std::to_string(quoteLine) +
-                      " is never closed, so the file cannot be read.");
-    if (ending > 0 && !haveEnding) {
-      lineEnding_ = std::string(b.substr(i, ending));
-      haveEnding = true;
-    }
-    if (lastTextField > 0) {
-      usedRows_ = static_cast<int>(starts_.size());
-      usedColumns_ = std::max(usedColumns_, lastTextField);
-    }
-    pos = i + ending;
-    finalBreak_ = ending > 0;
-  }
+  // A large text is read on two threads, each its half.
+  const bool twoThreads = n >= kBytesForTwoThreads && std::thread::hardware_concurrency() >= 2;
+  CsvRecords records =
+      ReadRecords(b, preambleLength_, delimiter_, utf8From, twoThreads ? SplitPointOf(b, preambleLength_) : 0);
+  if (records.unclosedLine > 0)
+    throw HostError(fileName_ + ": the quoted field that starts on line " + std::to_string(records.unclosedLine) +
+                    " is never closed, so the file cannot be read.");
+  starts_ = std::move(records.starts);
   starts_.push_back(static_cast<uint32_t>(n));
   rows_ = starts_.size() - 1;
-  if (utf8Check.joinable()) utf8Check.join();
-  utf8_ = byteOrderMark_ || valid;
+  if (!records.firstEnding.empty()) lineEnding_ = std::string(records.firstEnding);
+  usedRows_ = static_cast<int>(records.usedRecords);
+  usedColumns_ = records.usedColumns;
+  finalBreak_ = records.finalBreak;
+  utf8_ = byteOrderMark_ || records.utf8;
 }
 
 std::string_view CsvDocument::Content(uint32_t record) const { return WithoutEnding(Span(record)); }

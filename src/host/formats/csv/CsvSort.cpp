@@ -145,7 +145,10 @@ size_t CsvDocument::MoveRows(const RowMove& move) {
     if (target != k) ++movedRows;
   }
   if (movedRows == 0) return 0;
-  if (order_.empty()) {
+  // The first move of every record takes its list as the order: the order
+  // before it (each record in its own row) is no list to keep or copy.
+  const bool firstOfAll = order_.empty() && wholeRecords && firstRow == 1 && count == rows_;
+  if (order_.empty() && !firstOfAll) {
     order_.resize(rows_);
     for (uint32_t k = 0; k < rows_; ++k) order_[k] = k;
   }
@@ -186,11 +189,13 @@ size_t CsvDocument::MoveRows(const RowMove& move) {
     }
   }
   // The new order goes in and the old one into moved, for a way back.
-  std::swap_ranges(moved.begin(), moved.end(), order_.begin() + (firstRow - 1));
+  if (firstOfAll) order_.swap(moved);
+  else std::swap_ranges(moved.begin(), moved.end(), order_.begin() + (firstRow - 1));
   // The delimiter was read from the first record (and, past a stray quote,
   // from what follows it): a sort must not make the file read with another.
   if (!fixedDelimiter_ && DelimiterOfCurrentOrder() != delimiter_) {
-    std::copy(moved.begin(), moved.end(), order_.begin() + (firstRow - 1));
+    if (firstOfAll) order_.clear();
+    else std::copy(moved.begin(), moved.end(), order_.begin() + (firstRow - 1));
     rebuilt_.resize(rebuiltBefore);
     starts_.resize(startsBefore);
     throw SortRefused("the sorted file would read with another delimiter than \"" +

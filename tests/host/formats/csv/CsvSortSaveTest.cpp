@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "host/core/HostError.h"
+#include "host/core/SortPlan.h"
 #include "host/formats/csv/CsvDocument.h"
 
 using host::HostError;
@@ -211,6 +212,20 @@ TEST(CsvSort, SeparatorLinesStayFirstAndSemicolonFilesSort) {
   EXPECT_EQ(Sorted("x;1,5\ny;0,5\nz;-3,25\nw;1.234,5\n", 2), "z;-3,25\ny;0,5\nx;1,5\nw;1.234,5\n");
   if (before) ::setenv("LC_ALL", saved.c_str(), 1);
   else ::unsetenv("LC_ALL");
+}
+
+// A sort that would put first a record read with another delimiter is
+// refused and leaves every record in its row, as read.
+TEST(CsvSort, AnOrderThatWouldChangeTheDelimiterIsRefusedAndUndone) {
+  for (const char* bytes : {"b;c\na,1,2\n", "b;c\r\na,1,2\r\n", "b;c\na,1,2"}) {
+    SCOPED_TRACE(bytes);
+    auto doc = CsvDocument::FromBytes(bytes, "t.csv");
+    ASSERT_EQ(doc.Delimiter(), ';');
+    EXPECT_THROW(doc.SortRows(host::CellArea{1, 1, doc.RowCount(), host::kMaxColumns}, 1, false), host::SortRefused);
+    EXPECT_EQ(doc.Bytes(), bytes);
+    EXPECT_EQ(doc.Text(1, 1), "b");
+    EXPECT_EQ(doc.RowsMoved(), 0u);
+  }
 }
 
 // UTF-16 bytes with the byte-order mark, as "Unicode text" exports write them;
