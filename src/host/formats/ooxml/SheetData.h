@@ -20,6 +20,7 @@
 #include "host/core/SheetStore.h"
 #include "host/io/Package.h"
 #include "host/core/SortPlan.h"
+#include "host/io/SplitScan.h"
 #include "host/io/XmlScanner.h"
 
 namespace host::ooxml {
@@ -177,14 +178,11 @@ class SheetData : public SheetStore {
   enum class RowsEnd { Closed, AtSplit, Unsure };
   void ScanSheetData(XmlScanner& scanner, const XmlScanner::Tag& tag, size_t sharedCount, size_t styleCount);
   RowsEnd ScanRows(XmlScanner& scanner, const XmlScanner::Tag& tag, RowsScan& into, int& lastRow,
-                   const char* splitAt, bool secondHalf, size_t sharedCount, size_t styleCount) const;
+                   SplitScan* split, bool secondHalf, size_t sharedCount, size_t styleCount) const;
   void ScanRow(XmlScanner& scanner, const XmlScanner::Tag& tag, RowRecord& row, RowsScan& into, size_t sharedCount,
                size_t styleCount) const;
   void ScanCell(XmlScanner& scanner, const XmlScanner::Tag& tag, int row, int& lastColumn, RowsScan& into,
                 size_t sharedCount, size_t styleCount) const;
-  // Where a second thread can begin scanning rows: the '<' of a row start
-  // tag near the middle of the part, or nullptr for a part too small to split.
-  const char* SplitPoint() const;
   void ReadMergeCells(XmlScanner& scanner, const XmlScanner::Tag& tag);
   void ReadProtection(const XmlScanner::Tag& tag);
   void ExpandSharedFormulas(const CellArea& area);
