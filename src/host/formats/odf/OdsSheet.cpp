@@ -1,6 +1,7 @@
 #include "host/formats/odf/OdsSheet.h"
 
 #include <algorithm>
+#include <memory>
 #include <optional>
 #include <tuple>
 
@@ -69,13 +70,21 @@ std::optional<std::string> CountValue(int64_t count) {
 // records of their own with the rows numbered from 1.
 class OdsSheet::Scan {
  public:
+  // What the second half read. Written by its thread row after row, so it
+  // keeps cache lines of its own, apart from the first half's.
+  struct alignas(64) Half {
+    RowRecords records;
+    int rows = 0;                // rows read, numbered from 1
+    const char* stop = nullptr;  // where the first half goes on
+  };
+
   Scan(OdsSheet& sheet, XmlScanner& scanner, RowRecords& into) : sheet_(sheet), scanner_(scanner), into_(into) {}
 
   // Reads the children of `table` up to its end tag. Row and column groups
   // nest; the open ones are kept on a stack of the scan's own, so that groups
   // nested any depth are read without deepening the call stack. Where this
-  // scan reaches the split, it takes what second read from there.
-  void Children(const XmlScanner::Tag& table, SplitScan& split, Scan& second) {
+  // scan reaches the split, it takes what the second half read from there.
+  void Children(const XmlScanner::Tag& table, SplitScan& split, const Half& second) {
     std::vector<XmlScanner::Tag> open{table};
     XmlScanner::Tag tag;
     while (!open.empty()) {
@@ -129,12 +138,12 @@ class OdsSheet::Scan {
     }
   }
 
-  // The second half: the rows from split on, numbered from 1, up to the
-  // first thing that is no row of that run (an end tag, another element), or
-  // a row repeated so often that only the first half can tell whether it
-  // passes the sheet's last row; there the first half goes on. False when
-  // the second half is dropped.
-  bool RowsFrom(const char* split, const SplitScan& control) {
+  // The second half, into half (whose records this scan fills): the rows from
+  // split on, numbered from 1, up to the first thing that is no row of that
+  // run (an end tag, another element), or a row repeated so often that only
+  // the first half can tell whether it passes the sheet's last row; there
+  // the first half goes on. False when the second half is dropped.
+  bool RowsFrom(const char* split, const SplitScan& control, Half& half) {
     scanner_.SetPosition(split);
     while (!control.Dropped()) {
       scanner_.SkipMisc(true);
@@ -143,7 +152,8 @@ class OdsSheet::Scan {
       const XmlScanner::Tag tag = scanner_.ReadTag();
       const int64_t repeats = tag.isEnd ? 0 : RowRepeats(tag);
       if (tag.isEnd || tag.qname != "table:table-row" || repeats >= kLongRun || nextRow_ - 1 + repeats > kMaxRows) {
-        stop_ = at;
+        half.rows = nextRow_ - 1;
+        half.stop = at;
         return true;
       }
       Row(tag, static_cast<int>(repeats));
@@ -189,11 +199,11 @@ class OdsSheet::Scan {
   // taken, when second is not to be taken or its rows would pass the sheet's
   // last row or its merged cells and array formulas the most the host
   // handles (the first half then reads them, faults included).
-  bool Take(SplitScan& split, Scan& second) {
+  bool Take(SplitScan& split, const Half& second) {
     if (nextRow_ > kMaxRows || !split.Join()) return false;
-    const RowRecords& half = second.into_;
+    const RowRecords& half = second.records;
     const int base = nextRow_ - 1;
-    const int rows = second.nextRow_ - 1;
+    const int rows = second.rows;
     if (int64_t(base) + rows > kMaxRows ||
         into_.merged.size() + into_.arrays.size() + half.merged.size() + half.arrays.size() > size_t(kMaxAreas))
       return false;
@@ -213,7 +223,7 @@ class OdsSheet::Scan {
       Include(into_.used, half.used.firstRow + base, half.used.firstColumn, half.used.lastRow + base,
               half.used.lastColumn);
     nextRow_ += rows;
-    scanner_.SetPosition(second.stop_);
+    scanner_.SetPosition(second.stop);
     return true;
   }
 
@@ -318,7 +328,6 @@ class OdsSheet::Scan {
   RowRecords& into_;
   int nextRow_ = 1;
   int nextColumn_ = 1;
-  const char* stop_ = nullptr;  // the second half: where the first goes on
 };
 
 OdsSheet::OdsSheet(std::string_view part, size_t begin) : part_(part), begin_(begin) {
@@ -339,18 +348,19 @@ OdsSheet::OdsSheet(std::string_view part, size_t begin) : part_(part), begin_(be
       records.cells.reserve(std::min<size_t>(bytes / 64, size_t(1) << 22));
       records.rows.reserve(std::min<size_t>(bytes / 512, size_t(1) << 20));
     };
-    RowRecords records, half;
+    RowRecords records;
     reserve(records, part.size() - begin);
     // A large table's rows are read in two halves at once (see SplitScan).
     const char* at = FindSplitTag(part, startEnd_, "<table:table-row");
-    XmlScanner from(part.data(), part.size());
-    Scan second(*this, from, half);
+    auto half = std::make_unique<Scan::Half>();
     SplitScan split(at, [&](const SplitScan& control) {
-      reserve(half, static_cast<size_t>(part.data() + part.size() - at));
-      return second.RowsFrom(at, control);
+      reserve(half->records, static_cast<size_t>(part.data() + part.size() - at));
+      XmlScanner from(part.data(), part.size());
+      Scan second(*this, from, half->records);
+      return second.RowsFrom(at, control, *half);
     });
     Scan scan(*this, scanner, records);
-    scan.Children(tag, split, second);
+    scan.Children(tag, split, *half);
     end_ = static_cast<size_t>(scanner.Position() - part.data());
     rows_ = std::move(records.rows);
     cells_ = std::move(records.cells);

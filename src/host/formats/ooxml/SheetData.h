@@ -160,8 +160,9 @@ class SheetData : public SheetStore {
     std::string formula;
   };
   // What a scan of rows gathers. A large sheetData is scanned in two halves
-  // at once, the second into a RowsScan of its own, joined after the first.
-  struct RowsScan {
+  // at once, the second into a RowsScan of its own, joined after the first;
+  // written row after row by its thread, it keeps cache lines of its own.
+  struct alignas(64) RowsScan {
     std::vector<RowRecord> rows;
     std::vector<CellRecord> cells;
     std::unordered_map<uint32_t, SharedMaster> sharedMasters;
