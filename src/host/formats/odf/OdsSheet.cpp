@@ -1,11 +1,13 @@
 #include "host/formats/odf/OdsSheet.h"
 
 #include <algorithm>
+#include <memory>
 #include <optional>
 #include <tuple>
 
 #include "host/core/CellAddress.h"
 #include "host/core/HostError.h"
+#include "host/io/SplitScan.h"
 #include "host/io/XmlScanner.h"
 #include "host/formats/odf/OdsFormula.h"
 
@@ -63,20 +65,33 @@ std::optional<std::string> CountValue(int64_t count) {
 
 }  // namespace
 
-// One pass over the table element, filling the sheet's records.
+// One pass over the table element, filling the sheet's records; or, for a
+// large table, over the rows of its second half (see SplitScan), filling
+// records of their own with the rows numbered from 1.
 class OdsSheet::Scan {
  public:
-  Scan(OdsSheet& sheet, XmlScanner& scanner) : sheet_(sheet), scanner_(scanner) {}
+  // What the second half read. Written by its thread row after row, so it
+  // keeps cache lines of its own, apart from the first half's.
+  struct alignas(64) Half {
+    RowRecords records;
+    int rows = 0;                // rows read, numbered from 1
+    const char* stop = nullptr;  // where the first half goes on
+  };
+
+  Scan(OdsSheet& sheet, XmlScanner& scanner, RowRecords& into) : sheet_(sheet), scanner_(scanner), into_(into) {}
 
   // Reads the children of `table` up to its end tag. Row and column groups
   // nest; the open ones are kept on a stack of the scan's own, so that groups
-  // nested any depth are read without deepening the call stack.
-  void Children(const XmlScanner::Tag& table) {
+  // nested any depth are read without deepening the call stack. Where this
+  // scan reaches the split, it takes what the second half read from there.
+  void Children(const XmlScanner::Tag& table, SplitScan& split, const Half& second) {
     std::vector<XmlScanner::Tag> open{table};
     XmlScanner::Tag tag;
     while (!open.empty()) {
       const size_t depth = open.size() - 1;
-      if (!scanner_.NextChild(open.back(), tag)) {
+      const bool child = scanner_.NextChild(open.back(), tag);
+      if (split.Reached(tag.begin) && Take(split, second)) continue;
+      if (!child) {
         const bool columnGroup = depth > 0 && IsColumnGroup(open.back().qname);
         open.pop_back();
         if (depth == 1 && columnGroup) sheet_.rowAnchor_ = Offset(scanner_.Position());
@@ -100,17 +115,13 @@ class OdsSheet::Scan {
           SkipPastTheEnd(tag, kPastLastRow);
           continue;
         }
-        std::string_view repeat;
-        const int64_t repeats =
-            ElementAttribute({tag.begin, static_cast<size_t>(tag.end - tag.begin)}, kRowsRepeated, repeat)
-                ? Repeats(repeat)
-                : 1;
+        const int64_t repeats = RowRepeats(tag);
         const int count = static_cast<int>(std::min<int64_t>(repeats, kMaxRows - nextRow_ + 1));
         Row(tag, count);
         if (repeats > count) {
-          const RowGroup& row = sheet_.rows_.back();
-          for (const CellRun& run : sheet_.Cells(row))
-            if (run.flags & kContent) Refuse(kPastLastRow);
+          const RowGroup& row = into_.rows.back();
+          for (size_t k = row.firstCell; k < row.firstCell + row.cellCount; ++k)
+            if (into_.cells[k].flags & kContent) Refuse(kPastLastRow);
           sheet_.rowsPastEnd_ = repeats - count;  // written back with the group that ends the sheet
         }
         nextRow_ += count;
@@ -127,7 +138,33 @@ class OdsSheet::Scan {
     }
   }
 
+  // The second half, into half (whose records this scan fills): the rows from
+  // split on, numbered from 1, up to the first thing that is no row of that
+  // run (an end tag, another element), or a row repeated so often that only
+  // the first half can tell whether it passes the sheet's last row; there
+  // the first half goes on. False when the second half is dropped.
+  bool RowsFrom(const char* split, const SplitScan& control, Half& half) {
+    scanner_.SetPosition(split);
+    while (!control.Dropped()) {
+      scanner_.SkipMisc(true);
+      if (scanner_.AtEnd()) return false;
+      const char* at = scanner_.Position();
+      const XmlScanner::Tag tag = scanner_.ReadTag();
+      const int64_t repeats = tag.isEnd ? 0 : RowRepeats(tag);
+      if (tag.isEnd || tag.qname != "table:table-row" || repeats >= kLongRun || nextRow_ - 1 + repeats > kMaxRows) {
+        half.rows = nextRow_ - 1;
+        half.stop = at;
+        return true;
+      }
+      Row(tag, static_cast<int>(repeats));
+      nextRow_ += static_cast<int>(repeats);
+    }
+    return false;
+  }
+
  private:
+  // A row repeated this often is left to the first half.
+  static constexpr int64_t kLongRun = int64_t(1) << 16;
   static constexpr std::string_view kPastLastRow = "past row 1048576, the last row of a sheet";
   static constexpr std::string_view kPastLastColumn = "past column XFD, the last column of a sheet";
 
@@ -157,6 +194,58 @@ class OdsSheet::Scan {
     }
   }
 
+  // The first half at the split: takes the rows second read, numbered on
+  // from this half's, and goes on where second stopped. False, with nothing
+  // taken, when second is not to be taken or its rows would pass the sheet's
+  // last row or its merged cells and array formulas the most the host
+  // handles (the first half then reads them, faults included).
+  bool Take(SplitScan& split, const Half& second) {
+    if (nextRow_ > kMaxRows || !split.Join()) return false;
+    const RowRecords& half = second.records;
+    const int base = nextRow_ - 1;
+    const int rows = second.rows;
+    if (int64_t(base) + rows > kMaxRows ||
+        into_.merged.size() + into_.arrays.size() + half.merged.size() + half.arrays.size() > size_t(kMaxAreas))
+      return false;
+    const size_t firstCell = into_.cells.size();
+    for (RowGroup row : half.rows) {
+      row.firstRow += base;
+      row.firstCell += firstCell;
+      into_.rows.push_back(row);
+    }
+    into_.cells.insert(into_.cells.end(), half.cells.begin(), half.cells.end());
+    auto shifted = [base](CellArea area) {
+      return CellArea{area.firstRow + base, area.firstColumn, std::min(area.lastRow + base, kMaxRows), area.lastColumn};
+    };
+    for (const CellArea& area : half.merged) into_.merged.push_back(shifted(area));
+    for (const CellArea& area : half.arrays) into_.arrays.push_back(shifted(area));
+    if (half.used.lastRow != 0)
+      Include(into_.used, half.used.firstRow + base, half.used.firstColumn, half.used.lastRow + base,
+              half.used.lastColumn);
+    nextRow_ += rows;
+    scanner_.SetPosition(second.stop);
+    return true;
+  }
+
+  static int64_t RowRepeats(const XmlScanner::Tag& tag) {
+    std::string_view repeat;
+    return ElementAttribute({tag.begin, static_cast<size_t>(tag.end - tag.begin)}, kRowsRepeated, repeat)
+               ? Repeats(repeat)
+               : 1;
+  }
+
+  // The blocks that a (repeated) spanning cell starts, each rows x columns.
+  void AddAreas(std::vector<CellArea>& areas, int firstRow, int count, const CellRun& run, int rows, int columns) {
+    if (static_cast<int64_t>(count) * run.count + static_cast<int64_t>(into_.merged.size() + into_.arrays.size()) >
+        kMaxAreas)
+      throw HostError("the sheet " + sheet_.Name() +
+                      " holds more merged cells or array formulas than this program handles");
+    for (int r = 0; r < count; ++r)
+      for (int c = 0; c < run.count; ++c)
+        areas.push_back({firstRow + r, run.firstColumn + c, std::min(firstRow + r + rows - 1, kMaxRows),
+                         std::min(run.firstColumn + c + columns - 1, kMaxColumns)});
+  }
+
   size_t Offset(const char* at) const { return static_cast<size_t>(at - sheet_.part_.data()); }
   void Skip(const XmlScanner::Tag& tag) {
     if (!tag.selfClosing) scanner_.SkipContent(tag);
@@ -171,15 +260,15 @@ class OdsSheet::Scan {
     std::string_view visibility;
     if (ElementAttribute({tag.begin, static_cast<size_t>(tag.end - tag.begin)}, "table:visibility", visibility))
       row.hidden = visibility == "collapse" || visibility == "filter";
-    row.firstCell = sheet_.cells_.size();
+    row.firstCell = into_.cells.size();
     if (!tag.selfClosing) {
       int column = 1;
       XmlScanner::Tag child;
       while (scanner_.NextChild(tag, child)) {
         bool covered = child.qname == "table:covered-table-cell";
         if ((covered || child.qname == "table:table-cell") && column <= kMaxColumns) {
-          sheet_.cells_.push_back(Cell(child, covered, column, row.firstRow, count));
-          column += sheet_.cells_.back().count;
+          into_.cells.push_back(Cell(child, covered, column, row.firstRow, count));
+          column += into_.cells.back().count;
           row.tailBegin = Offset(scanner_.Position());
         } else if (covered || child.qname == "table:table-cell") {
           SkipPastTheEnd(child, kPastLastColumn);  // empty cells past the last column stay as written
@@ -190,8 +279,8 @@ class OdsSheet::Scan {
       row.contentEnd = Offset(child.begin);
       row.end = Offset(child.end);
     }
-    row.cellCount = static_cast<uint32_t>(sheet_.cells_.size() - row.firstCell);
-    sheet_.rows_.push_back(row);
+    row.cellCount = static_cast<uint32_t>(into_.cells.size() - row.firstCell);
+    into_.rows.push_back(row);
   }
 
   CellRun Cell(const XmlScanner::Tag& tag, bool covered, int column, int firstRow, int rows) {
@@ -226,16 +315,17 @@ class OdsSheet::Scan {
     }
     run.length = static_cast<uint32_t>(Offset(scanner_.Position()) - run.begin);
     if ((run.flags & kContent) && repeats > run.count) Refuse(kPastLastColumn);
-    if (run.flags & kContent) Include(sheet_.used_, firstRow, column, firstRow + rows - 1, column + run.count - 1);
-    if (rowsSpanned > 1 || columnsSpanned > 1) sheet_.AddAreas(sheet_.merged_, firstRow, rows, run, rowsSpanned, columnsSpanned);
+    if (run.flags & kContent) Include(into_.used, firstRow, column, firstRow + rows - 1, column + run.count - 1);
+    if (rowsSpanned > 1 || columnsSpanned > 1) AddAreas(into_.merged, firstRow, rows, run, rowsSpanned, columnsSpanned);
     // An array formula's cell names the block its results fill.
     if (matrixRows || matrixColumns)
-      sheet_.AddAreas(sheet_.arrays_, firstRow, rows, run, std::max(matrixRows, 1), std::max(matrixColumns, 1));
+      AddAreas(into_.arrays, firstRow, rows, run, std::max(matrixRows, 1), std::max(matrixColumns, 1));
     return run;
   }
 
   OdsSheet& sheet_;
   XmlScanner& scanner_;
+  RowRecords& into_;
   int nextRow_ = 1;
   int nextColumn_ = 1;
 };
@@ -254,24 +344,30 @@ OdsSheet::OdsSheet(std::string_view part, size_t begin) : part_(part), begin_(be
   if (!tag.selfClosing) {
     // Room for the records of a table written as spreadsheet programs write
     // one (fresh memory is only taken as it is filled); more is added when needed.
-    const size_t bytes = part.size() - begin;
-    cells_.reserve(std::min<size_t>(bytes / 64, size_t(1) << 22));
-    rows_.reserve(std::min<size_t>(bytes / 512, size_t(1) << 20));
-    Scan scan(*this, scanner);
-    scan.Children(tag);
+    auto reserve = [](RowRecords& records, size_t bytes) {
+      records.cells.reserve(std::min<size_t>(bytes / 64, size_t(1) << 22));
+      records.rows.reserve(std::min<size_t>(bytes / 512, size_t(1) << 20));
+    };
+    RowRecords records;
+    reserve(records, part.size() - begin);
+    // A large table's rows are read in two halves at once (see SplitScan).
+    const char* at = FindSplitTag(part, startEnd_, "<table:table-row");
+    auto half = std::make_unique<Scan::Half>();
+    SplitScan split(at, [&](const SplitScan& control) {
+      reserve(half->records, static_cast<size_t>(part.data() + part.size() - at));
+      XmlScanner from(part.data(), part.size());
+      Scan second(*this, from, half->records);
+      return second.RowsFrom(at, control, *half);
+    });
+    Scan scan(*this, scanner, records);
+    scan.Children(tag, split, *half);
     end_ = static_cast<size_t>(scanner.Position() - part.data());
+    rows_ = std::move(records.rows);
+    cells_ = std::move(records.cells);
+    merged_ = std::move(records.merged);
+    arrays_ = std::move(records.arrays);
+    used_ = records.used;
   }
-}
-
-// The blocks that a (repeated) spanning cell starts, each rows x columns.
-void OdsSheet::AddAreas(std::vector<CellArea>& areas, int firstRow, int count, const CellRun& run, int rows,
-                        int columns) {
-  if (static_cast<int64_t>(count) * run.count + static_cast<int64_t>(merged_.size() + arrays_.size()) > kMaxAreas)
-    throw HostError("the sheet " + Name() + " holds more merged cells or array formulas than this program handles");
-  for (int r = 0; r < count; ++r)
-    for (int c = 0; c < run.count; ++c)
-      areas.push_back({firstRow + r, run.firstColumn + c, std::min(firstRow + r + rows - 1, kMaxRows),
-                       std::min(run.firstColumn + c + columns - 1, kMaxColumns)});
 }
 
 const OdsSheet::RowGroup* OdsSheet::GroupOf(int row) const {

@@ -155,6 +155,15 @@ class OdsSheet {
 
  private:
   class Scan;
+  // What a scan of rows fills: the sheet's records, or those of the second
+  // half of a table read in two halves.
+  struct RowRecords {
+    std::vector<RowGroup> rows;
+    std::vector<CellRun> cells;
+    std::vector<CellArea> merged;
+    std::vector<CellArea> arrays;
+    CellArea used = kNoCells;
+  };
   const RowGroup* GroupOf(int row) const;
   const CellRun* RunAt(int row, int column) const;
   std::string_view Bytes(const CellRun& run) const {
@@ -170,7 +179,6 @@ class OdsSheet {
   // runs split so that firstColumn and lastColumn + 1 start runs.
   void Segmented(const RowGroup& row, int firstColumn, int lastColumn, std::vector<CellRun>& out) const;
   void RecomputeUsedRange();
-  void AddAreas(std::vector<CellArea>& areas, int firstRow, int count, const CellRun& run, int rows, int columns);
   std::string CellXmlOf(const CellRun& run) const;
   // The start tag's edits a run's element still waits for.
   std::vector<AttributeEdit> PendingEdits(const CellRun& run) const;

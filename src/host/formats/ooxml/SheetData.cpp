@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <thread>
 
 #include "host/core/DateSerial.h"
 #include "host/core/FormulaShift.h"
 #include "host/formats/ooxml/OoxmlEscapes.h"
+#include "host/io/SplitScan.h"
 
 namespace host::ooxml {
 
@@ -137,27 +137,6 @@ void SheetData::ReadProtection(const XmlScanner::Tag& tag) {
   rowFormattingProtected_ = on && rowsLocked;
 }
 
-// Parts from this size on are scanned in two halves at once.
-constexpr size_t kSplitScanFrom = size_t(4) << 20;
-
-const char* SheetData::SplitPoint() const {
-  if (xml_.size() < kSplitScanFrom || std::thread::hardware_concurrency() < 2) return nullptr;
-  const std::string open = "<" + prefix_ + "row";
-  // A row start tag near the middle; how far to look is bounded, since a
-  // part whose middle holds no row (one huge row, or the rows end early) is
-  // simply scanned on one thread.
-  size_t from = sheetDataStartEnd_ + (xml_.size() - sheetDataStartEnd_) / 2;
-  const size_t limit = std::min(xml_.size(), from + (size_t(1) << 20));
-  while (from < limit) {
-    const size_t at = xml_.find(open, from);
-    if (at == std::string_view::npos || at + open.size() >= limit) return nullptr;
-    const char next = xml_[at + open.size()];
-    if (IsSpace(next) || next == '>' || next == '/') return xml_.data() + at;
-    from = at + 1;
-  }
-  return nullptr;
-}
-
 void SheetData::ScanSheetData(XmlScanner& scanner, const XmlScanner::Tag& tag, size_t sharedCount,
                               size_t styleCount) {
   sheetDataBegin_ = static_cast<uint32_t>(scanner.OffsetOf(tag.begin));
@@ -173,43 +152,26 @@ void SheetData::ScanSheetData(XmlScanner& scanner, const XmlScanner::Tag& tag, s
   // vector would copy it.
   cells_.reserve(xml_.size() / 24 + 16);
   rows_.reserve(xml_.size() / 64 + 16);
-  const char* split = SplitPoint();
-
-  // The second half is scanned from the split on a thread of its own. What it
-  // found is taken only when the first half ends exactly where it began (so
-  // the split was a row start tag of sheetData, not text inside a cell or a
-  // comment) and its rows follow on; otherwise the first half goes on alone,
-  // as if there had been no split, and every fault reads as it always did.
+  // The second half is scanned from a row start tag near the middle; it is
+  // taken only when the first half ends exactly there (so the tag was a row
+  // start tag of sheetData, not text inside a cell or a comment) and its rows
+  // follow on (see SplitScan).
   RowsScan second;
-  RowsEnd secondEnd = RowsEnd::Unsure;
-  std::thread worker;
-  if (split) {
-    worker = std::thread([&] {
-      try {
-        const size_t bytes = static_cast<size_t>(xml_.data() + xml_.size() - split);
-        second.cells.reserve(bytes / 24 + 16);
-        second.rows.reserve(bytes / 64 + 16);
-        XmlScanner from(xml_.data(), xml_.size());
-        from.SetPosition(split);
-        int lastRow = 0;
-        secondEnd = ScanRows(from, tag, second, lastRow, nullptr, true, sharedCount, styleCount);
-      } catch (...) {
-        secondEnd = RowsEnd::Unsure;
-      }
-    });
-  }
-  struct Joined {
-    std::thread& worker;
-    ~Joined() {
-      if (worker.joinable()) worker.join();
-    }
-  } joined{worker};
+  const char* at = FindSplitTag(xml_, sheetDataStartEnd_, "<" + prefix_ + "row");
+  SplitScan split(at, [&](const SplitScan&) {
+    const size_t bytes = static_cast<size_t>(xml_.data() + xml_.size() - at);
+    second.cells.reserve(bytes / 24 + 16);
+    second.rows.reserve(bytes / 64 + 16);
+    XmlScanner from(xml_.data(), xml_.size());
+    from.SetPosition(at);
+    int lastRow = 0;
+    return ScanRows(from, tag, second, lastRow, nullptr, true, sharedCount, styleCount) == RowsEnd::Closed;
+  });
 
   int lastRow = 0;
-  RowsEnd end = ScanRows(scanner, tag, scan_, lastRow, split, false, sharedCount, styleCount);
+  RowsEnd end = ScanRows(scanner, tag, scan_, lastRow, &split, false, sharedCount, styleCount);
   if (end == RowsEnd::AtSplit) {
-    worker.join();
-    if (secondEnd == RowsEnd::Closed && (second.rows.empty() || second.rows.front().row > lastRow)) {
+    if (split.Join() && (second.rows.empty() || second.rows.front().row > lastRow)) {
       const auto firstCell = static_cast<uint32_t>(cells_.size());
       for (RowRecord& row : second.rows) row.firstCell += firstCell;
       cells_.insert(cells_.end(), second.cells.begin(), second.cells.end());
@@ -230,14 +192,11 @@ void SheetData::ScanSheetData(XmlScanner& scanner, const XmlScanner::Tag& tag, s
 }
 
 SheetData::RowsEnd SheetData::ScanRows(XmlScanner& scanner, const XmlScanner::Tag& tag, RowsScan& into, int& lastRow,
-                                       const char* splitAt, bool secondHalf, size_t sharedCount,
+                                       SplitScan* split, bool secondHalf, size_t sharedCount,
                                        size_t styleCount) const {
   while (true) {
     scanner.SkipMisc();
-    if (splitAt && scanner.Position() >= splitAt) {
-      if (scanner.Position() == splitAt) return RowsEnd::AtSplit;
-      splitAt = nullptr;  // the split was inside something else: no second half
-    }
+    if (split && split->Reached(scanner.Position())) return RowsEnd::AtSplit;
     if (scanner.AtEnd()) scanner.FailAt(tag.begin, "<sheetData> is never closed");
     XmlScanner::Tag rowTag = scanner.ReadTag();
     if (rowTag.isEnd) {

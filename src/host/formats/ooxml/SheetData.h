@@ -20,6 +20,7 @@
 #include "host/core/SheetStore.h"
 #include "host/io/Package.h"
 #include "host/core/SortPlan.h"
+#include "host/io/SplitScan.h"
 #include "host/io/XmlScanner.h"
 
 namespace host::ooxml {
@@ -159,8 +160,9 @@ class SheetData : public SheetStore {
     std::string formula;
   };
   // What a scan of rows gathers. A large sheetData is scanned in two halves
-  // at once, the second into a RowsScan of its own, joined after the first.
-  struct RowsScan {
+  // at once, the second into a RowsScan of its own, joined after the first;
+  // written row after row by its thread, it keeps cache lines of its own.
+  struct alignas(64) RowsScan {
     std::vector<RowRecord> rows;
     std::vector<CellRecord> cells;
     std::unordered_map<uint32_t, SharedMaster> sharedMasters;
@@ -177,14 +179,11 @@ class SheetData : public SheetStore {
   enum class RowsEnd { Closed, AtSplit, Unsure };
   void ScanSheetData(XmlScanner& scanner, const XmlScanner::Tag& tag, size_t sharedCount, size_t styleCount);
   RowsEnd ScanRows(XmlScanner& scanner, const XmlScanner::Tag& tag, RowsScan& into, int& lastRow,
-                   const char* splitAt, bool secondHalf, size_t sharedCount, size_t styleCount) const;
+                   SplitScan* split, bool secondHalf, size_t sharedCount, size_t styleCount) const;
   void ScanRow(XmlScanner& scanner, const XmlScanner::Tag& tag, RowRecord& row, RowsScan& into, size_t sharedCount,
                size_t styleCount) const;
   void ScanCell(XmlScanner& scanner, const XmlScanner::Tag& tag, int row, int& lastColumn, RowsScan& into,
                 size_t sharedCount, size_t styleCount) const;
-  // Where a second thread can begin scanning rows: the '<' of a row start
-  // tag near the middle of the part, or nullptr for a part too small to split.
-  const char* SplitPoint() const;
   void ReadMergeCells(XmlScanner& scanner, const XmlScanner::Tag& tag);
   void ReadProtection(const XmlScanner::Tag& tag);
   void ExpandSharedFormulas(const CellArea& area);
