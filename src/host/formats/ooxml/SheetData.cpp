@@ -555,8 +555,8 @@ std::string SheetData::FormulaOf(const CellRecord& cell, int row) const {
 
 std::string SheetData::CurrentFormula(const CellRecord& cell, int row) const {
   if (cell.flags & kFormulaChanged) {
-    auto it = formulas_.find(cell.begin);
-    return it != formulas_.end() ? it->second : std::string();
+    const std::string* formula = formulas_.Find(cell.begin);
+    return formula ? *formula : std::string();
   }
   std::string_view element = Span(cell.begin, cell.length);
   XmlScanner scanner(element.data(), element.size());

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "host/core/CellAddress.h"
+#include "host/core/OffsetMap.h"
 #include "host/core/SheetStore.h"
 #include "host/io/Package.h"
 #include "host/core/SortPlan.h"
@@ -107,8 +108,7 @@ class SheetData : public SheetStore {
   bool SetArrayResults(const std::vector<CellResult>& results) override;
   // The fresh result set for a cell's element, or nullptr (see FormulaResults.h).
   const StoredValue* ResultOf(const CellRecord& cell) const {
-    auto it = results_.find(cell.begin);
-    return it == results_.end() ? nullptr : &it->second;
+    return results_.Find(cell.begin);
   }
 
   // The cell at (row, column), or nullptr when the sheet holds none.
@@ -204,15 +204,15 @@ class SheetData : public SheetStore {
   // Rows the host made that the part has no element for: row -> hidden.
   std::map<int, bool> createdRows_;
   // Formulas replaced by a sort, by the cell's begin offset (unique per cell).
-  std::unordered_map<uint32_t, std::string> formulas_;
+  OffsetMap<std::string> formulas_;
   // Formula results computed by the host, by the cell's begin offset.
-  std::unordered_map<uint32_t, StoredValue> results_;
+  OffsetMap<StoredValue> results_;
   std::unordered_map<uint32_t, SharedMaster>& sharedMasters_ = scan_.sharedMasters;
   std::vector<CellArea> merged_;
   std::vector<CellArea>& arrays_ = scan_.arrays;
   std::vector<uint32_t>& arrayMetadata_ = scan_.arrayMetadata;
   // New ref of array formulas that moved, by the cell's begin offset.
-  std::unordered_map<uint32_t, std::string> arrayRefs_;
+  OffsetMap<std::string> arrayRefs_;
   std::vector<TableArea> tables_;
   std::vector<RowMove> moves_;
   bool sortProtected_ = false;

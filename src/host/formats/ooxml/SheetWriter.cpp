@@ -253,10 +253,9 @@ void SheetWriter::WriteCell(const SheetData::CellRecord& cell, int row) {
   // Replace the <f> element by one holding the new formula; the shared
   // formula attributes go, since the formula now stands on its own. An
   // array formula stays one, its ref naming its new area.
-  auto it = sheet_.formulas_.find(cell.begin);
-  const std::string& formula = it->second;
-  auto arrayRef = sheet_.arrayRefs_.find(cell.begin);
-  bool array = (cell.flags & SheetData::kArrayFormula) && arrayRef != sheet_.arrayRefs_.end();
+  const std::string& formula = *sheet_.formulas_.Find(cell.begin);
+  const std::string* arrayRef = sheet_.arrayRefs_.Find(cell.begin);
+  bool array = (cell.flags & SheetData::kArrayFormula) && arrayRef;
   const char* copied = contentBegin;
   while (true) {
     scanner.SkipMisc(true);
@@ -279,7 +278,7 @@ void SheetWriter::WriteCell(const SheetData::CellRecord& cell, int row) {
         AppendAttribute(scratch_, name, value);
       } else if (array && name == "ref") {
         scratch_ += " ref=\"";
-        scratch_ += arrayRef->second;
+        scratch_ += *arrayRef;
         scratch_ += '"';
       }
       if (name == "t" || name == "ref" || name == "si") continue;
