@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <stdexcept>
+
 #include "host/calc/MemorySource.h"
+#include "host/core/HostError.h"
 
 namespace host::calc::test {
 namespace {
@@ -85,6 +89,30 @@ TEST(Evaluator, ArrayArgumentsComputeElementByElement) {
                   {"SUMPRODUCT(ROUND(A1:A3/7,0))", Num(8)},
                   {"MAX(INDEX(A1:A3*2,0,1))", Num(60)},
               });
+}
+
+// A store that keys its formulas by shape but cannot give a formula's text:
+// its own message names why the formula is not computed; a fault of any
+// other kind is not turned into words for the user here.
+TEST(Evaluator, AFormulaTextTheStoreCannotGiveIsNamedInTheStoresOwnWords) {
+  struct Keyed : MemorySource {
+    std::function<void()> fault;
+    FormulaKey CellFormulaKey(int, int, int, std::string& key) const override {
+      key = "shape";
+      return FormulaKey::Keyed;
+    }
+    std::string CellFormula(int, int, int) const override {
+      fault();
+      return "1+1";
+    }
+  } source;
+  source.SetFormula(0, "A1", "1+1");
+  source.fault = [] { throw HostError("A formula is damaged: a token is cut off."); };
+  const Evaluator::Outcome outcome = Evaluator(source).Cell(0, 1, 1);
+  EXPECT_FALSE(outcome.evaluated);
+  EXPECT_NE(outcome.why.find("A formula is damaged: a token is cut off."), std::string::npos) << outcome.why;
+  source.fault = [] { throw std::out_of_range("basic_string::substr"); };
+  EXPECT_THROW(Evaluator(source).Cell(0, 1, 1), std::out_of_range);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <exception>
 #include <tuple>
 
+#include "host/core/HostError.h"
 #include "host/core/calc/Coercion.h"
 #include "host/core/calc/FormulaParser.h"
 
@@ -335,7 +336,9 @@ const Node* Evaluator::KeyedTree(const std::string& key, int sheet, int row, int
   auto text = [&] {
     try {
       return source_.CellFormula(sheet, row, column);
-    } catch (const std::exception& e) {
+    } catch (const HostError& e) {
+      // The store's own words; any other fault goes on to where the host
+      // turns faults into messages.
       throw FormulaUnreadable{e.what()};
     }
   };
