@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <thread>
 
 #include "host/formats/csv/CsvText.h"
+#include "host/io/SplitScan.h"
 
 namespace host::csv {
 
@@ -120,23 +120,25 @@ CsvRecords ReadRecords(std::string_view text, size_t from, char delimiter, size_
   // of it are.
   CsvRecords second;
   second.end = split;
-  std::thread helper([&] {
+  SplitScan scan(text.data() + split, [&](const SplitScan&) {
     ScanRecords(text, text.size(), delimiter, second);
     second.utf8 = !check || IsValidUtf8(text.substr(std::max(split, utf8From)));
+    return true;
   });
-  struct Joined {
-    std::thread& thread;
-    ~Joined() {
-      if (thread.joinable()) thread.join();  // also when this thread's part throws (memory)
-    }
-  } joined{helper};
   ScanRecords(text, split, delimiter, records);
   const bool firstUtf8 = !check || utf8From >= split || IsValidUtf8(text.substr(utf8From, split - utf8From));
-  helper.join();
-  const bool utf8 = firstUtf8 && second.utf8;
-  if (records.end == split && records.unclosedLine == 0) Join(records, std::move(second));
-  else ScanRecords(text, text.size(), delimiter, records);  // split lay within a record: on alone
-  records.utf8 = utf8;
+  // The second half is taken where the first ended a record exactly at the
+  // split; else the first goes on past it alone.
+  const bool exact = records.unclosedLine == 0 && records.end == split;
+  scan.Reached(exact ? text.data() + split : text.data() + text.size());
+  if (scan.Join()) {
+    const bool utf8 = firstUtf8 && second.utf8;
+    Join(records, std::move(second));
+    records.utf8 = utf8;
+  } else {
+    ScanRecords(text, text.size(), delimiter, records);
+    records.utf8 = firstUtf8 && (!check || IsValidUtf8(text.substr(std::max(split, utf8From))));
+  }
   return records;
 }
 
