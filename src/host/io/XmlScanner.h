@@ -34,6 +34,7 @@ class XmlScanner {
   const char* Position() const { return p_; }
   void SetPosition(const char* q) { p_ = q; }
   bool AtEnd() const { return p_ >= end_; }
+  const char* End() const { return end_; }
 
   // Skips the XML declaration, comments, processing instructions and white
   // space before the root element; a DOCTYPE there is refused.

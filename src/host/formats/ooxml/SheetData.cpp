@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 
 #include "host/core/DateSerial.h"
 #include "host/core/FormulaShift.h"
@@ -254,6 +255,10 @@ void SheetData::ScanRow(XmlScanner& scanner, const XmlScanner::Tag& rowTag, RowR
   while (true) {
     scanner.SkipMisc();
     if (scanner.AtEnd()) scanner.FailAt(rowTag.begin, "<row> is never closed");
+    if (ScanPlainCell(scanner, row.row, lastColumn, into, sharedCount, styleCount)) {
+      row.tailBegin = static_cast<uint32_t>(scanner.Offset());
+      continue;
+    }
     XmlScanner::Tag tag = scanner.ReadTag();
     if (tag.isEnd) {
       if (tag.qname != rowTag.qname) scanner.FailAt(tag.begin, "mismatched end tag in row " + std::to_string(row.row));
@@ -315,19 +320,7 @@ void SheetData::ScanCell(XmlScanner& scanner, const XmlScanner::Tag& tag, int ro
     column = lastColumn + 1;
     if (column > kMaxColumns) scanner.FailAt(tag.begin, "more cells in row " + std::to_string(row) + " than a row holds");
   }
-  if (column <= lastColumn)
-    scanner.FailAt(tag.begin, "cell " + CellName(row, column) + " comes after " + CellName(row, lastColumn) +
-                                  " (cells out of order or repeated)");
-  lastColumn = column;
-  cell.column = static_cast<uint16_t>(column);
-  if (type.empty() || type == "n") cell.kind = ValueKind::Number;
-  else if (type == "s") cell.kind = ValueKind::Shared;
-  else if (type == "str") cell.kind = ValueKind::String;
-  else if (type == "inlineStr") cell.kind = ValueKind::Inline;
-  else if (type == "b") cell.kind = ValueKind::Boolean;
-  else if (type == "e") cell.kind = ValueKind::Error;
-  else if (type == "d") cell.kind = ValueKind::IsoDate;
-  else scanner.FailAt(tag.begin, "cell " + CellName(row, column) + " has unknown type \"" + std::string(type) + "\"");
+  PlaceCell(scanner, tag.begin, row, column, lastColumn, type, cell);
 
   bool hasValue = false;
   std::string_view valueText;
@@ -401,6 +394,100 @@ void SheetData::ScanCell(XmlScanner& scanner, const XmlScanner::Tag& tag, int ro
     // which is not the same as empty.
     if (!hasValue) cell.flags |= kUncalculated;
   }
+  AddCell(scanner, tag.begin, row, column, hasValue, valueText, inlineBegin, inlineEnd, cell, into, sharedCount);
+}
+
+bool SheetData::ScanPlainCell(XmlScanner& scanner, int row, int& lastColumn, RowsScan& into, size_t sharedCount,
+                              size_t styleCount) const {
+  // Most cells a spreadsheet program writes take one shape: an r, s and t
+  // attribute of letters and digits each, and a value that is plain text. This
+  // reads that shape byte by byte and hands anything else (another
+  // attribute, a formula, inline text, character references, comments,
+  // other spacing, a fault) to the full reading, which then starts afresh
+  // at the same place. The checks after the bytes are the full reading's own.
+  const char* const begin = scanner.Position();
+  const char* const end = scanner.End();
+  if (end - begin < 4 || begin[0] != '<' || begin[1] != 'c' || begin[2] != ' ') return false;
+  const char* p = begin + 2;
+  std::string_view ref, style, type;
+  bool haveRef = false, haveStyle = false, haveType = false;
+  while (p < end && *p == ' ') {
+    ++p;
+    if (end - p < 3 || p[1] != '=' || p[2] != '"') return false;
+    std::string_view* slot;
+    bool* seen;
+    switch (*p) {
+      case 'r': slot = &ref, seen = &haveRef; break;
+      case 's': slot = &style, seen = &haveStyle; break;
+      case 't': slot = &type, seen = &haveType; break;
+      default: return false;
+    }
+    if (*seen) return false;
+    *seen = true;
+    p += 3;
+    const char* valueBegin = p;
+    while (p < end && ((*p >= '0' && *p <= '9') || (*p >= 'A' && *p <= 'Z') || (*p >= 'a' && *p <= 'z'))) ++p;
+    if (p >= end || *p != '"') return false;
+    *slot = std::string_view(valueBegin, static_cast<size_t>(p - valueBegin));
+    ++p;
+  }
+  if (!haveRef || p >= end) return false;
+  bool hasValue = false;
+  std::string_view valueText;
+  if (*p == '/') {
+    if (end - p < 2 || p[1] != '>') return false;
+    p += 2;
+  } else if (*p == '>') {
+    ++p;
+    if (end - p >= 4 && std::memcmp(p, "</c>", 4) == 0) {
+      p += 4;
+    } else {
+      if (end - p < 3 || std::memcmp(p, "<v>", 3) != 0) return false;
+      p += 3;
+      const char* valueBegin = p;
+      while (p < end && *p != '<' && *p != '&') ++p;
+      if (end - p < 8 || std::memcmp(p, "</v></c>", 8) != 0) return false;
+      valueText = std::string_view(valueBegin, static_cast<size_t>(p - valueBegin));
+      hasValue = true;
+      p += 8;
+    }
+  } else {
+    return false;
+  }
+  int r = 0, column = 0;
+  uint64_t s = 0;
+  if (!ParsePlainCellReference(ref, r, column) || r != row) return false;
+  if (haveStyle && (!ParseUnsigned(style, s) || s >= styleCount)) return false;
+  CellRecord cell{};
+  cell.begin = static_cast<uint32_t>(scanner.OffsetOf(begin));
+  cell.length = static_cast<uint32_t>(p - begin);
+  cell.style = static_cast<uint32_t>(s);
+  PlaceCell(scanner, begin, row, column, lastColumn, type, cell);
+  scanner.SetPosition(p);
+  AddCell(scanner, begin, row, column, hasValue, valueText, nullptr, nullptr, cell, into, sharedCount);
+  return true;
+}
+
+void SheetData::PlaceCell(XmlScanner& scanner, const char* cellBegin, int row, int column, int& lastColumn,
+                          std::string_view type, CellRecord& cell) const {
+  if (column <= lastColumn)
+    scanner.FailAt(cellBegin, "cell " + CellName(row, column) + " comes after " + CellName(row, lastColumn) +
+                                  " (cells out of order or repeated)");
+  lastColumn = column;
+  cell.column = static_cast<uint16_t>(column);
+  if (type.empty() || type == "n") cell.kind = ValueKind::Number;
+  else if (type == "s") cell.kind = ValueKind::Shared;
+  else if (type == "str") cell.kind = ValueKind::String;
+  else if (type == "inlineStr") cell.kind = ValueKind::Inline;
+  else if (type == "b") cell.kind = ValueKind::Boolean;
+  else if (type == "e") cell.kind = ValueKind::Error;
+  else if (type == "d") cell.kind = ValueKind::IsoDate;
+  else scanner.FailAt(cellBegin, "cell " + CellName(row, column) + " has unknown type \"" + std::string(type) + "\"");
+}
+
+void SheetData::AddCell(XmlScanner& scanner, const char* cellBegin, int row, int column, bool hasValue,
+                        std::string_view valueText, const char* inlineBegin, const char* inlineEnd, CellRecord& cell,
+                        RowsScan& into, size_t sharedCount) const {
   // A value written with character references ("&#49;") or in a CDATA
   // section is read decoded.
   std::string decodedValue;
@@ -418,7 +505,7 @@ void SheetData::ScanCell(XmlScanner& scanner, const XmlScanner::Tag& tag, int ro
       if (!hasValue || Trim(valueText).empty()) {
         cell.kind = ValueKind::Blank;
       } else if (!ParseDouble(valueText, cell.value.number)) {
-        scanner.FailAt(tag.begin, "cell " + CellName(row, column) + " holds \"" + std::string(valueText.substr(0, 40)) +
+        scanner.FailAt(cellBegin, "cell " + CellName(row, column) + " holds \"" + std::string(valueText.substr(0, 40)) +
                                       "\", which is not a number");
       }
       break;
@@ -427,7 +514,7 @@ void SheetData::ScanCell(XmlScanner& scanner, const XmlScanner::Tag& tag, int ro
       if (!hasValue || Trim(valueText).empty()) {
         cell.kind = ValueKind::Blank;
       } else if (!ParseUnsigned(valueText, index) || index >= sharedCount) {
-        scanner.FailAt(tag.begin, "cell " + CellName(row, column) + " refers to shared string " +
+        scanner.FailAt(cellBegin, "cell " + CellName(row, column) + " refers to shared string " +
                                       std::string(Trim(valueText).substr(0, 20)) + ", but the workbook has " +
                                       std::to_string(sharedCount));
       } else {
@@ -440,7 +527,7 @@ void SheetData::ScanCell(XmlScanner& scanner, const XmlScanner::Tag& tag, int ro
       if (!hasValue || v.empty()) cell.kind = ValueKind::Blank;
       else if (v == "1" || v == "true") cell.value.number = 1;
       else if (v == "0" || v == "false") cell.value.number = 0;
-      else scanner.FailAt(tag.begin, "cell " + CellName(row, column) + " holds a malformed boolean");
+      else scanner.FailAt(cellBegin, "cell " + CellName(row, column) + " holds a malformed boolean");
       break;
     }
     case ValueKind::Inline:

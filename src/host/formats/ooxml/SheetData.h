@@ -184,6 +184,17 @@ class SheetData : public SheetStore {
                size_t styleCount) const;
   void ScanCell(XmlScanner& scanner, const XmlScanner::Tag& tag, int row, int& lastColumn, RowsScan& into,
                 size_t sharedCount, size_t styleCount) const;
+  // Reads a cell of the common shape, <c r=".." s=".." t=".."><v>..</v></c>,
+  // straight from its bytes; false, with nothing read, for any other shape.
+  bool ScanPlainCell(XmlScanner& scanner, int row, int& lastColumn, RowsScan& into, size_t sharedCount,
+                     size_t styleCount) const;
+  // The checks and the value every way of reading a cell ends with: the
+  // column's order and the type; the value from its text, then the cell kept.
+  void PlaceCell(XmlScanner& scanner, const char* cellBegin, int row, int column, int& lastColumn,
+                 std::string_view type, CellRecord& cell) const;
+  void AddCell(XmlScanner& scanner, const char* cellBegin, int row, int column, bool hasValue,
+               std::string_view valueText, const char* inlineBegin, const char* inlineEnd, CellRecord& cell,
+               RowsScan& into, size_t sharedCount) const;
   void ReadMergeCells(XmlScanner& scanner, const XmlScanner::Tag& tag);
   void ReadProtection(const XmlScanner::Tag& tag);
   void ExpandSharedFormulas(const CellArea& area);

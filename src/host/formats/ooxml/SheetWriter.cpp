@@ -206,7 +206,21 @@ void SheetWriter::WriteRow(const SheetData::RowRecord& row) {
 void SheetWriter::WriteCell(const SheetData::CellRecord& cell, int row) {
   std::string_view element = xml_.substr(cell.begin, cell.length);
   if (!(cell.flags & (SheetData::kFormulaChanged | SheetData::kImplicitRef))) {
-    // Most moved cells only need their r attribute's value replaced.
+    // Most moved cells only need their r attribute's value replaced. Most
+    // also begin with it, which needs no search for the attribute.
+    if (element.size() > 6 && element.compare(0, 6, "<c r=\"") == 0) {
+      size_t close = 6;
+      while (close < element.size() && element[close] != '"' && element[close] != '>') ++close;
+      if (close < element.size() && element[close] == '"') {
+        scratch_.append(element.data(), 6);
+        AppendColumnLetters(scratch_, cell.column);
+        char digits[16];
+        auto [end, ec] = std::to_chars(digits, digits + sizeof digits, row);
+        scratch_.append(digits, end);
+        scratch_.append(element.substr(close));
+        return;
+      }
+    }
     size_t tagEnd = element.find('>');
     size_t at = element.find("r=", 2);
     while (at != std::string_view::npos && at < tagEnd) {
