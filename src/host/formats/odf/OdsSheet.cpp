@@ -1,6 +1,7 @@
 #include "host/formats/odf/OdsSheet.h"
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <tuple>
@@ -264,7 +265,15 @@ class OdsSheet::Scan {
     if (!tag.selfClosing) {
       int column = 1;
       XmlScanner::Tag child;
-      while (scanner_.NextChild(tag, child)) {
+      for (;;) {
+        const char* cellEnd = nullptr;
+        if (column <= kMaxColumns && PlainCell(child, cellEnd)) {
+          into_.cells.push_back(Cell(child, false, column, row.firstRow, count, cellEnd));
+          column += into_.cells.back().count;
+          row.tailBegin = Offset(scanner_.Position());
+          continue;
+        }
+        if (!scanner_.NextChild(tag, child)) break;
         bool covered = child.qname == "table:covered-table-cell";
         if ((covered || child.qname == "table:table-cell") && column <= kMaxColumns) {
           into_.cells.push_back(Cell(child, covered, column, row.firstRow, count));
@@ -283,7 +292,71 @@ class OdsSheet::Scan {
     into_.rows.push_back(row);
   }
 
-  CellRun Cell(const XmlScanner::Tag& tag, bool covered, int column, int firstRow, int rows) {
+  // The shape most cells take, <table:table-cell a="v" ...><text:p>text</text:p></table:table-cell>
+  // or the tag alone, read straight from its bytes: the start tag and, for
+  // a cell with a paragraph, where the cell ends (the scanner is left
+  // there); nothing read and false for any other shape (other spacing,
+  // character references, more children, markup in the text), which the
+  // full reading then takes from the same place.
+  bool PlainCell(XmlScanner::Tag& tag, const char*& paragraphCellEnd) {
+    static constexpr std::string_view kStart = "<table:table-cell";
+    static constexpr std::string_view kParagraph = "<text:p>";
+    static constexpr std::string_view kEnd = "</text:p></table:table-cell>";
+    const char* const begin = scanner_.Position();
+    const char* const end = scanner_.End();
+    if (static_cast<size_t>(end - begin) <= kStart.size() || std::memcmp(begin, kStart.data(), kStart.size()) != 0)
+      return false;
+    const char* p = begin + kStart.size();
+    auto nameChar = [](char c) {
+      return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ':' || c == '-' ||
+             c == '_' || c == '.';
+    };
+    const char* attrs = p;
+    bool selfClosing = false;
+    for (;;) {
+      if (p >= end) return false;
+      if (*p == '>') break;
+      if (*p == '/') {
+        if (end - p < 2 || p[1] != '>') return false;
+        selfClosing = true;
+        break;
+      }
+      if (*p != ' ' || end - p < 2 || !(p[1] >= 'a' && p[1] <= 'z')) return false;
+      ++p;
+      while (p < end && nameChar(*p)) ++p;
+      if (end - p < 2 || p[0] != '=' || p[1] != '"') return false;
+      p += 2;
+      while (p < end && *p != '"' && *p != '<' && *p != '&') ++p;
+      if (p >= end || *p != '"') return false;
+      ++p;
+    }
+    tag.qname = kStart.substr(1);
+    tag.local = tag.qname.substr(6);
+    tag.begin = begin;
+    tag.attrs = attrs;
+    tag.end = p + (selfClosing ? 2 : 1);
+    tag.isEnd = false;
+    tag.selfClosing = selfClosing;
+    paragraphCellEnd = nullptr;
+    if (selfClosing) {
+      scanner_.SetPosition(tag.end);
+      return true;
+    }
+    p = tag.end;
+    if (static_cast<size_t>(end - p) < kParagraph.size() || std::memcmp(p, kParagraph.data(), kParagraph.size()) != 0)
+      return false;
+    p += kParagraph.size();
+    while (p < end && *p != '<' && *p != '&') ++p;
+    if (static_cast<size_t>(end - p) < kEnd.size() || std::memcmp(p, kEnd.data(), kEnd.size()) != 0) return false;
+    paragraphCellEnd = p + kEnd.size();
+    scanner_.SetPosition(paragraphCellEnd);
+    return true;
+  }
+
+  // paragraphCellEnd: the cell was read by PlainCell and holds one plain
+  // paragraph, ending there; its children are not read again.
+  CellRun Cell(const XmlScanner::Tag& tag, bool covered, int column, int firstRow, int rows,
+               const char* paragraphCellEnd = nullptr) {
     CellRun run;
     run.firstColumn = column;
     run.count = 1;
@@ -308,7 +381,8 @@ class OdsSheet::Scan {
       else if (name == "table:number-matrix-columns-spanned") matrixColumns = Count(value, kMaxColumns);
     }
     XmlScanner::Tag child;
-    while (!tag.selfClosing && scanner_.NextChild(tag, child)) {
+    if (paragraphCellEnd) run.flags |= kContent;
+    while (!tag.selfClosing && !paragraphCellEnd && scanner_.NextChild(tag, child)) {
       if (child.qname == "text:p" || child.qname == "text:h" || child.qname == "office:annotation")
         run.flags |= kContent;
       Skip(child);
