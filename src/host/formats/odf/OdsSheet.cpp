@@ -778,7 +778,12 @@ void OdsSheet::PlaceRowCells(int firstRow, int firstColumn, int lastColumn, cons
       cells.insert(cells.end(), runs.begin(), runs.end());
     } else {
       const int rowDelta = row.firstRow - from;
-      Segmented(row, firstColumn, lastColumn, own);
+      // The row's own runs are only kept outside the columns: a row whose
+      // runs all lie within them (a sort of whole rows) keeps none.
+      own.clear();
+      if (!runs.empty() && (runs.front().firstColumn < firstColumn ||
+                            runs.back().firstColumn + runs.back().count - 1 > lastColumn))
+        Segmented(row, firstColumn, lastColumn, own);
       Segmented(*GroupOf(from), firstColumn, lastColumn, source);
       for (const CellRun& run : own)
         if (run.firstColumn < firstColumn) cells.push_back(run);
