@@ -131,15 +131,18 @@ MappedFile MappedFile::MapRuns(int fd, const std::vector<Run>& runs) {
   const size_t page = g_pageSize;
   // The alignment (a run's file offset less its place in the view, to the
   // page) that the most bytes share: those runs' whole pages are the file's.
-  std::vector<size_t> bytesAt(page / 512, 0);  // by alignment, in the 512-byte steps sectors take
+  std::vector<std::pair<size_t, size_t>> bytesAt;  // alignment, bytes
   size_t at = 0;
   auto shiftOf = [&](const Run& run, size_t place) { return static_cast<size_t>((run.fileOffset + page - place % page) % page); };
   for (const Run& run : runs) {
     const size_t shift = shiftOf(run, at);
-    if (shift % 512 == 0) bytesAt[shift / 512] += run.size;
+    auto known = std::find_if(bytesAt.begin(), bytesAt.end(), [&](const auto& b) { return b.first == shift; });
+    if (known == bytesAt.end()) known = bytesAt.insert(bytesAt.end(), {shift, 0});
+    known->second += run.size;
     at += run.size;
   }
-  const size_t shift = 512 * static_cast<size_t>(std::max_element(bytesAt.begin(), bytesAt.end()) - bytesAt.begin());
+  const size_t shift =
+      std::max_element(bytesAt.begin(), bytesAt.end(), [](const auto& a, const auto& b) { return a.second < b.second; })->first;
   const size_t mappingSize = (shift + total + page - 1) / page * page;
   void* reserved = ::mmap(nullptr, mappingSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (reserved == MAP_FAILED) return view;

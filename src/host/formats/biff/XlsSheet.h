@@ -27,9 +27,10 @@ namespace host::biff {
 using namespace host::io;  // the container and the byte helpers the records sit in
 
 // What every sheet of one workbook reads from: the workbook stream and its
-// globals. The stream is a view of the file's mapping where its sectors
-// follow each other in the file, else a copy: a mapped stream's pages are
-// let go behind passes that read it in order, so that it is not held whole.
+// globals. The stream is viewed from the file's pages where a save can never
+// write into that file (see MappedFile::MapRuns), else copied: the file's
+// pages are let go behind passes that read it in order, so that the stream
+// is not held whole.
 struct XlsBook {
   std::string path;
   std::string_view stream;  // the "Workbook" stream as read: owned, or inside mapped
