@@ -225,6 +225,14 @@ void XlsSheet::WriteRowCells(std::string& out, int row0, bool sizing) const {
   for (size_t cell = rowStart_[row0]; cell < end;) WriteCell(out, cells, cell, sizing);
 }
 
+namespace {
+
+// A row's cells are written with the first of its ROW records (a damaged
+// file may hold two for one row); rows are in row order.
+bool OwnsCells(const std::vector<RowRecord>& rows, size_t r) { return r == 0 || rows[r - 1].row != rows[r].row; }
+
+}  // namespace
+
 template <typename Write>
 void XlsSheet::VisitRows(const std::vector<uint32_t>& visits, size_t begin, size_t end, Write write) const {
   const std::vector<CellRef>& cells = records_.cells;
@@ -254,8 +262,9 @@ XlsSheet::TableLayout XlsSheet::LayOutTable() const {
   const std::vector<CellRef>& cells = records_.cells;
   const bool mapped = static_cast<bool>(book_->mapped);
   std::vector<uint32_t>& visits = layout.visits;
-  for (const RowRecord& r : rows)
-    if (size_t{r.row} + 1 < rowStart_.size() && rowStart_[r.row] < rowStart_[r.row + 1]) visits.push_back(rowStart_[r.row]);
+  for (size_t i = 0; i < rows.size(); ++i)
+    if (OwnsCells(rows, i) && size_t{rows[i].row} + 1 < rowStart_.size() && rowStart_[rows[i].row] < rowStart_[rows[i].row + 1])
+      visits.push_back(rowStart_[rows[i].row]);
   // A counting sort: by the place of each row's first cell (in steps of
   // about a row's bytes, the order within one does not matter), later by group.
   std::vector<uint32_t> sorted(visits.size());
@@ -278,13 +287,15 @@ XlsSheet::TableLayout XlsSheet::LayOutTable() const {
     WriteRowCells(scratch, row0, true);
     layout.cellBytes[row0] = static_cast<uint32_t>(scratch.size());
   });
-  auto bytesOf = [&](const RowRecord& r) { return r.row < layout.cellBytes.size() ? layout.cellBytes[r.row] : 0u; };
+  auto bytesOf = [&](size_t r) {
+    return OwnsCells(rows, r) && rows[r].row < layout.cellBytes.size() ? layout.cellBytes[rows[r].row] : 0u;
+  };
   // Each block: its ROW records, its rows' cells, its DBCELL (a first-row
   // offset and a cell offset a row).
   layout.blockAt.push_back(0);
   for (size_t blockBegin = 0; blockBegin < rows.size();) {
     size_t blockEnd = blockBegin, bytes = 0;
-    while (blockEnd < rows.size() && rows[blockEnd].row / 32 == rows[blockBegin].row / 32) bytes += bytesOf(rows[blockEnd++]);
+    while (blockEnd < rows.size() && rows[blockEnd].row / 32 == rows[blockBegin].row / 32) bytes += bytesOf(blockEnd++);
     const size_t count = blockEnd - blockBegin;
     layout.blockEnds.push_back(blockEnd);
     layout.blockAt.push_back(layout.blockAt.back() + 20 * count + bytes + 4 + 4 + 2 * count);
@@ -323,7 +334,9 @@ void XlsSheet::WriteGroup(const TableLayout& layout, size_t g, std::string& out)
   const int firstRow0 = rows[firstRow].row;
   out.resize(layout.blockAt[lastBlock] - groupAt);  // every byte is written below
   std::vector<size_t> cellsAt(rows[layout.blockEnds[lastBlock - 1] - 1].row - firstRow0 + 1);  // by row from firstRow0
-  auto bytesOf = [&](int row0) { return static_cast<size_t>(row0) < layout.cellBytes.size() ? layout.cellBytes[row0] : 0u; };
+  auto bytesOf = [&](size_t r) {
+    return OwnsCells(rows, r) && rows[r].row < layout.cellBytes.size() ? layout.cellBytes[rows[r].row] : 0u;
+  };
   for (size_t b = firstBlock; b < lastBlock; ++b) {
     const size_t blockBegin = b == 0 ? 0 : layout.blockEnds[b - 1], blockEnd = layout.blockEnds[b];
     size_t at = layout.blockAt[b] - groupAt;
@@ -354,9 +367,9 @@ void XlsSheet::WriteGroup(const TableLayout& layout, size_t g, std::string& out)
     Put(out, dbCellAt + 2, 4 + 2 * count, 2);
     Put(out, dbCellAt + 4, dbCellAt - (layout.blockAt[b] - groupAt), 4);
     for (size_t r = blockBegin; r < blockEnd; ++r) {
-      cellsAt[rows[r].row - firstRow0] = at;
-      Put(out, dbCellAt + 8 + 2 * (r - blockBegin), r == blockBegin ? 20 * (count - 1) : bytesOf(rows[r - 1].row), 2);
-      at += bytesOf(rows[r].row);
+      if (OwnsCells(rows, r)) cellsAt[rows[r].row - firstRow0] = at;
+      Put(out, dbCellAt + 8 + 2 * (r - blockBegin), r == blockBegin ? 20 * (count - 1) : bytesOf(r - 1), 2);
+      at += bytesOf(r);
     }
   }
   // The cells, read in the order they stand in the stream.
@@ -364,7 +377,7 @@ void XlsSheet::WriteGroup(const TableLayout& layout, size_t g, std::string& out)
   VisitRows(layout.visits, g == 0 ? 0 : layout.visitEnds[g - 1], layout.visitEnds[g], [&](int row0) {
     cells.clear();
     WriteRowCells(cells, row0, false);
-    if (cells.size() != bytesOf(row0))
+    if (cells.size() != layout.cellBytes[row0])
       throw HostError("The workbook stream could not be written: a row came out at another size than planned.");
     out.replace(cellsAt[row0 - firstRow0], cells.size(), cells);
   });
