@@ -242,29 +242,13 @@ void MappedFile::Release(size_t offset, size_t size) const {
   }
 }
 
-namespace {
-// What stays behind a read in order (more than the pages a fault maps around
-// it), and how much is let go at a time.
-constexpr size_t kBehind = size_t{256} << 10, kStep = size_t{512} << 10;
-}  // namespace
-
-void MappedFile::Reached(size_t offset) const {
-  // A read within kNear of the last goes on the run (a pass may read what
-  // lies within a few pages out of order); a read farther off begins a new one.
-  constexpr size_t kNear = size_t{128} << 10;
-  if (!data_) return;
-  if (offset + kNear < last_ || offset > last_ + kNear) runFrom_ = offset;
-  PassedTo(offset);
-}
-
-void MappedFile::PassedTo(size_t offset) const {
-  if (!data_) return;
-  if (offset < runFrom_) runFrom_ = offset;
-  last_ = offset;
-  if (offset >= runFrom_ + kBehind + kStep) {
-    Release(runFrom_, offset - kBehind - runFrom_);
-    runFrom_ = offset - kBehind;
+void MappedFile::LetGoBehind(size_t offset) const {
+  if (!data_ || offset < runFrom_) {
+    runFrom_ = offset;
+    return;
   }
+  Release(runFrom_, offset - kBehind - runFrom_);
+  runFrom_ = offset - kBehind;
 }
 
 size_t MappedFile::FileBytes() const {

@@ -52,10 +52,17 @@ class MappedFile {
   // Tells that a read reached offset: where reads go on in order, the
   // file's pages well behind them are let go, a step at a time (reads out of
   // order let go of nothing).
-  void Reached(size_t offset) const;
+  // (Inline: a pass tells of every record it reads.)
+  void Reached(size_t offset) const {
+    if (offset + kNear < last_ || offset > last_ + kNear) runFrom_ = offset;  // a new run
+    PassedTo(offset);
+  }
   // Tells that a pass that reads in order, however far apart, reached
   // offset: the file's pages well behind it are let go, a step at a time.
-  void PassedTo(size_t offset) const;
+  void PassedTo(size_t offset) const {
+    last_ = offset;
+    if (offset < runFrom_ || offset >= runFrom_ + kBehind + kStep) LetGoBehind(offset);
+  }
   // How many of the view's bytes are the file's pages.
   size_t FileBytes() const;
   // False once a page was found lost (the file was shortened under us).
@@ -72,7 +79,13 @@ class MappedFile {
   // A view of runs: the spans [begin, end) of it (offsets from data_) that are the file's pages.
   std::vector<std::pair<size_t, size_t>> filePages_;
   bool runs_ = false;
+  // A read within kNear of the last goes on the run (a pass may read what
+  // lies within a few pages out of order); kBehind stays behind it (more
+  // than the pages a fault maps around a page), the rest is let go kStep at a time.
+  static constexpr size_t kNear = size_t{128} << 10, kBehind = size_t{256} << 10, kStep = size_t{512} << 10;
   mutable size_t runFrom_ = 0, last_ = 0;  // the run of reads in order: where it begins, where it is
+  // Lets go of the run's pages up to kBehind before offset, or begins a run at offset.
+  void LetGoBehind(size_t offset) const;
 };
 
 }  // namespace host
