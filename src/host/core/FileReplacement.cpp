@@ -123,14 +123,18 @@ void FileReplacement::Fail(const std::string& reason) {
 }
 
 void FileReplacement::Flush() {
-  for (size_t done = 0; done < gathered_.size();) {
-    const ssize_t n = ::write(fd_, gathered_.data() + done, gathered_.size() - done);
+  WriteOut(gathered_);
+  gathered_.clear();
+}
+
+void FileReplacement::WriteOut(std::string_view bytes) {
+  for (size_t done = 0; done < bytes.size();) {
+    const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) Fail(FileErrorReason(errno));
     done += static_cast<size_t>(n);
   }
-  written_ += gathered_.size();
-  gathered_.clear();
+  written_ += bytes.size();
   // The disk starts on what is written while the rest is made, so that the
   // flush of the commit waits only for the last of it. A hint: the commit's
   // fsync is what makes the file durable, and a failure here shows there.
@@ -144,6 +148,7 @@ void FileReplacement::Flush() {
 void FileReplacement::Write(std::string_view bytes) {
   if (fd_ < 0) Fail("the new file is no longer open");
   if (gathered_.size() + bytes.size() > kGather) Flush();
+  if (bytes.size() >= kGather) return WriteOut(bytes);  // a large piece as it is: never copied
   gathered_.append(bytes);
   if (gathered_.size() >= kGather) Flush();
 }

@@ -65,6 +65,8 @@ class FileReplacement {
 
  private:
   void Flush();
+  // Writes bytes to the temporary after what is written.
+  void WriteOut(std::string_view bytes);
   // The new content, complete in the temporary, written into the file itself.
   void WriteInPlace();
 

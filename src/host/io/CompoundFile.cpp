@@ -79,6 +79,7 @@ void CompoundFile::Read(uint64_t fileSize) {
   if (fileSize < sectorSize_) Damaged("the header is cut short");
   // A last sector cut short is read as if padded with zeros.
   sectorCount_ = SectorsFor(fileSize - sectorSize_, sectorSize_);
+  fileSize_ = fileSize;
   bytes_.resize(fromFile_ ? sectorSize_ : sectorSize_ * (sectorCount_ + 1), '\0');
   ReadFat();
   ReadDirectory();
@@ -277,6 +278,28 @@ void CompoundFile::KeepStreamsExcept(int skip) {
   if (fromFile_) file_.close();
   std::string().swap(miniStream_);
   bytesDropped_ = true;
+}
+
+std::vector<std::pair<uint64_t, uint64_t>> CompoundFile::StreamRuns(int index) const {
+  const DirectoryEntry& entry = entries_.at(index);
+  if (bytesDropped_ || entry.type != EntryType::Stream || !entry.reached || entry.size < kMiniCutoff) return {};
+  const std::string what = "stream \"" + PathOf(index) + "\"";
+  if (entry.size > sectorCount_ * sectorSize_) Damaged("the " + what + " is larger than the file");
+  const uint64_t needed = SectorsFor(entry.size, sectorSize_);
+  std::vector<uint32_t> chain = Chain(entry.startSector, fat_, needed, sectorCount_, what);
+  if (chain.size() < needed) Damaged("the " + what + " is shorter than its size");
+  std::vector<std::pair<uint64_t, uint64_t>> runs;
+  uint64_t left = entry.size;
+  for (size_t k = 0; k < chain.size();) {
+    size_t run = 1;
+    while (k + run < chain.size() && chain[k + run] == chain[k] + run) ++run;
+    const uint64_t at = (uint64_t{chain[k]} + 1) * sectorSize_, bytes = std::min<uint64_t>(left, run * sectorSize_);
+    if (at + bytes > fileSize_) return {};
+    runs.emplace_back(at, bytes);
+    left -= bytes;
+    k += run;
+  }
+  return runs;
 }
 
 std::string CompoundFile::ReadStream(int index, uint64_t limit) const {

@@ -57,6 +57,13 @@ class CompoundFile {
   // The bytes of a stream entry, or only its first limit bytes. Throws
   // HostError when its sectors are damaged.
   std::string ReadStream(int index, uint64_t limit = UINT64_MAX) const;
+  // Where in the file the bytes of a stream entry stand: its sectors as
+  // runs of sectors that follow each other (file offset, bytes), in stream
+  // order, so that it can be read straight from the file. Empty when the
+  // stream lives in the mini stream or runs past the end of the file (a last
+  // sector cut short is read padded, from a copy). Throws HostError when its
+  // sectors are damaged.
+  std::vector<std::pair<uint64_t, uint64_t>> StreamRuns(int index) const;
 
   // Reads every stream but the one at index skip into memory and drops the
   // file's bytes: the container then serves the streams it kept (for a
@@ -100,6 +107,7 @@ class CompoundFile {
   uint16_t majorVersion_ = 0;
   uint32_t sectorSize_ = 0;
   uint64_t sectorCount_ = 0;  // sectors after the header that the file holds
+  uint64_t fileSize_ = 0;
   std::vector<uint32_t> fat_;
   std::vector<uint32_t> miniFat_;
   std::string miniStream_;

@@ -11,7 +11,10 @@
 // anyway, which the save refuses too).
 
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace host {
 
@@ -22,6 +25,18 @@ class MappedFile {
   // pages read in at once. Empty (no mapping) when the system refuses it:
   // the caller reads the file instead.
   static MappedFile Map(int fd, size_t size);
+  // One piece of a stream that a container keeps in the file in pieces.
+  struct Run {
+    uint64_t fileOffset = 0;
+    size_t size = 0;
+  };
+  // Views the stream whose bytes are runs (in stream order) of the open
+  // file fd in one span of memory: where a run's place in the file lines up
+  // with its place in the span to the page (the runs that do so together
+  // hold the most bytes), its pages are the file's, read in when touched;
+  // every other byte is read into pages of the view's own. Empty when
+  // the system refuses or the file is shorter than the runs.
+  static MappedFile MapRuns(int fd, const std::vector<Run>& runs);
   ~MappedFile();
   MappedFile(MappedFile&& other) noexcept;
   MappedFile& operator=(MappedFile&& other) noexcept;
@@ -30,9 +45,26 @@ class MappedFile {
 
   explicit operator bool() const { return data_ != nullptr; }
   std::string_view Bytes() const { return std::string_view(data_, size_); }
-  // Lets go of the pages that hold offset..offset + size: they leave this
-  // process's memory and are read again from the file when next touched.
+  // Lets go of the file's pages that hold offset..offset + size: they leave
+  // this process's memory and are read again from the file when next
+  // touched (a view's own pages stay).
   void Release(size_t offset, size_t size) const;
+  // Tells that a read reached offset: where reads go on in order, the
+  // file's pages well behind them are let go, a step at a time (reads out of
+  // order let go of nothing).
+  // (Inline: a pass tells of every record it reads.)
+  void Reached(size_t offset) const {
+    if (offset + kNear < last_ || offset > last_ + kNear) runFrom_ = offset;  // a new run
+    PassedTo(offset);
+  }
+  // Tells that a pass that reads in order, however far apart, reached
+  // offset: the file's pages well behind it are let go, a step at a time.
+  void PassedTo(size_t offset) const {
+    last_ = offset;
+    if (offset < runFrom_ || offset >= runFrom_ + kBehind + kStep) LetGoBehind(offset);
+  }
+  // How many of the view's bytes are the file's pages.
+  size_t FileBytes() const;
   // False once a page was found lost (the file was shortened under us).
   bool Intact() const;
 
@@ -42,6 +74,18 @@ class MappedFile {
   const char* data_ = nullptr;
   size_t size_ = 0;
   int slot_ = -1;  // this mapping's place among those the SIGBUS guard knows
+  char* mapping_ = nullptr;  // where the mapping begins (data_ may begin inside its first page)
+  size_t mappingSize_ = 0;
+  // A view of runs: the spans [begin, end) of it (offsets from data_) that are the file's pages.
+  std::vector<std::pair<size_t, size_t>> filePages_;
+  bool runs_ = false;
+  // A read within kNear of the last goes on the run (a pass may read what
+  // lies within a few pages out of order); kBehind stays behind it (more
+  // than the pages a fault maps around a page), the rest is let go kStep at a time.
+  static constexpr size_t kNear = size_t{128} << 10, kBehind = size_t{256} << 10, kStep = size_t{512} << 10;
+  mutable size_t runFrom_ = 0, last_ = 0;  // the run of reads in order: where it begins, where it is
+  // Lets go of the run's pages up to kBehind before offset, or begins a run at offset.
+  void LetGoBehind(size_t offset) const;
 };
 
 }  // namespace host

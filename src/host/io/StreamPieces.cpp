@@ -1,12 +1,22 @@
 #include "host/io/StreamPieces.h"
 
+#include <algorithm>
+
 #include "host/core/HostError.h"
+#include "host/io/MappedFile.h"
 
 namespace host::io {
 
-void StreamPieces::View(std::string_view bytes) {
+namespace {
+// A mapped view is handed on in parts of this size, its pages let go behind them.
+constexpr size_t kMappedPart = size_t{256} << 10;
+}  // namespace
+
+void StreamPieces::View(std::string_view bytes) { View(bytes, nullptr); }
+
+void StreamPieces::View(std::string_view bytes, const host::MappedFile* file) {
   if (bytes.empty()) return;
-  pieces_.push_back({bytes, SIZE_MAX, bytes.size()});
+  pieces_.push_back({bytes, SIZE_MAX, bytes.size(), file && static_cast<bool>(*file) ? file : nullptr});
   size_ += bytes.size();
 }
 
@@ -25,6 +35,15 @@ void StreamPieces::Produce(size_t size, Producer produce) {
 
 void StreamPieces::Emit(const Sink& sink) const {
   for (const Piece& piece : pieces_) {
+    if (piece.producer == SIZE_MAX && piece.file) {
+      const char* const base = piece.file->Bytes().data();
+      for (size_t at = 0; at < piece.bytes.size(); at += kMappedPart) {
+        const std::string_view part = piece.bytes.substr(at, kMappedPart);
+        sink(part);
+        piece.file->PassedTo(static_cast<size_t>(part.data() + part.size() - base));
+      }
+      continue;
+    }
     if (piece.producer == SIZE_MAX) {
       sink(piece.bytes);
       continue;

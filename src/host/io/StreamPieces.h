@@ -11,6 +11,10 @@
 #include <string_view>
 #include <vector>
 
+namespace host {
+class MappedFile;
+}
+
 namespace host::io {
 
 class StreamPieces {
@@ -21,6 +25,9 @@ class StreamPieces {
 
   // Appends bytes that outlive this object (not copied).
   void View(std::string_view bytes);
+  // The same for bytes inside file's mapping: their pages are let go behind
+  // them as they are handed on, so that a large view never stays whole in memory.
+  void View(std::string_view bytes, const host::MappedFile* file);
   // Appends bytes this object keeps; returns them, to be changed in place
   // (never resized).
   std::string& Own(std::string bytes);
@@ -42,6 +49,7 @@ class StreamPieces {
     std::string_view bytes;
     size_t producer = SIZE_MAX;  // index in producers_, or SIZE_MAX for bytes
     size_t size = 0;
+    const host::MappedFile* file = nullptr;  // a view of its mapping, let go once handed on
   };
   std::deque<std::string> owned_;  // a deque: its strings never move
   std::vector<Producer> producers_;

@@ -6,6 +6,7 @@
 #include "host/formats/biff/BiffRecords.h"
 #include "host/formats/biff/ContinuedData.h"
 #include "host/io/LittleEndian.h"
+#include "host/io/MappedFile.h"
 #include "host/io/PartMemory.h"
 
 namespace host::biff {
@@ -29,8 +30,8 @@ namespace {
 class SheetReader {
  public:
   SheetReader(std::string_view stream, const std::vector<std::string>& strings, const std::string& streamName,
-              const std::string& path, size_t offset)
-      : stream_(stream), strings_(strings), reader_(stream, offset, streamName, path) {}
+              const std::string& path, size_t offset, const MappedFile* mapped)
+      : stream_(stream), strings_(strings), reader_(stream, offset, streamName, path), mapped_(mapped) {}
 
   SheetRecords Read();
 
@@ -60,6 +61,7 @@ class SheetReader {
   std::string_view stream_;
   const std::vector<std::string>& strings_;
   RecordReader reader_;
+  const MappedFile* mapped_;  // the view stream is, or nullptr
   Record record_;
   SheetRecords sheet_;
   long pendingString_ = -1;  // the formula cell whose text result the next STRING record holds
@@ -89,6 +91,7 @@ SheetRecords SheetReader::Read() {
       sheet_.end = record_.end;
       return std::move(sheet_);
     }
+    if (mapped_) mapped_->PassedTo(record_.offset);
     if (depth > 1) continue;
     ReadCell();
   }
@@ -231,9 +234,8 @@ void SheetReader::ReadLayout() {
       row.row = U16(body, 0);
       row.firstColumn = U16(body, 2);
       row.lastColumnPlus1 = U16(body, 4);
-      row.height = U16(body, 6);
       row.hidden = U8(body, 12) & 0x20;
-      row.offset = record_.offset;
+      row.offset = static_cast<uint32_t>(record_.offset);
       break;
     }
     case rt::kIndex:
@@ -398,8 +400,8 @@ std::string CellText(std::string_view stream, const CellRecord& cell, const std:
 }
 
 SheetRecords ReadSheet(std::string_view stream, size_t offset, const std::vector<std::string>& sharedStrings,
-                       const std::string& streamName, const std::string& path) {
-  return SheetReader(stream, sharedStrings, streamName, path, offset).Read();
+                       const std::string& streamName, const std::string& path, const MappedFile* mapped) {
+  return SheetReader(stream, sharedStrings, streamName, path, offset, mapped).Read();
 }
 
 }  // namespace host::biff

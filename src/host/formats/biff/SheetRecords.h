@@ -8,6 +8,10 @@
 #include <string_view>
 #include <vector>
 
+namespace host {
+class MappedFile;
+}
+
 namespace host::biff {
 
 enum class CellKind : uint8_t { Blank, Number, Text, Boolean, Error, Formula };
@@ -51,14 +55,16 @@ struct CellRecord {
   double number = 0;                       // Number, and a formula's number result
 };
 
-// One ROW record.
+// One ROW record. Kept to 12 bytes, a sheet holds up to 65,536: its other
+// fields are read from the record when it is written.
 struct RowRecord {
+  static constexpr uint32_t kCreated = UINT32_MAX;  // offset of a row this host made
+  uint32_t offset = 0;  // in the stream (below 4 GB, as ReadSheet checks)
   uint16_t row = 0;
   uint16_t firstColumn = 0, lastColumnPlus1 = 0;
-  uint16_t height = 0;  // in twips, with the default-height bit as stored
   bool hidden = false;
-  size_t offset = 0;
 };
+static_assert(sizeof(RowRecord) == 12, "a sheet holds up to 65,536 rows");
 
 // An area as BIFF records give it: 0-based rows and columns, inclusive.
 struct RecordArea {
@@ -125,7 +131,8 @@ double DecodeRk(uint32_t rk);
 // Reads the sheet substream whose BOF is at offset; sharedStrings resolve
 // LABELSST. streamName and path name the place in messages. Throws HostError
 // for a damaged record, and for a stream beyond 4 GB, which BIFF8 cannot address.
+// mapped, when given, is the view stream is: its pages are let go behind the read.
 SheetRecords ReadSheet(std::string_view stream, size_t offset, const std::vector<std::string>& sharedStrings,
-                       const std::string& streamName, const std::string& path);
+                       const std::string& streamName, const std::string& path, const MappedFile* mapped = nullptr);
 
 }  // namespace host::biff

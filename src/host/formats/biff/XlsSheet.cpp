@@ -20,7 +20,7 @@ namespace {
 constexpr uint8_t kPtgExp = 0x01, kPtgTbl = 0x02;
 // EnhancedProtection: what a protected sheet still allows.
 constexpr uint32_t kAllowsFormatRows = 1u << 4, kAllowsSort = 1u << 11;
-constexpr size_t kCreated = SIZE_MAX;  // RowRecord::offset of a row this host made
+constexpr uint32_t kCreated = RowRecord::kCreated;
 
 // An error value the format does not define shows as #N/A.
 std::string ErrorText(uint8_t code) {
@@ -36,6 +36,15 @@ bool Before(const CellRef& a, const CellRef& b) {
 uint64_t Order(const CellRef& c) { return uint64_t{c.row} << 48 | uint64_t{c.column} << 32 | c.recordOffset; }
 
 }  // namespace
+
+void XlsBook::Release(size_t offset, size_t size) const {
+  if (!mapped || offset >= stream.size()) return;
+  mapped.Release(offset, std::min(size, stream.size() - offset));
+}
+
+void XlsBook::View(StreamPieces& out, size_t offset, size_t size) const {
+  out.View(stream.substr(offset, size), mapped ? &mapped : nullptr);
+}
 
 void SortCells(std::vector<CellRef>& cells) {
   // In place (no copy of the cells); two records of one cell keep their file
@@ -169,7 +178,8 @@ void MoveCellRows(std::vector<CellRef>& cells, const CellArea& area, const std::
 XlsSheet::XlsSheet(std::shared_ptr<const XlsBook> book, size_t index) : book_(std::move(book)), index_(index) {
   const SheetInfo& info = book_->globals.sheets.at(index);
   begin_ = info.position;
-  records_ = ReadSheet(book_->stream, begin_, book_->globals.sharedStrings, "Workbook", book_->path);
+  records_ = ReadSheet(book_->stream, begin_, book_->globals.sharedStrings, "Workbook", book_->path,
+                       book_->mapped ? &book_->mapped : nullptr);
   end_ = records_.end;
   SortCells(records_.cells);
   auto byRow = [](const RowRecord& a, const RowRecord& b) { return a.row < b.row; };
@@ -234,6 +244,7 @@ StoredValue XlsSheet::Value(int row, int column) const {
   const CellRef* ref = Find(row - 1, column - 1);
   if (!ref) return value;
   if (const StoredValue* fresh = ResultOf(*ref)) return *fresh;
+  book_->Reached(ref->recordOffset);
   // Numbers, most of what is read, straight from their records: a FORMULA
   // record's result field holds a number unless its last two bytes are 0xFFFF.
   const std::string_view stream = book_->stream;
@@ -301,6 +312,7 @@ void XlsSheet::ReadSortKeys(int firstRow, int lastRow, int keyColumn, SortKeyLis
     // A cell's second record is passed over, as Value reads the first.
     if (cell->column != keyColumn - 1 || cell->row == lastKeyRow) continue;
     lastKeyRow = cell->row;
+    book_->Reached(cell->recordOffset);
     const size_t at = cell->recordOffset + 4;  // the record's body
     const int row = cell->row + 1;
     double number = 0;
@@ -527,13 +539,13 @@ void XlsSheet::SetRowHidden(int row, bool hidden) {
     if (!hidden) return;
     RowRecord made;
     made.row = static_cast<uint16_t>(row - 1);
-    made.height = records_.defaultRowHeight;
     made.offset = kCreated;
     it = records_.rows.insert(it, made);
   }
   if (it->hidden == hidden) return;
   it->hidden = hidden;
   // The sheet changed while a row's flag differs from what was read.
+  if (it->offset != kCreated) book_->Reached(it->offset);
   bool hiddenAtOpen = it->offset != kCreated && U8(book_->stream, it->offset + 4 + 12) & 0x20;
   rowsFlipped_ += hidden != hiddenAtOpen ? 1 : -1;
   if (it->offset == kCreated && !hidden) records_.rows.erase(it);

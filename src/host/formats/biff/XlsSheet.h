@@ -17,6 +17,7 @@
 #include "host/formats/biff/BiffRecords.h"
 #include "host/formats/biff/FormulaTokens.h"
 #include "host/io/LittleEndian.h"
+#include "host/io/MappedFile.h"
 #include "host/formats/biff/SheetRecords.h"
 #include "host/io/StreamPieces.h"
 #include "host/formats/biff/WorkbookGlobals.h"
@@ -25,11 +26,25 @@ namespace host::biff {
 
 using namespace host::io;  // the container and the byte helpers the records sit in
 
-// What every sheet of one workbook reads from: the workbook stream and its globals.
+// What every sheet of one workbook reads from: the workbook stream and its
+// globals. The stream is viewed from the file's pages where a save can never
+// write into that file (see MappedFile::MapRuns), else copied: the file's
+// pages are let go behind passes that read it in order, so that the stream
+// is not held whole.
 struct XlsBook {
   std::string path;
-  std::string stream;  // the "Workbook" stream as read
+  std::string_view stream;  // the "Workbook" stream as read: owned, or inside mapped
+  std::string owned;
+  MappedFile mapped;
   WorkbookGlobals globals;
+
+  // Lets go of the mapped pages of stream[offset, offset + size).
+  void Release(size_t offset, size_t size) const;
+  // Tells that a read reached offset (see MappedFile::Reached), or a pass in order (MappedFile::PassedTo).
+  void Reached(size_t offset) const { mapped.Reached(offset); }
+  void PassedTo(size_t offset) const { mapped.PassedTo(offset); }
+  // Appends stream[offset, offset + size) to out as a view, let go once handed on.
+  void View(StreamPieces& out, size_t offset, size_t size) const;
 };
 
 // Orders cells by row, then column, then place in the stream.
@@ -40,11 +55,11 @@ void SortCells(std::vector<CellRef>& cells);
 // cells are copied as one run, never sorted again.
 void MoveCellRows(std::vector<CellRef>& cells, const CellArea& area, const std::vector<int>& targetOf);
 
-// Appends the substream [begin, end) of stream to out as read, but for
+// Appends the substream [begin, end) of book's stream to out as read, but for
 // patches (offset in stream, the bytes standing there now, of the same size)
 // and its INDEX record at indexOffset (npos: none), whose DEFCOLWIDTH and
 // DBCELL positions move to where the substream now begins.
-void CopySubstreamAs(std::string_view stream, size_t begin, size_t end, size_t indexOffset,
+void CopySubstreamAs(const XlsBook& book, size_t begin, size_t end, size_t indexOffset,
                      std::vector<std::pair<size_t, std::string_view>> patches, StreamPieces& out);
 // The offset of the INDEX record of the substream whose BOF is at begin; npos when none.
 size_t IndexRecordOf(std::string_view stream, size_t begin, const std::string& path);
@@ -120,13 +135,32 @@ class XlsSheet : public SheetStore {
   const FormulaArea* SharedFormulaOf(const CellRef& cell) const;
   const FormulaArea* AreaOfAnchor(uint16_t type, uint16_t row, uint16_t column) const;
   void IndexFormulaAreas();
-  // Appends the rows [blockBegin, blockEnd) of one block, their cells from
-  // cell on (cell is moved past them) and the block's DBCELL; returns where
-  // the DBCELL stands in out.
-  // With sizing set, formulas written anew are left as zeros of their size
-  // (for laying the table out).
-  size_t WriteBlock(std::string& out, const std::vector<RowRecord>& rows, size_t blockBegin, size_t blockEnd,
-                    size_t& cell, bool sizing = false) const;
+  // The cell table written anew, laid out before it is written: what each
+  // row's cell records take, the blocks of one 32-row band each and where
+  // they begin, the groups of blocks written at a time, and each group's
+  // rows holding cells in the order their first cell stands in the stream
+  // (where it is mapped: the order the table's cells are read in, a pass a
+  // group, so that the stream is never held whole).
+  struct TableLayout {
+    std::vector<RowRecord> rows;      // see RowsToWrite
+    std::vector<uint32_t> cellBytes;  // by row (0-based)
+    std::vector<size_t> blockEnds;    // rows index where each block ends
+    std::vector<size_t> blockAt;      // where each block begins in the table; last: the table's size
+    std::vector<size_t> groupEnds;    // block where each group ends
+    std::vector<uint32_t> visits;     // each row's first cell in records_.cells, group by group
+    std::vector<size_t> visitEnds;    // where each group's visits end
+  };
+  TableLayout LayOutTable() const;
+  // Appends the cell records of the row at row0 as they are written now.
+  // With sizing set, formulas written anew are left as zeros of their size.
+  void WriteRowCells(std::string& out, int row0, bool sizing) const;
+  // Calls write(row0) for the row of each of visits[begin, end) in turn,
+  // their cells and records asked for a little ahead, the mapped pages let
+  // go behind them.
+  template <typename Write>
+  void VisitRows(const std::vector<uint32_t>& visits, size_t begin, size_t end, Write write) const;
+  // Writes group g of layout into out: ROW records, cells, DBCELL records.
+  void WriteGroup(const TableLayout& layout, size_t g, std::string& out) const;
   void WriteCell(std::string& out, const std::vector<CellRef>& cells, size_t& i, bool sizing) const;
   // Appends the FORMULA record (original as read) of a formula cell written
   // anew, up to the end of its CellParsedFormula.

@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <memory>
 
+#include "host/core/HostError.h"
+#include "host/core/HugePages.h"
 #include "host/formats/biff/BiffRecords.h"
 #include "host/io/LittleEndian.h"
 #include "host/formats/biff/NoteAnchors.h"
@@ -40,7 +42,7 @@ std::vector<std::string> LinkPieces(std::string_view raw, size_t refAt, const st
   return pieces;
 }
 
-constexpr size_t kCreated = SIZE_MAX;
+constexpr uint32_t kCreated = RowRecord::kCreated;
 constexpr uint16_t kFormulaShared = 0x0008;  // FORMULA's fShrFmla
 
 bool InCellTable(uint16_t type) {
@@ -76,7 +78,6 @@ std::vector<RowRecord> XlsSheet::RowsToWrite() const {
       r = *row++;
     } else {
       r.row = static_cast<uint16_t>(next);
-      r.height = records_.defaultRowHeight;
       r.offset = kCreated;
     }
     if (cell != records_.cells.end() && cell->row == next) {
@@ -217,58 +218,174 @@ void XlsSheet::AppendOwnFormula(std::string& out, const CellRef& cell, std::stri
   }
 }
 
-size_t XlsSheet::WriteBlock(std::string& out, const std::vector<RowRecord>& rows, size_t blockBegin, size_t blockEnd,
-                           size_t& cell, bool sizing) const {
-  const std::string_view stream = book_->stream;
-  const size_t firstRowAt = out.size();
-  for (size_t r = blockBegin; r < blockEnd; ++r) {
-    // The ROW record made in place in out.
-    const RowRecord& row = rows[r];
-    Append(out, rt::kRow, 2);
-    Append(out, 16, 2);
-    const size_t body = out.size();
-    if (row.offset != kCreated) {
-      out.append(stream.substr(row.offset + 4, 16));
-    } else {
-      // A row of default height and no format of its own.
-      out.append(16, '\0');
-      Put(out, body + 6, row.height, 2);
-      Put(out, body + 12, 0x000F0100, 4);
-    }
-    Put(out, body, row.row, 2);
-    Put(out, body + 2, row.firstColumn, 2);
-    Put(out, body + 4, row.lastColumnPlus1, 2);
-    out[body + 12] = static_cast<char>(row.hidden ? out[body + 12] | 0x20 : out[body + 12] & ~0x20);
-  }
-  const size_t afterFirstRow = firstRowAt + 20;
-  std::vector<size_t> firstCells;
+void XlsSheet::WriteRowCells(std::string& out, int row0, bool sizing) const {
   const std::vector<CellRef>& cells = records_.cells;
-  // After a sort the records are read in their new order, all over the
-  // stream: those a little ahead are asked for while this one is written.
-  constexpr size_t kAhead = 16;
-  for (size_t r = blockBegin; r < blockEnd; ++r) {
-    firstCells.push_back(out.size());
-    while (cell < cells.size() && cells[cell].row == rows[r].row) {
-      if (cell + kAhead < cells.size()) {
-        const char* ahead = stream.data() + cells[cell + kAhead].recordOffset;
-        __builtin_prefetch(ahead);
-        __builtin_prefetch(ahead + 32);
+  if (static_cast<size_t>(row0) + 1 >= rowStart_.size()) return;
+  const size_t end = rowStart_[row0 + 1];
+  for (size_t cell = rowStart_[row0]; cell < end;) WriteCell(out, cells, cell, sizing);
+}
+
+namespace {
+
+// A row's cells are written with the first of its ROW records (a damaged
+// file may hold two for one row); rows are in row order.
+bool OwnsCells(const std::vector<RowRecord>& rows, size_t r) { return r == 0 || rows[r - 1].row != rows[r].row; }
+
+}  // namespace
+
+template <typename Write>
+void XlsSheet::VisitRows(const std::vector<uint32_t>& visits, size_t begin, size_t end, Write write) const {
+  const std::vector<CellRef>& cells = records_.cells;
+  // A row's records take a few hundred bytes: the lines of one a few rows ahead.
+  constexpr size_t kCellAhead = 8, kRecordAhead = 4, kRowBytes = 320;
+  for (size_t k = begin; k < end; ++k) {
+    if (k + kCellAhead < end) {
+      const CellRef* ahead = &cells[visits[k + kCellAhead]];
+      __builtin_prefetch(ahead);
+      __builtin_prefetch(ahead + 8);
+    }
+    if (k + kRecordAhead < end) {
+      const char* ahead = book_->stream.data() + cells[visits[k + kRecordAhead]].recordOffset;
+      for (size_t line = 0; line < kRowBytes; line += 64) __builtin_prefetch(ahead + line);
+    }
+    const CellRef& first = cells[visits[k]];
+    book_->PassedTo(first.recordOffset);
+    write(first.row);
+  }
+  book_->Release(0, book_->stream.size());
+}
+
+XlsSheet::TableLayout XlsSheet::LayOutTable() const {
+  TableLayout layout;
+  layout.rows = RowsToWrite();
+  const std::vector<RowRecord>& rows = layout.rows;
+  const std::vector<CellRef>& cells = records_.cells;
+  const bool mapped = static_cast<bool>(book_->mapped);
+  std::vector<uint32_t>& visits = layout.visits;
+  for (size_t i = 0; i < rows.size(); ++i)
+    if (OwnsCells(rows, i) && size_t{rows[i].row} + 1 < rowStart_.size() && rowStart_[rows[i].row] < rowStart_[rows[i].row + 1])
+      visits.push_back(rowStart_[rows[i].row]);
+  // A counting sort: by the place of each row's first cell (in steps of
+  // about a row's bytes, the order within one does not matter), later by group.
+  std::vector<uint32_t> sorted(visits.size());
+  auto sortBy = [&](size_t keys, auto key) {
+    std::vector<uint32_t> next(keys + 1, 0);
+    for (uint32_t v : visits) ++next[key(v) + 1];
+    for (size_t k = 1; k < next.size(); ++k) next[k] += next[k - 1];
+    for (uint32_t v : visits) sorted[next[key(v)]++] = v;
+    visits.swap(sorted);
+  };
+  if (mapped) {
+    int shift = 0;
+    while ((book_->stream.size() >> shift) > 2 * visits.size() + 1) ++shift;
+    sortBy((book_->stream.size() >> shift) + 1, [&](uint32_t v) { return cells[v].recordOffset >> shift; });
+  }
+  layout.cellBytes.assign(rowStart_.size(), 0);
+  std::string scratch;
+  VisitRows(visits, 0, visits.size(), [&](int row0) {
+    scratch.clear();
+    WriteRowCells(scratch, row0, true);
+    layout.cellBytes[row0] = static_cast<uint32_t>(scratch.size());
+  });
+  auto bytesOf = [&](size_t r) {
+    return OwnsCells(rows, r) && rows[r].row < layout.cellBytes.size() ? layout.cellBytes[rows[r].row] : 0u;
+  };
+  // Each block: its ROW records, its rows' cells, its DBCELL (a first-row
+  // offset and a cell offset a row).
+  layout.blockAt.push_back(0);
+  for (size_t blockBegin = 0; blockBegin < rows.size();) {
+    size_t blockEnd = blockBegin, bytes = 0;
+    while (blockEnd < rows.size() && rows[blockEnd].row / 32 == rows[blockBegin].row / 32) bytes += bytesOf(blockEnd++);
+    const size_t count = blockEnd - blockBegin;
+    layout.blockEnds.push_back(blockEnd);
+    layout.blockAt.push_back(layout.blockAt.back() + 20 * count + bytes + 4 + 4 + 2 * count);
+    blockBegin = blockEnd;
+  }
+  // Where the stream is mapped each group is a pass over it: groups of a
+  // MB keep what is held small and the passes few.
+  const size_t groupBytes = mapped ? size_t{1} << 20 : size_t{64} << 10;
+  const size_t blocks = layout.blockEnds.size();
+  std::vector<int> groupFirstRow;  // the first row of each group
+  for (size_t first = 0; first < blocks;) {
+    size_t last = first + 1;
+    while (last < blocks && layout.blockAt[last + 1] - layout.blockAt[first] <= groupBytes) ++last;
+    groupFirstRow.push_back(rows[first == 0 ? 0 : layout.blockEnds[first - 1]].row);
+    layout.groupEnds.push_back(last);
+    first = last;
+  }
+  auto groupOf = [&](uint32_t v) {
+    return static_cast<size_t>(std::upper_bound(groupFirstRow.begin(), groupFirstRow.end(), int{cells[v].row}) -
+                               groupFirstRow.begin() - 1);
+  };
+  if (mapped) sortBy(groupFirstRow.size(), groupOf);  // stable: each group's rows stay in stream order
+  for (size_t k = 0, g = 0; g < groupFirstRow.size(); ++g) {
+    while (k < visits.size() && groupOf(visits[k]) == g) ++k;
+    layout.visitEnds.push_back(k);
+  }
+  return layout;
+}
+
+void XlsSheet::WriteGroup(const TableLayout& layout, size_t g, std::string& out) const {
+  const std::string_view stream = book_->stream;
+  const std::vector<RowRecord>& rows = layout.rows;
+  const size_t firstBlock = g == 0 ? 0 : layout.groupEnds[g - 1], lastBlock = layout.groupEnds[g];
+  const size_t groupAt = layout.blockAt[firstBlock];
+  const size_t firstRow = firstBlock == 0 ? 0 : layout.blockEnds[firstBlock - 1];
+  const int firstRow0 = rows[firstRow].row;
+  out.resize(layout.blockAt[lastBlock] - groupAt);  // every byte is written below
+  std::vector<size_t> cellsAt(rows[layout.blockEnds[lastBlock - 1] - 1].row - firstRow0 + 1);  // by row from firstRow0
+  auto bytesOf = [&](size_t r) {
+    return OwnsCells(rows, r) && rows[r].row < layout.cellBytes.size() ? layout.cellBytes[rows[r].row] : 0u;
+  };
+  for (size_t b = firstBlock; b < lastBlock; ++b) {
+    const size_t blockBegin = b == 0 ? 0 : layout.blockEnds[b - 1], blockEnd = layout.blockEnds[b];
+    size_t at = layout.blockAt[b] - groupAt;
+    for (size_t r = blockBegin; r < blockEnd; ++r) {
+      // The ROW record made in place.
+      const RowRecord& row = rows[r];
+      Put(out, at, rt::kRow, 2);
+      Put(out, at + 2, 16, 2);
+      if (row.offset != kCreated) {
+        book_->Reached(row.offset);
+        out.replace(at + 4, 16, stream.substr(row.offset + 4, 16));
+      } else {
+        // A row of default height and no format of its own.
+        out.replace(at + 4, 16, 16, '\0');
+        Put(out, at + 4 + 6, records_.defaultRowHeight, 2);
+        Put(out, at + 4 + 12, 0x000F0100, 4);
       }
-      WriteCell(out, cells, cell, sizing);
+      Put(out, at + 4, row.row, 2);
+      Put(out, at + 4 + 2, row.firstColumn, 2);
+      Put(out, at + 4 + 4, row.lastColumnPlus1, 2);
+      out[at + 4 + 12] = static_cast<char>(row.hidden ? out[at + 4 + 12] | 0x20 : out[at + 4 + 12] & ~0x20);
+      at += 20;
+    }
+    // DBCELL: the first ROW record's offset from it, each row's first cell's from the one before.
+    const size_t count = blockEnd - blockBegin;
+    const size_t dbCellAt = layout.blockAt[b + 1] - groupAt - 8 - 2 * count;
+    Put(out, dbCellAt, rt::kDbCell, 2);
+    Put(out, dbCellAt + 2, 4 + 2 * count, 2);
+    Put(out, dbCellAt + 4, dbCellAt - (layout.blockAt[b] - groupAt), 4);
+    for (size_t r = blockBegin; r < blockEnd; ++r) {
+      if (OwnsCells(rows, r)) cellsAt[rows[r].row - firstRow0] = at;
+      Put(out, dbCellAt + 8 + 2 * (r - blockBegin), r == blockBegin ? 20 * (count - 1) : bytesOf(r - 1), 2);
+      at += bytesOf(r);
     }
   }
-  std::string body;
-  Append(body, out.size() - firstRowAt, 4);
-  for (size_t k = 0; k < firstCells.size(); ++k)
-    Append(body, firstCells[k] - (k == 0 ? afterFirstRow : firstCells[k - 1]), 2);
-  const size_t dbCellAt = out.size();
-  AppendRecord(out, rt::kDbCell, body);
-  return dbCellAt;
+  // The cells, read in the order they stand in the stream.
+  std::string cells;
+  VisitRows(layout.visits, g == 0 ? 0 : layout.visitEnds[g - 1], layout.visitEnds[g], [&](int row0) {
+    cells.clear();
+    WriteRowCells(cells, row0, false);
+    if (cells.size() != layout.cellBytes[row0])
+      throw HostError("The workbook stream could not be written: a row came out at another size than planned.");
+    out.replace(cellsAt[row0 - firstRow0], cells.size(), cells);
+  });
 }
 
 void XlsSheet::WriteSubstream(StreamPieces& out) const {
   if (!Changed()) {
-    CopySubstreamAs(book_->stream, begin_, end_, records_.indexOffset, {}, out);
+    CopySubstreamAs(*book_, begin_, end_, records_.indexOffset, {}, out);
     return;
   }
   if (!sorted_ && CopySubstream(out)) return;
@@ -280,6 +397,7 @@ bool XlsSheet::CopySubstream(StreamPieces& out) const {
   size_t flipped = 0;
   for (const RowRecord& r : records_.rows) {
     if (r.offset == kCreated) return false;
+    book_->Reached(r.offset);
     flipped += r.hidden != ((U8(stream, r.offset + 4 + 12) & 0x20) != 0);
   }
   std::vector<std::pair<size_t, std::string_view>> patches;
@@ -287,13 +405,14 @@ bool XlsSheet::CopySubstream(StreamPieces& out) const {
   std::string& bytes = out.Keep(std::string());
   bytes.reserve(flipped);
   for (const RowRecord& r : records_.rows) {
+    book_->Reached(r.offset);
     const size_t at = r.offset + 4 + 12;
     const char flags = stream[at];
     if (r.hidden == ((flags & 0x20) != 0)) continue;
     bytes.push_back(static_cast<char>(r.hidden ? flags | 0x20 : flags & ~0x20));
     patches.emplace_back(at, std::string_view(bytes).substr(bytes.size() - 1));
   }
-  CopySubstreamAs(stream, begin_, end_, records_.indexOffset, std::move(patches), out);
+  CopySubstreamAs(*book_, begin_, end_, records_.indexOffset, std::move(patches), out);
   return true;
 }
 
@@ -307,8 +426,9 @@ size_t IndexRecordOf(std::string_view stream, size_t begin, const std::string& p
   return std::string_view::npos;
 }
 
-void CopySubstreamAs(std::string_view stream, size_t begin, size_t end, size_t indexOffset,
+void CopySubstreamAs(const XlsBook& book, size_t begin, size_t end, size_t indexOffset,
                      std::vector<std::pair<size_t, std::string_view>> patches, StreamPieces& out) {
+  const std::string_view stream = book.stream;
   const size_t base = out.Size();
   if (indexOffset != std::string_view::npos && base != begin && indexOffset + 4 <= end) {
     // INDEX gives the DEFCOLWIDTH and DBCELL positions in the stream: they move with the substream.
@@ -323,37 +443,28 @@ void CopySubstreamAs(std::string_view stream, size_t begin, size_t end, size_t i
   std::sort(patches.begin(), patches.end());
   size_t at = begin;
   for (const auto& [offset, patch] : patches) {
-    out.View(stream.substr(at, offset - at));
+    book.View(out, at, offset - at);
     out.View(patch);
     at = offset + patch.size();
   }
-  out.View(stream.substr(at, end - at));
+  book.View(out, at, end - at);
 }
 
 void XlsSheet::RewriteSubstream(StreamPieces& pieces) const {
   const std::string_view stream = book_->stream;
   const size_t base = pieces.Size();
   // The cell table, in blocks of the rows of one 32-row band, is laid out
-  // here and written again when the stream is handed on, so that it is never
-  // held whole.
-  auto rows = std::make_shared<const std::vector<RowRecord>>(RowsToWrite());
-  auto blockEnds = std::make_shared<std::vector<size_t>>();
-  std::vector<size_t> dbCells;  // in the table
-  size_t tableSize = 0;
-  {
-    std::string block;
-    size_t cell = 0;
-    for (size_t blockBegin = 0; blockBegin < rows->size();) {
-      size_t blockEnd = blockBegin;
-      while (blockEnd < rows->size() && (*rows)[blockEnd].row / 32 == (*rows)[blockBegin].row / 32) ++blockEnd;
-      block.clear();
-      dbCells.push_back(tableSize + WriteBlock(block, *rows, blockBegin, blockEnd, cell, true));
-      tableSize += block.size();
-      blockEnds->push_back(blockEnd);
-      blockBegin = blockEnd;
-    }
+  // here and written when the stream is handed on, a few blocks at a time,
+  // so that it is never held whole.
+  auto layout = std::make_shared<const TableLayout>(LayOutTable());
+  const std::vector<RowRecord>& rows = layout->rows;
+  const size_t blocks = layout->blockEnds.size();
+  const size_t tableSize = layout->blockAt.back();
+  std::vector<size_t> dbCells;  // in the table: each block's last record
+  for (size_t b = 0; b < blocks; ++b) {
+    const size_t count = layout->blockEnds[b] - (b == 0 ? 0 : layout->blockEnds[b - 1]);
+    dbCells.push_back(layout->blockAt[b + 1] - 4 - 4 - 2 * count);
   }
-  const size_t blocks = blockEnds->size();
   // The other records, with the place the table goes (tableAt).
   std::string out;
   out.reserve(end_ - begin_ > 65536 ? 65536 : end_ - begin_);
@@ -375,6 +486,7 @@ void XlsSheet::RewriteSubstream(StreamPieces& pieces) const {
     links.clear();
   };
   while (reader.Next(record)) {
+    book_->PassedTo(record.offset);
     std::string_view raw = stream.substr(record.offset, record.end - record.offset);
     if (record.type != rt::kHLinkTooltip) flushLinks();
     if (record.type == rt::kBof) ++depth;
@@ -440,7 +552,7 @@ void XlsSheet::RewriteSubstream(StreamPieces& pieces) const {
       default: break;
     }
     out.append(raw);
-    if (record.type == rt::kDimensions && records_.rows.empty() && records_.cells.empty() && !rows->empty())
+    if (record.type == rt::kDimensions && records_.rows.empty() && records_.cells.empty() && !rows.empty())
       writeTable();  // the sheet had no cell table: it follows DIMENSIONS
   }
   if (indexAt != std::string::npos) {
@@ -455,14 +567,16 @@ void XlsSheet::RewriteSubstream(StreamPieces& pieces) const {
   if (!tableWritten) tableAt = out.size();
   const std::string& kept = pieces.Keep(std::move(out));
   pieces.View(std::string_view(kept).substr(0, tableAt));
-  pieces.Produce(tableSize, [this, rows, blockEnds](const StreamPieces::Sink& sink) {
-    std::string block;
-    size_t cell = 0, blockBegin = 0;
-    for (size_t blockEnd : *blockEnds) {
-      block.clear();
-      WriteBlock(block, *rows, blockBegin, blockEnd, cell);
-      sink(block);
-      blockBegin = blockEnd;
+  pieces.Produce(tableSize, [this, layout](const StreamPieces::Sink& sink) {
+    size_t largest = 0;
+    for (size_t g = 0, first = 0; g < layout->groupEnds.size(); first = layout->groupEnds[g++])
+      largest = std::max(largest, layout->blockAt[layout->groupEnds[g]] - layout->blockAt[first]);
+    std::string group;
+    group.reserve(largest);  // one room for every group: no fresh pages a group
+    AdviseHugePages(group.data(), group.capacity());
+    for (size_t g = 0; g < layout->groupEnds.size(); ++g) {
+      WriteGroup(*layout, g, group);
+      sink(group);
     }
   });
   pieces.View(std::string_view(kept).substr(tableAt));

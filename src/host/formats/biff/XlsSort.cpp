@@ -95,9 +95,11 @@ size_t XlsSheet::MoveRows(const RowMove& move) {
   auto moves = [&](const CellRef& c) { return inArea(c) && newRow0(c) != c.row; };
   if (records_.holdsFormulas) {
     // Shared formulas with a moving member: every member gets its own expression.
-    for (const CellRef& c : cells)
+    for (const CellRef& c : cells) {
+      book_->Reached(c.recordOffset);
       if (moves(c) && IsFormula(c))
         if (const FormulaArea* shared = sharedAnchor(c)) dropped.insert(shared->offset);
+    }
     std::string_view stream = book_->stream;
     for (const FormulaArea& a : records_.formulaAreas)
       if (a.type == rt::kShrFmla && dropped.count(a.offset))
@@ -106,6 +108,7 @@ size_t XlsSheet::MoveRows(const RowMove& move) {
   }
   for (size_t i = 0; records_.holdsFormulas && i < cells.size(); ++i) {
     const CellRef& c = cells[i];
+    book_->Reached(c.recordOffset);
     if (!IsFormula(c)) continue;
     const FormulaArea* shared = sharedAnchor(c);
     if (shared && !dropped.count(shared->offset)) shared = nullptr;

@@ -50,23 +50,59 @@ CompoundFile OpenContainer(const std::string& path, const std::string& doing, in
   return file;
 }
 
+// True when a save can only replace the file at path by renaming a new one
+// over it, never write into it (see FileReplacement): one link, and an
+// owner and group the new file takes as made. Only such a file's stream is
+// read from the mapped file, whose bytes must not change under the store.
+bool SavedByRename(const struct stat& st) {
+  return S_ISREG(st.st_mode) && st.st_nlink == 1 &&
+         (::geteuid() == 0 || (st.st_uid == ::geteuid() && st.st_gid == ::getegid()));
+}
+
+// Views the workbook stream in the file at path (still the file opened)
+// straight from the file's pages where they line up (see MappedFile::MapRuns);
+// false (book untouched) where it cannot be viewed so.
+bool MapStream(XlsBook& book, const CompoundFile& container, int entry, const FileIdentity& opened) {
+  std::vector<MappedFile::Run> runs;
+  for (const auto& [at, bytes] : container.StreamRuns(entry)) runs.push_back({at, static_cast<size_t>(bytes)});
+  if (runs.empty()) return false;
+  const int fd = ::open(book.path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st {};
+  MappedFile mapped;
+  if (::fstat(fd, &st) == 0 && SavedByRename(st) && st.st_dev == opened.device && st.st_ino == opened.inode &&
+      st.st_size == opened.size)
+    mapped = MappedFile::MapRuns(fd, runs);
+  ::close(fd);
+  if (!mapped) return false;
+  book.mapped = std::move(mapped);
+  book.stream = book.mapped.Bytes();
+  return true;
+}
+
 }  // namespace
 
 XlsWorkbook::XlsWorkbook(const std::string& path) : book_(std::make_shared<XlsBook>()) {
   book_->path = path;
   opened_ = FileIdentity::Of(path);
   container_ = std::make_unique<CompoundFile>(OpenContainer(path, "open", workbookEntry_));
-  book_->stream = container_->ReadStream(workbookEntry_);
+  if (!MapStream(*book_, *container_, workbookEntry_, opened_)) {
+    book_->owned = container_->ReadStream(workbookEntry_);
+    book_->stream = book_->owned;
+  }
   // The other streams stay for the save; the file's bytes are dropped.
   container_->KeepStreamsExcept(workbookEntry_);
   ReadSheets();
+  // Read in order once: what is read again later is read again from the file.
+  book_->Release(0, book_->stream.size());
 }
 
 std::unique_ptr<XlsWorkbook> XlsWorkbook::FromStream(std::string stream, const std::string& path) {
   std::unique_ptr<XlsWorkbook> book(new XlsWorkbook());
   book->book_ = std::make_shared<XlsBook>();
   book->book_->path = path;
-  book->book_->stream = std::move(stream);
+  book->book_->owned = std::move(stream);
+  book->book_->stream = book->book_->owned;
   book->ReadSheets();
   return book;
 }
@@ -132,7 +168,7 @@ void XlsWorkbook::NewWorkbookStream(const std::vector<const XlsSheet*>& changed,
   size_t at = globals.end;
   while (at < stream.size()) {
     if (stream.size() - at < 4 || U16(stream, at) != rt::kBof) {
-      pieces.View(stream.substr(at));  // whatever follows the last substream, as it was
+      book_->View(pieces, at, stream.size() - at);  // whatever follows the last substream, as it was
       break;
     }
     auto known = substreamEnds_.find(at);
@@ -147,9 +183,9 @@ void XlsWorkbook::NewWorkbookStream(const std::vector<const XlsSheet*>& changed,
     if (store)
       store->WriteSubstream(pieces);
     else if (pieces.Size() == at)
-      pieces.View(stream.substr(at, end - at));
+      book_->View(pieces, at, end - at);
     else  // as it was, but where it stands now
-      CopySubstreamAs(stream, at, end, IndexRecordOf(stream, at, book_->path), {}, pieces);
+      CopySubstreamAs(*book_, at, end, IndexRecordOf(stream, at, book_->path), {}, pieces);
     at = end;
   }
   if (pieces.Size() > UINT32_MAX)
@@ -170,6 +206,16 @@ void XlsWorkbook::Save() {
   if (changed.empty()) return;  // nothing to write: the file stays as it is
   const std::string& path = book_->path;
   try {
+    struct stat st {};
+    if (book_->mapped && (::stat(path.c_str(), &st) != 0 || !SavedByRename(st))) {
+      // The save could write into the mapped file itself now (a link was
+      // added, its owner changed): what it reads is copied first.
+      if (!book_->mapped.Intact())
+        throw HostError("Cannot save " + Quoted(path) + ": the file changed on disk since it was opened; the file was not changed.");
+      book_->owned.assign(book_->stream);
+      book_->stream = book_->owned;
+      book_->mapped = MappedFile();
+    }
     StreamPieces stream;
     NewWorkbookStream(changed, stream);
     // The file must still be the workbook that was read (the save checks):
@@ -180,7 +226,7 @@ void XlsWorkbook::Save() {
     std::map<int, const StreamPieces*> replacements{{workbook, &stream}};
     ReplaceFile(path, container_ ? &opened_ : nullptr, [&](const std::function<void(std::string_view)>& sink) {
       WriteCompoundFile(container_ ? *container_ : *read, replacements, sink);
-    });
+    }, [this] { return book_->mapped.Intact(); });
   } catch (...) {
     RethrowAsHostError("Cannot save " + Quoted(path));
   }

@@ -186,7 +186,7 @@ TEST(BiffRecords, IndexAndDbCellPositions) {
   ASSERT_EQ(sheet.rows.size(), 2u);
   EXPECT_FALSE(sheet.rows[0].hidden);
   EXPECT_TRUE(sheet.rows[1].hidden);
-  EXPECT_EQ(sheet.rows[1].height, 300);
+  EXPECT_EQ(U16(stream, sheet.rows[1].offset + 4 + 6), 300);  // the row's height, read from its record
   EXPECT_EQ(sheet.end, stream.size());
 }
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -353,6 +354,40 @@ TEST(XlsStore, SecondSortMovesWhatTheFirstMoved) {
     EXPECT_EQ(data->Formula(row, 4), "B" + r + "*2");
     EXPECT_EQ(data->Formula(row, 5), "$B$2+B" + r);
   }
+}
+
+// What a sheet shows of its first rows and columns: values, formulas, hidden rows.
+std::vector<std::string> Shown(host::SheetStore& sheet) {
+  std::vector<std::string> shown;
+  for (int row = 1; row <= 60; ++row)
+    for (int column = 1; column <= 3; ++column) {
+      const host::StoredValue value = sheet.Value(row, column);
+      shown.push_back(value.text + "|" + std::to_string(value.number) + "|" + sheet.Formula(row, column) +
+                      (sheet.RowHidden(row) ? "|hidden" : ""));
+    }
+  return shown;
+}
+
+// A save that has to write into the file itself (it has another link) never
+// leaves the store reading the file's new bytes for the ones it read: what it
+// shows after the save, and what a second save writes, are what it was given.
+TEST(XlsStore, ASaveIntoTheFileItselfLeavesTheStoreAsItWas) {
+  NEED_XLS(xlsfixtures::LibreOfficeXls());
+  TempDir dir;
+  std::string path = Copy(xlsfixtures::LibreOfficeXls(), dir);
+  auto book = OpenXls(path);
+  ASSERT_EQ(book->Sheets().at(1).name, "Strings");
+  host::SheetStore* strings = book->Sheet(1);
+  strings->SetRowHidden(3, true);
+  const std::vector<std::string> hidden = Shown(*strings);
+  ASSERT_EQ(::link(path.c_str(), dir.File("other.xls").c_str()), 0);
+  book->Save();
+  EXPECT_EQ(Shown(*strings), hidden);
+  strings->SetRowHidden(50, true);
+  const std::vector<std::string> again = Shown(*strings);
+  book->Save();
+  EXPECT_EQ(fixtures::ReadFile(path), fixtures::ReadFile(dir.File("other.xls")));  // written into the file itself
+  EXPECT_EQ(Shown(*OpenXls(path)->Sheet(1)), again);
 }
 
 TEST(XlsStore, SaveRefusesAFileChangedSinceItWasRead) {

@@ -195,6 +195,12 @@ inline void ExerciseXls(std::string_view bytes) {
     // A storage of that name is no workbook stream.
     if (workbook >= 0 && file.Entries()[workbook].type != EntryType::Stream) workbook = -1;
     std::string stream = workbook >= 0 ? file.ReadStream(workbook) : std::string();
+    // Where the stream's runs say its bytes stand in the file, they are its bytes.
+    if (workbook >= 0) {
+      std::string joined;
+      for (const auto& [at, size] : file.StreamRuns(workbook)) joined.append(bytes.substr(at, size));
+      if (!joined.empty() && joined != stream) std::abort();
+    }
     ReadWorkbookStream(stream);
     ExerciseStore(stream);
     std::string written = WriteCompoundFile(file, workbook >= 0 ? std::map<int, std::string>{{workbook, stream + "x"}}
