@@ -203,6 +203,16 @@ void SheetWriter::WriteRow(const SheetData::RowRecord& row) {
   }
 }
 
+void SheetWriter::WriteWithReference(std::string_view element, size_t valueBegin, size_t valueEnd, int column,
+                                     int row) {
+  scratch_.append(element.substr(0, valueBegin));
+  AppendColumnLetters(scratch_, column);
+  char digits[16];
+  auto [end, ec] = std::to_chars(digits, digits + sizeof digits, row);
+  scratch_.append(digits, end);
+  scratch_.append(element.substr(valueEnd));
+}
+
 void SheetWriter::WriteCell(const SheetData::CellRecord& cell, int row) {
   std::string_view element = xml_.substr(cell.begin, cell.length);
   if (!(cell.flags & (SheetData::kFormulaChanged | SheetData::kImplicitRef))) {
@@ -211,15 +221,7 @@ void SheetWriter::WriteCell(const SheetData::CellRecord& cell, int row) {
     if (element.size() > 6 && element.compare(0, 6, "<c r=\"") == 0) {
       size_t close = 6;
       while (close < element.size() && element[close] != '"' && element[close] != '>') ++close;
-      if (close < element.size() && element[close] == '"') {
-        scratch_.append(element.data(), 6);
-        AppendColumnLetters(scratch_, cell.column);
-        char digits[16];
-        auto [end, ec] = std::to_chars(digits, digits + sizeof digits, row);
-        scratch_.append(digits, end);
-        scratch_.append(element.substr(close));
-        return;
-      }
+      if (close < element.size() && element[close] == '"') return WriteWithReference(element, 6, close, cell.column, row);
     }
     size_t tagEnd = element.find('>');
     size_t at = element.find("r=", 2);
@@ -227,14 +229,7 @@ void SheetWriter::WriteCell(const SheetData::CellRecord& cell, int row) {
       char before = element[at - 1];
       char quote = element[at + 2];
       if ((before == ' ' || before == '\t' || before == '\n' || before == '\r') && (quote == '"' || quote == '\'')) {
-        size_t close = element.find(quote, at + 3);
-        scratch_.append(element.substr(0, at + 3));
-        AppendColumnLetters(scratch_, cell.column);
-        char digits[16];
-        auto [end, ec] = std::to_chars(digits, digits + sizeof digits, row);
-        scratch_.append(digits, end);
-        scratch_.append(element.substr(close));
-        return;
+        return WriteWithReference(element, at + 3, element.find(quote, at + 3), cell.column, row);
       }
       at = element.find("r=", at + 2);
     }

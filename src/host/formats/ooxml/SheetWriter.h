@@ -22,6 +22,8 @@ class SheetWriter {
   void WriteRow(const SheetData::RowRecord& row);
   void WriteCreatedRow(int row, bool hidden);
   void WriteStartTag(const SheetData::RowRecord& row, bool withChildren);
+  // The element with its r attribute's value (valueBegin..valueEnd) made the cell's new place.
+  void WriteWithReference(std::string_view element, size_t valueBegin, size_t valueEnd, int column, int row);
   void WriteCell(const SheetData::CellRecord& cell, int row);
 
   const SheetData& sheet_;

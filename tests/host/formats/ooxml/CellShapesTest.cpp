@@ -11,18 +11,11 @@
 
 #include "host/core/HostError.h"
 #include "host/formats/ooxml/SheetData.h"
+#include "PartBytesOf.h"
 
 namespace {
 
 using host::ooxml::SheetData;
-
-host::PartBytes Bytes(const std::string& xml) {
-  host::PartBytes bytes;
-  bytes.data = host::AllocatePartMemory(xml.size());
-  std::memcpy(bytes.data.get(), xml.data(), xml.size());
-  bytes.size = xml.size();
-  return bytes;
-}
 
 std::string SheetOf(const std::string& row) {
   return "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData><row r=\"1\">" +
@@ -38,7 +31,7 @@ std::string Respaced(std::string row) {
 // What the cells of row 1 read as, or the fault the sheet is refused for.
 std::string Reading(const std::string& row) {
   try {
-    SheetData sheet(Bytes(SheetOf(row)), 2, 4);
+    SheetData sheet(PartBytesOf(SheetOf(row)), 2, 4);
     std::string out;
     for (int column = 1; column <= 3; ++column) {
       const SheetData::CellRecord* cell = sheet.Find(1, column);

@@ -12,6 +12,7 @@
 
 #include "host/core/HostError.h"
 #include "host/formats/ooxml/SheetData.h"
+#include "PartBytesOf.h"
 
 namespace {
 
@@ -38,14 +39,6 @@ std::string Sheet(const std::function<void(int, std::string&, std::string&)>& ch
     xml += start + cells + "</row>";
   }
   return xml + "</sheetData></worksheet>";
-}
-
-host::PartBytes Bytes(const std::string& xml) {
-  host::PartBytes bytes;
-  bytes.data = host::AllocatePartMemory(xml.size());
-  std::memcpy(bytes.data.get(), xml.data(), xml.size());
-  bytes.size = xml.size();
-  return bytes;
 }
 
 double NumberAt(const SheetData& sheet, int row) { return sheet.Value(row, 1).number; }
@@ -106,7 +99,7 @@ TEST(SplitScan, TheSheetReadsTheSameWhereverTheHalvesMeet) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const std::string xml = Sheet(c.change);
-    SheetData sheet(Bytes(xml), 0, 1);
+    SheetData sheet(PartBytesOf(xml), 0, 1);
     c.check(sheet);
   }
 }
@@ -144,7 +137,7 @@ TEST(SplitScan, ABrokenSheetIsRefusedForItsFirstFault) {
     SCOPED_TRACE(c.name);
     const std::string xml = Sheet(c.change);
     try {
-      SheetData sheet(Bytes(xml), 0, 1);
+      SheetData sheet(PartBytesOf(xml), 0, 1);
       ADD_FAILURE() << "the sheet was read";
     } catch (const host::XmlFault& fault) {
       EXPECT_NE(fault.message.find(c.fault), std::string::npos) << fault.message;
