@@ -153,6 +153,11 @@ void FileReplacement::Write(std::string_view bytes) {
   if (gathered_.size() >= kGather) Flush();
 }
 
+bool FileReplacement::OnlyRenames(const struct stat& st) {
+  return S_ISREG(st.st_mode) && st.st_nlink == 1 &&
+         (::geteuid() == 0 || (st.st_uid == ::geteuid() && st.st_gid == ::getegid()));
+}
+
 FileIdentity FileReplacement::Commit() {
   if (fd_ < 0) Fail("the new file is no longer open");
   Flush();

@@ -19,6 +19,7 @@
 // the process while the temporary is written (RemoveHeldFiles), though a
 // journal, once complete, stays for the next open to finish.
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <functional>
@@ -43,6 +44,11 @@ struct FileIdentity {
 
 class FileReplacement {
  public:
+  // True when a save of the file st describes can only rename the new file
+  // over it, never write into it (see above): one link, and an owner and
+  // group a file this process makes takes as made. A store may then keep
+  // reading the opened file's pages after the save.
+  static bool OnlyRenames(const struct stat& st);
   // Begins replacing the file at path. With opened, the file must still be
   // the one read then. Throws HostError (nothing changed) when it may not be
   // replaced or no temporary can be made.

@@ -29,6 +29,18 @@ bool SameName(std::string_view a, std::string_view b) {
 
 uint64_t SectorsFor(uint64_t size, uint64_t sectorSize) { return (size + sectorSize - 1) / sectorSize; }
 
+// Calls take(k, count) for every run of sectors of chain that follow each
+// other in the file: chain[k] up to chain[k] + count - 1.
+template <typename Take>
+void ForEachRun(const std::vector<uint32_t>& chain, Take take) {
+  for (size_t k = 0; k < chain.size();) {
+    size_t run = 1;
+    while (k + run < chain.size() && chain[k + run] == chain[k] + run) ++run;
+    take(k, run);
+    k += run;
+  }
+}
+
 }  // namespace
 
 uint32_t DirectoryEntry::StateBits() const { return U32(raw, 0x60); }
@@ -280,25 +292,29 @@ void CompoundFile::KeepStreamsExcept(int skip) {
   bytesDropped_ = true;
 }
 
+std::vector<uint32_t> CompoundFile::SectorChain(const DirectoryEntry& entry, uint64_t limit,
+                                               const std::string& what) const {
+  if (entry.size > sectorCount_ * sectorSize_) Damaged("the " + what + " is larger than the file");
+  const uint64_t needed = SectorsFor(std::min(entry.size, limit), sectorSize_);
+  std::vector<uint32_t> chain = Chain(entry.startSector, fat_, needed, sectorCount_, what);
+  if (chain.size() < needed) Damaged("the " + what + " is shorter than its size");
+  return chain;
+}
+
 std::vector<std::pair<uint64_t, uint64_t>> CompoundFile::StreamRuns(int index) const {
   const DirectoryEntry& entry = entries_.at(index);
   if (bytesDropped_ || entry.type != EntryType::Stream || !entry.reached || entry.size < kMiniCutoff) return {};
-  const std::string what = "stream \"" + PathOf(index) + "\"";
-  if (entry.size > sectorCount_ * sectorSize_) Damaged("the " + what + " is larger than the file");
-  const uint64_t needed = SectorsFor(entry.size, sectorSize_);
-  std::vector<uint32_t> chain = Chain(entry.startSector, fat_, needed, sectorCount_, what);
-  if (chain.size() < needed) Damaged("the " + what + " is shorter than its size");
+  const std::vector<uint32_t> chain = SectorChain(entry, entry.size, "stream \"" + PathOf(index) + "\"");
   std::vector<std::pair<uint64_t, uint64_t>> runs;
   uint64_t left = entry.size;
-  for (size_t k = 0; k < chain.size();) {
-    size_t run = 1;
-    while (k + run < chain.size() && chain[k + run] == chain[k] + run) ++run;
+  bool inFile = true;
+  ForEachRun(chain, [&](size_t k, size_t run) {
     const uint64_t at = (uint64_t{chain[k]} + 1) * sectorSize_, bytes = std::min<uint64_t>(left, run * sectorSize_);
-    if (at + bytes > fileSize_) return {};
+    inFile = inFile && at + bytes <= fileSize_;
     runs.emplace_back(at, bytes);
     left -= bytes;
-    k += run;
-  }
+  });
+  if (!inFile) return {};
   return runs;
 }
 
@@ -323,24 +339,16 @@ std::string CompoundFile::ReadStream(int index, uint64_t limit) const {
     for (uint32_t mini : chain) data.append(std::string_view(miniStream_).substr(mini * kMiniSectorSize, kMiniSectorSize));
     if (data.size() < std::min(entry.size, limit)) Damaged("the " + what + " runs past the end of the mini stream");
   } else {
-    if (entry.size > sectorCount_ * sectorSize_) Damaged("the " + what + " is larger than the file");
-    uint64_t needed = SectorsFor(std::min(entry.size, limit), sectorSize_);
-    std::vector<uint32_t> chain = Chain(entry.startSector, fat_, needed, sectorCount_, what);
-    if (chain.size() < needed) Damaged("the " + what + " is shorter than its size");
+    const std::vector<uint32_t> chain = SectorChain(entry, limit, what);
     if (fromFile_) {
       // Runs of consecutive sectors in one read each, into huge pages (a
       // stream of megabytes would fault in every 4 KB page).
       data.reserve(chain.size() * sectorSize_);
       AdviseHugePages(data.data(), data.capacity());
       data.resize(chain.size() * sectorSize_);
-      for (size_t k = 0; k < chain.size();) {
-        size_t run = 1;
-        while (k + run < chain.size() && chain[k + run] == chain[k] + run) ++run;
-        ReadSectors(chain[k], run, data.data() + k * sectorSize_);
-        k += run;
-      }
+      ForEachRun(chain, [&](size_t k, size_t run) { ReadSectors(chain[k], run, data.data() + k * sectorSize_); });
     } else {
-      data.reserve(needed * sectorSize_);
+      data.reserve(chain.size() * sectorSize_);
       for (uint32_t index : chain) data.append(Sector(index));
     }
   }

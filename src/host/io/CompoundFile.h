@@ -94,6 +94,9 @@ class CompoundFile {
   std::string_view Sector(uint32_t index) const;
   std::vector<uint32_t> Chain(uint32_t start, const std::vector<uint32_t>& table, uint64_t limit, uint64_t available,
                               const std::string& what) const;
+  // The sectors that hold the first limit bytes of a stream kept in the
+  // file's sectors; refused as damaged where the chain is cut short.
+  std::vector<uint32_t> SectorChain(const DirectoryEntry& entry, uint64_t limit, const std::string& what) const;
   void ReadFat();
   void ReadDirectory();
   void ReadTree();

@@ -12,8 +12,6 @@ namespace {
 constexpr size_t kMappedPart = size_t{256} << 10;
 }  // namespace
 
-void StreamPieces::View(std::string_view bytes) { View(bytes, nullptr); }
-
 void StreamPieces::View(std::string_view bytes, const host::MappedFile* file) {
   if (bytes.empty()) return;
   pieces_.push_back({bytes, SIZE_MAX, bytes.size(), file && static_cast<bool>(*file) ? file : nullptr});

@@ -23,11 +23,10 @@ class StreamPieces {
   // Hands a piece's bytes to a sink, in one or more parts.
   using Producer = std::function<void(const Sink&)>;
 
-  // Appends bytes that outlive this object (not copied).
-  void View(std::string_view bytes);
-  // The same for bytes inside file's mapping: their pages are let go behind
-  // them as they are handed on, so that a large view never stays whole in memory.
-  void View(std::string_view bytes, const host::MappedFile* file);
+  // Appends bytes that outlive this object (not copied). Bytes inside a
+  // file's mapping name it: their pages are let go behind them as they are
+  // handed on, so that a large view never stays whole in memory.
+  void View(std::string_view bytes, const host::MappedFile* file = nullptr);
   // Appends bytes this object keeps; returns them, to be changed in place
   // (never resized).
   std::string& Own(std::string bytes);

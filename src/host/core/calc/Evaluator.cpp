@@ -336,10 +336,12 @@ const Node* Evaluator::KeyedTree(const std::string& key, int sheet, int row, int
   auto text = [&] {
     try {
       return source_.CellFormula(sheet, row, column);
+    } catch (const HostDefect&) {
+      throw;  // a fault the host did not foresee stays one
     } catch (const HostError& e) {
       // The store's own words; any other fault goes on to where the host
       // turns faults into messages.
-      throw FormulaUnreadable{e.what()};
+      throw FormulaUnreadable{e.Description()};
     }
   };
   return KeptOrRead(keyed_, true, key, text, row, column, own);

@@ -50,18 +50,10 @@ CompoundFile OpenContainer(const std::string& path, const std::string& doing, in
   return file;
 }
 
-// True when a save can only replace the file at path by renaming a new one
-// over it, never write into it (see FileReplacement): one link, and an
-// owner and group the new file takes as made. Only such a file's stream is
-// read from the mapped file, whose bytes must not change under the store.
-bool SavedByRename(const struct stat& st) {
-  return S_ISREG(st.st_mode) && st.st_nlink == 1 &&
-         (::geteuid() == 0 || (st.st_uid == ::geteuid() && st.st_gid == ::getegid()));
-}
-
 // Views the workbook stream in the file at path (still the file opened)
 // straight from the file's pages where they line up (see MappedFile::MapRuns);
-// false (book untouched) where it cannot be viewed so.
+// false (book untouched) where it cannot be viewed so. Only a file a save
+// can only rename over is viewed: the mapped bytes must not change under the store.
 bool MapStream(XlsBook& book, const CompoundFile& container, int entry, const FileIdentity& opened) {
   std::vector<MappedFile::Run> runs;
   for (const auto& [at, bytes] : container.StreamRuns(entry)) runs.push_back({at, static_cast<size_t>(bytes)});
@@ -70,7 +62,7 @@ bool MapStream(XlsBook& book, const CompoundFile& container, int entry, const Fi
   if (fd < 0) return false;
   struct stat st {};
   MappedFile mapped;
-  if (::fstat(fd, &st) == 0 && SavedByRename(st) && st.st_dev == opened.device && st.st_ino == opened.inode &&
+  if (::fstat(fd, &st) == 0 && FileReplacement::OnlyRenames(st) && st.st_dev == opened.device && st.st_ino == opened.inode &&
       st.st_size == opened.size)
     mapped = MappedFile::MapRuns(fd, runs);
   ::close(fd);
@@ -207,7 +199,7 @@ void XlsWorkbook::Save() {
   const std::string& path = book_->path;
   try {
     struct stat st {};
-    if (book_->mapped && (::stat(path.c_str(), &st) != 0 || !SavedByRename(st))) {
+    if (book_->mapped && (::stat(path.c_str(), &st) != 0 || !FileReplacement::OnlyRenames(st))) {
       // The save could write into the mapped file itself now (a link was
       // added, its owner changed): what it reads is copied first.
       if (!book_->mapped.Intact())
