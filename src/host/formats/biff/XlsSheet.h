@@ -149,6 +149,9 @@ class XlsSheet : public SheetStore {
     std::vector<size_t> groupEnds;    // block where each group ends
     std::vector<uint32_t> visits;     // each row's first cell in records_.cells, group by group
     std::vector<size_t> visitEnds;    // where each group's visits end
+    // The bytes of the cells written after rows[r] (none after a second ROW
+    // record of one row).
+    uint32_t CellBytesAfter(size_t r) const;
   };
   TableLayout LayOutTable() const;
   // Appends the cell records of the row at row0 as they are written now.

@@ -233,6 +233,10 @@ bool OwnsCells(const std::vector<RowRecord>& rows, size_t r) { return r == 0 || 
 
 }  // namespace
 
+uint32_t XlsSheet::TableLayout::CellBytesAfter(size_t r) const {
+  return OwnsCells(rows, r) && rows[r].row < cellBytes.size() ? cellBytes[rows[r].row] : 0u;
+}
+
 template <typename Write>
 void XlsSheet::VisitRows(const std::vector<uint32_t>& visits, size_t begin, size_t end, Write write) const {
   const std::vector<CellRef>& cells = records_.cells;
@@ -287,15 +291,12 @@ XlsSheet::TableLayout XlsSheet::LayOutTable() const {
     WriteRowCells(scratch, row0, true);
     layout.cellBytes[row0] = static_cast<uint32_t>(scratch.size());
   });
-  auto bytesOf = [&](size_t r) {
-    return OwnsCells(rows, r) && rows[r].row < layout.cellBytes.size() ? layout.cellBytes[rows[r].row] : 0u;
-  };
   // Each block: its ROW records, its rows' cells, its DBCELL (a first-row
   // offset and a cell offset a row).
   layout.blockAt.push_back(0);
   for (size_t blockBegin = 0; blockBegin < rows.size();) {
     size_t blockEnd = blockBegin, bytes = 0;
-    while (blockEnd < rows.size() && rows[blockEnd].row / 32 == rows[blockBegin].row / 32) bytes += bytesOf(blockEnd++);
+    while (blockEnd < rows.size() && rows[blockEnd].row / 32 == rows[blockBegin].row / 32) bytes += layout.CellBytesAfter(blockEnd++);
     const size_t count = blockEnd - blockBegin;
     layout.blockEnds.push_back(blockEnd);
     layout.blockAt.push_back(layout.blockAt.back() + 20 * count + bytes + 4 + 4 + 2 * count);
@@ -334,9 +335,6 @@ void XlsSheet::WriteGroup(const TableLayout& layout, size_t g, std::string& out)
   const int firstRow0 = rows[firstRow].row;
   out.resize(layout.blockAt[lastBlock] - groupAt);  // every byte is written below
   std::vector<size_t> cellsAt(rows[layout.blockEnds[lastBlock - 1] - 1].row - firstRow0 + 1);  // by row from firstRow0
-  auto bytesOf = [&](size_t r) {
-    return OwnsCells(rows, r) && rows[r].row < layout.cellBytes.size() ? layout.cellBytes[rows[r].row] : 0u;
-  };
   for (size_t b = firstBlock; b < lastBlock; ++b) {
     const size_t blockBegin = b == 0 ? 0 : layout.blockEnds[b - 1], blockEnd = layout.blockEnds[b];
     size_t at = layout.blockAt[b] - groupAt;
@@ -368,8 +366,8 @@ void XlsSheet::WriteGroup(const TableLayout& layout, size_t g, std::string& out)
     Put(out, dbCellAt + 4, dbCellAt - (layout.blockAt[b] - groupAt), 4);
     for (size_t r = blockBegin; r < blockEnd; ++r) {
       if (OwnsCells(rows, r)) cellsAt[rows[r].row - firstRow0] = at;
-      Put(out, dbCellAt + 8 + 2 * (r - blockBegin), r == blockBegin ? 20 * (count - 1) : bytesOf(r - 1), 2);
-      at += bytesOf(r);
+      Put(out, dbCellAt + 8 + 2 * (r - blockBegin), r == blockBegin ? 20 * (count - 1) : layout.CellBytesAfter(r - 1), 2);
+      at += layout.CellBytesAfter(r);
     }
   }
   // The cells, read in the order they stand in the stream.
