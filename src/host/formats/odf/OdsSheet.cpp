@@ -762,48 +762,77 @@ void OdsSheet::PlaceRowCells(int firstRow, int firstColumn, int lastColumn, cons
   lastColumn = std::min(lastColumn, width);
   if (lastColumn < firstColumn) return;
 
-  // Every group's runs in a new stretch: a moved group gets its own runs
-  // before and after the columns and the source's within (padded and split
-  // to the columns), their formulas moved with them.
-  std::vector<CellRun> cells;
-  cells.reserve(cells_.size() + (end - first) * 2);
+  // Each group's source row, and which groups keep their own stretch.
+  std::vector<int> fromOf(rows_.size());
+  std::vector<uint8_t> spanUsed(rows_.size(), 0);  // the stretch stays with its group, or went to a moved one
+  for (size_t k = 0; k < rows_.size(); ++k) {
+    fromOf[k] = k >= first && k < end ? sourceOfRow(rows_[k].firstRow) : rows_[k].firstRow;
+    if (fromOf[k] == rows_[k].firstRow) spanUsed[k] = 1;
+  }
+  auto within = [&](std::span<const CellRun> runs) {
+    return runs.empty() ||
+           (runs.front().firstColumn >= firstColumn && runs.back().firstColumn + runs.back().count - 1 <= lastColumn);
+  };
+  // A moved group whose own runs all lie within the columns takes the
+  // source's stretch as it is when that fills the columns exactly, holds no
+  // formula and no other group uses it (a sort of whole rows: nothing is
+  // copied). Otherwise it gets new runs: its own before and after the
+  // columns and the source's within (padded and split to the columns),
+  // their formulas moved with them, added after the stretches read.
+  std::vector<CellRun> added;
   std::vector<CellRun> own, source;
   std::vector<std::pair<size_t, uint32_t>> stretches(rows_.size());  // taken once all are made
+  constexpr size_t kAdded = size_t(1) << 63;                          // marks a stretch in `added`
   for (size_t k = 0; k < rows_.size(); ++k) {
     RowGroup& row = rows_[k];
     std::span<const CellRun> runs = Cells(row);
-    const size_t at = cells.size();
-    const int from = k >= first && k < end ? sourceOfRow(row.firstRow) : row.firstRow;
+    const int from = fromOf[k];
     if (from == row.firstRow) {
-      cells.insert(cells.end(), runs.begin(), runs.end());
-    } else {
-      const int rowDelta = row.firstRow - from;
-      // The row's own runs are only kept outside the columns: a row whose
-      // runs all lie within them (a sort of whole rows) keeps none.
-      own.clear();
-      if (!runs.empty() && (runs.front().firstColumn < firstColumn ||
-                            runs.back().firstColumn + runs.back().count - 1 > lastColumn))
-        Segmented(row, firstColumn, lastColumn, own);
-      Segmented(*GroupOf(from), firstColumn, lastColumn, source);
-      for (const CellRun& run : own)
-        if (run.firstColumn < firstColumn) cells.push_back(run);
-      for (CellRun run : source) {
-        if (run.firstColumn < firstColumn || run.firstColumn > lastColumn) continue;
-        if (run.flags & kFormula) {
-          std::string now = run.formula >= 0 ? formulas_[static_cast<size_t>(run.formula)] : CellFormula(Bytes(run));
-          formulas_.push_back(ShiftOdsFormula(now, rowDelta));
-          run.formula = static_cast<int>(formulas_.size() - 1);
-        }
-        cells.push_back(run);
-      }
-      for (const CellRun& run : own)
-        if (run.firstColumn > lastColumn) cells.push_back(run);
-      row.cellsChanged = true;
+      stretches[k] = {row.firstCell, row.cellCount};
+      continue;
     }
-    stretches[k] = {at, static_cast<uint32_t>(cells.size() - at)};
+    row.cellsChanged = true;
+    const RowGroup& src = *GroupOf(from);
+    const size_t g = static_cast<size_t>(&src - rows_.data());
+    std::span<const CellRun> srcRuns = Cells(src);
+    const bool sharedSpan = (g > 0 && rows_[g - 1].firstCell == src.firstCell) ||
+                            (g + 1 < rows_.size() && rows_[g + 1].firstCell == src.firstCell);
+    if (!spanUsed[g] && !sharedSpan && within(runs) && !srcRuns.empty() && within(srcRuns) &&
+        srcRuns.back().firstColumn + srcRuns.back().count - 1 == lastColumn &&
+        std::none_of(srcRuns.begin(), srcRuns.end(), [](const CellRun& r) { return (r.flags & kFormula) != 0; })) {
+      spanUsed[g] = 2;
+      stretches[k] = {src.firstCell, src.cellCount};
+      continue;
+    }
+    const size_t at = added.size();
+    const int rowDelta = row.firstRow - from;
+    // The row's own runs are only kept outside the columns: a row whose
+    // runs all lie within them keeps none.
+    own.clear();
+    if (!within(runs)) Segmented(row, firstColumn, lastColumn, own);
+    Segmented(src, firstColumn, lastColumn, source);
+    for (const CellRun& run : own)
+      if (run.firstColumn < firstColumn) added.push_back(run);
+    for (CellRun run : source) {
+      if (run.firstColumn < firstColumn || run.firstColumn > lastColumn) continue;
+      if (run.flags & kFormula) {
+        std::string now = run.formula >= 0 ? formulas_[static_cast<size_t>(run.formula)] : CellFormula(Bytes(run));
+        formulas_.push_back(ShiftOdsFormula(now, rowDelta));
+        run.formula = static_cast<int>(formulas_.size() - 1);
+      }
+      added.push_back(run);
+    }
+    for (const CellRun& run : own)
+      if (run.firstColumn > lastColumn) added.push_back(run);
+    stretches[k] = {kAdded | at, static_cast<uint32_t>(added.size() - at)};
   }
-  cells_ = std::move(cells);
-  for (size_t k = 0; k < rows_.size(); ++k) std::tie(rows_[k].firstCell, rows_[k].cellCount) = stretches[k];
+  const size_t base = cells_.size();
+  cells_.insert(cells_.end(), added.begin(), added.end());
+  for (size_t k = 0; k < rows_.size(); ++k) {
+    auto [at, count] = stretches[k];
+    rows_[k].firstCell = at & kAdded ? base + (at & ~kAdded) : at;
+    rows_[k].cellCount = count;
+  }
   RecomputeUsedRange();
   modified_ = true;
 }

@@ -71,4 +71,39 @@ TEST(OdsSheetWrite, KeepsTheBytesOfWhatAChangeLeaves) {
   }
 }
 
+// A moved row takes its source's runs as they are where no other row uses
+// them: a cell written anew afterwards changes that row alone, also after a
+// second move and where a repeated row was split between two places.
+TEST(OdsSheetWrite, ARowsCellsStayItsOwnAfterMoves) {
+  auto cell = [](const char* text) {
+    return std::string("<table:table-row><table:table-cell office:value-type=\"string\"><text:p>") + text +
+           "</text:p></table:table-cell></table:table-row>";
+  };
+  const std::string table = "<table:table>" + cell("a") + cell("b") +
+                            "<table:table-row table:number-rows-repeated=\"2\"><table:table-cell "
+                            "office:value-type=\"string\"><text:p>c</text:p></table:table-cell></table:table-row>" +
+                            "</table:table>";
+  OdsSheet sheet(table, 0);
+  sheet.PlaceRowCells(1, 1, 1, std::vector<int>{3, 1, 4, 2});  // c a c b
+  auto rewrite = [&](int row, const char* text) {
+    sheet.RewriteCell(row, 1, [&](std::string_view, std::vector<host::odf::AttributeEdit>) {
+      return std::string("<table:table-cell office:value-type=\"string\"><text:p>") + text + "</text:p></table:table-cell>";
+    });
+  };
+  rewrite(2, "z");
+  rewrite(3, "y");
+  auto texts = [&] {
+    std::string out;
+    for (int r = 1; r <= 4; ++r) out += sheet.Text(r, 1);
+    return out;
+  };
+  EXPECT_EQ(texts(), "czyb");
+  sheet.PlaceRowCells(1, 1, 1, std::vector<int>{4, 3, 2, 1});  // b y z c
+  rewrite(4, "x");
+  EXPECT_EQ(texts(), "byzx");
+  const std::string xml = sheet.Xml();
+  OdsSheet reread(xml, 0);
+  for (int r = 1; r <= 4; ++r) EXPECT_EQ(reread.Text(r, 1), sheet.Text(r, 1)) << r;
+}
+
 }  // namespace
