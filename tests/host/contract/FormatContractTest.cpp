@@ -321,6 +321,27 @@ TEST_P(FormatContract, MovedAndHiddenRowsAreCountedOnceAndHiddenRowsAreSaved) {
   EXPECT_EQ(sheet.RowsHiddenSinceOpen(), 0);
 }
 
+// Sorts in a row each start from the order the one before left: the rows'
+// cells are their own after every move, and the save writes the last order.
+TEST_P(FormatContract, SortsInARowComposeAndTheLastOrderIsSaved) {
+  TempDir dir;
+  const std::string path = Workbook(dir);
+  if (path.empty()) GTEST_SKIP() << "LibreOffice (soffice) is not installed";
+  {
+    host::Application app;
+    host::Workbook& book = app.Workbooks().Open(path);
+    host::Worksheet& sheet = *book.Worksheets()[0];
+    sheet.UsedRange().Sort(host::Cells(1, 1));  // b a c -> a b c
+    sheet.UsedRange().Sort(host::Cells(1, 1), 2);  // descending: c b a
+    EXPECT_EQ(fixtures::ColumnTexts(sheet, 1, 1, 3), (std::vector<std::string>{"c", "b", "a"}));
+    book.Save();
+    app.Quit();
+  }
+  host::Application app;
+  host::Worksheet& sheet = *app.Workbooks().Open(path).Worksheets()[0];
+  EXPECT_EQ(fixtures::ColumnTexts(sheet, 1, 1, 3), (std::vector<std::string>{"c", "b", "a"}));
+}
+
 // A save makes no file beside the workbook but its lock and its one
 // temporary (the files a signal handler knows to remove): no library makes
 // a second temporary of its own under another name.

@@ -193,57 +193,87 @@ size_t SheetData::MoveRows(const RowMove& move) {
   }
 
   const std::vector<CellArea> arraysBefore = arrays_;
-  std::vector<CellRecord> newCells;
-  newCells.reserve(cells_.size());
-  for (RowRecord& r : newRows) {
+  // A cell that lands in another row is marked moved, its array area and
+  // formula moved with it.
+  auto moveCell = [&](CellRecord& moved, const CellRecord& was, int source, int target) {
+    moved.flags |= kMoved;
+    if (moved.flags & kArrayFormula) {
+      // The array's area moves with its row: same columns, new row.
+      for (CellArea a : arraysBefore) {
+        if (a.firstRow != source || a.firstColumn != was.column) continue;
+        a.firstRow = a.lastRow = target;
+        arrayRefs_[moved.begin] = PlainAddress(a);
+        break;
+      }
+    }
+    if (moved.flags & kFormula) {
+      std::string formula = CurrentFormula(was, source);
+      formulas_[moved.begin] = ShiftFormula(formula, target - source, 0);
+      moved.flags |= kFormulaChanged;
+    }
+  };
+  auto within = [&](const CellRecord* b, const CellRecord* e) {
+    return b == e || (b->column >= area.firstColumn && (e - 1)->column <= area.lastColumn);
+  };
+  // Rows outside the area and rows that keep their cells keep their slice.
+  // A row whose cells all lie within the columns takes the slice of the row
+  // whose cells land there, when all of those do too (a sort of whole rows:
+  // no cell is copied). Any other row of the area gets a new slice: its own
+  // cells outside the columns around the source's within, added after the
+  // cells read.
+  std::vector<CellRecord> added;
+  std::vector<uint8_t> inAdded(newRows.size(), 0), taken(rows_.size(), 0);
+  for (size_t k = 0; k < newRows.size(); ++k) {
+    RowRecord& r = newRows[k];
+    if (r.row < area.firstRow || r.row > area.lastRow) continue;
     bool own = r.firstCell != UINT32_MAX;
     const CellRecord* b = own ? cells_.data() + r.firstCell : nullptr;
     const CellRecord* e = own ? b + r.cellCount : nullptr;
-    uint32_t first = static_cast<uint32_t>(newCells.size());
-    if (r.row < area.firstRow || r.row > area.lastRow) {
-      newCells.insert(newCells.end(), b, e);
-    } else {
-      const CellRecord* c = b;
-      for (; c != e && c->column < area.firstColumn; ++c) newCells.push_back(*c);
-      bool hadInRange = c != e && c->column <= area.lastColumn;
-      while (c != e && c->column <= area.lastColumn) ++c;
-      int32_t sourceIndex = incoming[r.row - area.firstRow];
-      int source = sourceIndex >= 0 ? rows_[sourceIndex].row : 0;
-      if (sourceIndex >= 0) {
-        const RowRecord* src = &rows_[sourceIndex];
-        const CellRecord* sb = cells_.data() + src->firstCell;
-        const CellRecord* se = sb + src->cellCount;
-        for (const CellRecord* s = sb; s != se; ++s) {
-          if (s->column < area.firstColumn || s->column > area.lastColumn) continue;
-          CellRecord moved = *s;
-          if (source != r.row) {
-            moved.flags |= kMoved;
-            if (moved.flags & kArrayFormula) {
-              // The array's area moves with its row: same columns, new row.
-              for (CellArea a : arraysBefore) {
-                if (a.firstRow != source || a.firstColumn != s->column) continue;
-                a.firstRow = a.lastRow = r.row;
-                arrayRefs_[moved.begin] = PlainAddress(a);
-                break;
-              }
-            }
-            if (moved.flags & kFormula) {
-              std::string formula = CurrentFormula(*s, source);
-              formulas_[moved.begin] = ShiftFormula(formula, r.row - source, 0);
-              moved.flags |= kFormulaChanged;
-            }
-          }
-          newCells.push_back(moved);
-        }
+    const int32_t sourceIndex = incoming[r.row - area.firstRow];
+    const int source = sourceIndex >= 0 ? rows_[sourceIndex].row : 0;
+    if (source == r.row) continue;
+    const CellRecord* c = b;
+    while (c != e && c->column < area.firstColumn) ++c;
+    const bool hadInRange = c != e && c->column <= area.lastColumn;
+    if (source != 0 || hadInRange) r.dirty = 1;
+    if (sourceIndex >= 0 && !taken[sourceIndex] && within(b, e)) {
+      const RowRecord& src = rows_[sourceIndex];
+      CellRecord* sb = cells_.data() + src.firstCell;
+      CellRecord* se = sb + src.cellCount;
+      if (within(sb, se)) {
+        taken[sourceIndex] = 1;
+        for (CellRecord* s = sb; s != se; ++s) moveCell(*s, *s, source, r.row);
+        r.firstCell = src.firstCell;
+        r.cellCount = src.cellCount;
+        continue;
       }
-      if (source != r.row && (source != 0 || hadInRange)) r.dirty = 1;
-      for (; c != e; ++c) newCells.push_back(*c);
     }
+    const uint32_t first = static_cast<uint32_t>(added.size());
+    added.insert(added.end(), b, c);
+    while (c != e && c->column <= area.lastColumn) ++c;
+    if (sourceIndex >= 0) {
+      const RowRecord* src = &rows_[sourceIndex];
+      const CellRecord* sb = cells_.data() + src->firstCell;
+      const CellRecord* se = sb + src->cellCount;
+      for (const CellRecord* s = sb; s != se; ++s) {
+        if (s->column < area.firstColumn || s->column > area.lastColumn) continue;
+        CellRecord moved = *s;
+        moveCell(moved, *s, source, r.row);
+        added.push_back(moved);
+      }
+    }
+    added.insert(added.end(), c, e);
+    inAdded[k] = 1;
     r.firstCell = first;
-    r.cellCount = static_cast<uint32_t>(newCells.size() - first);
+    r.cellCount = static_cast<uint32_t>(added.size() - first);
+  }
+  const uint32_t base = static_cast<uint32_t>(cells_.size());
+  cells_.insert(cells_.end(), added.begin(), added.end());
+  for (size_t k = 0; k < newRows.size(); ++k) {
+    if (inAdded[k]) newRows[k].firstCell += base;
+    else if (newRows[k].firstCell == UINT32_MAX) newRows[k].firstCell = base;  // no cells
   }
   rows_.swap(newRows);
-  cells_.swap(newCells);
   for (CellArea& a : arrays_)
     if (area.Contains(a)) a.firstRow = a.lastRow = targetOf[a.firstRow - area.firstRow];
   moves_.push_back(RowMove{area, std::move(targetOf), {}});
