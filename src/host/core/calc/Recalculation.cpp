@@ -1,5 +1,6 @@
 #include "host/core/calc/Recalculation.h"
 
+#include <algorithm>
 #include <exception>
 #include <vector>
 
@@ -88,6 +89,10 @@ RecalculationCount RecalculateChangedWorkbook(Workbook& book) {
   bool changed = false;
   for (Worksheet* sheet : sheets) changed = changed || sheet->RowsMoved() > 0 || sheet->RowsHiddenSinceOpen() > 0;
   if (!changed) return count;
+  // Only formula cells get results: a workbook without any needs no engine
+  // (whose cell memo spans every sheet's used area).
+  if (std::none_of(sheets.begin(), sheets.end(), [](Worksheet* sheet) { return sheet->Store().HoldsFormulas(); }))
+    return count;
   WorkbookCells cells(book);
   Evaluator engine(cells);
   // Every result is computed before any is kept: the stores answer reads of
