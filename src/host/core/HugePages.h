@@ -12,4 +12,10 @@ namespace host {
 // it is filled); advice only, nothing when the buffer is smaller.
 void AdviseHugePages(void* data, size_t size);
 
+// The same for the room a vector has reserved and not yet filled.
+template <typename Vector>
+void AdviseReserved(Vector& v) {
+  AdviseHugePages(v.data(), v.capacity() * sizeof(*v.data()));
+}
+
 }  // namespace host

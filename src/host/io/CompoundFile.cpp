@@ -344,7 +344,7 @@ std::string CompoundFile::ReadStream(int index, uint64_t limit) const {
       // Runs of consecutive sectors in one read each, into huge pages (a
       // stream of megabytes would fault in every 4 KB page).
       data.reserve(chain.size() * sectorSize_);
-      AdviseHugePages(data.data(), data.capacity());
+      AdviseReserved(data);
       data.resize(chain.size() * sectorSize_);
       ForEachRun(chain, [&](size_t k, size_t run) { ReadSectors(chain[k], run, data.data() + k * sectorSize_); });
     } else {

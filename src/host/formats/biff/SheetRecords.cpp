@@ -225,7 +225,7 @@ void SheetReader::ReadLayout() {
         sheet_.cells.reserve(std::min<uint64_t>(
             uint64_t{sheet_.lastRowPlus1 - sheet_.firstRow} * (sheet_.lastColumnPlus1 - sheet_.firstColumn),
             (stream_.size() - record_.end) / 6));
-        AdviseHugePages(reinterpret_cast<char*>(sheet_.cells.data()), sheet_.cells.capacity() * sizeof(CellRef));
+        AdviseReserved(sheet_.cells);
       }
       break;
     case rt::kRow: {

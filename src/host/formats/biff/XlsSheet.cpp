@@ -157,7 +157,7 @@ void MoveCellRows(std::vector<CellRef>& cells, const CellArea& area, const std::
   }
   std::vector<CellRef> moved;
   moved.reserve(static_cast<size_t>(rowsEnd - rowsBegin));
-  AdviseHugePages(reinterpret_cast<char*>(moved.data()), moved.capacity() * sizeof(CellRef));
+  AdviseReserved(moved);
   for (size_t t = 0; t < height; ++t) {
     if (t + kAhead < height) __builtin_prefetch(first + rowAt[3 * sourceOf[t + kAhead] + 1]);
     const size_t s = sourceOf[t];

@@ -8,6 +8,7 @@
 
 #include "host/core/CellAddress.h"
 #include "host/core/HostError.h"
+#include "host/core/HugePages.h"
 #include "host/io/SplitScan.h"
 #include "host/io/XmlScanner.h"
 #include "host/formats/odf/OdsFormula.h"
@@ -421,6 +422,8 @@ OdsSheet::OdsSheet(std::string_view part, size_t begin) : part_(part), begin_(be
     auto reserve = [](RowRecords& records, size_t bytes) {
       records.cells.reserve(std::min<size_t>(bytes / 64, size_t(1) << 22));
       records.rows.reserve(std::min<size_t>(bytes / 512, size_t(1) << 20));
+      AdviseReserved(records.cells);
+      AdviseReserved(records.rows);
     };
     RowRecords records;
     reserve(records, part.size() - begin);
