@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "host/core/HostError.h"
+#include "host/core/HugePages.h"
 #include "host/core/SortKeys.h"
 #include "host/formats/biff/BiffRecords.h"
 #include "host/formats/xlsb/XlsbCells.h"
@@ -55,6 +56,7 @@ void XlsbSheet::Read(const std::string& partName) {
   // copies it into fresh memory. A sheet of smaller records (blanks) grows
   // it once or twice.
   cells_.reserve(part_.size() / 20);
+  AdviseReserved(cells_);
   while (reader.Next(record)) {
     const std::string_view body = record.body;
     if (where == Where::Head) {
