@@ -767,10 +767,10 @@ void OdsSheet::PlaceRowCells(int firstRow, int firstColumn, int lastColumn, cons
 
   // Each group's source row, and which groups keep their own stretch.
   std::vector<int> fromOf(rows_.size());
-  std::vector<uint8_t> spanUsed(rows_.size(), 0);  // the stretch stays with its group, or went to a moved one
+  std::vector<uint8_t> inUse(rows_.size(), 0);  // the group's stretch stays with it or went to a moved group
   for (size_t k = 0; k < rows_.size(); ++k) {
     fromOf[k] = k >= first && k < end ? sourceOfRow(rows_[k].firstRow) : rows_[k].firstRow;
-    if (fromOf[k] == rows_[k].firstRow) spanUsed[k] = 1;
+    if (fromOf[k] == rows_[k].firstRow) inUse[k] = 1;
   }
   auto within = [&](std::span<const CellRun> runs) {
     return runs.empty() ||
@@ -785,7 +785,7 @@ void OdsSheet::PlaceRowCells(int firstRow, int firstColumn, int lastColumn, cons
   std::vector<CellRun> added;
   std::vector<CellRun> own, source;
   std::vector<std::pair<size_t, uint32_t>> stretches(rows_.size());  // taken once all are made
-  constexpr size_t kAdded = size_t(1) << 63;                          // marks a stretch in `added`
+  std::vector<uint8_t> inAdded(rows_.size(), 0);                     // the stretch is one of `added`
   for (size_t k = 0; k < rows_.size(); ++k) {
     RowGroup& row = rows_[k];
     std::span<const CellRun> runs = Cells(row);
@@ -800,10 +800,10 @@ void OdsSheet::PlaceRowCells(int firstRow, int firstColumn, int lastColumn, cons
     std::span<const CellRun> srcRuns = Cells(src);
     const bool sharedSpan = (g > 0 && rows_[g - 1].firstCell == src.firstCell) ||
                             (g + 1 < rows_.size() && rows_[g + 1].firstCell == src.firstCell);
-    if (!spanUsed[g] && !sharedSpan && within(runs) && !srcRuns.empty() && within(srcRuns) &&
+    if (!inUse[g] && !sharedSpan && within(runs) && !srcRuns.empty() && within(srcRuns) &&
         srcRuns.back().firstColumn + srcRuns.back().count - 1 == lastColumn &&
         std::none_of(srcRuns.begin(), srcRuns.end(), [](const CellRun& r) { return (r.flags & kFormula) != 0; })) {
-      spanUsed[g] = 2;
+      inUse[g] = 1;
       stretches[k] = {src.firstCell, src.cellCount};
       continue;
     }
@@ -827,14 +827,14 @@ void OdsSheet::PlaceRowCells(int firstRow, int firstColumn, int lastColumn, cons
     }
     for (const CellRun& run : own)
       if (run.firstColumn > lastColumn) added.push_back(run);
-    stretches[k] = {kAdded | at, static_cast<uint32_t>(added.size() - at)};
+    stretches[k] = {at, static_cast<uint32_t>(added.size() - at)};
+    inAdded[k] = 1;
   }
   const size_t base = cells_.size();
   cells_.insert(cells_.end(), added.begin(), added.end());
   for (size_t k = 0; k < rows_.size(); ++k) {
-    auto [at, count] = stretches[k];
-    rows_[k].firstCell = at & kAdded ? base + (at & ~kAdded) : at;
-    rows_[k].cellCount = count;
+    rows_[k].firstCell = stretches[k].first + (inAdded[k] ? base : 0);
+    rows_[k].cellCount = stretches[k].second;
   }
   RecomputeUsedRange();
   modified_ = true;
