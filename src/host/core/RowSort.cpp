@@ -55,6 +55,7 @@ size_t SortEachRow(SheetStore& store, const CellArea& area, int keyColumn, bool 
   auto isHidden = [&](int row) { return hidden[static_cast<size_t>(row - area.firstRow)]; };
 
   SortKeyList list;
+  list.Reserve(height);  // at most a key a row; pages untouched past the last key
   store.ReadSortKeys(area.firstRow, area.lastRow, keyColumn, list);
   SortKeys keys = VisibleKeys(list, keyColumn, isHidden, !hiddenRows.empty(), calculate);
   const std::vector<int> sourceOf =

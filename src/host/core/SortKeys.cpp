@@ -308,12 +308,16 @@ void SortKeyList::AddText(int row, std::string text) {
   Push(row).SetText(texts_.emplace_back(std::move(text)));
 }
 
+void SortKeyList::Reserve(size_t count) {
+  const size_t first = keys_.size();
+  if (keys_.capacity() >= first + count) return;
+  keys_.reserve(first + count);
+  AdviseHugePages(keys_.data() + first, count * sizeof(SortKey));
+}
+
 SortKey* SortKeyList::Extend(size_t count) {
   const size_t first = keys_.size();
-  if (keys_.capacity() < first + count) {
-    keys_.reserve(first + count);
-    AdviseHugePages(keys_.data() + first, count * sizeof(SortKey));
-  }
+  Reserve(count);
   keys_.resize(first + count);
   return keys_.data() + first;
 }

@@ -115,7 +115,8 @@ class SortKeyList {
   void AddText(int row, std::string text);
   // Room for `count` more keys, for a store that knows how many it reads
   // (a list grown by doubling would hold up to twice the keys at its peak).
-  void Reserve(size_t count) { keys_.reserve(keys_.size() + count); }
+  // The room is advised into huge pages.
+  void Reserve(size_t count);
   // A key cell holding a formula that has no stored result.
   void AddUncalculated(int row) { uncalculated_.push_back(row); }
 

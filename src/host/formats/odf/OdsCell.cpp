@@ -194,6 +194,20 @@ bool CellHasParagraphs(std::string_view cell) {
   return false;
 }
 
+bool PlainParagraphText(std::string_view cell, size_t tagLength, std::string_view& text) {
+  static constexpr std::string_view kOpen = "<text:p>", kClose = "</text:p></";
+  if (cell.size() <= tagLength || cell.compare(tagLength, kOpen.size(), kOpen) != 0) return false;
+  const size_t from = tagLength + kOpen.size();
+  const size_t lt = cell.find('<', from);
+  // The cell's element ends with its own end tag, so "</" after the
+  // paragraph's can only be that.
+  if (lt == std::string_view::npos || cell.compare(lt, kClose.size(), kClose) != 0) return false;
+  const std::string_view raw = cell.substr(from, lt - from);
+  if (raw.find_first_of("&\r") != std::string_view::npos) return false;
+  text = raw;
+  return true;
+}
+
 std::string EditedStartTag(std::string_view tag, std::string_view qname, std::vector<AttributeEdit> edits, bool empty) {
   std::string out;
   out.reserve(tag.size() + 160);

@@ -54,6 +54,11 @@ OdsValue CellValue(const CellAttributes& attributes);
 std::string CellFormula(std::string_view cell);
 // True when the cell holds paragraphs (the text the writer displayed).
 bool CellHasParagraphs(std::string_view cell);
+// The text of a cell whose start tag (tagLength bytes) is followed by one
+// paragraph of plain characters and the cell's end tag, viewed in the
+// cell's bytes: what CellText gives for it, without a copy. False for any
+// other content (markup, character references, carriage returns).
+bool PlainParagraphText(std::string_view cell, size_t tagLength, std::string_view& text);
 
 // An attribute given a new value (escaped for a double-quoted value) or
 // removed (no value) when a start tag is written anew.

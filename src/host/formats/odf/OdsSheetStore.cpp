@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "host/core/SortKeys.h"
 #include "host/core/SortPlan.h"
 #include "host/formats/odf/OdsDocument.h"
 #include "host/formats/odf/OdsFormula.h"
@@ -28,9 +29,29 @@ bool OdsSheetStore::UsedArea(CellArea& area) const {
 
 StoredValue OdsSheetStore::Value(int row, int column) const {
   std::string_view cell = Sheet().CellElement(row, column);
+  if (cell.empty()) return {};
+  return ValueOf(cell, ReadCellAttributes(cell));
+}
+
+void OdsSheetStore::ReadSortKeys(int firstRow, int lastRow, int keyColumn, SortKeyList& keys) const {
+  const OdsSheet& sheet = Sheet();
+  for (int row = firstRow; row <= lastRow; ++row) {
+    std::string_view cell = sheet.CellElement(row, keyColumn);
+    if (cell.empty()) continue;
+    const CellAttributes attributes = ReadCellAttributes(cell);
+    // A text cell without a formula, a value attribute or an error result,
+    // whose one paragraph is plain characters: that text is its value.
+    std::string_view text;
+    if (!attributes.formula.data() && !attributes.stringValue.data() && attributes.valueType == "string" &&
+        attributes.calcValueType != "error" && PlainParagraphText(cell, attributes.tagLength, text))
+      keys.AddTextView(row, text);
+    else
+      keys.Add(row, ValueOf(cell, attributes));
+  }
+}
+
+StoredValue OdsSheetStore::ValueOf(std::string_view cell, const CellAttributes& attributes) const {
   StoredValue value;
-  if (cell.empty()) return value;
-  const CellAttributes attributes = ReadCellAttributes(cell);
   const bool formula = attributes.formula.data() != nullptr;
   if (attributes.calcValueType == "error") {
     value.kind = CellKind::Error;

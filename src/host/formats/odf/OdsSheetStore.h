@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "host/core/SheetStore.h"
+#include "host/formats/odf/OdsCell.h"
 
 namespace host::odf {
 
@@ -21,6 +22,9 @@ class OdsSheetStore : public SheetStore {
   bool UsedArea(CellArea& area) const override;
   std::vector<CellArea> MergedCellAreas() const override;
   StoredValue Value(int row, int column) const override;
+  // The keys as Value gives them, a text cell of the common shape viewed in
+  // the part's bytes rather than copied.
+  void ReadSortKeys(int firstRow, int lastRow, int keyColumn, SortKeyList& keys) const override;
   std::string_view FormatCode(int row, int column) const override;
   // The formula in A1 syntax without "=" ("A1*2" for "of:=[.A1]*2"); one
   // that has no A1 form (another document's cells) as written, with its
@@ -52,6 +56,8 @@ class OdsSheetStore : public SheetStore {
 
  private:
   OdsSheet& Sheet() const;
+  // The value of a cell element whose start tag's attributes were read.
+  StoredValue ValueOf(std::string_view cell, const CellAttributes& attributes) const;
   // Puts result in the cell's value attributes and paragraphs.
   void KeepResult(OdsSheet& sheet, int row, int column, const StoredValue& result);
 

@@ -9,6 +9,7 @@
 #include "host/core/RowSort.h"
 #include "host/core/HostError.h"
 #include "host/core/NumberFormat.h"
+#include "host/core/SortKeys.h"
 #include "host/core/SortPlan.h"
 #include "host/formats/odf/OdsDocument.h"
 #include "host/formats/odf/OdsWorkbook.h"
@@ -119,6 +120,45 @@ TEST(OdsStore, ReadsValuesTextsAndFormats) {
   CellArea used;
   ASSERT_TRUE(o.sheet->UsedArea(used));
   EXPECT_EQ(used.lastRow, 9);
+}
+
+// The keys of a sort read as the cells' values read, whichever way a key
+// cell is spelt (a plain paragraph is viewed in the part, the rest decoded).
+TEST(OdsStore, SortKeysReadAsTheValuesDo) {
+  const std::string cells[] = {
+      Text("pear"),
+      Text("a &amp; b"),
+      Text("x<text:s text:c=\"2\"/>y"),
+      Cell("office:value-type=\"string\"", "<text:p>one</text:p><text:p>two</text:p>"),
+      Cell("office:value-type=\"string\" office:string-value=\"shown\"", "<text:p>other</text:p>"),
+      Cell("table:formula=\"of:=&quot;f&quot;\" office:value-type=\"string\"", "<text:p>f</text:p>"),
+      Cell("table:formula=\"of:=1/0\" office:value-type=\"string\" calcext:value-type=\"error\"",
+           "<text:p>#DIV/0!</text:p>"),
+      Cell("office:value-type=\"string\"", "<text:p><text:span>in</text:span> span</text:p>"),
+      Cell("office:value-type=\"string\"", "<text:p>noted</text:p><office:annotation><text:p>n</text:p></office:annotation>"),
+      Cell("office:value-type=\"string\"", "<text:p/>"),
+      Cell("", "<text:p>loose</text:p>"),
+      Number(2.5),
+      Cell("office:value-type=\"boolean\" office:boolean-value=\"true\"", "<text:p>TRUE</text:p>"),
+      Cell(""),
+  };
+  std::string rows;
+  for (const std::string& cell : cells) rows += "<table:table-row>" + cell + "</table:table-row>";
+  fixtures::TempDir dir;
+  Opened o = Open(odsfixtures::WriteOds(dir, "k.ods", Content("<table:table table:name=\"K\">" + rows + "</table:table>")));
+  const int last = static_cast<int>(std::size(cells));
+  host::SortKeyList read, fromValues;
+  o.sheet->ReadSortKeys(1, last, 1, read);
+  for (int row = 1; row <= last; ++row) fromValues.Add(row, o.sheet->Value(row, 1));
+  auto shown = [](host::SortKeyList& list) {
+    std::string out;
+    for (const host::SortKey& k : list.Keys())
+      out += std::to_string(k.Row()) + ":" + std::to_string(static_cast<int>(k.Class())) + ":" +
+             std::to_string(k.Number()) + ":" + std::string(k.Text()) + "|";
+    return out;
+  };
+  EXPECT_EQ(shown(read), shown(fromValues));
+  EXPECT_EQ(read.Keys().size(), static_cast<size_t>(last - 1));  // the empty cell has none
 }
 
 TEST(OdsStore, SortMovesRecordsWholeAndSavesOnlyTheirTable) {
