@@ -249,6 +249,30 @@ void MappedFile::LetGoBehind(size_t offset) const {
   }
   Release(runFrom_, offset - kBehind - runFrom_);
   runFrom_ = offset - kBehind;
+  MapAhead(offset, kStep);
+}
+
+void MappedFile::MapAhead(size_t offset, size_t size) const {
+#ifdef MADV_POPULATE_READ
+  if (offset >= size_) return;
+  size = std::min(size, size_ - offset);
+  const auto base = reinterpret_cast<uintptr_t>(data_);
+  auto populate = [&](size_t from, size_t to) {
+    const uintptr_t begin = (base + from) & ~(g_pageSize - 1);
+    const uintptr_t end = (base + to + g_pageSize - 1) & ~(g_pageSize - 1);
+    // A failure (a shortened file, an older system) leaves the pages to
+    // their faults, and the guard, as before.
+    ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_READ);
+  };
+  if (!runs_) return populate(offset, offset + size);
+  for (const auto& [from, to] : filePages_) {
+    const size_t begin = std::max(from, offset), end = std::min(to, offset + size);
+    if (begin < end) populate(begin, end);
+  }
+#else
+  (void)offset;
+  (void)size;
+#endif
 }
 
 size_t MappedFile::FileBytes() const {

@@ -82,10 +82,14 @@ class MappedFile {
   // A read within kNear of the last goes on the run (a pass may read what
   // lies within a few pages out of order); kBehind stays behind it (more
   // than the pages a fault maps around a page), the rest is let go kStep at a time.
-  static constexpr size_t kNear = size_t{128} << 10, kBehind = size_t{256} << 10, kStep = size_t{512} << 10;
+  static constexpr size_t kNear = size_t{128} << 10, kBehind = size_t{128} << 10, kStep = size_t{512} << 10;
   mutable size_t runFrom_ = 0, last_ = 0;  // the run of reads in order: where it begins, where it is
-  // Lets go of the run's pages up to kBehind before offset, or begins a run at offset.
+  // Lets go of the run's pages up to kBehind before offset, or begins a run
+  // at offset; a run going on has its next step mapped at once.
   void LetGoBehind(size_t offset) const;
+  // Maps the file's pages that hold offset..offset + size in one call: on
+  // some virtual machines each fault costs far more than the page.
+  void MapAhead(size_t offset, size_t size) const;
 };
 
 }  // namespace host
