@@ -1,5 +1,6 @@
 #include "host/formats/ooxml/SharedStrings.h"
 
+#include "host/core/HugePages.h"
 #include "host/io/XmlScanner.h"
 #include "host/formats/ooxml/OoxmlEscapes.h"
 
@@ -44,7 +45,13 @@ SharedStrings::SharedStrings(std::string_view xml) {
   scanner.SkipProlog();
   XmlScanner::Tag root = scanner.ReadTag();
   if (root.isEnd || root.local != "sst") scanner.FailAt(root.begin, "the root element is not <sst>");
+  // Room for what a table of this size holds (an <si> takes 16 bytes or
+  // more), in huge pages; what stays unused is never touched, so neither
+  // is shrunk afterwards (which would copy the table).
   text_.reserve(xml.size() / 3);
+  offsets_.reserve(xml.size() / 16 + 1);
+  AdviseReserved(text_);
+  AdviseReserved(offsets_);
   offsets_.push_back(0);
   if (!root.selfClosing) {
     while (true) {
@@ -77,8 +84,6 @@ SharedStrings::SharedStrings(std::string_view xml) {
     scanner.SkipMisc();
     if (!scanner.AtEnd()) scanner.Fail("content after the root element");
   }
-  text_.shrink_to_fit();
-  offsets_.shrink_to_fit();
 }
 
 }  // namespace host::ooxml

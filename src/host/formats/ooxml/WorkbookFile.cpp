@@ -78,18 +78,36 @@ WorkbookFile::WorkbookFile(const std::string& path) : path_(path) {
 
 std::string WorkbookFile::ReadPartText(const std::string& part) const {
   std::string xml = package_->Read(part);
-  return IsUtf16(xml) ? Utf16ToUtf8(xml) : xml;
+  if (IsUtf16(xml)) return Utf16ToUtf8(xml);
+  return xml;  // moved, not copied
 }
 
 std::string WorkbookFile::ReadXmlPart(const std::string& part) {
   current_ = part;
   std::string xml = ReadPartText(part);
+  RejectDocumentTypeIn(part, xml);
+  return xml;
+}
+
+PartBytes WorkbookFile::ReadPartBytes(const std::string& part) const {
+  PartBytes xml = package_->ReadBytes(part);
+  if (IsUtf16(xml.View())) Replace(xml, Utf16ToUtf8(xml.View()));
+  return xml;
+}
+
+PartBytes WorkbookFile::ReadXmlBytes(const std::string& part) {
+  current_ = part;
+  PartBytes xml = ReadPartBytes(part);
+  RejectDocumentTypeIn(part, xml.View());
+  return xml;
+}
+
+void WorkbookFile::RejectDocumentTypeIn(const std::string& part, std::string_view xml) const {
   try {
     RejectDocumentType(xml);
   } catch (const XmlFault& fault) {
     Fail("the part " + part + " is not acceptable XML: " + fault.message);
   }
-  return xml;
 }
 
 void WorkbookFile::Load() {
@@ -223,7 +241,7 @@ void WorkbookFile::Load() {
   try {
     if (!stringsPart.empty()) {
       if (!package_->Has(stringsPart)) Fail("the shared string part " + stringsPart + " is missing");
-      strings_ = SharedStrings(ReadXmlPart(stringsPart));
+      strings_ = SharedStrings(ReadXmlBytes(stringsPart).View());
     }
   } catch (const XmlFault& fault) {
     Fail("the shared string part " + stringsPart + " is not valid XML: " + fault.message);
@@ -235,8 +253,7 @@ void WorkbookFile::Load() {
   for (size_t i = 0; i < sheets_.size(); ++i) {
     if (sheets_[i].kind != SheetKind::Worksheet) continue;
     current_ = sheets_[i].part;
-    PartBytes xml = package_->ReadBytes(sheets_[i].part);
-    if (IsUtf16(xml.View())) Replace(xml, Utf16ToUtf8(xml.View()));
+    PartBytes xml = ReadPartBytes(sheets_[i].part);
     // Alternatives among the rows and cells are read as their chosen branch;
     // a changed sheet is written that way too, so no branch goes stale.
     std::string resolved;

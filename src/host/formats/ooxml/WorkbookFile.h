@@ -75,6 +75,12 @@ class WorkbookFile : public WorkbookStore {
   // The part's text, in UTF-8 whatever it was written in.
   std::string ReadPartText(const std::string& part) const;
   std::string ReadXmlPart(const std::string& part);
+  // A large part the same way, in memory of its own (huge pages, put in
+  // while the part is inflated): the shared strings, the sheets.
+  PartBytes ReadPartBytes(const std::string& part) const;
+  PartBytes ReadXmlBytes(const std::string& part);
+  // Fail()s when the part declares a document type.
+  void RejectDocumentTypeIn(const std::string& part, std::string_view xml) const;
   std::string WorkbookWithFullCalc() const;
   // Reads the sheet's relationships: its note parts into entry, its tables
   // (as plain areas) into tables.
