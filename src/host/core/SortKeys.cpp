@@ -13,7 +13,6 @@
 #include <string>
 #include <thread>
 
-#include "host/core/HugePages.h"
 #include "host/core/TextCollator.h"
 
 namespace host {
@@ -306,13 +305,6 @@ void SortKeyList::Add(int row, const StoredValue& value) {
 
 void SortKeyList::AddText(int row, std::string text) {
   Push(row).SetText(texts_.emplace_back(std::move(text)));
-}
-
-void SortKeyList::Reserve(size_t count) {
-  const size_t first = keys_.size();
-  if (keys_.capacity() >= first + count) return;
-  keys_.reserve(first + count);
-  AdviseHugePages(keys_.data() + first, count * sizeof(SortKey));
 }
 
 SortKey* SortKeyList::Extend(size_t count) {

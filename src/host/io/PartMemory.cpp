@@ -18,20 +18,7 @@ constexpr size_t kSmallPage = 4096;
 
 void PartMemoryFree::operator()(char* p) const { std::free(p); }
 
-PartMemory AllocatePartMemory(size_t size) {
-  if (size < kHugePage) {
-    void* p = std::malloc(size ? size : 1);
-    if (!p) throw std::bad_alloc();
-    return PartMemory(static_cast<char*>(p));
-  }
-  // Whole huge pages, aligned, so that the kernel can map every one of them.
-  const size_t rounded = (size + kHugePage - 1) / kHugePage * kHugePage;
-  void* p = std::aligned_alloc(kHugePage, rounded);
-  if (!p) throw std::bad_alloc();
-  // Advice only: where huge pages are unavailable the buffer works as it is.
-  madvise(p, rounded, MADV_HUGEPAGE);
-  return PartMemory(static_cast<char*>(p));
-}
+PartMemory AllocatePartMemory(size_t size) { return PartMemory(static_cast<char*>(AllocateHugeAligned(size))); }
 
 PagePrefault::PagePrefault(char* data, size_t size) {
   if (size < kFrom) return;

@@ -418,12 +418,11 @@ OdsSheet::OdsSheet(std::string_view part, size_t begin) : part_(part), begin_(be
   protected_ = IsTrue(AttributeText(start, "table:protected"));
   if (!tag.selfClosing) {
     // Room for the records of a table written as spreadsheet programs write
-    // one (fresh memory is only taken as it is filled); more is added when needed.
+    // one (fresh memory is only taken as it is filled, in huge pages); more
+    // is added when needed.
     auto reserve = [](RowRecords& records, size_t bytes) {
       records.cells.reserve(std::min<size_t>(bytes / 64, size_t(1) << 22));
       records.rows.reserve(std::min<size_t>(bytes / 512, size_t(1) << 20));
-      AdviseReserved(records.cells);
-      AdviseReserved(records.rows);
     };
     RowRecords records;
     reserve(records, part.size() - begin);
@@ -615,7 +614,7 @@ void OdsSheet::SplitAt(const std::vector<int>& starts) {
         return group && start > group->firstRow;
       }))
     return;
-  std::vector<RowGroup> out;
+  HugeVector<RowGroup> out;
   out.reserve(rows_.size() + starts.size());
   for (RowGroup& group : rows_) {
     auto it = cuts(group);

@@ -21,6 +21,7 @@
 #include "host/formats/odf/OdsCell.h"
 
 #include "host/core/CellAddress.h"
+#include "host/core/HugePages.h"
 #include "host/core/SortPlan.h"
 
 namespace host::odf {
@@ -79,7 +80,7 @@ class OdsSheet {
   std::string_view NamedExpressions() const { return part_.substr(namesBegin_, namesEnd_ - namesBegin_); }
 
   const std::string& Name() const { return name_; }
-  const std::vector<RowGroup>& Rows() const { return rows_; }
+  const HugeVector<RowGroup>& Rows() const { return rows_; }
   // The cell runs of a row group, in column order.
   std::span<const CellRun> Cells(const RowGroup& row) const { return {cells_.data() + row.firstCell, row.cellCount}; }
   // The bounding box of cells with content; lastRow 0 for an empty sheet.
@@ -158,8 +159,8 @@ class OdsSheet {
   // What a scan of rows fills: the sheet's records, or those of the second
   // half of a table read in two halves.
   struct RowRecords {
-    std::vector<RowGroup> rows;
-    std::vector<CellRun> cells;
+    HugeVector<RowGroup> rows;
+    HugeVector<CellRun> cells;
     std::vector<CellArea> merged;
     std::vector<CellArea> arrays;
     CellArea used = kNoCells;
@@ -191,11 +192,11 @@ class OdsSheet {
   size_t namesBegin_ = 0, namesEnd_ = 0;  // the table's named expressions
   std::string name_;
   bool protected_ = false;
-  std::vector<RowGroup> rows_;
+  HugeVector<RowGroup> rows_;
   // The rows' cell runs, each row's in one stretch. A change gives a row a
   // new stretch (rows split from one group share theirs); a run is changed
   // in place only where its row's stretch is its own.
-  std::vector<CellRun> cells_;
+  HugeVector<CellRun> cells_;
   std::vector<std::pair<int, std::string_view>> columnStyles_;  // first column of a run, default cell style
   std::vector<CellArea> merged_;
   std::vector<CellArea> arrays_;

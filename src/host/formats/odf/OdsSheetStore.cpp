@@ -150,7 +150,7 @@ std::vector<CellArea> OdsSheetStore::ArrayFormulaAreas() const { return Sheet().
 
 std::vector<RowRun> OdsSheetStore::RepeatedRows(int firstRow, int lastRow) const {
   std::vector<RowRun> runs;
-  const std::vector<OdsSheet::RowGroup>& groups = Sheet().Rows();
+  const auto& groups = Sheet().Rows();
   // From the group that holds firstRow on (groups run in row order).
   auto from = std::upper_bound(groups.begin(), groups.end(), firstRow,
                                [](int row, const OdsSheet::RowGroup& g) { return row < g.firstRow; });

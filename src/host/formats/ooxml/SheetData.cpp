@@ -154,8 +154,6 @@ void SheetData::ScanSheetData(XmlScanner& scanner, const XmlScanner::Tag& tag, s
   // vector would copy it.
   cells_.reserve(xml_.size() / 24 + 16);
   rows_.reserve(xml_.size() / 64 + 16);
-  AdviseReserved(cells_);
-  AdviseReserved(rows_);
   // The second half is scanned from a row start tag near the middle; it is
   // taken only when the first half ends exactly there (so the tag was a row
   // start tag of sheetData, not text inside a cell or a comment) and its rows
@@ -166,8 +164,6 @@ void SheetData::ScanSheetData(XmlScanner& scanner, const XmlScanner::Tag& tag, s
     const size_t bytes = static_cast<size_t>(xml_.data() + xml_.size() - at);
     second.cells.reserve(bytes / 24 + 16);
     second.rows.reserve(bytes / 64 + 16);
-    AdviseReserved(second.cells);
-    AdviseReserved(second.rows);
     XmlScanner from(xml_.data(), xml_.size());
     from.SetPosition(at);
     int lastRow = 0;

@@ -16,6 +16,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "host/core/HugePages.h"
 #include "host/core/CellAddress.h"
 #include "host/core/OffsetMap.h"
 #include "host/core/SheetStore.h"
@@ -163,8 +164,8 @@ class SheetData : public SheetStore {
   // at once, the second into a RowsScan of its own, joined after the first;
   // written row after row by its thread, it keeps cache lines of its own.
   struct alignas(64) RowsScan {
-    std::vector<RowRecord> rows;
-    std::vector<CellRecord> cells;
+    HugeVector<RowRecord> rows;
+    HugeVector<CellRecord> cells;
     std::unordered_map<uint32_t, SharedMaster> sharedMasters;
     std::vector<CellArea> arrays;
     std::vector<uint32_t> arrayMetadata;  // the cm attribute of each array's first cell (0: none)
@@ -210,8 +211,8 @@ class SheetData : public SheetStore {
   PartBytes bytes_;
   std::string_view xml_;  // the part's bytes
   RowsScan scan_;  // rows, cells, shared formula masters and array areas as read
-  std::vector<RowRecord>& rows_ = scan_.rows;
-  std::vector<CellRecord>& cells_ = scan_.cells;
+  HugeVector<RowRecord>& rows_ = scan_.rows;
+  HugeVector<CellRecord>& cells_ = scan_.cells;
   // Rows the host made that the part has no element for: row -> hidden.
   std::map<int, bool> createdRows_;
   // Formulas replaced by a sort, by the cell's begin offset (unique per cell).

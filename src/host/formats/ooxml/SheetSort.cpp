@@ -20,7 +20,7 @@ namespace host::ooxml {
 
 void SheetData::MergeCreatedRows() {
   if (createdRows_.empty()) return;
-  std::vector<RowRecord> merged;
+  HugeVector<RowRecord> merged;
   merged.reserve(rows_.size() + createdRows_.size());
   auto it = createdRows_.begin();
   auto makeRow = [this](int row, bool hidden) {
@@ -172,7 +172,7 @@ size_t SheetData::MoveRows(const RowMove& move) {
   ExpandSharedFormulas(area);
 
   // Rows that receive cells but have no element yet are made.
-  std::vector<RowRecord> newRows;
+  HugeVector<RowRecord> newRows;
   newRows.reserve(rows_.size() + 16);
   {
     size_t oi = 0;

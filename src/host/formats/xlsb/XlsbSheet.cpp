@@ -56,7 +56,6 @@ void XlsbSheet::Read(const std::string& partName) {
   // copies it into fresh memory. A sheet of smaller records (blanks) grows
   // it once or twice.
   cells_.reserve(part_.size() / 20);
-  AdviseReserved(cells_);
   while (reader.Next(record)) {
     const std::string_view body = record.body;
     if (where == Where::Head) {

@@ -16,6 +16,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "host/core/HugePages.h"
 #include "host/core/SheetStore.h"
 #include "host/core/SortPlan.h"
 #include "host/formats/xlsb/XlsbFormula.h"
@@ -133,12 +134,12 @@ class XlsbSheet : public SheetStore {
   std::string MovedTail() const;
   // Puts the cells back in (row, column) order after their rows changed,
   // through placed (room reserved, empty), which becomes the cells.
-  void ReorderCells(std::vector<CellRec>& placed);
+  void ReorderCells(HugeVector<CellRec>& placed);
 
   PartBytes bytes_;
   std::string_view part_;  // bytes_ as read
   Book book_;
-  std::vector<CellRec> cells_;  // in (row, column) order
+  HugeVector<CellRec> cells_;  // in (row, column) order
   std::vector<std::string> own_;
   std::unordered_map<int32_t, RowHead> rows_;
   std::vector<Follower> followers_;

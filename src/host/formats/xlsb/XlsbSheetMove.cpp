@@ -33,7 +33,7 @@ size_t XlsbSheet::MoveRows(const RowMove& move) {
   if (moved == 0) return 0;
   // The array the cells are placed into after the move: its pages are put in
   // on another thread while the formulas are worked out below.
-  std::vector<CellRec> placed;
+  HugeVector<CellRec> placed;
   placed.reserve(cells_.size());
   PagePrefault prefault(reinterpret_cast<char*>(placed.data()), placed.capacity() * sizeof(CellRec));
 
@@ -104,7 +104,7 @@ size_t XlsbSheet::MoveRows(const RowMove& move) {
   return moved;
 }
 
-void XlsbSheet::ReorderCells(std::vector<CellRec>& placed) {
+void XlsbSheet::ReorderCells(HugeVector<CellRec>& placed) {
   // Placed by row, counting (a sort of a million cells costs more), each
   // row's cells in the order they stood; a row that took cells from another
   // row beside cells that stayed (a sort of some of its columns) is then put
