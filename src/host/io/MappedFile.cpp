@@ -225,22 +225,24 @@ void MappedFile::Unmap() {
   runs_ = false;
 }
 
-void MappedFile::Release(size_t offset, size_t size) const {
+void MappedFile::AdviseFilePages(size_t offset, size_t size, int advice) const {
   if (!data_ || offset >= size_ || size == 0) return;
   size = std::min(size, size_ - offset);
   const auto base = reinterpret_cast<uintptr_t>(data_);
-  auto letGo = [&](size_t from, size_t to) {  // offsets from data_; whole pages only where the view has its own
+  auto advise = [&](size_t from, size_t to) {  // offsets from data_; whole pages only where the view has its own
     const uintptr_t begin = (base + from) & ~(g_pageSize - 1);
     const uintptr_t end = (base + to + g_pageSize - 1) & ~(g_pageSize - 1);
-    ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_DONTNEED);
+    ::madvise(reinterpret_cast<void*>(begin), end - begin, advice);
   };
-  if (!runs_) return letGo(offset, offset + size);
-  // Of a view of runs, only the file's pages: the view's own would read as zeros.
+  if (!runs_) return advise(offset, offset + size);
+  // Of a view of runs, only the file's pages: the view's own would read as zeros once let go.
   for (const auto& [from, to] : filePages_) {
     const size_t begin = std::max(from, offset), end = std::min(to, offset + size);
-    if (begin < end) letGo(begin, end);
+    if (begin < end) advise(begin, end);
   }
 }
+
+void MappedFile::Release(size_t offset, size_t size) const { AdviseFilePages(offset, size, MADV_DONTNEED); }
 
 void MappedFile::LetGoBehind(size_t offset) const {
   if (!data_ || offset < runFrom_) {
@@ -254,21 +256,9 @@ void MappedFile::LetGoBehind(size_t offset) const {
 
 void MappedFile::MapAhead(size_t offset, size_t size) const {
 #ifdef MADV_POPULATE_READ
-  if (offset >= size_) return;
-  size = std::min(size, size_ - offset);
-  const auto base = reinterpret_cast<uintptr_t>(data_);
-  auto populate = [&](size_t from, size_t to) {
-    const uintptr_t begin = (base + from) & ~(g_pageSize - 1);
-    const uintptr_t end = (base + to + g_pageSize - 1) & ~(g_pageSize - 1);
-    // A failure (a shortened file, an older system) leaves the pages to
-    // their faults, and the guard, as before.
-    ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_READ);
-  };
-  if (!runs_) return populate(offset, offset + size);
-  for (const auto& [from, to] : filePages_) {
-    const size_t begin = std::max(from, offset), end = std::min(to, offset + size);
-    if (begin < end) populate(begin, end);
-  }
+  // A failure (a shortened file, an older system) leaves the pages to their
+  // faults, and the guard, as before.
+  AdviseFilePages(offset, size, MADV_POPULATE_READ);
 #else
   (void)offset;
   (void)size;

@@ -90,6 +90,8 @@ class MappedFile {
   // Maps the file's pages that hold offset..offset + size in one call: on
   // some virtual machines each fault costs far more than the page.
   void MapAhead(size_t offset, size_t size) const;
+  // Gives advice (madvise) on the file's pages that hold offset..offset + size.
+  void AdviseFilePages(size_t offset, size_t size, int advice) const;
 };
 
 }  // namespace host
