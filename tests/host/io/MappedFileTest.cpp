@@ -1,6 +1,7 @@
-// A mapped file reads as the file, also after its pages were let go; a file
-// shortened under its mapping reads as zeros past its new end, and the
-// mapping says it was lost, instead of the process ending with SIGBUS. A view
+// A mapped file reads as the file, also after its pages were let go or
+// mapped ahead of a pass; a file shortened under its mapping reads as zeros
+// past its new end, and the mapping says it was lost, instead of the process
+// ending with SIGBUS. A view
 // of runs of a file reads as the runs one after the other, however they line
 // up with the pages, also after its pages were let go.
 
@@ -43,10 +44,14 @@ TEST(MappedFile, ReadsTheFileUnlessShortenedUnderIt) {
     EXPECT_EQ(file.Bytes(), bytes) << c.name;
     file.Release(0, c.size);
     EXPECT_EQ(file.Bytes(), bytes) << c.name << ", read again";
+    for (size_t at = 0; at < c.size; at += 4096) file.PassedTo(at);
+    EXPECT_EQ(file.Bytes(), bytes) << c.name << ", read in a pass";
 
     if (c.shortenedTo < c.size) {
       file.Release(0, c.size);
       std::filesystem::resize_file(path, c.shortenedTo);
+      // A pass in order maps the pages ahead of it, those past the end too.
+      for (size_t at = 0; at < c.size; at += 4096) file.PassedTo(at);
       // What lies in pages the file still has reads as it was; what lies
       // past them reads as zeros.
       const size_t kept = (c.shortenedTo + 4095) / 4096 * 4096;
