@@ -1,10 +1,14 @@
 // Pages put in on another thread while a buffer is written never change
 // what was written, whether the writer is ahead of that thread or behind it.
+// Large buffers and tables start on a 2 MB boundary, so that huge pages can
+// cover them whole.
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 
+#include "host/core/HugePages.h"
 #include "host/io/PartMemory.h"
 
 namespace {
@@ -30,6 +34,25 @@ TEST(PagePrefault, LeavesWhatIsWrittenMeanwhile) {
     for (size_t i = 0; i < c.size; ++i) wrong += buffer[i] != static_cast<char>(i * 7 + 1);
     EXPECT_EQ(wrong, 0u) << c.name;
   }
+}
+
+TEST(HugePageAllocator, LargeTablesStartOnAHugePage) {
+  constexpr uintptr_t kHugePage = uintptr_t(2) << 20;
+  const struct {
+    size_t elements;  // of 8 bytes
+    bool aligned;
+  } cases[] = {{1000, false}, {(size_t(4) << 20) / 8, true}, {(size_t(9) << 20) / 8 + 3, true}};
+  for (const auto& c : cases) {
+    host::HugeVector<uint64_t> table;
+    table.reserve(c.elements);
+    if (c.aligned) EXPECT_EQ(reinterpret_cast<uintptr_t>(table.data()) % kHugePage, 0u) << c.elements;
+    for (size_t i = 0; i < c.elements; ++i) table.push_back(i * 3);
+    EXPECT_EQ(table.back(), (c.elements - 1) * 3);
+    table.push_back(1);  // grows into a new table, the old one freed
+    EXPECT_EQ(table[c.elements / 2], c.elements / 2 * 3);
+  }
+  host::PartMemory part = host::AllocatePartMemory((size_t(2) << 20) + 1);
+  EXPECT_EQ(reinterpret_cast<uintptr_t>(part.get()) % kHugePage, 0u);
 }
 
 }  // namespace
