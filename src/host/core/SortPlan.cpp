@@ -92,6 +92,7 @@ std::vector<int> PlaceRows(int firstRow, int lastRow, const std::vector<int>& hi
 
 std::vector<RowPiece> PiecesOf(int firstRow, const std::vector<int>& sourceOf) {
   std::vector<RowPiece> pieces;
+  pieces.reserve(sourceOf.size());  // at most a piece a row; growing would copy them all
   for (size_t k = 0; k < sourceOf.size(); ++k) {
     const int target = firstRow + static_cast<int>(k);
     if (!pieces.empty() && pieces.back().source + pieces.back().count == sourceOf[k])
@@ -104,6 +105,7 @@ std::vector<RowPiece> PiecesOf(int firstRow, const std::vector<int>& sourceOf) {
 
 std::vector<RowPiece> JoinedPieces(const std::vector<RowPiece>& pieces) {
   std::vector<RowPiece> joined;
+  joined.reserve(pieces.size());
   for (const RowPiece& piece : pieces) {
     if (!joined.empty() && joined.back().target + joined.back().count == piece.target &&
         joined.back().source + joined.back().count == piece.source)

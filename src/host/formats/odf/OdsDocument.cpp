@@ -195,8 +195,8 @@ std::string_view OdsDocument::FormatCode(std::string_view cellStyle) {
   return styles_.CodeOfCellStyle(cellStyle);
 }
 
-std::vector<std::string_view> OdsDocument::ContentPieces(std::deque<std::string>& written) const {
-  std::vector<std::string_view> pieces;
+Pieces OdsDocument::ContentPieces(std::deque<std::string>& written) const {
+  Pieces pieces;
   const std::string_view bytes = contentBytes_.View();
   size_t at = 0;
   for (const OdsSheet& sheet : sheets_) {
@@ -216,7 +216,7 @@ void OdsDocument::Save() {
   // The part goes to the package piece by piece: the bytes kept (rows and
   // cells of the changed tables included) are never copied.
   auto written = std::make_shared<std::deque<std::string>>();
-  auto pieces = std::make_shared<std::vector<std::string_view>>(ContentPieces(*written));
+  auto pieces = std::make_shared<Pieces>(ContentPieces(*written));
   // Pieces of the part as read that follow on from each other there (the
   // cells of a row that moved whole) go to the deflater as one.
   const std::string_view bytes = contentBytes_.View();

@@ -59,7 +59,7 @@ class OdsDocument {
   // content.xml as it would be saved now, in pieces: the bytes read, with
   // each changed table written anew (strings kept in written) in place of
   // its old element.
-  std::vector<std::string_view> ContentPieces(std::deque<std::string>& written) const;
+  Pieces ContentPieces(std::deque<std::string>& written) const;
 
   std::string path_;
   std::unique_ptr<Package> package_;

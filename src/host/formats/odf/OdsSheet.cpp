@@ -871,7 +871,7 @@ std::vector<AttributeEdit> OdsSheet::PendingEdits(const CellRun& run) const {
   return edits;
 }
 
-void OdsSheet::WriteRow(const RowGroup& row, std::vector<std::string_view>& pieces,
+void OdsSheet::WriteRow(const RowGroup& row, Pieces& pieces,
                         std::deque<std::string>& written) const {
   const bool fromRecords = row.added || row.cellsChanged;
   const bool selfClosing = !row.added && row.end == row.startEnd;
@@ -904,7 +904,7 @@ void OdsSheet::WriteRow(const RowGroup& row, std::vector<std::string_view>& piec
   pieces.push_back(kRowEnd);
 }
 
-void OdsSheet::Write(std::vector<std::string_view>& pieces, std::deque<std::string>& written) const {
+void OdsSheet::Write(Pieces& pieces, std::deque<std::string>& written) const {
   if (selfClosing_ && !rows_.empty()) {  // an empty table given rows
     std::string_view tag = StartTag();
     tag.remove_suffix(2);
@@ -935,7 +935,7 @@ void OdsSheet::Write(std::vector<std::string_view>& pieces, std::deque<std::stri
 }
 
 std::string OdsSheet::Xml() const {
-  std::vector<std::string_view> pieces;
+  Pieces pieces;
   std::deque<std::string> written;
   Write(pieces, written);
   std::string out;

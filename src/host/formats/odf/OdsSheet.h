@@ -29,6 +29,10 @@ namespace host::odf {
 // The used range of a table that holds no cell.
 inline constexpr CellArea kNoCells{0, 0, 0, 0};
 
+// A part written anew as views of its bytes, of static text and of strings
+// made for it: a million and more for a large table, so in huge pages.
+using Pieces = HugeVector<std::string_view>;
+
 // A rectangle of cells, 1-based and inclusive.
 class OdsSheet {
  public:
@@ -150,7 +154,7 @@ class OdsSheet {
 
   // Appends the table element as it stands to pieces: views of the part,
   // of static text, or of strings kept in written.
-  void Write(std::vector<std::string_view>& pieces, std::deque<std::string>& written) const;
+  void Write(Pieces& pieces, std::deque<std::string>& written) const;
   // The table element as it stands, in one string.
   std::string Xml() const;
 
@@ -183,7 +187,7 @@ class OdsSheet {
   std::string CellXmlOf(const CellRun& run) const;
   // The start tag's edits a run's element still waits for.
   std::vector<AttributeEdit> PendingEdits(const CellRun& run) const;
-  void WriteRow(const RowGroup& row, std::vector<std::string_view>& pieces, std::deque<std::string>& written) const;
+  void WriteRow(const RowGroup& row, Pieces& pieces, std::deque<std::string>& written) const;
 
   std::string_view part_;
   size_t begin_ = 0, startEnd_ = 0, end_ = 0;
