@@ -36,7 +36,8 @@ struct PartDeflater::Piece {
   PartMemory input;
   size_t size = 0;
   size_t capacity = 0;
-  PartMemory output;
+  PartMemory output;            // its own, where the shared room was full
+  const char* outputData = nullptr;
   size_t outputSize = 0;
   uint32_t crc = 0;  // of the input, taken where the piece is compressed
   bool final = false;
@@ -50,6 +51,14 @@ PartDeflater::PartDeflater(int level, uint64_t expectedSize) : level_(level) {
   // At least two pieces, so that both threads have one.
   const uint64_t half = std::min<uint64_t>((expectedSize + 1) / 2, kMaxPiece);
   pieceSize_ = static_cast<size_t>((half + kPieceGrain - 1) / kPieceGrain * kPieceGrain);
+  // Room for the compressed pieces one after the other, in huge pages and
+  // touched only as far as it is filled (a part compresses to a fifth or
+  // so); a piece that finds it full gets memory of its own.
+  try {
+    shared_ = AllocatePartMemory(static_cast<size_t>(expectedSize / 2));
+    sharedCapacity_ = static_cast<size_t>(expectedSize / 2);
+  } catch (const std::bad_alloc&) {
+  }
   worker_ = std::thread([this] { Work(); });
 }
 
@@ -153,8 +162,20 @@ void PartDeflater::Compress(Piece& piece) {
         n = FindDeflateStreamEnd(out, n, end) ? MakeDeflateStreamJoinable(out, n, end) : 0;
       }
       if (n) {
-        piece.output = AllocatePartMemory(n);
-        std::memcpy(piece.output.get(), out, n);
+        char* to = nullptr;
+        {
+          std::lock_guard<std::mutex> lock(mutex_);
+          if (sharedCapacity_ - sharedUsed_ >= n) {
+            to = shared_.get() + sharedUsed_;
+            sharedUsed_ += n;
+          }
+        }
+        if (!to) {
+          piece.output = AllocatePartMemory(n);
+          to = piece.output.get();
+        }
+        std::memcpy(to, out, n);
+        piece.outputData = to;
         piece.outputSize = n;
         ok = true;
       }
@@ -195,7 +216,7 @@ bool PartDeflater::Finish() {
   if (failed_) return false;
   crc_ = 0;
   for (const auto& piece : pieces_) {
-    output_.emplace_back(piece->output.get(), piece->outputSize);
+    output_.emplace_back(piece->outputData, piece->outputSize);
     compressedSize_ += piece->outputSize;
     crc_ = io::Crc32Joined(crc_, piece->crc, piece->size);
   }

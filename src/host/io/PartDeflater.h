@@ -73,6 +73,8 @@ class PartDeflater {
   bool failed_ = false;
   std::thread worker_;
   std::vector<std::string_view> output_;
+  PartMemory shared_;  // the compressed pieces, as far as they fit (see the constructor)
+  size_t sharedCapacity_ = 0, sharedUsed_ = 0;
   uint64_t size_ = 0;
   uint64_t compressedSize_ = 0;
   uint32_t crc_ = 0;

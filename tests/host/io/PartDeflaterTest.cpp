@@ -66,6 +66,7 @@ TEST(PartDeflater, JoinedPiecesInflateToThePart) {
       {"many pieces, level 1", mixed, mixed.size(), 1 << 20, 1},
       {"announced too small", XmlRows(3 << 20, 7), 1000, 65536, 7},
       {"announced too large", XmlRows(2 << 20, 8), 40 << 20, 65536, 5},
+      {"incompressible: pieces past the room kept for them", RandomBytes(7 << 20, 9), 7 << 20, 65536, 5},
   };
   for (const Case& c : cases) {
     host::PartDeflater deflater(c.level, c.announced);
