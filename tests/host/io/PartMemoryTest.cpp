@@ -45,7 +45,9 @@ TEST(HugePageAllocator, LargeTablesStartOnAHugePage) {
   for (const auto& c : cases) {
     host::HugeVector<uint64_t> table;
     table.reserve(c.elements);
-    if (c.aligned) EXPECT_EQ(reinterpret_cast<uintptr_t>(table.data()) % kHugePage, 0u) << c.elements;
+    if (c.aligned) {
+      EXPECT_EQ(reinterpret_cast<uintptr_t>(table.data()) % kHugePage, 0u) << c.elements;
+    }
     for (size_t i = 0; i < c.elements; ++i) table.push_back(i * 3);
     EXPECT_EQ(table.back(), (c.elements - 1) * 3);
     table.push_back(1);  // grows into a new table, the old one freed
