@@ -2,6 +2,7 @@
 
 #include <sys/mman.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <new>
@@ -20,8 +21,8 @@ void AdviseHugePages(void* data, size_t size) {
   if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
 }
 
-void* AllocateHugeAligned(size_t size) {
-  if (size < kHugePage) {
+void* AllocateHugeAligned(size_t size, size_t alignedFrom) {
+  if (size < std::max<size_t>(alignedFrom, kHugePage)) {
     void* p = std::malloc(size ? size : 1);
     if (!p) throw std::bad_alloc();
     return p;

@@ -24,10 +24,10 @@ void AdviseReserved(Vector& v) {
   AdviseHugePages(v.data(), v.capacity() * sizeof(*v.data()));
 }
 
-// Room for size bytes, freed with std::free: from 2 MB up aligned to 2 MB,
-// whole huge pages, advised; smaller ones from malloc. Throws
-// std::bad_alloc when memory is out.
-void* AllocateHugeAligned(size_t size);
+// Room for size bytes, freed with std::free: from alignedFrom (2 MB or
+// more) up aligned to 2 MB, whole huge pages, advised; smaller ones from
+// malloc. Throws std::bad_alloc when memory is out.
+void* AllocateHugeAligned(size_t size, size_t alignedFrom = size_t(2) << 20);
 
 // For the vectors of large tables (cell and row records, sort keys): from
 // 4 MB up (where rounding to whole huge pages costs little) as
@@ -53,11 +53,7 @@ using HugeVector = std::vector<T, HugePageAllocator<T>>;
 template <typename T>
 T* HugePageAllocator<T>::allocate(size_t n) {
   if (n > size_t(-1) / sizeof(T)) throw std::bad_alloc();
-  const size_t size = n * sizeof(T);
-  if (size >= kAlignedFrom) return static_cast<T*>(AllocateHugeAligned(size));
-  void* p = std::malloc(size ? size : 1);
-  if (!p) throw std::bad_alloc();
-  return static_cast<T*>(p);
+  return static_cast<T*>(AllocateHugeAligned(n * sizeof(T), kAlignedFrom));
 }
 
 template <typename T>
