@@ -193,7 +193,7 @@ TEST(RowSort, TheMoveStaysWithinTheFormatsGrid) {
   store.grid = {1, 1, 65536, 256};
   ASSERT_EQ(host::SortRows(store, {1, 1, host::kMaxRows, host::kMaxColumns}, 1, false), 2u);
   EXPECT_EQ(store.lastMove.area, (host::CellArea{1, 1, 2, 256}));
-  EXPECT_EQ(store.lastMove.targetOf, (std::vector<int>{2, 1}));
+  EXPECT_EQ(store.lastMove.targetOf, (host::RowNumbers{2, 1}));
 }
 
 struct RunCase {

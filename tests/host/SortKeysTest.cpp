@@ -23,7 +23,7 @@ struct Key {
 };
 
 // The rows in the order's rules, one comparison at a time.
-std::vector<int> ReferenceOrder(std::vector<Key> keys, bool descending) {
+host::RowNumbers ReferenceOrder(std::vector<Key> keys, bool descending) {
   const host::TextCollator& collator = host::TextCollator::ForUserLocale();
   auto compare = [&](const Key& a, const Key& b) {
     if (a.cls != b.cls) return a.cls < b.cls ? -1 : 1;
@@ -35,7 +35,7 @@ std::vector<int> ReferenceOrder(std::vector<Key> keys, bool descending) {
     const int c = compare(a, b);
     return descending ? c > 0 : c < 0;
   });
-  std::vector<int> rows;
+  host::RowNumbers rows;
   for (const Key& k : keys) rows.push_back(k.row);
   return rows;
 }

@@ -58,10 +58,10 @@ size_t SortEachRow(SheetStore& store, const CellArea& area, int keyColumn, bool 
   list.Reserve(height);  // at most a key a row; pages untouched past the last key
   store.ReadSortKeys(area.firstRow, area.lastRow, keyColumn, list);
   SortKeys keys = VisibleKeys(list, keyColumn, isHidden, !hiddenRows.empty(), calculate);
-  const std::vector<int> sourceOf =
+  const RowNumbers sourceOf =
       PlaceRows(area.firstRow, area.lastRow, hiddenRows, OrderKeys(std::move(keys), descending));
 
-  RowMove move{area, std::vector<int>(height), {}};
+  RowMove move{area, RowNumbers(height), {}};  // sourceOf is a permutation: every entry is written
   bool changed = false;
   for (size_t t = 0; t < height; ++t) {
     const int target = area.firstRow + static_cast<int>(t);

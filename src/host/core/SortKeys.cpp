@@ -320,7 +320,7 @@ SortKey SortKeyList::TextKey(int row, std::string text, TextStore& store) {
   return key;
 }
 
-std::vector<int> OrderKeys(SortKeys keys, bool descending) {
+RowNumbers OrderKeys(SortKeys keys, bool descending) {
   std::string sortKeyStore;
   bool anyEmpty = true;
   const TextComparison texts = PrepareTextKeys(keys, sortKeyStore, anyEmpty);
@@ -335,7 +335,7 @@ std::vector<int> OrderKeys(SortKeys keys, bool descending) {
     if (c != 0) return descending ? c > 0 : c < 0;
     return a.Row() < b.Row();
   };
-  std::vector<int> rows;
+  RowNumbers rows;
   if (keys.size() < kKeysForBuckets) {
     rows.reserve(keys.size());
     std::sort(keys.begin(), keys.end(), less);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "host/core/HugePages.h"
+#include "host/core/RowNumbers.h"
 #include "host/core/StoredValue.h"
 
 namespace host {
@@ -61,29 +62,8 @@ class SortKey {
 
 static_assert(sizeof(SortKey) == 24, "a million keys must stay small");
 
-// An allocator that leaves the elements a vector grows by unwritten (but
-// those given a value): a store that fills a million keys on two threads
-// then writes each once, on its own thread, instead of after a pass that
-// clears them all. A million keys take 24 MB: in huge pages, whole.
-template <typename T>
-struct UnclearedAllocator : HugePageAllocator<T> {
-  template <typename U>
-  struct rebind {
-    using other = UnclearedAllocator<U>;
-  };
-  UnclearedAllocator() = default;
-  template <typename U>
-  UnclearedAllocator(const UnclearedAllocator<U>&) noexcept {}
-  template <typename U>
-  void construct(U* p) noexcept {
-    ::new (static_cast<void*>(p)) U;
-  }
-  template <typename U, typename... Args>
-  void construct(U* p, Args&&... args) {
-    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
-  }
-};
-
+// A million keys take 24 MB: in huge pages, whole, and not cleared before
+// the store writes them.
 using SortKeys = std::vector<SortKey, UnclearedAllocator<SortKey>>;
 
 // The key of a stored value (text viewed, not copied: value must outlive it).
@@ -148,6 +128,6 @@ class SortKeyList {
 // with an empty key are left out: PlaceRows puts them after the keyed rows,
 // in their old order, with the rows that hold no cells. Many keys are
 // ordered on two threads.
-std::vector<int> OrderKeys(SortKeys keys, bool descending);
+RowNumbers OrderKeys(SortKeys keys, bool descending);
 
 }  // namespace host

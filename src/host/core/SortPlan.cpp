@@ -66,10 +66,9 @@ std::optional<CellArea> RowsToReorder(const CellArea& range, const std::vector<C
   return rows;
 }
 
-std::vector<int> PlaceRows(int firstRow, int lastRow, const std::vector<int>& hiddenRows,
-                           const std::vector<int>& keyedInOrder) {
+RowNumbers PlaceRows(int firstRow, int lastRow, const std::vector<int>& hiddenRows, const RowNumbers& keyedInOrder) {
   size_t height = static_cast<size_t>(lastRow - firstRow + 1);
-  std::vector<int> sourceOf(height, 0);
+  RowNumbers sourceOf(height);  // every row gets its source below
   std::vector<uint8_t> state(height, 0);  // 1 hidden, 2 keyed
   for (int row : hiddenRows) {
     sourceOf[row - firstRow] = row;
@@ -90,7 +89,7 @@ std::vector<int> PlaceRows(int firstRow, int lastRow, const std::vector<int>& hi
   return sourceOf;
 }
 
-std::vector<RowPiece> PiecesOf(int firstRow, const std::vector<int>& sourceOf) {
+std::vector<RowPiece> PiecesOf(int firstRow, const RowNumbers& sourceOf) {
   std::vector<RowPiece> pieces;
   pieces.reserve(sourceOf.size());  // at most a piece a row; growing would copy them all
   for (size_t k = 0; k < sourceOf.size(); ++k) {

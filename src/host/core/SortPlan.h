@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "host/core/CellAddress.h"
+#include "host/core/RowNumbers.h"
 
 namespace host {
 
@@ -62,13 +63,13 @@ struct RowPiece {
 // (SheetStore::RepeatedRows) when the area holds any.
 struct RowMove {
   CellArea area;
-  std::vector<int> targetOf;
+  RowNumbers targetOf;
   std::vector<RowPiece> pieces;
 };
 
 // The pieces of a move given row by row: sourceOf[k] is the row whose cells
 // went to row firstRow + k; rows that went on together are one piece.
-std::vector<RowPiece> PiecesOf(int firstRow, const std::vector<int>& sourceOf);
+std::vector<RowPiece> PiecesOf(int firstRow, const RowNumbers& sourceOf);
 // The same pieces (in target order) with those that run on in both target
 // and source joined.
 std::vector<RowPiece> JoinedPieces(const std::vector<RowPiece>& pieces);
@@ -85,8 +86,7 @@ std::optional<CellArea> RowsToReorder(const CellArea& range, const std::vector<C
 // (ascending) keep their place; the visible rows take, in order, first the
 // rows of keyedInOrder (the rows with a key, sorted) and then the other
 // visible rows in their old order.
-std::vector<int> PlaceRows(int firstRow, int lastRow, const std::vector<int>& hiddenRows,
-                           const std::vector<int>& keyedInOrder);
+RowNumbers PlaceRows(int firstRow, int lastRow, const std::vector<int>& hiddenRows, const RowNumbers& keyedInOrder);
 
 // The row a cell at (row, column) stands in after the moves, applied in turn.
 int MovedRow(const std::vector<RowMove>& moves, int row, int column);

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "host/core/HugePages.h"
+#include "host/core/RowNumbers.h"
 #include "host/io/PartMemory.h"
 
 namespace {
@@ -55,6 +56,9 @@ TEST(HugePageAllocator, LargeTablesStartOnAHugePage) {
   }
   host::PartMemory part = host::AllocatePartMemory((size_t(2) << 20) + 1);
   EXPECT_EQ(reinterpret_cast<uintptr_t>(part.get()) % kHugePage, 0u);
+  // A list of a number per row takes huge pages from half a million rows.
+  host::RowNumbers rows(600000);
+  EXPECT_EQ(reinterpret_cast<uintptr_t>(rows.data()) % kHugePage, 0u);
 }
 
 }  // namespace

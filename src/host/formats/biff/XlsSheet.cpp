@@ -75,7 +75,7 @@ void SortCells(std::vector<CellRef>& cells) {
   }
 }
 
-void MoveCellRows(std::vector<CellRef>& cells, const CellArea& area, const std::vector<int>& targetOf) {
+void MoveCellRows(std::vector<CellRef>& cells, const CellArea& area, const RowNumbers& targetOf) {
   const int firstRow0 = area.firstRow - 1, lastRow0 = area.lastRow - 1;
   const size_t height = static_cast<size_t>(lastRow0 - firstRow0 + 1);
   // The row each row of the area takes its cells from.

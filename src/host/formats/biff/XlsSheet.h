@@ -53,7 +53,7 @@ void SortCells(std::vector<CellRef>& cells);
 // row r of area the row targetOf[r - area.firstRow] (1-based rows, as the
 // core's RowMove gives them), and keeps the cells in that order: a row's
 // cells are copied as one run, never sorted again.
-void MoveCellRows(std::vector<CellRef>& cells, const CellArea& area, const std::vector<int>& targetOf);
+void MoveCellRows(std::vector<CellRef>& cells, const CellArea& area, const RowNumbers& targetOf);
 
 // Appends the substream [begin, end) of book's stream to out as read, but for
 // patches (offset in stream, the bytes standing there now, of the same size)

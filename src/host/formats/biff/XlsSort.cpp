@@ -39,7 +39,7 @@ std::vector<CellArea> XlsSheet::ArrayFormulaAreas() const {
 
 size_t XlsSheet::MoveRows(const RowMove& move) {
   const CellArea area = move.area;
-  std::vector<int> targetOf = move.targetOf;
+  RowNumbers targetOf = move.targetOf;
   const int firstRow0 = area.firstRow - 1, lastRow0 = area.lastRow - 1;
   const int firstColumn0 = area.firstColumn - 1, lastColumn0 = area.lastColumn - 1;
   auto inArea = [&](const CellRef& c) {

@@ -14,6 +14,7 @@
 #include "host/core/FileReplacement.h"
 #include "host/core/SortPlan.h"
 #include "host/core/StoredValue.h"
+#include "host/formats/csv/CsvRecords.h"
 #include "host/formats/csv/CsvValue.h"
 #include "host/io/MappedFile.h"
 
@@ -150,11 +151,11 @@ class CsvDocument {
   Utf16 utf16_ = Utf16::None;
   bool finalBreak_ = false;
   std::string lineEnding_ = "\r\n";
-  std::vector<uint32_t> starts_;  // record k spans starts_[k]..starts_[k+1]
+  RecordNumbers starts_;  // record k spans starts_[k]..starts_[k+1]
   size_t rows_ = 0;
   // The record shown in each row; empty while every record is in its own
   // row, which spares a large file's sort four bytes a row at its peak.
-  std::vector<uint32_t> order_;
+  RecordNumbers order_;
   size_t rowsMoved_ = 0;
   LocaleConventions locale_;  // the user's, for typing fields
   int usedRows_ = 0;

@@ -137,7 +137,7 @@ size_t CsvDocument::MoveRows(const RowMove& move) {
     if (FieldCount(row) > range.lastColumn) wholeRecords = false;
 
   // The record each row of the range shows after the move.
-  std::vector<uint32_t> moved(count);
+  RecordNumbers moved(count);  // targetOf is a permutation: every entry is written
   size_t movedRows = 0;
   for (size_t k = 0; k < count; ++k) {
     const size_t target = static_cast<size_t>(move.targetOf[k] - firstRow);

@@ -719,7 +719,7 @@ void OdsSheet::Segmented(const RowGroup& row, int firstColumn, int lastColumn, s
   }
 }
 
-void OdsSheet::PlaceRowCells(int firstRow, int firstColumn, int lastColumn, const std::vector<int>& sourceOf) {
+void OdsSheet::PlaceRowCells(int firstRow, int firstColumn, int lastColumn, const RowNumbers& sourceOf) {
   PlaceRowCells(firstRow, firstColumn, lastColumn, PiecesOf(firstRow, sourceOf));
 }
 

@@ -125,7 +125,7 @@ class OdsSheet {
   // that stood in row sourceOf[k] (a permutation of those rows). Cells
   // move whole (style, annotation, links); their formulas shift by the rows
   // moved; row elements and their attributes stay.
-  void PlaceRowCells(int firstRow, int firstColumn, int lastColumn, const std::vector<int>& sourceOf);
+  void PlaceRowCells(int firstRow, int firstColumn, int lastColumn, const RowNumbers& sourceOf);
   // The same with the move as pieces (RowPiece: in target order, covering
   // the rows from firstRow on): a repeated row element moved whole costs one
   // piece, whatever its repeat count.

@@ -168,7 +168,7 @@ size_t OdsSheetStore::MoveRows(const RowMove& move) {
   OdsSheet& sheet = Sheet();
   std::vector<RowPiece> pieces = move.pieces;
   if (pieces.empty()) {
-    std::vector<int> sourceOf(move.targetOf.size());
+    RowNumbers sourceOf(move.targetOf.size());  // targetOf is a permutation: every entry is written
     for (size_t k = 0; k < move.targetOf.size(); ++k)
       sourceOf[static_cast<size_t>(move.targetOf[k] - area.firstRow)] = area.firstRow + static_cast<int>(k);
     pieces = PiecesOf(area.firstRow, sourceOf);

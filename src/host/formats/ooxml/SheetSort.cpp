@@ -149,7 +149,7 @@ size_t SheetData::MoveRows(const RowMove& move) {
     return std::pair<const CellRecord*, const CellRecord*>(lo, hi);
   };
   size_t height = static_cast<size_t>(area.lastRow - area.firstRow + 1);
-  std::vector<int> targetOf = move.targetOf;
+  RowNumbers targetOf = move.targetOf;
   // indexOf[row - firstRow] = index of the row's record when it holds cells of the area
   std::vector<int32_t> indexOf(height, -1);
   for (auto it = firstRow; it != lastRow; ++it) {

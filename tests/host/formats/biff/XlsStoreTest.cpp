@@ -711,7 +711,7 @@ TEST(XlsStore, MovedRowsCellsStandInTheOrderASortOfThemGives) {
   struct Case {
     std::vector<std::pair<uint16_t, uint16_t>> cells;
     host::CellArea area;
-    std::vector<int> targetOf;
+    host::RowNumbers targetOf;
   };
   const Case cases[] = {
       {{{0, 0}, {0, 1}, {1, 0}, {1, 1}, {2, 0}, {2, 1}, {3, 0}}, {1, 1, 3, 2}, {3, 1, 2}},

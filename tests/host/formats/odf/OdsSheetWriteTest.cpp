@@ -84,7 +84,7 @@ TEST(OdsSheetWrite, ARowsCellsStayItsOwnAfterMoves) {
                             "office:value-type=\"string\"><text:p>c</text:p></table:table-cell></table:table-row>" +
                             "</table:table>";
   OdsSheet sheet(table, 0);
-  sheet.PlaceRowCells(1, 1, 1, std::vector<int>{3, 1, 4, 2});  // c a c b
+  sheet.PlaceRowCells(1, 1, 1, host::RowNumbers{3, 1, 4, 2});  // c a c b
   auto rewrite = [&](int row, const char* text) {
     sheet.RewriteCell(row, 1, [&](std::string_view, std::vector<host::odf::AttributeEdit>) {
       return std::string("<table:table-cell office:value-type=\"string\"><text:p>") + text + "</text:p></table:table-cell>";
@@ -98,7 +98,7 @@ TEST(OdsSheetWrite, ARowsCellsStayItsOwnAfterMoves) {
     return out;
   };
   EXPECT_EQ(texts(), "czyb");
-  sheet.PlaceRowCells(1, 1, 1, std::vector<int>{4, 3, 2, 1});  // b y z c
+  sheet.PlaceRowCells(1, 1, 1, host::RowNumbers{4, 3, 2, 1});  // b y z c
   rewrite(4, "x");
   EXPECT_EQ(texts(), "byzx");
   const std::string xml = sheet.Xml();

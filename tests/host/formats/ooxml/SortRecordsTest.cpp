@@ -406,7 +406,7 @@ TEST(SortRecords, ProtectedSheetsRefuseSortingAndHiding) {
 
 TEST(SortRecords, PlacesVisibleRowsAroundHiddenOnes) {
   // Rows 10..15, 11 and 14 hidden; 15 and 12 hold the smallest keys, 10 none.
-  EXPECT_EQ(host::PlaceRows(10, 15, {11, 14}, {15, 12, 13}), (std::vector<int>{15, 11, 12, 13, 14, 10}));
+  EXPECT_EQ(host::PlaceRows(10, 15, {11, 14}, {15, 12, 13}), (host::RowNumbers{15, 11, 12, 13, 14, 10}));
 }
 
 }  // namespace
