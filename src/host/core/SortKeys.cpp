@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "host/core/TextCollator.h"
+#include "host/core/UsableCores.h"
 
 namespace host {
 
@@ -346,7 +347,7 @@ RowNumbers OrderKeys(SortKeys keys, bool descending) {
   // own, and its keys' rows written to their place.
   const size_t n = keys.size();
   rows.resize(n);
-  if (n < kKeysForTwoThreads || std::thread::hardware_concurrency() < 2) {
+  if (n < kKeysForTwoThreads || UsableCores() < 2) {
     std::vector<uint32_t> start(kBuckets + 1);
     Distribute(keys.begin(), keys.end(), kBucketBits, descending, start.data());
     for (size_t b = 0; b < kBuckets; ++b) {

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 
+#include "host/core/UsableCores.h"
 #include "host/io/Crc32.h"
 #include "host/io/DeflateStreamEnd.h"
 
@@ -59,7 +60,8 @@ PartDeflater::PartDeflater(int level, uint64_t expectedSize) : level_(level) {
     sharedCapacity_ = static_cast<size_t>(expectedSize / 2);
   } catch (const std::bad_alloc&) {
   }
-  worker_ = std::thread([this] { Work(); });
+  // With one core the pieces are compressed in turn as they fill, on this thread.
+  if (UsableCores() >= 2) worker_ = std::thread([this] { Work(); });
 }
 
 PartDeflater::~PartDeflater() {

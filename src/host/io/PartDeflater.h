@@ -2,7 +2,8 @@
 // Deflates a part written anew as it is produced, for a zip entry: the bytes
 // are gathered into pieces of a few megabytes, each piece is compressed on its
 // own (libdeflate, whole buffers) on one of two threads while the next is
-// produced, and the pieces are joined into one deflate stream. A part under
+// produced (in turn on the calling thread where the process has one core),
+// and the pieces are joined into one deflate stream. A part under
 // kSplitFrom bytes is one piece on the calling thread. Also counts the part's
 // size and CRC-32 (each piece's checksum taken beside its compression, then
 // joined), which the entry records.

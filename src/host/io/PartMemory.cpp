@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <new>
 
+#include "host/core/UsableCores.h"
+
 namespace host {
 
 namespace {
@@ -21,7 +23,7 @@ void PartMemoryFree::operator()(char* p) const { std::free(p); }
 PartMemory AllocatePartMemory(size_t size) { return PartMemory(static_cast<char*>(AllocateHugeAligned(size))); }
 
 PagePrefault::PagePrefault(char* data, size_t size) {
-  if (size < kFrom) return;
+  if (size < kFrom || UsableCores() < 2) return;  // on one core the faults would only change threads
   thread_ = std::thread([this, data, size] {
     // Huge page by huge page, from the start, so that the writer finds its
     // pages in place as long as this thread stays ahead of it; a page the

@@ -30,8 +30,8 @@ PartMemory AllocatePartMemory(size_t size);
 // page before first use, which costs about as much as inflating into it, and
 // this way the two run side by side. Started at construction; stopped and
 // waited for at destruction (which must come before the buffer is freed).
-// Nothing for buffers under kFrom bytes, or where the kernel does not
-// populate pages on request.
+// Nothing for buffers under kFrom bytes, for a process that has one core,
+// or where the kernel does not populate pages on request.
 class PagePrefault {
  public:
   static constexpr size_t kFrom = size_t(8) << 20;

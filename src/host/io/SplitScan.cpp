@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "host/core/UsableCores.h"
+
 namespace host {
 
 namespace {
@@ -18,7 +20,7 @@ void SetSplitScanMinimum(size_t bytes) { minimum.store(bytes, std::memory_order_
 size_t SplitScansJoined() { return joined.load(std::memory_order_relaxed); }
 
 const char* FindSplitTag(std::string_view xml, size_t from, std::string_view open) {
-  if (from > xml.size() || xml.size() - from < SplitScanMinimum() || std::thread::hardware_concurrency() < 2)
+  if (from > xml.size() || xml.size() - from < SplitScanMinimum() || UsableCores() < 2)
     return nullptr;
   // How far to look is bounded: a run whose middle holds no such tag (one
   // huge element, or the run ends early) is simply scanned on one thread.

@@ -2,11 +2,13 @@
 // inflater (zlib) reads back to the part, with the part's size and CRC-32.
 
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <zlib.h>
 
 #include <random>
 #include <string>
 
+#include "host/core/UsableCores.h"
 #include "host/io/PartDeflater.h"
 
 namespace {
@@ -68,17 +70,34 @@ TEST(PartDeflater, JoinedPiecesInflateToThePart) {
       {"announced too large", XmlRows(2 << 20, 8), 40 << 20, 65536, 5},
       {"incompressible: pieces past the room kept for them", RandomBytes(7 << 20, 9), 7 << 20, 65536, 5},
   };
-  for (const Case& c : cases) {
-    host::PartDeflater deflater(c.level, c.announced);
-    for (size_t at = 0; at < c.part.size(); at += c.chunk) deflater.Add(std::string_view(c.part).substr(at, c.chunk));
-    ASSERT_TRUE(deflater.Finish()) << c.name;
-    std::string joined;
-    for (std::string_view p : deflater.Compressed()) joined += p;
-    EXPECT_EQ(joined.size(), deflater.CompressedSize()) << c.name;
-    EXPECT_EQ(deflater.Size(), c.part.size()) << c.name;
-    EXPECT_EQ(deflater.Crc(), crc32(0, reinterpret_cast<const Bytef*>(c.part.data()), static_cast<uInt>(c.part.size())))
-        << c.name;
-    EXPECT_TRUE(Inflate(joined, c.part.size()) == c.part) << c.name;
+  // On two threads, and on the calling thread alone where the process may
+  // run on one core only (the mask it had is given back however the test ends).
+  struct Affinity {
+    cpu_set_t all;
+    Affinity() { sched_getaffinity(0, sizeof all, &all); }
+    ~Affinity() { sched_setaffinity(0, sizeof all, &all); }
+  } affinity;
+  for (const bool oneCore : {false, true}) {
+    if (oneCore) {
+      cpu_set_t one;
+      CPU_ZERO(&one);
+      CPU_SET(sched_getcpu(), &one);
+      ASSERT_EQ(sched_setaffinity(0, sizeof one, &one), 0);
+      EXPECT_EQ(host::UsableCores(), 1u);
+    }
+    for (const Case& c : cases) {
+      const std::string name = std::string(c.name) + (oneCore ? ", one core" : "");
+      host::PartDeflater deflater(c.level, c.announced);
+      for (size_t at = 0; at < c.part.size(); at += c.chunk) deflater.Add(std::string_view(c.part).substr(at, c.chunk));
+      ASSERT_TRUE(deflater.Finish()) << name;
+      std::string joined;
+      for (std::string_view p : deflater.Compressed()) joined += p;
+      EXPECT_EQ(joined.size(), deflater.CompressedSize()) << name;
+      EXPECT_EQ(deflater.Size(), c.part.size()) << name;
+      EXPECT_EQ(deflater.Crc(), crc32(0, reinterpret_cast<const Bytef*>(c.part.data()), static_cast<uInt>(c.part.size())))
+          << name;
+      EXPECT_TRUE(Inflate(joined, c.part.size()) == c.part) << name;
+    }
   }
 }
 

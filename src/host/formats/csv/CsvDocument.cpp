@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "host/core/HostError.h"
+#include "host/core/UsableCores.h"
 #include "host/io/PartMemory.h"
 #include "host/formats/csv/CsvDelimiter.h"
 #include "host/formats/csv/CsvFields.h"
@@ -151,7 +152,7 @@ void CsvDocument::Scan() {
   }
 
   // A large text is read on two threads, each its half.
-  const bool twoThreads = n >= kBytesForTwoThreads && std::thread::hardware_concurrency() >= 2;
+  const bool twoThreads = n >= kBytesForTwoThreads && UsableCores() >= 2;
   CsvRecords records =
       ReadRecords(b, preambleLength_, delimiter_, utf8From, twoThreads ? SplitPointOf(b, preambleLength_) : 0);
   if (records.unclosedLine > 0)

@@ -10,6 +10,7 @@
 
 #include "host/core/HostError.h"
 #include "host/core/FileReplacement.h"
+#include "host/core/UsableCores.h"
 #include "host/formats/csv/CsvDocument.h"
 #include "host/formats/csv/CsvText.h"
 
@@ -100,7 +101,7 @@ void CsvDocument::EmitBlocks(const std::function<void(std::string_view)>& sink) 
   auto rowsOf = [&](size_t b) { return std::pair(b * rowsPerBlock, std::min(rows_, (b + 1) * rowsPerBlock)); };
   std::string block;
   bool afterLoneCr = false;
-  if (rows_ < kRowsForTwoThreads || std::thread::hardware_concurrency() < 2) {
+  if (rows_ < kRowsForTwoThreads || UsableCores() < 2) {
     for (size_t b = 0; b < blocks; ++b) {
       block.clear();
       GatherRows(rowsOf(b).first, rowsOf(b).second, afterLoneCr, block);

@@ -12,6 +12,7 @@
 #include "host/core/SortKeys.h"
 #include "host/core/SortPlan.h"
 #include "host/core/TextCollator.h"
+#include "host/core/UsableCores.h"
 #include "host/formats/csv/CsvDocument.h"
 #include "host/formats/csv/CsvFields.h"
 #include "host/formats/csv/CsvSheet.h"
@@ -113,7 +114,7 @@ void CsvDocument::ReadSortKeys(int firstRow, int lastRow, int column, SortKeyLis
     }
   };
   SortKeyList::TextStore first, second;
-  if (count < kRowsForTwoReaders || std::thread::hardware_concurrency() < 2) {
+  if (count < kRowsForTwoReaders || UsableCores() < 2) {
     read(0, count, first);
   } else {
     std::thread half([&] { read(count / 2, count, second); });
