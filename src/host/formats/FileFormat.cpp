@@ -80,28 +80,36 @@ FileFormat RecogniseArchive(zip_t* archive) {
   return FileFormat::OtherZip;
 }
 
+// What a compound file holds, told by its streams.
+FileFormat RecogniseStreams(const CompoundFile& file) {
+  ContentProbe probe;
+  probe.container = Container::CompoundFile;
+  probe.part = [&file](const char* name, size_t limit) -> std::string {
+    const int entry = file.Find(name);
+    if (entry < 0 || file.Entries()[entry].type != EntryType::Stream) return {};
+    return file.ReadStream(entry, limit);
+  };
+  for (const WorkbookFormat& format : WorkbookFormats())
+    if (format.container == Container::CompoundFile && format.claims(probe)) return format.kind;
+  if (file.Find("Workbook") >= 0 || file.Find("Book") >= 0) return FileFormat::Biff5Workbook;
+  // A workbook (or any Office file) saved with a password to open it.
+  if (file.Find("EncryptionInfo") >= 0 || file.Find("EncryptedPackage") >= 0) return FileFormat::EncryptedPackage;
+  return FileFormat::OtherCompoundFile;
+}
+
+// A damaged container with the signature is still taken as one; the
+// reader's own message says what is wrong when it is opened.
+FileFormat DamagedCompoundFile() {
+  for (const WorkbookFormat& format : WorkbookFormats())
+    if (format.container == Container::CompoundFile) return format.kind;
+  return FileFormat::OtherCompoundFile;
+}
+
 FileFormat RecogniseCompoundFile(std::string_view bytes) {
   try {
-    CompoundFile file{std::string(bytes), ""};
-    ContentProbe probe;
-    probe.container = Container::CompoundFile;
-    probe.part = [&file](const char* name, size_t limit) -> std::string {
-      const int entry = file.Find(name);
-      if (entry < 0 || file.Entries()[entry].type != EntryType::Stream) return {};
-      return file.ReadStream(entry, limit);
-    };
-    for (const WorkbookFormat& format : WorkbookFormats())
-      if (format.container == Container::CompoundFile && format.claims(probe)) return format.kind;
-    if (file.Find("Workbook") >= 0 || file.Find("Book") >= 0) return FileFormat::Biff5Workbook;
-    // A workbook (or any Office file) saved with a password to open it.
-    if (file.Find("EncryptionInfo") >= 0 || file.Find("EncryptedPackage") >= 0) return FileFormat::EncryptedPackage;
-    return FileFormat::OtherCompoundFile;
+    return RecogniseStreams(CompoundFile{std::string(bytes), ""});
   } catch (const HostError&) {
-    // A damaged container with the signature is still taken as one; the
-    // reader's own message says what is wrong when it is opened.
-    for (const WorkbookFormat& format : WorkbookFormats())
-      if (format.container == Container::CompoundFile) return format.kind;
-    return FileFormat::OtherCompoundFile;
+    return DamagedCompoundFile();
   }
 }
 
@@ -167,10 +175,13 @@ FileFormat RecogniseFile(const std::string& path) {
     return format;
   }
   if (!CompoundFile::HasSignature(head) || size <= head.size()) return RecogniseFormat(head);
-  std::string content(size, '\0');
-  in.seekg(0);
-  if (!in.read(content.data(), static_cast<std::streamsize>(content.size()))) return FileFormat::Unknown;
-  return RecogniseFormat(content);
+  // The streams are told from the container's tables and the first bytes of
+  // a stream or two, read from the file: never the whole file into memory.
+  try {
+    return RecogniseStreams(CompoundFile::FromFile(path));
+  } catch (const HostError&) {
+    return DamagedCompoundFile();
+  }
 }
 
 std::string FormatsOpened() {
