@@ -12,6 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "host/core/HugePages.h"
 #include "host/core/calc/CalcValue.h"
 #include "host/core/calc/CellSource.h"
 
@@ -50,7 +51,7 @@ class CellMemo {
  private:
   struct Flat {
     int firstRow = 1, firstColumn = 1, rows = 0, columns = 0;
-    std::vector<Slot> slots;
+    HugeVector<Slot> slots;  // 16 bytes a cell: a sheet of a million cells takes 16 MB, in huge pages
   };
   static uint64_t KeyOf(int sheet, int row, int column, bool array);
   Slot* FlatSlot(int sheet, int row, int column);

@@ -114,6 +114,11 @@ RecalculationCount RecalculateChangedWorkbook(Workbook& book) {
       formulas[s] = sheets[s]->Store().FormulaCells();
       count.unlisted = count.unlisted || formulas[s].empty();
     }
+  // At most a result a formula cell: growing the list would move every
+  // result made so far, each time.
+  size_t formulaCells = 0;
+  for (const auto& list : formulas) formulaCells += list.size();
+  fresh.reserve(formulaCells);
   std::vector<CellResult> arrayCells;
   for (size_t s = 0; s < sheets.size(); ++s) {
     SheetStore& store = sheets[s]->Store();

@@ -5,6 +5,7 @@
 // until the workbook writes the sheet's substream anew.
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -224,7 +225,7 @@ class XlsSheet : public SheetStore {
   std::vector<RowMove> moves_;
   // The fresh results set and, by records_.cells index, 1 + where a cell's
   // own stands in results_ (0: none); empty until the first is set.
-  std::vector<StoredValue> results_;
+  std::deque<StoredValue> results_;  // grows without moving those kept
   std::vector<uint32_t> resultOf_;
   bool sorted_ = false;      // a sort moved cells
   size_t rowsFlipped_ = 0;   // rows whose hidden flag differs from the file's
