@@ -57,6 +57,18 @@ TEST(FileFormat, RecognisesLibreOfficeXls) {
   int workbook = host::io::CompoundFile(other, "x.xls").Find("Workbook");
   xlsfixtures::EditEntry(other, workbook, [](std::string& raw) { raw[0] = 'X'; });
   EXPECT_EQ(RecogniseFormat(other), FileFormat::OtherCompoundFile);
+  // From a file (its tables read from it, not the whole file), the same as
+  // from its bytes; a compound file cut short is still taken as a workbook,
+  // for the reader to say what is wrong.
+  TempDir dir;
+  const std::string xls = xlsfixtures::LibreOfficeXls();
+  const std::pair<std::string, FileFormat> files[] = {
+      {xls, FileFormat::Biff8Workbook}, {other, FileFormat::OtherCompoundFile}, {xls.substr(0, 1536), FileFormat::Biff8Workbook}};
+  for (const auto& [bytes, format] : files) {
+    const std::string path = dir.File("file.xls");
+    fixtures::WriteFile(path, bytes);
+    EXPECT_EQ(RecogniseFile(path), format) << bytes.size();
+  }
 }
 
 TEST(FileFormat, RefusalsSayWhatTheFileIs) {
