@@ -32,22 +32,36 @@ void* AllocateHugeAligned(size_t size, size_t alignedFrom = size_t(2) << 20);
 
 // For the vectors of large tables (cell and row records, sort keys): from
 // AlignedFrom up (4 MB by default, where rounding to whole huge pages costs
-// little) as AllocateHugeAligned gives them, smaller ones from malloc.
-template <typename T, size_t AlignedFrom = (size_t(4) << 20)>
+// little) as AllocateHugeAligned gives them, smaller ones from malloc. With
+// Cleared false, the elements a vector grows by are left unwritten (but
+// those given a value): for a table written whole right after it is made
+// (a million sort keys filled on two threads, a list of a number per row),
+// where a pass that clears it first would touch every page twice.
+template <typename T, size_t AlignedFrom = (size_t(4) << 20), bool Cleared = true>
 struct HugePageAllocator {
   static constexpr size_t kAlignedFrom = AlignedFrom;
   using value_type = T;
   template <typename U>
   struct rebind {
-    using other = HugePageAllocator<U, AlignedFrom>;
+    using other = HugePageAllocator<U, AlignedFrom, Cleared>;
   };
   HugePageAllocator() = default;
   template <typename U>
-  HugePageAllocator(const HugePageAllocator<U, AlignedFrom>&) noexcept {}
+  HugePageAllocator(const HugePageAllocator<U, AlignedFrom, Cleared>&) noexcept {}
   T* allocate(size_t n);
   void deallocate(T* p, size_t) noexcept;
   template <typename U>
-  bool operator==(const HugePageAllocator<U, AlignedFrom>&) const noexcept {
+    requires(!Cleared)
+  void construct(U* p) noexcept {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <typename U, typename... Args>
+    requires(!Cleared)
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+  template <typename U>
+  bool operator==(const HugePageAllocator<U, AlignedFrom, Cleared>&) const noexcept {
     return true;
   }
 };
@@ -55,38 +69,18 @@ struct HugePageAllocator {
 template <typename T>
 using HugeVector = std::vector<T, HugePageAllocator<T>>;
 
-template <typename T, size_t AlignedFrom>
-T* HugePageAllocator<T, AlignedFrom>::allocate(size_t n) {
+template <typename T, size_t AlignedFrom = (size_t(4) << 20)>
+using UnclearedAllocator = HugePageAllocator<T, AlignedFrom, false>;
+
+template <typename T, size_t AlignedFrom, bool Cleared>
+T* HugePageAllocator<T, AlignedFrom, Cleared>::allocate(size_t n) {
   if (n > size_t(-1) / sizeof(T)) throw std::bad_alloc();
   return static_cast<T*>(AllocateHugeAligned(n * sizeof(T), kAlignedFrom));
 }
 
-template <typename T, size_t AlignedFrom>
-void HugePageAllocator<T, AlignedFrom>::deallocate(T* p, size_t) noexcept {
+template <typename T, size_t AlignedFrom, bool Cleared>
+void HugePageAllocator<T, AlignedFrom, Cleared>::deallocate(T* p, size_t) noexcept {
   std::free(p);
 }
-
-// The same, leaving the elements a vector grows by unwritten (but those
-// given a value): for a table that is written whole right after it is made
-// (a million sort keys filled on two threads, a list of a number per row),
-// where a pass that clears it first would touch every page twice.
-template <typename T, size_t AlignedFrom = (size_t(4) << 20)>
-struct UnclearedAllocator : HugePageAllocator<T, AlignedFrom> {
-  template <typename U>
-  struct rebind {
-    using other = UnclearedAllocator<U, AlignedFrom>;
-  };
-  UnclearedAllocator() = default;
-  template <typename U>
-  UnclearedAllocator(const UnclearedAllocator<U, AlignedFrom>&) noexcept {}
-  template <typename U>
-  void construct(U* p) noexcept {
-    ::new (static_cast<void*>(p)) U;
-  }
-  template <typename U, typename... Args>
-  void construct(U* p, Args&&... args) {
-    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
-  }
-};
 
 }  // namespace host
