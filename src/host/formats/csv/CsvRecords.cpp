@@ -90,12 +90,13 @@ void ScanRecords(std::string_view b, size_t stop, char delim, CsvRecords& into) 
 
 // Room for the records of text[from, to) at the rate of its first 64 kB
 // and an eighth more, so that the list of their starts is seldom copied as
-// it grows.
+// it grows; never more than a record for every 8 bytes (short lines at the
+// head of a large text must not reserve room for billions).
 size_t ExpectedRecords(std::string_view text, size_t from, size_t to) {
   const size_t sample = std::min<size_t>(to - from, size_t(64) << 10);
   if (sample == 0) return 1;
   const size_t lines = static_cast<size_t>(std::count(text.begin() + from, text.begin() + from + sample, '\n'));
-  return (to - from) / sample * (lines + 1) * 9 / 8 + (lines + 1);
+  return std::min((to - from) / sample * (lines + 1) * 9 / 8 + (lines + 1), (to - from) / 8 + 16);
 }
 
 // Takes second (scanned from split) after first, which stopped at split.
