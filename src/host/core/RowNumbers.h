@@ -1,5 +1,5 @@
 #pragma once
-// A number for each row of a range being sorted: the order the keys put the
+// A number for each row of a range being sorted (or each record of a file): the order the keys put the
 // rows in, the row each row takes its cells from, the row each row goes to.
 // Such a list is written whole right after it is made, so it is not cleared
 // first, and from 2 MB up (half a million rows) it lies in huge pages: in
@@ -13,6 +13,9 @@
 
 namespace host {
 
-using RowNumbers = std::vector<int, UnclearedAllocator<int, (size_t(2) << 20)>>;
+template <typename T>
+using PerRowList = std::vector<T, UnclearedAllocator<T, (size_t(2) << 20)>>;
+
+using RowNumbers = PerRowList<int>;
 
 }  // namespace host

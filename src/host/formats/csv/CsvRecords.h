@@ -13,14 +13,12 @@
 #include <string_view>
 #include <vector>
 
-#include "host/core/HugePages.h"
+#include "host/core/RowNumbers.h"
 
 namespace host::csv {
 
-// A number per record (where each starts, which record each row shows):
-// written whole as it is made, so not cleared first, and from 2 MB up
-// (half a million records) in huge pages.
-using RecordNumbers = std::vector<uint32_t, UnclearedAllocator<uint32_t, (size_t(2) << 20)>>;
+// A number per record (where each starts, which record each row shows).
+using RecordNumbers = PerRowList<uint32_t>;
 
 struct CsvRecords {
   RecordNumbers starts;          // each record's first byte (the text's end not among them)
